@@ -1,0 +1,147 @@
+// Test controls of the software Direct3D 9 device. A test asks the device
+// for IID_ISoftDeviceControl with QueryInterface; the real runtime answers
+// E_NOINTERFACE, and product code never asks.
+#pragma once
+
+#include <d3d9.h>
+
+#include <string>
+#include <vector>
+
+// {6B1E3F2A-94C7-4D5B-8A61-3C0F7E2D9B14}
+DEFINE_GUID(IID_ISoftDeviceControl, 0x6b1e3f2a, 0x94c7, 0x4d5b, 0x8a, 0x61, 0x3c, 0x0f, 0x7e, 0x2d, 0x9b, 0x14);
+
+enum class SoftObjectKind {
+    Texture,
+    CubeTexture,
+    VolumeTexture,
+    Surface,  // stand-alone surfaces: render targets, depth-stencil, off-screen plain, back buffers
+    SwapChain,
+    VertexBuffer,
+    IndexBuffer,
+    StateBlock,
+    VertexShader,
+    PixelShader,
+    VertexDeclaration,
+    Query,
+    Count
+};
+
+// One object the device made that is still alive.
+struct SoftLiveObject {
+    SoftObjectKind Kind;
+    D3DPOOL Pool;
+    DWORD Usage;
+    D3DFORMAT Format;
+    UINT Width;
+    UINT Height;
+    ULONG RefCount;  // public references held by callers
+    bool Implicit;   // implicit swap chain, its back buffers, the automatic depth-stencil surface
+    const void* Object;
+};
+
+// Operations whose n-th call a test can make fail.
+enum class SoftCall {
+    CreateTexture,
+    CreateCubeTexture,
+    CreateVolumeTexture,
+    CreateVertexBuffer,
+    CreateIndexBuffer,
+    CreateRenderTarget,
+    CreateDepthStencilSurface,
+    CreateOffscreenPlainSurface,
+    CreateAdditionalSwapChain,
+    CreateStateBlock,
+    CreateVertexShader,
+    CreatePixelShader,
+    VertexBufferLock,
+    IndexBufferLock,
+    TextureLockRect,
+    SurfaceLockRect,
+    GetSurfaceLevel,
+    GetRenderTarget,
+    GetDepthStencilSurface,
+    GetSwapChain,
+    GetBackBuffer,
+    StretchRect,
+    StateBlockCapture,
+    StateBlockApply,
+    DrawPrimitive,
+    DrawIndexedPrimitive,
+    SetRenderTarget,
+    Reset,
+    Count
+};
+
+// What one draw call read and what was in force when it ran.
+struct SoftDrawRecord {
+    D3DPRIMITIVETYPE PrimitiveType;
+    INT BaseVertexIndex;
+    UINT MinVertexIndex;
+    UINT NumVertices;
+    UINT StartIndex;
+    UINT PrimitiveCount;
+    bool Indexed;
+    DWORD FVF;
+    UINT Stride;
+    std::vector<UINT> Indices;   // indices as read, in order (empty for non-indexed draws)
+    std::vector<BYTE> Vertices;  // the vertex each index selects, Stride bytes each, in index order
+    IDirect3DSurface9* RenderTarget;  // identity only, not referenced
+    IDirect3DSurface9* DepthStencil;  // identity only, not referenced
+    D3DVIEWPORT9 Viewport;
+    DWORD RenderStates[256];
+    IDirect3DBaseTexture9* Textures[16];  // identity only, not referenced
+    DWORD SamplerStates[16][14];
+    IDirect3DPixelShader9* PixelShader;    // identity only
+    IDirect3DVertexShader9* VertexShader;  // identity only
+    std::string PixelShaderName;  // entry point named in the shader's comment token, if any
+    DWORD PixelShaderVersion;     // version token, 0 without a pixel shader
+};
+
+struct SoftCopyRecord {
+    IDirect3DSurface9* Source;  // identity only
+    RECT SourceRect;            // whole surface when the caller passed none
+    IDirect3DSurface9* Dest;    // identity only
+    RECT DestRect;
+    D3DTEXTUREFILTERTYPE Filter;
+    HRESULT Result;
+};
+
+struct ISoftDeviceControl : public IUnknown {
+    // Live objects made by the device, by kind and pool (pool -1: any).
+    virtual std::vector<SoftLiveObject> GetLiveObjects() = 0;
+    virtual UINT CountLiveObjects(SoftObjectKind kind, int pool, bool includeImplicit) = 0;
+
+    // Records of draws and StretchRect calls since the last ClearRecords.
+    virtual const std::vector<SoftDrawRecord>& GetDraws() = 0;
+    virtual const std::vector<SoftCopyRecord>& GetCopies() = 0;
+    virtual void ClearRecords() = 0;
+    // Recording can be switched off, so that a steady frame allocates nothing.
+    virtual void SetRecording(bool on) = 0;
+
+    // Number of calls of an operation since the last ResetCallCounts.
+    virtual UINT GetCallCount(SoftCall call) = 0;
+    virtual void ResetCallCounts() = 0;
+
+    // The nth next call of the operation (1: the very next) fails with the given result.
+    virtual void FailCall(SoftCall call, UINT nth, HRESULT result) = 0;
+    virtual void ClearFaults() = 0;
+
+    // Adapter configuration.
+    virtual void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) = 0;
+    virtual void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) = 0;
+    virtual void SetDeviceLost(bool lost) = 0;
+
+    // Pixel access to any surface, bypassing the lock rules. Rows are packed
+    // (pitch = width x bytes per pixel).
+    virtual HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) = 0;
+    virtual HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) = 0;
+
+    // Public reference count of a device object, without touching it.
+    virtual ULONG PeekRefCount(IUnknown* object) = 0;
+    // Public reference count of the device itself.
+    virtual ULONG GetDeviceRefCount() = 0;
+
+protected:
+    ~ISoftDeviceControl() = default;
+};
