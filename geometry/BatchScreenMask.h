@@ -1,0 +1,40 @@
+// The vertices of several screen masks in one buffer, drawn with a single
+// indexed draw call.
+#pragma once
+
+#include "geometry/IRenderable.h"
+#include "geometry/ScreenMask.h"
+
+#include <d3d9.h>
+
+#include <vector>
+
+class BatchScreenMask : public IRenderable {
+public:
+    BatchScreenMask(IDirect3DDevice9* device, int capacity);
+    ~BatchScreenMask();
+
+    BatchScreenMask(const BatchScreenMask&) = delete;
+    BatchScreenMask& operator=(const BatchScreenMask&) = delete;
+
+    void Draw(IDirect3DDevice9* device) override;
+    void Bind(IDirect3DDevice9* device) override;
+
+    // The device is not used; the mask must already be up to date.
+    void AddMask(ScreenMask* mask, IDirect3DDevice9* device, bool clear, bool upload);
+
+    const std::vector<ScreenMask::ScreenMaskVertex>& GetVertices() const { return mr_Vertices; }
+    int GetCapacity() const { return mr_Capacity; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return mr_VertexBuffer_; }
+    IDirect3DIndexBuffer9* GetIndexBuffer() const { return mr_IndexBuffer_; }
+
+private:
+    void Upload();
+
+    std::vector<ScreenMask::ScreenMaskVertex> mr_Vertices;
+    IDirect3DVertexBuffer9* mr_VertexBuffer_;
+    IDirect3DIndexBuffer9* mr_IndexBuffer_;
+    int mr_Capacity;
+    // Set when an upload could not reach the buffer, so the next Bind retries it.
+    bool mr_UploadPending;
+};
