@@ -9,7 +9,7 @@
 
 #include <vector>
 
-class BatchScreenMask : public IRenderable {
+class BatchScreenMask final : public IRenderable {
 public:
     BatchScreenMask(IDirect3DDevice9* device, int capacity);
     ~BatchScreenMask();
@@ -30,6 +30,7 @@ public:
 
 private:
     void Upload();
+    void FillIndices();
 
     std::vector<ScreenMask::ScreenMaskVertex> mr_Vertices;
     IDirect3DVertexBuffer9* mr_VertexBuffer_;
@@ -37,4 +38,5 @@ private:
     int mr_Capacity;
     // Set when an upload could not reach the buffer, so the next Bind retries it.
     bool mr_UploadPending;
+    bool mr_IndicesReady;
 };

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-class ScreenMask : public IRenderable {
+class ScreenMask final : public IRenderable {
 public:
     // Pre-transformed position and two 2-D texture sets: D3DFVF_XYZRHW | D3DFVF_TEX2.
     struct ScreenMaskVertex {
@@ -23,8 +23,8 @@ public:
         float tv1 = 0.0f;
     };
 
-    static const DWORD FVF = D3DFVF_XYZRHW | D3DFVF_TEX2;
-    static const UINT Stride = sizeof(ScreenMaskVertex);
+    static constexpr DWORD FVF = D3DFVF_XYZRHW | D3DFVF_TEX2;
+    static constexpr UINT Stride = sizeof(ScreenMaskVertex);
 
     explicit ScreenMask(bool batchedOnly);
     ~ScreenMask();
@@ -66,6 +66,12 @@ private:
     bool mr_Dirty;
     bool mr_PixelOffset;
     const bool mr_BatchedOnly;
+    // Whether the buffers hold what was last written to them: a buffer whose
+    // fill failed holds undefined data and must not be drawn.
+    bool mr_IndicesReady;
+    bool mr_VerticesReady;
+
+    void FillIndices();
 };
 
 static_assert(sizeof(ScreenMask::ScreenMaskVertex) == 32, "vertex stride must be 32 bytes");

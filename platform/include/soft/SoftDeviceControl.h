@@ -37,7 +37,7 @@ struct SoftLiveObject {
     UINT Height;
     ULONG RefCount;  // public references held by callers
     bool Implicit;   // implicit swap chain, its back buffers, the automatic depth-stencil surface
-    const void* Object;
+    const void* Object;  // the object's main interface pointer (what the application holds)
 };
 
 // Operations whose n-th call a test can make fail.
@@ -108,7 +108,9 @@ struct SoftCopyRecord {
 };
 
 struct ISoftDeviceControl : public IUnknown {
-    // Live objects made by the device, by kind and pool (pool -1: any).
+    // Live objects made by the device, by kind and pool (pool -1: any;
+    // kind SoftObjectKind::Count: any). An object the application released
+    // but the device still holds bound is not live: it is not the application's.
     virtual std::vector<SoftLiveObject> GetLiveObjects() = 0;
     virtual UINT CountLiveObjects(SoftObjectKind kind, int pool, bool includeImplicit) = 0;
 

@@ -1,0 +1,61 @@
+#include "contract/LogFile.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <filesystem>
+#endif
+
+namespace {
+
+// Wide text to the thread's ANSI code page. Converting the whole message at
+// once (rather than streaming wide characters through a locale) keeps the
+// rest of a line when one character has no 8-bit form.
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int lr_Length = static_cast<int>(text.size());
+    const int lr_Size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0, "?", nullptr);
+    if (lr_Size <= 0) return std::string();
+    std::string ls_Out(static_cast<size_t>(lr_Size), '\0');
+    const int lr_Written =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size, "?", nullptr);
+    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
+    return ls_Out;
+}
+
+void OpenForAppend(std::ofstream& stream, const std::wstring& path) {
+    const std::ios::openmode lr_Mode = std::ios::out | std::ios::app | std::ios::binary;
+#ifdef _WIN32
+    stream.open(std::filesystem::path(path), lr_Mode);
+#else
+    // File names on Linux are bytes; UTF-8 is what the rest of the system uses.
+    if (path.empty() || path.size() > static_cast<size_t>(INT_MAX)) return;
+    const int lr_Length = static_cast<int>(path.size());
+    const int lr_Size = WideCharToMultiByte(CP_UTF8, 0, path.data(), lr_Length, nullptr, 0, nullptr, nullptr);
+    if (lr_Size <= 0) return;
+    std::string ls_Path(static_cast<size_t>(lr_Size), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, path.data(), lr_Length, &ls_Path[0], lr_Size, nullptr, nullptr) != lr_Size)
+        return;
+    if (ls_Path.find('\0') != std::string::npos) return;
+    // Hosts and plug-ins speak Windows paths; '\\' is the separator there.
+    for (char& lr_Char : ls_Path)
+        if (lr_Char == '\\') lr_Char = '/';
+    stream.open(ls_Path, lr_Mode);
+#endif
+}
+
+}  // namespace
+
+void AppendLogMessage(const std::wstring& path, const std::wstring& message) {
+    std::ofstream lr_Stream;
+    OpenForAppend(lr_Stream, path);
+    if (!lr_Stream.is_open()) return;
+    const std::string ls_Bytes = ToAnsi(message);
+    lr_Stream.write(ls_Bytes.data(), static_cast<std::streamsize>(ls_Bytes.size()));
+    lr_Stream.close();
+}

@@ -1,0 +1,53 @@
+// The plug-in's log: each WriteLog call appends one message to the file and
+// closes it again, so the host may write to the same file in between and a
+// crash loses nothing already written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+namespace LogFileDetail {
+
+inline void AppendItem(std::wstring& out, const wchar_t* text) {
+    if (text) out += text;
+}
+inline void AppendItem(std::wstring& out, const std::wstring& text) { out += text; }
+inline void AppendItem(std::wstring& out, wchar_t c) { out += c; }
+
+// Narrow text is widened byte by byte (each byte as its own code unit).
+inline void AppendItem(std::wstring& out, const char* text) {
+    if (!text) return;
+    for (; *text; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+}
+inline void AppendItem(std::wstring& out, const std::string& text) {
+    for (char c : text) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+}
+
+// Integers and enumerations (format codes) in signed decimal.
+template <typename T,
+          typename std::enable_if<(std::is_integral<T>::value || std::is_enum<T>::value) &&
+                                      !std::is_same<T, bool>::value && !std::is_same<T, char>::value &&
+                                      !std::is_same<T, wchar_t>::value,
+                                  int>::type = 0>
+inline void AppendItem(std::wstring& out, T value) {
+    if (std::is_enum<T>::value || std::is_signed<T>::value)
+        out += std::to_wstring(static_cast<long long>(value));
+    else
+        out += std::to_wstring(static_cast<unsigned long long>(value));
+}
+
+}  // namespace LogFileDetail
+
+// Appends message (wide text) to the file at path, converted to the ANSI
+// code page with '?' for what it cannot hold. A file that cannot be opened
+// is skipped silently: logging never fails an operation.
+void AppendLogMessage(const std::wstring& path, const std::wstring& message);
+
+// One message made of the items in order: wide or narrow text, integers.
+template <typename... Items>
+void WriteLog(const std::wstring& path, const Items&... items) {
+    std::wstring ls_Message;
+    (LogFileDetail::AppendItem(ls_Message, items), ...);
+    AppendLogMessage(path, ls_Message);
+}

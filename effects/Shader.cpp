@@ -1,0 +1,269 @@
+#include "effects/Shader.h"
+
+#include "effects/ParameterClassification.h"
+#include "effects/ShaderParameter.h"
+#include "effects/ShaderSystem.h"
+
+#include <cstring>
+
+namespace {
+
+// The compiler's text, up to its NUL but never past the buffer's end.
+std::string ReadErrorText(ID3DXBuffer* buffer) {
+    const char* lr_Text = static_cast<const char*>(buffer->GetBufferPointer());
+    DWORD lr_Size = buffer->GetBufferSize();
+    if (lr_Text == nullptr || lr_Size == 0) {
+        return std::string();
+    }
+    const void* lr_End = std::memchr(lr_Text, '\0', lr_Size);
+    size_t lr_Length = lr_End != nullptr ? static_cast<size_t>(static_cast<const char*>(lr_End) - lr_Text) : lr_Size;
+    return std::string(lr_Text, lr_Length);
+}
+
+}  // namespace
+
+Shader::Shader(IDirect3DDevice9* device, const std::string& name, const std::string& code,
+               const std::string& fileName)
+    : mr_Device_(device),
+      mr_Name(name),
+      mr_Code(code),
+      mr_FileName(fileName),
+      mr_Valid(false),
+      mr_InPass(false),
+      mr_Effect_(nullptr),
+      mr_Technique(nullptr),
+      mr_Owner_(nullptr) {
+    CreateEffect();
+}
+
+Shader::~Shader() {
+    if (mr_Owner_ != nullptr) {
+        mr_Owner_->ForgetShader(this);
+        mr_Owner_ = nullptr;
+    }
+    if (mr_Effect_ != nullptr) {
+        mr_Effect_->Release();
+        mr_Effect_ = nullptr;
+    }
+    mr_AnnotationHandlers.clear();
+    mr_CallbackHandlers.clear();
+    mr_SemanticHandlers.clear();
+    while (!mr_Parameters.empty()) {
+        IShaderParameter* lr_Parameter = mr_Parameters.front();
+        mr_Parameters.erase(mr_Parameters.begin());
+        delete lr_Parameter;
+    }
+}
+
+void Shader::CreateEffect() {
+    if (mr_Effect_ != nullptr) {
+        mr_Effect_->Release();
+    }
+    mr_Effect_ = nullptr;
+    mr_Valid = false;
+    // A pass begun on the old effect cannot be ended on the new one.
+    mr_InPass = false;
+
+    const char* ls_Failure = nullptr;
+    ID3DXBuffer* ErrorBuffer = nullptr;
+    HRESULT lr_Result = D3D_OK;
+    if (!mr_Code.empty()) {
+        mr_Technique = nullptr;
+        mr_Valid = true;
+        lr_Result = D3DXCreateEffect(mr_Device_, mr_Code.data(), static_cast<UINT>(mr_Code.size()), nullptr, nullptr,
+                                     0, nullptr, &mr_Effect_, &ErrorBuffer);
+        ls_Failure = "Unable to create shader.";
+    } else if (mr_FileName.empty()) {
+        mr_ErrorMessage = "Unable to create shader, no code and no file name specified!";
+        return;
+    } else {
+        mr_Technique = nullptr;
+        mr_Valid = true;
+        lr_Result = D3DXCreateEffectFromFileA(mr_Device_, mr_FileName.c_str(), nullptr, nullptr, 0, nullptr,
+                                              &mr_Effect_, &ErrorBuffer);
+        ls_Failure = "Unable to load shader.";
+    }
+
+    if (FAILED(lr_Result)) {
+        mr_Valid = false;
+        mr_ErrorMessage = ls_Failure;
+        if (ErrorBuffer != nullptr) {
+            mr_ErrorMessage += "\nCompiling failed!\n";
+            mr_ErrorMessage += ReadErrorText(ErrorBuffer);
+        }
+        // A failed creation leaves no effect behind, whatever the call returned.
+        if (mr_Effect_ != nullptr) {
+            mr_Effect_->Release();
+            mr_Effect_ = nullptr;
+        }
+    } else if (mr_Effect_ == nullptr) {
+        mr_Valid = false;
+        mr_ErrorMessage = ls_Failure;
+    } else {
+        SelectTechnique();
+    }
+    // The text has been copied; a warning buffer of a successful compile goes too.
+    if (ErrorBuffer != nullptr) {
+        ErrorBuffer->Release();
+    }
+}
+
+void Shader::SelectTechnique() {
+    D3DXEFFECT_DESC Description;
+    std::memset(&Description, 0, sizeof(Description));
+    if (FAILED(mr_Effect_->GetDesc(&Description))) {
+        Description.Techniques = 0;
+    }
+    mr_Technique = nullptr;
+    for (UINT lr_Index = 0; lr_Index < Description.Techniques; ++lr_Index) {
+        D3DXHANDLE lr_Technique = mr_Effect_->GetTechnique(lr_Index);
+        if (lr_Technique != nullptr && SUCCEEDED(mr_Effect_->ValidateTechnique(lr_Technique))) {
+            mr_Technique = lr_Technique;
+            break;
+        }
+    }
+    if (mr_Technique == nullptr) {
+        mr_Valid = false;
+        mr_ErrorMessage = "No valid technique found.";
+        return;
+    }
+    // Begin runs the effect's current technique: make it the one selected,
+    // or a first technique that failed validation would run instead.
+    mr_Effect_->SetTechnique(mr_Technique);
+    mr_Valid = true;
+}
+
+unsigned Shader::GetPassCount() {
+    if (mr_Effect_ == nullptr || mr_Technique == nullptr) {
+        return 0;
+    }
+    D3DXTECHNIQUE_DESC Description;
+    if (FAILED(mr_Effect_->GetTechniqueDesc(mr_Technique, &Description))) {
+        return 0;
+    }
+    return Description.Passes;
+}
+
+unsigned Shader::Begin() {
+    // Without an effect there is nothing to begin, and the handler entries
+    // are kept for the effect a later Reload may create.
+    if (mr_Effect_ == nullptr) {
+        return 0;
+    }
+    UINT PassCount = 0;
+    if (FAILED(mr_Effect_->Begin(&PassCount, 0))) {
+        mr_Valid = false;
+        mr_ErrorMessage = "Unable to begin effect.";
+        PassCount = 0;
+    }
+    RunSemanticStep();
+    RunAnnotationStep();
+    return PassCount;
+}
+
+PassResult Shader::BeginPass(unsigned pass) {
+    if (mr_Effect_ == nullptr) {
+        return Skip;
+    }
+    PassResult lr_Result = RunPassCallbackStep(pass);
+    if (lr_Result == Skip) {
+        return Skip;
+    }
+    if (!mr_InPass) {
+        if (FAILED(mr_Effect_->BeginPass(pass))) {
+            mr_Valid = false;
+            mr_ErrorMessage = "Unable to begin pass.";
+            lr_Result = Skip;
+        }
+    }
+    mr_InPass = true;
+    return lr_Result;
+}
+
+void Shader::EndPass() {
+    if (mr_InPass) {
+        mr_InPass = false;
+        if (mr_Effect_ != nullptr) {
+            mr_Effect_->EndPass();
+        }
+    }
+}
+
+void Shader::End() {
+    if (mr_Effect_ != nullptr) {
+        mr_Effect_->End();
+    }
+}
+
+const std::string& Shader::GetName() {
+    return mr_Name;
+}
+
+IShaderParameter* Shader::GetParameter(const std::string& name, ShaderParameterType type) {
+    for (IShaderParameter* lr_Parameter : mr_Parameters) {
+        if (lr_Parameter->GetName() == name) {
+            return (lr_Parameter->GetType() == type || type == Any) ? lr_Parameter : nullptr;
+        }
+    }
+    if (mr_Effect_ == nullptr) {
+        return nullptr;
+    }
+    return CreateParameter(name, mr_Effect_->GetParameterByName(nullptr, name.c_str()), type, false);
+}
+
+IShaderParameter* Shader::GetParameterBySemantic(const std::string& semantic, ShaderParameterType type) {
+    if (mr_Effect_ == nullptr) {
+        return nullptr;
+    }
+    return CreateParameter(semantic, mr_Effect_->GetParameterBySemantic(nullptr, semantic.c_str()), type, true);
+}
+
+IShaderParameter* Shader::CreateParameter(const std::string& name, D3DXHANDLE handle, ShaderParameterType type,
+                                          bool bySemantic) {
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    D3DXPARAMETER_DESC ParameterDescription;
+    if (FAILED(mr_Effect_->GetParameterDesc(handle, &ParameterDescription))) {
+        return nullptr;
+    }
+    ShaderParameterType lr_Type = Any;
+    if (!ClassifyParameter(ParameterDescription, bySemantic, lr_Type)) {
+        return nullptr;
+    }
+    if (lr_Type != type && type != Any) {
+        return nullptr;
+    }
+    IShaderParameter* lr_Parameter = new ShaderParameter(name, mr_Effect_, handle, lr_Type,
+                                                         ParameterDescription.Elements);
+    mr_Parameters.push_back(lr_Parameter);
+    return lr_Parameter;
+}
+
+std::vector<IShaderParameter*>& Shader::GetParameters() {
+    return mr_Parameters;
+}
+
+bool Shader::IsValid() {
+    return mr_Valid;
+}
+
+const std::string& Shader::GetErrorMessage() {
+    return mr_ErrorMessage;
+}
+
+void Shader::Reload() {
+    CreateEffect();
+    ResetHandlerEntries();
+    for (IShaderParameter* lr_Parameter : mr_Parameters) {
+        lr_Parameter->SetEffect(mr_Effect_);
+    }
+}
+
+ID3DXEffect* Shader::GetEffect() {
+    return mr_Effect_;
+}
+
+void Shader::SetOwner(ShaderSystem* owner) {
+    mr_Owner_ = owner;
+}

@@ -1,0 +1,299 @@
+// The shader's handler entries: adding, removing and finding them, and the
+// steps that Begin, BeginPass and Reload run over them.
+#include "effects/Shader.h"
+
+namespace {
+
+// Caller's add. An entry handed over by the system gives way to a caller's
+// handler, but never to the very handler it holds: the shader would then
+// delete a handler that the system also deletes.
+template <typename Container, typename Handler>
+bool AddOwnedEntry(std::map<std::string, Container>& entries, const std::string& key, Handler* handler,
+                   Container&& entry) {
+    auto lr_Found = entries.find(key);
+    if (lr_Found == entries.end()) {
+        entries.emplace(key, std::move(entry));
+        return true;
+    }
+    if (!lr_Found->second.FromSystem || lr_Found->second.Handler == handler) {
+        // The refused handler stays the caller's.
+        entry.Handler = nullptr;
+        return false;
+    }
+    lr_Found->second = std::move(entry);
+    return true;
+}
+
+template <typename Container>
+bool AddSystemEntry(std::map<std::string, Container>& entries, const std::string& key, Container&& entry) {
+    if (entries.find(key) != entries.end()) {
+        return false;
+    }
+    entries.emplace(key, std::move(entry));
+    return true;
+}
+
+template <typename Container>
+bool EraseEntry(std::map<std::string, Container>& entries, const std::string& key) {
+    auto lr_Found = entries.find(key);
+    if (lr_Found == entries.end()) {
+        return false;
+    }
+    entries.erase(lr_Found);
+    return true;
+}
+
+template <typename Container, typename Handler>
+Handler* FindHandler(std::map<std::string, Container>& entries, const std::string& key) {
+    auto lr_Found = entries.find(key);
+    return lr_Found != entries.end() ? lr_Found->second.Handler : nullptr;
+}
+
+template <typename Container, typename Handler>
+void DropEntriesOf(std::map<std::string, Container>& entries, Handler* handler) {
+    for (auto lr_Entry = entries.begin(); lr_Entry != entries.end();) {
+        if (lr_Entry->second.FromSystem && lr_Entry->second.Handler == handler) {
+            lr_Entry = entries.erase(lr_Entry);
+        } else {
+            ++lr_Entry;
+        }
+    }
+}
+
+template <typename Container>
+void DropSystemEntries(std::map<std::string, Container>& entries) {
+    for (auto lr_Entry = entries.begin(); lr_Entry != entries.end();) {
+        if (lr_Entry->second.FromSystem) {
+            lr_Entry = entries.erase(lr_Entry);
+        } else {
+            ++lr_Entry;
+        }
+    }
+}
+
+}  // namespace
+
+// --- annotation handlers ---
+
+bool Shader::AddAnnotationHandler(IAnnotationHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddOwnedEntry(mr_AnnotationHandlers, handler->GetAnnotationName(), handler,
+                         AnnotationHandlerContainer(handler, false));
+}
+
+bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
+    return RemoveAnnotationHandler(GetAnnotationHandler(annotationName));
+}
+
+bool Shader::RemoveAnnotationHandler(IAnnotationHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return EraseEntry(mr_AnnotationHandlers, handler->GetAnnotationName());
+}
+
+IAnnotationHandler* Shader::GetAnnotationHandler(const std::string& annotationName) {
+    return FindHandler<AnnotationHandlerContainer, IAnnotationHandler>(mr_AnnotationHandlers, annotationName);
+}
+
+bool Shader::AddSystemAnnotationHandler(IAnnotationHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddSystemEntry(mr_AnnotationHandlers, handler->GetAnnotationName(),
+                          AnnotationHandlerContainer(handler, true));
+}
+
+// --- callback handlers ---
+
+bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    CallbackHandlerContainer lr_Entry(handler, false);
+    auto lr_Found = mr_CallbackHandlers.find(handler->GetName());
+    if (lr_Found == mr_CallbackHandlers.end() ||
+        (lr_Found->second.FromSystem && lr_Found->second.Handler != handler)) {
+        CollectPasses(lr_Entry);
+    }
+    return AddOwnedEntry(mr_CallbackHandlers, handler->GetName(), handler, std::move(lr_Entry));
+}
+
+bool Shader::RemoveCallbackHandler(const std::string& name) {
+    return RemoveCallbackHandler(GetCallbackHandler(name));
+}
+
+bool Shader::RemoveCallbackHandler(ICallbackHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return EraseEntry(mr_CallbackHandlers, handler->GetName());
+}
+
+ICallbackHandler* Shader::GetCallbackHandler(const std::string& name) {
+    return FindHandler<CallbackHandlerContainer, ICallbackHandler>(mr_CallbackHandlers, name);
+}
+
+bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
+    if (handler == nullptr || mr_CallbackHandlers.find(handler->GetName()) != mr_CallbackHandlers.end()) {
+        return false;
+    }
+    CallbackHandlerContainer lr_Entry(handler, true);
+    CollectPasses(lr_Entry);
+    return AddSystemEntry(mr_CallbackHandlers, handler->GetName(), std::move(lr_Entry));
+}
+
+// --- semantic handlers ---
+
+bool Shader::AddSemanticHandler(ISemanticHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddOwnedEntry(mr_SemanticHandlers, handler->GetSemantic(), handler,
+                         SemanticHandlerContainer(handler, false));
+}
+
+bool Shader::RemoveSemanticHandler(const std::string& semantic) {
+    return RemoveSemanticHandler(GetSemanticHandler(semantic));
+}
+
+bool Shader::RemoveSemanticHandler(ISemanticHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return EraseEntry(mr_SemanticHandlers, handler->GetSemantic());
+}
+
+ISemanticHandler* Shader::GetSemanticHandler(const std::string& semantic) {
+    return FindHandler<SemanticHandlerContainer, ISemanticHandler>(mr_SemanticHandlers, semantic);
+}
+
+bool Shader::AddSystemSemanticHandler(ISemanticHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddSystemEntry(mr_SemanticHandlers, handler->GetSemantic(), SemanticHandlerContainer(handler, true));
+}
+
+// --- entries of handlers the system deletes ---
+
+void Shader::DropSystemHandler(IAnnotationHandler* handler) {
+    DropEntriesOf(mr_AnnotationHandlers, handler);
+}
+
+void Shader::DropSystemHandler(ICallbackHandler* handler) {
+    DropEntriesOf(mr_CallbackHandlers, handler);
+}
+
+void Shader::DropSystemHandler(ISemanticHandler* handler) {
+    DropEntriesOf(mr_SemanticHandlers, handler);
+}
+
+void Shader::DropSystemHandlers() {
+    DropSystemEntries(mr_AnnotationHandlers);
+    DropSystemEntries(mr_CallbackHandlers);
+    DropSystemEntries(mr_SemanticHandlers);
+}
+
+// --- steps ---
+
+void Shader::RunSemanticStep() {
+    for (auto lr_Entry = mr_SemanticHandlers.begin(); lr_Entry != mr_SemanticHandlers.end();) {
+        SemanticHandlerContainer& lr_Container = lr_Entry->second;
+        if (lr_Container.Parameter == nullptr && lr_Container.Handler != nullptr) {
+            lr_Container.Parameter = GetParameterBySemantic(lr_Container.Handler->GetSemantic(), Any);
+        }
+        if (lr_Container.Parameter != nullptr && lr_Container.Handler != nullptr) {
+            lr_Container.Handler->Apply(this, lr_Container.Parameter);
+            ++lr_Entry;
+        } else {
+            // The effect has no usable parameter with this semantic.
+            lr_Entry = mr_SemanticHandlers.erase(lr_Entry);
+        }
+    }
+}
+
+void Shader::RunAnnotationStep() {
+    for (auto lr_Entry = mr_AnnotationHandlers.begin(); lr_Entry != mr_AnnotationHandlers.end();) {
+        AnnotationHandlerContainer& lr_Container = lr_Entry->second;
+        if (lr_Container.Annotation == nullptr && lr_Container.Handler != nullptr && mr_Effect_ != nullptr) {
+            // D3DX takes the object's name in place of its handle.
+            lr_Container.Annotation = mr_Effect_->GetAnnotationByName(
+                lr_Container.Handler->GetObjectName().c_str(), lr_Container.Handler->GetAnnotationName().c_str());
+        }
+        if (lr_Container.Annotation != nullptr && lr_Container.Handler != nullptr) {
+            lr_Container.Handler->Apply(this, lr_Container.Annotation);
+            ++lr_Entry;
+        } else {
+            lr_Entry = mr_AnnotationHandlers.erase(lr_Entry);
+        }
+    }
+}
+
+PassResult Shader::RunPassCallbackStep(unsigned pass) {
+    PassResult lr_Result = None;
+    for (auto lr_Entry = mr_CallbackHandlers.begin(); lr_Entry != mr_CallbackHandlers.end();) {
+        CallbackHandlerContainer& lr_Container = lr_Entry->second;
+        auto lr_Pass = lr_Container.Passes.find(pass);
+        if (lr_Container.Handler == nullptr || lr_Pass == lr_Container.Passes.end()) {
+            // An entry that does not cover the pass being begun is removed, not skipped.
+            lr_Entry = mr_CallbackHandlers.erase(lr_Entry);
+            continue;
+        }
+        PassResult lr_Returned = lr_Container.Handler->Apply(this, lr_Pass->second);
+        // None < Repeat < Done < Skip; anything outside Repeat..Skip changes nothing.
+        if (lr_Returned >= Repeat && lr_Returned <= Skip && lr_Returned > lr_Result) {
+            lr_Result = lr_Returned;
+        }
+        ++lr_Entry;
+    }
+    return lr_Result;
+}
+
+void Shader::ResetHandlerEntries() {
+    for (auto& lr_Entry : mr_AnnotationHandlers) {
+        lr_Entry.second.Annotation = nullptr;
+        if (lr_Entry.second.Handler != nullptr) {
+            lr_Entry.second.Handler->Reset(this);
+        }
+    }
+    for (auto& lr_Entry : mr_SemanticHandlers) {
+        lr_Entry.second.Parameter = nullptr;
+        if (lr_Entry.second.Handler != nullptr) {
+            lr_Entry.second.Handler->Reset(this);
+        }
+    }
+    // The pass handles collected so far belong to the effect just released;
+    // collect them again from the new one so none of them is ever handed out.
+    for (auto& lr_Entry : mr_CallbackHandlers) {
+        lr_Entry.second.Passes.clear();
+        CollectPasses(lr_Entry.second);
+    }
+}
+
+void Shader::CollectPasses(CallbackHandlerContainer& entry) {
+    if (mr_Effect_ == nullptr || mr_Technique == nullptr || entry.Handler == nullptr) {
+        return;
+    }
+    D3DXTECHNIQUE_DESC Description;
+    if (FAILED(mr_Effect_->GetTechniqueDesc(mr_Technique, &Description))) {
+        return;
+    }
+    const std::string& ls_Name = entry.Handler->GetName();
+    for (UINT lr_Index = 0; lr_Index < Description.Passes; ++lr_Index) {
+        D3DXHANDLE lr_Pass = mr_Effect_->GetPass(mr_Technique, lr_Index);
+        if (lr_Pass == nullptr) {
+            continue;
+        }
+        D3DXHANDLE lr_Annotation = mr_Effect_->GetAnnotationByName(lr_Pass, ls_Name.c_str());
+        if (lr_Annotation == nullptr) {
+            continue;
+        }
+        BOOL CanUse = FALSE;
+        if (SUCCEEDED(mr_Effect_->GetBool(lr_Annotation, &CanUse)) && CanUse) {
+            entry.Passes[lr_Index] = lr_Pass;
+        }
+    }
+}

@@ -1,0 +1,217 @@
+#include "effects/ShaderSystem.h"
+
+#include "effects/Shader.h"
+
+#include <algorithm>
+
+namespace {
+
+template <typename Handler>
+bool AddHandler(std::map<std::string, Handler*>& handlers, const std::string& key, Handler* handler) {
+    if (handlers.find(key) != handlers.end()) {
+        // Refused: the handler stays the caller's.
+        return false;
+    }
+    handlers.emplace(key, handler);
+    return true;
+}
+
+template <typename Handler>
+Handler* FindHandler(std::map<std::string, Handler*>& handlers, const std::string& key) {
+    auto lr_Found = handlers.find(key);
+    return lr_Found != handlers.end() ? lr_Found->second : nullptr;
+}
+
+template <typename Value>
+void DeleteAll(std::map<std::string, Value*>& objects) {
+    while (!objects.empty()) {
+        auto lr_First = objects.begin();
+        Value* lr_Object = lr_First->second;
+        objects.erase(lr_First);
+        delete lr_Object;
+    }
+}
+
+}  // namespace
+
+ShaderSystem::ShaderSystem(IDirect3DDevice9* device) : mr_Device_(device) {}
+
+ShaderSystem::~ShaderSystem() {
+    // Shaders that outlive the system (those it did not register) must not
+    // keep entries of the handlers deleted below; none reports back any more.
+    for (Shader* lr_Shader : mr_CreatedShaders) {
+        lr_Shader->DropSystemHandlers();
+        lr_Shader->SetOwner(nullptr);
+    }
+    mr_CreatedShaders.clear();
+    DeleteAll(mr_AnnotationHandlers);
+    DeleteAll(mr_SemanticHandlers);
+    DeleteAll(mr_CallbackHandlers);
+    DeleteAll(mr_Shaders);
+}
+
+template <typename Handler>
+void ShaderSystem::DropFromShaders(Handler* handler) {
+    for (Shader* lr_Shader : mr_CreatedShaders) {
+        lr_Shader->DropSystemHandler(handler);
+    }
+}
+
+void ShaderSystem::ForgetShader(Shader* shader) {
+    mr_CreatedShaders.erase(std::remove(mr_CreatedShaders.begin(), mr_CreatedShaders.end(), shader),
+                            mr_CreatedShaders.end());
+}
+
+// --- annotation handlers ---
+
+bool ShaderSystem::AddAnnotationHandler(IAnnotationHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddHandler(mr_AnnotationHandlers, handler->GetAnnotationName(), handler);
+}
+
+bool ShaderSystem::RemoveAnnotationHandler(const std::string& annotationName) {
+    return RemoveAnnotationHandler(GetAnnotationHandler(annotationName));
+}
+
+bool ShaderSystem::RemoveAnnotationHandler(IAnnotationHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    auto lr_Found = mr_AnnotationHandlers.find(handler->GetAnnotationName());
+    if (lr_Found == mr_AnnotationHandlers.end()) {
+        return false;
+    }
+    IAnnotationHandler* lr_Registered = lr_Found->second;
+    mr_AnnotationHandlers.erase(lr_Found);
+    DropFromShaders(lr_Registered);
+    delete lr_Registered;
+    return true;
+}
+
+IAnnotationHandler* ShaderSystem::GetAnnotationHandler(const std::string& annotationName) {
+    return FindHandler(mr_AnnotationHandlers, annotationName);
+}
+
+// --- callback handlers ---
+
+bool ShaderSystem::AddCallbackHandler(ICallbackHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddHandler(mr_CallbackHandlers, handler->GetName(), handler);
+}
+
+bool ShaderSystem::RemoveCallbackHandler(const std::string& name) {
+    return RemoveCallbackHandler(GetCallbackHandler(name));
+}
+
+bool ShaderSystem::RemoveCallbackHandler(ICallbackHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    auto lr_Found = mr_CallbackHandlers.find(handler->GetName());
+    if (lr_Found == mr_CallbackHandlers.end()) {
+        return false;
+    }
+    ICallbackHandler* lr_Registered = lr_Found->second;
+    mr_CallbackHandlers.erase(lr_Found);
+    DropFromShaders(lr_Registered);
+    delete lr_Registered;
+    return true;
+}
+
+ICallbackHandler* ShaderSystem::GetCallbackHandler(const std::string& name) {
+    return FindHandler(mr_CallbackHandlers, name);
+}
+
+// --- semantic handlers ---
+
+bool ShaderSystem::AddSemanticHandler(ISemanticHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    return AddHandler(mr_SemanticHandlers, handler->GetSemantic(), handler);
+}
+
+bool ShaderSystem::RemoveSemanticHandler(const std::string& semantic) {
+    return RemoveSemanticHandler(GetSemanticHandler(semantic));
+}
+
+bool ShaderSystem::RemoveSemanticHandler(ISemanticHandler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    auto lr_Found = mr_SemanticHandlers.find(handler->GetSemantic());
+    if (lr_Found == mr_SemanticHandlers.end()) {
+        return false;
+    }
+    ISemanticHandler* lr_Registered = lr_Found->second;
+    mr_SemanticHandlers.erase(lr_Found);
+    DropFromShaders(lr_Registered);
+    delete lr_Registered;
+    return true;
+}
+
+ISemanticHandler* ShaderSystem::GetSemanticHandler(const std::string& semantic) {
+    return FindHandler(mr_SemanticHandlers, semantic);
+}
+
+// --- shaders ---
+
+IShader* ShaderSystem::CreateShaderFromCode(const std::string& name, const std::string& code) {
+    return RegisterShader(new Shader(mr_Device_, name, code, std::string()));
+}
+
+IShader* ShaderSystem::CreateShaderFromFile(const std::string& name, const std::string& fileName) {
+    return RegisterShader(new Shader(mr_Device_, name, std::string(), fileName));
+}
+
+IShader* ShaderSystem::RegisterShader(Shader* shader) {
+    // A second shader under a name already taken is not registered; it is
+    // still handed the handlers and belongs to the caller.
+    mr_Shaders.emplace(shader->GetName(), shader);
+    shader->SetOwner(this);
+    mr_CreatedShaders.push_back(shader);
+
+    for (auto& lr_Entry : mr_AnnotationHandlers) {
+        shader->AddSystemAnnotationHandler(lr_Entry.second);
+    }
+    for (auto& lr_Entry : mr_CallbackHandlers) {
+        shader->AddSystemCallbackHandler(lr_Entry.second);
+    }
+    for (auto& lr_Entry : mr_SemanticHandlers) {
+        shader->AddSystemSemanticHandler(lr_Entry.second);
+    }
+    return shader;
+}
+
+IShader* ShaderSystem::GetShader(const std::string& name) {
+    auto lr_Found = mr_Shaders.find(name);
+    return lr_Found != mr_Shaders.end() ? lr_Found->second : nullptr;
+}
+
+bool ShaderSystem::RemoveShader(const std::string& name) {
+    return RemoveShader(GetShader(name));
+}
+
+bool ShaderSystem::RemoveShader(IShader* shader) {
+    if (shader == nullptr) {
+        return false;
+    }
+    auto lr_Found = mr_Shaders.find(shader->GetName());
+    if (lr_Found == mr_Shaders.end()) {
+        return false;
+    }
+    IShader* lr_Registered = lr_Found->second;
+    mr_Shaders.erase(lr_Found);
+    delete lr_Registered;
+    return true;
+}
+
+void ShaderSystem::ReloadShaders() {
+    for (auto& lr_Entry : mr_Shaders) {
+        lr_Entry.second->Reload();
+    }
+}

@@ -1,0 +1,211 @@
+#include "geometry/ScreenMask.h"
+
+#include <cstring>
+
+namespace {
+
+const UINT k_VerticesPerQuad = 4;
+const UINT k_IndicesPerQuad = 6;
+
+}  // namespace
+
+ScreenMask::ScreenMask(bool batchedOnly)
+    : mr_VertexBuffer_(nullptr),
+      mr_IndexBuffer_(nullptr),
+      mr_Left(0.0f),
+      mr_Top(0.0f),
+      mr_Depth(0.0f),
+      mr_Right(0.0f),
+      mr_Bottom(0.0f),
+      mr_Absolute(false),
+      mr_Dirty(true),
+      mr_PixelOffset(true),
+      mr_BatchedOnly(batchedOnly),
+      mr_IndicesReady(false),
+      mr_VerticesReady(false) {
+    mr_Vertices.resize(k_VerticesPerQuad);
+}
+
+ScreenMask::~ScreenMask() {
+    if (mr_IndexBuffer_) {
+        mr_IndexBuffer_->Release();
+        mr_IndexBuffer_ = nullptr;
+    }
+    if (mr_VertexBuffer_) {
+        mr_VertexBuffer_->Release();
+        mr_VertexBuffer_ = nullptr;
+    }
+}
+
+void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float right, float bottom,
+                        bool absolute) {
+    mr_Absolute = absolute;
+    mr_Left = left;
+    mr_Top = top;
+    mr_Right = right;
+    mr_Bottom = bottom;
+    SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+
+    if (!mr_BatchedOnly) {
+        const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
+        IDirect3DVertexBuffer9* lr_VertexBuffer_ = nullptr;
+        if (FAILED(device->CreateVertexBuffer(lr_VertexCount * Stride, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED,
+                                              &lr_VertexBuffer_, nullptr))) {
+            lr_VertexBuffer_ = nullptr;
+        }
+        mr_VertexBuffer_ = lr_VertexBuffer_;
+
+        IDirect3DIndexBuffer9* lr_IndexBuffer_ = nullptr;
+        if (FAILED(device->CreateIndexBuffer((lr_VertexCount / k_VerticesPerQuad) * k_IndicesPerQuad * sizeof(WORD),
+                                             D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_IndexBuffer_,
+                                             nullptr))) {
+            lr_IndexBuffer_ = nullptr;
+        }
+        mr_IndexBuffer_ = lr_IndexBuffer_;
+        FillIndices();
+    }
+
+    Update(device);
+}
+
+void ScreenMask::FillIndices() {
+    if (!mr_IndexBuffer_) {
+        return;
+    }
+    void* lpIndi = nullptr;
+    if (FAILED(mr_IndexBuffer_->Lock(0, 0, &lpIndi, 0)) || !lpIndi) {
+        // Left unfilled; Bind tries again.
+        return;
+    }
+    WORD* lr_Indices = static_cast<WORD*>(lpIndi);
+    const UINT lr_Quads = static_cast<UINT>(mr_Vertices.size()) / k_VerticesPerQuad;
+    for (UINT lr_Quad = 0; lr_Quad < lr_Quads; ++lr_Quad) {
+        const WORD lr_First = static_cast<WORD>(lr_Quad * k_VerticesPerQuad);
+        WORD* lr_Out = lr_Indices + lr_Quad * k_IndicesPerQuad;
+        lr_Out[0] = lr_First;
+        lr_Out[1] = static_cast<WORD>(lr_First + 1);
+        lr_Out[2] = static_cast<WORD>(lr_First + 2);
+        lr_Out[3] = static_cast<WORD>(lr_First + 2);
+        lr_Out[4] = static_cast<WORD>(lr_First + 3);
+        lr_Out[5] = lr_First;
+    }
+    mr_IndexBuffer_->Unlock();
+    mr_IndicesReady = true;
+}
+
+void ScreenMask::SetPosition(float left, float top) {
+    mr_Left = left;
+    mr_Top = top;
+    mr_Dirty = true;
+}
+
+void ScreenMask::SetExtent(float right, float bottom) {
+    mr_Right = right;
+    mr_Bottom = bottom;
+    mr_Dirty = true;
+}
+
+void ScreenMask::SetPixelOffset(bool on) {
+    mr_PixelOffset = on;
+    mr_Dirty = true;
+}
+
+void ScreenMask::SetDepth(float z) {
+    mr_Depth = z;
+}
+
+void ScreenMask::SetTexCoords(float uMin, float vMin, float uMax, float vMax, int set) {
+    // Corner order: top-left, top-right, bottom-right, bottom-left.
+    const float lr_U[4] = {uMin, uMax, uMax, uMin};
+    const float lr_V[4] = {vMin, vMin, vMax, vMax};
+    for (size_t lr_Index = 0; lr_Index < mr_Vertices.size(); ++lr_Index) {
+        ScreenMaskVertex& lr_Vertex = mr_Vertices[lr_Index];
+        const size_t lr_Corner = lr_Index % k_VerticesPerQuad;
+        if (set == 0) {
+            lr_Vertex.tu0 = lr_U[lr_Corner];
+            lr_Vertex.tv0 = lr_V[lr_Corner];
+        } else if (set == 1) {
+            lr_Vertex.tu1 = lr_U[lr_Corner];
+            lr_Vertex.tv1 = lr_V[lr_Corner];
+        }
+    }
+    mr_Dirty = true;
+}
+
+void ScreenMask::SetTexelTexCoords(int x, int y, int width, int height, int set) {
+    const float lr_UMin = static_cast<float>(x) / static_cast<float>(width);
+    const float lr_UMax = lr_UMin + 1.0f / static_cast<float>(width);
+    const float lr_VMin = static_cast<float>(y) / static_cast<float>(height);
+    const float lr_VMax = lr_VMin + 1.0f / static_cast<float>(height);
+    SetTexCoords(lr_UMin, lr_VMin, lr_UMax, lr_VMax, set);
+}
+
+void ScreenMask::Update(IDirect3DDevice9* device) {
+    const float lr_Offset = mr_PixelOffset ? 0.5f : 0.0f;
+    float lr_Left, lr_Top, lr_Right, lr_Bottom;
+    if (mr_Absolute) {
+        lr_Left = mr_Left;
+        lr_Top = mr_Top;
+        lr_Right = mr_Right;
+        lr_Bottom = mr_Bottom;
+    } else {
+        D3DVIEWPORT9 Mode = {};
+        device->GetViewport(&Mode);
+        const float lr_Width = static_cast<float>(Mode.Width);
+        const float lr_Height = static_cast<float>(Mode.Height);
+        lr_Left = lr_Width * mr_Left;
+        lr_Top = lr_Height * mr_Top;
+        lr_Right = lr_Left + lr_Width * mr_Right;
+        lr_Bottom = lr_Top + lr_Height * mr_Bottom;
+    }
+    const float lr_X[4] = {lr_Left, lr_Right, lr_Right, lr_Left};
+    const float lr_Y[4] = {lr_Top, lr_Top, lr_Bottom, lr_Bottom};
+    for (size_t lr_Index = 0; lr_Index < mr_Vertices.size(); ++lr_Index) {
+        ScreenMaskVertex& lr_Vertex = mr_Vertices[lr_Index];
+        const size_t lr_Corner = lr_Index % k_VerticesPerQuad;
+        lr_Vertex.x = lr_X[lr_Corner] - lr_Offset;
+        lr_Vertex.y = lr_Y[lr_Corner] - lr_Offset;
+        lr_Vertex.z = mr_Depth;
+    }
+
+    if (!mr_BatchedOnly && mr_VertexBuffer_) {
+        void* pvVertices = nullptr;
+        if (FAILED(mr_VertexBuffer_->Lock(0, 0, &pvVertices, 0)) || !pvVertices) {
+            // Stays dirty so that the next Bind uploads again.
+            return;
+        }
+        std::memcpy(pvVertices, mr_Vertices.data(), mr_Vertices.size() * Stride);
+        mr_VertexBuffer_->Unlock();
+        mr_VerticesReady = true;
+    }
+    mr_Dirty = false;
+}
+
+std::vector<ScreenMask::ScreenMaskVertex> ScreenMask::GetVertices() const {
+    return mr_Vertices;
+}
+
+void ScreenMask::Bind(IDirect3DDevice9* device) {
+    if (mr_Dirty) {
+        Update(device);
+    }
+    if (mr_BatchedOnly || !mr_VertexBuffer_ || !mr_IndexBuffer_) {
+        return;
+    }
+    if (!mr_IndicesReady) {
+        FillIndices();
+    }
+    device->SetFVF(FVF);
+    device->SetIndices(mr_IndexBuffer_);
+    device->SetStreamSource(0, mr_VertexBuffer_, 0, Stride);
+}
+
+void ScreenMask::Draw(IDirect3DDevice9* device) {
+    // A missing or never-filled buffer holds nothing worth drawing.
+    if (mr_BatchedOnly || !mr_VertexBuffer_ || !mr_IndexBuffer_ || !mr_IndicesReady || !mr_VerticesReady) {
+        return;
+    }
+    const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, lr_VertexCount, 0,
+                                 (lr_VertexCount / k_VerticesPerQuad) * 2);
+}

@@ -1,0 +1,30 @@
+// Command-line options of the demo host.
+#pragma once
+
+#include <d3d9.h>
+
+#include <string>
+
+struct DemoOptions {
+    std::string ModulePath;   // empty: look next to the executable, then the build tree
+    std::string DataPath;     // folder holding Plugins/SSAO
+    std::string OutputPath = "./out/";
+    UINT Width = 1280;
+    UINT Height = 720;
+    D3DFORMAT BackBufferFormat = D3DFMT_X8R8G8B8;
+    D3DFORMAT DepthFormat = D3DFMT_D24S8;
+    UINT ResizeWidth = 960;
+    UINT ResizeHeight = 540;
+    int FramesPerStep = 2;
+    bool Help = false;
+};
+
+// Parses argv; on a bad option returns false with the reason in error.
+bool ParseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& error);
+
+std::string DemoUsage(const char* program);
+
+// "X8R8G8B8" <-> D3DFMT_X8R8G8B8 for the formats the demo scene can draw.
+bool ParseColourFormat(const std::string& name, D3DFORMAT& format);
+bool ParseDepthFormat(const std::string& name, D3DFORMAT& format);
+const char* FormatName(D3DFORMAT format);

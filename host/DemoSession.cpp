@@ -1,0 +1,442 @@
+#include "DemoSession.h"
+
+#include "DemoHost.h"
+#include "contract/Guids.h"
+#include "contract/ICheckBoxParameter.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iomanip>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// {E11173DF-0193-4102-81E5-AC8256483E05}: the plug-in's ShowAOOnly check box.
+const GUID kShowAOOnly = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
+
+const char* KindName(SoftObjectKind kind) {
+    switch (kind) {
+        case SoftObjectKind::Texture: return "texture";
+        case SoftObjectKind::CubeTexture: return "cube texture";
+        case SoftObjectKind::VolumeTexture: return "volume texture";
+        case SoftObjectKind::Surface: return "surface";
+        case SoftObjectKind::SwapChain: return "swap chain";
+        case SoftObjectKind::VertexBuffer: return "vertex buffer";
+        case SoftObjectKind::IndexBuffer: return "index buffer";
+        case SoftObjectKind::StateBlock: return "state block";
+        case SoftObjectKind::VertexShader: return "vertex shader";
+        case SoftObjectKind::PixelShader: return "pixel shader";
+        case SoftObjectKind::VertexDeclaration: return "vertex declaration";
+        case SoftObjectKind::Query: return "query";
+        default: return "object";
+    }
+}
+
+const char* PoolName(D3DPOOL pool) {
+    switch (pool) {
+        case D3DPOOL_DEFAULT: return "default";
+        case D3DPOOL_MANAGED: return "managed";
+        case D3DPOOL_SYSTEMMEM: return "system";
+        case D3DPOOL_SCRATCH: return "scratch";
+        default: return "?";
+    }
+}
+
+std::string ObjectText(const SoftLiveObject& object) {
+    std::ostringstream ls_Text;
+    ls_Text << KindName(object.Kind);
+    if (object.Kind == SoftObjectKind::Texture || object.Kind == SoftObjectKind::Surface) {
+        ls_Text << " " << object.Width << "x" << object.Height << " fmt " << static_cast<int>(object.Format) << " "
+                << PoolName(object.Pool);
+        if (object.Usage & D3DUSAGE_RENDERTARGET) ls_Text << " render target";
+    } else if (object.Kind == SoftObjectKind::VertexBuffer || object.Kind == SoftObjectKind::IndexBuffer) {
+        ls_Text << " " << PoolName(object.Pool);
+    }
+    return ls_Text.str();
+}
+
+// "3 x texture 1280x720 ..., 1 x state block"
+std::string Group(const std::vector<SoftLiveObject>& objects) {
+    std::map<std::string, int> lr_Counts;
+    std::vector<std::string> lr_Order;
+    for (const SoftLiveObject& lr_Object : objects) {
+        const std::string ls_Text = ObjectText(lr_Object);
+        if (lr_Counts[ls_Text]++ == 0) lr_Order.push_back(ls_Text);
+    }
+    std::ostringstream ls_Out;
+    for (size_t i = 0; i < lr_Order.size(); ++i)
+        ls_Out << (i ? ", " : "") << lr_Counts[lr_Order[i]] << " " << lr_Order[i];
+    return ls_Out.str();
+}
+
+std::string GuidText(const GUID& id) {
+    std::ostringstream ls_Text;
+    ls_Text << std::uppercase << std::hex << std::setfill('0') << "{" << std::setw(8) << id.Data1 << "-"
+            << std::setw(4) << id.Data2 << "-" << std::setw(4) << id.Data3 << "-";
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2) ls_Text << "-";
+        ls_Text << std::setw(2) << static_cast<int>(id.Data4[i]);
+    }
+    ls_Text << "}";
+    return ls_Text.str();
+}
+
+std::string HResultText(HRESULT hr) {
+    if (hr == D3D_OK) return "D3D_OK";
+    std::ostringstream ls_Text;
+    ls_Text << "0x" << std::hex << std::setw(8) << std::setfill('0') << static_cast<uint32_t>(hr);
+    return ls_Text.str();
+}
+
+}  // namespace
+
+DemoSession::DemoSession(const DemoOptions& options, std::ostream& out) : mr_Options(options), mr_Out(out) {
+    mr_Present = D3DPRESENT_PARAMETERS{};
+    mr_Present.BackBufferWidth = options.Width;
+    mr_Present.BackBufferHeight = options.Height;
+    mr_Present.BackBufferFormat = options.BackBufferFormat;
+    mr_Present.BackBufferCount = 1;
+    mr_Present.MultiSampleType = D3DMULTISAMPLE_NONE;
+    mr_Present.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    mr_Present.hDeviceWindow = nullptr;
+    mr_Present.Windowed = TRUE;
+    mr_Present.EnableAutoDepthStencil = TRUE;
+    mr_Present.AutoDepthStencilFormat = options.DepthFormat;
+    mr_Present.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+DemoSession::~DemoSession() { ReleaseDevice(); }
+
+bool DemoSession::CreateDevice(std::string& error) {
+    mr_Direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!mr_Direct3D_) {
+        error = "Direct3DCreate9 failed";
+        return false;
+    }
+    D3DPRESENT_PARAMETERS lr_Present = mr_Present;
+    const HRESULT hr = mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Present, &mr_Device_);
+    if (FAILED(hr) || !mr_Device_) {
+        error = "CreateDevice failed: " + HResultText(hr);
+        mr_Device_ = nullptr;
+        return false;
+    }
+    void* lr_Control = nullptr;
+    if (FAILED(mr_Device_->QueryInterface(IID_ISoftDeviceControl, &lr_Control)) || !lr_Control) {
+        error = "the device offers no test controls (not the software device?)";
+        return false;
+    }
+    mr_Control_ = static_cast<ISoftDeviceControl*>(lr_Control);
+    // Hold no reference of our own: the device's lifetime rules alone.
+    mr_Control_->Release();
+    return true;
+}
+
+void DemoSession::ReleaseDevice() {
+    mr_Control_ = nullptr;
+    if (mr_Device_) mr_Device_->Release();
+    mr_Device_ = nullptr;
+    if (mr_Direct3D_) mr_Direct3D_->Release();
+    mr_Direct3D_ = nullptr;
+}
+
+DemoSession::Snapshot DemoSession::Take() const {
+    Snapshot lr_Snapshot;
+    for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects())
+        if (!lr_Object.Implicit) lr_Snapshot.Objects.push_back(lr_Object);
+    return lr_Snapshot;
+}
+
+std::string DemoSession::DescribeChange(const Snapshot& before, const Snapshot& after) const {
+    auto Contains = [](const Snapshot& snapshot, const void* object) {
+        for (const SoftLiveObject& lr_Object : snapshot.Objects)
+            if (lr_Object.Object == object) return true;
+        return false;
+    };
+    std::vector<SoftLiveObject> lr_Created, lr_Released;
+    for (const SoftLiveObject& lr_Object : after.Objects)
+        if (!Contains(before, lr_Object.Object)) lr_Created.push_back(lr_Object);
+    for (const SoftLiveObject& lr_Object : before.Objects)
+        if (!Contains(after, lr_Object.Object)) lr_Released.push_back(lr_Object);
+    std::ostringstream ls_Text;
+    if (!lr_Created.empty()) ls_Text << "created " << Group(lr_Created);
+    if (!lr_Released.empty()) ls_Text << (lr_Created.empty() ? "" : "; ") << "released " << Group(lr_Released);
+    if (lr_Created.empty() && lr_Released.empty()) ls_Text << "no objects created or released";
+    ls_Text << " (" << after.Objects.size() << " alive)";
+    return ls_Text.str();
+}
+
+// "4 draws [RenderBlack, RenderDepth, SSAO, ...], 3 copies"
+std::string DemoSession::DescribeRecords() const {
+    const std::vector<SoftDrawRecord>& lr_Draws = mr_Control_->GetDraws();
+    const std::vector<SoftCopyRecord>& lr_Copies = mr_Control_->GetCopies();
+    std::ostringstream ls_Text;
+    ls_Text << lr_Draws.size() << " draw" << (lr_Draws.size() == 1 ? "" : "s");
+    if (!lr_Draws.empty()) {
+        ls_Text << " [";
+        for (size_t i = 0; i < lr_Draws.size(); ++i) {
+            const SoftDrawRecord& lr_Draw = lr_Draws[i];
+            ls_Text << (i ? ", " : "") << (lr_Draw.PixelShaderName.empty() ? "fixed" : lr_Draw.PixelShaderName) << " "
+                    << lr_Draw.PrimitiveCount << " tri";
+        }
+        ls_Text << "]";
+    }
+    size_t lr_Failed = 0;
+    for (const SoftCopyRecord& lr_Copy : lr_Copies)
+        if (FAILED(lr_Copy.Result)) ++lr_Failed;
+    ls_Text << ", " << lr_Copies.size() << " cop" << (lr_Copies.size() == 1 ? "y" : "ies");
+    if (lr_Failed) ls_Text << " (" << lr_Failed << " refused)";
+    return ls_Text.str();
+}
+
+void DemoSession::Step(const std::string& label, const std::string& text) {
+    mr_Out << std::left << std::setw(16) << ("[" + label + "]") << text << "\n";
+}
+
+bool DemoSession::RenderFrame(const std::string& label) {
+    ++mr_Frame;
+    const Snapshot lr_Before = Take();
+    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
+    IDirect3DSurface9* lr_Depth_ = nullptr;
+    mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_);
+    mr_Device_->GetDepthStencilSurface(&lr_Depth_);
+    std::string ls_Error = "no back buffer or depth buffer";
+    const bool lr_Written =
+        lr_BackBuffer_ && lr_Depth_ && mr_Scene.Write(mr_Control_, lr_BackBuffer_, lr_Depth_, mr_Frame, ls_Error);
+    if (lr_BackBuffer_) lr_BackBuffer_->Release();
+    if (lr_Depth_) lr_Depth_->Release();
+    if (!lr_Written) {
+        Step(label, "cannot draw the scene: " + ls_Error);
+        ++mr_Failures;
+        return false;
+    }
+
+    mr_Control_->ClearRecords();
+    mr_Device_->BeginScene();
+    mr_Plugin_->Render();
+    mr_Device_->EndScene();
+    const std::string ls_Records = DescribeRecords();
+    mr_TotalDraws += mr_Control_->GetDraws().size();
+    mr_TotalCopies += mr_Control_->GetCopies().size();
+    mr_Control_->ClearRecords();
+    mr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
+    Step(label, ls_Records + "; " + DescribeChange(lr_Before, Take()));
+    return true;
+}
+
+bool DemoSession::RenderOffscreenFrame() {
+    IDirect3DSurface9* lr_Saved_ = nullptr;
+    IDirect3DSurface9* lr_Target_ = nullptr;
+    mr_Device_->GetRenderTarget(0, &lr_Saved_);
+    const HRESULT hr = mr_Device_->CreateRenderTarget(mr_Present.BackBufferWidth, mr_Present.BackBufferHeight,
+                                                      mr_Present.BackBufferFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                                      &lr_Target_, nullptr);
+    if (FAILED(hr) || !lr_Target_) {
+        Step("off-screen", "CreateRenderTarget failed: " + HResultText(hr));
+        if (lr_Saved_) lr_Saved_->Release();
+        ++mr_Failures;
+        return false;
+    }
+    mr_Device_->SetRenderTarget(0, lr_Target_);
+    const Snapshot lr_Before = Take();
+    mr_Control_->ClearRecords();
+    mr_Device_->BeginScene();
+    mr_Plugin_->Render();
+    mr_Device_->EndScene();
+    const size_t lr_Work = mr_Control_->GetDraws().size() + mr_Control_->GetCopies().size();
+    const std::string ls_Records = DescribeRecords();
+    mr_Control_->ClearRecords();
+    const std::string ls_Change = DescribeChange(lr_Before, Take());
+    mr_Device_->SetRenderTarget(0, lr_Saved_);
+    if (lr_Saved_) lr_Saved_->Release();
+    lr_Target_->Release();
+    Step("off-screen", std::string(lr_Work == 0 ? "plug-in left the frame alone (not a back buffer): "
+                                                : "plug-in worked on an off-screen target! ") +
+                           ls_Records + "; " + ls_Change);
+    if (lr_Work != 0) ++mr_Failures;
+    return lr_Work == 0;
+}
+
+bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height) {
+    const Snapshot lr_Before = Take();
+    mr_Plugin_->OnLostDevice();
+    const Snapshot lr_Lost = Take();
+    mr_Present.BackBufferWidth = width;
+    mr_Present.BackBufferHeight = height;
+    D3DPRESENT_PARAMETERS lr_Present = mr_Present;
+    const HRESULT hr = mr_Device_->Reset(&lr_Present);
+    ++mr_Resets;
+    std::ostringstream ls_Text;
+    ls_Text << "OnLostDevice: " << DescribeChange(lr_Before, lr_Lost) << "; Reset to " << width << "x" << height
+            << ": " << HResultText(hr);
+    if (FAILED(hr)) {
+        ls_Text << " -- FAILED, still alive: " << Group(lr_Lost.Objects);
+        ++mr_Failures;
+    }
+    mr_Plugin_->OnResetDevice();
+    ls_Text << "; OnResetDevice: " << DescribeChange(lr_Lost, Take()) << ", active "
+            << (mr_Plugin_->IsActive() ? "yes" : "no");
+    Step(label, ls_Text.str());
+    return SUCCEEDED(hr);
+}
+
+bool DemoSession::SaveBackBuffer(const std::string& fileName) {
+    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
+    mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_);
+    if (!lr_BackBuffer_) return false;
+    std::vector<BYTE> lr_Pixels;
+    const HRESULT hr = mr_Control_->ReadPixels(lr_BackBuffer_, lr_Pixels);
+    lr_BackBuffer_->Release();
+    if (FAILED(hr)) return false;
+    std::string ls_Path = mr_Options.OutputPath;
+    if (!ls_Path.empty() && ls_Path.back() != '/') ls_Path += '/';
+    ls_Path += fileName;
+    const bool lr_Saved = SaveBmp(ls_Path, lr_Pixels, mr_Present.BackBufferWidth, mr_Present.BackBufferHeight, 4);
+    Step("screenshot", lr_Saved ? "back buffer saved to " + ls_Path : "could not write " + ls_Path);
+    return lr_Saved;
+}
+
+bool DemoSession::SetShowAOOnly(bool value, bool asText) {
+    IParameter* lr_Parameter = mr_Plugin_->FindParameter(kShowAOOnly);
+    if (!lr_Parameter) {
+        Step("ShowAOOnly", "the plug-in has no ShowAOOnly parameter");
+        ++mr_Failures;
+        return false;
+    }
+    auto* lr_CheckBox = static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter));
+    if (!lr_CheckBox) {
+        Step("ShowAOOnly", "ShowAOOnly is not a check box");
+        ++mr_Failures;
+        return false;
+    }
+    if (asText)
+        lr_Parameter->SetValueFromString(value ? L"true" : L"false");
+    else
+        lr_CheckBox->SetValue(value);
+    Step("ShowAOOnly", std::string(asText ? "SetValueFromString(\"" : "SetValue(") + (value ? "true" : "false") +
+                           (asText ? "\")" : ")") + ": value " + (lr_CheckBox->GetValue() ? "true" : "false") +
+                           ", caption \"" + NarrowUtf8(lr_Parameter->GetCaption()) + "\"");
+    return lr_CheckBox->GetValue() == value;
+}
+
+bool DemoSession::CheckLog(const std::string& logPath, size_t logStart) {
+    std::ifstream lr_In(logPath, std::ios::binary);
+    std::string ls_All((std::istreambuf_iterator<char>(lr_In)), std::istreambuf_iterator<char>());
+    if (ls_All.size() < logStart) logStart = 0;  // someone truncated it meanwhile
+    std::vector<std::string> lr_Lines;
+    std::istringstream lr_Stream(ls_All.substr(logStart));
+    std::string ls_Line;
+    while (std::getline(lr_Stream, ls_Line)) lr_Lines.push_back(ls_Line);
+    auto Count = [&lr_Lines](const std::string& text, bool prefix) {
+        size_t lr_N = 0;
+        for (const std::string& ls_Entry : lr_Lines) {
+            if (prefix ? ls_Entry.rfind(text, 0) == 0 : (ls_Entry.size() >= text.size() &&
+                                                            ls_Entry.compare(ls_Entry.size() - text.size(),
+                                                                             text.size(), text) == 0))
+                ++lr_N;
+        }
+        return lr_N;
+    };
+    // Three activations (switch on, two resets), each loading five effects.
+    const size_t lr_Activations = 1 + static_cast<size_t>(mr_Resets);
+    const struct {
+        const char* Text;
+        bool Prefix;
+        size_t AtLeast;
+    } lr_Expected[] = {
+        {"SSAO: Initialising...", true, 1},
+        {"SSAO: Initialising finished.", true, 1},
+        {"SSAO: Activating finished.", true, lr_Activations},
+        {" shader loaded.", false, 5 * lr_Activations},
+        {"SSAO: CreateTexture: ", true, 3 * lr_Activations},
+        {"SSAO: Deactivating finished.", true, lr_Activations},
+        {"SSAO: Deinitialising finished.", true, 1},
+    };
+    bool lr_Ok = true;
+    std::ostringstream ls_Missing;
+    for (const auto& lr_Entry : lr_Expected) {
+        const size_t lr_Found = Count(lr_Entry.Text, lr_Entry.Prefix);
+        if (lr_Found < lr_Entry.AtLeast) {
+            ls_Missing << (lr_Ok ? "" : "; ") << "\"" << lr_Entry.Text << "\" " << lr_Found << "x, expected "
+                       << lr_Entry.AtLeast;
+            lr_Ok = false;
+        }
+    }
+    const size_t lr_Errors = Count("Critical error!", false) + Count(" shader not loaded:", false) +
+                             Count("SSAO: Unable to create texture.", true);
+    std::ostringstream ls_Text;
+    ls_Text << lr_Lines.size() << " lines written to " << logPath;
+    if (lr_Errors) ls_Text << ", " << lr_Errors << " error line(s)";
+    if (!lr_Ok) ls_Text << " -- MISSING: " << ls_Missing.str();
+    Step("log", ls_Text.str());
+    if (!lr_Ok) ++mr_Failures;
+    return lr_Ok;
+}
+
+int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, size_t logStart) {
+    mr_Plugin_ = plugin;
+
+    std::vector<IParameter*> lr_Parameters = plugin->GetParameters();
+    Step("parameters", std::to_string(lr_Parameters.size()) + " published");
+    for (IParameter* lr_Parameter : lr_Parameters) {
+        std::ostringstream ls_Text;
+        ls_Text << NarrowUtf8(lr_Parameter->GetName()) << " " << GuidText(lr_Parameter->GetGUID()) << " type "
+                << lr_Parameter->GetType() << ", caption \"" << NarrowUtf8(lr_Parameter->GetCaption())
+                << "\", value " << NarrowUtf8(lr_Parameter->GetValueAsString()) << ": "
+                << NarrowUtf8(lr_Parameter->GetDescription());
+        Step("", ls_Text.str());
+    }
+
+    Snapshot lr_Before = Take();
+    plugin->Initialise(mr_Device_);
+    Step("Initialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
+                           DescribeChange(lr_Before, Take()));
+
+    lr_Before = Take();
+    plugin->SetActive(true);
+    Step("SetActive(on)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
+                              DescribeChange(lr_Before, Take()));
+
+    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
+    SaveBackBuffer("ao-only.bmp");
+
+    SetShowAOOnly(false, false);
+    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
+    SaveBackBuffer("composited.bmp");
+    SetShowAOOnly(true, true);
+    RenderFrame("frame " + std::to_string(mr_Frame + 1));
+
+    RenderOffscreenFrame();
+
+    ResetDevice("lost/reset", mr_Present.BackBufferWidth, mr_Present.BackBufferHeight);
+    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
+
+    ResetDevice("resize", mr_Options.ResizeWidth, mr_Options.ResizeHeight);
+    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
+
+    lr_Before = Take();
+    plugin->SetActive(false);
+    Step("SetActive(off)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
+                               DescribeChange(lr_Before, Take()));
+
+    lr_Before = Take();
+    plugin->Deinitialise();
+    const Snapshot lr_After = Take();
+    Step("Deinitialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
+                             DescribeChange(lr_Before, lr_After));
+    if (!lr_After.Objects.empty()) {
+        Step("leak", "still alive after Deinitialise: " + Group(lr_After.Objects));
+        ++mr_Failures;
+    }
+
+    CheckLog(logPath, logStart);
+
+    std::ostringstream ls_Summary;
+    ls_Summary << mr_Frame << " frames, " << mr_TotalDraws << " draws, " << mr_TotalCopies << " copies, "
+               << mr_Resets << " resets; " << (mr_Failures ? std::to_string(mr_Failures) + " problem(s)" : "all good");
+    Step("summary", ls_Summary.str());
+    mr_Plugin_ = nullptr;
+    return mr_Failures ? 1 : 0;
+}

@@ -1,0 +1,20 @@
+// Reads the pixels of a render-target surface through a system-memory copy
+// (GetRenderTargetData), the way a host may read what is on screen.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SurfacePixels {
+    UINT Width = 0;
+    UINT Height = 0;
+    std::vector<std::uint32_t> Pixels;  // 32-bit formats only, row after row
+
+    // Empty pixels and an error text when the copy fails.
+    static SurfacePixels Read(IDirect3DDevice9* device, IDirect3DSurface9* surface, std::string& error);
+    // Number of pixels that differ; all of them when the sizes differ.
+    size_t CountDifferences(const SurfacePixels& other) const;
+};

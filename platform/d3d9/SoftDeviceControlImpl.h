@@ -1,0 +1,37 @@
+// ISoftDeviceControl of a software device: a second interface on the same
+// object (its references are the device's).
+#pragma once
+
+#include <soft/SoftDeviceControl.h>
+
+class SoftDevice;
+
+class SoftDeviceControlImpl final : public ISoftDeviceControl {
+public:
+    explicit SoftDeviceControlImpl(SoftDevice* device) : mr_Device_(device) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    std::vector<SoftLiveObject> GetLiveObjects() override;
+    UINT CountLiveObjects(SoftObjectKind kind, int pool, bool includeImplicit) override;
+    const std::vector<SoftDrawRecord>& GetDraws() override;
+    const std::vector<SoftCopyRecord>& GetCopies() override;
+    void ClearRecords() override;
+    void SetRecording(bool on) override;
+    UINT GetCallCount(SoftCall call) override;
+    void ResetCallCounts() override;
+    void FailCall(SoftCall call, UINT nth, HRESULT result) override;
+    void ClearFaults() override;
+    void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) override;
+    void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) override;
+    void SetDeviceLost(bool lost) override;
+    HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) override;
+    HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;
+    ULONG PeekRefCount(IUnknown* object) override;
+    ULONG GetDeviceRefCount() override;
+
+private:
+    SoftDevice* mr_Device_;
+};

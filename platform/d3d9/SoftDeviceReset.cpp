@@ -1,0 +1,84 @@
+// Reset, Present and device loss.
+#include "SoftDevice.h"
+#include "SoftStateBlock.h"
+#include "SoftSwapChain.h"
+
+bool SoftDevice::ResetBlocked() const {
+    SoftLiveObject lr_Desc;
+    for (SoftObject* lr_Object_ : mr_Objects) {
+        if (!lr_Object_->Listed() || lr_Object_->PublicCount() == 0) continue;
+        lr_Object_->Describe(lr_Desc);
+        switch (lr_Desc.Kind) {
+        case SoftObjectKind::SwapChain:
+            // Additional swap chains block a reset; the implicit one only
+            // through references to its back buffers.
+            if (!lr_Desc.Implicit) return true;
+            break;
+        case SoftObjectKind::Surface:
+            // Includes back buffers and the automatic depth-stencil surface.
+            if (lr_Desc.Implicit || lr_Desc.Pool == D3DPOOL_DEFAULT) return true;
+            break;
+        case SoftObjectKind::Texture:
+        case SoftObjectKind::CubeTexture:
+        case SoftObjectKind::VolumeTexture:
+        case SoftObjectKind::VertexBuffer:
+        case SoftObjectKind::IndexBuffer:
+            if (lr_Desc.Pool == D3DPOOL_DEFAULT) return true;
+            break;
+        default:
+            // State blocks, shaders, declarations and queries survive.
+            break;
+        }
+    }
+    return false;
+}
+
+HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
+    HRESULT hr;
+    if (TakeFault(SoftCall::Reset, &hr)) {
+        mr_NeedsReset = true;
+        return hr;
+    }
+    if (mr_Lost) return D3DERR_DEVICELOST;
+    if (!pPresentationParameters) return D3DERR_INVALIDCALL;
+    // A refused reset leaves the device unusable until a reset succeeds.
+    if (ResetBlocked()) {
+        mr_NeedsReset = true;
+        return D3DERR_INVALIDCALL;
+    }
+    D3DPRESENT_PARAMETERS lr_Params = *pPresentationParameters;
+    hr = NormalizePresentParameters(lr_Params, false);
+    if (FAILED(hr)) {
+        mr_NeedsReset = true;
+        return hr;
+    }
+    *pPresentationParameters = lr_Params;
+
+    // Recording stops; the device state returns to its defaults, which
+    // drops every binding (objects only the device held go away here).
+    if (mr_RecordMask_) {
+        mr_Target_ = &mr_State;
+        mr_RecordMask_ = nullptr;
+        mr_RecordingBlock.Reset();
+    }
+    mr_InScene = false;
+    mr_State.SetDefaults(lr_Params.BackBufferWidth, lr_Params.BackBufferHeight, lr_Params.EnableAutoDepthStencil != 0);
+    ReleaseImplicitObjects();
+    hr = CreateImplicitObjects(lr_Params);
+    if (FAILED(hr)) {
+        mr_NeedsReset = true;
+        return hr;
+    }
+    mr_NeedsReset = false;
+    return D3D_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                                              const RGNDATA* pDirtyRegion) {
+    for (size_t i = 0; i < mr_SwapChains.size(); ++i) {
+        HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))->Present(pSourceRect, pDestRect, hDestWindowOverride,
+                                                                       pDirtyRegion, 0);
+        if (FAILED(hr)) return hr;
+    }
+    return D3D_OK;
+}

@@ -1,0 +1,573 @@
+// Reading and writing parameter and annotation values, with the type
+// checks and number conversions of D3DX.
+#include "Effect.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace softfx {
+
+namespace {
+
+bool IsNumeric(const ValueNode& node) {
+    return node.Type == D3DXPT_BOOL || node.Type == D3DXPT_INT || node.Type == D3DXPT_FLOAT;
+}
+bool IsTexture(const ValueNode& node) { return node.Type >= D3DXPT_TEXTURE && node.Type <= D3DXPT_TEXTURECUBE; }
+bool IsSingleNumber(const ValueNode& node) {
+    return IsNumeric(node) && node.Elements == 0 && node.Rows == 1 && node.Columns == 1;
+}
+
+float ReadFloat(D3DXPARAMETER_TYPE type, DWORD bits) {
+    if (type == D3DXPT_FLOAT) {
+        float lr_Value;
+        std::memcpy(&lr_Value, &bits, sizeof(lr_Value));
+        return lr_Value;
+    }
+    if (type == D3DXPT_BOOL) return bits ? 1.0f : 0.0f;
+    return static_cast<float>(static_cast<INT>(bits));
+}
+INT ReadInt(D3DXPARAMETER_TYPE type, DWORD bits) {
+    if (type == D3DXPT_FLOAT) {
+        const float lr_Value = ReadFloat(type, bits);
+        if (std::isnan(lr_Value)) return 0;
+        if (lr_Value >= 2147483647.0f) return 2147483647;
+        if (lr_Value <= -2147483648.0f) return INT32_MIN;
+        return static_cast<INT>(lr_Value);
+    }
+    if (type == D3DXPT_BOOL) return bits ? 1 : 0;
+    return static_cast<INT>(bits);
+}
+BOOL ReadBool(D3DXPARAMETER_TYPE type, DWORD bits) {
+    if (type == D3DXPT_FLOAT) return ReadFloat(type, bits) != 0.0f ? TRUE : FALSE;
+    return bits ? TRUE : FALSE;
+}
+DWORD FromFloat(D3DXPARAMETER_TYPE type, float value) {
+    if (type == D3DXPT_FLOAT) {
+        DWORD lr_Bits;
+        std::memcpy(&lr_Bits, &value, sizeof(lr_Bits));
+        return lr_Bits;
+    }
+    if (type == D3DXPT_BOOL) return value != 0.0f ? 1u : 0u;
+    return static_cast<DWORD>(ReadInt(D3DXPT_FLOAT, FromFloat(D3DXPT_FLOAT, value)));
+}
+DWORD FromInt(D3DXPARAMETER_TYPE type, INT value) {
+    if (type == D3DXPT_FLOAT) return FromFloat(type, static_cast<float>(value));
+    if (type == D3DXPT_BOOL) return value ? 1u : 0u;
+    return static_cast<DWORD>(value);
+}
+DWORD FromBool(D3DXPARAMETER_TYPE type, BOOL value) {
+    if (type == D3DXPT_FLOAT) return FromFloat(type, value ? 1.0f : 0.0f);
+    return value ? 1u : 0u;
+}
+
+}  // namespace
+
+// Storage ------------------------------------------------------------------
+
+ValueNode& Effect::Root(ValueNode& node) {
+    return node.Parent >= 0 ? mr_Definition.Nodes[static_cast<size_t>(node.Parent)] : node;
+}
+
+DWORD* Effect::Numbers(ValueNode& node, size_t& count) {
+    ValueNode& lr_Root = Root(node);
+    const size_t lr_PerElement = static_cast<size_t>(node.Rows) * node.Columns;
+    if (node.Parent >= 0) {
+        count = lr_PerElement;
+        const size_t lr_Offset = lr_PerElement * node.ElementIndex;
+        if (lr_Offset + count > lr_Root.Numbers.size()) return nullptr;
+        return lr_Root.Numbers.data() + lr_Offset;
+    }
+    count = lr_Root.Numbers.size();
+    return count ? lr_Root.Numbers.data() : nullptr;
+}
+
+IDirect3DBaseTexture9** Effect::TextureSlot(ValueNode& node) {
+    ValueNode& lr_Root = Root(node);
+    const size_t lr_Index = node.Parent >= 0 ? node.ElementIndex : 0;
+    return lr_Index < lr_Root.Textures.size() ? &lr_Root.Textures[lr_Index] : nullptr;
+}
+
+std::string* Effect::StringSlot(ValueNode& node) {
+    ValueNode& lr_Root = Root(node);
+    const size_t lr_Index = node.Parent >= 0 ? node.ElementIndex : 0;
+    return lr_Index < lr_Root.Strings.size() ? &lr_Root.Strings[lr_Index] : nullptr;
+}
+
+int* Effect::ShaderSlot(ValueNode& node) {
+    ValueNode& lr_Root = Root(node);
+    const size_t lr_Index = node.Parent >= 0 ? node.ElementIndex : 0;
+    return lr_Index < lr_Root.Shaders.size() ? &lr_Root.Shaders[lr_Index] : nullptr;
+}
+
+// Scalars ------------------------------------------------------------------
+
+STDMETHODIMP Effect::SetBool(D3DXHANDLE hParameter, BOOL b) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    lr_Data[0] = FromBool(lr_Node_->Type, b);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetBool(D3DXHANDLE hParameter, BOOL* pb) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data || !pb) return D3DERR_INVALIDCALL;
+    *pb = ReadBool(lr_Node_->Type, lr_Data[0]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetInt(D3DXHANDLE hParameter, INT n) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    lr_Data[0] = FromInt(lr_Node_->Type, n);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetInt(D3DXHANDLE hParameter, INT* pn) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data || !pn) return D3DERR_INVALIDCALL;
+    *pn = ReadInt(lr_Node_->Type, lr_Data[0]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetFloat(D3DXHANDLE hParameter, FLOAT f) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    lr_Data[0] = FromFloat(lr_Node_->Type, f);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetFloat(D3DXHANDLE hParameter, FLOAT* pf) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Count;
+    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
+    if (!lr_Data || !pf) return D3DERR_INVALIDCALL;
+    *pf = ReadFloat(lr_Node_->Type, lr_Data[0]);
+    return D3D_OK;
+}
+
+// Flat arrays of numbers: any numeric parameter, as many components as both sides have.
+
+STDMETHODIMP Effect::SetBoolArray(D3DXHANDLE hParameter, const BOOL* pb, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pb && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromBool(lr_Node_->Type, pb[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetBoolArray(D3DXHANDLE hParameter, BOOL* pb, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pb && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) pb[i] = ReadBool(lr_Node_->Type, lr_Data[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetIntArray(D3DXHANDLE hParameter, const INT* pn, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pn && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromInt(lr_Node_->Type, pn[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetIntArray(D3DXHANDLE hParameter, INT* pn, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pn && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) pn[i] = ReadInt(lr_Node_->Type, lr_Data[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetFloatArray(D3DXHANDLE hParameter, const FLOAT* pf, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pf && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromFloat(lr_Node_->Type, pf[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetFloatArray(D3DXHANDLE hParameter, FLOAT* pf, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    size_t lr_Size = 0;
+    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
+    if (!lr_Data || (!pf && Count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < Count && i < lr_Size; ++i) pf[i] = ReadFloat(lr_Node_->Type, lr_Data[i]);
+    return D3D_OK;
+}
+
+// Vectors ------------------------------------------------------------------
+
+STDMETHODIMP Effect::SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pVector || !IsNumeric(*lr_Node_) || lr_Node_->Elements ||
+        (lr_Node_->Class != D3DXPC_SCALAR && lr_Node_->Class != D3DXPC_VECTOR))
+        return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    const float lr_In[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
+    for (size_t i = 0; i < lr_Size && i < 4; ++i) lr_Data[i] = FromFloat(lr_Node_->Type, lr_In[i]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetVector(D3DXHANDLE hParameter, D3DXVECTOR4* pVector) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pVector || !IsNumeric(*lr_Node_) || lr_Node_->Elements ||
+        (lr_Node_->Class != D3DXPC_SCALAR && lr_Node_->Class != D3DXPC_VECTOR))
+        return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    float lr_Out[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
+    for (size_t i = 0; i < lr_Size && i < 4; ++i) lr_Out[i] = ReadFloat(lr_Node_->Type, lr_Data[i]);
+    *pVector = D3DXVECTOR4(lr_Out[0], lr_Out[1], lr_Out[2], lr_Out[3]);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetVectorArray(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || (!pVector && Count) || !IsNumeric(*lr_Node_) || lr_Node_->Class != D3DXPC_VECTOR ||
+        Count > lr_Node_->Elements || lr_Node_->Elements == 0)
+        return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    const UINT lr_Columns = lr_Node_->Columns;
+    for (UINT e = 0; e < Count; ++e) {
+        const float lr_In[4] = {pVector[e].x, pVector[e].y, pVector[e].z, pVector[e].w};
+        for (UINT c = 0; c < lr_Columns && c < 4; ++c)
+            lr_Data[e * lr_Columns + c] = FromFloat(lr_Node_->Type, lr_In[c]);
+    }
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetVectorArray(D3DXHANDLE hParameter, D3DXVECTOR4* pVector, UINT Count) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || (!pVector && Count) || !IsNumeric(*lr_Node_) || lr_Node_->Class != D3DXPC_VECTOR ||
+        Count > lr_Node_->Elements || lr_Node_->Elements == 0)
+        return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    const UINT lr_Columns = lr_Node_->Columns;
+    for (UINT e = 0; e < Count; ++e) {
+        float lr_Out[4] = {0, 0, 0, 0};
+        for (UINT c = 0; c < lr_Columns && c < 4; ++c)
+            lr_Out[c] = ReadFloat(lr_Node_->Type, lr_Data[e * lr_Columns + c]);
+        pVector[e] = D3DXVECTOR4(lr_Out[0], lr_Out[1], lr_Out[2], lr_Out[3]);
+    }
+    return D3D_OK;
+}
+
+// Matrices -----------------------------------------------------------------
+
+namespace {
+
+// Copies between a 4x4 matrix and a Rows x Columns block, optionally transposed.
+void StoreMatrix(DWORD* data, D3DXPARAMETER_TYPE type, UINT rows, UINT columns, const D3DXMATRIX& m,
+                 bool transpose) {
+    for (UINT r = 0; r < rows && r < 4; ++r)
+        for (UINT c = 0; c < columns && c < 4; ++c)
+            data[r * columns + c] = FromFloat(type, transpose ? m.m[c][r] : m.m[r][c]);
+}
+
+void LoadMatrix(const DWORD* data, D3DXPARAMETER_TYPE type, UINT rows, UINT columns, D3DXMATRIX& m,
+                bool transpose) {
+    for (UINT r = 0; r < 4; ++r)
+        for (UINT c = 0; c < 4; ++c) m.m[r][c] = 0.0f;
+    for (UINT r = 0; r < rows && r < 4; ++r)
+        for (UINT c = 0; c < columns && c < 4; ++c) {
+            const float lr_Value = ReadFloat(type, data[r * columns + c]);
+            if (transpose) m.m[c][r] = lr_Value;
+            else m.m[r][c] = lr_Value;
+        }
+}
+
+bool IsMatrix(const ValueNode& node) {
+    return IsNumeric(node) && (node.Class == D3DXPC_MATRIX_ROWS || node.Class == D3DXPC_MATRIX_COLUMNS);
+}
+
+}  // namespace
+
+STDMETHODIMP Effect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    StoreMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, false);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetMatrix(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    LoadMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, false);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetMatrixTranspose(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    StoreMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, true);
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetMatrixTranspose(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    if (!lr_Data) return D3DERR_INVALIDCALL;
+    LoadMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, true);
+    return D3D_OK;
+}
+
+namespace {
+
+template <typename Source>
+HRESULT StoreMatrices(ValueNode* node, DWORD* data, UINT count, Source source, bool transpose) {
+    const size_t lr_Per = static_cast<size_t>(node->Rows) * node->Columns;
+    for (UINT e = 0; e < count; ++e) {
+        const D3DXMATRIX* lr_Matrix = source(e);
+        if (!lr_Matrix) return D3DERR_INVALIDCALL;
+        StoreMatrix(data + e * lr_Per, node->Type, node->Rows, node->Columns, *lr_Matrix, transpose);
+    }
+    return D3D_OK;
+}
+
+template <typename Target>
+HRESULT LoadMatrices(ValueNode* node, const DWORD* data, UINT count, Target target, bool transpose) {
+    const size_t lr_Per = static_cast<size_t>(node->Rows) * node->Columns;
+    for (UINT e = 0; e < count; ++e) {
+        D3DXMATRIX* lr_Matrix = target(e);
+        if (!lr_Matrix) return D3DERR_INVALIDCALL;
+        LoadMatrix(data + e * lr_Per, node->Type, node->Rows, node->Columns, *lr_Matrix, transpose);
+    }
+    return D3D_OK;
+}
+
+}  // namespace
+
+#define SOFTFX_MATRIX_ARRAY_CHECK(pointer)                                                              \
+    ValueNode* lr_Node_ = FindNode(hParameter);                                                         \
+    if (!lr_Node_ || (!(pointer) && Count) || !IsMatrix(*lr_Node_) || lr_Node_->Elements == 0 ||        \
+        Count > lr_Node_->Elements)                                                                     \
+        return D3DERR_INVALIDCALL;                                                                      \
+    size_t lr_Size;                                                                                     \
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);                                                       \
+    if (!lr_Data) return D3DERR_INVALIDCALL
+
+STDMETHODIMP Effect::SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
+    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, false);
+}
+STDMETHODIMP Effect::GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
+    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, false);
+}
+STDMETHODIMP Effect::SetMatrixPointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
+    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, false);
+}
+STDMETHODIMP Effect::GetMatrixPointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
+    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, false);
+}
+STDMETHODIMP Effect::SetMatrixTransposeArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
+    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, true);
+}
+STDMETHODIMP Effect::GetMatrixTransposeArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
+    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, true);
+}
+STDMETHODIMP Effect::SetMatrixTransposePointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix,
+                                                    UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
+    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, true);
+}
+STDMETHODIMP Effect::GetMatrixTransposePointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
+    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
+    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, true);
+}
+
+#undef SOFTFX_MATRIX_ARRAY_CHECK
+
+// Objects ------------------------------------------------------------------
+
+STDMETHODIMP Effect::SetString(D3DXHANDLE hParameter, LPCSTR pString) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pString || lr_Node_->Type != D3DXPT_STRING || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    std::string* lr_Slot = StringSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    *lr_Slot = pString;
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetString(D3DXHANDLE hParameter, LPCSTR* ppString) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !ppString || lr_Node_->Type != D3DXPT_STRING || lr_Node_->Elements)
+        return D3DERR_INVALIDCALL;
+    std::string* lr_Slot = StringSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    *ppString = lr_Slot->c_str();
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetTexture(D3DXHANDLE hParameter, LPDIRECT3DBASETEXTURE9 pTexture) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !IsTexture(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    IDirect3DBaseTexture9** lr_Slot = TextureSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    // Reference the new texture before letting go of the old: they may be the same.
+    if (pTexture) pTexture->AddRef();
+    if (*lr_Slot) (*lr_Slot)->Release();
+    *lr_Slot = pTexture;
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetTexture(D3DXHANDLE hParameter, LPDIRECT3DBASETEXTURE9* ppTexture) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !ppTexture || !IsTexture(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
+    IDirect3DBaseTexture9** lr_Slot = TextureSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    *ppTexture = *lr_Slot;
+    if (*ppTexture) (*ppTexture)->AddRef();
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetPixelShader(D3DXHANDLE hParameter, LPDIRECT3DPIXELSHADER9* ppPShader) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !ppPShader || lr_Node_->Type != D3DXPT_PIXELSHADER || lr_Node_->Elements)
+        return D3DERR_INVALIDCALL;
+    int* lr_Slot = ShaderSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    *ppPShader = *lr_Slot >= 0 ? mr_Definition.Shaders[static_cast<size_t>(*lr_Slot)].PixelObject : nullptr;
+    if (*ppPShader) (*ppPShader)->AddRef();
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::GetVertexShader(D3DXHANDLE hParameter, LPDIRECT3DVERTEXSHADER9* ppVShader) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !ppVShader || lr_Node_->Type != D3DXPT_VERTEXSHADER || lr_Node_->Elements)
+        return D3DERR_INVALIDCALL;
+    int* lr_Slot = ShaderSlot(*lr_Node_);
+    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    *ppVShader = *lr_Slot >= 0 ? mr_Definition.Shaders[static_cast<size_t>(*lr_Slot)].VertexObject : nullptr;
+    if (*ppVShader) (*ppVShader)->AddRef();
+    return D3D_OK;
+}
+
+STDMETHODIMP Effect::SetArrayRange(D3DXHANDLE, UINT, UINT) { return D3D_OK; }
+
+// Raw values ---------------------------------------------------------------
+// Numbers as stored; strings as an array of LPCSTR; textures as an array of
+// texture pointers (pointer-sized, whatever Bytes the description reports).
+
+STDMETHODIMP Effect::SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pData) return D3DERR_INVALIDCALL;
+    const size_t lr_Elements = lr_Node_->Elements ? lr_Node_->Elements : 1;
+    if (IsNumeric(*lr_Node_)) {
+        size_t lr_Size;
+        DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+        if (!lr_Data || Bytes < lr_Size * sizeof(DWORD)) return D3DERR_INVALIDCALL;
+        std::memcpy(lr_Data, pData, lr_Size * sizeof(DWORD));
+        return D3D_OK;
+    }
+    if (lr_Node_->Type == D3DXPT_STRING) {
+        if (Bytes < lr_Elements * sizeof(LPCSTR)) return D3DERR_INVALIDCALL;
+        const LPCSTR* lr_Strings = static_cast<const LPCSTR*>(pData);
+        for (size_t i = 0; i < lr_Elements; ++i)
+            if (!lr_Strings[i]) return D3DERR_INVALIDCALL;
+        ValueNode& lr_Root = Root(*lr_Node_);
+        const size_t lr_First = lr_Node_->Parent >= 0 ? lr_Node_->ElementIndex : 0;
+        for (size_t i = 0; i < lr_Elements && lr_First + i < lr_Root.Strings.size(); ++i)
+            lr_Root.Strings[lr_First + i] = lr_Strings[i];
+        return D3D_OK;
+    }
+    if (IsTexture(*lr_Node_)) {
+        if (Bytes < lr_Elements * sizeof(IDirect3DBaseTexture9*)) return D3DERR_INVALIDCALL;
+        IDirect3DBaseTexture9* const* lr_Textures = static_cast<IDirect3DBaseTexture9* const*>(pData);
+        ValueNode& lr_Root = Root(*lr_Node_);
+        const size_t lr_First = lr_Node_->Parent >= 0 ? lr_Node_->ElementIndex : 0;
+        for (size_t i = 0; i < lr_Elements && lr_First + i < lr_Root.Textures.size(); ++i) {
+            IDirect3DBaseTexture9*& lr_Slot = lr_Root.Textures[lr_First + i];
+            if (lr_Textures[i]) lr_Textures[i]->AddRef();
+            if (lr_Slot) lr_Slot->Release();
+            lr_Slot = lr_Textures[i];
+        }
+        return D3D_OK;
+    }
+    return D3DERR_INVALIDCALL;
+}
+
+STDMETHODIMP Effect::GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pData) return D3DERR_INVALIDCALL;
+    const size_t lr_Elements = lr_Node_->Elements ? lr_Node_->Elements : 1;
+    if (IsNumeric(*lr_Node_)) {
+        size_t lr_Size;
+        DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+        if (!lr_Data || Bytes < lr_Size * sizeof(DWORD)) return D3DERR_INVALIDCALL;
+        std::memcpy(pData, lr_Data, lr_Size * sizeof(DWORD));
+        return D3D_OK;
+    }
+    if (lr_Node_->Type == D3DXPT_STRING) {
+        if (Bytes < lr_Elements * sizeof(LPCSTR)) return D3DERR_INVALIDCALL;
+        LPCSTR* lr_Out = static_cast<LPCSTR*>(pData);
+        ValueNode& lr_Root = Root(*lr_Node_);
+        const size_t lr_First = lr_Node_->Parent >= 0 ? lr_Node_->ElementIndex : 0;
+        for (size_t i = 0; i < lr_Elements; ++i)
+            lr_Out[i] = lr_First + i < lr_Root.Strings.size() ? lr_Root.Strings[lr_First + i].c_str() : nullptr;
+        return D3D_OK;
+    }
+    if (IsTexture(*lr_Node_)) {
+        if (Bytes < lr_Elements * sizeof(IDirect3DBaseTexture9*)) return D3DERR_INVALIDCALL;
+        IDirect3DBaseTexture9** lr_Out = static_cast<IDirect3DBaseTexture9**>(pData);
+        ValueNode& lr_Root = Root(*lr_Node_);
+        const size_t lr_First = lr_Node_->Parent >= 0 ? lr_Node_->ElementIndex : 0;
+        for (size_t i = 0; i < lr_Elements; ++i) {
+            lr_Out[i] = lr_First + i < lr_Root.Textures.size() ? lr_Root.Textures[lr_First + i] : nullptr;
+            if (lr_Out[i]) lr_Out[i]->AddRef();
+        }
+        return D3D_OK;
+    }
+    return D3DERR_INVALIDCALL;
+}
+
+STDMETHODIMP Effect::SetRawValue(D3DXHANDLE hParameter, LPCVOID pData, UINT ByteOffset, UINT Bytes) {
+    ValueNode* lr_Node_ = FindNode(hParameter);
+    if (!lr_Node_ || !pData || !IsNumeric(*lr_Node_)) return D3DERR_INVALIDCALL;
+    size_t lr_Size;
+    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
+    const size_t lr_Total = lr_Size * sizeof(DWORD);
+    if (!lr_Data || ByteOffset > lr_Total || Bytes > lr_Total - ByteOffset) return D3DERR_INVALIDCALL;
+    std::memcpy(reinterpret_cast<BYTE*>(lr_Data) + ByteOffset, pData, Bytes);
+    return D3D_OK;
+}
+
+}  // namespace softfx

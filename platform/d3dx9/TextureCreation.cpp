@@ -1,0 +1,221 @@
+#include "TextureCreation.h"
+
+#include "ImagePixelFormat.h"
+
+#include <algorithm>
+#include <vector>
+
+// Texture capability bits of D3DCAPS9::TextureCaps.
+#ifndef D3DPTEXTURECAPS_POW2
+#define D3DPTEXTURECAPS_POW2 0x00000002L
+#endif
+#ifndef D3DPTEXTURECAPS_SQUAREONLY
+#define D3DPTEXTURECAPS_SQUAREONLY 0x00000020L
+#endif
+#ifndef D3DPTEXTURECAPS_MIPMAP
+#define D3DPTEXTURECAPS_MIPMAP 0x00004000L
+#endif
+
+namespace softd3dx {
+namespace {
+
+UINT NextPowerOfTwo(UINT value) {
+    UINT lr_Result = 1;
+    while (lr_Result < value && lr_Result < 0x80000000u) lr_Result <<= 1;
+    return lr_Result;
+}
+
+UINT FullChainLength(UINT width, UINT height) {
+    UINT lr_Levels = 1;
+    for (UINT lr_Side = std::max(width, height); lr_Side > 1; lr_Side >>= 1) ++lr_Levels;
+    return lr_Levels;
+}
+
+bool IsFromFile(UINT size) { return size == 0 || size == D3DX_DEFAULT || size == D3DX_DEFAULT_NONPOW2 || size == D3DX_FROM_FILE; }
+
+// The format a texture gets when the caller leaves it to the loader.
+D3DFORMAT PreferredFormat(const DecodedImage& image, bool wantAlpha) {
+    switch (image.FileFormat) {
+    case D3DFMT_X1R5G5B5: return wantAlpha ? D3DFMT_A1R5G5B5 : D3DFMT_X1R5G5B5;
+    case D3DFMT_X4R4G4B4: return wantAlpha ? D3DFMT_A4R4G4B4 : D3DFMT_X4R4G4B4;
+    case D3DFMT_R5G6B5: return wantAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_R5G6B5;
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R8G8B8: return image.FileFormat;
+    default:
+        // Paletted, 24-bit and X8R8G8B8 images: few devices take P8 or
+        // R8G8B8 textures, so they widen to 32 bits.
+        return wantAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    }
+}
+
+// Asks the device's Direct3D object whether it can make such a texture.
+// Without a way to ask, every format is taken as possible and CreateTexture decides.
+class FormatSupport {
+public:
+    explicit FormatSupport(IDirect3DDevice9* device) {
+        if (FAILED(device->GetDirect3D(&mr_Direct3D_)) || !mr_Direct3D_) {
+            mr_Direct3D_ = nullptr;
+            return;
+        }
+        D3DDEVICE_CREATION_PARAMETERS lr_Params{};
+        D3DDISPLAYMODE lr_Mode{};
+        if (FAILED(device->GetCreationParameters(&lr_Params)) || FAILED(device->GetDisplayMode(0, &lr_Mode))) {
+            mr_Direct3D_->Release();
+            mr_Direct3D_ = nullptr;
+            return;
+        }
+        mr_Adapter = lr_Params.AdapterOrdinal;
+        mr_DeviceType = lr_Params.DeviceType;
+        mr_AdapterFormat = lr_Mode.Format;
+    }
+    ~FormatSupport() {
+        if (mr_Direct3D_) mr_Direct3D_->Release();
+    }
+    FormatSupport(const FormatSupport&) = delete;
+    FormatSupport& operator=(const FormatSupport&) = delete;
+
+    bool Supports(D3DFORMAT format, DWORD usage) const {
+        if (!mr_Direct3D_) return true;
+        return SUCCEEDED(mr_Direct3D_->CheckDeviceFormat(mr_Adapter, mr_DeviceType, mr_AdapterFormat, usage,
+                                                         D3DRTYPE_TEXTURE, format));
+    }
+
+private:
+    IDirect3D9* mr_Direct3D_ = nullptr;
+    UINT mr_Adapter = 0;
+    D3DDEVTYPE mr_DeviceType = D3DDEVTYPE_HAL;
+    D3DFORMAT mr_AdapterFormat = D3DFMT_UNKNOWN;
+};
+
+D3DFORMAT ChooseFormat(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request) {
+    const bool lr_WantAlpha = image.HasAlpha || request.ColorKey != 0;
+    std::vector<D3DFORMAT> lr_Candidates;
+    if (request.Format == D3DFMT_FROM_FILE) {
+        lr_Candidates.push_back(image.FileFormat);
+    } else if (request.Format != D3DFMT_UNKNOWN) {
+        lr_Candidates.push_back(request.Format);
+    }
+    lr_Candidates.push_back(PreferredFormat(image, lr_WantAlpha));
+    lr_Candidates.push_back(lr_WantAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
+    lr_Candidates.push_back(D3DFMT_A8R8G8B8);
+
+    const FormatSupport lr_Support(device);
+    for (D3DFORMAT lr_Format : lr_Candidates) {
+        // Formats this loader cannot write (compressed, paletted, YUV) are
+        // replaced by the nearest plain one rather than refused.
+        if (WritableFormatSize(lr_Format) != 0 && lr_Support.Supports(lr_Format, request.Usage)) return lr_Format;
+    }
+    return lr_Candidates[lr_Candidates.size() - 2];
+}
+
+// Every level of `texture`: level 0 resized from the image, each further
+// level reduced from the one above.
+HRESULT FillLevels(IDirect3DTexture9* texture, const PixelImage& source, D3DFORMAT format, DWORD filter,
+                   DWORD mipFilter) {
+    const DWORD lr_Levels = texture->GetLevelCount();
+    PixelImage lr_Level;
+    for (DWORD lr_Index = 0; lr_Index < lr_Levels; ++lr_Index) {
+        D3DSURFACE_DESC lr_Desc{};
+        HRESULT hr = texture->GetLevelDesc(lr_Index, &lr_Desc);
+        if (FAILED(hr)) return hr;
+        lr_Level = lr_Index == 0 ? ResizeImage(source, lr_Desc.Width, lr_Desc.Height, filter)
+                                 : ResizeImage(lr_Level, lr_Desc.Width, lr_Desc.Height, mipFilter);
+        D3DLOCKED_RECT lr_Locked{};
+        hr = texture->LockRect(lr_Index, &lr_Locked, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        if (!lr_Locked.pBits) {
+            texture->UnlockRect(lr_Index);
+            return D3DERR_INVALIDCALL;
+        }
+        BYTE* lr_Row = static_cast<BYTE*>(lr_Locked.pBits);
+        for (UINT y = 0; y < lr_Desc.Height; ++y, lr_Row += lr_Locked.Pitch)
+            WritePixels(format, lr_Level.Pixels.data() + static_cast<size_t>(y) * lr_Desc.Width, lr_Desc.Width, lr_Row);
+        hr = texture->UnlockRect(lr_Index);
+        if (FAILED(hr)) return hr;
+    }
+    return D3D_OK;
+}
+
+bool IsValidFilter(DWORD filter) {
+    const DWORD lr_Kind = filter & 0xff;
+    if (lr_Kind < D3DX_FILTER_NONE || lr_Kind > D3DX_FILTER_BOX) return false;
+    const DWORD lr_Known = 0xff | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB;
+    return (filter & ~lr_Known) == 0;
+}
+
+}  // namespace
+
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request,
+                               IDirect3DTexture9** texture) {
+    *texture = nullptr;
+    const DWORD lr_Filter = request.Filter == D3DX_DEFAULT ? (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER) : request.Filter;
+    const DWORD lr_MipFilter = request.MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : request.MipFilter;
+    if (!IsValidFilter(lr_Filter) || !IsValidFilter(lr_MipFilter)) return D3DERR_INVALIDCALL;
+
+    D3DCAPS9 lr_Caps{};
+    const bool lr_HaveCaps = SUCCEEDED(device->GetDeviceCaps(&lr_Caps));
+
+    UINT lr_Width = IsFromFile(request.Width) ? image.Width : request.Width;
+    UINT lr_Height = IsFromFile(request.Height) ? image.Height : request.Height;
+    if (lr_HaveCaps) {
+        if (lr_Caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
+            lr_Width = NextPowerOfTwo(lr_Width);
+            lr_Height = NextPowerOfTwo(lr_Height);
+        }
+        if (lr_Caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) lr_Width = lr_Height = std::max(lr_Width, lr_Height);
+        if (lr_Caps.MaxTextureWidth) lr_Width = std::min<UINT>(lr_Width, lr_Caps.MaxTextureWidth);
+        if (lr_Caps.MaxTextureHeight) lr_Height = std::min<UINT>(lr_Height, lr_Caps.MaxTextureHeight);
+    }
+
+    const UINT lr_Full = FullChainLength(lr_Width, lr_Height);
+    UINT lr_Levels;
+    if (request.MipLevels == 0 || request.MipLevels == D3DX_DEFAULT)
+        lr_Levels = lr_Full;
+    else if (request.MipLevels == D3DX_FROM_FILE)
+        lr_Levels = 1;
+    else
+        lr_Levels = std::min(request.MipLevels, lr_Full);
+    if (lr_HaveCaps && !(lr_Caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP)) lr_Levels = 1;
+    // An automatically generated chain is the device's: it gets one level to fill.
+    if (request.Usage & D3DUSAGE_AUTOGENMIPMAP) lr_Levels = 0;
+
+    const D3DFORMAT lr_Format = ChooseFormat(device, image, request);
+
+    PixelImage lr_Source;
+    lr_Source.Width = image.Width;
+    lr_Source.Height = image.Height;
+    lr_Source.Pixels = image.Pixels;
+    if (request.ColorKey != 0) {
+        for (DWORD& lr_Pixel : lr_Source.Pixels)
+            if (lr_Pixel == request.ColorKey) lr_Pixel = 0;
+    }
+
+    IDirect3DTexture9* lr_Texture = nullptr;
+    HRESULT hr = device->CreateTexture(lr_Width, lr_Height, lr_Levels, request.Usage, lr_Format, request.Pool,
+                                       &lr_Texture, nullptr);
+    if (FAILED(hr)) return hr;
+    if (!lr_Texture) return D3DERR_INVALIDCALL;
+
+    if (request.Pool == D3DPOOL_DEFAULT && !(request.Usage & D3DUSAGE_DYNAMIC)) {
+        // Default-pool textures cannot be locked: fill a system-memory copy
+        // and let the device upload it.
+        IDirect3DTexture9* lr_Staging = nullptr;
+        hr = device->CreateTexture(lr_Width, lr_Height, lr_Texture->GetLevelCount(), 0, lr_Format,
+                                   D3DPOOL_SYSTEMMEM, &lr_Staging, nullptr);
+        if (SUCCEEDED(hr) && !lr_Staging) hr = D3DERR_INVALIDCALL;
+        if (SUCCEEDED(hr)) hr = FillLevels(lr_Staging, lr_Source, lr_Format, lr_Filter, lr_MipFilter);
+        if (SUCCEEDED(hr)) hr = device->UpdateTexture(lr_Staging, lr_Texture);
+        if (lr_Staging) lr_Staging->Release();
+    } else {
+        hr = FillLevels(lr_Texture, lr_Source, lr_Format, lr_Filter, lr_MipFilter);
+    }
+    if (FAILED(hr)) {
+        lr_Texture->Release();
+        return hr;
+    }
+    *texture = lr_Texture;
+    return D3D_OK;
+}
+
+}  // namespace softd3dx

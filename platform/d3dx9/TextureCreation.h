@@ -1,0 +1,28 @@
+// Creating and filling a texture from a decoded image, with the choices
+// D3DXCreateTextureFromFileEx makes for its D3DX_DEFAULT arguments.
+#pragma once
+
+#include "ImageBmpReader.h"
+
+#include <d3dx9tex.h>
+
+namespace softd3dx {
+
+struct TextureRequest {
+    UINT Width = D3DX_DEFAULT;
+    UINT Height = D3DX_DEFAULT;
+    UINT MipLevels = D3DX_DEFAULT;
+    DWORD Usage = 0;
+    D3DFORMAT Format = D3DFMT_UNKNOWN;
+    D3DPOOL Pool = D3DPOOL_MANAGED;
+    DWORD Filter = D3DX_DEFAULT;
+    DWORD MipFilter = D3DX_DEFAULT;
+    D3DCOLOR ColorKey = 0;
+};
+
+// The texture in *texture on success; on failure *texture is null and
+// nothing the call created is left alive.
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request,
+                               IDirect3DTexture9** texture);
+
+}  // namespace softd3dx

@@ -1,0 +1,217 @@
+// The per-frame passes: scene copy, depth slices, occlusion, blur, composite.
+#include "plugin/Plugin.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+// Built once: a steady frame must not build strings.
+const std::string& SddxName() {
+    static const std::string ls_Name("sddx");
+    return ls_Name;
+}
+
+D3DXVECTOR4 PixelSize(const TextureRecord& record) {
+    // A zero-sized record (nothing created yet) gives 0 rather than a division by zero.
+    const float lr_X = record.Width ? 1.0f / static_cast<float>(record.Width) : 0.0f;
+    const float lr_Y = record.Height ? 1.0f / static_cast<float>(record.Height) : 0.0f;
+    return D3DXVECTOR4(lr_X, lr_Y, 0.0f, 0.0f);
+}
+
+void SetPixelSize(IShader* shader, const D3DXVECTOR4& value) {
+    if (!shader) {
+        return;
+    }
+    if (IShaderParameter* lr_Parameter_ = shader->GetParameter(SddxName(), ShaderParameterType::Any)) {
+        lr_Parameter_->SetFloat4(value);
+    }
+}
+
+}  // namespace
+
+void k_Plugin::Render() {
+    if (!IsRenderingToBackBuffer()) {
+        return;
+    }
+    UpdateParameters();
+    // Without both state blocks the host's state could not be put back after
+    // our passes, so the frame is left alone.
+    if (!mr_CurrentStateBlock_ || !mr_DefaultStateBlock_) {
+        return;
+    }
+    mr_CurrentStateBlock_->Capture();
+    mr_DefaultStateBlock_->Apply();
+    UpdateRenderTargets();
+    RenderDepthPass();
+    RenderOcclusionPass();
+    mr_CurrentStateBlock_->Apply();
+}
+
+bool k_Plugin::IsRenderingToBackBuffer() {
+    IDirect3DSurface9* lr_Surface_ = nullptr;
+    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_Surface_)) || !lr_Surface_) {
+        // A missing render target never matches a back buffer.
+        return false;
+    }
+    for (UINT lr_Chain = 0; lr_Chain < mr_Caps.NumberOfAdaptersInGroup; ++lr_Chain) {
+        IDirect3DSwapChain9* lr_SwapChain_ = nullptr;
+        if (FAILED(mr_Device_->GetSwapChain(lr_Chain, &lr_SwapChain_)) || !lr_SwapChain_) {
+            continue;
+        }
+        D3DPRESENT_PARAMETERS lr_Param = {};
+        lr_SwapChain_->GetPresentParameters(&lr_Param);
+        for (UINT lr_Buffer = 0; lr_Buffer < lr_Param.BackBufferCount; ++lr_Buffer) {
+            IDirect3DSurface9* lr_ScSurface_ = nullptr;
+            if (FAILED(lr_SwapChain_->GetBackBuffer(lr_Buffer, D3DBACKBUFFER_TYPE_MONO, &lr_ScSurface_)) ||
+                !lr_ScSurface_) {
+                continue;
+            }
+            if (lr_ScSurface_ == lr_Surface_) {
+                lr_Surface_->Release();
+                lr_ScSurface_->Release();
+                lr_SwapChain_->Release();
+                return true;
+            }
+            lr_ScSurface_->Release();
+        }
+        lr_SwapChain_->Release();
+    }
+    lr_Surface_->Release();
+    return false;
+}
+
+void k_Plugin::RenderDepthPass() {
+    RECT lr_Rect;
+    lr_Rect.left = 0;
+    lr_Rect.top = 0;
+    lr_Rect.right = static_cast<LONG>(mr_BackBufferTexture.Width);
+    lr_Rect.bottom = static_cast<LONG>(mr_BackBufferTexture.Height);
+    CopyBackBufferToTexture(mr_BackBufferTexture.Texture, lr_Rect);
+
+    // The viewport is read every frame, whatever the flag says.
+    const bool lr_RangeChanged = HasViewportDepthRangeChanged();
+    if ((lr_RangeChanged || mr_SlicesDirty) && mr_SliceCount > 0) {
+        const int lr_Count = mr_SliceCount;
+        const float lr_Step = mr_SliceRange / static_cast<float>(lr_Count);
+        const float lr_ValueStep = 1.0f / static_cast<float>(lr_Count);
+        const size_t lr_Masks = mr_ZScreenMasks.size();
+        for (size_t lr_Index = 0; lr_Index < lr_Masks; ++lr_Index) {
+            ScreenMask* lr_Mask_ = mr_ZScreenMasks[lr_Index];
+            if (!lr_Mask_) {
+                continue;
+            }
+            const float lr_I = static_cast<float>(lr_Index);
+            const float lr_A = mr_SliceStart - lr_I * lr_Step;
+            const float lr_B = static_cast<float>(std::pow(static_cast<double>(lr_A), 0.01));
+            lr_Mask_->SetDepth(ComputeSliceDepth(lr_B));
+            const float lr_Value = 1.0f - lr_I * lr_ValueStep;
+            lr_Mask_->SetTexCoords(lr_Value, lr_Value, lr_Value, lr_Value, 1);
+            lr_Mask_->Update(mr_Device_);
+            if (mr_ZScreenMask_) {
+                mr_ZScreenMask_->AddMask(lr_Mask_, mr_Device_, lr_Index == 0, lr_Index + 1 == lr_Masks);
+            }
+        }
+        mr_SlicesDirty = false;
+    }
+
+    RenderWithShader(mr_ClearMask_, mr_RenderBlackShader_);
+    RenderWithShader(mr_ZScreenMask_, mr_RenderDepthShader_);
+    CopyBackBufferToTexture(mr_ZBackBufferTexture.Texture, lr_Rect);
+}
+
+void k_Plugin::RenderOcclusionPass() {
+    SetPixelSize(mr_SSAOShader_, PixelSize(mr_AOBackBufferTexture));
+    RenderWithShader(mr_ScreenMask_, mr_SSAOShader_);
+    RenderBlurPasses(mr_BlurPasses);
+    if (!mr_ShowAOOnly) {
+        RenderWithShader(mr_ScreenMask_, mr_ShowTextureShader_);
+    }
+}
+
+void k_Plugin::RenderBlurPasses(int passes) {
+    RECT lr_Rect;
+    lr_Rect.left = 0;
+    lr_Rect.top = 0;
+    lr_Rect.right = static_cast<LONG>(mr_AOBackBufferTexture.Width);
+    lr_Rect.bottom = static_cast<LONG>(mr_AOBackBufferTexture.Height);
+    CopyBackBufferToTexture(mr_AOBackBufferTexture.Texture, lr_Rect);
+    SetPixelSize(mr_ZBlurShader_, PixelSize(mr_AOBackBufferTexture));
+    for (int lr_Pass = 0; lr_Pass < passes; ++lr_Pass) {
+        RenderWithShader(mr_ScreenMask_, mr_ZBlurShader_);
+        CopyBackBufferToTexture(mr_AOBackBufferTexture.Texture, lr_Rect);
+    }
+}
+
+void k_Plugin::RenderWithShader(IRenderable* renderable, IShader* shader) {
+    // A pass whose shader, effect or geometry is missing (a failed activation
+    // step) is left out; the rest of the frame still runs. A shader that has
+    // its effect but went invalid later is still driven: it decides itself.
+    if (!renderable || !shader || !shader->GetEffect()) {
+        return;
+    }
+    renderable->Bind(mr_Device_);
+    const unsigned lr_Passes = shader->GetPassCount();
+    shader->Begin();
+    for (unsigned lr_Pass = 0; lr_Pass < lr_Passes; ++lr_Pass) {
+        PassResult lr_Result = shader->BeginPass(lr_Pass);
+        for (;;) {
+            if (lr_Result != Skip) {
+                renderable->Draw(mr_Device_);
+            }
+            if (lr_Result != Repeat) {
+                break;
+            }
+            lr_Result = shader->BeginPass(lr_Pass);
+        }
+        shader->EndPass();
+    }
+    shader->End();
+}
+
+void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect) {
+    if (!texture) {
+        Log(L"SSAO: Destination texture is NULL.\n");
+        return;
+    }
+    IDirect3DSurface9* lr_Dest_ = nullptr;
+    if (FAILED(texture->GetSurfaceLevel(0, &lr_Dest_)) || !lr_Dest_) {
+        lr_Dest_ = nullptr;
+        Log(L"SSAO: Unable to get surface from destination texture.\n");
+    }
+    IDirect3DSurface9* lr_Source_ = nullptr;
+    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_Source_)) || !lr_Source_) {
+        lr_Source_ = nullptr;
+        Log(L"SSAO: Unable to get surface from backbuffer.\n");
+    }
+    // Tried even without a surface: the runtime refuses it and the refusal is logged with its code.
+    const HRESULT hr = mr_Device_->StretchRect(lr_Source_, &rect, lr_Dest_, &rect, D3DTEXF_NONE);
+    if (hr < 0) {
+        Log(L"SSAO: Failed to update our textures: ", static_cast<int>(hr), L"\n");
+    }
+    if (lr_Dest_) {
+        lr_Dest_->Release();
+    }
+    if (lr_Source_) {
+        lr_Source_->Release();
+    }
+}
+
+bool k_Plugin::HasViewportDepthRangeChanged() {
+    D3DVIEWPORT9 lr_Viewport = {};
+    mr_Device_->GetViewport(&lr_Viewport);
+    if (lr_Viewport.MaxZ == mr_Viewport.MaxZ && lr_Viewport.MinZ == mr_Viewport.MinZ) {
+        return false;
+    }
+    mr_Viewport = lr_Viewport;
+    return true;
+}
+
+float k_Plugin::ComputeSliceDepth(double d) {
+    const D3DXVECTOR3 lr_Depth(0.0f, 0.0f, static_cast<float>(1.0 + d));
+    D3DXMATRIX lr_World;
+    D3DXMatrixIdentity(&lr_World);
+    D3DXVECTOR3 lr_Final(0.0f, 0.0f, 0.0f);
+    D3DXVec3Project(&lr_Final, &lr_Depth, &mr_Viewport, &mr_Projection, &mr_View, &lr_World);
+    return lr_Final.z;
+}

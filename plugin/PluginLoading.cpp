@@ -1,0 +1,94 @@
+// Loading of the effect files and the noise image from the host's data path.
+#include "plugin/Plugin.h"
+
+#include "contract/Guids.h"
+
+#include <climits>
+#include <string>
+
+namespace {
+
+// Conversions with the thread's ANSI code page: what the narrow file API
+// of the platform expects. Characters it cannot hold become '?'.
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int lr_Length = static_cast<int>(text.size());
+    const int lr_Size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0, nullptr, nullptr);
+    if (lr_Size <= 0) return std::string();
+    std::string ls_Out(static_cast<size_t>(lr_Size), '\0');
+    const int lr_Written =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size, nullptr, nullptr);
+    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
+    return ls_Out;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
+    const int lr_Length = static_cast<int>(text.size());
+    const int lr_Size = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0);
+    if (lr_Size <= 0) return std::wstring();
+    std::wstring ls_Out(static_cast<size_t>(lr_Size), L'\0');
+    const int lr_Written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size);
+    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
+    return ls_Out;
+}
+
+// The host's data path, asked for anew each time; empty without a path service.
+std::wstring DataPath(IHost* host) {
+    IHostPaths* lr_Paths_ = host ? static_cast<IHostPaths*>(host->GetInterface(IID_IHostPaths)) : nullptr;
+    return lr_Paths_ ? lr_Paths_->GetDataPath() : std::wstring();
+}
+
+}  // namespace
+
+IShader* k_Plugin::LoadEffectFile(const std::string& file, const std::string& directory) {
+    // The data path ends with a separator by contract; nothing is inserted.
+    const std::string ls_VexilPath = ToAnsi(DataPath(mr_Host_));
+    const std::string ls_File = ls_VexilPath + directory + "\\" + file;
+
+    IShader* lr_Shader_ = mr_ShaderSystem_ ? mr_ShaderSystem_->CreateShaderFromFile(file, ls_File) : nullptr;
+
+    const std::wstring ls_WideFile = FromAnsi(ls_File);
+    if (!lr_Shader_) {
+        Log(L"SSAO: ");
+        Log(ls_WideFile);
+        Log(L" shader not loaded. Critical error!\n");
+    } else if (lr_Shader_->IsValid()) {
+        Log(L"SSAO: ");
+        Log(ls_WideFile);
+        Log(L" shader loaded.\n");
+    } else {
+        Log(L"SSAO: ");
+        Log(ls_WideFile);
+        Log(L" shader not loaded:\n");
+        Log(FromAnsi(lr_Shader_->GetErrorMessage()));
+        Log(L"\n");
+    }
+    return lr_Shader_;
+}
+
+TextureRecord k_Plugin::LoadTextureFile(const std::wstring& file, const std::wstring& directory) {
+    TextureRecord lr_Texture;
+    const std::wstring ls_VexilPath = DataPath(mr_Host_);
+    const std::wstring ls_File = ls_VexilPath + directory + L"\\" + file;
+
+    D3DXIMAGE_INFO lr_Info;
+    if (D3DXGetImageInfoFromFileW(ls_File.c_str(), &lr_Info) != D3D_OK) {
+        Log(L"SSAO: ");
+        Log(ls_File);
+        Log(L" texture not loaded. Critical error!\n");
+        return lr_Texture;
+    }
+    if (!mr_Device_ || D3DXCreateTextureFromFileW(mr_Device_, ls_File.c_str(), &lr_Texture.Texture) != D3D_OK) {
+        Log(L"SSAO: ");
+        Log(ls_File);
+        Log(L" texture not loaded. Critical error!\n");
+        // A failed call may still have written the pointer; hand back nothing.
+        lr_Texture.Texture = nullptr;
+        return lr_Texture;
+    }
+    lr_Texture.Format = lr_Info.Format;
+    lr_Texture.Width = lr_Info.Width;
+    lr_Texture.Height = lr_Info.Height;
+    return lr_Texture;
+}

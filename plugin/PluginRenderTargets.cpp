@@ -1,0 +1,150 @@
+// The three frame textures and the screen masks, which follow render target 0.
+#include "plugin/Plugin.h"
+
+#include <string>
+
+namespace {
+
+// Names of the render-target formats the log knows; nullptr for any other value.
+const char* FormatName(D3DFORMAT format) {
+    switch (static_cast<int>(format)) {
+        case 20: return "D3DFMT_R8G8B8";
+        case 21: return "D3DFMT_A8R8G8B8";
+        case 22: return "D3DFMT_X8R8G8B8";
+        case 23: return "D3DFMT_R5G6B5";
+        case 24: return "D3DFMT_X1R5G5B5";
+        case 25: return "D3DFMT_A1R5G5B5";
+        case 26: return "D3DFMT_A4R4G4B4";
+        case 27: return "D3DFMT_R3G3B2";
+        case 28: return "D3DFMT_A8";
+        case 29: return "D3DFMT_A8R3G3B2";
+        case 30: return "D3DFMT_X4R4G4B4";
+        case 31: return "D3DFMT_A2B10G10R10";
+        case 32: return "D3DFMT_A8B8G8R8";
+        case 33: return "D3DFMT_X8B8G8R8";
+        case 34: return "D3DFMT_G16R16";
+        case 35: return "D3DFMT_A2R10G10B10";
+        case 36: return "D3DFMT_A16B16G16R16";
+        case 40: return "D3DFMT_A8P8";
+        case 41: return "D3DFMT_P8";
+        case 50: return "D3DFMT_L8";
+        case 51: return "D3DFMT_A8L8";
+        case 52: return "D3DFMT_A4L4";
+        case 60: return "D3DFMT_V8U8";
+        case 61: return "D3DFMT_L6V5U5";
+        case 62: return "D3DFMT_X8L8V8U8";
+        case 63: return "D3DFMT_Q8W8V8U8";
+        case 64: return "D3DFMT_V16U16";
+        case 67: return "D3DFMT_A2W10V10U10";
+        case 81: return "D3DFMT_L16";
+        case 110: return "D3DFMT_Q16W16V16U16";
+        case 111: return "D3DFMT_R16F";
+        case 112: return "D3DFMT_G16R16F";
+        case 113: return "D3DFMT_A16B16G16R16F";
+        case 114: return "D3DFMT_R32F";
+        case 115: return "D3DFMT_G32R32F";
+        case 116: return "D3DFMT_A32B32G32R32F";
+        default: return nullptr;
+    }
+}
+
+void ReleaseTexture(TextureRecord& record) {
+    if (record.Texture) {
+        record.Texture->Release();
+        record.Texture = nullptr;
+    }
+}
+
+}  // namespace
+
+IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DFORMAT format) {
+    Log(L"SSAO: CreateTexture: ");
+    if (const char* ls_Name = FormatName(format)) {
+        Log(ls_Name);
+    } else {
+        Log(L"Unknown: ", static_cast<int>(format));
+    }
+    Log(L" ", static_cast<int>(width), L"x", static_cast<int>(height), L"\n");
+
+    IDirect3DTexture9* lr_Texture_ = nullptr;
+    if (mr_Device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &lr_Texture_,
+                                  nullptr) != D3D_OK) {
+        // A failed call may still have written the out pointer; it owns nothing.
+        Log(L"SSAO: Unable to create texture.\n");
+        return nullptr;
+    }
+    return lr_Texture_;
+}
+
+void k_Plugin::UpdateRenderTargets() {
+    IDirect3DSurface9* lr_RendertargetSurface_ = nullptr;
+    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_RendertargetSurface_)) || !lr_RendertargetSurface_) {
+        // Nothing to compare with: keep what we have.
+        return;
+    }
+    D3DSURFACE_DESC lr_RenderTargetDescription = {};
+    const HRESULT lr_DescResult = lr_RendertargetSurface_->GetDesc(&lr_RenderTargetDescription);
+    lr_RendertargetSurface_->Release();
+    if (FAILED(lr_DescResult)) {
+        return;
+    }
+
+    TextureRecord lr_NewBackBufferTexture;
+    lr_NewBackBufferTexture.Format = lr_RenderTargetDescription.Format;
+    lr_NewBackBufferTexture.Width = lr_RenderTargetDescription.Width;
+    lr_NewBackBufferTexture.Height = lr_RenderTargetDescription.Height;
+    if (lr_NewBackBufferTexture == mr_BackBufferTexture) {
+        return;
+    }
+    const UINT lr_Width = lr_NewBackBufferTexture.Width;
+    const UINT lr_Height = lr_NewBackBufferTexture.Height;
+    const D3DFORMAT lr_Format = lr_NewBackBufferTexture.Format;
+
+    // Scene and depth copies: the new texture exists before the old one goes.
+    // The records are overwritten in place because the semantic handlers point at them.
+    lr_NewBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
+    ReleaseTexture(mr_BackBufferTexture);
+    mr_BackBufferTexture = lr_NewBackBufferTexture;
+
+    TextureRecord lr_NewZBackBufferTexture = lr_NewBackBufferTexture;
+    lr_NewZBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
+    ReleaseTexture(mr_ZBackBufferTexture);
+    mr_ZBackBufferTexture = lr_NewZBackBufferTexture;
+
+    delete mr_ScreenMask_;
+    mr_ScreenMask_ = new ScreenMask(false);
+    mr_ScreenMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+    mr_ScreenMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+
+    for (size_t lr_Index = 0; lr_Index < mr_ZScreenMasks.size(); ++lr_Index) {
+        delete mr_ZScreenMasks[lr_Index];
+        mr_ZScreenMasks[lr_Index] = nullptr;
+    }
+    mr_ZScreenMasks.clear();
+    delete mr_ZScreenMask_;
+    const int lr_SliceCount = mr_SliceCount > 0 ? mr_SliceCount : 0;
+    mr_ZScreenMask_ = new BatchScreenMask(mr_Device_, 4 * lr_SliceCount);
+    mr_ZScreenMasks.reserve(static_cast<size_t>(lr_SliceCount));
+    for (int lr_Slice = 0; lr_Slice < lr_SliceCount; ++lr_Slice) {
+        ScreenMask* lr_ScreenMask_ = new ScreenMask(true);
+        lr_ScreenMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+        lr_ScreenMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+        mr_ZScreenMasks.push_back(lr_ScreenMask_);
+    }
+    // The new batch is empty: without a fresh layout the slices would not be
+    // drawn until the viewport's depth range happened to change.
+    mr_SlicesDirty = true;
+
+    delete mr_ClearMask_;
+    mr_ClearMask_ = new ScreenMask(false);
+    mr_ClearMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+    mr_ClearMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+
+    // The occlusion copy goes before its successor is made, keeping at most
+    // two extra full-size textures alive at any moment.
+    TextureRecord lr_BlurBackBufferTexture = lr_NewBackBufferTexture;
+    lr_BlurBackBufferTexture.Texture = nullptr;
+    ReleaseTexture(mr_AOBackBufferTexture);
+    mr_AOBackBufferTexture = lr_BlurBackBufferTexture;
+    mr_AOBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
+}

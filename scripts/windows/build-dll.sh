@@ -1,0 +1,55 @@
+#!/bin/bash
+# Builds the module (and the Windows host) for Windows with mingw-w64 and checks
+# what the module exports and imports.
+#
+#   build-dll.sh <x86_64|i686> <builddir>
+#
+# SSAO_SOURCE_DIR overrides the source tree (default: this repository).
+set -eu
+set -o pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+source "$here/ensure-packages.sh"
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 <x86_64|i686> <builddir>" >&2
+    exit 2
+fi
+arch=$1
+build=$2
+case $arch in
+    x86_64|i686) ;;
+    *) echo "unknown architecture '$arch' (x86_64 or i686)" >&2; exit 2 ;;
+esac
+src=${SSAO_SOURCE_DIR:-$repo}
+
+ensure_packages "$arch-w64-mingw32-g++=mingw-w64" cmake=cmake
+
+echo "== configuring $arch in $build"
+cmake -S "$src" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/Toolchain-mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSSAO_BUILD_TESTS=OFF -DSSAO_BENCHMARKS=OFF
+echo "== building $arch"
+cmake --build "$build" -j2
+
+dll=$(find "$build" -name ssao.dll -type f | head -n 1)
+if [ -z "$dll" ]; then
+    echo "no ssao.dll was built in $build" >&2
+    exit 1
+fi
+
+echo "== checking $dll"
+# The module reaches Direct3D only through the device it is handed, so it
+# imports D3DX but not d3d9.dll; the C++ runtime is linked in statically.
+"$here/check-pe.sh" "$dll" --exports CreatePlugin \
+    --allow "kernel32.dll msvcrt.dll d3dx9_43.dll" --require "d3dx9_43.dll"
+
+host=$(find "$build" -name ssao_win_host.exe -type f | head -n 1)
+if [ -n "$host" ]; then
+    echo "== checking $host"
+    "$here/check-pe.sh" "$host" --exports "" \
+        --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll" --require "d3d9.dll"
+fi
+echo "== $arch build is sound"

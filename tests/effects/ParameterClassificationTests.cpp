@@ -1,0 +1,77 @@
+// Typing of D3DX parameter descriptions, including descriptions the effect
+// runtime never produces for plain HLSL (struct members, column-major rows).
+#include "effects/ParameterClassification.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+D3DXPARAMETER_DESC Describe(D3DXPARAMETER_CLASS parameterClass, D3DXPARAMETER_TYPE type, UINT elements = 0,
+                            UINT structMembers = 0) {
+    D3DXPARAMETER_DESC lr_Description;
+    std::memset(&lr_Description, 0, sizeof(lr_Description));
+    lr_Description.Class = parameterClass;
+    lr_Description.Type = type;
+    lr_Description.Elements = elements;
+    lr_Description.StructMembers = structMembers;
+    return lr_Description;
+}
+
+// The derived type, or -1 when unsupported.
+int Classify(const D3DXPARAMETER_DESC& description, bool bySemantic = false) {
+    ShaderParameterType lr_Type = Any;
+    return ClassifyParameter(description, bySemantic, lr_Type) ? static_cast<int>(lr_Type) : -1;
+}
+
+}  // namespace
+
+TEST(ParameterClassification, FloatVectorsAreTypedByStructMembersNotColumns) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 0)), Float4);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 1)), Float);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 2)), Float2);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 3)), Float3);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 7)), Float4);
+}
+
+TEST(ParameterClassification, ArraysOfSupportedElementTypes) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 0)), Float4Array);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 1)), FloatArray);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 2)), Float2Array);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 3)), Float3Array);
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_INT, 2)), IntArray);
+    // Arrays of anything else are not supported.
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_BOOL, 2)), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 2)), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 2)), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_FLOAT, 4)), -1);
+}
+
+TEST(ParameterClassification, ScalarFloatsAndColumnMatricesAreUnsupported) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_FLOAT)), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT)), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT)), Matrix);
+}
+
+TEST(ParameterClassification, BoolAndIntOfAnyClass) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_BOOL)), Bool);
+    EXPECT_EQ(Classify(Describe(D3DXPC_SCALAR, D3DXPT_INT)), Int);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_INT)), Int);
+}
+
+TEST(ParameterClassification, GenericTextureOnlyBySemantic) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE), false), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE), true), Texture2D);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE1D)), Texture1D);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE2D), true), Texture2D);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE3D)), Texture3D);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURECUBE)), TextureCube);
+}
+
+TEST(ParameterClassification, OtherObjectsAreUnsupported) {
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_STRING), true), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_SAMPLER2D), true), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_PIXELSHADER), true), -1);
+    EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_VOID), true), -1);
+}

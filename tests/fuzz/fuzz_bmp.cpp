@@ -1,0 +1,41 @@
+// Fuzzes the D3DX BMP reader: image information from memory, and the full
+// decode-and-upload path onto a fake device. Checks that whatever the
+// information reader accepts and the loader turns into a texture agrees
+// with it, and that no texture outlives a failed load.
+#include "tests/platform/texture/FakeTextureDevice.h"
+
+#include <d3dx9.h>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0 || size > (1u << 20)) return 0;
+    const UINT lr_Size = static_cast<UINT>(size);
+
+    D3DXIMAGE_INFO lr_Info{};
+    const HRESULT lr_InfoResult = D3DXGetImageInfoFromFileInMemory(data, lr_Size, &lr_Info);
+    if (FAILED(lr_InfoResult) && lr_InfoResult != D3DXERR_INVALIDDATA) __builtin_trap();
+    // Decoding is only worth the time for images of sane size.
+    if (SUCCEEDED(lr_InfoResult) && static_cast<uint64_t>(lr_Info.Width) * lr_Info.Height > (1u << 18)) return 0;
+
+    FakeTextureDevice lr_Device;
+    if (size & 1) lr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // power-of-two sizes only: exercises resizing
+    lr_Device.mr_PitchPadding = static_cast<UINT>(size % 8);
+    IDirect3DTexture9* lr_Texture = nullptr;
+    const HRESULT lr_Result = D3DXCreateTextureFromFileInMemory(&lr_Device, data, lr_Size, &lr_Texture);
+    if (SUCCEEDED(lr_Result)) {
+        // The loader never accepts what the information reader refuses.
+        if (FAILED(lr_InfoResult) || !lr_Texture) __builtin_trap();
+        D3DSURFACE_DESC lr_Desc{};
+        if (FAILED(lr_Texture->GetLevelDesc(0, &lr_Desc))) __builtin_trap();
+        if (!(lr_Device.mr_Caps.TextureCaps & 0x00000002L) &&
+            (lr_Desc.Width != lr_Info.Width || lr_Desc.Height != lr_Info.Height))
+            __builtin_trap();
+        lr_Texture->Release();
+    } else if (lr_Texture != nullptr || lr_Result != D3DXERR_INVALIDDATA) {
+        __builtin_trap();
+    }
+    if (lr_Device.mr_LiveTextures != 0) __builtin_trap();
+    return 0;
+}

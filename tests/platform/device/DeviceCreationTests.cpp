@@ -1,0 +1,220 @@
+// Creation rules for textures, surfaces and buffers, and the adapter's answers.
+#include "DeviceTestUtil.h"
+#include "SoftDeviceFixture.h"
+
+#include <tuple>
+
+using namespace device_test;
+
+class DeviceCreationTests : public SoftDeviceFixture {
+protected:
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture9** out) {
+        *out = reinterpret_cast<IDirect3DTexture9*>(0x1);
+        return mr_Device_->CreateTexture(width, height, levels, usage, format, pool, out, nullptr);
+    }
+};
+
+TEST_F(DeviceCreationTests, RenderTargetTextureNeedsTheDefaultPool) {
+    IDirect3DTexture9* lr_Texture_;
+    for (D3DPOOL lr_Pool : {D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH}) {
+        EXPECT_EQ(CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, lr_Pool, &lr_Texture_),
+                  D3DERR_INVALIDCALL)
+            << "pool " << lr_Pool;
+        EXPECT_EQ(lr_Texture_, nullptr);
+    }
+    ASSERT_EQ(CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK);
+    D3DSURFACE_DESC lr_Desc;
+    lr_Texture_->GetLevelDesc(0, &lr_Desc);
+    EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+    EXPECT_EQ(lr_Desc.Pool, D3DPOOL_DEFAULT);
+    lr_Texture_->Release();
+}
+
+TEST_F(DeviceCreationTests, RenderTargetFormatsFollowTheAdapterSet) {
+    IDirect3DTexture9* lr_Texture_;
+    for (D3DFORMAT lr_Format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16F,
+                                D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F,
+                                D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A16B16G16R16}) {
+        ASSERT_EQ(CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, lr_Format, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK)
+            << "format " << lr_Format;
+        lr_Texture_->Release();
+    }
+    for (D3DFORMAT lr_Format : {D3DFMT_A8, D3DFMT_L8, D3DFMT_P8, D3DFMT_D24S8, D3DFMT_DXT1}) {
+        EXPECT_EQ(CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, lr_Format, D3DPOOL_DEFAULT, &lr_Texture_),
+                  D3DERR_INVALIDCALL)
+            << "format " << lr_Format;
+        EXPECT_EQ(lr_Texture_, nullptr);
+        EXPECT_EQ(mr_Direct3D_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET,
+                                                  D3DRTYPE_TEXTURE, lr_Format),
+                  D3DERR_NOTAVAILABLE);
+    }
+    // The set is configurable, and CheckDeviceFormat follows it.
+    mr_Control_->SetRenderTargetFormatSupported(D3DFMT_A8, true);
+    mr_Control_->SetRenderTargetFormatSupported(D3DFMT_R16F, false);
+    EXPECT_EQ(mr_Direct3D_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET,
+                                              D3DRTYPE_TEXTURE, D3DFMT_A8),
+              D3D_OK);
+    EXPECT_EQ(mr_Direct3D_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET,
+                                              D3DRTYPE_TEXTURE, D3DFMT_R16F),
+              D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK);
+    lr_Texture_->Release();
+    EXPECT_EQ(CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R16F, D3DPOOL_DEFAULT, &lr_Texture_),
+              D3DERR_INVALIDCALL);
+    IDirect3DSurface9* lr_Surface_ = reinterpret_cast<IDirect3DSurface9*>(0x1);
+    EXPECT_EQ(mr_Device_->CreateRenderTarget(16, 16, D3DFMT_R16F, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Surface_, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Surface_, nullptr);
+}
+
+TEST_F(DeviceCreationTests, LevelsZeroMakesTheFullChainAndTooManyFail) {
+    IDirect3DTexture9* lr_Texture_;
+    ASSERT_EQ(CreateTexture(256, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_), D3D_OK);
+    ASSERT_EQ(lr_Texture_->GetLevelCount(), 9u);
+    D3DSURFACE_DESC lr_Desc;
+    ASSERT_EQ(lr_Texture_->GetLevelDesc(8, &lr_Desc), D3D_OK);
+    EXPECT_EQ(lr_Desc.Width, 1u);
+    EXPECT_EQ(lr_Desc.Height, 1u);
+    ASSERT_EQ(lr_Texture_->GetLevelDesc(5, &lr_Desc), D3D_OK);
+    EXPECT_EQ(lr_Desc.Width, 8u);
+    EXPECT_EQ(lr_Desc.Height, 1u);
+    EXPECT_EQ(lr_Texture_->GetLevelDesc(9, &lr_Desc), D3DERR_INVALIDCALL);
+    IDirect3DSurface9* lr_Level_ = reinterpret_cast<IDirect3DSurface9*>(0x1);
+    EXPECT_EQ(lr_Texture_->GetSurfaceLevel(9, &lr_Level_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Level_, nullptr);
+    lr_Texture_->Release();
+    EXPECT_EQ(CreateTexture(256, 16, 10, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(CreateTexture(0, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Texture_, nullptr);
+}
+
+TEST_F(DeviceCreationTests, LockRulesOfTexturesAndSurfaces) {
+    IDirect3DTexture9* lr_Texture_;
+    ASSERT_EQ(CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_), D3D_OK);
+    D3DLOCKED_RECT lr_Lock;
+    ASSERT_EQ(lr_Texture_->LockRect(0, &lr_Lock, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr_Lock.Pitch, 32);
+    static_cast<DWORD*>(lr_Lock.pBits)[9] = 0x11223344u;  // pixel (1, 1)
+    // A second lock of a locked level fails.
+    D3DLOCKED_RECT lr_Again;
+    EXPECT_EQ(lr_Texture_->LockRect(0, &lr_Again, nullptr, 0), D3DERR_INVALIDCALL);
+    ASSERT_EQ(lr_Texture_->UnlockRect(0), D3D_OK);
+    EXPECT_EQ(lr_Texture_->UnlockRect(0), D3DERR_INVALIDCALL);
+    RECT lr_Rect{1, 1, 3, 3};
+    ASSERT_EQ(lr_Texture_->LockRect(0, &lr_Lock, &lr_Rect, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(*static_cast<DWORD*>(lr_Lock.pBits), 0x11223344u);
+    lr_Texture_->UnlockRect(0);
+    RECT lr_Outside{4, 4, 9, 9};
+    EXPECT_EQ(lr_Texture_->LockRect(0, &lr_Lock, &lr_Outside, 0), D3DERR_INVALIDCALL);
+    lr_Texture_->Release();
+
+    // Default-pool textures lock only when dynamic; render targets made lockable do.
+    ASSERT_EQ(CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK);
+    EXPECT_EQ(lr_Texture_->LockRect(0, &lr_Lock, nullptr, 0), D3DERR_INVALIDCALL);
+    lr_Texture_->Release();
+    ASSERT_EQ(CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK);
+    EXPECT_EQ(lr_Texture_->LockRect(0, &lr_Lock, nullptr, 0), D3D_OK);
+    lr_Texture_->UnlockRect(0);
+    lr_Texture_->Release();
+    EXPECT_EQ(CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_),
+              D3DERR_INVALIDCALL);
+
+    IDirect3DSurface9* lr_Back_ = GetBackBuffer0();
+    EXPECT_EQ(lr_Back_->LockRect(&lr_Lock, nullptr, 0), D3DERR_INVALIDCALL);
+    lr_Back_->Release();
+    IDirect3DSurface9* lr_Target_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &lr_Target_, nullptr),
+              D3D_OK);
+    EXPECT_EQ(lr_Target_->LockRect(&lr_Lock, nullptr, 0), D3D_OK);
+    lr_Target_->UnlockRect();
+    lr_Target_->Release();
+}
+
+TEST_F(DeviceCreationTests, BufferLocksCheckTheirRange) {
+    IDirect3DVertexBuffer9* lr_Buffer_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateVertexBuffer(128, 0, 0, D3DPOOL_MANAGED, &lr_Buffer_, nullptr), D3D_OK);
+    void* lr_Whole = nullptr;
+    void* lr_Part = nullptr;
+    ASSERT_EQ(lr_Buffer_->Lock(0, 0, &lr_Whole, 0), D3D_OK);
+    ASSERT_EQ(lr_Buffer_->Lock(100, 28, &lr_Part, 0), D3D_OK);
+    EXPECT_EQ(static_cast<BYTE*>(lr_Part) - static_cast<BYTE*>(lr_Whole), 100);
+    lr_Buffer_->Unlock();
+    lr_Buffer_->Unlock();
+    void* lr_Bad = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(lr_Buffer_->Lock(100, 29, &lr_Bad, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Bad, nullptr);
+    EXPECT_EQ(lr_Buffer_->Lock(129, 0, &lr_Bad, 0), D3DERR_INVALIDCALL);
+    D3DVERTEXBUFFER_DESC lr_Desc;
+    ASSERT_EQ(lr_Buffer_->GetDesc(&lr_Desc), D3D_OK);
+    EXPECT_EQ(lr_Desc.Size, 128u);
+    EXPECT_EQ(lr_Desc.Pool, D3DPOOL_MANAGED);
+    lr_Buffer_->Release();
+
+    IDirect3DIndexBuffer9* lr_Indices_ = reinterpret_cast<IDirect3DIndexBuffer9*>(0x1);
+    EXPECT_EQ(mr_Device_->CreateIndexBuffer(12, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Indices_, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Indices_, nullptr);
+    EXPECT_EQ(mr_Device_->CreateIndexBuffer(0, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_Indices_, nullptr),
+              D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceCreationTests, SurfacesOfEachKindDescribeThemselves) {
+    IDirect3DSurface9* lr_Plain_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateOffscreenPlainSurface(10, 20, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &lr_Plain_, nullptr),
+              D3D_OK);
+    D3DSURFACE_DESC lr_Desc;
+    lr_Plain_->GetDesc(&lr_Desc);
+    EXPECT_EQ(lr_Desc.Usage, 0u);
+    EXPECT_EQ(lr_Desc.Pool, D3DPOOL_SYSTEMMEM);
+    EXPECT_EQ(lr_Desc.Width, 10u);
+    EXPECT_EQ(lr_Desc.Height, 20u);
+    lr_Plain_->Release();
+    EXPECT_EQ(mr_Device_->CreateOffscreenPlainSurface(10, 20, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Plain_, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Plain_, nullptr);
+
+    IDirect3DSurface9* lr_Depth_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateDepthStencilSurface(32, 32, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Depth_,
+                                                    nullptr),
+              D3D_OK);
+    lr_Depth_->GetDesc(&lr_Desc);
+    EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_DEPTHSTENCIL));
+    lr_Depth_->Release();
+    EXPECT_EQ(mr_Device_->CreateDepthStencilSurface(32, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Depth_,
+                                                    nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Depth_, nullptr);
+
+    IDirect3DSurface9* lr_Back_ = GetBackBuffer0();
+    lr_Back_->GetDesc(&lr_Desc);
+    EXPECT_EQ(lr_Desc.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(lr_Desc.Width, 800u);
+    EXPECT_EQ(lr_Desc.Height, 600u);
+    EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+    IDirect3DSwapChain9* lr_Chain_ = nullptr;
+    ASSERT_EQ(lr_Back_->GetContainer(IID_IDirect3DSwapChain9, reinterpret_cast<void**>(&lr_Chain_)), D3D_OK);
+    D3DPRESENT_PARAMETERS lr_Params;
+    lr_Chain_->GetPresentParameters(&lr_Params);
+    EXPECT_EQ(lr_Params.BackBufferWidth, 800u);
+    EXPECT_EQ(lr_Params.AutoDepthStencilFormat, D3DFMT_D24S8);
+    lr_Chain_->Release();
+    lr_Back_->Release();
+}
+
+TEST_F(DeviceCreationTests, CapsFollowTheShaderVersionsSet) {
+    D3DCAPS9 lr_Caps;
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
+    EXPECT_EQ(lr_Caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(3, 0)));
+    EXPECT_EQ(lr_Caps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(3, 0)));
+    EXPECT_EQ(lr_Caps.NumberOfAdaptersInGroup, 1u);
+    EXPECT_GE(lr_Caps.NumSimultaneousRTs, 1u);
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
+    EXPECT_EQ(lr_Caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+    D3DCAPS9 lr_AdapterCaps;
+    ASSERT_EQ(mr_Direct3D_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &lr_AdapterCaps), D3D_OK);
+    EXPECT_EQ(lr_AdapterCaps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(2, 0)));
+    EXPECT_EQ(mr_Direct3D_->GetDeviceCaps(1, D3DDEVTYPE_HAL, &lr_AdapterCaps), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mr_Direct3D_->GetAdapterCount(), 1u);
+}

@@ -1,0 +1,64 @@
+// The plug-in's own effect files compile with this runtime and offer a
+// technique that runs on a shader model 2.0 device.
+#include "tests/platform/effect/EffectTestSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using effecttest::EffectTest;
+
+std::vector<std::string> EffectFiles() {
+    std::vector<std::string> lr_Files;
+    const std::filesystem::path lr_Dir = std::filesystem::path(SSAO_SOURCE_DIR) / "data" / "Plugins" / "SSAO";
+    std::error_code lr_Error;
+    for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Dir, lr_Error))
+        if (lr_Entry.path().extension() == ".hlsl") lr_Files.push_back(lr_Entry.path().string());
+    std::sort(lr_Files.begin(), lr_Files.end());
+    return lr_Files;
+}
+
+TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
+    const std::vector<std::string> lr_Files = EffectFiles();
+    if (lr_Files.empty()) GTEST_SKIP() << "no effect files yet";
+    for (const std::string& ls_File : lr_Files) {
+        SCOPED_TRACE(ls_File);
+        for (const DWORD lr_Model : {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
+            mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), lr_Model);
+            mr_Device->RefuseShadersAboveCaps = true;
+            ID3DXEffect* e = nullptr;
+            ID3DXBuffer* lr_Errors = nullptr;
+            ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e,
+                                                &lr_Errors),
+                      D3D_OK)
+                << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
+            D3DXEFFECT_DESC d;
+            ASSERT_EQ(e->GetDesc(&d), D3D_OK);
+            ASSERT_GT(d.Techniques, 0u);
+            // The technique the framework selects: the first that validates.
+            D3DXHANDLE lr_Valid = nullptr;
+            EXPECT_EQ(e->FindNextValidTechnique(nullptr, &lr_Valid), D3D_OK);
+            ASSERT_NE(lr_Valid, nullptr);
+            if (lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0))) {
+                EXPECT_EQ(lr_Valid, e->GetTechnique(0)) << "the best technique comes first";
+            }
+            // Its passes apply on the device they validated on.
+            ASSERT_EQ(e->SetTechnique(lr_Valid), D3D_OK);
+            UINT lr_Passes = 0;
+            ASSERT_EQ(e->Begin(&lr_Passes, 0), D3D_OK);
+            for (UINT p = 0; p < lr_Passes; ++p) {
+                EXPECT_EQ(e->BeginPass(p), D3D_OK);
+                EXPECT_NE(mr_Device->BoundPixelShader(), nullptr);
+                EXPECT_EQ(e->EndPass(), D3D_OK);
+            }
+            EXPECT_EQ(e->End(), D3D_OK);
+            EXPECT_EQ(mr_Device->BoundPixelShader(), nullptr) << "restored by End";
+            e->Release();
+        }
+    }
+}
+
+}  // namespace

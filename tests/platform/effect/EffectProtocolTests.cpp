@@ -1,0 +1,376 @@
+// Begin / BeginPass / EndPass / End, pass states, state save and restore,
+// validation by shader model, and the shaders made on the device.
+#include "tests/platform/effect/EffectTestSupport.h"
+
+namespace {
+
+using effecttest::EffectTest;
+using fakedevice::FakeTexture;
+using fakedevice::SetCall;
+
+const char* const kTwoPasses = R"(
+texture sceneTex;
+texture noiseTex : NoiseTexture;
+sampler2D sceneSampler = sampler_state { Texture = <sceneTex>; MinFilter = Point; MagFilter = Linear; AddressU = Clamp; };
+sampler2D noiseSampler = sampler_state { Texture = (noiseTex); AddressU = Wrap; AddressV = Mirror; };
+float4 ShowScene(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(sceneSampler, uv); }
+float4 Blend(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(noiseSampler, uv) * tex2D(sceneSampler, uv); }
+technique Main
+{
+    pass First
+    {
+        ZEnable = false; ZWriteEnable = FALSE; CullMode = None;
+        AlphaBlendEnable = true; SrcBlend = SrcAlpha; DestBlend = InvSrcAlpha; BlendOp = Add;
+        ZFunc = LessEqual; ColorWriteEnable = Red | Green | Blue; FogStart = 0.5;
+        VertexShader = NULL;
+        PixelShader = compile ps_2_0 ShowScene();
+    }
+    pass Second
+    {
+        StencilEnable = TRUE; AlphaRef = 0x80;
+        PixelShader = compile ps_2_0 Blend();
+    }
+}
+)";
+
+TEST_F(EffectTest, BeginPassAppliesTheStatesOfThePass) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    FakeTexture* scene = new FakeTexture();
+    FakeTexture* noise = new FakeTexture();
+    ASSERT_EQ(e->SetTexture("sceneTex", scene), D3D_OK);
+    ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "noisetexture"), noise), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_TRUE(mr_Device->Calls.empty()) << "Begin applies no state";
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_BLENDOP), static_cast<DWORD>(D3DBLENDOP_ADD));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_COLORWRITEENABLE), 7u);
+    float fogStart = 0;
+    DWORD bits = mr_Device->RenderState(D3DRS_FOGSTART);
+    std::memcpy(&fogStart, &bits, 4);
+    EXPECT_FLOAT_EQ(fogStart, 0.5f) << "float states are written as float bits";
+    ASSERT_NE(mr_Device->BoundPixelShaderInfo(), nullptr);
+    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "ShowScene");
+    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+    EXPECT_EQ(mr_Device->BoundVertexShader(), nullptr);
+    // ShowScene reaches only sceneSampler: it gets register 0.
+    EXPECT_EQ(mr_Device->BoundTexture(0), scene);
+    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->BeginPass(1), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_STENCILENABLE), 1u);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ALPHAREF), 0x80u);
+    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "Blend");
+    // Blend uses both samplers; registers follow declaration order.
+    EXPECT_EQ(mr_Device->BoundTexture(0), scene);
+    EXPECT_EQ(mr_Device->BoundTexture(1), noise);
+    EXPECT_EQ(mr_Device->SamplerState(1, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(e->EndPass(), D3D_OK);
+    EXPECT_EQ(e->End(), D3D_OK);
+    e->Release();
+    scene->Release();
+    noise->Release();
+}
+
+TEST_F(EffectTest, EndRestoresWhatThePassesChanged) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    FakeTexture* hostTexture = new FakeTexture();
+    FakeTexture* scene = new FakeTexture();
+    ASSERT_EQ(e->SetTexture("sceneTex", scene), D3D_OK);
+    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    mr_Device->SetTexture(0, hostTexture);
+    IDirect3DPixelShader9* hostShader = new fakedevice::FakePixelShader(fakedevice::ShaderInfo());
+    mr_Device->SetPixelShader(hostShader);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_NE(mr_Device->BoundTexture(0), hostTexture);
+    EXPECT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->BeginPass(1), D3D_OK);
+    EXPECT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_STENCILENABLE), 0u) << "second pass's state restored too";
+    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+    EXPECT_EQ(mr_Device->BoundTexture(0), hostTexture);
+    EXPECT_EQ(mr_Device->BoundTexture(1), nullptr);
+    EXPECT_EQ(mr_Device->BoundPixelShader(), hostShader);
+    // Only the device and the test hold the host's objects now.
+    EXPECT_EQ(static_cast<FakeTexture*>(hostTexture)->Count(), 2u);
+    mr_Device->SetTexture(0, nullptr);
+    mr_Device->SetPixelShader(nullptr);
+    hostShader->Release();
+    hostTexture->Release();
+    e->Release();
+    scene->Release();
+}
+
+TEST_F(EffectTest, DoNotSaveStateFlagsAreHonoured) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    mr_Device->GetCalls = 0;
+    ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    EXPECT_EQ(mr_Device->GetCalls, 0) << "nothing is read when nothing is saved";
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
+
+    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESAMPLERSTATE | D3DXFX_DONOTSAVESHADERSTATE), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)) << "render states still saved";
+    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_NE(mr_Device->BoundPixelShader(), nullptr) << "shader not restored";
+    mr_Device->SetPixelShader(nullptr);
+    e->Release();
+}
+
+TEST_F(EffectTest, ProtocolErrorsAreRefused) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->BeginPass(0), D3DERR_INVALIDCALL) << "outside Begin";
+    EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->End(), D3D_OK) << "End without Begin";
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    EXPECT_EQ(e->Begin(nullptr, 0), D3DERR_INVALIDCALL) << "nested Begin";
+    EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL) << "no pass begun";
+    EXPECT_EQ(e->BeginPass(2), D3DERR_INVALIDCALL) << "index out of range";
+    ASSERT_EQ(e->BeginPass(1), D3D_OK);
+    EXPECT_EQ(e->BeginPass(0), D3DERR_INVALIDCALL) << "nested BeginPass";
+    EXPECT_EQ(e->CommitChanges(), D3D_OK);
+    EXPECT_EQ(e->EndPass(), D3D_OK);
+    EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(e->BeginPass(0), D3DERR_INVALIDCALL) << "after End";
+    e->Release();
+}
+
+TEST_F(EffectTest, ReleasingAnEffectInsideBeginDropsTheSavedReferences) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    FakeTexture* hostTexture = new FakeTexture();
+    mr_Device->SetTexture(0, hostTexture);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    EXPECT_EQ(hostTexture->Count(), 3u) << "test, device binding, saved copy";
+    e->Release();
+    EXPECT_EQ(hostTexture->Count(), 2u);
+    mr_Device->SetTexture(0, nullptr);
+    mr_Device->SetTexture(1, nullptr);
+    hostTexture->Release();
+}
+
+TEST_F(EffectTest, CurrentTechniqueStartsAtTheFirstAndFollowsSetTechnique) {
+    ID3DXEffect* e = Make(R"(
+        float4 A() : COLOR { return 1; }
+        technique One { pass { ZEnable = true; } }
+        technique Two { pass { ZEnable = false; } pass { ZEnable = true; } }
+    )");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->GetCurrentTechnique(), e->GetTechnique(0));
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(e->SetTechnique("Two"), D3D_OK);
+    EXPECT_EQ(e->GetCurrentTechnique(), e->GetTechnique(1));
+    EXPECT_EQ(e->SetTechnique("Three"), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetTechnique(nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->GetCurrentTechnique(), e->GetTechnique(1));
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    ASSERT_EQ(e->End(), D3D_OK);
+    e->Release();
+
+    ID3DXEffect* none = Make("float x;");
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->GetCurrentTechnique(), nullptr);
+    EXPECT_EQ(none->Begin(&passes, 0), D3DERR_INVALIDCALL);
+    none->Release();
+}
+
+const char* const kModels = R"(
+float4 Simple() : COLOR { return 0; }
+float4 Fancy() : COLOR { return 1; }
+float4 VS(float4 p : POSITION) : POSITION { return p; }
+technique Needs30 { pass { PixelShader = compile ps_3_0 Fancy(); } }
+technique Needs2a { pass { PixelShader = compile ps_2_a Fancy(); } }
+technique NeedsVs30 { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_2_0 Simple(); } }
+technique Fallback { pass { PixelShader = compile ps_2_0 Simple(); } }
+technique Legacy { pass { PixelShader = compile ps_1_4 Simple(); } }
+)";
+
+TEST_F(EffectTest, ValidationComparesShaderModelsWithTheDeviceCaps) {
+    mr_Device->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    ID3DXEffect* e = Make(kModels);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->ValidateTechnique("Needs30"), E_FAIL);
+    EXPECT_EQ(e->ValidateTechnique("Needs2a"), E_FAIL);
+    EXPECT_EQ(e->ValidateTechnique("NeedsVs30"), E_FAIL);
+    EXPECT_EQ(e->ValidateTechnique("Fallback"), D3D_OK);
+    EXPECT_EQ(e->ValidateTechnique("Legacy"), D3D_OK);
+    EXPECT_EQ(e->ValidateTechnique("Nothing"), D3DERR_INVALIDCALL);
+    D3DXHANDLE found = nullptr;
+    EXPECT_EQ(e->FindNextValidTechnique(nullptr, &found), D3D_OK);
+    EXPECT_EQ(found, e->GetTechniqueByName("Fallback"));
+    EXPECT_EQ(e->FindNextValidTechnique(found, &found), D3D_OK);
+    EXPECT_EQ(found, e->GetTechniqueByName("Legacy"));
+    EXPECT_EQ(e->FindNextValidTechnique(found, &found), S_FALSE);
+    EXPECT_EQ(found, nullptr);
+    // Validation does not change the current technique.
+    EXPECT_EQ(e->GetCurrentTechnique(), e->GetTechnique(0));
+
+    mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
+    EXPECT_EQ(e->ValidateTechnique("Needs30"), D3D_OK);
+    EXPECT_EQ(e->ValidateTechnique("Needs2a"), D3D_OK);
+    EXPECT_EQ(e->ValidateTechnique("NeedsVs30"), D3D_OK);
+    mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(1, 1));
+    EXPECT_EQ(e->ValidateTechnique("Legacy"), E_FAIL);
+    e->Release();
+}
+
+TEST_F(EffectTest, AShaderTheDeviceRefusedFailsValidationAndItsPass) {
+    mr_Device->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    mr_Device->RefuseShadersAboveCaps = true;
+    ID3DXEffect* e = Make(kModels);
+    ASSERT_NE(e, nullptr) << "a refused shader does not fail creation";
+    // Even with caps raised later, the shader does not exist.
+    mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
+    EXPECT_EQ(e->ValidateTechnique("Needs30"), E_FAIL);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    mr_Device->Calls.clear();
+    EXPECT_EQ(e->BeginPass(0), E_FAIL);
+    EXPECT_TRUE(mr_Device->Calls.empty()) << "nothing applied for a pass that cannot run";
+    EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->End(), D3D_OK);
+    e->Release();
+}
+
+TEST_F(EffectTest, ShadersAreMadeFromVersionAndEntryTokens) {
+    ID3DXEffect* e = Make(R"(
+        float4 AVeryLongEntryPointName(float2 uv : TEXCOORD0) : COLOR { return 0; }
+        float4 VSMain(float4 p : POSITION) : POSITION { return p; }
+        technique { pass {
+            VertexShader = compile vs_1_1 VSMain();
+            PixelShader = compile ps_2_b AVeryLongEntryPointName();
+        } }
+    )");
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(mr_Device->CreatedShaders.size(), 2u);
+    EXPECT_EQ(mr_Device->CreatedShaders[0].Version, static_cast<DWORD>(D3DVS_VERSION(1, 1)));
+    EXPECT_EQ(mr_Device->CreatedShaders[0].Entry, "VSMain");
+    // version, comment header, "FUNC", name of 6 chars + NUL in 2 DWORDs, end
+    EXPECT_EQ(mr_Device->CreatedShaders[0].Tokens, 6u);
+    EXPECT_EQ(mr_Device->CreatedShaders[1].Version, static_cast<DWORD>(D3DPS_VERSION(2, 1)));
+    EXPECT_EQ(mr_Device->CreatedShaders[1].Entry, "AVeryLongEntryPointName");
+    // 23 characters + NUL fill exactly 6 DWORDs
+    EXPECT_EQ(mr_Device->CreatedShaders[1].Tokens, 10u);
+    e->Release();
+}
+
+TEST_F(EffectTest, CommitChangesRebindsTexturesChangedInsideAPass) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    FakeTexture* first = new FakeTexture();
+    FakeTexture* second = new FakeTexture();
+    ASSERT_EQ(e->SetTexture("sceneTex", first), D3D_OK);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(0), first);
+    ASSERT_EQ(e->SetTexture("sceneTex", second), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(0), first) << "not before CommitChanges";
+    mr_Device->Calls.clear();
+    ASSERT_EQ(e->CommitChanges(), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(0), second);
+    for (const SetCall& c : mr_Device->Calls)
+        EXPECT_NE(c.What, SetCall::Kind::RenderState) << "constant render states are not re-sent";
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    e->Release();
+    first->Release();
+    second->Release();
+}
+
+TEST_F(EffectTest, ExplicitRegistersIndexedStatesAndParameterValues) {
+    ID3DXEffect* e = Make(R"(
+        texture a; texture b;
+        sampler2D sa : register(s3) = sampler_state { Texture = <a>; };
+        sampler2D sb = sampler_state { Texture = <b>; };
+        bool depthOn = true;
+        float bias = 1.5;
+        float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(sa, uv) + tex2D(sb, uv); }
+        technique {
+            pass {
+                ZEnable = <depthOn>;
+                DepthBias = (bias);
+                MinFilter[5] = Anisotropic;
+                Texture[6] = <b>;
+                Sampler[7] = (sa);
+                PixelShader = compile ps_2_0 PS();
+            }
+        }
+    )");
+    ASSERT_NE(e, nullptr);
+    FakeTexture* ta = new FakeTexture();
+    FakeTexture* tb = new FakeTexture();
+    ASSERT_EQ(e->SetTexture("a", ta), D3D_OK);
+    ASSERT_EQ(e->SetTexture("b", tb), D3D_OK);
+    ASSERT_EQ(e->SetBool("depthOn", FALSE), D3D_OK);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), 0u) << "the value at BeginPass time";
+    DWORD bits = mr_Device->RenderState(D3DRS_DEPTHBIAS);
+    float bias = 0;
+    std::memcpy(&bias, &bits, 4);
+    EXPECT_FLOAT_EQ(bias, 1.5f);
+    EXPECT_EQ(mr_Device->SamplerState(5, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+    EXPECT_EQ(mr_Device->BoundTexture(6), tb);
+    EXPECT_EQ(mr_Device->BoundTexture(7), ta);
+    EXPECT_EQ(mr_Device->BoundTexture(3), ta) << "register(s3)";
+    EXPECT_EQ(mr_Device->BoundTexture(0), tb) << "first free register";
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(6), nullptr);
+    EXPECT_TRUE(e->IsParameterUsed("a", e->GetTechnique(0)));
+    EXPECT_TRUE(e->IsParameterUsed("bias", e->GetTechnique(0)));
+    e->Release();
+    ta->Release();
+    tb->Release();
+}
+
+TEST_F(EffectTest, IsParameterUsedFollowsTheEntryPointsCalls) {
+    ID3DXEffect* e = Make(R"(
+        float used; float unused; float viaHelper;
+        float Helper() { return viaHelper; }
+        float4 PS() : COLOR { return used + Helper(); }
+        float4 Other() : COLOR { return unused; }
+        technique T { pass { PixelShader = compile ps_2_0 PS(); } }
+        technique U { pass { PixelShader = compile ps_2_0 Other(); } }
+    )");
+    ASSERT_NE(e, nullptr);
+    EXPECT_TRUE(e->IsParameterUsed("used", "T"));
+    EXPECT_TRUE(e->IsParameterUsed("viaHelper", "T"));
+    EXPECT_FALSE(e->IsParameterUsed("unused", "T"));
+    EXPECT_TRUE(e->IsParameterUsed("unused", "U"));
+    e->Release();
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+// Texture creation choices of the D3DX loaders (size, levels, format, pool,
+// filters, colour key), device failures, and loading from files by narrow
+// and wide Windows paths. Runs on a fake device whose memory tests read.
+#include "BmpBuilder.h"
+#include "FakeTextureDevice.h"
+
+#include <d3dx9.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
+    BmpSpec lr_Spec;
+    lr_Spec.Width = width;
+    lr_Spec.Height = height;
+    for (int32_t y = 0; y < (height < 0 ? -height : height); ++y) {
+        std::vector<BYTE> lr_Row;
+        for (int32_t x = 0; x < width; ++x) {
+            lr_Row.push_back(static_cast<BYTE>(argb));
+            lr_Row.push_back(static_cast<BYTE>(argb >> 8));
+            lr_Row.push_back(static_cast<BYTE>(argb >> 16));
+        }
+        lr_Spec.Rows.push_back(lr_Row);
+    }
+    return BuildBmp(lr_Spec);
+}
+
+// A top-down 32-bit image from given pixels (alpha through a V5 mask).
+std::vector<BYTE> Argb32(int32_t width, const std::vector<DWORD>& pixels) {
+    BmpSpec lr_Spec;
+    lr_Spec.HeaderSize = 124;
+    lr_Spec.BitCount = 32;
+    lr_Spec.Compression = 3;
+    lr_Spec.Masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
+    lr_Spec.Width = width;
+    lr_Spec.Height = -static_cast<int32_t>(pixels.size() / width);
+    for (size_t i = 0; i < pixels.size(); i += width) {
+        std::vector<BYTE> lr_Row;
+        for (int32_t x = 0; x < width; ++x)
+            for (int b = 0; b < 4; ++b) lr_Row.push_back(static_cast<BYTE>(pixels[i + x] >> (8 * b)));
+        lr_Spec.Rows.push_back(lr_Row);
+    }
+    return BuildBmp(lr_Spec);
+}
+
+std::vector<DWORD> Level32(FakeTexture* texture, UINT level) {
+    const std::vector<BYTE> lr_Bytes = texture->Packed(level);
+    std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
+    std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Out.size() * 4);
+    return lr_Out;
+}
+
+class TextureLoadTest : public ::testing::Test {
+protected:
+    ~TextureLoadTest() override {
+        for (IDirect3DTexture9* lr_Texture : mr_Textures) lr_Texture->Release();
+        EXPECT_EQ(0, mr_Device.mr_LiveTextures);
+        std::error_code lr_Error;
+        if (!mr_Directory.empty()) std::filesystem::remove_all(mr_Directory, lr_Error);
+    }
+
+    FakeTexture* Keep(IDirect3DTexture9* texture) {
+        if (!texture) return nullptr;
+        mr_Textures.push_back(texture);
+        return static_cast<FakeTexture*>(texture);
+    }
+
+    FakeTexture* LoadDefault(const std::vector<BYTE>& file) {
+        IDirect3DTexture9* lr_Texture = nullptr;
+        EXPECT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(&mr_Device, file.data(), static_cast<UINT>(file.size()),
+                                                            &lr_Texture));
+        return Keep(lr_Texture);
+    }
+
+    // Writes `bytes` to a file with the given (UTF-8) name in a fresh directory.
+    std::filesystem::path WriteFile(const std::string& utf8Name, const std::vector<BYTE>& bytes) {
+        if (mr_Directory.empty()) {
+            std::random_device lr_Random;
+            mr_Directory = std::filesystem::temp_directory_path() /
+                           ("texture-load-" + std::to_string(lr_Random()) + "-" + std::to_string(lr_Random()));
+            std::filesystem::create_directories(mr_Directory);
+        }
+        const std::filesystem::path lr_Path = mr_Directory / std::filesystem::u8path(utf8Name);
+        std::ofstream lr_Out(lr_Path, std::ios::binary);
+        lr_Out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return lr_Path;
+    }
+
+    FakeTextureDevice mr_Device;
+    std::vector<IDirect3DTexture9*> mr_Textures;
+    std::filesystem::path mr_Directory;
+};
+
+TEST_F(TextureLoadTest, DefaultsGiveAManagedFullChainAtTheFileSize) {
+    FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff204060u));
+    ASSERT_NE(nullptr, lr_Texture);
+    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
+    const FakeTextureDevice::Creation& lr_C = mr_Device.mr_Creations[0];
+    EXPECT_EQ(5u, lr_C.Width);
+    EXPECT_EQ(3u, lr_C.Height);
+    EXPECT_EQ(3u, lr_C.Levels);  // 5x3, 2x1, 1x1
+    EXPECT_EQ(0u, lr_C.Usage);
+    EXPECT_EQ(D3DFMT_X8R8G8B8, lr_C.Format);
+    EXPECT_EQ(D3DPOOL_MANAGED, lr_C.Pool);
+    // Every level written and unlocked; a uniform image stays uniform down the chain.
+    for (UINT lr_Level = 0; lr_Level < 3; ++lr_Level) {
+        for (DWORD lr_Pixel : Level32(lr_Texture, lr_Level)) EXPECT_EQ(0xff204060u, lr_Pixel) << lr_Level;
+    }
+    EXPECT_EQ(mr_Device.mr_LockCalls, mr_Device.mr_UnlockCalls);
+}
+
+TEST_F(TextureLoadTest, MipLevelsAverageTheLevelAbove) {
+    FakeTexture* lr_Texture =
+        LoadDefault(Argb32(2, {0xff000000u, 0xff0000ffu, 0x00ff0000u, 0xffffffffu}));
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Texture->mr_Format);
+    ASSERT_EQ(2u, lr_Texture->GetLevelCount());
+    // Channel means: A (255*3)/4, R (255*2)/4, G 255/4, B (255*2)/4, rounded.
+    EXPECT_EQ((std::vector<DWORD>{0xbf804080u}), Level32(lr_Texture, 1));
+}
+
+TEST_F(TextureLoadTest, RowsFollowThePitchTheLockReturns) {
+    mr_Device.mr_PitchPadding = 12;
+    FakeTexture* lr_Texture = LoadDefault(Argb32(3, {1, 2, 3, 4, 5, 6}));
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 4, 5, 6}), Level32(lr_Texture, 0));
+    // The padding between rows is not written.
+    const FakeTexture::Level& lr_Level = lr_Texture->mr_Levels[0];
+    EXPECT_EQ(0xCD, lr_Level.Bytes[12]);
+    EXPECT_EQ(0xCD, lr_Level.Bytes[23]);
+}
+
+TEST_F(TextureLoadTest, DevicesWithoutNonPowerOfTwoTexturesGetRoundedSizes) {
+    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(8u, mr_Device.mr_Creations[0].Width);
+    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Height);
+    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Levels);
+    // Scaled, not padded: the colour reaches every texel.
+    for (DWORD lr_Pixel : Level32(lr_Texture, 0)) EXPECT_EQ(0xff102030u, lr_Pixel);
+
+    mr_Device.mr_Caps.TextureCaps &= ~0x00004000L;  // no mipmaps
+    ASSERT_NE(nullptr, LoadDefault(Solid24(5, 3, 0xff102030u)));
+    EXPECT_EQ(1u, mr_Device.mr_Creations[1].Levels);
+}
+
+TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
+    const std::filesystem::path lr_Path =
+        WriteFile("ex.bmp", Argb32(2, {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xffffffffu}));
+    D3DXIMAGE_INFO lr_Info{};
+    IDirect3DTexture9* lr_Raw = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 4, 4, 1, 0,
+                                                   D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, D3DX_FILTER_POINT,
+                                                   D3DX_DEFAULT, 0, &lr_Info, nullptr, &lr_Raw));
+    FakeTexture* lr_Texture = Keep(lr_Raw);
+    EXPECT_EQ(2u, lr_Info.Width);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Info.Format);  // the file's, not the texture's
+    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
+    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Width);
+    EXPECT_EQ(1u, mr_Device.mr_Creations[0].Levels);
+    EXPECT_EQ(D3DFMT_R5G6B5, mr_Device.mr_Creations[0].Format);
+    EXPECT_EQ(D3DPOOL_SYSTEMMEM, mr_Device.mr_Creations[0].Pool);
+    // Point sampling doubles each texel.
+    const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(0);
+    std::vector<WORD> lr_Words(lr_Bytes.size() / 2);
+    std::memcpy(lr_Words.data(), lr_Bytes.data(), lr_Bytes.size());
+    EXPECT_EQ((std::vector<WORD>{0xf800, 0xf800, 0x07e0, 0x07e0}), std::vector<WORD>(lr_Words.begin(), lr_Words.begin() + 4));
+    EXPECT_EQ((std::vector<WORD>{0x001f, 0x001f, 0xffff, 0xffff}), std::vector<WORD>(lr_Words.begin() + 12, lr_Words.end()));
+
+    EXPECT_EQ(D3DERR_INVALIDCALL,
+              D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
+                                           D3DPOOL_MANAGED, 77, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
+    EXPECT_EQ(nullptr, lr_Raw);
+}
+
+TEST_F(TextureLoadTest, DefaultPoolTexturesAreFilledThroughASystemMemoryCopy) {
+    const std::filesystem::path lr_Path = WriteFile("default.bmp", Argb32(1, {0x80402010u}));
+    IDirect3DTexture9* lr_Raw = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                   D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_DEFAULT,
+                                                   D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
+    FakeTexture* lr_Texture = Keep(lr_Raw);
+    EXPECT_EQ(D3DPOOL_DEFAULT, lr_Texture->mr_Pool);
+    EXPECT_EQ(1u, mr_Device.mr_UpdateTextureCalls);
+    EXPECT_EQ((std::vector<DWORD>{0x80402010u}), Level32(lr_Texture, 0));
+    EXPECT_EQ(1, mr_Device.mr_LiveTextures);  // the copy is gone
+}
+
+TEST_F(TextureLoadTest, ColourKeyedPixelsBecomeTransparentBlack) {
+    const std::filesystem::path lr_Path = WriteFile("key.bmp", Solid24(2, 1, 0xff00ff00u));
+    IDirect3DTexture9* lr_Raw = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 1, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0xff00ff00u, nullptr,
+                                                   nullptr, &lr_Raw));
+    FakeTexture* lr_Texture = Keep(lr_Raw);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Texture->mr_Format);
+    EXPECT_EQ((std::vector<DWORD>{0, 0}), Level32(lr_Texture, 0));
+}
+
+TEST_F(TextureLoadTest, PalettedFilesHandTheirPaletteOut) {
+    BmpSpec lr_Spec;
+    lr_Spec.BitCount = 8;
+    lr_Spec.ClrUsed = 2;
+    lr_Spec.Palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+    lr_Spec.Rows = {{1}};
+    const std::filesystem::path lr_Path = WriteFile("pal.bmp", BuildBmp(lr_Spec));
+    PALETTEENTRY lr_Palette[256];
+    std::memset(lr_Palette, 0xAB, sizeof(lr_Palette));
+    IDirect3DTexture9* lr_Raw = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                                   lr_Palette, &lr_Raw));
+    Keep(lr_Raw);
+    EXPECT_EQ(6, lr_Palette[1].peRed);
+    EXPECT_EQ(5, lr_Palette[1].peGreen);
+    EXPECT_EQ(4, lr_Palette[1].peBlue);
+    EXPECT_EQ(0, lr_Palette[2].peRed);
+}
+
+TEST_F(TextureLoadTest, DeviceFailuresArePassedOnAndNothingLeaks) {
+    const std::vector<BYTE> lr_File = Solid24(4, 4, 0xff123456u);
+    IDirect3DTexture9* lr_Texture = nullptr;
+
+    mr_Device.mr_FailCreateTexture = 1;
+    EXPECT_EQ(E_OUTOFMEMORY, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(),
+                                                               static_cast<UINT>(lr_File.size()), &lr_Texture));
+    EXPECT_EQ(nullptr, lr_Texture);
+
+    // The third level's lock fails: the created texture is released.
+    mr_Device.mr_FailCreateTexture = 0;
+    mr_Device.mr_FailLockRect = 3;
+    mr_Device.mr_FailResult = D3DERR_DEVICELOST;
+    EXPECT_EQ(D3DERR_DEVICELOST, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(),
+                                                                   static_cast<UINT>(lr_File.size()), &lr_Texture));
+    EXPECT_EQ(nullptr, lr_Texture);
+    EXPECT_EQ(0, mr_Device.mr_LiveTextures);
+    EXPECT_EQ(2u, mr_Device.mr_UnlockCalls);
+
+    // A render-target texture outside the default pool is refused by the device.
+    const std::filesystem::path lr_Path = WriteFile("rt.bmp", lr_File);
+    EXPECT_EQ(D3DERR_INVALIDCALL,
+              D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, D3DUSAGE_RENDERTARGET,
+                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                           nullptr, &lr_Texture));
+    EXPECT_EQ(nullptr, lr_Texture);
+    EXPECT_EQ(0, mr_Device.mr_LiveTextures);
+}
+
+TEST_F(TextureLoadTest, NullArgumentsAreInvalidCalls) {
+    const std::vector<BYTE> lr_File = Solid24(1, 1, 0);
+    IDirect3DTexture9* lr_Texture = nullptr;
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileInMemory(nullptr, lr_File.data(), 10, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(), 10, nullptr));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileW(&mr_Device, nullptr, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileA(&mr_Device, nullptr, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXGetImageInfoFromFileW(nullptr, nullptr));
+    EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+}
+
+TEST_F(TextureLoadTest, WindowsPathsWithEitherSeparatorAndNonAsciiNames) {
+    const std::vector<BYTE> lr_File = Solid24(3, 2, 0xff0a0b0cu);
+    // The same name spelt in UTF-8 (for the file system) and as wide text.
+    WriteFile("Noise \xc3\xa4\xe6\x97\xa5\xf0\x9f\x8c\x8a.bmp", lr_File);
+    const std::wstring ls_Path = mr_Directory.wstring() + L"/Noise \u00e4\u65e5\U0001F30A.bmp";
+    std::wstring ls_Windows = ls_Path;
+    for (wchar_t& c : ls_Windows)
+        if (c == L'/') c = L'\\';
+
+    D3DXIMAGE_INFO lr_Info{};
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileW(ls_Path.c_str(), &lr_Info));
+    EXPECT_EQ(3u, lr_Info.Width);
+    EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
+    lr_Info = D3DXIMAGE_INFO{};
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileW(ls_Windows.c_str(), &lr_Info));
+    EXPECT_EQ(2u, lr_Info.Height);
+
+    IDirect3DTexture9* lr_Texture = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(&mr_Device, ls_Windows.c_str(), &lr_Texture));
+    EXPECT_EQ(0xff0a0b0cu, Level32(Keep(lr_Texture), 0)[0]);
+
+    // A near-miss of the name is not found.
+    std::wstring ls_Other = ls_Path;
+    ls_Other[ls_Other.size() - 5] = L'\U0001F30B';
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(ls_Other.c_str(), &lr_Info));
+}
+
+TEST_F(TextureLoadTest, NarrowPathsAreReadInTheAnsiCodePage) {
+    // "\xe9" is e-acute in Windows-1252: the file is named with its UTF-8 form.
+    const std::filesystem::path lr_Path = WriteFile("caf\xc3\xa9.bmp", Solid24(1, 1, 0xff010203u));
+    const std::string ls_Ansi = (mr_Directory / "caf").string() + "\xe9.bmp";
+    D3DXIMAGE_INFO lr_Info{};
+    EXPECT_EQ(D3D_OK, D3DXGetImageInfoFromFileA(ls_Ansi.c_str(), &lr_Info));
+    EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
+    IDirect3DTexture9* lr_Texture = nullptr;
+    std::string ls_Backslashed = ls_Ansi;
+    for (char& c : ls_Backslashed)
+        if (c == '/') c = '\\';
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileA(&mr_Device, ls_Backslashed.c_str(), &lr_Texture));
+    Keep(lr_Texture);
+    // The UTF-8 bytes, read as Windows-1252, name a different file.
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileA(lr_Path.string().c_str(), &lr_Info));
+}
+
+TEST_F(TextureLoadTest, MissingTruncatedAndUnreadableFilesAreInvalidData) {
+    WriteFile("placeholder", {});
+    D3DXIMAGE_INFO lr_Info{};
+    IDirect3DTexture9* lr_Texture = nullptr;
+    const std::wstring ls_Missing = (mr_Directory / "missing.bmp").wstring();
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(ls_Missing.c_str(), &lr_Info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, ls_Missing.c_str(), &lr_Texture));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(mr_Directory.wstring().c_str(), &lr_Info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(L"", &lr_Info));
+
+    const std::vector<BYTE> lr_File = Solid24(4, 4, 0);
+    const std::filesystem::path lr_Short =
+        WriteFile("short.bmp", std::vector<BYTE>(lr_File.begin(), lr_File.end() - 3));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(lr_Short.wstring().c_str(), &lr_Info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Short.wstring().c_str(), &lr_Texture));
+    const std::filesystem::path lr_Empty = WriteFile("empty.bmp", {});
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Empty.wstring().c_str(), &lr_Texture));
+    EXPECT_EQ(nullptr, lr_Texture);
+    EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+#include "FrameFixture.h"
+
+#include "contract/ICheckBoxParameter.h"
+#include "contract/IParameter.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// {E11173DF-0193-4102-81E5-AC8256483E05}
+const GUID k_ShowAOOnlyGuid = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
+
+}  // namespace
+
+void FrameFixture::SetUp() {
+    SoftDeviceFixture::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    WriteFrameTestData(EffectDirectory());
+    const std::wstring ls_Base = mr_TempDirectory.wstring() + L"/";
+    mr_Host.reset(new TestHost(ls_Base, ls_Base));
+}
+
+void FrameFixture::TearDown() {
+    StopPlugin();
+    SoftDeviceFixture::TearDown();
+}
+
+std::filesystem::path FrameFixture::EffectDirectory() const {
+    return mr_TempDirectory / "Plugins" / "SSAO";
+}
+
+void FrameFixture::WriteEffectFile(const std::string& file, const std::string& code) {
+    WriteFrameEffectFile(EffectDirectory(), file, code);
+}
+
+void FrameFixture::StartPlugin() {
+    ASSERT_EQ(mr_Plugin_, nullptr);
+    mr_Plugin_ = new FramePlugin(mr_Host.get());
+    mr_Plugin_->Initialise(mr_Device_);
+    mr_Plugin_->SetActive(true);
+    ASSERT_TRUE(mr_Plugin_->IsActive());
+}
+
+void FrameFixture::StopPlugin() {
+    if (!mr_Plugin_) {
+        return;
+    }
+    mr_Plugin_->Deinitialise();
+    delete mr_Plugin_;
+    mr_Plugin_ = nullptr;
+}
+
+void FrameFixture::SetShowAOOnly(bool on) {
+    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(k_ShowAOOnlyGuid);
+    ASSERT_NE(lr_Parameter_, nullptr);
+    ICheckBoxParameter* lr_CheckBox_ =
+        static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter));
+    ASSERT_NE(lr_CheckBox_, nullptr);
+    lr_CheckBox_->SetValue(on);
+}
+
+std::string FrameFixture::ReadLog() const {
+    std::ifstream lr_File(mr_TempDirectory / "Vexil.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(lr_File), std::istreambuf_iterator<char>());
+}
+
+void FrameFixture::MarkLog() {
+    mr_LogMark = ReadLog();
+}
+
+std::string FrameFixture::LogSinceMark() const {
+    const std::string ls_Log = ReadLog();
+    if (ls_Log.compare(0, mr_LogMark.size(), mr_LogMark) != 0) {
+        ADD_FAILURE() << "the log was rewritten, not appended to";
+        return ls_Log;
+    }
+    return ls_Log.substr(mr_LogMark.size());
+}
+
+std::vector<std::string> FrameFixture::DrawNames() const {
+    std::vector<std::string> lr_Names;
+    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) {
+        lr_Names.push_back(lr_Draw.PixelShaderName);
+    }
+    return lr_Names;
+}
+
+std::vector<SoftDrawRecord> FrameFixture::DrawsOf(const char* pass) const {
+    std::vector<SoftDrawRecord> lr_Draws;
+    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) {
+        if (lr_Draw.PixelShaderName == pass) {
+            lr_Draws.push_back(lr_Draw);
+        }
+    }
+    return lr_Draws;
+}
+
+size_t CountOf(const std::string& text, const std::string& needle) {
+    size_t lr_Count = 0;
+    for (size_t lr_At = text.find(needle); lr_At != std::string::npos; lr_At = text.find(needle, lr_At + 1)) {
+        ++lr_Count;
+    }
+    return lr_Count;
+}

@@ -1,0 +1,163 @@
+#include "SoftDeviceFixture.h"
+
+#include <atomic>
+#include <cstdio>
+#include <sstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+const char* KindName(SoftObjectKind kind) {
+    switch (kind) {
+    case SoftObjectKind::Texture: return "Texture";
+    case SoftObjectKind::CubeTexture: return "CubeTexture";
+    case SoftObjectKind::VolumeTexture: return "VolumeTexture";
+    case SoftObjectKind::Surface: return "Surface";
+    case SoftObjectKind::SwapChain: return "SwapChain";
+    case SoftObjectKind::VertexBuffer: return "VertexBuffer";
+    case SoftObjectKind::IndexBuffer: return "IndexBuffer";
+    case SoftObjectKind::StateBlock: return "StateBlock";
+    case SoftObjectKind::VertexShader: return "VertexShader";
+    case SoftObjectKind::PixelShader: return "PixelShader";
+    case SoftObjectKind::VertexDeclaration: return "VertexDeclaration";
+    case SoftObjectKind::Query: return "Query";
+    case SoftObjectKind::Count: break;
+    }
+    return "?";
+}
+
+const char* PoolName(D3DPOOL pool) {
+    switch (pool) {
+    case D3DPOOL_DEFAULT: return "DEFAULT";
+    case D3DPOOL_MANAGED: return "MANAGED";
+    case D3DPOOL_SYSTEMMEM: return "SYSTEMMEM";
+    case D3DPOOL_SCRATCH: return "SCRATCH";
+    default: return "?";
+    }
+}
+
+std::filesystem::path MakeTempDirectory() {
+    static std::atomic<unsigned> lr_Counter{0};
+    std::error_code lr_Error;
+    std::filesystem::path lr_Base = std::filesystem::temp_directory_path(lr_Error);
+    if (lr_Error) lr_Base = "/tmp";
+    for (;;) {
+        std::ostringstream ls_Name;
+        ls_Name << "ssao-test-" << ::getpid() << "-" << lr_Counter++;
+        std::filesystem::path lr_Path = lr_Base / ls_Name.str();
+        if (std::filesystem::create_directory(lr_Path, lr_Error)) return lr_Path;
+        if (lr_Error) return {};
+    }
+}
+
+}  // namespace
+
+D3DPRESENT_PARAMETERS SoftDeviceFixture::DefaultPresentParameters() {
+    D3DPRESENT_PARAMETERS lr_Params{};
+    lr_Params.BackBufferWidth = 800;
+    lr_Params.BackBufferHeight = 600;
+    lr_Params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    lr_Params.BackBufferCount = 1;
+    lr_Params.MultiSampleType = D3DMULTISAMPLE_NONE;
+    lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    lr_Params.hDeviceWindow = nullptr;
+    lr_Params.Windowed = TRUE;
+    lr_Params.EnableAutoDepthStencil = TRUE;
+    lr_Params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    lr_Params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return lr_Params;
+}
+
+std::string SoftDeviceFixture::DescribeLiveObjects(ISoftDeviceControl* control, bool includeImplicit) {
+    std::ostringstream ls_Text;
+    for (const SoftLiveObject& lr_Object : control->GetLiveObjects()) {
+        if (lr_Object.Implicit && !includeImplicit) continue;
+        ls_Text << KindName(lr_Object.Kind) << " " << PoolName(lr_Object.Pool) << " usage=0x" << std::hex
+                << lr_Object.Usage << std::dec << " fmt=" << static_cast<int>(lr_Object.Format) << " "
+                << lr_Object.Width << "x" << lr_Object.Height << " refs=" << lr_Object.RefCount
+                << (lr_Object.Implicit ? " implicit" : "") << "\n";
+    }
+    return ls_Text.str();
+}
+
+SoftDeviceFixture::SoftDeviceFixture()
+    : mr_PresentParameters(DefaultPresentParameters()),
+      mr_BehaviorFlags(D3DCREATE_HARDWARE_VERTEXPROCESSING),
+      mr_CheckLiveObjects(true),
+      mr_Direct3D_(nullptr),
+      mr_Device_(nullptr),
+      mr_Control_(nullptr) {}
+
+SoftDeviceFixture::~SoftDeviceFixture() {
+    // A test that failed an assertion in SetUp may skip TearDown.
+    if (mr_Device_) mr_Device_->Release();
+    if (mr_Direct3D_) mr_Direct3D_->Release();
+}
+
+void SoftDeviceFixture::SetUp() {
+    mr_TempDirectory = MakeTempDirectory();
+    ASSERT_FALSE(mr_TempDirectory.empty());
+
+    mr_Direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(mr_Direct3D_, nullptr);
+    D3DPRESENT_PARAMETERS lr_Params = mr_PresentParameters;
+    HRESULT hr = mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, mr_BehaviorFlags,
+                                            &lr_Params, &mr_Device_);
+    ASSERT_EQ(hr, D3D_OK);
+    ASSERT_NE(mr_Device_, nullptr);
+
+    void* lr_Control = nullptr;
+    ASSERT_EQ(mr_Device_->QueryInterface(IID_ISoftDeviceControl, &lr_Control), S_OK);
+    mr_Control_ = static_cast<ISoftDeviceControl*>(lr_Control);
+    // Keep no reference: the control lives exactly as long as the device.
+    mr_Control_->Release();
+}
+
+void SoftDeviceFixture::ReleaseDevice() {
+    if (mr_Device_) {
+        if (mr_CheckLiveObjects && mr_Control_) {
+            EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false), 0u)
+                << "device objects still alive:\n"
+                << DescribeLiveObjects(mr_Control_, false);
+        }
+        ULONG lr_Left = mr_Device_->Release();
+        mr_Device_ = nullptr;
+        mr_Control_ = nullptr;
+        if (mr_CheckLiveObjects) {
+            EXPECT_EQ(lr_Left, 0u) << "the device is still referenced after the fixture released it";
+        }
+    }
+    if (mr_Direct3D_) {
+        ULONG lr_Left = mr_Direct3D_->Release();
+        mr_Direct3D_ = nullptr;
+        if (mr_CheckLiveObjects) {
+            EXPECT_EQ(lr_Left, 0u) << "the Direct3D object is still referenced";
+        }
+    }
+}
+
+void SoftDeviceFixture::TearDown() {
+    ReleaseDevice();
+    if (!mr_TempDirectory.empty()) {
+        std::error_code lr_Error;
+        std::filesystem::remove_all(mr_TempDirectory, lr_Error);
+        mr_TempDirectory.clear();
+    }
+}
+
+ULONG SoftDeviceFixture::RefCount(IUnknown* object) const {
+    return mr_Control_ ? mr_Control_->PeekRefCount(object) : 0;
+}
+
+std::vector<BYTE> SoftDeviceFixture::ReadPixels(IDirect3DSurface9* surface) const {
+    std::vector<BYTE> lr_Pixels;
+    if (mr_Control_) mr_Control_->ReadPixels(surface, lr_Pixels);
+    return lr_Pixels;
+}
+
+IDirect3DSurface9* SoftDeviceFixture::GetBackBuffer0() const {
+    IDirect3DSurface9* lr_Surface_ = nullptr;
+    if (mr_Device_) mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_Surface_);
+    return lr_Surface_;
+}
