@@ -60,6 +60,11 @@ void ShaderSystem::DropFromShaders(Handler* handler) {
 void ShaderSystem::ForgetShader(Shader* shader) {
     mr_CreatedShaders.erase(std::remove(mr_CreatedShaders.begin(), mr_CreatedShaders.end(), shader),
                             mr_CreatedShaders.end());
+    // A registered shader deleted by someone else must not be deleted again.
+    auto lr_Found = mr_Shaders.find(shader->GetName());
+    if (lr_Found != mr_Shaders.end() && lr_Found->second == shader) {
+        mr_Shaders.erase(lr_Found);
+    }
 }
 
 // --- annotation handlers ---

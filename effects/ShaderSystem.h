@@ -40,7 +40,8 @@ public:
     bool RemoveShader(IShader* shader) override;
     void ReloadShaders() override;
 
-    // Called by a shader this system created when it is destroyed.
+    // Called by a shader this system created when it is destroyed, whoever
+    // destroys it.
     void ForgetShader(Shader* shader);
 
 private:

@@ -44,11 +44,17 @@ const char* PoolName(D3DPOOL pool) {
     }
 }
 
+std::string FormatText(D3DFORMAT format) {
+    const char* ls_Name = FormatName(format);
+    if (ls_Name[0] != '?') return ls_Name;
+    return "format " + std::to_string(static_cast<int>(format));
+}
+
 std::string ObjectText(const SoftLiveObject& object) {
     std::ostringstream ls_Text;
     ls_Text << KindName(object.Kind);
     if (object.Kind == SoftObjectKind::Texture || object.Kind == SoftObjectKind::Surface) {
-        ls_Text << " " << object.Width << "x" << object.Height << " fmt " << static_cast<int>(object.Format) << " "
+        ls_Text << " " << object.Width << "x" << object.Height << " " << FormatText(object.Format) << " "
                 << PoolName(object.Pool);
         if (object.Usage & D3DUSAGE_RENDERTARGET) ls_Text << " render target";
     } else if (object.Kind == SoftObjectKind::VertexBuffer || object.Kind == SoftObjectKind::IndexBuffer) {
@@ -192,7 +198,7 @@ std::string DemoSession::DescribeRecords() const {
 }
 
 void DemoSession::Step(const std::string& label, const std::string& text) {
-    mr_Out << std::left << std::setw(16) << ("[" + label + "]") << text << "\n";
+    mr_Out << std::left << std::setw(18) << (label.empty() ? std::string() : "[" + label + "]") << text << "\n";
 }
 
 bool DemoSession::RenderFrame(const std::string& label) {
@@ -294,7 +300,9 @@ bool DemoSession::SaveBackBuffer(const std::string& fileName) {
     if (!ls_Path.empty() && ls_Path.back() != '/') ls_Path += '/';
     ls_Path += fileName;
     const bool lr_Saved = SaveBmp(ls_Path, lr_Pixels, mr_Present.BackBufferWidth, mr_Present.BackBufferHeight, 4);
-    Step("screenshot", lr_Saved ? "back buffer saved to " + ls_Path : "could not write " + ls_Path);
+    // The software device records draws without rasterising them, so this
+    // is the scene as the host left it for the plug-in.
+    Step("screenshot", lr_Saved ? "back buffer (the host's scene) saved to " + ls_Path : "could not write " + ls_Path);
     return lr_Saved;
 }
 
@@ -400,11 +408,10 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
                               DescribeChange(lr_Before, Take()));
 
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SaveBackBuffer("ao-only.bmp");
+    SaveBackBuffer("scene.bmp");
 
     SetShowAOOnly(false, false);
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SaveBackBuffer("composited.bmp");
     SetShowAOOnly(true, true);
     RenderFrame("frame " + std::to_string(mr_Frame + 1));
 

@@ -86,12 +86,12 @@ int main(int argc, char** argv) {
         std::cerr << "ssao_demo_host: CreatePlugin returned nothing\n";
         return 1;
     }
-    std::cout << "[CreatePlugin]  \"" << NarrowUtf8(lr_Plugin->GetName()) << "\": "
+    std::cout << "[CreatePlugin]    \"" << NarrowUtf8(lr_Plugin->GetName()) << "\": "
               << NarrowUtf8(lr_Plugin->GetDescription()) << "\n";
 
     const int lr_Status = lr_Session.Run(lr_Plugin, ls_LogPath, lr_LogStart);
     delete lr_Plugin;
-    std::cout << "[delete]        plug-in deleted\n";
+    std::cout << "[delete]          plug-in deleted\n";
     lr_Session.ReleaseDevice();
     lr_Module.Unload();
     return lr_Status;

@@ -16,7 +16,8 @@ extern "C" SSAO_EXPORT IDirect3D9BasePlugin* SSAO_CDECL CreatePlugin(IHost* host
 
 #ifdef _WIN32
 // Thread notifications are of no use to the module; nothing is created here.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// C linkage, or the runtime's default entry point would be used instead.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
     return TRUE;
 }

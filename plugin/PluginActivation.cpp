@@ -75,8 +75,10 @@ void k_Plugin::Activate() {
     mr_CurrentStateBlock_ = nullptr;
     // A failed creation leaves null, which the frame and deactivation skip;
     // so does switching on before any device was given.
-    if (mr_Device_ && FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_DefaultStateBlock_))) mr_DefaultStateBlock_ = nullptr;
-    if (mr_Device_ && FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_CurrentStateBlock_))) mr_CurrentStateBlock_ = nullptr;
+    if (mr_Device_) {
+        if (FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_DefaultStateBlock_))) mr_DefaultStateBlock_ = nullptr;
+        if (FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_CurrentStateBlock_))) mr_CurrentStateBlock_ = nullptr;
+    }
     Log(L"SSAO: Activating finished.\n");
 }
 

@@ -18,7 +18,7 @@ namespace {
 constexpr int k_Size = 64;
 constexpr uint64_t k_Seed = 0x55a0c0ffee5eedull;
 
-// SplitMix64: small, full-period, and entirely specified here.
+// SplitMix64: small, full-period, and entirely defined here.
 class SplitMix64 {
 public:
     explicit SplitMix64(uint64_t seed) : mr_State(seed) {}

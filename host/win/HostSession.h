@@ -48,7 +48,8 @@ private:
     void BackBufferFrame(const std::string& what, UINT inset, bool expectTextures);
     void OffscreenFrame();
     void SetShowAOOnly(bool value);
-    void ResetDevice(UINT width, UINT height, const std::string& what);
+    // False when the device could not be reset: the session cannot go on.
+    bool ResetDevice(UINT width, UINT height, const std::string& what);
     void Deactivate();
     void Deinitialise();
     void DeletePlugin();

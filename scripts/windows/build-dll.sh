@@ -3,8 +3,6 @@
 # what the module exports and imports.
 #
 #   build-dll.sh <x86_64|i686> <builddir>
-#
-# SSAO_SOURCE_DIR overrides the source tree (default: this repository).
 set -eu
 set -o pipefail
 
@@ -22,20 +20,19 @@ case $arch in
     x86_64|i686) ;;
     *) echo "unknown architecture '$arch' (x86_64 or i686)" >&2; exit 2 ;;
 esac
-src=${SSAO_SOURCE_DIR:-$repo}
 
 ensure_packages "$arch-w64-mingw32-g++=mingw-w64" cmake=cmake
 
 echo "== configuring $arch in $build"
-cmake -S "$src" -B "$build" \
+cmake -S "$repo" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/Toolchain-mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DSSAO_BUILD_TESTS=OFF -DSSAO_BENCHMARKS=OFF
 echo "== building $arch"
 cmake --build "$build" -j2
 
-dll=$(find "$build" -name ssao.dll -type f | head -n 1)
-if [ -z "$dll" ]; then
+dll="$build/plugin/ssao.dll"
+if [ ! -f "$dll" ]; then
     echo "no ssao.dll was built in $build" >&2
     exit 1
 fi
@@ -46,10 +43,12 @@ echo "== checking $dll"
 "$here/check-pe.sh" "$dll" --exports CreatePlugin \
     --allow "kernel32.dll msvcrt.dll d3dx9_43.dll" --require "d3dx9_43.dll"
 
-host=$(find "$build" -name ssao_win_host.exe -type f | head -n 1)
-if [ -n "$host" ]; then
-    echo "== checking $host"
-    "$here/check-pe.sh" "$host" --exports "" \
-        --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll" --require "d3d9.dll"
+host="$build/host/win/ssao_win_host.exe"
+if [ ! -f "$host" ]; then
+    echo "no ssao_win_host.exe was built in $build" >&2
+    exit 1
 fi
+echo "== checking $host"
+"$here/check-pe.sh" "$host" --exports "" \
+    --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll" --require "d3d9.dll"
 echo "== $arch build is sound"

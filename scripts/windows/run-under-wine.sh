@@ -27,9 +27,9 @@ ensure_packages x86_64-w64-mingw32-g++=mingw-w64 cmake=cmake wine=wine /usr/lib/
     Xvfb=xvfb /usr/lib/x86_64-linux-gnu/dri/swrast_dri.so=libgl1-mesa-dri || exit 1
 
 "$here/build-dll.sh" x86_64 "$build" || { echo "the x86_64 build failed" >&2; exit 1; }
-dll=${SSAO_WINE_MODULE:-$(find "$build" -name ssao.dll -type f | head -n 1)}
-host=$(find "$build" -name ssao_win_host.exe -type f | head -n 1)
-if [ -z "$dll" ] || [ -z "$host" ]; then
+dll=${SSAO_WINE_MODULE:-$build/plugin/ssao.dll}
+host=$build/host/win/ssao_win_host.exe
+if [ ! -f "$dll" ] || [ ! -f "$host" ]; then
     echo "missing ssao.dll or ssao_win_host.exe in $build" >&2
     exit 1
 fi

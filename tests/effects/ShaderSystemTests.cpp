@@ -213,6 +213,14 @@ TEST_F(ShaderSystemTest, ShaderRemoval) {
     EXPECT_EQ(mr_System_->GetShader("T"), nullptr);
 }
 
+TEST_F(ShaderSystemTest, RegisteredShaderDeletedByTheCallerIsForgotten) {
+    IShader* lr_Shader = mr_System_->CreateShaderFromCode("S", s_Effect);
+    delete lr_Shader;
+    EXPECT_EQ(mr_System_->GetShader("S"), nullptr);
+    mr_System_->ReloadShaders();
+    // Destroying the system must not delete it a second time.
+}
+
 TEST_F(ShaderSystemTest, ShaderFromAMissingFileIsRegisteredInvalid) {
     IShader* lr_Shader = mr_System_->CreateShaderFromFile("SSAO.hlsl", (mr_TempDirectory / "SSAO.hlsl").string());
     ASSERT_NE(lr_Shader, nullptr);

@@ -147,70 +147,6 @@ TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 0u);
 }
 
-TEST_F(FramePipelineTest, FrameIntoAnOffScreenTargetTouchesNothing) {
-    StartPlugin();
-    IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(256, 256, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_,
-                                             nullptr),
-              D3D_OK);
-    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
-    ASSERT_EQ(mr_Device_->SetRenderTarget(0, lr_Target_), D3D_OK);
-    D3DVIEWPORT9 lr_Before = {};
-    mr_Device_->GetViewport(&lr_Before);
-    DWORD lr_Fvf = 0;
-    mr_Device_->SetFVF(D3DFVF_XYZ);
-    MarkLog();
-    const ULONG lr_TargetRefs = RefCount(lr_Target_);
-
-    RenderFrame();
-    EXPECT_TRUE(mr_Control_->GetDraws().empty());
-    EXPECT_TRUE(mr_Control_->GetCopies().empty());
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), 0u);
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
-    EXPECT_EQ(LogSinceMark(), "");
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, nullptr);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 0u);
-    EXPECT_EQ(mr_Plugin_->mr_ScreenMask_, nullptr);
-    D3DVIEWPORT9 lr_After = {};
-    mr_Device_->GetViewport(&lr_After);
-    EXPECT_EQ(0, std::memcmp(&lr_Before, &lr_After, sizeof(lr_After)));
-    mr_Device_->GetFVF(&lr_Fvf);
-    EXPECT_EQ(lr_Fvf, static_cast<DWORD>(D3DFVF_XYZ));
-    IDirect3DSurface9* lr_Current_ = nullptr;
-    mr_Device_->GetRenderTarget(0, &lr_Current_);
-    EXPECT_EQ(lr_Current_, lr_Target_);
-    if (lr_Current_) lr_Current_->Release();
-    // The plug-in's references to the surfaces it looked at are all given back.
-    EXPECT_EQ(RefCount(lr_Target_), lr_TargetRefs);
-
-    mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
-    lr_BackBuffer_->Release();
-    lr_Target_->Release();
-}
-
-TEST_F(FramePipelineTest, BackBufferOfAnAdditionalSwapChainIsNotTheFrame) {
-    StartPlugin();
-    D3DPRESENT_PARAMETERS lr_Params = DefaultPresentParameters();
-    lr_Params.EnableAutoDepthStencil = FALSE;
-    IDirect3DSwapChain9* lr_Chain_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateAdditionalSwapChain(&lr_Params, &lr_Chain_), D3D_OK);
-    IDirect3DSurface9* lr_ChainBuffer_ = nullptr;
-    ASSERT_EQ(lr_Chain_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &lr_ChainBuffer_), D3D_OK);
-    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
-    mr_Device_->SetRenderTarget(0, lr_ChainBuffer_);
-    EXPECT_FALSE(mr_Plugin_->IsRenderingToBackBuffer());
-    RenderFrame();
-    EXPECT_TRUE(mr_Control_->GetDraws().empty());
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
-
-    mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
-    EXPECT_TRUE(mr_Plugin_->IsRenderingToBackBuffer());
-    lr_BackBuffer_->Release();
-    lr_ChainBuffer_->Release();
-    lr_Chain_->Release();
-}
-
 // Everything a frame may change, read back through the device's Get* calls.
 struct DeviceSnapshot {
     HRESULT RenderStateResults[256];
@@ -299,6 +235,67 @@ void ExpectSameState(const DeviceSnapshot& a, const DeviceSnapshot& b) {
     EXPECT_EQ(a.RenderTarget, b.RenderTarget);
     EXPECT_EQ(a.DepthStencil, b.DepthStencil);
     EXPECT_EQ(0, std::memcmp(&a.Scissor, &b.Scissor, sizeof(a.Scissor)));
+}
+
+TEST_F(FramePipelineTest, FrameIntoAnOffScreenTargetTouchesNothing) {
+    StartPlugin();
+    IDirect3DSurface9* lr_Target_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateRenderTarget(256, 256, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_,
+                                             nullptr),
+              D3D_OK);
+    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
+    ASSERT_EQ(mr_Device_->SetRenderTarget(0, lr_Target_), D3D_OK);
+    mr_Device_->SetFVF(D3DFVF_XYZ);
+    const DeviceSnapshot lr_Before = DeviceSnapshot::Take(mr_Device_);
+    std::vector<BYTE> lr_Pattern(256 * 256 * 4);
+    for (size_t i = 0; i < lr_Pattern.size(); ++i) lr_Pattern[i] = static_cast<BYTE>(i * 7);
+    ASSERT_EQ(mr_Control_->WritePixels(lr_Target_, lr_Pattern), D3D_OK);
+    MarkLog();
+    const ULONG lr_TargetRefs = RefCount(lr_Target_);
+
+    RenderFrame();
+    EXPECT_TRUE(mr_Control_->GetDraws().empty());
+    EXPECT_TRUE(mr_Control_->GetCopies().empty());
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), 0u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
+    EXPECT_EQ(LogSinceMark(), "");
+    EXPECT_EQ(ReadPixels(lr_Target_), lr_Pattern);
+    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, nullptr);
+    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 0u);
+    EXPECT_EQ(mr_Plugin_->mr_ScreenMask_, nullptr);
+    const DeviceSnapshot lr_After = DeviceSnapshot::Take(mr_Device_);
+    ExpectSameState(lr_Before, lr_After);
+    EXPECT_EQ(lr_After.RenderTarget, lr_Target_);
+    EXPECT_EQ(lr_After.FVF, static_cast<DWORD>(D3DFVF_XYZ));
+    // The plug-in's references to the surfaces it looked at are all given back.
+    EXPECT_EQ(RefCount(lr_Target_), lr_TargetRefs);
+
+    mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
+    lr_BackBuffer_->Release();
+    lr_Target_->Release();
+}
+
+TEST_F(FramePipelineTest, BackBufferOfAnAdditionalSwapChainIsNotTheFrame) {
+    StartPlugin();
+    D3DPRESENT_PARAMETERS lr_Params = DefaultPresentParameters();
+    lr_Params.EnableAutoDepthStencil = FALSE;
+    IDirect3DSwapChain9* lr_Chain_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateAdditionalSwapChain(&lr_Params, &lr_Chain_), D3D_OK);
+    IDirect3DSurface9* lr_ChainBuffer_ = nullptr;
+    ASSERT_EQ(lr_Chain_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &lr_ChainBuffer_), D3D_OK);
+    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
+    mr_Device_->SetRenderTarget(0, lr_ChainBuffer_);
+    EXPECT_FALSE(mr_Plugin_->IsRenderingToBackBuffer());
+    RenderFrame();
+    EXPECT_TRUE(mr_Control_->GetDraws().empty());
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
+
+    mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
+    EXPECT_TRUE(mr_Plugin_->IsRenderingToBackBuffer());
+    lr_BackBuffer_->Release();
+    lr_ChainBuffer_->Release();
+    lr_Chain_->Release();
 }
 
 TEST_F(FramePipelineTest, HostStateIsTheSameAfterTheFrame) {

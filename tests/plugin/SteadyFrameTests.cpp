@@ -3,6 +3,8 @@
 // the pipeline. Global operator new is replaced here with a counter.
 #include "FrameFixture.h"
 
+#include <d3dx9.h>
+
 #include <atomic>
 #include <cstring>
 #include <dlfcn.h>
@@ -140,6 +142,15 @@ TEST_F(SteadyFrameTest, CounterSeesAllocations) {
     delete lr_Text_;
     EXPECT_EQ(g_Allocations.load(), 2u);
     EXPECT_EQ(g_PlatformAllocations.load(), 0u);
+
+    // What the platform libraries allocate is told apart.
+    StartCounting();
+    ID3DXBuffer* lr_Buffer_ = nullptr;
+    ASSERT_EQ(D3DXCreateBuffer(64, &lr_Buffer_), D3D_OK);
+    g_Counting = false;
+    lr_Buffer_->Release();
+    EXPECT_EQ(g_Allocations.load(), 0u);
+    EXPECT_GE(g_PlatformAllocations.load(), 1u);
 }
 
 struct PerFrame {
@@ -179,6 +190,10 @@ TEST_P(SteadyFrameCallsTest, DeviceCallsPerFrame) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, SteadyFrameCallsTest,
                          ::testing::Values(PerFrame{true, 0}, PerFrame{false, 0}, PerFrame{false, 2},
-                                           PerFrame{true, 3}));
+                                           PerFrame{true, 3}),
+                         [](const ::testing::TestParamInfo<PerFrame>& info) {
+                             return std::string(info.param.ShowAOOnly ? "AOOnly" : "Composite") + "Blur" +
+                                    std::to_string(info.param.Blur);
+                         });
 
 }  // namespace

@@ -134,6 +134,20 @@ TEST_F(PluginLifecycleTest, NeverInitialisedPluginTouchesNoDevice) {
     EXPECT_FALSE(fs::exists(mr_Base / "Vexil.log"));
 }
 
+TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
+    // Out of the host's contract, but it must not crash or leak.
+    mr_Control_->ResetCallCounts();
+    mr_Plugin->SetActive(true);
+    EXPECT_TRUE(mr_Plugin->IsActive());
+    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock_);
+    EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
+    EXPECT_EQ("SSAO: Activating finished.", Log().back());
+    mr_Plugin->SetActive(false);
+    EXPECT_EQ("SSAO: Deactivating finished.", Log().back());
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateStateBlock));
+    EXPECT_EQ(0u, LiveObjects());
+}
+
 TEST_F(PluginLifecycleTest, InitialiseSetsTheTuningValuesAndWritesTwoLines) {
     mr_Plugin->mr_ShowAOOnly = true;
     mr_Plugin->mr_SliceCount = 3;

@@ -18,14 +18,18 @@ protected:
         UseDataFolder(mr_TempDirectory / "data");
     }
     void TearDown() override {
+        DropPlugin();
+        SoftDeviceFixture::TearDown();
+    }
+
+    void DropPlugin() {
         if (mr_Plugin) {
-            if (mr_Plugin->IsInitialised()) mr_Plugin->Deinitialise();
-            // Loaders called outside activation leave what they made with the test.
+            // The test made the shader system, outside activation: it deletes it.
             delete mr_Plugin->mr_ShaderSystem_;
             mr_Plugin->mr_ShaderSystem_ = nullptr;
+            if (mr_Plugin->IsInitialised()) mr_Plugin->Deinitialise();
         }
         mr_Plugin.reset();
-        SoftDeviceFixture::TearDown();
     }
 
     // A data folder with Plugins/SSAO inside, and a new plug-in that uses it.
@@ -33,8 +37,7 @@ protected:
         mr_Data = data;
         mr_Folder = data / "Plugins" / "SSAO";
         fs::create_directories(mr_Folder);
-        if (mr_Plugin) mr_Plugin->Deinitialise();
-        mr_Plugin.reset();
+        DropPlugin();
         mr_Host = std::make_unique<TestHost>(WidePath(mr_Base) + L"/", WidePath(data) + (withSeparator ? L"/" : L""));
         mr_Plugin = std::make_unique<ExposedPlugin>(mr_Host.get());
         mr_Plugin->Initialise(mr_Device_);

@@ -42,8 +42,11 @@ sampler NoiseSampler = sampler_state
 static const float NoiseSize = 64.0;     // texels per side of Noise.bmp
 static const float NearRadius = 24.0;    // sampling radius in pixels at slice value 0
 static const float FarRadius = 6.0;      // ... and at slice value 1
-static const float CreaseScale = 5.0;    // one slice of crease depth gives 0.25, two 0.75
-static const float CreaseBias = 0.25;
+// Crease depth (sum of both samples' lead, in slice values) to occlusion:
+// one slice (0.1) gives none - a slope stepping through the slices shows
+// exactly that - two give 0.6, three or more 1.
+static const float CreaseScale = 6.0;
+static const float CreaseBias = 0.6;
 static const float MaxGap = 0.45;        // nearer than this by more: a foreground object
 static const float GapFalloff = 10.0;
 static const float Strength = 0.9;

@@ -373,4 +373,91 @@ TEST_F(EffectTest, IsParameterUsedFollowsTheEntryPointsCalls) {
     e->Release();
 }
 
+// Records what an effect sends through a state manager.
+class RecordingStateManager final : public ID3DXEffectStateManager {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        if (ppv) *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++mr_Count; }
+    ULONG STDMETHODCALLTYPE Release() override { return --mr_Count; }
+    HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE, const D3DMATRIX*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetMaterial(const D3DMATERIAL9*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetLight(DWORD, const D3DLIGHT9*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LightEnable(DWORD, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override {
+        RenderStates.push_back({static_cast<DWORD>(State), Value});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetTexture(DWORD, LPDIRECT3DBASETEXTURE9) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetNPatchMode(FLOAT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetFVF(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetVertexShader(LPDIRECT3DVERTEXSHADER9) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT, const FLOAT*, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT, const INT*, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT, const BOOL*, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetPixelShader(LPDIRECT3DPIXELSHADER9 pShader) override {
+        PixelShaders.push_back(pShader);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT, const FLOAT*, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT, const INT*, UINT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT, const BOOL*, UINT) override { return S_OK; }
+
+    ULONG Count() const { return mr_Count; }
+    std::vector<std::pair<DWORD, DWORD>> RenderStates;
+    std::vector<IDirect3DPixelShader9*> PixelShaders;
+
+private:
+    ULONG mr_Count = 1;
+};
+
+TEST_F(EffectTest, AStateManagerReceivesThePassStatesInsteadOfTheDevice) {
+    ID3DXEffect* e = Make(kTwoPasses);
+    ASSERT_NE(e, nullptr);
+    RecordingStateManager lr_Manager;
+    ASSERT_EQ(e->SetStateManager(&lr_Manager), D3D_OK);
+    EXPECT_EQ(lr_Manager.Count(), 2u);
+    ID3DXEffectStateManager* lr_Got = nullptr;
+    ASSERT_EQ(e->GetStateManager(&lr_Got), D3D_OK);
+    EXPECT_EQ(lr_Got, &lr_Manager);
+    lr_Got->Release();
+    ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    ASSERT_EQ(e->BeginPass(1), D3D_OK);
+    EXPECT_TRUE(mr_Device->Calls.empty());
+    ASSERT_EQ(lr_Manager.RenderStates.size(), 2u);
+    EXPECT_EQ(lr_Manager.RenderStates[0], std::make_pair(static_cast<DWORD>(D3DRS_STENCILENABLE), 1u));
+    ASSERT_EQ(lr_Manager.PixelShaders.size(), 1u);
+    EXPECT_NE(lr_Manager.PixelShaders[0], nullptr);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    e->Release();
+    EXPECT_EQ(lr_Manager.Count(), 1u) << "the effect let go of its manager";
+}
+
+TEST_F(EffectTest, VertexShaderSamplersUseTheVertexTextureStages) {
+    ID3DXEffect* e = Make(R"(
+        texture heights;
+        sampler2D heightSampler = sampler_state { Texture = <heights>; MinFilter = Point; };
+        float4 VS(float4 p : POSITION) : POSITION { return p + tex2Dlod(heightSampler, p); }
+        technique { pass { VertexShader = compile vs_3_0 VS(); } }
+    )");
+    ASSERT_NE(e, nullptr);
+    FakeTexture* tex = new FakeTexture();
+    ASSERT_EQ(e->SetTexture("heights", tex), D3D_OK);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(D3DVERTEXTEXTURESAMPLER0), tex);
+    EXPECT_EQ(mr_Device->BoundTexture(0), nullptr);
+    EXPECT_EQ(mr_Device->SamplerState(D3DVERTEXTEXTURESAMPLER0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(mr_Device->BoundTexture(D3DVERTEXTEXTURESAMPLER0), nullptr);
+    e->Release();
+    tex->Release();
+}
+
 }  // namespace

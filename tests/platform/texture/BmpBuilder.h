@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-struct BmpSpec {
+struct BmpRecipe {
     DWORD HeaderSize = 40;  // 12 (core), 40, 52, 56, 108 (V4), 124 (V5)
     int32_t Width = 1;
     int32_t Height = 1;     // negative: top-down
@@ -32,42 +32,42 @@ inline void PutU32(std::vector<BYTE>& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<BYTE>(v >> (8 * i));
 }
 
-inline std::vector<BYTE> BuildBmp(const BmpSpec& spec) {
-    std::vector<BYTE> lr_Out(14 + spec.HeaderSize, 0);
+inline std::vector<BYTE> BuildBmp(const BmpRecipe& recipe) {
+    std::vector<BYTE> lr_Out(14 + recipe.HeaderSize, 0);
     lr_Out[0] = 'B';
     lr_Out[1] = 'M';
-    PutU32(lr_Out, 14, spec.HeaderSize);
-    if (spec.HeaderSize == 12) {
-        PutU16(lr_Out, 18, static_cast<uint32_t>(spec.Width));
-        PutU16(lr_Out, 20, static_cast<uint32_t>(spec.Height));
+    PutU32(lr_Out, 14, recipe.HeaderSize);
+    if (recipe.HeaderSize == 12) {
+        PutU16(lr_Out, 18, static_cast<uint32_t>(recipe.Width));
+        PutU16(lr_Out, 20, static_cast<uint32_t>(recipe.Height));
         PutU16(lr_Out, 22, 1);
-        PutU16(lr_Out, 24, spec.BitCount);
+        PutU16(lr_Out, 24, recipe.BitCount);
     } else {
-        PutU32(lr_Out, 18, static_cast<uint32_t>(spec.Width));
-        PutU32(lr_Out, 22, static_cast<uint32_t>(spec.Height));
+        PutU32(lr_Out, 18, static_cast<uint32_t>(recipe.Width));
+        PutU32(lr_Out, 22, static_cast<uint32_t>(recipe.Height));
         PutU16(lr_Out, 26, 1);
-        PutU16(lr_Out, 28, spec.BitCount);
-        PutU32(lr_Out, 30, spec.Compression);
-        PutU32(lr_Out, 46, spec.ClrUsed);
-        if (spec.HeaderSize > 40) {
-            for (size_t i = 0; i < spec.Masks.size() && 54 + 4 * i + 4 <= lr_Out.size(); ++i)
-                PutU32(lr_Out, 54 + 4 * i, spec.Masks[i]);
+        PutU16(lr_Out, 28, recipe.BitCount);
+        PutU32(lr_Out, 30, recipe.Compression);
+        PutU32(lr_Out, 46, recipe.ClrUsed);
+        if (recipe.HeaderSize > 40) {
+            for (size_t i = 0; i < recipe.Masks.size() && 54 + 4 * i + 4 <= lr_Out.size(); ++i)
+                PutU32(lr_Out, 54 + 4 * i, recipe.Masks[i]);
         } else {
-            for (DWORD lr_Mask : spec.Masks) {
+            for (DWORD lr_Mask : recipe.Masks) {
                 const size_t lr_At = lr_Out.size();
                 lr_Out.resize(lr_At + 4);
                 PutU32(lr_Out, lr_At, lr_Mask);
             }
         }
     }
-    for (const auto& lr_Entry : spec.Palette)
-        lr_Out.insert(lr_Out.end(), lr_Entry.begin(), lr_Entry.begin() + (spec.HeaderSize == 12 ? 3 : 4));
+    for (const auto& lr_Entry : recipe.Palette)
+        lr_Out.insert(lr_Out.end(), lr_Entry.begin(), lr_Entry.begin() + (recipe.HeaderSize == 12 ? 3 : 4));
     PutU32(lr_Out, 10, static_cast<uint32_t>(lr_Out.size()));
-    if (!spec.RawPixels.empty()) {
-        lr_Out.insert(lr_Out.end(), spec.RawPixels.begin(), spec.RawPixels.end());
+    if (!recipe.RawPixels.empty()) {
+        lr_Out.insert(lr_Out.end(), recipe.RawPixels.begin(), recipe.RawPixels.end());
     } else {
         const size_t lr_PixelStart = lr_Out.size();
-        for (const auto& lr_Row : spec.Rows) {
+        for (const auto& lr_Row : recipe.Rows) {
             lr_Out.insert(lr_Out.end(), lr_Row.begin(), lr_Row.end());
             while ((lr_Out.size() - lr_PixelStart) % 4 != 0) lr_Out.push_back(0);
         }

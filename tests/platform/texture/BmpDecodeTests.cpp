@@ -81,42 +81,42 @@ protected:
     FakeTexture* mr_Texture_ = nullptr;
 };
 
-BmpSpec Paletted(WORD bits, int32_t width, int32_t height, std::vector<std::vector<BYTE>> rows) {
-    BmpSpec lr_Spec;
-    lr_Spec.BitCount = bits;
-    lr_Spec.Width = width;
-    lr_Spec.Height = height;
-    lr_Spec.Palette = {Entry(k_Red), Entry(k_Green), Entry(k_Blue), Entry(k_White)};
-    lr_Spec.ClrUsed = 4;
-    lr_Spec.Rows = std::move(rows);
-    return lr_Spec;
+BmpRecipe Paletted(WORD bits, int32_t width, int32_t height, std::vector<std::vector<BYTE>> rows) {
+    BmpRecipe lr_Recipe;
+    lr_Recipe.BitCount = bits;
+    lr_Recipe.Width = width;
+    lr_Recipe.Height = height;
+    lr_Recipe.Palette = {Entry(k_Red), Entry(k_Green), Entry(k_Blue), Entry(k_White)};
+    lr_Recipe.ClrUsed = 4;
+    lr_Recipe.Rows = std::move(rows);
+    return lr_Recipe;
 }
 
 TEST_F(BmpDecodeTest, PalettedImagesOfOneFourAndEightBitsBecomeX8R8G8B8) {
     // 1-bit: bits are read from the high end; two colours suffice.
-    BmpSpec lr_One = Paletted(1, 3, 2, {{0b01000000}, {0b10100000}});
+    BmpRecipe lr_One = Paletted(1, 3, 2, {{0b01000000}, {0b10100000}});
     lr_One.Palette.resize(2);
     lr_One.ClrUsed = 0;  // means all 2
     EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_One)).Format);
     EXPECT_EQ((std::vector<DWORD>{k_Green, k_Red, k_Green, k_Red, k_Green, k_Red}),
               Pixels32(BuildBmp(lr_One), D3DFMT_X8R8G8B8));
 
-    const BmpSpec lr_Four = Paletted(4, 3, 1, {{0x31, 0x20}});
+    const BmpRecipe lr_Four = Paletted(4, 3, 1, {{0x31, 0x20}});
     EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_Four)).Format);
     EXPECT_EQ((std::vector<DWORD>{k_White, k_Green, k_Blue}), Pixels32(BuildBmp(lr_Four), D3DFMT_X8R8G8B8));
 
-    const BmpSpec lr_Eight = Paletted(8, 2, 2, {{3, 2}, {1, 0}});
+    const BmpRecipe lr_Eight = Paletted(8, 2, 2, {{3, 2}, {1, 0}});
     EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_Eight)).Format);
     // Bottom-up: the first stored row is the bottom one.
     EXPECT_EQ((std::vector<DWORD>{k_Green, k_Red, k_White, k_Blue}), Pixels32(BuildBmp(lr_Eight), D3DFMT_X8R8G8B8));
 }
 
 TEST_F(BmpDecodeTest, TwentyFourBitTopDownAndBottomUpGiveTheSameImage) {
-    BmpSpec lr_Up;
+    BmpRecipe lr_Up;
     lr_Up.Width = 3;
     lr_Up.Height = 2;
     lr_Up.Rows = {Bgr({k_Blue, k_White, 0xff123456u}), Bgr({k_Red, k_Green, k_Black})};
-    BmpSpec lr_Down = lr_Up;
+    BmpRecipe lr_Down = lr_Up;
     lr_Down.Height = -2;
     std::swap(lr_Down.Rows[0], lr_Down.Rows[1]);
 
@@ -130,83 +130,83 @@ TEST_F(BmpDecodeTest, TwentyFourBitTopDownAndBottomUpGiveTheSameImage) {
 }
 
 TEST_F(BmpDecodeTest, SixteenBitLayoutsKeepTheirFormatAndBits) {
-    BmpSpec lr_Spec;
-    lr_Spec.BitCount = 16;
-    lr_Spec.Width = 3;
-    lr_Spec.Height = -1;
+    BmpRecipe lr_Recipe;
+    lr_Recipe.BitCount = 16;
+    lr_Recipe.Width = 3;
+    lr_Recipe.Height = -1;
 
     // BI_RGB is X1R5G5B5; the unused top bit may hold anything.
-    lr_Spec.Rows = {Le16({0x7c00, 0x83e0, 0x0421})};
-    EXPECT_EQ(D3DFMT_X1R5G5B5, Info(BuildBmp(lr_Spec)).Format);
-    std::vector<WORD> lr_Words = Pixels16(BuildBmp(lr_Spec), D3DFMT_X1R5G5B5);
+    lr_Recipe.Rows = {Le16({0x7c00, 0x83e0, 0x0421})};
+    EXPECT_EQ(D3DFMT_X1R5G5B5, Info(BuildBmp(lr_Recipe)).Format);
+    std::vector<WORD> lr_Words = Pixels16(BuildBmp(lr_Recipe), D3DFMT_X1R5G5B5);
     ASSERT_EQ(3u, lr_Words.size());
     EXPECT_EQ(0x7c00, lr_Words[0] & 0x7fff);
     EXPECT_EQ(0x03e0, lr_Words[1] & 0x7fff);
     EXPECT_EQ(0x0421, lr_Words[2] & 0x7fff);
 
-    lr_Spec.Compression = 3;  // BI_BITFIELDS
-    lr_Spec.Masks = {0xf800, 0x07e0, 0x001f};
-    lr_Spec.Rows = {Le16({0xf800, 0x07e0, 0x1234})};
-    EXPECT_EQ(D3DFMT_R5G6B5, Info(BuildBmp(lr_Spec)).Format);
-    EXPECT_EQ((std::vector<WORD>{0xf800, 0x07e0, 0x1234}), Pixels16(BuildBmp(lr_Spec), D3DFMT_R5G6B5));
+    lr_Recipe.Compression = 3;  // BI_BITFIELDS
+    lr_Recipe.Masks = {0xf800, 0x07e0, 0x001f};
+    lr_Recipe.Rows = {Le16({0xf800, 0x07e0, 0x1234})};
+    EXPECT_EQ(D3DFMT_R5G6B5, Info(BuildBmp(lr_Recipe)).Format);
+    EXPECT_EQ((std::vector<WORD>{0xf800, 0x07e0, 0x1234}), Pixels16(BuildBmp(lr_Recipe), D3DFMT_R5G6B5));
 
     // A V5 header with an alpha bit: A1R5G5B5, alpha kept.
-    lr_Spec.HeaderSize = 124;
-    lr_Spec.Masks = {0x7c00, 0x03e0, 0x001f, 0x8000};
-    lr_Spec.Rows = {Le16({0xfc00, 0x03e0, 0x801f})};
-    EXPECT_EQ(D3DFMT_A1R5G5B5, Info(BuildBmp(lr_Spec)).Format);
-    EXPECT_EQ((std::vector<WORD>{0xfc00, 0x03e0, 0x801f}), Pixels16(BuildBmp(lr_Spec), D3DFMT_A1R5G5B5));
+    lr_Recipe.HeaderSize = 124;
+    lr_Recipe.Masks = {0x7c00, 0x03e0, 0x001f, 0x8000};
+    lr_Recipe.Rows = {Le16({0xfc00, 0x03e0, 0x801f})};
+    EXPECT_EQ(D3DFMT_A1R5G5B5, Info(BuildBmp(lr_Recipe)).Format);
+    EXPECT_EQ((std::vector<WORD>{0xfc00, 0x03e0, 0x801f}), Pixels16(BuildBmp(lr_Recipe), D3DFMT_A1R5G5B5));
 }
 
 TEST_F(BmpDecodeTest, UnusualSixteenBitMasksExpandToEightBitsPerChannel) {
     // Blue in the high bits (B5G5R5): read through the masks.
-    BmpSpec lr_Spec;
-    lr_Spec.BitCount = 16;
-    lr_Spec.Width = 2;
-    lr_Spec.Height = 1;
-    lr_Spec.Compression = 3;
-    lr_Spec.Masks = {0x001f, 0x03e0, 0x7c00};
-    lr_Spec.Rows = {Le16({0x001f, 0x7c00 | (16 << 5)})};
-    EXPECT_EQ(D3DFMT_X8R8G8B8, Info(BuildBmp(lr_Spec)).Format);
+    BmpRecipe lr_Recipe;
+    lr_Recipe.BitCount = 16;
+    lr_Recipe.Width = 2;
+    lr_Recipe.Height = 1;
+    lr_Recipe.Compression = 3;
+    lr_Recipe.Masks = {0x001f, 0x03e0, 0x7c00};
+    lr_Recipe.Rows = {Le16({0x001f, 0x7c00 | (16 << 5)})};
+    EXPECT_EQ(D3DFMT_X8R8G8B8, Info(BuildBmp(lr_Recipe)).Format);
     // 5-bit 16 scales to 132 (16 * 255 / 31, rounded).
-    EXPECT_EQ((std::vector<DWORD>{k_Red, 0xff0084ffu}), Pixels32(BuildBmp(lr_Spec), D3DFMT_X8R8G8B8));
+    EXPECT_EQ((std::vector<DWORD>{k_Red, 0xff0084ffu}), Pixels32(BuildBmp(lr_Recipe), D3DFMT_X8R8G8B8));
 }
 
 TEST_F(BmpDecodeTest, ThirtyTwoBitWithoutAlphaMaskIsX8R8G8B8AndWithItA8R8G8B8) {
-    BmpSpec lr_Spec;
-    lr_Spec.BitCount = 32;
-    lr_Spec.Width = 2;
-    lr_Spec.Height = 1;
-    lr_Spec.Rows = {Le32({0x00112233, 0x80445566})};
-    EXPECT_EQ(D3DFMT_X8R8G8B8, Info(BuildBmp(lr_Spec)).Format);
+    BmpRecipe lr_Recipe;
+    lr_Recipe.BitCount = 32;
+    lr_Recipe.Width = 2;
+    lr_Recipe.Height = 1;
+    lr_Recipe.Rows = {Le32({0x00112233, 0x80445566})};
+    EXPECT_EQ(D3DFMT_X8R8G8B8, Info(BuildBmp(lr_Recipe)).Format);
     // The fourth byte of BI_RGB pixels is padding, not alpha.
-    EXPECT_EQ((std::vector<DWORD>{0xff112233u, 0xff445566u}), Pixels32(BuildBmp(lr_Spec), D3DFMT_X8R8G8B8));
+    EXPECT_EQ((std::vector<DWORD>{0xff112233u, 0xff445566u}), Pixels32(BuildBmp(lr_Recipe), D3DFMT_X8R8G8B8));
 
     for (DWORD lr_Header : {108u, 124u}) {
         SCOPED_TRACE(lr_Header);
-        lr_Spec.HeaderSize = lr_Header;
-        lr_Spec.Compression = 3;
-        lr_Spec.Masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
-        EXPECT_EQ(D3DFMT_A8R8G8B8, Info(BuildBmp(lr_Spec)).Format);
-        EXPECT_EQ((std::vector<DWORD>{0x00112233u, 0x80445566u}), Pixels32(BuildBmp(lr_Spec), D3DFMT_A8R8G8B8));
+        lr_Recipe.HeaderSize = lr_Header;
+        lr_Recipe.Compression = 3;
+        lr_Recipe.Masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
+        EXPECT_EQ(D3DFMT_A8R8G8B8, Info(BuildBmp(lr_Recipe)).Format);
+        EXPECT_EQ((std::vector<DWORD>{0x00112233u, 0x80445566u}), Pixels32(BuildBmp(lr_Recipe), D3DFMT_A8R8G8B8));
     }
 
     // BI_ALPHABITFIELDS after a plain header, with red and blue swapped.
-    lr_Spec.HeaderSize = 40;
-    lr_Spec.Compression = 6;
-    lr_Spec.Masks = {0x000000ff, 0x0000ff00, 0x00ff0000, 0xff000000};
-    EXPECT_EQ(D3DFMT_A8R8G8B8, Info(BuildBmp(lr_Spec)).Format);
-    EXPECT_EQ((std::vector<DWORD>{0x00332211u, 0x80665544u}), Pixels32(BuildBmp(lr_Spec), D3DFMT_A8R8G8B8));
+    lr_Recipe.HeaderSize = 40;
+    lr_Recipe.Compression = 6;
+    lr_Recipe.Masks = {0x000000ff, 0x0000ff00, 0x00ff0000, 0xff000000};
+    EXPECT_EQ(D3DFMT_A8R8G8B8, Info(BuildBmp(lr_Recipe)).Format);
+    EXPECT_EQ((std::vector<DWORD>{0x00332211u, 0x80665544u}), Pixels32(BuildBmp(lr_Recipe), D3DFMT_A8R8G8B8));
 }
 
 TEST_F(BmpDecodeTest, CoreHeaderFilesWithThreeBytePalettes) {
-    BmpSpec lr_Spec = Paletted(8, 2, 1, {{2, 1}});
-    lr_Spec.HeaderSize = 12;
-    lr_Spec.Palette.resize(256, Entry(k_Black));
-    EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_Spec)).Format);
-    EXPECT_EQ((std::vector<DWORD>{k_Blue, k_Green}), Pixels32(BuildBmp(lr_Spec), D3DFMT_X8R8G8B8));
+    BmpRecipe lr_Recipe = Paletted(8, 2, 1, {{2, 1}});
+    lr_Recipe.HeaderSize = 12;
+    lr_Recipe.Palette.resize(256, Entry(k_Black));
+    EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_Recipe)).Format);
+    EXPECT_EQ((std::vector<DWORD>{k_Blue, k_Green}), Pixels32(BuildBmp(lr_Recipe), D3DFMT_X8R8G8B8));
 
-    BmpSpec lr_True;
+    BmpRecipe lr_True;
     lr_True.HeaderSize = 12;
     lr_True.Width = 1;
     lr_True.Height = 2;
@@ -218,7 +218,7 @@ TEST_F(BmpDecodeTest, CoreHeaderFilesWithThreeBytePalettes) {
 TEST_F(BmpDecodeTest, RunLengthEncodedImages) {
     // RLE8, 4x2: bottom row a run of 3 then an absolute pair clipped to the
     // width; end of line; top row a delta then one pixel; end of bitmap.
-    BmpSpec lr_Rle8 = Paletted(8, 4, 2, {});
+    BmpRecipe lr_Rle8 = Paletted(8, 4, 2, {});
     lr_Rle8.Compression = 1;
     lr_Rle8.RawPixels = {3, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 2, 0, 1, 3, 0, 1};
     EXPECT_EQ(D3DFMT_P8, Info(BuildBmp(lr_Rle8)).Format);
@@ -226,17 +226,17 @@ TEST_F(BmpDecodeTest, RunLengthEncodedImages) {
     EXPECT_EQ((std::vector<DWORD>{k_Black, k_Black, k_White, k_Black, k_Green, k_Green, k_Green, k_Blue}),
               Pixels32(BuildBmp(lr_Rle8), D3DFMT_X8R8G8B8));
 
-    BmpSpec lr_Rle4 = Paletted(4, 3, 1, {});
+    BmpRecipe lr_Rle4 = Paletted(4, 3, 1, {});
     lr_Rle4.Compression = 2;
     lr_Rle4.RawPixels = {3, 0x12, 0, 1};  // alternating nibbles 1,2,1
     EXPECT_EQ((std::vector<DWORD>{k_Green, k_Blue, k_Green}), Pixels32(BuildBmp(lr_Rle4), D3DFMT_X8R8G8B8));
 }
 
 TEST_F(BmpDecodeTest, InfoIsFilledAsD3DXFillsIt) {
-    BmpSpec lr_Spec = Paletted(8, 5, -3, {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
+    BmpRecipe lr_Recipe = Paletted(8, 5, -3, {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
     D3DXIMAGE_INFO lr_Info;
     std::memset(&lr_Info, 0xAB, sizeof(lr_Info));
-    const std::vector<BYTE> lr_File = BuildBmp(lr_Spec);
+    const std::vector<BYTE> lr_File = BuildBmp(lr_Recipe);
     ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileInMemory(lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Info));
     EXPECT_EQ(5u, lr_Info.Width);
     EXPECT_EQ(3u, lr_Info.Height);
@@ -260,7 +260,7 @@ struct MalformedCase {
 };
 
 std::vector<MalformedCase> MalformedCases() {
-    const BmpSpec lr_Good = Paletted(8, 2, 2, {{0, 1}, {2, 3}});
+    const BmpRecipe lr_Good = Paletted(8, 2, 2, {{0, 1}, {2, 3}});
     const std::vector<BYTE> lr_File = BuildBmp(lr_Good);
     std::vector<MalformedCase> lr_Cases;
     auto lr_Patch32 = [&](const char* name, size_t at, uint32_t value) {
@@ -268,8 +268,8 @@ std::vector<MalformedCase> MalformedCases() {
         PutU32(lr_Bad, at, value);
         lr_Cases.push_back({name, lr_Bad});
     };
-    auto lr_Spec = [&](const char* name, auto change, bool headerLevel = true) {
-        BmpSpec lr_S = lr_Good;
+    auto lr_Recipe = [&](const char* name, auto change, bool headerLevel = true) {
+        BmpRecipe lr_S = lr_Good;
         change(lr_S);
         lr_Cases.push_back({name, BuildBmp(lr_S), headerLevel});
     };
@@ -293,41 +293,41 @@ std::vector<MalformedCase> MalformedCases() {
     lr_Patch32("huge sizes overflowing the row arithmetic", 18, 0x7fffffffu);
     lr_Patch32("JPEG compression", 30, 4);
     lr_Patch32("more colours than the bit count allows", 46, 300);
-    lr_Spec("bit count 7", [](BmpSpec& s) { s.BitCount = 7; });
-    lr_Spec("pixel index beyond the palette", [](BmpSpec& s) { s.Rows = {{0, 4}, {2, 3}}; }, false);
-    lr_Spec("bit fields on 24-bit", [](BmpSpec& s) {
+    lr_Recipe("bit count 7", [](BmpRecipe& s) { s.BitCount = 7; });
+    lr_Recipe("pixel index beyond the palette", [](BmpRecipe& s) { s.Rows = {{0, 4}, {2, 3}}; }, false);
+    lr_Recipe("bit fields on 24-bit", [](BmpRecipe& s) {
         s.BitCount = 24;
         s.Compression = 3;
         s.Masks = {0xff0000, 0xff00, 0xff};
         s.Rows = {Bgr({k_Red, k_Red}), Bgr({k_Red, k_Red})};
     });
-    lr_Spec("split mask", [](BmpSpec& s) {
+    lr_Recipe("split mask", [](BmpRecipe& s) {
         s.BitCount = 16;
         s.Compression = 3;
         s.Masks = {0xf00f, 0x0f00, 0x00f0};
         s.Rows = {Le16({0, 0}), Le16({0, 0})};
     });
-    lr_Spec("overlapping masks", [](BmpSpec& s) {
+    lr_Recipe("overlapping masks", [](BmpRecipe& s) {
         s.BitCount = 32;
         s.Compression = 3;
         s.Masks = {0x00ff0000, 0x0001ff00, 0x000000ff};
         s.Rows = {Le32({0, 0}), Le32({0, 0})};
     });
-    lr_Spec("16-bit mask beyond 16 bits", [](BmpSpec& s) {
+    lr_Recipe("16-bit mask beyond 16 bits", [](BmpRecipe& s) {
         s.BitCount = 16;
         s.Compression = 3;
         s.Masks = {0x001f0000, 0x03e0, 0x001f};
         s.Rows = {Le16({0, 0}), Le16({0, 0})};
     });
-    lr_Spec("RLE8 stream ending early", [](BmpSpec& s) {
+    lr_Recipe("RLE8 stream ending early", [](BmpRecipe& s) {
         s.Compression = 1;
         s.RawPixels = {2, 1, 0, 0};
     }, false);
-    lr_Spec("RLE8 absolute run past the data", [](BmpSpec& s) {
+    lr_Recipe("RLE8 absolute run past the data", [](BmpRecipe& s) {
         s.Compression = 1;
         s.RawPixels = {0, 40, 1, 1};
     }, false);
-    lr_Spec("top-down RLE", [](BmpSpec& s) {
+    lr_Recipe("top-down RLE", [](BmpRecipe& s) {
         s.Compression = 1;
         s.Height = -2;
         s.RawPixels = {2, 1, 0, 0, 2, 1, 0, 1};

@@ -16,9 +16,9 @@
 namespace {
 
 std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
-    BmpSpec lr_Spec;
-    lr_Spec.Width = width;
-    lr_Spec.Height = height;
+    BmpRecipe lr_Recipe;
+    lr_Recipe.Width = width;
+    lr_Recipe.Height = height;
     for (int32_t y = 0; y < (height < 0 ? -height : height); ++y) {
         std::vector<BYTE> lr_Row;
         for (int32_t x = 0; x < width; ++x) {
@@ -26,27 +26,27 @@ std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
             lr_Row.push_back(static_cast<BYTE>(argb >> 8));
             lr_Row.push_back(static_cast<BYTE>(argb >> 16));
         }
-        lr_Spec.Rows.push_back(lr_Row);
+        lr_Recipe.Rows.push_back(lr_Row);
     }
-    return BuildBmp(lr_Spec);
+    return BuildBmp(lr_Recipe);
 }
 
 // A top-down 32-bit image from given pixels (alpha through a V5 mask).
 std::vector<BYTE> Argb32(int32_t width, const std::vector<DWORD>& pixels) {
-    BmpSpec lr_Spec;
-    lr_Spec.HeaderSize = 124;
-    lr_Spec.BitCount = 32;
-    lr_Spec.Compression = 3;
-    lr_Spec.Masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
-    lr_Spec.Width = width;
-    lr_Spec.Height = -static_cast<int32_t>(pixels.size() / width);
+    BmpRecipe lr_Recipe;
+    lr_Recipe.HeaderSize = 124;
+    lr_Recipe.BitCount = 32;
+    lr_Recipe.Compression = 3;
+    lr_Recipe.Masks = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
+    lr_Recipe.Width = width;
+    lr_Recipe.Height = -static_cast<int32_t>(pixels.size() / width);
     for (size_t i = 0; i < pixels.size(); i += width) {
         std::vector<BYTE> lr_Row;
         for (int32_t x = 0; x < width; ++x)
             for (int b = 0; b < 4; ++b) lr_Row.push_back(static_cast<BYTE>(pixels[i + x] >> (8 * b)));
-        lr_Spec.Rows.push_back(lr_Row);
+        lr_Recipe.Rows.push_back(lr_Row);
     }
-    return BuildBmp(lr_Spec);
+    return BuildBmp(lr_Recipe);
 }
 
 std::vector<DWORD> Level32(FakeTexture* texture, UINT level) {
@@ -205,12 +205,12 @@ TEST_F(TextureLoadTest, ColourKeyedPixelsBecomeTransparentBlack) {
 }
 
 TEST_F(TextureLoadTest, PalettedFilesHandTheirPaletteOut) {
-    BmpSpec lr_Spec;
-    lr_Spec.BitCount = 8;
-    lr_Spec.ClrUsed = 2;
-    lr_Spec.Palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
-    lr_Spec.Rows = {{1}};
-    const std::filesystem::path lr_Path = WriteFile("pal.bmp", BuildBmp(lr_Spec));
+    BmpRecipe lr_Recipe;
+    lr_Recipe.BitCount = 8;
+    lr_Recipe.ClrUsed = 2;
+    lr_Recipe.Palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+    lr_Recipe.Rows = {{1}};
+    const std::filesystem::path lr_Path = WriteFile("pal.bmp", BuildBmp(lr_Recipe));
     PALETTEENTRY lr_Palette[256];
     std::memset(lr_Palette, 0xAB, sizeof(lr_Palette));
     IDirect3DTexture9* lr_Raw = nullptr;

@@ -1,0 +1,169 @@
+// The five effect files compile with the effect runtime on the software
+// device, choose the technique the device's pixel shader model allows,
+// publish the texture semantics and "sddx" the plug-in binds, and set the
+// depth and blend states each pass needs.
+#include "SoftDeviceFixture.h"
+
+#include <d3dx9.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ExpectedParameter {
+    const char* Semantic;  // null: looked up by name
+    const char* Name;
+    D3DXPARAMETER_CLASS Class;
+    D3DXPARAMETER_TYPE Type;
+    UINT Columns;
+};
+
+struct EffectFile {
+    const char* File;
+    const char* Technique2;  // chosen on a ps_2_0 device
+    const char* Technique3;  // chosen on a ps_3_0 device
+    bool DepthTest;          // only the slices are tested against the depth buffer
+    std::vector<ExpectedParameter> Parameters;
+};
+
+const ExpectedParameter k_Sddx{nullptr, "sddx", D3DXPC_VECTOR, D3DXPT_FLOAT, 4};
+ExpectedParameter Texture(const char* semantic) { return {semantic, nullptr, D3DXPC_OBJECT, D3DXPT_TEXTURE, 1}; }
+
+std::vector<EffectFile> EffectFiles() {
+    return {
+        {"ShowTexture.hlsl", "ShowTexture", "ShowTexture", false, {Texture("BackBuffer"), Texture("BlurBackBuffer")}},
+        {"ZBlur.hlsl", "Blur3x3", "Blur5x5", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
+        {"RenderDepth.hlsl", "RenderDepth", "RenderDepth", true, {}},
+        {"RenderBlack.hlsl", "RenderBlack", "RenderBlack", false, {}},
+        {"SSAO.hlsl", "Occlusion8", "Occlusion16", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
+    };
+}
+
+class EffectFileTest : public SoftDeviceFixture {
+protected:
+    // Compiles the file on the device as it is now; null (and a failure) when it does not.
+    ID3DXEffect* Compile(const char* file) {
+        const std::string ls_Path = std::string(SSAO_DATA_DIR) + "/" + file;
+        ID3DXEffect* lr_Effect = nullptr;
+        ID3DXBuffer* lr_Errors = nullptr;
+        const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device_, ls_Path.c_str(), nullptr, nullptr, 0, nullptr,
+                                                     &lr_Effect, &lr_Errors);
+        EXPECT_EQ(D3D_OK, hr) << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
+        if (lr_Errors) lr_Errors->Release();
+        return SUCCEEDED(hr) ? lr_Effect : nullptr;
+    }
+
+    std::string ValidTechnique(ID3DXEffect* effect) {
+        D3DXHANDLE lr_Technique = nullptr;
+        if (FAILED(effect->FindNextValidTechnique(nullptr, &lr_Technique)) || !lr_Technique) return "";
+        D3DXTECHNIQUE_DESC lr_Desc{};
+        effect->GetTechniqueDesc(lr_Technique, &lr_Desc);
+        return lr_Desc.Name ? lr_Desc.Name : "";
+    }
+};
+
+TEST_F(EffectFileTest, EachFileOffersATechniqueForShaderModelTwoAndThree) {
+    for (const EffectFile& lr_File : EffectFiles()) {
+        SCOPED_TRACE(lr_File.File);
+        mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+        ID3DXEffect* lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        EXPECT_EQ(lr_File.Technique2, ValidTechnique(lr_Effect));
+        lr_Effect->Release();
+
+        mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
+        lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        EXPECT_EQ(lr_File.Technique3, ValidTechnique(lr_Effect));
+        lr_Effect->Release();
+
+        // Nothing runs below shader model 2.
+        mr_Control_->SetShaderVersions(D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4));
+        lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        EXPECT_EQ("", ValidTechnique(lr_Effect));
+        lr_Effect->Release();
+    }
+}
+
+TEST_F(EffectFileTest, SemanticsAndPixelSizeHaveTheTypesThePluginBinds) {
+    for (const EffectFile& lr_File : EffectFiles()) {
+        SCOPED_TRACE(lr_File.File);
+        ID3DXEffect* lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        for (const ExpectedParameter& lr_Expected : lr_File.Parameters) {
+            SCOPED_TRACE(lr_Expected.Semantic ? lr_Expected.Semantic : lr_Expected.Name);
+            const D3DXHANDLE lr_Handle = lr_Expected.Semantic
+                                             ? lr_Effect->GetParameterBySemantic(nullptr, lr_Expected.Semantic)
+                                             : lr_Effect->GetParameterByName(nullptr, lr_Expected.Name);
+            ASSERT_NE(nullptr, lr_Handle);
+            D3DXPARAMETER_DESC lr_Desc{};
+            ASSERT_EQ(D3D_OK, lr_Effect->GetParameterDesc(lr_Handle, &lr_Desc));
+            EXPECT_EQ(lr_Expected.Class, lr_Desc.Class);
+            EXPECT_EQ(lr_Expected.Type, lr_Desc.Type);
+            EXPECT_EQ(lr_Expected.Columns, lr_Desc.Columns);
+            EXPECT_EQ(0u, lr_Desc.Elements);
+        }
+        // The composite and the black pass have no use for the pixel size.
+        if (lr_File.Parameters.empty() || std::string(lr_File.File) == "ShowTexture.hlsl") {
+            EXPECT_EQ(nullptr, lr_Effect->GetParameterByName(nullptr, "sddx"));
+        }
+        lr_Effect->Release();
+    }
+}
+
+TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
+    for (const EffectFile& lr_File : EffectFiles()) {
+        SCOPED_TRACE(lr_File.File);
+        ID3DXEffect* lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        D3DXHANDLE lr_Technique = nullptr;
+        ASSERT_EQ(D3D_OK, lr_Effect->FindNextValidTechnique(nullptr, &lr_Technique));
+        ASSERT_EQ(D3D_OK, lr_Effect->SetTechnique(lr_Technique));
+
+        // A host that left blending, depth writes and a colour mask on.
+        mr_Device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        mr_Device_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+        mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        mr_Device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        mr_Device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+        mr_Device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+
+        UINT lr_Passes = 0;
+        ASSERT_EQ(D3D_OK, lr_Effect->Begin(&lr_Passes, 0));
+        ASSERT_EQ(1u, lr_Passes);
+        ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(0));
+        DWORD lr_Value = 0;
+        mr_Device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &lr_Value);
+        EXPECT_EQ(static_cast<DWORD>(FALSE), lr_Value);
+        mr_Device_->GetRenderState(D3DRS_ZWRITEENABLE, &lr_Value);
+        EXPECT_EQ(static_cast<DWORD>(FALSE), lr_Value);
+        mr_Device_->GetRenderState(D3DRS_COLORWRITEENABLE, &lr_Value);
+        EXPECT_EQ(0xfu, lr_Value);
+        mr_Device_->GetRenderState(D3DRS_CULLMODE, &lr_Value);
+        EXPECT_EQ(static_cast<DWORD>(D3DCULL_NONE), lr_Value);
+        mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value);
+        EXPECT_EQ(static_cast<DWORD>(lr_File.DepthTest ? D3DZB_TRUE : D3DZB_FALSE), lr_Value);
+        if (lr_File.DepthTest) {
+            // Slices drawn far to near: the nearest one at or behind the scene wins.
+            mr_Device_->GetRenderState(D3DRS_ZFUNC, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(D3DCMP_GREATEREQUAL), lr_Value);
+        }
+        IDirect3DVertexShader9* lr_VertexShader = reinterpret_cast<IDirect3DVertexShader9*>(1);
+        mr_Device_->GetVertexShader(&lr_VertexShader);
+        EXPECT_EQ(nullptr, lr_VertexShader);
+        if (lr_VertexShader) lr_VertexShader->Release();
+        IDirect3DPixelShader9* lr_PixelShader = nullptr;
+        mr_Device_->GetPixelShader(&lr_PixelShader);
+        EXPECT_NE(nullptr, lr_PixelShader);
+        if (lr_PixelShader) lr_PixelShader->Release();
+        EXPECT_EQ(D3D_OK, lr_Effect->EndPass());
+        EXPECT_EQ(D3D_OK, lr_Effect->End());
+        lr_Effect->Release();
+    }
+}
+
+}  // namespace

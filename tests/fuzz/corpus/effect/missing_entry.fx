@@ -1,0 +1,1 @@
+technique { pass { PixelShader = compile ps_2_0 Missing(); } }

@@ -1,0 +1,133 @@
+// ZBlur.hlsl: one depth-aware blur step of the occlusion term. Averages the
+// occlusion image ("BlurBackBuffer") over a square around each pixel,
+// weighting each tap by how close its slice value in the depth image
+// ("ZBackBuffer") is to the pixel's own, so that the occlusion of one
+// surface does not bleed across a depth edge onto another. "sddx" holds the
+// size of one screen pixel in texture units. Output: grey, 1 = unoccluded.
+
+float4 sddx;  // x = 1 / width, y = 1 / height
+
+texture OcclusionTexture : BlurBackBuffer;
+texture DepthSliceTexture : ZBackBuffer;
+
+sampler OcclusionSampler = sampler_state
+{
+    Texture = <OcclusionTexture>;
+    MinFilter = Point;
+    MagFilter = Point;
+    MipFilter = None;
+    AddressU = Clamp;
+    AddressV = Clamp;
+};
+
+sampler DepthSampler = sampler_state
+{
+    Texture = <DepthSliceTexture>;
+    MinFilter = Point;
+    MagFilter = Point;
+    MipFilter = None;
+    AddressU = Clamp;
+    AddressV = Clamp;
+};
+
+// A tap one slice (0.1) away keeps 0.3 of its weight, two slices none.
+static const float DepthFalloff = 7.0;
+
+// Weighted occlusion (x) and weight (y) of four taps at pixel offsets
+// first.xy, first.zw, second.xy, second.zw.
+float2 BlurTaps(float2 uv, float centre, float4 first, float4 second)
+{
+    float4 a = uv.xyxy + first * sddx.xyxy;
+    float4 b = uv.xyxy + second * sddx.xyxy;
+
+    float4 depth;
+    depth.x = tex2D(DepthSampler, a.xy).r;
+    depth.y = tex2D(DepthSampler, a.zw).r;
+    depth.z = tex2D(DepthSampler, b.xy).r;
+    depth.w = tex2D(DepthSampler, b.zw).r;
+    float4 occlusion;
+    occlusion.x = tex2D(OcclusionSampler, a.xy).r;
+    occlusion.y = tex2D(OcclusionSampler, a.zw).r;
+    occlusion.z = tex2D(OcclusionSampler, b.xy).r;
+    occlusion.w = tex2D(OcclusionSampler, b.zw).r;
+
+    float4 weight = saturate(1.0 - abs(depth - centre) * DepthFalloff);
+    return float2(dot(weight, occlusion), dot(weight, 1.0));
+}
+
+float4 Resolve(float centreOcclusion, float2 sum)
+{
+    float ao = (centreOcclusion + sum.x) / (1.0 + sum.y);
+    return float4(ao, ao, ao, 1.0);
+}
+
+// 3 x 3 taps.
+float4 Blur3PS(float2 uv : TEXCOORD0) : COLOR0
+{
+    float centre = tex2D(DepthSampler, uv).r;
+    float centreOcclusion = tex2D(OcclusionSampler, uv).r;
+    float2 sum = BlurTaps(uv, centre, float4(-1, -1, 0, -1), float4(1, -1, -1, 0)) +
+                 BlurTaps(uv, centre, float4(1, 0, -1, 1), float4(0, 1, 1, 1));
+    return Resolve(centreOcclusion, sum);
+}
+
+// 5 x 5 taps.
+float4 Blur5PS(float2 uv : TEXCOORD0) : COLOR0
+{
+    float centre = tex2D(DepthSampler, uv).r;
+    float centreOcclusion = tex2D(OcclusionSampler, uv).r;
+    float2 sum = BlurTaps(uv, centre, float4(-1, -1, 0, -1), float4(1, -1, -1, 0)) +
+                 BlurTaps(uv, centre, float4(1, 0, -1, 1), float4(0, 1, 1, 1)) +
+                 BlurTaps(uv, centre, float4(-2, -2, -1, -2), float4(0, -2, 1, -2)) +
+                 BlurTaps(uv, centre, float4(2, -2, -2, -1), float4(2, -1, -2, 0)) +
+                 BlurTaps(uv, centre, float4(2, 0, -2, 1), float4(2, 1, -2, 2)) +
+                 BlurTaps(uv, centre, float4(-1, 2, 0, 2), float4(1, 2, 2, 2));
+    return Resolve(centreOcclusion, sum);
+}
+
+// The wider kernel where shader model 3 is available.
+technique Blur5x5
+{
+    pass Blur
+    {
+        VertexShader = NULL;
+        PixelShader = compile ps_3_0 Blur5PS();
+
+        ZEnable = false;
+        ZWriteEnable = false;
+        StencilEnable = false;
+        AlphaBlendEnable = false;
+        SeparateAlphaBlendEnable = false;
+        AlphaTestEnable = false;
+        FogEnable = false;
+        ScissorTestEnable = false;
+        SRGBWriteEnable = false;
+        ClipPlaneEnable = 0;
+        CullMode = None;
+        FillMode = Solid;
+        ColorWriteEnable = Red | Green | Blue | Alpha;
+    }
+}
+
+technique Blur3x3
+{
+    pass Blur
+    {
+        VertexShader = NULL;
+        PixelShader = compile ps_2_0 Blur3PS();
+
+        ZEnable = false;
+        ZWriteEnable = false;
+        StencilEnable = false;
+        AlphaBlendEnable = false;
+        SeparateAlphaBlendEnable = false;
+        AlphaTestEnable = false;
+        FogEnable = false;
+        ScissorTestEnable = false;
+        SRGBWriteEnable = false;
+        ClipPlaneEnable = 0;
+        CullMode = None;
+        FillMode = Solid;
+        ColorWriteEnable = Red | Green | Blue | Alpha;
+    }
+}

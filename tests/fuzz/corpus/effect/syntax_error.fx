@@ -1,0 +1,2 @@
+float x;
+float y = 1 x;

@@ -1,0 +1,85 @@
+// Fuzzes the effect compiler and the effect object: any bytes go to
+// D3DXCreateEffect on a recording device; what compiles is then described,
+// validated and run through every pass, and must leave nothing behind.
+#include "tests/platform/effect/RecordingDevice.h"
+
+#include <d3dx9.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > (1u << 20)) return 0;
+    auto* lr_Device = new fakedevice::RecordingDevice(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    lr_Device->RefuseShadersAboveCaps = (size & 1) != 0;
+    // A private copy, so reading past the given length is caught.
+    uint8_t* lr_Copy = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+    if (size) std::memcpy(lr_Copy, data, size);
+    ID3DXEffect* lr_Effect = nullptr;
+    ID3DXBuffer* lr_Errors = nullptr;
+    const HRESULT hr = D3DXCreateEffect(lr_Device, lr_Copy, static_cast<UINT>(size), nullptr, nullptr, 0, nullptr,
+                                        &lr_Effect, &lr_Errors);
+    std::free(lr_Copy);
+    if (FAILED(hr)) {
+        if (lr_Effect) std::abort();
+        if (lr_Errors) {
+            const char* lr_Text = static_cast<const char*>(lr_Errors->GetBufferPointer());
+            const DWORD lr_Size = lr_Errors->GetBufferSize();
+            if (lr_Size == 0 || lr_Text[lr_Size - 1] != '\0') std::abort();
+            lr_Errors->Release();
+        }
+    } else {
+        if (lr_Errors) std::abort();
+        auto* lr_Texture = new fakedevice::FakeTexture();
+        D3DXEFFECT_DESC lr_Desc;
+        lr_Effect->GetDesc(&lr_Desc);
+        for (UINT p = 0; p < lr_Desc.Parameters; ++p) {
+            D3DXHANDLE h = lr_Effect->GetParameter(nullptr, p);
+            D3DXPARAMETER_DESC d;
+            if (FAILED(lr_Effect->GetParameterDesc(h, &d))) std::abort();
+            if (lr_Effect->GetParameterByName(nullptr, d.Name) == nullptr) std::abort();
+            lr_Effect->SetTexture(h, lr_Texture);
+            float f = 0;
+            lr_Effect->GetFloat(h, &f);
+            lr_Effect->SetFloat(h, 2.0f);
+            D3DXVECTOR4 v(1, 2, 3, 4);
+            lr_Effect->SetVector(h, &v);
+            D3DXMATRIX m;
+            lr_Effect->GetMatrix(h, &m);
+            LPCSTR s = nullptr;
+            lr_Effect->GetString(h, &s);
+            for (UINT a = 0; a < d.Annotations; ++a) {
+                BOOL b;
+                lr_Effect->GetBool(lr_Effect->GetAnnotation(h, a), &b);
+            }
+            for (UINT e = 0; e < d.Elements; ++e) lr_Effect->SetFloat(lr_Effect->GetParameterElement(h, e), 1.0f);
+        }
+        for (UINT t = 0; t < lr_Desc.Techniques; ++t) {
+            D3DXHANDLE h = lr_Effect->GetTechnique(t);
+            lr_Effect->ValidateTechnique(h);
+            lr_Effect->SetTechnique(h);
+            UINT lr_Passes = 0;
+            if (FAILED(lr_Effect->Begin(&lr_Passes, t & 1 ? D3DXFX_DONOTSAVESTATE : 0))) std::abort();
+            for (UINT p = 0; p < lr_Passes; ++p) {
+                D3DXPASS_DESC pd;
+                lr_Effect->GetPassDesc(lr_Effect->GetPass(h, p), &pd);
+                if (SUCCEEDED(lr_Effect->BeginPass(p))) {
+                    lr_Effect->CommitChanges();
+                    lr_Effect->EndPass();
+                }
+            }
+            lr_Effect->End();
+        }
+        if (lr_Effect->Release() != 0) std::abort();
+        lr_Texture->Release();
+    }
+    // Unbind what the passes left bound (when state was not saved) before the device goes.
+    for (DWORD s = 0; s < 300; ++s)
+        if (lr_Device->BoundTexture(s)) lr_Device->SetTexture(s, nullptr);
+    lr_Device->SetPixelShader(nullptr);
+    lr_Device->SetVertexShader(nullptr);
+    if (lr_Device->RefCount() != 1) std::abort();
+    lr_Device->Release();
+    if (fakedevice::g_LiveObjects != 0) std::abort();
+    return 0;
+}
