@@ -147,6 +147,7 @@ void k_Plugin::RenderWithShader(IRenderable* renderable, IShader* shader) {
     // A pass whose shader, effect or geometry is missing (a failed activation
     // step) is left out; the rest of the frame still runs. A shader that has
     // its effect but went invalid later is still driven: it decides itself.
+    // A missing noise image does not stop a pass: its semantic binds null.
     if (!renderable || !shader || !shader->GetEffect()) {
         return;
     }

@@ -128,6 +128,11 @@ HRESULT STDMETHODCALLTYPE SoftCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES Fa
 
 HRESULT STDMETHODCALLTYPE SoftCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect,
                                                     const RECT* pRect, DWORD Flags) {
+    HRESULT hr;
+    if (mr_Device_->TakeFault(SoftCall::TextureLockRect, &hr)) {
+        if (pLockedRect) pLockedRect->pBits = nullptr;
+        return hr;
+    }
     SoftSurface* lr_Surface_ = Face(FaceType, Level);
     if (!lr_Surface_ || !Lockable()) {
         if (pLockedRect) pLockedRect->pBits = nullptr;
