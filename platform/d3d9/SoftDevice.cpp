@@ -24,7 +24,8 @@ SoftDevice::SoftDevice(SoftDirect3D9* direct3D, UINT adapter, D3DDEVTYPE type, H
       mr_Lost(false),
       mr_NeedsReset(false),
       mr_ShuttingDown(false),
-      mr_RecordCalls(true) {
+      mr_RecordCalls(true),
+      mr_OverReleases(0) {
     mr_Direct3D_->AddRef();
     for (UINT i = 0; i < 256; ++i) {
         WORD lr_Value = static_cast<WORD>(i * 257);
@@ -37,12 +38,12 @@ SoftDevice::SoftDevice(SoftDirect3D9* direct3D, UINT adapter, D3DDEVTYPE type, H
 SoftDevice::~SoftDevice() { mr_Direct3D_->Release(); }
 
 HRESULT SoftDevice::Initialize(D3DPRESENT_PARAMETERS* presentParameters) {
-    HRESULT hr = NormalizePresentParameters(*presentParameters, true);
+    HRESULT hr = NormalizePresentParameters(*presentParameters);
     if (FAILED(hr)) return hr;
     return CreateImplicitObjects(*presentParameters);
 }
 
-HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params, bool) const {
+HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) const {
     // The runtime writes the values it chose back into the caller's structure.
     if (params.BackBufferCount == 0) params.BackBufferCount = 1;
     if (params.BackBufferCount > 3) {

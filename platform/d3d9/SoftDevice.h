@@ -147,10 +147,11 @@ public:
     SoftObject* FindObject(IUnknown* object) const;
     // Counts a call of the operation; true when a test asked it to fail now.
     bool TakeFault(SoftCall call, HRESULT* result);
+    // A Release on an object with no public reference left.
+    void NoteOverRelease() { ++mr_OverReleases; }
     SoftDirect3D9* Direct3D() const { return mr_Direct3D_; }
     void FillCaps(D3DCAPS9* caps) const;
     bool InScene() const { return mr_InScene; }
-    bool IsRecordingCalls() const { return mr_RecordCalls; }
     ULONG RefCount() const { return mr_RefCount; }
     // Default-pool validation for a surface passed in by the application.
     SoftSurface* OwnSurface(IDirect3DSurface9* surface) const;
@@ -169,7 +170,7 @@ private:
 
     ~SoftDevice();
     void Shutdown();
-    HRESULT NormalizePresentParameters(D3DPRESENT_PARAMETERS& params, bool creating) const;
+    HRESULT NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) const;
     HRESULT CreateImplicitObjects(const D3DPRESENT_PARAMETERS& params);
     void ReleaseImplicitObjects();
     SoftSwapChain* ImplicitSwapChain(UINT index) const;
@@ -219,4 +220,5 @@ private:
     std::vector<SoftCopyRecord> mr_Copies;
     UINT mr_CallCounts[static_cast<int>(SoftCall::Count)];
     std::vector<Fault> mr_Faults;
+    UINT mr_OverReleases;
 };

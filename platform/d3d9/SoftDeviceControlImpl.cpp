@@ -113,3 +113,5 @@ ULONG SoftDeviceControlImpl::PeekRefCount(IUnknown* object) {
 }
 
 ULONG SoftDeviceControlImpl::GetDeviceRefCount() { return mr_Device_->mr_RefCount; }
+
+UINT SoftDeviceControlImpl::GetOverReleaseCount() { return mr_Device_->mr_OverReleases; }

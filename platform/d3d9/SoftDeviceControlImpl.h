@@ -31,6 +31,7 @@ public:
     HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;
     ULONG PeekRefCount(IUnknown* object) override;
     ULONG GetDeviceRefCount() override;
+    UINT GetOverReleaseCount() override;
 
 private:
     SoftDevice* mr_Device_;

@@ -53,6 +53,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
     HRESULT hr;
     if (TakeFault(call, &hr)) return hr;
     UINT lr_Count = ElementCount(type, primitiveCount);
+    // The runtime draws nothing for zero primitives; refusing makes the mistake show.
     if (primitiveCount == 0 || lr_Count == 0) return D3DERR_INVALIDCALL;
 
     // Where the vertices come from: stream 0, or the caller's memory.

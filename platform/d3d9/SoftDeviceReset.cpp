@@ -47,7 +47,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
         return D3DERR_INVALIDCALL;
     }
     D3DPRESENT_PARAMETERS lr_Params = *pPresentationParameters;
-    hr = NormalizePresentParameters(lr_Params, false);
+    hr = NormalizePresentParameters(lr_Params);
     if (FAILED(hr)) {
         mr_NeedsReset = true;
         return hr;

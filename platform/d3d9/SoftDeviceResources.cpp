@@ -208,7 +208,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateAdditionalSwapChain(D3DPRESENT_PARAM
     if (TakeFault(SoftCall::CreateAdditionalSwapChain, &hr)) return hr;
     if (!pPresentationParameters) return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS lr_Params = *pPresentationParameters;
-    hr = NormalizePresentParameters(lr_Params, false);
+    hr = NormalizePresentParameters(lr_Params);
     if (FAILED(hr)) return hr;
     *pPresentationParameters = lr_Params;
     SoftSwapChain* lr_Chain_ = new (std::nothrow) SoftSwapChain(this, lr_Params, false);

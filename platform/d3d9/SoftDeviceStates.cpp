@@ -224,7 +224,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclar
         lr_Decl_ = OwnObject<SoftVertexDeclaration>(this, pDecl);
         if (!lr_Decl_) return D3DERR_INVALIDCALL;
     }
-    // A declaration replaces the FVF and the other way round.
+    // A declaration replaces the FVF and the other way round. The runtime
+    // also makes a declaration for an FVF (GetVertexDeclaration then returns
+    // it); here GetVertexDeclaration returns null after SetFVF.
     Target().Declaration.Reset(pDecl, lr_Decl_);
     Target().FVF = 0;
     if (mr_RecordMask_) mr_RecordMask_->Declaration = mr_RecordMask_->FVF = true;

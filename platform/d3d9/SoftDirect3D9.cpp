@@ -132,6 +132,8 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceMultiSampleType(UINT Adapter
     SoftFormatInfo lr_Info = SoftGetFormatInfo(SurfaceFormat);
     if (lr_Info.BytesPerPixel == 0) return D3DERR_NOTAVAILABLE;
     if (!lr_Info.Depth && !IsRenderTargetFormat(SurfaceFormat)) return D3DERR_NOTAVAILABLE;
+    // Multisampled surfaces are accepted but stored with one sample, so a
+    // resolve by StretchRect is a plain copy.
     switch (MultiSampleType) {
     case D3DMULTISAMPLE_NONE: case D3DMULTISAMPLE_NONMASKABLE: case D3DMULTISAMPLE_2_SAMPLES:
     case D3DMULTISAMPLE_4_SAMPLES:

@@ -24,5 +24,5 @@ bool SoftEncodeColor(D3DFORMAT format, D3DCOLOR color, BYTE* pixel);
 bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixel);
 
 // Linear filtering support: the per-channel layout of a format.
-enum class SoftChannelType { None, Unorm8, Float16, Float32, Unorm16 };
+enum class SoftChannelType { None, Unorm8, Float32, Unorm16 };
 SoftChannelType SoftGetChannelType(D3DFORMAT format, UINT* channelCount);

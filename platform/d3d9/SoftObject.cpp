@@ -18,7 +18,12 @@ ULONG SoftObject::PublicAddRef() {
 }
 
 ULONG SoftObject::PublicRelease() {
-    if (mr_RefCount == 0) return 0;  // an over-release must not go below zero
+    if (mr_RefCount == 0) {
+        // The real runtime would go below zero and free the object under
+        // its binding; counting it lets a test see the mistake safely.
+        mr_Device_->NoteOverRelease();
+        return 0;
+    }
     ULONG lr_Count = --mr_RefCount;
     if (lr_Count == 0) {
         SoftDevice* lr_Device_ = mr_Device_;
@@ -56,8 +61,6 @@ HRESULT SoftObject::GetDeviceOut(IDirect3DDevice9** ppDevice) {
     mr_Device_->AddRef();
     return D3D_OK;
 }
-
-SoftObject* SoftObject::FromInterface(IUnknown* object) { return object ? dynamic_cast<SoftObject*>(object) : nullptr; }
 
 // Private data -----------------------------------------------------------
 

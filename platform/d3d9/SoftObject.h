@@ -45,8 +45,6 @@ public:
     // GetDevice of every object: the device, with a reference added.
     HRESULT GetDeviceOut(IDirect3DDevice9** ppDevice);
 
-    // The object behind an interface pointer of this runtime, or null.
-    static SoftObject* FromInterface(IUnknown* object);
 
 protected:
     SoftDevice* mr_Device_;

@@ -49,7 +49,11 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
         if (lr_Major >= 2) {
             // Shader model 2 and later carry the instruction length.
             i += 1 + ((lr_Token >> 24) & 0x0Fu);
+        } else if ((lr_Token & 0xFFFFu) == 0x51u) {
+            // def: a register and four raw floats, which could look like anything.
+            i += 6;
         } else {
+            // Shader model 1 has no lengths: parameters are the tokens with bit 31 set.
             ++i;
             while (i < k_MaxTokens && (function[i] & 0x80000000u)) ++i;
         }

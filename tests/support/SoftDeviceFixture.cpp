@@ -120,6 +120,7 @@ void SoftDeviceFixture::ReleaseDevice() {
             EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false), 0u)
                 << "device objects still alive:\n"
                 << DescribeLiveObjects(mr_Control_, false);
+            EXPECT_EQ(mr_Control_->GetOverReleaseCount(), 0u) << "Release was called more often than AddRef";
         }
         ULONG lr_Left = mr_Device_->Release();
         mr_Device_ = nullptr;

@@ -1,7 +1,8 @@
 // GoogleTest fixture giving each test a software Direct3D 9 device and a
 // fresh temporary directory. At tear-down it releases its own references and
-// fails the test when a device object the test made is still alive or when
-// the device does not go away with the fixture's last reference.
+// fails the test when a device object the test made is still alive, when an
+// object was released more often than referenced, or when the device does
+// not go away with the fixture's last reference.
 //
 // Usage:
 //   class MyTest : public SoftDeviceFixture {};

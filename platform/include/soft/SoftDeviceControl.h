@@ -144,6 +144,10 @@ struct ISoftDeviceControl : public IUnknown {
     // Public reference count of the device itself.
     virtual ULONG GetDeviceRefCount() = 0;
 
+    // Release calls made on an object whose public count was already zero
+    // (an object the device still held bound, so it was not yet destroyed).
+    virtual UINT GetOverReleaseCount() = 0;
+
 protected:
     ~ISoftDeviceControl() = default;
 };

@@ -119,9 +119,14 @@ TEST_F(DeviceReferenceTests, BindingKeepsAReleasedObjectAliveWithoutShowingIt) {
     EXPECT_EQ(RefCount(lr_Bound_), 1u);
     EXPECT_EQ(lr_Bound_->GetLevelCount(), 1u);  // still a working object
     lr_Bound_->Release();
+    // One Release too many: the bound object survives, and the mistake is counted.
+    EXPECT_EQ(lr_Bound_->Release(), 0u);
+    EXPECT_EQ(mr_Control_->GetOverReleaseCount(), 1u);
+    EXPECT_EQ(lr_Bound_->GetLevelCount(), 1u);
     ASSERT_EQ(mr_Device_->SetTexture(3, nullptr), D3D_OK);
     ASSERT_EQ(mr_Device_->GetTexture(3, &lr_Bound_), D3D_OK);
     EXPECT_EQ(lr_Bound_, nullptr);
+    mr_CheckLiveObjects = false;  // the over-release above is on purpose
 }
 
 TEST_F(DeviceReferenceTests, StreamIndexAndShaderGettersAddAReference) {

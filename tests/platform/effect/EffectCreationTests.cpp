@@ -3,6 +3,8 @@
 #include "tests/platform/effect/EffectTestSupport.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -18,7 +20,9 @@ std::string TempDir() {
     if (ls_Dir.empty()) {
         char lr_Template[] = "/tmp/effect_tests_XXXXXX";
         const char* lr_Made = mkdtemp(lr_Template);
-        ls_Dir = lr_Made ? lr_Made : "/tmp";
+        if (!lr_Made) return "/nonexistent";
+        ls_Dir = lr_Made;
+        std::atexit([] { std::filesystem::remove_all(ls_Dir); });
     }
     return ls_Dir;
 }
