@@ -136,7 +136,8 @@ HRESULT SoftDevice::StretchRectChecked(IDirect3DSurface9* pSourceSurface, const 
     SoftFormatInfo lr_SrcInfo = SoftGetFormatInfo(lr_Src.Format);
     SoftFormatInfo lr_DstInfo = SoftGetFormatInfo(lr_Dst.Format);
     if (lr_SrcInfo.Depth != lr_DstInfo.Depth) return D3DERR_INVALIDCALL;
-    // No conversion between formats, and no compressed formats.
+    // No conversion between formats, and no compressed formats. (The runtime
+    // also converts YUV sources to RGB; such copies are refused here.)
     if (lr_Src.Format != lr_Dst.Format || lr_SrcInfo.BlockBytes || lr_SrcInfo.BytesPerPixel == 0)
         return D3DERR_INVALIDCALL;
     switch (lr_Dest_->Role()) {

@@ -12,6 +12,7 @@ Effect::Effect(IDirect3DDevice9* device, EffectDefinition&& definition)
     mr_HandleCount = mr_Definition.Nodes.size() + mr_Definition.Techniques.size() + mr_Definition.Passes.size();
     mr_HandleBlock.reset(new char[mr_HandleCount ? mr_HandleCount : 1]());
     mr_CurrentTechnique = mr_Definition.Techniques.empty() ? -1 : 0;
+    CollectTouchedStates();
 }
 
 void Effect::CreateShaders() {

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace softfx {
 
@@ -135,7 +137,8 @@ private:
     DWORD StateValue(const StateAssignment& assignment) const;
     void ApplySampler(DWORD stage, const ValueNode& sampler, bool texturesOnly);
     void ApplyPass(const PassDefinition& pass, bool commitOnly);
-    void SaveState(const TechniqueDefinition& technique, DWORD flags);
+    void CollectTouchedStates();
+    void SaveState(UINT technique, DWORD flags);
     void RestoreState();
     void DropSavedState();
     bool PassSupported(const PassDefinition& pass, const D3DCAPS9& caps) const;
@@ -160,12 +163,23 @@ private:
         IDirect3DBaseTexture9* Texture;  // reference from GetTexture
     };
 
+    // What the passes of a technique may change, sorted and without repeats.
+    // Known once compiled, so that Begin saves it without building anything.
+    struct TouchedStates {
+        std::vector<DWORD> RenderStates;
+        std::vector<std::pair<DWORD, DWORD>> SamplerStates;  // stage, type
+        std::vector<DWORD> Stages;                           // texture stages
+        bool PixelShader = false;
+        bool VertexShader = false;
+    };
+
     std::atomic<ULONG> mr_RefCount{1};
     IDirect3DDevice9* mr_Device_;
     EffectDefinition mr_Definition;
     std::unique_ptr<char[]> mr_HandleBlock;
     size_t mr_HandleCount = 0;
     int mr_CurrentTechnique = -1;
+    std::vector<TouchedStates> mr_TouchedStates;  // per technique
     ID3DXEffectStateManager* mr_StateManager_ = nullptr;
 
     bool mr_Begun = false;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <set>
 #include <utility>
 
 namespace softfx {
@@ -245,71 +244,102 @@ void Effect::ApplyPass(const PassDefinition& pass, bool commitOnly) {
 
 // State save and restore ---------------------------------------------------
 
-void Effect::SaveState(const TechniqueDefinition& technique, DWORD flags) {
+namespace {
+
+template <typename Value>
+void SortUnique(std::vector<Value>& values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+}
+
+}  // namespace
+
+// Which states a technique touches depends only on the compiled passes,
+// samplers and shaders, none of which a caller can change afterwards.
+void Effect::CollectTouchedStates() {
+    mr_TouchedStates.assign(mr_Definition.Techniques.size(), TouchedStates());
+    size_t lr_MostRenderStates = 0, lr_MostSamplerStates = 0, lr_MostStages = 0;
+    for (size_t t = 0; t < mr_Definition.Techniques.size(); ++t) {
+        TouchedStates& lr_Touched = mr_TouchedStates[t];
+        auto lr_Sampler = [&](DWORD stage, const ValueNode& sampler) {
+            for (const StateAssignment& s : sampler.SamplerStates) {
+                if (s.Kind == StateAssignment::Target::Texture) lr_Touched.Stages.push_back(stage);
+                else lr_Touched.SamplerStates.push_back({stage, s.State});
+            }
+        };
+        for (UINT lr_Pass : mr_Definition.Techniques[t].Passes) {
+            for (const StateAssignment& lr_State : mr_Definition.Passes[lr_Pass].States) {
+                switch (lr_State.Kind) {
+                    case StateAssignment::Target::RenderState: lr_Touched.RenderStates.push_back(lr_State.State); break;
+                    case StateAssignment::Target::SamplerState:
+                        lr_Touched.SamplerStates.push_back({lr_State.Index, lr_State.State});
+                        break;
+                    case StateAssignment::Target::Texture: lr_Touched.Stages.push_back(lr_State.Index); break;
+                    case StateAssignment::Target::Sampler:
+                        if (lr_State.Parameter >= 0)
+                            lr_Sampler(lr_State.Index, mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)]);
+                        break;
+                    case StateAssignment::Target::PixelShader:
+                    case StateAssignment::Target::VertexShader: {
+                        const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
+                        (lr_Pixel ? lr_Touched.PixelShader : lr_Touched.VertexShader) = true;
+                        const int lr_Shader = ShaderOf(lr_State);
+                        if (lr_Shader < 0) break;
+                        for (const SamplerBinding& b : mr_Definition.Shaders[static_cast<size_t>(lr_Shader)].Samplers)
+                            lr_Sampler(lr_Pixel ? b.Register : VertexSamplerStage(b.Register),
+                                       mr_Definition.Nodes[b.Sampler]);
+                        break;
+                    }
+                }
+            }
+            // Passes may repeat the same states many times over; keep the lists short as they grow.
+            SortUnique(lr_Touched.RenderStates);
+            SortUnique(lr_Touched.SamplerStates);
+            SortUnique(lr_Touched.Stages);
+        }
+        lr_Touched.RenderStates.shrink_to_fit();
+        lr_Touched.SamplerStates.shrink_to_fit();
+        lr_Touched.Stages.shrink_to_fit();
+        lr_MostRenderStates = std::max(lr_MostRenderStates, lr_Touched.RenderStates.size());
+        lr_MostSamplerStates = std::max(lr_MostSamplerStates, lr_Touched.SamplerStates.size());
+        lr_MostStages = std::max(lr_MostStages, lr_Touched.Stages.size());
+    }
+    // Room for the largest technique, so that no Begin has to grow the saved lists.
+    mr_SavedRenderStates.reserve(lr_MostRenderStates);
+    mr_SavedSamplerStates.reserve(lr_MostSamplerStates);
+    mr_SavedTextures.reserve(lr_MostStages);
+}
+
+void Effect::SaveState(UINT technique, DWORD flags) {
     if (flags & D3DXFX_DONOTSAVESTATE) return;
     const bool lr_Shaders = !(flags & D3DXFX_DONOTSAVESHADERSTATE);
     const bool lr_Samplers = !(flags & D3DXFX_DONOTSAVESAMPLERSTATE);
-    std::set<DWORD> lr_RenderStates;
-    std::set<std::pair<DWORD, DWORD>> lr_SamplerStates;
-    std::set<DWORD> lr_Stages;
-    bool lr_PixelShader = false, lr_VertexShader = false;
-    auto lr_Sampler = [&](DWORD stage, const ValueNode& sampler) {
-        for (const StateAssignment& s : sampler.SamplerStates) {
-            if (s.Kind == StateAssignment::Target::Texture) lr_Stages.insert(stage);
-            else lr_SamplerStates.insert({stage, s.State});
-        }
-    };
-    for (UINT lr_Pass : technique.Passes) {
-        for (const StateAssignment& lr_State : mr_Definition.Passes[lr_Pass].States) {
-            switch (lr_State.Kind) {
-                case StateAssignment::Target::RenderState: lr_RenderStates.insert(lr_State.State); break;
-                case StateAssignment::Target::SamplerState:
-                    lr_SamplerStates.insert({lr_State.Index, lr_State.State});
-                    break;
-                case StateAssignment::Target::Texture: lr_Stages.insert(lr_State.Index); break;
-                case StateAssignment::Target::Sampler:
-                    if (lr_State.Parameter >= 0)
-                        lr_Sampler(lr_State.Index, mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)]);
-                    break;
-                case StateAssignment::Target::PixelShader:
-                case StateAssignment::Target::VertexShader: {
-                    const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
-                    (lr_Pixel ? lr_PixelShader : lr_VertexShader) = true;
-                    const int lr_Shader = ShaderOf(lr_State);
-                    if (lr_Shader < 0) break;
-                    for (const SamplerBinding& b : mr_Definition.Shaders[static_cast<size_t>(lr_Shader)].Samplers)
-                        lr_Sampler(lr_Pixel ? b.Register : VertexSamplerStage(b.Register),
-                                   mr_Definition.Nodes[b.Sampler]);
-                    break;
-                }
-            }
-        }
-    }
-    for (DWORD lr_State : lr_RenderStates) {
+    const TouchedStates& lr_Touched = mr_TouchedStates[technique];
+    for (DWORD lr_State : lr_Touched.RenderStates) {
         DWORD lr_Value = 0;
         if (SUCCEEDED(mr_Device_->GetRenderState(static_cast<D3DRENDERSTATETYPE>(lr_State), &lr_Value)))
             mr_SavedRenderStates.push_back({lr_State, lr_Value});
     }
     if (lr_Samplers) {
-        for (const auto& lr_State : lr_SamplerStates) {
+        for (const auto& lr_State : lr_Touched.SamplerStates) {
             DWORD lr_Value = 0;
             if (SUCCEEDED(mr_Device_->GetSamplerState(lr_State.first,
                                                       static_cast<D3DSAMPLERSTATETYPE>(lr_State.second), &lr_Value)))
                 mr_SavedSamplerStates.push_back({lr_State.first, lr_State.second, lr_Value});
         }
     }
-    for (DWORD lr_Stage : lr_Stages) {
+    for (DWORD lr_Stage : lr_Touched.Stages) {
         IDirect3DBaseTexture9* lr_Texture = nullptr;
         if (SUCCEEDED(mr_Device_->GetTexture(lr_Stage, &lr_Texture))) mr_SavedTextures.push_back({lr_Stage, lr_Texture});
     }
-    if (lr_Shaders && lr_PixelShader) {
+    if (lr_Shaders && lr_Touched.PixelShader) {
         IDirect3DPixelShader9* lr_Shader = nullptr;
         if (SUCCEEDED(mr_Device_->GetPixelShader(&lr_Shader))) {
             mr_PixelShaderSaved = true;
             mr_SavedPixelShader_ = lr_Shader;
         }
     }
-    if (lr_Shaders && lr_VertexShader) {
+    if (lr_Shaders && lr_Touched.VertexShader) {
         IDirect3DVertexShader9* lr_Shader = nullptr;
         if (SUCCEEDED(mr_Device_->GetVertexShader(&lr_Shader))) {
             mr_VertexShaderSaved = true;
@@ -347,7 +377,7 @@ STDMETHODIMP Effect::Begin(UINT* pPasses, DWORD Flags) {
     // A second Begin without End would lose the first saved state.
     if (mr_Begun || mr_CurrentTechnique < 0) return D3DERR_INVALIDCALL;
     const TechniqueDefinition& lr_Technique = mr_Definition.Techniques[static_cast<size_t>(mr_CurrentTechnique)];
-    SaveState(lr_Technique, Flags);
+    SaveState(static_cast<UINT>(mr_CurrentTechnique), Flags);
     mr_Begun = true;
     mr_ActiveTechnique = mr_CurrentTechnique;
     mr_ActivePass = -1;

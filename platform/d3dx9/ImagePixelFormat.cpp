@@ -205,7 +205,7 @@ PixelImage ResizeImage(const PixelImage& source, UINT width, UINT height, DWORD 
         lr_Out.Pixels = source.Pixels;
         return lr_Out;
     }
-    const DWORD lr_Kind = filter & 0xff;
+    const DWORD lr_Kind = filter & 0xffff;
     if (lr_Kind == D3DX_FILTER_NONE) {
         for (UINT y = 0; y < std::min(height, source.Height); ++y)
             for (UINT x = 0; x < std::min(width, source.Width); ++x)

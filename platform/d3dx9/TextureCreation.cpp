@@ -137,11 +137,12 @@ HRESULT FillLevels(IDirect3DTexture9* texture, const PixelImage& source, D3DFORM
     return D3D_OK;
 }
 
+// The low word names the filter; the flags above it are accepted. Of them
+// only dithering could change a result, and it is not done: conversions to
+// fewer bits round each channel to nearest instead.
 bool IsValidFilter(DWORD filter) {
-    const DWORD lr_Kind = filter & 0xff;
-    if (lr_Kind < D3DX_FILTER_NONE || lr_Kind > D3DX_FILTER_BOX) return false;
-    const DWORD lr_Known = 0xff | D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX_FILTER_SRGB;
-    return (filter & ~lr_Known) == 0;
+    const DWORD lr_Kind = filter & 0xffff;
+    return lr_Kind >= D3DX_FILTER_NONE && lr_Kind <= D3DX_FILTER_BOX;
 }
 
 }  // namespace

@@ -92,3 +92,15 @@ TEST_F(ShaderTests, NamesAreTakenFromTheFirstFuncCommentOnly) {
     lr_Buffer_->Release();
     lr_Shader_->Release();
 }
+
+TEST_F(ShaderTests, ShaderModelOneConstantsAreNotTakenForTokens) {
+    // ps_1_1: def c0 with floats whose low words read as a comment and an end token.
+    const DWORD lr_Tokens[] = {D3DPS_VERSION(1, 1), 0x00000051u, 0xA00F0000u, 0x3F80FFFEu, 0x0000FFFFu, 0u, 0u,
+                               0x00000001u, 0x800F0000u, 0xA0E40000u, D3DPS_END()};
+    IDirect3DPixelShader9* lr_Shader_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreatePixelShader(lr_Tokens, &lr_Shader_), D3D_OK);
+    UINT lr_Size = 0;
+    lr_Shader_->GetFunction(nullptr, &lr_Size);
+    EXPECT_EQ(lr_Size, sizeof(lr_Tokens));
+    lr_Shader_->Release();
+}

@@ -1,8 +1,7 @@
-// Moving pixels between memory pools, cube faces, and the fixture's own services.
+// Moving pixels between memory pools, cube faces, scenes and Present.
 #include "SoftDeviceFixture.h"
 
 #include <cstring>
-#include <fstream>
 
 class TransferTests : public SoftDeviceFixture {
 protected:
@@ -123,11 +122,4 @@ TEST_F(TransferTests, ScenesBracketAndPresentOutsideThem) {
     EXPECT_EQ(mr_Device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     ASSERT_EQ(mr_Device_->EndScene(), D3D_OK);
     EXPECT_EQ(mr_Device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-}
-
-TEST_F(TransferTests, FixtureGivesAnEmptyWritableDirectory) {
-    ASSERT_TRUE(std::filesystem::is_directory(mr_TempDirectory));
-    EXPECT_TRUE(std::filesystem::is_empty(mr_TempDirectory));
-    std::ofstream(mr_TempDirectory / "probe.txt") << "x";
-    EXPECT_TRUE(std::filesystem::exists(mr_TempDirectory / "probe.txt"));
 }
