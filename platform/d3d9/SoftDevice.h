@@ -181,6 +181,8 @@ private:
     SoftStateMask* RecordMask() { return mr_RecordMask_; }
 
     HRESULT CheckVertexInput(UINT stride) const;
+    // Shader model 3 shaders run only in pairs: a ps_3_0 needs a vs_3_0 and the reverse.
+    HRESULT CheckShaderPairing() const;
     HRESULT DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices, UINT start,
                        UINT primitiveCount, bool indexed, const BYTE* userVertices, UINT userStride,
                        const void* userIndices, D3DFORMAT userIndexFormat, SoftCall call);

@@ -30,6 +30,8 @@ UINT ReadIndex(const BYTE* indices, UINT size, UINT i) {
     return lr_Index;
 }
 
+DWORD ShaderMajor(DWORD version) { return (version >> 8) & 0xFF; }
+
 }  // namespace
 
 HRESULT SoftDevice::CheckVertexInput(UINT stride) const {
@@ -47,6 +49,17 @@ HRESULT SoftDevice::CheckVertexInput(UINT stride) const {
     return D3D_OK;
 }
 
+HRESULT SoftDevice::CheckShaderPairing() const {
+    DWORD lr_PixelMajor = 0, lr_VertexMajor = 0;
+    if (mr_State.PixelShader)
+        lr_PixelMajor = ShaderMajor(static_cast<SoftPixelShader*>(mr_State.PixelShader.Object())->Version());
+    if (mr_State.VertexShader)
+        lr_VertexMajor = ShaderMajor(static_cast<SoftVertexShader*>(mr_State.VertexShader.Object())->Version());
+    // Fixed-function vertex processing and pre-transformed vertices count as "not 3".
+    if ((lr_PixelMajor == 3) != (lr_VertexMajor == 3)) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
 HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices, UINT start,
                                UINT primitiveCount, bool indexed, const BYTE* userVertices, UINT userStride,
                                const void* userIndices, D3DFORMAT userIndexFormat, SoftCall call) {
@@ -55,6 +68,8 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
     UINT lr_Count = ElementCount(type, primitiveCount);
     // The runtime draws nothing for zero primitives; refusing makes the mistake show.
     if (primitiveCount == 0 || lr_Count == 0) return D3DERR_INVALIDCALL;
+    hr = CheckShaderPairing();
+    if (FAILED(hr)) return hr;
 
     // Where the vertices come from: stream 0, or the caller's memory.
     const BYTE* lr_Vertices = nullptr;

@@ -217,10 +217,18 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
     caps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
     caps->PrimitiveMiscCaps = D3DPMISCCAPS_COLORWRITEENABLE;
-    caps->TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                              D3DPTFILTERCAPS_MAGFLINEAR;
+    // What a typical shader-model-3 adapter reports: full mip chains, no power-of-two restrictions.
+    caps->TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_PROJECTED |
+                        D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
+                        D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
+    caps->TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
+                              D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     caps->CubeTextureFilterCaps = caps->TextureFilterCaps;
     caps->VolumeTextureFilterCaps = caps->TextureFilterCaps;
+    caps->TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                               D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV |
+                               D3DPTADDRESSCAPS_MIRRORONCE;
+    caps->VolumeTextureAddressCaps = caps->TextureAddressCaps;
     caps->MaxTextureWidth = 8192;
     caps->MaxTextureHeight = 8192;
     caps->MaxVolumeExtent = 2048;
@@ -243,7 +251,7 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->MaxVertexShaderConst = SOFT_VS_CONSTANTS_F;
     caps->PixelShaderVersion = mr_PixelShaderVersion;
     caps->PixelShader1xMaxValue = 65504.0f;
-    caps->DevCaps2 = 0x00000010L;  // D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES
+    caps->DevCaps2 = D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
     caps->MasterAdapterOrdinal = 0;
     caps->AdapterOrdinalInGroup = 0;
     caps->NumberOfAdaptersInGroup = 1;

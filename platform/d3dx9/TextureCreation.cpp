@@ -5,17 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-// Texture capability bits of D3DCAPS9::TextureCaps.
-#ifndef D3DPTEXTURECAPS_POW2
-#define D3DPTEXTURECAPS_POW2 0x00000002L
-#endif
-#ifndef D3DPTEXTURECAPS_SQUAREONLY
-#define D3DPTEXTURECAPS_SQUAREONLY 0x00000020L
-#endif
-#ifndef D3DPTEXTURECAPS_MIPMAP
-#define D3DPTEXTURECAPS_MIPMAP 0x00004000L
-#endif
-
 namespace softd3dx {
 namespace {
 

@@ -1,6 +1,7 @@
 // The five effect files compile with the effect runtime on the software
-// device, choose the technique the device's pixel shader model allows,
-// publish the texture semantics and "sddx" the plug-in binds, and set the
+// device, offer one ps_2_0 technique that is chosen whatever the device's
+// shader model (their quads are pre-transformed, and ps_3_0 would need a
+// vs_3_0 beside it), draw with it, publish the texture semantics and "sddx" the plug-in binds, and set the
 // depth and blend states each pass needs.
 #include "SoftDeviceFixture.h"
 
@@ -23,8 +24,7 @@ struct ExpectedParameter {
 
 struct EffectFile {
     const char* File;
-    const char* Technique2;  // chosen on a ps_2_0 device
-    const char* Technique3;  // chosen on a ps_3_0 device
+    const char* Technique;   // chosen on ps_2_0 and ps_3_0 devices alike
     bool DepthTest;          // only the slices are tested against the depth buffer
     std::vector<ExpectedParameter> Parameters;
 };
@@ -34,11 +34,11 @@ ExpectedParameter Texture(const char* semantic) { return {semantic, nullptr, D3D
 
 std::vector<EffectFile> EffectFiles() {
     return {
-        {"ShowTexture.hlsl", "ShowTexture", "ShowTexture", false, {Texture("BackBuffer"), Texture("BlurBackBuffer")}},
-        {"ZBlur.hlsl", "Blur3x3", "Blur5x5", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
-        {"RenderDepth.hlsl", "RenderDepth", "RenderDepth", true, {}},
-        {"RenderBlack.hlsl", "RenderBlack", "RenderBlack", false, {}},
-        {"SSAO.hlsl", "Occlusion8", "Occlusion16", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
+        {"ShowTexture.hlsl", "ShowTexture", false, {Texture("BackBuffer"), Texture("BlurBackBuffer")}},
+        {"ZBlur.hlsl", "Blur3x3", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
+        {"RenderDepth.hlsl", "RenderDepth", true, {}},
+        {"RenderBlack.hlsl", "RenderBlack", false, {}},
+        {"SSAO.hlsl", "Occlusion8", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
     };
 }
 
@@ -65,19 +65,22 @@ protected:
     }
 };
 
-TEST_F(EffectFileTest, EachFileOffersATechniqueForShaderModelTwoAndThree) {
+TEST_F(EffectFileTest, EachFileRunsItsShaderModelTwoTechniqueOnModelTwoAndThree) {
     for (const EffectFile& lr_File : EffectFiles()) {
         SCOPED_TRACE(lr_File.File);
         mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
         ID3DXEffect* lr_Effect = Compile(lr_File.File);
         ASSERT_NE(nullptr, lr_Effect);
-        EXPECT_EQ(lr_File.Technique2, ValidTechnique(lr_Effect));
+        EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
+        D3DXEFFECT_DESC lr_Desc{};
+        ASSERT_EQ(D3D_OK, lr_Effect->GetDesc(&lr_Desc));
+        EXPECT_EQ(1u, lr_Desc.Techniques) << "no technique a pre-transformed quad cannot draw with";
         lr_Effect->Release();
 
         mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
         lr_Effect = Compile(lr_File.File);
         ASSERT_NE(nullptr, lr_Effect);
-        EXPECT_EQ(lr_File.Technique3, ValidTechnique(lr_Effect));
+        EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
         lr_Effect->Release();
 
         // Nothing runs below shader model 2.
@@ -160,6 +163,18 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         mr_Device_->GetPixelShader(&lr_PixelShader);
         EXPECT_NE(nullptr, lr_PixelShader);
         if (lr_PixelShader) lr_PixelShader->Release();
+
+        // The pass draws the plug-in's pre-transformed quad on a shader model 3 device.
+        mr_Device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0xf);
+        const float lr_Quad[4][6] = {{-0.5f, -0.5f, 0.5f, 1.0f, 0.0f, 0.0f},
+                                     {15.5f, -0.5f, 0.5f, 1.0f, 1.0f, 0.0f},
+                                     {-0.5f, 15.5f, 0.5f, 1.0f, 0.0f, 1.0f},
+                                     {15.5f, 15.5f, 0.5f, 1.0f, 1.0f, 1.0f}};
+        ASSERT_EQ(D3D_OK, mr_Device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1));
+        const size_t lr_Before = mr_Control_->GetDraws().size();
+        EXPECT_EQ(D3D_OK, mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lr_Quad, sizeof(lr_Quad[0])));
+        ASSERT_EQ(lr_Before + 1, mr_Control_->GetDraws().size());
+        EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), mr_Control_->GetDraws().back().PixelShaderVersion);
         EXPECT_EQ(D3D_OK, lr_Effect->EndPass());
         EXPECT_EQ(D3D_OK, lr_Effect->End());
         lr_Effect->Release();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -96,6 +97,45 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsAreValidOnAShaderModel2Device) {
     EXPECT_EQ(5u, CountLines(" shader loaded.")) << ::testing::PrintToString(Log());
     EXPECT_EQ(0u, CountLines("not loaded"));
     RunFramesAndFinish(1);
+}
+
+// The passes draw pre-transformed quads without a vertex shader, so even a
+// shader model 3 device must get the ps_2_0 technique; a ps_3_0 one would
+// have its draws refused.
+TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices) {
+    for (const DWORD lr_Model : {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
+        SCOPED_TRACE(lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? "ps_3_0" : "ps_2_0");
+        mr_Control_->SetShaderVersions(lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? D3DVS_VERSION(3, 0)
+                                                                                            : D3DVS_VERSION(2, 0),
+                                       lr_Model);
+        Start(RepositoryData());
+        EXPECT_EQ(0u, CountLines("not loaded"));
+        ShowAOOnly()->SetValue(false);
+
+        mr_Control_->ClearRecords();
+        const UINT lr_CallsBefore =
+            mr_Control_->GetCallCount(SoftCall::DrawPrimitive) + mr_Control_->GetCallCount(SoftCall::DrawIndexedPrimitive);
+        mr_Device_->BeginScene();
+        mr_Plugin_->Render();
+        mr_Device_->EndScene();
+        const UINT lr_Calls = mr_Control_->GetCallCount(SoftCall::DrawPrimitive) +
+                              mr_Control_->GetCallCount(SoftCall::DrawIndexedPrimitive) - lr_CallsBefore;
+        const std::vector<SoftDrawRecord>& lr_Draws = mr_Control_->GetDraws();
+        EXPECT_EQ(lr_Calls, lr_Draws.size()) << "every draw the plug-in made succeeded";
+        std::vector<std::string> lr_Names;
+        for (const SoftDrawRecord& lr_Draw : lr_Draws) {
+            lr_Names.push_back(lr_Draw.PixelShaderName);
+            EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), lr_Draw.PixelShaderVersion) << lr_Draw.PixelShaderName;
+            EXPECT_EQ(nullptr, lr_Draw.VertexShader) << lr_Draw.PixelShaderName;
+        }
+        // Black, slices, occlusion and the composite.
+        EXPECT_EQ(4u, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
+        EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), "Occlusion8PS"))
+            << ::testing::PrintToString(lr_Names);
+        mr_Control_->ClearRecords();
+        RunFramesAndFinish(1);
+        DeletePlugin();
+    }
 }
 
 TEST_F(ModuleLifecycleTest, ShowAOOnlyOffAddsTheCompositePass) {

@@ -31,11 +31,17 @@ public:
         static std::vector<std::string> s_Calls;
         return s_Calls;
     }
+    // Destructions in order, e.g. "semantic:A".
+    static std::vector<std::string>& Deaths() {
+        static std::vector<std::string> s_Deaths;
+        return s_Deaths;
+    }
     static void Clear() {
         Constructed() = 0;
         Destroyed() = 0;
         Live().clear();
         Calls().clear();
+        Deaths().clear();
     }
     static bool IsLive(const void* handler) { return Live().count(handler) != 0; }
 
@@ -43,8 +49,9 @@ public:
         ++Constructed();
         Live().insert(handler);
     }
-    static void Died(const void* handler) {
+    static void Died(const void* handler, const std::string& name) {
         ++Destroyed();
+        Deaths().push_back(name);
         if (Live().erase(handler) == 0) {
             ADD_FAILURE() << "handler deleted twice";
         }
@@ -72,7 +79,7 @@ public:
     explicit CountingSemanticHandler(const std::string& semantic) : mr_Semantic(semantic) {
         HandlerRegistry::Born(this);
     }
-    ~CountingSemanticHandler() override { HandlerRegistry::Died(this); }
+    ~CountingSemanticHandler() override { HandlerRegistry::Died(this, "semantic:" + mr_Semantic); }
     void Apply(IShader*, IShaderParameter* parameter) override {
         HandlerRegistry::Called(this, "semantic:" + mr_Semantic + ":apply");
         mr_Parameters.push_back(parameter);
@@ -94,7 +101,7 @@ public:
         : mr_ObjectName(objectName), mr_AnnotationName(annotationName) {
         HandlerRegistry::Born(this);
     }
-    ~CountingAnnotationHandler() override { HandlerRegistry::Died(this); }
+    ~CountingAnnotationHandler() override { HandlerRegistry::Died(this, "annotation:" + mr_AnnotationName); }
     void Apply(IShader*, D3DXHANDLE annotation) override {
         HandlerRegistry::Called(this, "annotation:" + mr_AnnotationName + ":apply");
         mr_Annotations.push_back(annotation);
@@ -118,7 +125,7 @@ public:
         : mr_Name(name), mr_Result(result) {
         HandlerRegistry::Born(this);
     }
-    ~CountingCallbackHandler() override { HandlerRegistry::Died(this); }
+    ~CountingCallbackHandler() override { HandlerRegistry::Died(this, "callback:" + mr_Name); }
     PassResult Apply(IShader*, D3DXHANDLE pass) override {
         HandlerRegistry::Called(this, "callback:" + mr_Name + ":apply");
         mr_Passes.push_back(pass);

@@ -248,21 +248,21 @@ TEST_F(ShaderSystemTest, ReloadShadersReloadsEachRegisteredShaderOnceInNameOrder
                                                                   "semantic:Keyc:reset"}));
 }
 
-TEST_F(ShaderSystemTest, DestructionDeletesEverythingOnce) {
+TEST_F(ShaderSystemTest, DestructionDeletesEverythingOnceInItsOrder) {
     mr_System_->AddSemanticHandler(new CountingSemanticHandler("TintColour"));
     mr_System_->AddSemanticHandler(new CountingSemanticHandler("Other"));
     mr_System_->AddAnnotationHandler(new CountingAnnotationHandler("Tint", "Marker"));
     mr_System_->AddCallbackHandler(new CountingCallbackHandler("Blur"));
-    for (const char* ls_Name : {"one", "two"}) {
+    for (const char* ls_Name : {"two", "one"}) {
         IShader* lr_Shader = mr_System_->CreateShaderFromCode(ls_Name, s_Effect);
-        lr_Shader->AddSemanticHandler(new CountingSemanticHandler("TintColour"));
-        lr_Shader->Begin();
-        lr_Shader->BeginPass(0);
-        lr_Shader->EndPass();
-        lr_Shader->End();
+        lr_Shader->AddSemanticHandler(new CountingSemanticHandler(std::string("TintColour") + ls_Name));
     }
     EXPECT_EQ(HandlerRegistry::Constructed(), 6);
     mr_System_.reset();
-    EXPECT_EQ(HandlerRegistry::Destroyed(), 6);
+    // Annotation, semantic and callback handlers, then the shaders (by name)
+    // with the handlers they own.
+    EXPECT_EQ(HandlerRegistry::Deaths(),
+              std::vector<std::string>({"annotation:Marker", "semantic:Other", "semantic:TintColour", "callback:Blur",
+                                        "semantic:TintColourone", "semantic:TintColourtwo"}));
     EXPECT_TRUE(HandlerRegistry::Live().empty());
 }

@@ -54,8 +54,6 @@ static const float Strength = 0.9;
 // Pair offsets in units of the radius, two pairs per constant (xy, zw).
 static const float4 PairsA = float4(1.0000, 0.0000, 0.3889, 0.3889);
 static const float4 PairsB = float4(0.0000, 0.8000, -0.2475, 0.2475);
-static const float4 PairsC = float4(0.4157, 0.1722, 0.1148, 0.2772);
-static const float4 PairsD = float4(-0.2105, 0.5081, -0.2310, 0.0957);
 
 // Occlusion of four sample pairs (pairs.xy, pairs.zw of first and second);
 // axisX and axisY span the rotated, scaled sampling frame in texture units.
@@ -106,41 +104,9 @@ float4 Occlusion8PS(float2 uv : TEXCOORD0) : COLOR0
     return float4(ao, ao, ao, 1.0);
 }
 
-float4 Occlusion16PS(float2 uv : TEXCOORD0) : COLOR0
-{
-    float centre = tex2D(DepthSampler, uv).r;
-    float2 axisX, axisY;
-    SamplingFrame(uv, centre, axisX, axisY);
-    float4 occlusion = PairOcclusion(uv, centre, axisX, axisY, PairsA, PairsB) +
-                       PairOcclusion(uv, centre, axisX, axisY, PairsC, PairsD);
-    float ao = saturate(1.0 - Strength * dot(occlusion, 0.125));
-    return float4(ao, ao, ao, 1.0);
-}
-
-// Sixteen samples where shader model 3 is available, eight otherwise.
-technique Occlusion16
-{
-    pass Occlusion
-    {
-        VertexShader = NULL;
-        PixelShader = compile ps_3_0 Occlusion16PS();
-
-        ZEnable = false;
-        ZWriteEnable = false;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
-    }
-}
-
+// Eight samples (four pairs): the pass is pre-transformed quads without a
+// vertex shader, which a ps_3_0 shader cannot be paired with, so it stays
+// within ps_2_0.
 technique Occlusion8
 {
     pass Occlusion

@@ -71,44 +71,8 @@ float4 Blur3PS(float2 uv : TEXCOORD0) : COLOR0
     return Resolve(centreOcclusion, sum);
 }
 
-// 5 x 5 taps.
-float4 Blur5PS(float2 uv : TEXCOORD0) : COLOR0
-{
-    float centre = tex2D(DepthSampler, uv).r;
-    float centreOcclusion = tex2D(OcclusionSampler, uv).r;
-    float2 sum = BlurTaps(uv, centre, float4(-1, -1, 0, -1), float4(1, -1, -1, 0)) +
-                 BlurTaps(uv, centre, float4(1, 0, -1, 1), float4(0, 1, 1, 1)) +
-                 BlurTaps(uv, centre, float4(-2, -2, -1, -2), float4(0, -2, 1, -2)) +
-                 BlurTaps(uv, centre, float4(2, -2, -2, -1), float4(2, -1, -2, 0)) +
-                 BlurTaps(uv, centre, float4(2, 0, -2, 1), float4(2, 1, -2, 2)) +
-                 BlurTaps(uv, centre, float4(-1, 2, 0, 2), float4(1, 2, 2, 2));
-    return Resolve(centreOcclusion, sum);
-}
-
-// The wider kernel where shader model 3 is available.
-technique Blur5x5
-{
-    pass Blur
-    {
-        VertexShader = NULL;
-        PixelShader = compile ps_3_0 Blur5PS();
-
-        ZEnable = false;
-        ZWriteEnable = false;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
-    }
-}
-
+// Pre-transformed quads without a vertex shader: ps_3_0 cannot be paired
+// with that, so the blur stays within ps_2_0.
 technique Blur3x3
 {
     pass Blur

@@ -218,3 +218,29 @@ TEST_F(DeviceCreationTests, CapsFollowTheShaderVersionsSet) {
     EXPECT_EQ(mr_Direct3D_->GetDeviceCaps(1, D3DDEVTYPE_HAL, &lr_AdapterCaps), D3DERR_INVALIDCALL);
     EXPECT_EQ(mr_Direct3D_->GetAdapterCount(), 1u);
 }
+
+TEST_F(DeviceCreationTests, TextureCapsAreThoseOfAShaderModelThreeAdapter) {
+    D3DCAPS9 lr_Caps;
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
+    const DWORD lr_Wanted = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_PROJECTED |
+                            D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
+                            D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
+    EXPECT_EQ(lr_Caps.TextureCaps & lr_Wanted, lr_Wanted);
+    // Any size of texture, mipmapped, without conditions.
+    const DWORD lr_Restrictions = D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY |
+                                  D3DPTEXTURECAPS_NONPOW2CONDITIONAL | D3DPTEXTURECAPS_CUBEMAP_POW2 |
+                                  D3DPTEXTURECAPS_VOLUMEMAP_POW2;
+    EXPECT_EQ(lr_Caps.TextureCaps & lr_Restrictions, 0u);
+    const DWORD lr_Filters = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
+                             D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+    EXPECT_EQ(lr_Caps.TextureFilterCaps & lr_Filters, lr_Filters);
+    const DWORD lr_Addressing = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER;
+    EXPECT_EQ(lr_Caps.TextureAddressCaps & lr_Addressing, lr_Addressing);
+    EXPECT_NE(lr_Caps.StretchRectFilterCaps & D3DPTFILTERCAPS_MINFLINEAR, 0u);
+    EXPECT_NE(lr_Caps.DevCaps2 & D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES, 0u);
+    // The capabilities do not change with the shader model the device is told to report.
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    D3DCAPS9 lr_Ps2Caps;
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Ps2Caps), D3D_OK);
+    EXPECT_EQ(lr_Ps2Caps.TextureCaps, lr_Caps.TextureCaps);
+}

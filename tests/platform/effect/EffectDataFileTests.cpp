@@ -1,5 +1,6 @@
 // The plug-in's own effect files compile with this runtime and offer a
-// technique that runs on a shader model 2.0 device.
+// technique that runs on a shader model 2.0 device; being drawn as
+// pre-transformed quads, they pick it on a shader model 3.0 device too.
 #include "tests/platform/effect/EffectTestSupport.h"
 
 #include <algorithm>
@@ -42,9 +43,8 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
             D3DXHANDLE lr_Valid = nullptr;
             EXPECT_EQ(e->FindNextValidTechnique(nullptr, &lr_Valid), D3D_OK);
             ASSERT_NE(lr_Valid, nullptr);
-            if (lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0))) {
-                EXPECT_EQ(lr_Valid, e->GetTechnique(0)) << "the best technique comes first";
-            }
+            EXPECT_EQ(lr_Valid, e->GetTechnique(0)) << "the ps_2_0 technique is the first and only one";
+            EXPECT_EQ(d.Techniques, 1u);
             // Its passes apply on the device they validated on.
             ASSERT_EQ(e->SetTechnique(lr_Valid), D3D_OK);
             UINT lr_Passes = 0;
@@ -52,6 +52,11 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
             for (UINT p = 0; p < lr_Passes; ++p) {
                 EXPECT_EQ(e->BeginPass(p), D3D_OK);
                 EXPECT_NE(mr_Device->BoundPixelShader(), nullptr);
+                // Without a vertex shader the pixel shader must be below model 3.
+                EXPECT_EQ(mr_Device->BoundVertexShader(), nullptr);
+                const fakedevice::ShaderInfo* lr_Info = mr_Device->BoundPixelShaderInfo();
+                ASSERT_NE(lr_Info, nullptr);
+                EXPECT_EQ(lr_Info->Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
                 EXPECT_EQ(e->EndPass(), D3D_OK);
             }
             EXPECT_EQ(e->End(), D3D_OK);

@@ -9,10 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-
-#ifndef D3DPTEXTURECAPS_MIPMAP
-#define D3DPTEXTURECAPS_MIPMAP 0x00004000L
-#endif
+#include <utility>
 
 namespace {
 
@@ -42,21 +39,24 @@ protected:
         return BuildBmp(lr_Recipe);
     }
 
-    std::vector<DWORD> Level0(IDirect3DTexture9* texture) {
+    std::vector<DWORD> Level0(IDirect3DTexture9* texture) { return LevelPixels(texture, 0); }
+
+    // Width and height of one level.
+    static std::pair<UINT, UINT> LevelSize(IDirect3DTexture9* texture, UINT level) {
+        D3DSURFACE_DESC lr_Desc{};
+        EXPECT_EQ(D3D_OK, texture->GetLevelDesc(level, &lr_Desc));
+        return {lr_Desc.Width, lr_Desc.Height};
+    }
+
+    std::vector<DWORD> LevelPixels(IDirect3DTexture9* texture, UINT level) {
         IDirect3DSurface9* lr_Surface = nullptr;
-        EXPECT_EQ(D3D_OK, texture->GetSurfaceLevel(0, &lr_Surface));
+        EXPECT_EQ(D3D_OK, texture->GetSurfaceLevel(level, &lr_Surface));
         if (!lr_Surface) return {};
         const std::vector<BYTE> lr_Bytes = ReadPixels(lr_Surface);
         lr_Surface->Release();
         std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
         std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Out.size() * 4);
         return lr_Out;
-    }
-
-    UINT ExpectedFullChain(UINT levels) {
-        D3DCAPS9 lr_Caps{};
-        mr_Device_->GetDeviceCaps(&lr_Caps);
-        return (lr_Caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP) ? levels : 1;
     }
 };
 
@@ -66,7 +66,8 @@ TEST_F(SoftDeviceTextureTest, DefaultLoadMakesAManagedTextureOfTheFileSize) {
     ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(mr_Device_, ls_Path.c_str(), &lr_Texture));
     ASSERT_NE(nullptr, lr_Texture);
 
-    EXPECT_EQ(ExpectedFullChain(3), lr_Texture->GetLevelCount());
+    // The device mipmaps textures of any size, so the whole chain down to 1x1 is made.
+    EXPECT_EQ(3u, lr_Texture->GetLevelCount());
     D3DSURFACE_DESC lr_Desc{};
     ASSERT_EQ(D3D_OK, lr_Texture->GetLevelDesc(0, &lr_Desc));
     EXPECT_EQ(5u, lr_Desc.Width);
@@ -81,6 +82,18 @@ TEST_F(SoftDeviceTextureTest, DefaultLoadMakesAManagedTextureOfTheFileSize) {
     for (UINT y = 0; y < 3; ++y)
         for (UINT x = 0; x < 5; ++x)
             EXPECT_EQ(0xff000000u | (x * 40u) << 8 | (y * 80u), lr_Pixels[y * 5 + x] | 0xff000000u) << x << "," << y;
+
+    // The smaller levels are filtered down from the image, not left unwritten.
+    EXPECT_EQ(std::make_pair(2u, 1u), LevelSize(lr_Texture, 1));
+    EXPECT_EQ(std::make_pair(1u, 1u), LevelSize(lr_Texture, 2));
+    const std::vector<DWORD> lr_Last = LevelPixels(lr_Texture, 2);
+    ASSERT_EQ(1u, lr_Last.size());
+    const DWORD lr_Red = (lr_Last[0] >> 16) & 0xff, lr_Green = (lr_Last[0] >> 8) & 0xff, lr_Blue = lr_Last[0] & 0xff;
+    EXPECT_EQ(0u, lr_Red);
+    EXPECT_GT(lr_Green, 20u);
+    EXPECT_LT(lr_Green, 140u);
+    EXPECT_GT(lr_Blue, 20u);
+    EXPECT_LT(lr_Blue, 140u);
     lr_Texture->Release();
 }
 
@@ -156,7 +169,13 @@ TEST_F(SoftDeviceTextureTest, TheNoiseImageLoadsAsTheLoaderDoesIt) {
     lr_Texture->GetLevelDesc(0, &lr_Desc);
     EXPECT_EQ(lr_Info.Width, lr_Desc.Width);
     EXPECT_EQ(lr_Info.Height, lr_Desc.Height);
-    EXPECT_EQ(ExpectedFullChain(7), lr_Texture->GetLevelCount());
+    EXPECT_EQ(64u, lr_Desc.Width);
+    EXPECT_EQ(64u, lr_Desc.Height);
+    ASSERT_EQ(7u, lr_Texture->GetLevelCount());
+    for (UINT lr_Level = 0; lr_Level < 7; ++lr_Level) {
+        const UINT lr_Side = 64u >> lr_Level;
+        EXPECT_EQ(std::make_pair(lr_Side, lr_Side), LevelSize(lr_Texture, lr_Level)) << lr_Level;
+    }
     lr_Texture->Release();
 }
 
