@@ -1,5 +1,7 @@
 #include "contract/LogFile.h"
 
+#include "contract/TextConversion.h"
+
 #include <windows.h>
 
 #include <climits>
@@ -12,27 +14,6 @@
 #endif
 
 namespace {
-
-// Wide text to the thread's ANSI code page. Converting the whole message at
-// once (rather than streaming wide characters through a locale) keeps the
-// rest of a line when one character has no 8-bit form.
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
-    const int lr_Length = static_cast<int>(text.size());
-    // A UTF-8 ANSI page (possible on Windows) refuses a default character.
-    const char* lr_Default = "?";
-    int lr_Size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0, lr_Default, nullptr);
-    if (lr_Size <= 0) {
-        lr_Default = nullptr;
-        lr_Size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0, nullptr, nullptr);
-    }
-    if (lr_Size <= 0) return std::string();
-    std::string ls_Out(static_cast<size_t>(lr_Size), '\0');
-    const int lr_Written =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size, lr_Default, nullptr);
-    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
-    return ls_Out;
-}
 
 void OpenForAppend(std::ofstream& stream, const std::wstring& path) {
     const std::ios::openmode lr_Mode = std::ios::out | std::ios::app | std::ios::binary;

@@ -10,6 +10,7 @@
 #include <d3dx9.h>
 
 #include <map>
+#include <string>
 #include <utility>
 
 namespace ShaderHandlerEntry {
@@ -22,82 +23,46 @@ void Release(Handler*& handler, bool fromSystem) {
     handler = nullptr;
 }
 
+// The name each kind of handler is entered under, in a shader and in the system.
+inline const std::string& Key(ISemanticHandler& handler) { return handler.GetSemantic(); }
+inline const std::string& Key(IAnnotationHandler& handler) { return handler.GetAnnotationName(); }
+inline const std::string& Key(ICallbackHandler& handler) { return handler.GetName(); }
+
+// The handler of an entry and who deletes it; each kind adds what it finds for it.
+template <typename HandlerType>
+struct Owner {
+    HandlerType* Handler = nullptr;
+    bool FromSystem = false;
+
+    Owner() = default;
+    Owner(HandlerType* handler, bool fromSystem) : Handler(handler), FromSystem(fromSystem) {}
+    Owner(Owner&& other) noexcept : Handler(std::exchange(other.Handler, nullptr)), FromSystem(other.FromSystem) {}
+    Owner& operator=(Owner&& other) noexcept {
+        if (this != &other) {
+            Release(Handler, FromSystem);
+            Handler = std::exchange(other.Handler, nullptr);
+            FromSystem = other.FromSystem;
+        }
+        return *this;
+    }
+    Owner(const Owner&) = delete;
+    Owner& operator=(const Owner&) = delete;
+    ~Owner() { Release(Handler, FromSystem); }
+};
+
 }  // namespace ShaderHandlerEntry
 
-struct SemanticHandlerContainer {
-    ISemanticHandler* Handler = nullptr;
+struct SemanticHandlerContainer : ShaderHandlerEntry::Owner<ISemanticHandler> {
+    using Owner::Owner;
     IShaderParameter* Parameter = nullptr;  // owned by the shader's parameter list
-    bool FromSystem = false;
-
-    SemanticHandlerContainer() = default;
-    SemanticHandlerContainer(ISemanticHandler* handler, bool fromSystem)
-        : Handler(handler), FromSystem(fromSystem) {}
-    SemanticHandlerContainer(SemanticHandlerContainer&& other) noexcept
-        : Handler(std::exchange(other.Handler, nullptr)),
-          Parameter(std::exchange(other.Parameter, nullptr)),
-          FromSystem(other.FromSystem) {}
-    SemanticHandlerContainer& operator=(SemanticHandlerContainer&& other) noexcept {
-        if (this != &other) {
-            ShaderHandlerEntry::Release(Handler, FromSystem);
-            Handler = std::exchange(other.Handler, nullptr);
-            Parameter = std::exchange(other.Parameter, nullptr);
-            FromSystem = other.FromSystem;
-        }
-        return *this;
-    }
-    SemanticHandlerContainer(const SemanticHandlerContainer&) = delete;
-    SemanticHandlerContainer& operator=(const SemanticHandlerContainer&) = delete;
-    ~SemanticHandlerContainer() { ShaderHandlerEntry::Release(Handler, FromSystem); }
 };
 
-struct AnnotationHandlerContainer {
-    IAnnotationHandler* Handler = nullptr;
+struct AnnotationHandlerContainer : ShaderHandlerEntry::Owner<IAnnotationHandler> {
+    using Owner::Owner;
     D3DXHANDLE Annotation = nullptr;
-    bool FromSystem = false;
-
-    AnnotationHandlerContainer() = default;
-    AnnotationHandlerContainer(IAnnotationHandler* handler, bool fromSystem)
-        : Handler(handler), FromSystem(fromSystem) {}
-    AnnotationHandlerContainer(AnnotationHandlerContainer&& other) noexcept
-        : Handler(std::exchange(other.Handler, nullptr)),
-          Annotation(std::exchange(other.Annotation, nullptr)),
-          FromSystem(other.FromSystem) {}
-    AnnotationHandlerContainer& operator=(AnnotationHandlerContainer&& other) noexcept {
-        if (this != &other) {
-            ShaderHandlerEntry::Release(Handler, FromSystem);
-            Handler = std::exchange(other.Handler, nullptr);
-            Annotation = std::exchange(other.Annotation, nullptr);
-            FromSystem = other.FromSystem;
-        }
-        return *this;
-    }
-    AnnotationHandlerContainer(const AnnotationHandlerContainer&) = delete;
-    AnnotationHandlerContainer& operator=(const AnnotationHandlerContainer&) = delete;
-    ~AnnotationHandlerContainer() { ShaderHandlerEntry::Release(Handler, FromSystem); }
 };
 
-struct CallbackHandlerContainer {
-    ICallbackHandler* Handler = nullptr;
+struct CallbackHandlerContainer : ShaderHandlerEntry::Owner<ICallbackHandler> {
+    using Owner::Owner;
     std::map<unsigned, const char*> Passes;  // pass index -> pass handle
-    bool FromSystem = false;
-
-    CallbackHandlerContainer() = default;
-    CallbackHandlerContainer(ICallbackHandler* handler, bool fromSystem)
-        : Handler(handler), FromSystem(fromSystem) {}
-    CallbackHandlerContainer(CallbackHandlerContainer&& other) noexcept
-        : Handler(std::exchange(other.Handler, nullptr)),
-          Passes(std::move(other.Passes)),
-          FromSystem(other.FromSystem) {}
-    CallbackHandlerContainer& operator=(CallbackHandlerContainer&& other) noexcept {
-        if (this != &other) {
-            ShaderHandlerEntry::Release(Handler, FromSystem);
-            Handler = std::exchange(other.Handler, nullptr);
-            Passes = std::move(other.Passes);
-            FromSystem = other.FromSystem;
-        }
-        return *this;
-    }
-    CallbackHandlerContainer(const CallbackHandlerContainer&) = delete;
-    CallbackHandlerContainer& operator=(const CallbackHandlerContainer&) = delete;
-    ~CallbackHandlerContainer() { ShaderHandlerEntry::Release(Handler, FromSystem); }
 };

@@ -4,15 +4,17 @@
 
 namespace {
 
+using ShaderHandlerEntry::Key;
+
 // Caller's add. An entry handed over by the system gives way to a caller's
 // handler, but never to the very handler it holds: the shader would then
 // delete a handler that the system also deletes.
 template <typename Container, typename Handler>
-bool AddOwnedEntry(std::map<std::string, Container>& entries, const std::string& key, Handler* handler,
-                   Container&& entry) {
-    auto lr_Found = entries.find(key);
+bool AddOwnedEntry(std::map<std::string, Container>& entries, Handler* handler, Container&& entry) {
+    const std::string& ls_Key = Key(*handler);
+    auto lr_Found = entries.find(ls_Key);
     if (lr_Found == entries.end()) {
-        entries.emplace(key, std::move(entry));
+        entries.emplace(ls_Key, std::move(entry));
         return true;
     }
     if (!lr_Found->second.FromSystem || lr_Found->second.Handler == handler) {
@@ -24,18 +26,22 @@ bool AddOwnedEntry(std::map<std::string, Container>& entries, const std::string&
     return true;
 }
 
-template <typename Container>
-bool AddSystemEntry(std::map<std::string, Container>& entries, const std::string& key, Container&& entry) {
-    if (entries.find(key) != entries.end()) {
+template <typename Container, typename Handler>
+bool AddSystemEntry(std::map<std::string, Container>& entries, Handler* handler, Container&& entry) {
+    const std::string& ls_Key = Key(*handler);
+    if (entries.find(ls_Key) != entries.end()) {
         return false;
     }
-    entries.emplace(key, std::move(entry));
+    entries.emplace(ls_Key, std::move(entry));
     return true;
 }
 
-template <typename Container>
-bool EraseEntry(std::map<std::string, Container>& entries, const std::string& key) {
-    auto lr_Found = entries.find(key);
+template <typename Container, typename Handler>
+bool EraseEntry(std::map<std::string, Container>& entries, Handler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    auto lr_Found = entries.find(Key(*handler));
     if (lr_Found == entries.end()) {
         return false;
     }
@@ -43,8 +49,8 @@ bool EraseEntry(std::map<std::string, Container>& entries, const std::string& ke
     return true;
 }
 
-template <typename Container, typename Handler>
-Handler* FindHandler(std::map<std::string, Container>& entries, const std::string& key) {
+template <typename Container>
+auto FindHandler(std::map<std::string, Container>& entries, const std::string& key) {
     auto lr_Found = entries.find(key);
     return lr_Found != entries.end() ? lr_Found->second.Handler : nullptr;
 }
@@ -76,11 +82,7 @@ void DropSystemEntries(std::map<std::string, Container>& entries) {
 // --- annotation handlers ---
 
 bool Shader::AddAnnotationHandler(IAnnotationHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddOwnedEntry(mr_AnnotationHandlers, handler->GetAnnotationName(), handler,
-                         AnnotationHandlerContainer(handler, false));
+    return handler != nullptr && AddOwnedEntry(mr_AnnotationHandlers, handler, {handler, false});
 }
 
 bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
@@ -88,25 +90,20 @@ bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
 }
 
 bool Shader::RemoveAnnotationHandler(IAnnotationHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return EraseEntry(mr_AnnotationHandlers, handler->GetAnnotationName());
+    return EraseEntry(mr_AnnotationHandlers, handler);
 }
 
 IAnnotationHandler* Shader::GetAnnotationHandler(const std::string& annotationName) {
-    return FindHandler<AnnotationHandlerContainer, IAnnotationHandler>(mr_AnnotationHandlers, annotationName);
+    return FindHandler(mr_AnnotationHandlers, annotationName);
 }
 
 bool Shader::AddSystemAnnotationHandler(IAnnotationHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddSystemEntry(mr_AnnotationHandlers, handler->GetAnnotationName(),
-                          AnnotationHandlerContainer(handler, true));
+    return handler != nullptr && AddSystemEntry(mr_AnnotationHandlers, handler, {handler, true});
 }
 
 // --- callback handlers ---
+// Their entries also hold the passes that call them, collected only for an
+// entry that is going to be kept.
 
 bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
     if (handler == nullptr) {
@@ -118,7 +115,7 @@ bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
         (lr_Found->second.FromSystem && lr_Found->second.Handler != handler)) {
         CollectPasses(lr_Entry);
     }
-    return AddOwnedEntry(mr_CallbackHandlers, handler->GetName(), handler, std::move(lr_Entry));
+    return AddOwnedEntry(mr_CallbackHandlers, handler, std::move(lr_Entry));
 }
 
 bool Shader::RemoveCallbackHandler(const std::string& name) {
@@ -126,14 +123,11 @@ bool Shader::RemoveCallbackHandler(const std::string& name) {
 }
 
 bool Shader::RemoveCallbackHandler(ICallbackHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return EraseEntry(mr_CallbackHandlers, handler->GetName());
+    return EraseEntry(mr_CallbackHandlers, handler);
 }
 
 ICallbackHandler* Shader::GetCallbackHandler(const std::string& name) {
-    return FindHandler<CallbackHandlerContainer, ICallbackHandler>(mr_CallbackHandlers, name);
+    return FindHandler(mr_CallbackHandlers, name);
 }
 
 bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
@@ -142,17 +136,13 @@ bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
     }
     CallbackHandlerContainer lr_Entry(handler, true);
     CollectPasses(lr_Entry);
-    return AddSystemEntry(mr_CallbackHandlers, handler->GetName(), std::move(lr_Entry));
+    return AddSystemEntry(mr_CallbackHandlers, handler, std::move(lr_Entry));
 }
 
 // --- semantic handlers ---
 
 bool Shader::AddSemanticHandler(ISemanticHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddOwnedEntry(mr_SemanticHandlers, handler->GetSemantic(), handler,
-                         SemanticHandlerContainer(handler, false));
+    return handler != nullptr && AddOwnedEntry(mr_SemanticHandlers, handler, {handler, false});
 }
 
 bool Shader::RemoveSemanticHandler(const std::string& semantic) {
@@ -160,21 +150,15 @@ bool Shader::RemoveSemanticHandler(const std::string& semantic) {
 }
 
 bool Shader::RemoveSemanticHandler(ISemanticHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return EraseEntry(mr_SemanticHandlers, handler->GetSemantic());
+    return EraseEntry(mr_SemanticHandlers, handler);
 }
 
 ISemanticHandler* Shader::GetSemanticHandler(const std::string& semantic) {
-    return FindHandler<SemanticHandlerContainer, ISemanticHandler>(mr_SemanticHandlers, semantic);
+    return FindHandler(mr_SemanticHandlers, semantic);
 }
 
 bool Shader::AddSystemSemanticHandler(ISemanticHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddSystemEntry(mr_SemanticHandlers, handler->GetSemantic(), SemanticHandlerContainer(handler, true));
+    return handler != nullptr && AddSystemEntry(mr_SemanticHandlers, handler, {handler, true});
 }
 
 // --- entries of handlers the system deletes ---

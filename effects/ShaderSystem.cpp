@@ -6,13 +6,19 @@
 
 namespace {
 
+using ShaderHandlerEntry::Key;
+
 template <typename Handler>
-bool AddHandler(std::map<std::string, Handler*>& handlers, const std::string& key, Handler* handler) {
-    if (handlers.find(key) != handlers.end()) {
+bool AddHandler(std::map<std::string, Handler*>& handlers, Handler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    const std::string& ls_Key = Key(*handler);
+    if (handlers.find(ls_Key) != handlers.end()) {
         // Refused: the handler stays the caller's.
         return false;
     }
-    handlers.emplace(key, handler);
+    handlers.emplace(ls_Key, handler);
     return true;
 }
 
@@ -50,11 +56,24 @@ ShaderSystem::~ShaderSystem() {
     DeleteAll(mr_Shaders);
 }
 
+// Deletes the handler registered under the key of the one given (which may
+// be another), once no shader holds an entry for it any more.
 template <typename Handler>
-void ShaderSystem::DropFromShaders(Handler* handler) {
-    for (Shader* lr_Shader : mr_CreatedShaders) {
-        lr_Shader->DropSystemHandler(handler);
+bool ShaderSystem::RemoveHandler(std::map<std::string, Handler*>& handlers, Handler* handler) {
+    if (handler == nullptr) {
+        return false;
     }
+    auto lr_Found = handlers.find(Key(*handler));
+    if (lr_Found == handlers.end()) {
+        return false;
+    }
+    Handler* lr_Registered = lr_Found->second;
+    handlers.erase(lr_Found);
+    for (Shader* lr_Shader : mr_CreatedShaders) {
+        lr_Shader->DropSystemHandler(lr_Registered);
+    }
+    delete lr_Registered;
+    return true;
 }
 
 void ShaderSystem::ForgetShader(Shader* shader) {
@@ -70,10 +89,7 @@ void ShaderSystem::ForgetShader(Shader* shader) {
 // --- annotation handlers ---
 
 bool ShaderSystem::AddAnnotationHandler(IAnnotationHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddHandler(mr_AnnotationHandlers, handler->GetAnnotationName(), handler);
+    return AddHandler(mr_AnnotationHandlers, handler);
 }
 
 bool ShaderSystem::RemoveAnnotationHandler(const std::string& annotationName) {
@@ -81,18 +97,7 @@ bool ShaderSystem::RemoveAnnotationHandler(const std::string& annotationName) {
 }
 
 bool ShaderSystem::RemoveAnnotationHandler(IAnnotationHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    auto lr_Found = mr_AnnotationHandlers.find(handler->GetAnnotationName());
-    if (lr_Found == mr_AnnotationHandlers.end()) {
-        return false;
-    }
-    IAnnotationHandler* lr_Registered = lr_Found->second;
-    mr_AnnotationHandlers.erase(lr_Found);
-    DropFromShaders(lr_Registered);
-    delete lr_Registered;
-    return true;
+    return RemoveHandler(mr_AnnotationHandlers, handler);
 }
 
 IAnnotationHandler* ShaderSystem::GetAnnotationHandler(const std::string& annotationName) {
@@ -102,10 +107,7 @@ IAnnotationHandler* ShaderSystem::GetAnnotationHandler(const std::string& annota
 // --- callback handlers ---
 
 bool ShaderSystem::AddCallbackHandler(ICallbackHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddHandler(mr_CallbackHandlers, handler->GetName(), handler);
+    return AddHandler(mr_CallbackHandlers, handler);
 }
 
 bool ShaderSystem::RemoveCallbackHandler(const std::string& name) {
@@ -113,18 +115,7 @@ bool ShaderSystem::RemoveCallbackHandler(const std::string& name) {
 }
 
 bool ShaderSystem::RemoveCallbackHandler(ICallbackHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    auto lr_Found = mr_CallbackHandlers.find(handler->GetName());
-    if (lr_Found == mr_CallbackHandlers.end()) {
-        return false;
-    }
-    ICallbackHandler* lr_Registered = lr_Found->second;
-    mr_CallbackHandlers.erase(lr_Found);
-    DropFromShaders(lr_Registered);
-    delete lr_Registered;
-    return true;
+    return RemoveHandler(mr_CallbackHandlers, handler);
 }
 
 ICallbackHandler* ShaderSystem::GetCallbackHandler(const std::string& name) {
@@ -134,10 +125,7 @@ ICallbackHandler* ShaderSystem::GetCallbackHandler(const std::string& name) {
 // --- semantic handlers ---
 
 bool ShaderSystem::AddSemanticHandler(ISemanticHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    return AddHandler(mr_SemanticHandlers, handler->GetSemantic(), handler);
+    return AddHandler(mr_SemanticHandlers, handler);
 }
 
 bool ShaderSystem::RemoveSemanticHandler(const std::string& semantic) {
@@ -145,18 +133,7 @@ bool ShaderSystem::RemoveSemanticHandler(const std::string& semantic) {
 }
 
 bool ShaderSystem::RemoveSemanticHandler(ISemanticHandler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    auto lr_Found = mr_SemanticHandlers.find(handler->GetSemantic());
-    if (lr_Found == mr_SemanticHandlers.end()) {
-        return false;
-    }
-    ISemanticHandler* lr_Registered = lr_Found->second;
-    mr_SemanticHandlers.erase(lr_Found);
-    DropFromShaders(lr_Registered);
-    delete lr_Registered;
-    return true;
+    return RemoveHandler(mr_SemanticHandlers, handler);
 }
 
 ISemanticHandler* ShaderSystem::GetSemanticHandler(const std::string& semantic) {

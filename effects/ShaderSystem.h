@@ -47,7 +47,7 @@ public:
 private:
     IShader* RegisterShader(Shader* shader);
     template <typename Handler>
-    void DropFromShaders(Handler* handler);
+    bool RemoveHandler(std::map<std::string, Handler*>& handlers, Handler* handler);
 
     std::map<std::string, IAnnotationHandler*> mr_AnnotationHandlers;
     std::map<std::string, ISemanticHandler*> mr_SemanticHandlers;

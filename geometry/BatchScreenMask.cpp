@@ -1,13 +1,10 @@
 #include "geometry/BatchScreenMask.h"
 
+#include "geometry/QuadBuffers.h"
+
 #include <cstring>
 
-namespace {
-
-const UINT k_VerticesPerQuad = 4;
-const UINT k_IndicesPerQuad = 6;
-
-}  // namespace
+using QuadBuffers::k_VerticesPerQuad;
 
 BatchScreenMask::BatchScreenMask(IDirect3DDevice9* device, int capacity)
     : mr_VertexBuffer_(nullptr),
@@ -21,57 +18,22 @@ BatchScreenMask::BatchScreenMask(IDirect3DDevice9* device, int capacity)
 
     // A zero-length buffer is refused by the runtime; there would be nothing to draw from it anyway.
     if (lr_Capacity > 0) {
-        IDirect3DVertexBuffer9* lr_VertexBuffer_ = nullptr;
-        if (FAILED(device->CreateVertexBuffer(lr_Capacity * ScreenMask::Stride, D3DUSAGE_WRITEONLY, ScreenMask::FVF,
-                                              D3DPOOL_MANAGED, &lr_VertexBuffer_, nullptr))) {
-            lr_VertexBuffer_ = nullptr;
-        }
-        mr_VertexBuffer_ = lr_VertexBuffer_;
+        mr_VertexBuffer_ = QuadBuffers::CreateVertexBuffer(device, lr_Capacity);
     }
     if (lr_Quads > 0) {
-        IDirect3DIndexBuffer9* lr_IndexBuffer_ = nullptr;
-        if (FAILED(device->CreateIndexBuffer(lr_Quads * k_IndicesPerQuad * sizeof(WORD), D3DUSAGE_WRITEONLY,
-                                             D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_IndexBuffer_, nullptr))) {
-            lr_IndexBuffer_ = nullptr;
-        }
-        mr_IndexBuffer_ = lr_IndexBuffer_;
+        mr_IndexBuffer_ = QuadBuffers::CreateIndexBuffer(device, lr_Quads);
     }
     FillIndices();
 }
 
 BatchScreenMask::~BatchScreenMask() {
-    if (mr_IndexBuffer_) {
-        mr_IndexBuffer_->Release();
-        mr_IndexBuffer_ = nullptr;
-    }
-    if (mr_VertexBuffer_) {
-        mr_VertexBuffer_->Release();
-        mr_VertexBuffer_ = nullptr;
-    }
+    QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
 }
 
 void BatchScreenMask::FillIndices() {
-    if (!mr_IndexBuffer_) {
-        return;
+    if (QuadBuffers::FillIndices(mr_IndexBuffer_, static_cast<UINT>(mr_Capacity) / k_VerticesPerQuad)) {
+        mr_IndicesReady = true;
     }
-    void* lr_Data = nullptr;
-    if (FAILED(mr_IndexBuffer_->Lock(0, 0, &lr_Data, 0)) || !lr_Data) {
-        return;
-    }
-    WORD* lr_Indices = static_cast<WORD*>(lr_Data);
-    const UINT lr_Quads = static_cast<UINT>(mr_Capacity) / k_VerticesPerQuad;
-    for (UINT lr_Quad = 0; lr_Quad < lr_Quads; ++lr_Quad) {
-        const WORD lr_First = static_cast<WORD>(lr_Quad * k_VerticesPerQuad);
-        WORD* lr_Out = lr_Indices + lr_Quad * k_IndicesPerQuad;
-        lr_Out[0] = lr_First;
-        lr_Out[1] = static_cast<WORD>(lr_First + 1);
-        lr_Out[2] = static_cast<WORD>(lr_First + 2);
-        lr_Out[3] = static_cast<WORD>(lr_First + 2);
-        lr_Out[4] = static_cast<WORD>(lr_First + 3);
-        lr_Out[5] = lr_First;
-    }
-    mr_IndexBuffer_->Unlock();
-    mr_IndicesReady = true;
 }
 
 void BatchScreenMask::AddMask(ScreenMask* mask, IDirect3DDevice9* /*device*/, bool clear, bool upload) {
@@ -121,19 +83,12 @@ void BatchScreenMask::Bind(IDirect3DDevice9* device) {
     if (!mr_IndicesReady) {
         FillIndices();
     }
-    device->SetFVF(ScreenMask::FVF);
-    device->SetIndices(mr_IndexBuffer_);
-    device->SetStreamSource(0, mr_VertexBuffer_, 0, ScreenMask::Stride);
+    QuadBuffers::Bind(device, mr_VertexBuffer_, mr_IndexBuffer_);
 }
 
 void BatchScreenMask::Draw(IDirect3DDevice9* device) {
     if (mr_Vertices.empty() || !mr_VertexBuffer_ || !mr_IndexBuffer_ || mr_UploadPending || !mr_IndicesReady) {
         return;
     }
-    const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
-    const UINT lr_Primitives = (lr_VertexCount / k_VerticesPerQuad) * 2;
-    if (lr_Primitives == 0) {
-        return;
-    }
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, lr_VertexCount, 0, lr_Primitives);
+    QuadBuffers::Draw(device, static_cast<UINT>(mr_Vertices.size()));
 }

@@ -1,13 +1,10 @@
 #include "geometry/ScreenMask.h"
 
+#include "geometry/QuadBuffers.h"
+
 #include <cstring>
 
-namespace {
-
-const UINT k_VerticesPerQuad = 4;
-const UINT k_IndicesPerQuad = 6;
-
-}  // namespace
+using QuadBuffers::k_VerticesPerQuad;
 
 ScreenMask::ScreenMask(bool batchedOnly)
     : mr_VertexBuffer_(nullptr),
@@ -27,14 +24,7 @@ ScreenMask::ScreenMask(bool batchedOnly)
 }
 
 ScreenMask::~ScreenMask() {
-    if (mr_IndexBuffer_) {
-        mr_IndexBuffer_->Release();
-        mr_IndexBuffer_ = nullptr;
-    }
-    if (mr_VertexBuffer_) {
-        mr_VertexBuffer_->Release();
-        mr_VertexBuffer_ = nullptr;
-    }
+    QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
 }
 
 void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float right, float bottom,
@@ -48,20 +38,8 @@ void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float r
 
     if (!mr_BatchedOnly) {
         const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
-        IDirect3DVertexBuffer9* lr_VertexBuffer_ = nullptr;
-        if (FAILED(device->CreateVertexBuffer(lr_VertexCount * Stride, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED,
-                                              &lr_VertexBuffer_, nullptr))) {
-            lr_VertexBuffer_ = nullptr;
-        }
-        mr_VertexBuffer_ = lr_VertexBuffer_;
-
-        IDirect3DIndexBuffer9* lr_IndexBuffer_ = nullptr;
-        if (FAILED(device->CreateIndexBuffer((lr_VertexCount / k_VerticesPerQuad) * k_IndicesPerQuad * sizeof(WORD),
-                                             D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_IndexBuffer_,
-                                             nullptr))) {
-            lr_IndexBuffer_ = nullptr;
-        }
-        mr_IndexBuffer_ = lr_IndexBuffer_;
+        mr_VertexBuffer_ = QuadBuffers::CreateVertexBuffer(device, lr_VertexCount);
+        mr_IndexBuffer_ = QuadBuffers::CreateIndexBuffer(device, lr_VertexCount / k_VerticesPerQuad);
         FillIndices();
     }
 
@@ -69,28 +47,10 @@ void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float r
 }
 
 void ScreenMask::FillIndices() {
-    if (!mr_IndexBuffer_) {
-        return;
+    // Left unfilled on failure; Bind tries again.
+    if (QuadBuffers::FillIndices(mr_IndexBuffer_, static_cast<UINT>(mr_Vertices.size()) / k_VerticesPerQuad)) {
+        mr_IndicesReady = true;
     }
-    void* lpIndi = nullptr;
-    if (FAILED(mr_IndexBuffer_->Lock(0, 0, &lpIndi, 0)) || !lpIndi) {
-        // Left unfilled; Bind tries again.
-        return;
-    }
-    WORD* lr_Indices = static_cast<WORD*>(lpIndi);
-    const UINT lr_Quads = static_cast<UINT>(mr_Vertices.size()) / k_VerticesPerQuad;
-    for (UINT lr_Quad = 0; lr_Quad < lr_Quads; ++lr_Quad) {
-        const WORD lr_First = static_cast<WORD>(lr_Quad * k_VerticesPerQuad);
-        WORD* lr_Out = lr_Indices + lr_Quad * k_IndicesPerQuad;
-        lr_Out[0] = lr_First;
-        lr_Out[1] = static_cast<WORD>(lr_First + 1);
-        lr_Out[2] = static_cast<WORD>(lr_First + 2);
-        lr_Out[3] = static_cast<WORD>(lr_First + 2);
-        lr_Out[4] = static_cast<WORD>(lr_First + 3);
-        lr_Out[5] = lr_First;
-    }
-    mr_IndexBuffer_->Unlock();
-    mr_IndicesReady = true;
 }
 
 void ScreenMask::SetPosition(float left, float top) {
@@ -195,9 +155,7 @@ void ScreenMask::Bind(IDirect3DDevice9* device) {
     if (!mr_IndicesReady) {
         FillIndices();
     }
-    device->SetFVF(FVF);
-    device->SetIndices(mr_IndexBuffer_);
-    device->SetStreamSource(0, mr_VertexBuffer_, 0, Stride);
+    QuadBuffers::Bind(device, mr_VertexBuffer_, mr_IndexBuffer_);
 }
 
 void ScreenMask::Draw(IDirect3DDevice9* device) {
@@ -205,7 +163,5 @@ void ScreenMask::Draw(IDirect3DDevice9* device) {
     if (mr_BatchedOnly || !mr_VertexBuffer_ || !mr_IndexBuffer_ || !mr_IndicesReady || !mr_VerticesReady) {
         return;
     }
-    const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, lr_VertexCount, 0,
-                                 (lr_VertexCount / k_VerticesPerQuad) * 2);
+    QuadBuffers::Draw(device, static_cast<UINT>(mr_Vertices.size()));
 }

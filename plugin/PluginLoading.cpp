@@ -2,36 +2,11 @@
 #include "plugin/Plugin.h"
 
 #include "contract/Guids.h"
+#include "contract/TextConversion.h"
 
-#include <climits>
 #include <string>
 
 namespace {
-
-// Conversions with the thread's ANSI code page: what the narrow file API
-// of the platform expects. Characters it cannot hold become '?'.
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
-    const int lr_Length = static_cast<int>(text.size());
-    const int lr_Size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0, nullptr, nullptr);
-    if (lr_Size <= 0) return std::string();
-    std::string ls_Out(static_cast<size_t>(lr_Size), '\0');
-    const int lr_Written =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size, nullptr, nullptr);
-    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
-    return ls_Out;
-}
-
-std::wstring FromAnsi(const std::string& text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
-    const int lr_Length = static_cast<int>(text.size());
-    const int lr_Size = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), lr_Length, nullptr, 0);
-    if (lr_Size <= 0) return std::wstring();
-    std::wstring ls_Out(static_cast<size_t>(lr_Size), L'\0');
-    const int lr_Written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), lr_Length, &ls_Out[0], lr_Size);
-    ls_Out.resize(lr_Written > 0 ? static_cast<size_t>(lr_Written) : 0);
-    return ls_Out;
-}
 
 // The host's data path, asked for anew each time; empty without a path service.
 std::wstring DataPath(IHost* host) {

@@ -11,6 +11,8 @@
 
 namespace softfx {
 
+struct NumberBlock;
+
 class Effect final : public ID3DXEffect {
 public:
     // Takes a reference on the device; CreateShaders makes the device shaders.
@@ -129,6 +131,8 @@ private:
     IDirect3DBaseTexture9** TextureSlot(ValueNode& node);
     std::string* StringSlot(ValueNode& node);
     int* ShaderSlot(ValueNode& node);
+    // The numbers behind a handle whose node passes `accepts`; no data otherwise.
+    NumberBlock NumbersOf(D3DXHANDLE handle, bool (*accepts)(const ValueNode&));
     UINT DescribedBytes(const ValueNode& node) const;
 
     // Pass application.

@@ -99,322 +99,241 @@ int* Effect::ShaderSlot(ValueNode& node) {
     return lr_Index < lr_Root.Shaders.size() ? &lr_Root.Shaders[lr_Index] : nullptr;
 }
 
-// Scalars ------------------------------------------------------------------
+// Numbers ------------------------------------------------------------------
+// Every numeric call goes through a block: the numbers of a node that takes
+// the call, converted one by one between the caller's type and the stored one.
+
+struct NumberBlock {
+    const ValueNode* Node = nullptr;
+    DWORD* Data = nullptr;  // nullptr when the node does not take the call
+    size_t Size = 0;
+};
+
+NumberBlock Effect::NumbersOf(D3DXHANDLE handle, bool (*accepts)(const ValueNode&)) {
+    NumberBlock lr_Block;
+    ValueNode* lr_Node_ = FindNode(handle);
+    if (!lr_Node_ || !accepts(*lr_Node_)) return lr_Block;
+    lr_Block.Node = lr_Node_;
+    lr_Block.Data = Numbers(*lr_Node_, lr_Block.Size);
+    return lr_Block;
+}
+
+namespace {
+
+// As many values as both sides have.
+template <typename T>
+HRESULT StoreNumbers(const NumberBlock& block, const T* values, size_t count,
+                     DWORD (*convert)(D3DXPARAMETER_TYPE, T)) {
+    if (!block.Data || (!values && count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < count && i < block.Size; ++i) block.Data[i] = convert(block.Node->Type, values[i]);
+    return D3D_OK;
+}
+
+template <typename T>
+HRESULT LoadNumbers(const NumberBlock& block, T* values, size_t count, T (*convert)(D3DXPARAMETER_TYPE, DWORD)) {
+    if (!block.Data || (!values && count)) return D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < count && i < block.Size; ++i) values[i] = convert(block.Node->Type, block.Data[i]);
+    return D3D_OK;
+}
+
+// An array call names no more elements than the array has.
+bool TakesElements(const NumberBlock& block, const void* values, UINT count) {
+    return block.Data && (values || !count) && count <= block.Node->Elements;
+}
+
+NumberBlock Element(const NumberBlock& block, UINT element) {
+    const size_t lr_Per = static_cast<size_t>(block.Node->Rows) * block.Node->Columns;
+    return NumberBlock{block.Node, block.Data + element * lr_Per, lr_Per};
+}
+
+bool IsVectorValue(const ValueNode& node) {
+    return IsNumeric(node) && !node.Elements && (node.Class == D3DXPC_SCALAR || node.Class == D3DXPC_VECTOR);
+}
+bool IsVectorArray(const ValueNode& node) {
+    return IsNumeric(node) && node.Elements && node.Class == D3DXPC_VECTOR;
+}
+bool IsMatrix(const ValueNode& node) {
+    return IsNumeric(node) && (node.Class == D3DXPC_MATRIX_ROWS || node.Class == D3DXPC_MATRIX_COLUMNS);
+}
+bool IsMatrixValue(const ValueNode& node) { return IsMatrix(node) && !node.Elements; }
+bool IsMatrixArray(const ValueNode& node) { return IsMatrix(node) && node.Elements; }
+
+}  // namespace
+
+// Scalars: a single number of any numeric type.
 
 STDMETHODIMP Effect::SetBool(D3DXHANDLE hParameter, BOOL b) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    lr_Data[0] = FromBool(lr_Node_->Type, b);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsSingleNumber), &b, 1, FromBool);
 }
-
 STDMETHODIMP Effect::GetBool(D3DXHANDLE hParameter, BOOL* pb) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data || !pb) return D3DERR_INVALIDCALL;
-    *pb = ReadBool(lr_Node_->Type, lr_Data[0]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsSingleNumber), pb, 1, ReadBool);
 }
-
 STDMETHODIMP Effect::SetInt(D3DXHANDLE hParameter, INT n) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    lr_Data[0] = FromInt(lr_Node_->Type, n);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsSingleNumber), &n, 1, FromInt);
 }
-
 STDMETHODIMP Effect::GetInt(D3DXHANDLE hParameter, INT* pn) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data || !pn) return D3DERR_INVALIDCALL;
-    *pn = ReadInt(lr_Node_->Type, lr_Data[0]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsSingleNumber), pn, 1, ReadInt);
 }
-
 STDMETHODIMP Effect::SetFloat(D3DXHANDLE hParameter, FLOAT f) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    lr_Data[0] = FromFloat(lr_Node_->Type, f);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsSingleNumber), &f, 1, FromFloat);
 }
-
 STDMETHODIMP Effect::GetFloat(D3DXHANDLE hParameter, FLOAT* pf) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Count;
-    DWORD* lr_Data = lr_Node_ && IsSingleNumber(*lr_Node_) ? Numbers(*lr_Node_, lr_Count) : nullptr;
-    if (!lr_Data || !pf) return D3DERR_INVALIDCALL;
-    *pf = ReadFloat(lr_Node_->Type, lr_Data[0]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsSingleNumber), pf, 1, ReadFloat);
 }
 
 // Flat arrays of numbers: any numeric parameter, as many components as both sides have.
 
 STDMETHODIMP Effect::SetBoolArray(D3DXHANDLE hParameter, const BOOL* pb, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pb && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromBool(lr_Node_->Type, pb[i]);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsNumeric), pb, Count, FromBool);
 }
-
 STDMETHODIMP Effect::GetBoolArray(D3DXHANDLE hParameter, BOOL* pb, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pb && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) pb[i] = ReadBool(lr_Node_->Type, lr_Data[i]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsNumeric), pb, Count, ReadBool);
 }
-
 STDMETHODIMP Effect::SetIntArray(D3DXHANDLE hParameter, const INT* pn, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pn && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromInt(lr_Node_->Type, pn[i]);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsNumeric), pn, Count, FromInt);
 }
-
 STDMETHODIMP Effect::GetIntArray(D3DXHANDLE hParameter, INT* pn, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pn && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) pn[i] = ReadInt(lr_Node_->Type, lr_Data[i]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsNumeric), pn, Count, ReadInt);
 }
-
 STDMETHODIMP Effect::SetFloatArray(D3DXHANDLE hParameter, const FLOAT* pf, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pf && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) lr_Data[i] = FromFloat(lr_Node_->Type, pf[i]);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsNumeric), pf, Count, FromFloat);
 }
-
 STDMETHODIMP Effect::GetFloatArray(D3DXHANDLE hParameter, FLOAT* pf, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    size_t lr_Size = 0;
-    DWORD* lr_Data = lr_Node_ && IsNumeric(*lr_Node_) ? Numbers(*lr_Node_, lr_Size) : nullptr;
-    if (!lr_Data || (!pf && Count)) return D3DERR_INVALIDCALL;
-    for (size_t i = 0; i < Count && i < lr_Size; ++i) pf[i] = ReadFloat(lr_Node_->Type, lr_Data[i]);
-    return D3D_OK;
+    return LoadNumbers(NumbersOf(hParameter, IsNumeric), pf, Count, ReadFloat);
 }
 
-// Vectors ------------------------------------------------------------------
+// Vectors: the first components of a D3DXVECTOR4, as many as the parameter has.
 
 STDMETHODIMP Effect::SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pVector || !IsNumeric(*lr_Node_) || lr_Node_->Elements ||
-        (lr_Node_->Class != D3DXPC_SCALAR && lr_Node_->Class != D3DXPC_VECTOR))
-        return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
+    if (!pVector) return D3DERR_INVALIDCALL;
     const float lr_In[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
-    for (size_t i = 0; i < lr_Size && i < 4; ++i) lr_Data[i] = FromFloat(lr_Node_->Type, lr_In[i]);
-    return D3D_OK;
+    return StoreNumbers(NumbersOf(hParameter, IsVectorValue), lr_In, 4, FromFloat);
 }
 
 STDMETHODIMP Effect::GetVector(D3DXHANDLE hParameter, D3DXVECTOR4* pVector) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pVector || !IsNumeric(*lr_Node_) || lr_Node_->Elements ||
-        (lr_Node_->Class != D3DXPC_SCALAR && lr_Node_->Class != D3DXPC_VECTOR))
-        return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
+    if (!pVector) return D3DERR_INVALIDCALL;
+    // Components the parameter does not have keep the caller's values.
     float lr_Out[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
-    for (size_t i = 0; i < lr_Size && i < 4; ++i) lr_Out[i] = ReadFloat(lr_Node_->Type, lr_Data[i]);
-    *pVector = D3DXVECTOR4(lr_Out[0], lr_Out[1], lr_Out[2], lr_Out[3]);
-    return D3D_OK;
+    const HRESULT lr_Result = LoadNumbers(NumbersOf(hParameter, IsVectorValue), lr_Out, 4, ReadFloat);
+    if (SUCCEEDED(lr_Result)) *pVector = D3DXVECTOR4(lr_Out[0], lr_Out[1], lr_Out[2], lr_Out[3]);
+    return lr_Result;
 }
 
 STDMETHODIMP Effect::SetVectorArray(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || (!pVector && Count) || !IsNumeric(*lr_Node_) || lr_Node_->Class != D3DXPC_VECTOR ||
-        Count > lr_Node_->Elements || lr_Node_->Elements == 0)
-        return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    const UINT lr_Columns = lr_Node_->Columns;
+    const NumberBlock lr_Block = NumbersOf(hParameter, IsVectorArray);
+    if (!TakesElements(lr_Block, pVector, Count)) return D3DERR_INVALIDCALL;
     for (UINT e = 0; e < Count; ++e) {
         const float lr_In[4] = {pVector[e].x, pVector[e].y, pVector[e].z, pVector[e].w};
-        for (UINT c = 0; c < lr_Columns && c < 4; ++c)
-            lr_Data[e * lr_Columns + c] = FromFloat(lr_Node_->Type, lr_In[c]);
+        StoreNumbers(Element(lr_Block, e), lr_In, 4, FromFloat);
     }
     return D3D_OK;
 }
 
 STDMETHODIMP Effect::GetVectorArray(D3DXHANDLE hParameter, D3DXVECTOR4* pVector, UINT Count) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || (!pVector && Count) || !IsNumeric(*lr_Node_) || lr_Node_->Class != D3DXPC_VECTOR ||
-        Count > lr_Node_->Elements || lr_Node_->Elements == 0)
-        return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    const UINT lr_Columns = lr_Node_->Columns;
+    const NumberBlock lr_Block = NumbersOf(hParameter, IsVectorArray);
+    if (!TakesElements(lr_Block, pVector, Count)) return D3DERR_INVALIDCALL;
     for (UINT e = 0; e < Count; ++e) {
         float lr_Out[4] = {0, 0, 0, 0};
-        for (UINT c = 0; c < lr_Columns && c < 4; ++c)
-            lr_Out[c] = ReadFloat(lr_Node_->Type, lr_Data[e * lr_Columns + c]);
+        LoadNumbers(Element(lr_Block, e), lr_Out, 4, ReadFloat);
         pVector[e] = D3DXVECTOR4(lr_Out[0], lr_Out[1], lr_Out[2], lr_Out[3]);
     }
     return D3D_OK;
 }
 
-// Matrices -----------------------------------------------------------------
+// Matrices: a Rows x Columns block against a 4x4 matrix, optionally transposed.
 
 namespace {
 
-// Copies between a 4x4 matrix and a Rows x Columns block, optionally transposed.
-void StoreMatrix(DWORD* data, D3DXPARAMETER_TYPE type, UINT rows, UINT columns, const D3DXMATRIX& m,
-                 bool transpose) {
-    for (UINT r = 0; r < rows && r < 4; ++r)
-        for (UINT c = 0; c < columns && c < 4; ++c)
-            data[r * columns + c] = FromFloat(type, transpose ? m.m[c][r] : m.m[r][c]);
+HRESULT StoreMatrix(const NumberBlock& block, const D3DXMATRIX* m, bool transpose) {
+    if (!block.Data || !m) return D3DERR_INVALIDCALL;
+    const UINT lr_Rows = block.Node->Rows;
+    const UINT lr_Columns = block.Node->Columns;
+    for (UINT r = 0; r < lr_Rows && r < 4; ++r)
+        for (UINT c = 0; c < lr_Columns && c < 4; ++c)
+            block.Data[r * lr_Columns + c] = FromFloat(block.Node->Type, transpose ? m->m[c][r] : m->m[r][c]);
+    return D3D_OK;
 }
 
-void LoadMatrix(const DWORD* data, D3DXPARAMETER_TYPE type, UINT rows, UINT columns, D3DXMATRIX& m,
-                bool transpose) {
+HRESULT LoadMatrix(const NumberBlock& block, D3DXMATRIX* m, bool transpose) {
+    if (!block.Data || !m) return D3DERR_INVALIDCALL;
+    const UINT lr_Rows = block.Node->Rows;
+    const UINT lr_Columns = block.Node->Columns;
     for (UINT r = 0; r < 4; ++r)
-        for (UINT c = 0; c < 4; ++c) m.m[r][c] = 0.0f;
-    for (UINT r = 0; r < rows && r < 4; ++r)
-        for (UINT c = 0; c < columns && c < 4; ++c) {
-            const float lr_Value = ReadFloat(type, data[r * columns + c]);
-            if (transpose) m.m[c][r] = lr_Value;
-            else m.m[r][c] = lr_Value;
+        for (UINT c = 0; c < 4; ++c) m->m[r][c] = 0.0f;
+    for (UINT r = 0; r < lr_Rows && r < 4; ++r)
+        for (UINT c = 0; c < lr_Columns && c < 4; ++c) {
+            const float lr_Value = ReadFloat(block.Node->Type, block.Data[r * lr_Columns + c]);
+            if (transpose) m->m[c][r] = lr_Value;
+            else m->m[r][c] = lr_Value;
         }
+    return D3D_OK;
 }
 
-bool IsMatrix(const ValueNode& node) {
-    return IsNumeric(node) && (node.Class == D3DXPC_MATRIX_ROWS || node.Class == D3DXPC_MATRIX_COLUMNS);
+// `matrix(e)` is the caller's matrix for element e; a null one stops the call there.
+template <typename Source>
+HRESULT StoreMatrices(const NumberBlock& block, const void* values, UINT count, Source matrix, bool transpose) {
+    if (!TakesElements(block, values, count)) return D3DERR_INVALIDCALL;
+    for (UINT e = 0; e < count; ++e)
+        if (FAILED(StoreMatrix(Element(block, e), matrix(e), transpose))) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
+template <typename Target>
+HRESULT LoadMatrices(const NumberBlock& block, const void* values, UINT count, Target matrix, bool transpose) {
+    if (!TakesElements(block, values, count)) return D3DERR_INVALIDCALL;
+    for (UINT e = 0; e < count; ++e)
+        if (FAILED(LoadMatrix(Element(block, e), matrix(e), transpose))) return D3DERR_INVALIDCALL;
+    return D3D_OK;
 }
 
 }  // namespace
 
 STDMETHODIMP Effect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    StoreMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, false);
-    return D3D_OK;
+    return StoreMatrix(NumbersOf(hParameter, IsMatrixValue), pMatrix, false);
 }
-
 STDMETHODIMP Effect::GetMatrix(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    LoadMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, false);
-    return D3D_OK;
+    return LoadMatrix(NumbersOf(hParameter, IsMatrixValue), pMatrix, false);
 }
-
 STDMETHODIMP Effect::SetMatrixTranspose(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    StoreMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, true);
-    return D3D_OK;
+    return StoreMatrix(NumbersOf(hParameter, IsMatrixValue), pMatrix, true);
 }
-
 STDMETHODIMP Effect::GetMatrixTranspose(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pMatrix || !IsMatrix(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    size_t lr_Size;
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);
-    if (!lr_Data) return D3DERR_INVALIDCALL;
-    LoadMatrix(lr_Data, lr_Node_->Type, lr_Node_->Rows, lr_Node_->Columns, *pMatrix, true);
-    return D3D_OK;
+    return LoadMatrix(NumbersOf(hParameter, IsMatrixValue), pMatrix, true);
 }
-
-namespace {
-
-template <typename Source>
-HRESULT StoreMatrices(ValueNode* node, DWORD* data, UINT count, Source source, bool transpose) {
-    const size_t lr_Per = static_cast<size_t>(node->Rows) * node->Columns;
-    for (UINT e = 0; e < count; ++e) {
-        const D3DXMATRIX* lr_Matrix = source(e);
-        if (!lr_Matrix) return D3DERR_INVALIDCALL;
-        StoreMatrix(data + e * lr_Per, node->Type, node->Rows, node->Columns, *lr_Matrix, transpose);
-    }
-    return D3D_OK;
-}
-
-template <typename Target>
-HRESULT LoadMatrices(ValueNode* node, const DWORD* data, UINT count, Target target, bool transpose) {
-    const size_t lr_Per = static_cast<size_t>(node->Rows) * node->Columns;
-    for (UINT e = 0; e < count; ++e) {
-        D3DXMATRIX* lr_Matrix = target(e);
-        if (!lr_Matrix) return D3DERR_INVALIDCALL;
-        LoadMatrix(data + e * lr_Per, node->Type, node->Rows, node->Columns, *lr_Matrix, transpose);
-    }
-    return D3D_OK;
-}
-
-}  // namespace
-
-#define SOFTFX_MATRIX_ARRAY_CHECK(pointer)                                                              \
-    ValueNode* lr_Node_ = FindNode(hParameter);                                                         \
-    if (!lr_Node_ || (!(pointer) && Count) || !IsMatrix(*lr_Node_) || lr_Node_->Elements == 0 ||        \
-        Count > lr_Node_->Elements)                                                                     \
-        return D3DERR_INVALIDCALL;                                                                      \
-    size_t lr_Size;                                                                                     \
-    DWORD* lr_Data = Numbers(*lr_Node_, lr_Size);                                                       \
-    if (!lr_Data) return D3DERR_INVALIDCALL
 
 STDMETHODIMP Effect::SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
-    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, false);
+    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
+                         false);
 }
 STDMETHODIMP Effect::GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
-    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, false);
+    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
+                        false);
 }
 STDMETHODIMP Effect::SetMatrixPointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
-    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, false);
+    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
+                         false);
 }
 STDMETHODIMP Effect::GetMatrixPointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
-    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, false);
+    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
+                        false);
 }
 STDMETHODIMP Effect::SetMatrixTransposeArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
-    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, true);
+    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
+                         true);
 }
 STDMETHODIMP Effect::GetMatrixTransposeArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(pMatrix);
-    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return &pMatrix[e]; }, true);
+    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
+                        true);
 }
 STDMETHODIMP Effect::SetMatrixTransposePointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix,
                                                     UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
-    return StoreMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, true);
+    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
+                         true);
 }
 STDMETHODIMP Effect::GetMatrixTransposePointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
-    SOFTFX_MATRIX_ARRAY_CHECK(ppMatrix);
-    return LoadMatrices(lr_Node_, lr_Data, Count, [&](UINT e) { return ppMatrix[e]; }, true);
+    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
+                        true);
 }
-
-#undef SOFTFX_MATRIX_ARRAY_CHECK
 
 // Objects ------------------------------------------------------------------
 

@@ -198,6 +198,7 @@ TEST_F(PluginLifecycleTest, ActivationBuildsEverythingButTheRenderTargets) {
     ASSERT_NE(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
     EXPECT_EQ(4u, mr_Plugin->mr_NoiseTexture.Width);
     EXPECT_EQ(2u, mr_Plugin->mr_NoiseTexture.Height);
+    EXPECT_EQ(3u, mr_Plugin->mr_NoiseTexture.Texture->GetLevelCount()) << "4x2, 2x1, 1x1: the device mipmaps";
     EXPECT_EQ(nullptr, mr_Plugin->mr_BackBufferTexture.Texture);
     EXPECT_EQ(0u, mr_Plugin->mr_BackBufferTexture.Width);
     EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false)) << "only the noise image";
