@@ -20,56 +20,31 @@ HRESULT SoftBufferMemory::Unlock() {
     return D3D_OK;
 }
 
-SoftVertexBuffer::SoftVertexBuffer(SoftDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-    : SoftResourceImpl<IDirect3DVertexBuffer9>(device, SoftObjectKind::VertexBuffer, false, D3DRTYPE_VERTEXBUFFER),
-      mr_Desc{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf},
-      mr_Memory(length) {}
+template <class I>
+SoftBuffer<I>::SoftBuffer(SoftDevice* device, const Desc& desc)
+    : SoftResourceImpl<I>(device, SoftBufferKind<I>::Kind, false, SoftBufferKind<I>::Type),
+      mr_Desc(desc),
+      mr_Memory(desc.Size) {}
 
-HRESULT STDMETHODCALLTYPE SoftVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) {
+template <class I>
+HRESULT STDMETHODCALLTYPE SoftBuffer<I>::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) {
     HRESULT hr;
-    if (mr_Device_->TakeFault(SoftCall::VertexBufferLock, &hr)) {
+    if (this->mr_Device_->TakeFault(SoftBufferKind<I>::LockCall, &hr)) {
         if (ppbData) *ppbData = nullptr;
         return hr;
     }
     return mr_Memory.Lock(OffsetToLock, SizeToLock, ppbData);
 }
 
-HRESULT STDMETHODCALLTYPE SoftVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
+template <class I>
+HRESULT STDMETHODCALLTYPE SoftBuffer<I>::GetDesc(Desc* pDesc) {
     if (!pDesc) return D3DERR_INVALIDCALL;
     *pDesc = mr_Desc;
     return D3D_OK;
 }
 
-void SoftVertexBuffer::Describe(SoftLiveObject& object) const {
-    SoftObject::Describe(object);
-    object.Pool = mr_Desc.Pool;
-    object.Usage = mr_Desc.Usage;
-    object.Format = D3DFMT_VERTEXDATA;
-    object.Width = mr_Desc.Size;
-    object.Height = 1;
-}
-
-SoftIndexBuffer::SoftIndexBuffer(SoftDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : SoftResourceImpl<IDirect3DIndexBuffer9>(device, SoftObjectKind::IndexBuffer, false, D3DRTYPE_INDEXBUFFER),
-      mr_Desc{format, D3DRTYPE_INDEXBUFFER, usage, pool, length},
-      mr_Memory(length) {}
-
-HRESULT STDMETHODCALLTYPE SoftIndexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD) {
-    HRESULT hr;
-    if (mr_Device_->TakeFault(SoftCall::IndexBufferLock, &hr)) {
-        if (ppbData) *ppbData = nullptr;
-        return hr;
-    }
-    return mr_Memory.Lock(OffsetToLock, SizeToLock, ppbData);
-}
-
-HRESULT STDMETHODCALLTYPE SoftIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
-    if (!pDesc) return D3DERR_INVALIDCALL;
-    *pDesc = mr_Desc;
-    return D3D_OK;
-}
-
-void SoftIndexBuffer::Describe(SoftLiveObject& object) const {
+template <class I>
+void SoftBuffer<I>::Describe(SoftLiveObject& object) const {
     SoftObject::Describe(object);
     object.Pool = mr_Desc.Pool;
     object.Usage = mr_Desc.Usage;
@@ -77,3 +52,6 @@ void SoftIndexBuffer::Describe(SoftLiveObject& object) const {
     object.Width = mr_Desc.Size;
     object.Height = 1;
 }
+
+template class SoftBuffer<IDirect3DVertexBuffer9>;
+template class SoftBuffer<IDirect3DIndexBuffer9>;

@@ -21,33 +21,39 @@ private:
     UINT mr_LockCount;
 };
 
-class SoftVertexBuffer final : public SoftResourceImpl<IDirect3DVertexBuffer9> {
-public:
-    SoftVertexBuffer(SoftDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+// What tells the two kinds of buffer apart.
+template <class I>
+struct SoftBufferKind;
 
-    HRESULT STDMETHODCALLTYPE Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
-    HRESULT STDMETHODCALLTYPE Unlock() override { return mr_Memory.Unlock(); }
-    HRESULT STDMETHODCALLTYPE GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
-
-    void Describe(SoftLiveObject& object) const override;
-    const SoftBufferMemory& Memory() const { return mr_Memory; }
-    D3DPOOL Pool() const { return mr_Desc.Pool; }
-
-protected:
-    bool AnswersResource(REFIID riid) const override { return riid == IID_IDirect3DVertexBuffer9; }
-
-private:
-    D3DVERTEXBUFFER_DESC mr_Desc;
-    SoftBufferMemory mr_Memory;
+template <>
+struct SoftBufferKind<IDirect3DVertexBuffer9> {
+    using Desc = D3DVERTEXBUFFER_DESC;
+    static constexpr SoftObjectKind Kind = SoftObjectKind::VertexBuffer;
+    static constexpr D3DRESOURCETYPE Type = D3DRTYPE_VERTEXBUFFER;
+    static constexpr SoftCall LockCall = SoftCall::VertexBufferLock;
+    static const IID& Iid() { return IID_IDirect3DVertexBuffer9; }
 };
 
-class SoftIndexBuffer final : public SoftResourceImpl<IDirect3DIndexBuffer9> {
+template <>
+struct SoftBufferKind<IDirect3DIndexBuffer9> {
+    using Desc = D3DINDEXBUFFER_DESC;
+    static constexpr SoftObjectKind Kind = SoftObjectKind::IndexBuffer;
+    static constexpr D3DRESOURCETYPE Type = D3DRTYPE_INDEXBUFFER;
+    static constexpr SoftCall LockCall = SoftCall::IndexBufferLock;
+    static const IID& Iid() { return IID_IDirect3DIndexBuffer9; }
+};
+
+template <class I>
+class SoftBuffer final : public SoftResourceImpl<I> {
 public:
-    SoftIndexBuffer(SoftDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    using Desc = typename SoftBufferKind<I>::Desc;
+
+    // The size is desc.Size; vertex buffers hold D3DFMT_VERTEXDATA as format.
+    SoftBuffer(SoftDevice* device, const Desc& desc);
 
     HRESULT STDMETHODCALLTYPE Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
     HRESULT STDMETHODCALLTYPE Unlock() override { return mr_Memory.Unlock(); }
-    HRESULT STDMETHODCALLTYPE GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
+    HRESULT STDMETHODCALLTYPE GetDesc(Desc* pDesc) override;
 
     void Describe(SoftLiveObject& object) const override;
     const SoftBufferMemory& Memory() const { return mr_Memory; }
@@ -55,9 +61,15 @@ public:
     D3DPOOL Pool() const { return mr_Desc.Pool; }
 
 protected:
-    bool AnswersResource(REFIID riid) const override { return riid == IID_IDirect3DIndexBuffer9; }
+    bool AnswersResource(REFIID riid) const override { return riid == SoftBufferKind<I>::Iid(); }
 
 private:
-    D3DINDEXBUFFER_DESC mr_Desc;
+    Desc mr_Desc;
     SoftBufferMemory mr_Memory;
 };
+
+using SoftVertexBuffer = SoftBuffer<IDirect3DVertexBuffer9>;
+using SoftIndexBuffer = SoftBuffer<IDirect3DIndexBuffer9>;
+
+extern template class SoftBuffer<IDirect3DVertexBuffer9>;
+extern template class SoftBuffer<IDirect3DIndexBuffer9>;

@@ -84,15 +84,7 @@ HRESULT SoftDevice::CreateImplicitObjects(const D3DPRESENT_PARAMETERS& params) {
     SoftSwapChain* lr_Chain_ = ImplicitSwapChain(0);
     mr_RenderTargets[0].Reset(lr_Chain_->BackBufferInterface(0), lr_Chain_->BackBuffer(0));
     if (params.EnableAutoDepthStencil) {
-        D3DSURFACE_DESC lr_Desc{};
-        lr_Desc.Format = params.AutoDepthStencilFormat;
-        lr_Desc.Type = D3DRTYPE_SURFACE;
-        lr_Desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        lr_Desc.Pool = D3DPOOL_DEFAULT;
-        lr_Desc.MultiSampleType = params.MultiSampleType;
-        lr_Desc.MultiSampleQuality = params.MultiSampleQuality;
-        lr_Desc.Width = params.BackBufferWidth;
-        lr_Desc.Height = params.BackBufferHeight;
+        D3DSURFACE_DESC lr_Desc = SoftPresentSurfaceDesc(params, params.AutoDepthStencilFormat, D3DUSAGE_DEPTHSTENCIL);
         bool lr_Lockable = SoftGetFormatInfo(params.AutoDepthStencilFormat).LockableDepth;
         SoftSurface* lr_Surface_ =
             new SoftSurface(this, SoftSurfaceRole::DepthStencil, lr_Desc, lr_Lockable, nullptr, nullptr, true);

@@ -10,6 +10,7 @@
 #include "SoftTexture.h"
 
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -26,6 +27,39 @@ HRESULT HandOut(T* object, I** out) {
     object->PublicAddRef();
     *out = object;
     return D3D_OK;
+}
+
+// Length, usage and pool rules shared by vertex and index buffers.
+bool ValidBufferRequest(UINT length, DWORD usage, D3DPOOL pool) {
+    if (length == 0 || !ValidPool(pool)) return false;
+    if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return false;
+    return !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
+}
+
+template <class T, class I>
+HRESULT CreateBuffer(SoftDevice* device, const typename T::Desc& desc, I** out) {
+    T* lr_Buffer_ = new (std::nothrow) T(device, desc);
+    if (!lr_Buffer_) return E_OUTOFMEMORY;
+    return HandOut(lr_Buffer_, out);
+}
+
+// Either kind of shader, checked against the version the caps report for it.
+template <class T, class I>
+HRESULT CreateShader(SoftDevice* device, SoftCall call, const DWORD* function, I** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    HRESULT hr;
+    if (device->TakeFault(call, &hr)) return hr;
+    const bool lr_Pixel = std::is_same<I, IDirect3DPixelShader9>::value;
+    D3DCAPS9 lr_Caps;
+    device->FillCaps(&lr_Caps);
+    SoftShaderCode lr_Code;
+    hr = SoftParseShader(function, lr_Pixel, lr_Pixel ? lr_Caps.PixelShaderVersion : lr_Caps.VertexShaderVersion,
+                         &lr_Code);
+    if (FAILED(hr)) return hr;
+    T* lr_Shader_ = new (std::nothrow) T(device, std::move(lr_Code));
+    if (!lr_Shader_) return E_OUTOFMEMORY;
+    return HandOut(lr_Shader_, out);
 }
 
 }  // namespace
@@ -114,12 +148,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usag
     *ppVertexBuffer = nullptr;
     HRESULT hr;
     if (TakeFault(SoftCall::CreateVertexBuffer, &hr)) return hr;
-    if (pSharedHandle || Length == 0 || !ValidPool(Pool)) return D3DERR_INVALIDCALL;
-    if (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
-    if ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-    SoftVertexBuffer* lr_Buffer_ = new (std::nothrow) SoftVertexBuffer(this, Length, Usage, FVF, Pool);
-    if (!lr_Buffer_) return E_OUTOFMEMORY;
-    return HandOut(lr_Buffer_, ppVertexBuffer);
+    if (pSharedHandle || !ValidBufferRequest(Length, Usage, Pool)) return D3DERR_INVALIDCALL;
+    return CreateBuffer<SoftVertexBuffer>(this, {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF},
+                                          ppVertexBuffer);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
@@ -128,13 +159,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateIndexBuffer(UINT Length, DWORD Usage
     *ppIndexBuffer = nullptr;
     HRESULT hr;
     if (TakeFault(SoftCall::CreateIndexBuffer, &hr)) return hr;
-    if (pSharedHandle || Length == 0 || !ValidPool(Pool)) return D3DERR_INVALIDCALL;
+    if (pSharedHandle || !ValidBufferRequest(Length, Usage, Pool)) return D3DERR_INVALIDCALL;
     if (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
-    if (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
-    if ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-    SoftIndexBuffer* lr_Buffer_ = new (std::nothrow) SoftIndexBuffer(this, Length, Usage, Format, Pool);
-    if (!lr_Buffer_) return E_OUTOFMEMORY;
-    return HandOut(lr_Buffer_, ppIndexBuffer);
+    return CreateBuffer<SoftIndexBuffer>(this, {Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length}, ppIndexBuffer);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format,
@@ -342,33 +369,11 @@ HRESULT STDMETHODCALLTYPE SoftDevice::EndStateBlock(IDirect3DStateBlock9** ppSB)
 // Shaders and declarations -----------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
-    if (!ppShader) return D3DERR_INVALIDCALL;
-    *ppShader = nullptr;
-    HRESULT hr;
-    if (TakeFault(SoftCall::CreateVertexShader, &hr)) return hr;
-    D3DCAPS9 lr_Caps;
-    FillCaps(&lr_Caps);
-    SoftShaderCode lr_Code;
-    hr = SoftParseShader(pFunction, false, lr_Caps.VertexShaderVersion, &lr_Code);
-    if (FAILED(hr)) return hr;
-    SoftVertexShader* lr_Shader_ = new (std::nothrow) SoftVertexShader(this, std::move(lr_Code));
-    if (!lr_Shader_) return E_OUTOFMEMORY;
-    return HandOut(lr_Shader_, ppShader);
+    return CreateShader<SoftVertexShader>(this, SoftCall::CreateVertexShader, pFunction, ppShader);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
-    if (!ppShader) return D3DERR_INVALIDCALL;
-    *ppShader = nullptr;
-    HRESULT hr;
-    if (TakeFault(SoftCall::CreatePixelShader, &hr)) return hr;
-    D3DCAPS9 lr_Caps;
-    FillCaps(&lr_Caps);
-    SoftShaderCode lr_Code;
-    hr = SoftParseShader(pFunction, true, lr_Caps.PixelShaderVersion, &lr_Code);
-    if (FAILED(hr)) return hr;
-    SoftPixelShader* lr_Shader_ = new (std::nothrow) SoftPixelShader(this, std::move(lr_Code));
-    if (!lr_Shader_) return E_OUTOFMEMORY;
-    return HandOut(lr_Shader_, ppShader);
+    return CreateShader<SoftPixelShader>(this, SoftCall::CreatePixelShader, pFunction, ppShader);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,

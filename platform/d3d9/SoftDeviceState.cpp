@@ -1,9 +1,20 @@
 #include "SoftDeviceState.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace {
+
+template <std::size_t N>
+void SetFlags(bool (&flags)[N], bool value) {
+    std::fill(flags, flags + N, value);
+}
+
+template <std::size_t R, std::size_t N>
+void SetFlags(bool (&flags)[R][N], bool value) {
+    for (auto& lr_Row : flags) SetFlags(lr_Row, value);
+}
 
 DWORD FloatBits(float value) {
     DWORD lr_Bits;
@@ -184,45 +195,34 @@ SoftLight& SoftDeviceState::LightAt(DWORD index) {
     return *Lights.insert(lr_It, lr_Light);
 }
 
-void SoftStateMask::Clear() {
-    std::memset(RenderStates, 0, sizeof(RenderStates));
-    std::memset(SamplerStates, 0, sizeof(SamplerStates));
-    std::memset(StageStates, 0, sizeof(StageStates));
-    std::memset(Textures, 0, sizeof(Textures));
-    std::memset(Streams, 0, sizeof(Streams));
-    std::memset(StreamFrequency, 0, sizeof(StreamFrequency));
-    Indices = FVF = Declaration = VertexShader = PixelShader = false;
-    std::memset(VertexConstantsF, 0, sizeof(VertexConstantsF));
-    std::memset(VertexConstantsI, 0, sizeof(VertexConstantsI));
-    std::memset(VertexConstantsB, 0, sizeof(VertexConstantsB));
-    std::memset(PixelConstantsF, 0, sizeof(PixelConstantsF));
-    std::memset(PixelConstantsI, 0, sizeof(PixelConstantsI));
-    std::memset(PixelConstantsB, 0, sizeof(PixelConstantsB));
-    Viewport = Scissor = Material = AllLights = NPatchMode = false;
-    std::memset(Transforms, 0, sizeof(Transforms));
-    std::memset(ClipPlanes, 0, sizeof(ClipPlanes));
+void SoftStateMask::SetEvery(bool value) {
+    SetFlags(RenderStates, value);
+    SetFlags(SamplerStates, value);
+    SetFlags(StageStates, value);
+    SetFlags(Textures, value);
+    SetFlags(Streams, value);
+    SetFlags(StreamFrequency, value);
+    Indices = FVF = Declaration = VertexShader = PixelShader = value;
+    SetFlags(VertexConstantsF, value);
+    SetFlags(VertexConstantsI, value);
+    SetFlags(VertexConstantsB, value);
+    SetFlags(PixelConstantsF, value);
+    SetFlags(PixelConstantsI, value);
+    SetFlags(PixelConstantsB, value);
+    Viewport = Scissor = Material = AllLights = NPatchMode = value;
+    SetFlags(Transforms, value);
+    SetFlags(ClipPlanes, value);
     LightIndices.clear();
 }
 
+void SoftStateMask::Clear() { SetEvery(false); }
+
 void SoftStateMask::SetAll() {
-    Clear();
-    // 0 is not a render state; the array covers the rest whether named or not.
-    std::fill(&RenderStates[1], &RenderStates[SOFT_RENDER_STATES], true);
-    for (auto& lr_Row : SamplerStates) std::fill(&lr_Row[1], &lr_Row[SOFT_SAMPLER_STATES], true);
-    for (auto& lr_Row : StageStates) std::fill(&lr_Row[1], &lr_Row[SOFT_STAGE_STATES], true);
-    std::fill(std::begin(Textures), std::end(Textures), true);
-    std::fill(std::begin(Streams), std::end(Streams), true);
-    std::fill(std::begin(StreamFrequency), std::end(StreamFrequency), true);
-    Indices = FVF = Declaration = VertexShader = PixelShader = true;
-    std::fill(std::begin(VertexConstantsF), std::end(VertexConstantsF), true);
-    std::fill(std::begin(VertexConstantsI), std::end(VertexConstantsI), true);
-    std::fill(std::begin(VertexConstantsB), std::end(VertexConstantsB), true);
-    std::fill(std::begin(PixelConstantsF), std::end(PixelConstantsF), true);
-    std::fill(std::begin(PixelConstantsI), std::end(PixelConstantsI), true);
-    std::fill(std::begin(PixelConstantsB), std::end(PixelConstantsB), true);
-    Viewport = Scissor = Material = AllLights = NPatchMode = true;
-    std::fill(std::begin(Transforms), std::end(Transforms), true);
-    std::fill(std::begin(ClipPlanes), std::end(ClipPlanes), true);
+    SetEvery(true);
+    // 0 is not a render, sampler or stage state; the rest count whether named or not.
+    RenderStates[0] = false;
+    for (auto& lr_Row : SamplerStates) lr_Row[0] = false;
+    for (auto& lr_Row : StageStates) lr_Row[0] = false;
 }
 
 void SoftStateMask::SetPixelState() {
@@ -232,9 +232,9 @@ void SoftStateMask::SetPixelState() {
         for (UINT i = 1; i < SOFT_SAMPLER_STATES; ++i) SamplerStates[s][i] = i != D3DSAMP_DMAPOFFSET;
     for (auto& lr_Row : StageStates) std::fill(&lr_Row[1], &lr_Row[SOFT_STAGE_STATES], true);
     PixelShader = true;
-    std::fill(std::begin(PixelConstantsF), std::end(PixelConstantsF), true);
-    std::fill(std::begin(PixelConstantsI), std::end(PixelConstantsI), true);
-    std::fill(std::begin(PixelConstantsB), std::end(PixelConstantsB), true);
+    SetFlags(PixelConstantsF, true);
+    SetFlags(PixelConstantsI, true);
+    SetFlags(PixelConstantsB, true);
 }
 
 void SoftStateMask::SetVertexState() {
@@ -245,11 +245,11 @@ void SoftStateMask::SetVertexState() {
         lr_Row[D3DTSS_TEXCOORDINDEX] = true;
         lr_Row[D3DTSS_TEXTURETRANSFORMFLAGS] = true;
     }
-    std::fill(std::begin(StreamFrequency), std::end(StreamFrequency), true);
+    SetFlags(StreamFrequency, true);
     FVF = Declaration = VertexShader = true;
-    std::fill(std::begin(VertexConstantsF), std::end(VertexConstantsF), true);
-    std::fill(std::begin(VertexConstantsI), std::end(VertexConstantsI), true);
-    std::fill(std::begin(VertexConstantsB), std::end(VertexConstantsB), true);
+    SetFlags(VertexConstantsF, true);
+    SetFlags(VertexConstantsI, true);
+    SetFlags(VertexConstantsB, true);
     AllLights = true;
     NPatchMode = true;
 }

@@ -108,4 +108,7 @@ struct SoftStateMask {
     void SetVertexState();
     bool HasLight(DWORD index) const;
     void AddLight(DWORD index);
+
+private:
+    void SetEvery(bool value);
 };

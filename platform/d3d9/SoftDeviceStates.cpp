@@ -16,6 +16,16 @@ T* OwnObject(SoftDevice* device, IUnknown* object) {
     return lr_Object_ && lr_Object_->Device() == device ? lr_Object_ : nullptr;
 }
 
+// Binds an object of this device, or nothing, into a state slot; false
+// (and the slot unchanged) for an object of another device or kind.
+template <class T, class I>
+bool BindOwn(SoftDevice* device, I* object, SoftRef<I>& slot) {
+    T* lr_Object_ = OwnObject<T>(device, object);
+    if (object && !lr_Object_) return false;
+    slot.Reset(object, lr_Object_);
+    return true;
+}
+
 template <class T>
 HRESULT HandBack(T* object, T** out) {
     *out = object;
@@ -219,15 +229,10 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetScissorRect(RECT* pRect) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
-    SoftVertexDeclaration* lr_Decl_ = nullptr;
-    if (pDecl) {
-        lr_Decl_ = OwnObject<SoftVertexDeclaration>(this, pDecl);
-        if (!lr_Decl_) return D3DERR_INVALIDCALL;
-    }
     // A declaration replaces the FVF and the other way round. The runtime
     // also makes a declaration for an FVF (GetVertexDeclaration then returns
     // it); here GetVertexDeclaration returns null after SetFVF.
-    Target().Declaration.Reset(pDecl, lr_Decl_);
+    if (!BindOwn<SoftVertexDeclaration>(this, pDecl, Target().Declaration)) return D3DERR_INVALIDCALL;
     Target().FVF = 0;
     if (mr_RecordMask_) mr_RecordMask_->Declaration = mr_RecordMask_->FVF = true;
     return D3D_OK;
@@ -252,12 +257,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetFVF(DWORD* pFVF) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
-    SoftVertexShader* lr_Shader_ = nullptr;
-    if (pShader) {
-        lr_Shader_ = OwnObject<SoftVertexShader>(this, pShader);
-        if (!lr_Shader_) return D3DERR_INVALIDCALL;
-    }
-    Target().VertexShader.Reset(pShader, lr_Shader_);
+    if (!BindOwn<SoftVertexShader>(this, pShader, Target().VertexShader)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->VertexShader = true;
     return D3D_OK;
 }
@@ -268,12 +268,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexShader(IDirect3DVertexShader9** p
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
-    SoftPixelShader* lr_Shader_ = nullptr;
-    if (pShader) {
-        lr_Shader_ = OwnObject<SoftPixelShader>(this, pShader);
-        if (!lr_Shader_) return D3DERR_INVALIDCALL;
-    }
-    Target().PixelShader.Reset(pShader, lr_Shader_);
+    if (!BindOwn<SoftPixelShader>(this, pShader, Target().PixelShader)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->PixelShader = true;
     return D3D_OK;
 }
@@ -310,13 +305,8 @@ SOFT_CONSTANTS(PixelShaderConstantB, PixelConstantsB, BOOL, 1, SOFT_CONSTANTS_B)
 HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
                                                       UINT OffsetInBytes, UINT Stride) {
     if (StreamNumber >= SOFT_STREAMS || Stride > 508) return D3DERR_INVALIDCALL;
-    SoftVertexBuffer* lr_Buffer_ = nullptr;
-    if (pStreamData) {
-        lr_Buffer_ = OwnObject<SoftVertexBuffer>(this, pStreamData);
-        if (!lr_Buffer_) return D3DERR_INVALIDCALL;
-    }
     SoftStreamSource& lr_Stream = Target().Streams[StreamNumber];
-    lr_Stream.Buffer.Reset(pStreamData, lr_Buffer_);
+    if (!BindOwn<SoftVertexBuffer>(this, pStreamData, lr_Stream.Buffer)) return D3DERR_INVALIDCALL;
     lr_Stream.Offset = OffsetInBytes;
     lr_Stream.Stride = Stride;
     if (mr_RecordMask_) mr_RecordMask_->Streams[StreamNumber] = true;
@@ -348,12 +338,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSourceFreq(UINT StreamNumber, UIN
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
-    SoftIndexBuffer* lr_Buffer_ = nullptr;
-    if (pIndexData) {
-        lr_Buffer_ = OwnObject<SoftIndexBuffer>(this, pIndexData);
-        if (!lr_Buffer_) return D3DERR_INVALIDCALL;
-    }
-    Target().Indices.Reset(pIndexData, lr_Buffer_);
+    if (!BindOwn<SoftIndexBuffer>(this, pIndexData, Target().Indices)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->Indices = true;
     return D3D_OK;
 }

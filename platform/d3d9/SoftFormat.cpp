@@ -3,92 +3,68 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+enum FormatFlag : unsigned { k_Depth = 1, k_Stencil = 2, k_LockableDepth = 4, k_FourCC = 8 };
+
+SoftFormatInfo Info(UINT bytesPerPixel, unsigned flags = 0) {
+    return SoftFormatInfo{bytesPerPixel, 0, (flags & k_Depth) != 0, (flags & k_Stencil) != 0,
+                          (flags & k_LockableDepth) != 0, (flags & k_FourCC) != 0};
+}
+
+// Compressed formats: bytes per 4x4 block.
+SoftFormatInfo Block(UINT blockBytes) { return SoftFormatInfo{0, blockBytes, false, false, false, true}; }
+
+}  // namespace
+
 SoftFormatInfo SoftGetFormatInfo(D3DFORMAT format) {
-    SoftFormatInfo lr_Info{0, 0, false, false, false, false};
     switch (format) {
     case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A2B10G10R10: case D3DFMT_A8B8G8R8:
     case D3DFMT_X8B8G8R8: case D3DFMT_G16R16: case D3DFMT_A2R10G10B10: case D3DFMT_X8L8V8U8:
     case D3DFMT_Q8W8V8U8: case D3DFMT_V16U16: case D3DFMT_A2W10V10U10: case D3DFMT_G16R16F:
     case D3DFMT_R32F: case D3DFMT_A2B10G10R10_XR_BIAS:
-        lr_Info.BytesPerPixel = 4;
-        break;
+        return Info(4);
     case D3DFMT_R8G8B8:
-        lr_Info.BytesPerPixel = 3;
-        break;
+        return Info(3);
     case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
     case D3DFMT_A8R3G3B2: case D3DFMT_X4R4G4B4: case D3DFMT_A8P8: case D3DFMT_A8L8: case D3DFMT_V8U8:
     case D3DFMT_L6V5U5: case D3DFMT_L16: case D3DFMT_R16F: case D3DFMT_CxV8U8:
-        lr_Info.BytesPerPixel = 2;
-        break;
+        return Info(2);
     case D3DFMT_R3G3B2: case D3DFMT_A8: case D3DFMT_P8: case D3DFMT_L8: case D3DFMT_A4L4:
-        lr_Info.BytesPerPixel = 1;
-        break;
+        return Info(1);
     case D3DFMT_A16B16G16R16: case D3DFMT_Q16W16V16U16: case D3DFMT_A16B16G16R16F: case D3DFMT_G32R32F:
-        lr_Info.BytesPerPixel = 8;
-        break;
+        return Info(8);
     case D3DFMT_A32B32G32R32F:
-        lr_Info.BytesPerPixel = 16;
-        break;
+        return Info(16);
     case D3DFMT_DXT1:
-        lr_Info.BlockBytes = 8;
-        lr_Info.FourCC = true;
-        break;
+        return Block(8);
     case D3DFMT_DXT2: case D3DFMT_DXT3: case D3DFMT_DXT4: case D3DFMT_DXT5:
-        lr_Info.BlockBytes = 16;
-        lr_Info.FourCC = true;
-        break;
+        return Block(16);
     case D3DFMT_UYVY: case D3DFMT_YUY2: case D3DFMT_R8G8_B8G8: case D3DFMT_G8R8_G8B8:
-        lr_Info.BytesPerPixel = 2;
-        lr_Info.FourCC = true;
-        break;
+        return Info(2, k_FourCC);
     case D3DFMT_D16_LOCKABLE:
-        lr_Info.BytesPerPixel = 2;
-        lr_Info.Depth = true;
-        lr_Info.LockableDepth = true;
-        break;
-    case D3DFMT_D16: case D3DFMT_D15S1:
-        lr_Info.BytesPerPixel = 2;
-        lr_Info.Depth = true;
-        lr_Info.Stencil = format == D3DFMT_D15S1;
-        break;
+        return Info(2, k_Depth | k_LockableDepth);
+    case D3DFMT_D16:
+        return Info(2, k_Depth);
+    case D3DFMT_D15S1:
+        return Info(2, k_Depth | k_Stencil);
     case D3DFMT_D32: case D3DFMT_D24X8:
-        lr_Info.BytesPerPixel = 4;
-        lr_Info.Depth = true;
-        break;
+        return Info(4, k_Depth);
     case D3DFMT_D24S8: case D3DFMT_D24X4S4: case D3DFMT_D24FS8:
-        lr_Info.BytesPerPixel = 4;
-        lr_Info.Depth = true;
-        lr_Info.Stencil = true;
-        break;
+        return Info(4, k_Depth | k_Stencil);
     case D3DFMT_D32F_LOCKABLE: case D3DFMT_D32_LOCKABLE:
-        lr_Info.BytesPerPixel = 4;
-        lr_Info.Depth = true;
-        lr_Info.LockableDepth = true;
-        break;
+        return Info(4, k_Depth | k_LockableDepth);
     case D3DFMT_S8_LOCKABLE:
-        lr_Info.BytesPerPixel = 1;
-        lr_Info.Depth = true;
-        lr_Info.Stencil = true;
-        lr_Info.LockableDepth = true;
-        break;
+        return Info(1, k_Depth | k_Stencil | k_LockableDepth);
     default:
-        if (format == D3DFMT_INTZ || format == D3DFMT_DF24 || format == D3DFMT_RAWZ) {
-            lr_Info.BytesPerPixel = 4;
-            lr_Info.Depth = true;
-            lr_Info.Stencil = format != D3DFMT_DF24;
-            lr_Info.FourCC = true;
-        } else if (format == D3DFMT_DF16) {
-            lr_Info.BytesPerPixel = 2;
-            lr_Info.Depth = true;
-            lr_Info.FourCC = true;
-        } else if (format == D3DFMT_NULL) {
-            // A render target that takes no memory; held as 1 byte per pixel.
-            lr_Info.BytesPerPixel = 1;
-            lr_Info.FourCC = true;
-        }
-        break;
+        // Formats defined outside the enumeration: no case labels for them.
+        if (format == D3DFMT_INTZ || format == D3DFMT_RAWZ) return Info(4, k_Depth | k_Stencil | k_FourCC);
+        if (format == D3DFMT_DF24) return Info(4, k_Depth | k_FourCC);
+        if (format == D3DFMT_DF16) return Info(2, k_Depth | k_FourCC);
+        // A render target that takes no memory; held as 1 byte per pixel.
+        if (format == D3DFMT_NULL) return Info(1, k_FourCC);
+        return Info(0);
     }
-    return lr_Info;
 }
 
 UINT SoftRowPitch(D3DFORMAT format, UINT width) {
@@ -111,6 +87,13 @@ void Store16(BYTE* pixel, DWORD value) {
 }
 
 void Store32(BYTE* pixel, DWORD value) { std::memcpy(pixel, &value, 4); }
+
+void StoreD16(BYTE* pixel, float z) { Store16(pixel, static_cast<DWORD>(std::lround(z * 65535.0f))); }
+
+// 24 bits of depth above the stencil byte.
+void StoreD24S8(BYTE* pixel, float z, DWORD stencil) {
+    Store32(pixel, (static_cast<DWORD>(std::lround(static_cast<double>(z) * 16777215.0)) << 8) | (stencil & 0xFFu));
+}
 
 WORD FloatToHalf(float value) {
     DWORD lr_Bits;
@@ -188,13 +171,13 @@ bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixe
     if (z > 1.0f) z = 1.0f;
     switch (format) {
     case D3DFMT_D16: case D3DFMT_D16_LOCKABLE:
-        Store16(pixel, static_cast<DWORD>(std::lround(z * 65535.0f)));
+        StoreD16(pixel, z);
         return true;
     case D3DFMT_D15S1:
         Store16(pixel, (static_cast<DWORD>(std::lround(z * 32767.0f)) << 1) | (stencil & 1u));
         return true;
     case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4:
-        Store32(pixel, (static_cast<DWORD>(std::lround(static_cast<double>(z) * 16777215.0)) << 8) | (stencil & 0xFFu));
+        StoreD24S8(pixel, z, stencil);
         return true;
     case D3DFMT_D32: case D3DFMT_D32_LOCKABLE:
         Store32(pixel, static_cast<DWORD>(std::llround(static_cast<double>(z) * 4294967295.0)));
@@ -214,11 +197,11 @@ bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixe
         return true;
     default:
         if (format == D3DFMT_INTZ || format == D3DFMT_DF24 || format == D3DFMT_RAWZ) {
-            Store32(pixel, (static_cast<DWORD>(std::lround(static_cast<double>(z) * 16777215.0)) << 8) | (stencil & 0xFFu));
+            StoreD24S8(pixel, z, stencil);
             return true;
         }
         if (format == D3DFMT_DF16) {
-            Store16(pixel, static_cast<DWORD>(std::lround(z * 65535.0f)));
+            StoreD16(pixel, z);
             return true;
         }
         return false;

@@ -2,7 +2,36 @@
 
 #include "SoftDevice.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+template <class T>
+void CopyValue(T& to, const T& from) {
+    to = from;
+}
+
+// Constant registers and clip planes are rows of four: copied whole.
+template <class T, std::size_t N>
+void CopyValue(T (&to)[N], const T (&from)[N]) {
+    std::copy(from, from + N, to);
+}
+
+// Copies the entries whose mask entry is set.
+template <class T, std::size_t N>
+void CopyWhere(const bool (&mask)[N], T (&to)[N], const T (&from)[N]) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (mask[i]) CopyValue(to[i], from[i]);
+}
+
+// Per-sampler and per-stage tables: one mask entry per state.
+template <class T, std::size_t R, std::size_t N>
+void CopyWhere(const bool (&mask)[R][N], T (&to)[R][N], const T (&from)[R][N]) {
+    for (std::size_t r = 0; r < R; ++r) CopyWhere(mask[r], to[r], from[r]);
+}
+
+}  // namespace
 
 SoftStateBlock::SoftStateBlock(SoftDevice* device, D3DSTATEBLOCKTYPE type)
     : SoftUnknownImpl<IDirect3DStateBlock9>(device, SoftObjectKind::StateBlock, false),
@@ -47,43 +76,27 @@ HRESULT STDMETHODCALLTYPE SoftStateBlock::Apply() {
 }
 
 void SoftStateBlock::CopyMasked(SoftDeviceState& to, const SoftDeviceState& from, const SoftStateMask& mask) {
-    for (UINT i = 0; i < SOFT_RENDER_STATES; ++i)
-        if (mask.RenderStates[i]) to.RenderStates[i] = from.RenderStates[i];
-    for (UINT s = 0; s < SOFT_SAMPLERS; ++s) {
-        for (UINT i = 0; i < SOFT_SAMPLER_STATES; ++i)
-            if (mask.SamplerStates[s][i]) to.SamplerStates[s][i] = from.SamplerStates[s][i];
-        if (mask.Textures[s]) to.Textures[s] = from.Textures[s];
-    }
-    for (UINT t = 0; t < SOFT_TEXTURE_STAGES; ++t)
-        for (UINT i = 0; i < SOFT_STAGE_STATES; ++i)
-            if (mask.StageStates[t][i]) to.StageStates[t][i] = from.StageStates[t][i];
-    for (UINT i = 0; i < SOFT_STREAMS; ++i) {
-        if (mask.Streams[i]) to.Streams[i] = from.Streams[i];
-        if (mask.StreamFrequency[i]) to.StreamFrequency[i] = from.StreamFrequency[i];
-    }
+    CopyWhere(mask.RenderStates, to.RenderStates, from.RenderStates);
+    CopyWhere(mask.SamplerStates, to.SamplerStates, from.SamplerStates);
+    CopyWhere(mask.Textures, to.Textures, from.Textures);
+    CopyWhere(mask.StageStates, to.StageStates, from.StageStates);
+    CopyWhere(mask.Streams, to.Streams, from.Streams);
+    CopyWhere(mask.StreamFrequency, to.StreamFrequency, from.StreamFrequency);
     if (mask.Indices) to.Indices = from.Indices;
     if (mask.FVF) to.FVF = from.FVF;
     if (mask.Declaration) to.Declaration = from.Declaration;
     if (mask.VertexShader) to.VertexShader = from.VertexShader;
     if (mask.PixelShader) to.PixelShader = from.PixelShader;
-    for (UINT i = 0; i < SOFT_VS_CONSTANTS_F; ++i)
-        if (mask.VertexConstantsF[i]) std::memcpy(to.VertexConstantsF[i], from.VertexConstantsF[i], sizeof(float) * 4);
-    for (UINT i = 0; i < SOFT_PS_CONSTANTS_F; ++i)
-        if (mask.PixelConstantsF[i]) std::memcpy(to.PixelConstantsF[i], from.PixelConstantsF[i], sizeof(float) * 4);
-    for (UINT i = 0; i < SOFT_CONSTANTS_I; ++i) {
-        if (mask.VertexConstantsI[i]) std::memcpy(to.VertexConstantsI[i], from.VertexConstantsI[i], sizeof(int) * 4);
-        if (mask.PixelConstantsI[i]) std::memcpy(to.PixelConstantsI[i], from.PixelConstantsI[i], sizeof(int) * 4);
-    }
-    for (UINT i = 0; i < SOFT_CONSTANTS_B; ++i) {
-        if (mask.VertexConstantsB[i]) to.VertexConstantsB[i] = from.VertexConstantsB[i];
-        if (mask.PixelConstantsB[i]) to.PixelConstantsB[i] = from.PixelConstantsB[i];
-    }
+    CopyWhere(mask.VertexConstantsF, to.VertexConstantsF, from.VertexConstantsF);
+    CopyWhere(mask.VertexConstantsI, to.VertexConstantsI, from.VertexConstantsI);
+    CopyWhere(mask.VertexConstantsB, to.VertexConstantsB, from.VertexConstantsB);
+    CopyWhere(mask.PixelConstantsF, to.PixelConstantsF, from.PixelConstantsF);
+    CopyWhere(mask.PixelConstantsI, to.PixelConstantsI, from.PixelConstantsI);
+    CopyWhere(mask.PixelConstantsB, to.PixelConstantsB, from.PixelConstantsB);
     if (mask.Viewport) to.Viewport = from.Viewport;
     if (mask.Scissor) to.Scissor = from.Scissor;
-    for (UINT i = 0; i < SOFT_TRANSFORMS; ++i)
-        if (mask.Transforms[i]) to.Transforms[i] = from.Transforms[i];
-    for (UINT i = 0; i < SOFT_CLIP_PLANES; ++i)
-        if (mask.ClipPlanes[i]) std::memcpy(to.ClipPlanes[i], from.ClipPlanes[i], sizeof(float) * 4);
+    CopyWhere(mask.Transforms, to.Transforms, from.Transforms);
+    CopyWhere(mask.ClipPlanes, to.ClipPlanes, from.ClipPlanes);
     if (mask.Material) to.Material = from.Material;
     if (mask.AllLights) {
         to.Lights = from.Lights;

@@ -112,6 +112,19 @@ HRESULT STDMETHODCALLTYPE SoftSurface::GetDC(HDC* phdc) {
 
 HRESULT STDMETHODCALLTYPE SoftSurface::ReleaseDC(HDC) { return D3DERR_INVALIDCALL; }
 
+D3DSURFACE_DESC SoftPresentSurfaceDesc(const D3DPRESENT_PARAMETERS& params, D3DFORMAT format, DWORD usage) {
+    D3DSURFACE_DESC lr_Desc{};
+    lr_Desc.Format = format;
+    lr_Desc.Type = D3DRTYPE_SURFACE;
+    lr_Desc.Usage = usage;
+    lr_Desc.Pool = D3DPOOL_DEFAULT;
+    lr_Desc.MultiSampleType = params.MultiSampleType;
+    lr_Desc.MultiSampleQuality = params.MultiSampleQuality;
+    lr_Desc.Width = params.BackBufferWidth;
+    lr_Desc.Height = params.BackBufferHeight;
+    return lr_Desc;
+}
+
 bool SoftRectInside(const RECT& rect, UINT width, UINT height) {
     return rect.left >= 0 && rect.top >= 0 && rect.left < rect.right && rect.top < rect.bottom &&
            static_cast<UINT>(rect.right) <= width && static_cast<UINT>(rect.bottom) <= height;

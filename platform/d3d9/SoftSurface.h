@@ -59,6 +59,10 @@ private:
     bool mr_HasDC;
 };
 
+// A default-pool surface of the back buffers' size and multisampling: the
+// back buffers themselves and the automatic depth-stencil surface.
+D3DSURFACE_DESC SoftPresentSurfaceDesc(const D3DPRESENT_PARAMETERS& params, D3DFORMAT format, DWORD usage);
+
 // Rectangle helpers shared by the surface users.
 bool SoftRectInside(const RECT& rect, UINT width, UINT height);
 RECT SoftWholeRect(UINT width, UINT height);

@@ -7,15 +7,7 @@ SoftSwapChain::SoftSwapChain(SoftDevice* device, const D3DPRESENT_PARAMETERS& pa
     : SoftUnknownImpl<IDirect3DSwapChain9>(device, SoftObjectKind::SwapChain, implicit),
       mr_Params(params),
       mr_PresentCount(0) {
-    D3DSURFACE_DESC lr_Desc{};
-    lr_Desc.Format = params.BackBufferFormat;
-    lr_Desc.Type = D3DRTYPE_SURFACE;
-    lr_Desc.Usage = D3DUSAGE_RENDERTARGET;
-    lr_Desc.Pool = D3DPOOL_DEFAULT;
-    lr_Desc.MultiSampleType = params.MultiSampleType;
-    lr_Desc.MultiSampleQuality = params.MultiSampleQuality;
-    lr_Desc.Width = params.BackBufferWidth;
-    lr_Desc.Height = params.BackBufferHeight;
+    D3DSURFACE_DESC lr_Desc = SoftPresentSurfaceDesc(params, params.BackBufferFormat, D3DUSAGE_RENDERTARGET);
     bool lr_Lockable = (params.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
     for (UINT i = 0; i < params.BackBufferCount; ++i) {
         SoftSurface* lr_Surface_ = new SoftSurface(device, SoftSurfaceRole::BackBuffer, lr_Desc, lr_Lockable, nullptr,

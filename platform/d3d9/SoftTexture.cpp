@@ -32,6 +32,19 @@ D3DSURFACE_DESC LevelDesc(DWORD usage, D3DFORMAT format, D3DPOOL pool, UINT widt
     return lr_Desc;
 }
 
+// The lock of a 2-D or cube texture level: the call is counted first, then
+// a missing level or a texture that does not lock fails.
+HRESULT LockLevel(SoftDevice* device, SoftSurface* level, bool lockable, D3DLOCKED_RECT* lockedRect, const RECT* rect,
+                  DWORD flags) {
+    HRESULT hr;
+    if (!device->TakeFault(SoftCall::TextureLockRect, &hr)) {
+        if (level && lockable) return level->LockUnchecked(lockedRect, rect, flags);
+        hr = D3DERR_INVALIDCALL;
+    }
+    if (lockedRect) lockedRect->pBits = nullptr;
+    return hr;
+}
+
 }  // namespace
 
 // 2-D textures --------------------------------------------------------------
@@ -66,16 +79,7 @@ HRESULT STDMETHODCALLTYPE SoftTexture::GetSurfaceLevel(UINT Level, IDirect3DSurf
 }
 
 HRESULT STDMETHODCALLTYPE SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
-    HRESULT hr;
-    if (mr_Device_->TakeFault(SoftCall::TextureLockRect, &hr)) {
-        if (pLockedRect) pLockedRect->pBits = nullptr;
-        return hr;
-    }
-    if (Level >= mr_Levels.size() || !Lockable()) {
-        if (pLockedRect) pLockedRect->pBits = nullptr;
-        return D3DERR_INVALIDCALL;
-    }
-    return mr_Levels[Level]->LockUnchecked(pLockedRect, pRect, Flags);
+    return LockLevel(mr_Device_, this->Level(Level), Lockable(), pLockedRect, pRect, Flags);
 }
 
 HRESULT STDMETHODCALLTYPE SoftTexture::UnlockRect(UINT Level) {
@@ -128,17 +132,7 @@ HRESULT STDMETHODCALLTYPE SoftCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES Fa
 
 HRESULT STDMETHODCALLTYPE SoftCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect,
                                                     const RECT* pRect, DWORD Flags) {
-    HRESULT hr;
-    if (mr_Device_->TakeFault(SoftCall::TextureLockRect, &hr)) {
-        if (pLockedRect) pLockedRect->pBits = nullptr;
-        return hr;
-    }
-    SoftSurface* lr_Surface_ = Face(FaceType, Level);
-    if (!lr_Surface_ || !Lockable()) {
-        if (pLockedRect) pLockedRect->pBits = nullptr;
-        return D3DERR_INVALIDCALL;
-    }
-    return lr_Surface_->LockUnchecked(pLockedRect, pRect, Flags);
+    return LockLevel(mr_Device_, Face(FaceType, Level), Lockable(), pLockedRect, pRect, Flags);
 }
 
 HRESULT STDMETHODCALLTYPE SoftCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {

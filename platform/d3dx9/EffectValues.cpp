@@ -336,30 +336,49 @@ STDMETHODIMP Effect::GetMatrixTransposePointerArray(D3DXHANDLE hParameter, D3DXM
 }
 
 // Objects ------------------------------------------------------------------
+// One object each: no arrays, and the parameter's own type only.
+
+namespace {
+
+bool IsString(const ValueNode& node) { return node.Type == D3DXPT_STRING; }
+bool IsPixelShader(const ValueNode& node) { return node.Type == D3DXPT_PIXELSHADER; }
+bool IsVertexShader(const ValueNode& node) { return node.Type == D3DXPT_VERTEXSHADER; }
+
+ValueNode* SingleObject(ValueNode* node, bool (*accepts)(const ValueNode&)) {
+    return node && !node->Elements && accepts(*node) ? node : nullptr;
+}
+
+// The device object of a shader slot (-1: none), with a reference for the caller.
+template <typename Object>
+HRESULT HandOutShader(const int* slot, const std::vector<CompiledShader>& shaders, Object* CompiledShader::*object,
+                      Object** out) {
+    if (!slot || !out) return D3DERR_INVALIDCALL;
+    *out = *slot >= 0 ? shaders[static_cast<size_t>(*slot)].*object : nullptr;
+    if (*out) (*out)->AddRef();
+    return D3D_OK;
+}
+
+}  // namespace
 
 STDMETHODIMP Effect::SetString(D3DXHANDLE hParameter, LPCSTR pString) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !pString || lr_Node_->Type != D3DXPT_STRING || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    std::string* lr_Slot = StringSlot(*lr_Node_);
-    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsString);
+    std::string* lr_Slot = lr_Node_ ? StringSlot(*lr_Node_) : nullptr;
+    if (!lr_Slot || !pString) return D3DERR_INVALIDCALL;
     *lr_Slot = pString;
     return D3D_OK;
 }
 
 STDMETHODIMP Effect::GetString(D3DXHANDLE hParameter, LPCSTR* ppString) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !ppString || lr_Node_->Type != D3DXPT_STRING || lr_Node_->Elements)
-        return D3DERR_INVALIDCALL;
-    std::string* lr_Slot = StringSlot(*lr_Node_);
-    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsString);
+    std::string* lr_Slot = lr_Node_ ? StringSlot(*lr_Node_) : nullptr;
+    if (!lr_Slot || !ppString) return D3DERR_INVALIDCALL;
     *ppString = lr_Slot->c_str();
     return D3D_OK;
 }
 
 STDMETHODIMP Effect::SetTexture(D3DXHANDLE hParameter, LPDIRECT3DBASETEXTURE9 pTexture) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !IsTexture(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    IDirect3DBaseTexture9** lr_Slot = TextureSlot(*lr_Node_);
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsTexture);
+    IDirect3DBaseTexture9** lr_Slot = lr_Node_ ? TextureSlot(*lr_Node_) : nullptr;
     if (!lr_Slot) return D3DERR_INVALIDCALL;
     // Reference the new texture before letting go of the old: they may be the same.
     if (pTexture) pTexture->AddRef();
@@ -369,35 +388,24 @@ STDMETHODIMP Effect::SetTexture(D3DXHANDLE hParameter, LPDIRECT3DBASETEXTURE9 pT
 }
 
 STDMETHODIMP Effect::GetTexture(D3DXHANDLE hParameter, LPDIRECT3DBASETEXTURE9* ppTexture) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !ppTexture || !IsTexture(*lr_Node_) || lr_Node_->Elements) return D3DERR_INVALIDCALL;
-    IDirect3DBaseTexture9** lr_Slot = TextureSlot(*lr_Node_);
-    if (!lr_Slot) return D3DERR_INVALIDCALL;
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsTexture);
+    IDirect3DBaseTexture9** lr_Slot = lr_Node_ ? TextureSlot(*lr_Node_) : nullptr;
+    if (!lr_Slot || !ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = *lr_Slot;
     if (*ppTexture) (*ppTexture)->AddRef();
     return D3D_OK;
 }
 
 STDMETHODIMP Effect::GetPixelShader(D3DXHANDLE hParameter, LPDIRECT3DPIXELSHADER9* ppPShader) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !ppPShader || lr_Node_->Type != D3DXPT_PIXELSHADER || lr_Node_->Elements)
-        return D3DERR_INVALIDCALL;
-    int* lr_Slot = ShaderSlot(*lr_Node_);
-    if (!lr_Slot) return D3DERR_INVALIDCALL;
-    *ppPShader = *lr_Slot >= 0 ? mr_Definition.Shaders[static_cast<size_t>(*lr_Slot)].PixelObject : nullptr;
-    if (*ppPShader) (*ppPShader)->AddRef();
-    return D3D_OK;
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsPixelShader);
+    return HandOutShader(lr_Node_ ? ShaderSlot(*lr_Node_) : nullptr, mr_Definition.Shaders,
+                         &CompiledShader::PixelObject, ppPShader);
 }
 
 STDMETHODIMP Effect::GetVertexShader(D3DXHANDLE hParameter, LPDIRECT3DVERTEXSHADER9* ppVShader) {
-    ValueNode* lr_Node_ = FindNode(hParameter);
-    if (!lr_Node_ || !ppVShader || lr_Node_->Type != D3DXPT_VERTEXSHADER || lr_Node_->Elements)
-        return D3DERR_INVALIDCALL;
-    int* lr_Slot = ShaderSlot(*lr_Node_);
-    if (!lr_Slot) return D3DERR_INVALIDCALL;
-    *ppVShader = *lr_Slot >= 0 ? mr_Definition.Shaders[static_cast<size_t>(*lr_Slot)].VertexObject : nullptr;
-    if (*ppVShader) (*ppVShader)->AddRef();
-    return D3D_OK;
+    ValueNode* lr_Node_ = SingleObject(FindNode(hParameter), IsVertexShader);
+    return HandOutShader(lr_Node_ ? ShaderSlot(*lr_Node_) : nullptr, mr_Definition.Shaders,
+                         &CompiledShader::VertexObject, ppVShader);
 }
 
 STDMETHODIMP Effect::SetArrayRange(D3DXHANDLE, UINT, UINT) { return D3D_OK; }

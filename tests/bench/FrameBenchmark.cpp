@@ -1,11 +1,13 @@
 // CPU time of one steady frame: the back buffer unchanged, all five effects
 // loaded, the software device recording nothing.
+#include "ExposedPlugin.h"
 #include "FrameTestData.h"
+#include "PluginExpectations.h"
+#include "SoftTestDevice.h"
+#include "TestHost.h"
 
-#include "contract/Guids.h"
 #include "contract/ICheckBoxParameter.h"
 #include "contract/IParameter.h"
-#include "plugin/Plugin.h"
 
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
@@ -20,23 +22,14 @@
 
 namespace {
 
-// The plug-in's effect members, for checking that every pass is really drawn.
-class BenchPlugin : public k_Plugin {
-public:
-    using k_Plugin::k_Plugin;
-    using k_Plugin::mr_BlurPasses;
-
-    bool AllEffectsLoaded() {
-        for (IShader* lr_Shader_ : {mr_ShowTextureShader_, mr_ZBlurShader_, mr_RenderDepthShader_,
-                                    mr_RenderBlackShader_, mr_SSAOShader_}) {
-            if (!lr_Shader_ || !lr_Shader_->IsValid()) return false;
-        }
-        return true;
+// Every pass is really drawn only when every effect loaded.
+bool AllEffectsLoaded(const ExposedPlugin& plugin) {
+    for (IShader* lr_Shader_ : {plugin.mr_ShowTextureShader_, plugin.mr_ZBlurShader_, plugin.mr_RenderDepthShader_,
+                                plugin.mr_RenderBlackShader_, plugin.mr_SSAOShader_}) {
+        if (!lr_Shader_ || !lr_Shader_->IsValid()) return false;
     }
-};
-
-// {E11173DF-0193-4102-81E5-AC8256483E05}
-const GUID k_ShowAOOnlyGuid = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
+    return true;
+}
 
 void SteadyFrame(benchmark::State& state) {
     const bool lr_ShowAOOnly = state.range(0) != 0;
@@ -48,36 +41,24 @@ void SteadyFrame(benchmark::State& state) {
     const std::wstring ls_Base = lr_Directory.wstring() + L"/";
     TestHost lr_Host(ls_Base, ls_Base);
 
-    IDirect3D9* lr_Direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS lr_Params = {};
-    lr_Params.BackBufferWidth = 800;
-    lr_Params.BackBufferHeight = 600;
-    lr_Params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    lr_Params.BackBufferCount = 1;
-    lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    lr_Params.Windowed = TRUE;
-    lr_Params.EnableAutoDepthStencil = TRUE;
-    lr_Params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    IDirect3D9* lr_Direct3D_ = nullptr;
     IDirect3DDevice9* lr_Device_ = nullptr;
-    if (!lr_Direct3D_ || FAILED(lr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                                           D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                                           &lr_Device_))) {
+    if (FAILED(CreateSoftDevice(SoftPresentParameters(800, 600), D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Direct3D_,
+                                &lr_Device_))) {
         state.SkipWithError("no device");
-        if (lr_Direct3D_) lr_Direct3D_->Release();
         return;
     }
-    ISoftDeviceControl* lr_Control_ = nullptr;
-    lr_Device_->QueryInterface(IID_ISoftDeviceControl, reinterpret_cast<void**>(&lr_Control_));
+    ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device_);
 
     {
-        std::unique_ptr<BenchPlugin> lr_Plugin(new BenchPlugin(&lr_Host));
+        std::unique_ptr<ExposedPlugin> lr_Plugin(new ExposedPlugin(&lr_Host));
         lr_Plugin->Initialise(lr_Device_);
         lr_Plugin->SetActive(true);
         IParameter* lr_Parameter_ = lr_Plugin->FindParameter(k_ShowAOOnlyGuid);
         static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))
             ->SetValue(lr_ShowAOOnly);
         lr_Plugin->mr_BlurPasses = lr_BlurPasses;
-        if (!lr_Plugin->AllEffectsLoaded()) {
+        if (!AllEffectsLoaded(*lr_Plugin)) {
             state.SkipWithError("an effect did not load");
         } else {
             lr_Plugin->Render();  // creates the targets and lays out the slices
@@ -98,7 +79,6 @@ void SteadyFrame(benchmark::State& state) {
         }
         lr_Plugin->Deinitialise();
     }
-    if (lr_Control_) lr_Control_->Release();
     lr_Device_->Release();
     lr_Direct3D_->Release();
     std::error_code lr_Error;

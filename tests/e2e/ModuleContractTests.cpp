@@ -14,14 +14,14 @@ protected:
         mr_CreatePlugin = LoadCreatePlugin(ls_Error);
         ASSERT_NE(nullptr, mr_CreatePlugin) << ls_Error;
         // A base path that does not exist: the plug-in must not mind.
-        mr_Host = std::make_unique<E2EHost>(L"/nonexistent/ssao-e2e/", L"/nonexistent/data/");
+        mr_Host = std::make_unique<TestHost>(L"/nonexistent/ssao-e2e/", L"/nonexistent/data/");
         mr_Plugin = mr_CreatePlugin(mr_Host.get());
         ASSERT_NE(nullptr, mr_Plugin);
     }
     void TearDown() override { delete mr_Plugin; }
 
     CreatePluginFunction mr_CreatePlugin = nullptr;
-    std::unique_ptr<E2EHost> mr_Host;
+    std::unique_ptr<TestHost> mr_Host;
     IDirect3D9BasePlugin* mr_Plugin = nullptr;
 };
 
@@ -36,30 +36,30 @@ TEST_F(ModuleContractTest, IdentifiesItself) {
 TEST_F(ModuleContractTest, PublishesShowAOOnly) {
     std::vector<IParameter*> lr_Parameters = mr_Plugin->GetParameters();
     ASSERT_EQ(1u, lr_Parameters.size());
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(kShowAOOnlyId);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
     ASSERT_EQ(lr_Parameters[0], lr_Parameter);
-    EXPECT_EQ(lr_Parameter, mr_Plugin->GetParameter(kShowAOOnlyId));
+    EXPECT_EQ(lr_Parameter, mr_Plugin->GetParameter(k_ShowAOOnlyGuid));
     EXPECT_EQ(L"ShowAOOnly", lr_Parameter->GetName());
     EXPECT_EQ(L"Renders the ambient occlusion value.", lr_Parameter->GetDescription());
     EXPECT_EQ(L"Show AO only: true", lr_Parameter->GetCaption());
     EXPECT_EQ(1, lr_Parameter->GetType());
     EXPECT_EQ(L"true", lr_Parameter->GetValueAsString());
     const GUID lr_Id = lr_Parameter->GetGUID();
-    EXPECT_TRUE(GuidBytesEqual(kShowAOOnlyId, lr_Id));
+    EXPECT_TRUE(GuidBytesEqual(k_ShowAOOnlyGuid, lr_Id));
     EXPECT_EQ(mr_Plugin, lr_Parameter->GetPlugin());
     EXPECT_EQ(lr_Parameter, lr_Parameter->GetInterface(IID_IParameter));
     EXPECT_EQ(nullptr, lr_Parameter->GetInterface(IID_IHostPaths));
 }
 
 TEST_F(ModuleContractTest, UnknownGuidIsNullOrThrows) {
-    GUID lr_Other = kShowAOOnlyId;
+    GUID lr_Other = k_ShowAOOnlyGuid;
     lr_Other.Data4[7] ^= 0xFF;
     EXPECT_EQ(nullptr, mr_Plugin->FindParameter(lr_Other));
     EXPECT_THROW(mr_Plugin->GetParameter(lr_Other), std::exception);
 }
 
 TEST_F(ModuleContractTest, ShowAOOnlyFlipsAsTextAndAsBoolean) {
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(kShowAOOnlyId);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
     ASSERT_NE(nullptr, lr_Parameter);
     auto* lr_CheckBox = static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter));
     ASSERT_NE(nullptr, lr_CheckBox);
@@ -103,11 +103,11 @@ TEST(ModuleEntry, EachCallMakesANewPlugin) {
     std::string ls_Error;
     CreatePluginFunction lr_Create = LoadCreatePlugin(ls_Error);
     ASSERT_NE(nullptr, lr_Create) << ls_Error;
-    E2EHost lr_Host(L"/nonexistent/", L"/nonexistent/");
+    TestHost lr_Host(L"/nonexistent/", L"/nonexistent/");
     IDirect3D9BasePlugin* lr_A = lr_Create(&lr_Host);
     IDirect3D9BasePlugin* lr_B = lr_Create(&lr_Host);
     EXPECT_NE(lr_A, lr_B);
-    EXPECT_NE(lr_A->FindParameter(kShowAOOnlyId), lr_B->FindParameter(kShowAOOnlyId));
+    EXPECT_NE(lr_A->FindParameter(k_ShowAOOnlyGuid), lr_B->FindParameter(k_ShowAOOnlyGuid));
     delete lr_A;
     delete lr_B;
 }

@@ -1,12 +1,6 @@
 #include "ModuleHost.h"
 
-#include <windows.h>
-
 #include <dlfcn.h>
-
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 CreatePluginFunction LoadCreatePlugin(std::string& error) {
     // Loaded once and kept for the process: the tests create many plug-ins.
@@ -19,24 +13,6 @@ CreatePluginFunction LoadCreatePlugin(std::string& error) {
     void* lr_Symbol = dlsym(s_Module, "CreatePlugin");
     if (!lr_Symbol) error = "no CreatePlugin";
     return reinterpret_cast<CreatePluginFunction>(lr_Symbol);
-}
-
-std::wstring WideFromUtf8(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int lr_Size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring ls_Out(static_cast<size_t>(lr_Size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &ls_Out[0], lr_Size);
-    return ls_Out;
-}
-
-std::vector<std::string> ReadLogLines(const std::filesystem::path& path) {
-    std::ifstream lr_In(path, std::ios::binary);
-    std::string ls_All((std::istreambuf_iterator<char>(lr_In)), std::istreambuf_iterator<char>());
-    std::vector<std::string> lr_Lines;
-    std::istringstream lr_Stream(ls_All);
-    std::string ls_Line;
-    while (std::getline(lr_Stream, ls_Line)) lr_Lines.push_back(ls_Line);
-    return lr_Lines;
 }
 
 void CopyRepositoryData(const std::filesystem::path& dataFolder) {
@@ -62,7 +38,7 @@ void ModuleTest::TearDown() {
 
 IDirect3D9BasePlugin* ModuleTest::CreateWithData(const std::filesystem::path& dataFolder) {
     DeletePlugin();
-    mr_Host_ = new E2EHost(WideFromUtf8(mr_Base.string()) + L"/", WideFromUtf8(dataFolder.string()) + L"/");
+    mr_Host_ = new TestHost(WidePath(mr_Base) + L"/", WidePath(dataFolder) + L"/");
     mr_Plugin_ = mr_CreatePlugin(mr_Host_);
     return mr_Plugin_;
 }
@@ -97,7 +73,7 @@ size_t ModuleTest::CountLines(const std::string& needle) const {
 }
 
 ICheckBoxParameter* ModuleTest::ShowAOOnly() {
-    IParameter* lr_Parameter = mr_Plugin_->FindParameter(kShowAOOnlyId);
+    IParameter* lr_Parameter = mr_Plugin_->FindParameter(k_ShowAOOnlyGuid);
     return lr_Parameter ? static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter))
                         : nullptr;
 }

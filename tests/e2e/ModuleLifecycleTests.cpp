@@ -15,21 +15,6 @@ const char* kEffects[] = {"ShowTexture.hlsl", "ZBlur.hlsl", "RenderDepth.hlsl", 
 
 fs::path RepositoryData() { return fs::path(SSAO_DATA_DIR).parent_path(); }
 
-std::vector<std::string> DeactivationLines() {
-    return {"SSAO: Deactivating...",
-            "SSAO: Deinitialising mr_ShaderSystem_...",
-            "SSAO: Deinitialising mr_ScreenMask_...",
-            "SSAO: Deinitialising mr_ZScreenMask_...",
-            "SSAO: Deinitialising mr_ClearMask_...",
-            "SSAO: Deinitialising mr_NoiseTexture...",
-            "SSAO: Deinitialising mr_BackBufferTexture...",
-            "SSAO: Deinitialising mr_AOBackBufferTexture...",
-            "SSAO: Deinitialising mr_ZBackBufferTexture...",
-            "SSAO: Deinitialising mr_DefaultStateBlock_...",
-            "SSAO: Deinitialising mr_CurrentStateBlock_...",
-            "SSAO: Deactivating finished."};
-}
-
 class ModuleLifecycleTest : public ModuleTest {
 protected:
     void SetUp() override {
@@ -145,7 +130,7 @@ TEST_F(ModuleLifecycleTest, ShowAOOnlyOffAddsTheCompositePass) {
     ShowAOOnly()->SetValue(false);
     RenderFrame();
     EXPECT_EQ(lr_AOOnly + 1, mr_LastDraws);
-    mr_Plugin_->FindParameter(kShowAOOnlyId)->SetValueFromString(L"true");
+    mr_Plugin_->FindParameter(k_ShowAOOnlyGuid)->SetValueFromString(L"true");
     RenderFrame();
     EXPECT_EQ(lr_AOOnly, mr_LastDraws);
     RunFramesAndFinish(0);

@@ -1,17 +1,12 @@
 #include "FrameFixture.h"
 
+#include "PluginExpectations.h"
+
 #include "contract/ICheckBoxParameter.h"
 #include "contract/IParameter.h"
 
 #include <fstream>
 #include <iterator>
-
-namespace {
-
-// {E11173DF-0193-4102-81E5-AC8256483E05}
-const GUID k_ShowAOOnlyGuid = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
-
-}  // namespace
 
 void FrameFixture::SetUp() {
     SoftDeviceFixture::SetUp();
@@ -38,7 +33,7 @@ void FrameFixture::WriteEffectFile(const std::string& file, const std::string& c
 
 void FrameFixture::StartPlugin() {
     ASSERT_EQ(mr_Plugin_, nullptr);
-    mr_Plugin_ = new FramePlugin(mr_Host.get());
+    mr_Plugin_ = new ExposedPlugin(mr_Host.get());
     mr_Plugin_->Initialise(mr_Device_);
     mr_Plugin_->SetActive(true);
     ASSERT_TRUE(mr_Plugin_->IsActive());

@@ -78,7 +78,7 @@ class RenderWithShaderTest : public FrameFixture {
 protected:
     void SetUp() override {
         FrameFixture::SetUp();
-        mr_Plugin_ = new FramePlugin(mr_Host.get());
+        mr_Plugin_ = new ExposedPlugin(mr_Host.get());
         mr_Plugin_->Initialise(mr_Device_);
     }
 

@@ -1,15 +1,21 @@
-#include "PluginTestSupport.h"
+#include "ExposedPlugin.h"
+#include "PluginExpectations.h"
+#include "SoftDeviceFixture.h"
+#include "TestFiles.h"
+#include "TestHost.h"
 
 #include "contract/ICheckBoxParameter.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// {E11173DF-0193-4102-81E5-AC8256483E05}
-const GUID kShowAOOnly = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
 
 class PluginLifecycleTest : public SoftDeviceFixture {
 protected:
@@ -76,7 +82,7 @@ TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
     EXPECT_EQ(static_cast<IHost*>(mr_Host.get()), mr_Plugin->GetHost());
     ASSERT_EQ(1u, mr_Plugin->GetParameters().size());
 
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(kShowAOOnly);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
     ASSERT_NE(nullptr, lr_Parameter);
     EXPECT_EQ(mr_Plugin->GetParameters()[0], lr_Parameter);
     EXPECT_EQ(1, lr_Parameter->GetType());

@@ -1,8 +1,17 @@
-#include "PluginTestSupport.h"
+#include "ExposedPlugin.h"
+#include "PluginExpectations.h"
+#include "SoftDeviceFixture.h"
+#include "TestFiles.h"
+#include "TestHost.h"
 
 #include "effects/ShaderSystem.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
 
 namespace {
 

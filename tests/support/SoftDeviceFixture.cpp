@@ -1,5 +1,7 @@
 #include "SoftDeviceFixture.h"
 
+#include "SoftTestDevice.h"
+
 #include <atomic>
 #include <cstdio>
 #include <sstream>
@@ -53,21 +55,7 @@ std::filesystem::path MakeTempDirectory() {
 
 }  // namespace
 
-D3DPRESENT_PARAMETERS SoftDeviceFixture::DefaultPresentParameters() {
-    D3DPRESENT_PARAMETERS lr_Params{};
-    lr_Params.BackBufferWidth = 800;
-    lr_Params.BackBufferHeight = 600;
-    lr_Params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    lr_Params.BackBufferCount = 1;
-    lr_Params.MultiSampleType = D3DMULTISAMPLE_NONE;
-    lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    lr_Params.hDeviceWindow = nullptr;
-    lr_Params.Windowed = TRUE;
-    lr_Params.EnableAutoDepthStencil = TRUE;
-    lr_Params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    lr_Params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return lr_Params;
-}
+D3DPRESENT_PARAMETERS SoftDeviceFixture::DefaultPresentParameters() { return SoftPresentParameters(800, 600); }
 
 std::string SoftDeviceFixture::DescribeLiveObjects(ISoftDeviceControl* control, bool includeImplicit) {
     std::ostringstream ls_Text;
@@ -99,19 +87,9 @@ void SoftDeviceFixture::SetUp() {
     mr_TempDirectory = MakeTempDirectory();
     ASSERT_FALSE(mr_TempDirectory.empty());
 
-    mr_Direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(mr_Direct3D_, nullptr);
-    D3DPRESENT_PARAMETERS lr_Params = mr_PresentParameters;
-    HRESULT hr = mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, mr_BehaviorFlags,
-                                            &lr_Params, &mr_Device_);
-    ASSERT_EQ(hr, D3D_OK);
-    ASSERT_NE(mr_Device_, nullptr);
-
-    void* lr_Control = nullptr;
-    ASSERT_EQ(mr_Device_->QueryInterface(IID_ISoftDeviceControl, &lr_Control), S_OK);
-    mr_Control_ = static_cast<ISoftDeviceControl*>(lr_Control);
-    // Keep no reference: the control lives exactly as long as the device.
-    mr_Control_->Release();
+    ASSERT_EQ(CreateSoftDevice(mr_PresentParameters, mr_BehaviorFlags, &mr_Direct3D_, &mr_Device_), D3D_OK);
+    mr_Control_ = SoftControlOf(mr_Device_);
+    ASSERT_NE(mr_Control_, nullptr);
 }
 
 void SoftDeviceFixture::ReleaseDevice() {

@@ -1,4 +1,7 @@
 // An effect run unchanged on the software device.
+#include "SoftDeviceFixture.h"
+#include "SoftTestDevice.h"
+
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 #include <soft/SoftDeviceControl.h>
@@ -21,41 +24,22 @@ struct Vertex {
     float u, v;
 };
 
-class SoftDeviceEffectTest : public ::testing::Test {
+class SoftDeviceEffectTest : public SoftDeviceFixture {
 protected:
+    SoftDeviceEffectTest() { mr_PresentParameters = SoftPresentParameters(16, 16); }
+
     void SetUp() override {
-        mr_D3D_ = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(mr_D3D_, nullptr);
-        D3DPRESENT_PARAMETERS lr_Params{};
-        lr_Params.BackBufferWidth = 16;
-        lr_Params.BackBufferHeight = 16;
-        lr_Params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        lr_Params.BackBufferCount = 1;
-        lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        lr_Params.Windowed = TRUE;
-        lr_Params.EnableAutoDepthStencil = TRUE;
-        lr_Params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(mr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                        &mr_Device_),
-                  D3D_OK);
-        ASSERT_EQ(mr_Device_->QueryInterface(IID_ISoftDeviceControl, reinterpret_cast<void**>(&mr_Control_)), S_OK);
+        SoftDeviceFixture::SetUp();
+        if (HasFatalFailure()) return;
         mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     }
     void TearDown() override {
         if (mr_Control_) {
             EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::PixelShader, -1, true), 0u);
             EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, true), 0u);
-            mr_Control_->Release();
         }
-        if (mr_Device_) {
-            EXPECT_EQ(mr_Device_->Release(), 0u);
-        }
-        if (mr_D3D_) mr_D3D_->Release();
+        SoftDeviceFixture::TearDown();
     }
-
-    IDirect3D9* mr_D3D_ = nullptr;
-    IDirect3DDevice9* mr_Device_ = nullptr;
-    ISoftDeviceControl* mr_Control_ = nullptr;
 };
 
 TEST_F(SoftDeviceEffectTest, ThePassThatValidatesDrawsWithItsShaderAndTexture) {
