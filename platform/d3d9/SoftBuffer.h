@@ -32,6 +32,7 @@ struct SoftBufferKind<IDirect3DVertexBuffer9> {
     static constexpr D3DRESOURCETYPE Type = D3DRTYPE_VERTEXBUFFER;
     static constexpr SoftCall LockCall = SoftCall::VertexBufferLock;
     static const IID& Iid() { return IID_IDirect3DVertexBuffer9; }
+    static bool ValidFormat(D3DFORMAT) { return true; }  // always D3DFMT_VERTEXDATA
 };
 
 template <>
@@ -41,6 +42,7 @@ struct SoftBufferKind<IDirect3DIndexBuffer9> {
     static constexpr D3DRESOURCETYPE Type = D3DRTYPE_INDEXBUFFER;
     static constexpr SoftCall LockCall = SoftCall::IndexBufferLock;
     static const IID& Iid() { return IID_IDirect3DIndexBuffer9; }
+    static bool ValidFormat(D3DFORMAT format) { return format == D3DFMT_INDEX16 || format == D3DFMT_INDEX32; }
 };
 
 template <class I>

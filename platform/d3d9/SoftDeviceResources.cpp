@@ -29,15 +29,17 @@ HRESULT HandOut(T* object, I** out) {
     return D3D_OK;
 }
 
-// Length, usage and pool rules shared by vertex and index buffers.
-bool ValidBufferRequest(UINT length, DWORD usage, D3DPOOL pool) {
-    if (length == 0 || !ValidPool(pool)) return false;
-    if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return false;
-    return !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
-}
-
+// Either kind of buffer: length, usage, pool and format rules, then the new object.
 template <class T, class I>
-HRESULT CreateBuffer(SoftDevice* device, const typename T::Desc& desc, I** out) {
+HRESULT CreateBuffer(SoftDevice* device, SoftCall call, const typename T::Desc& desc, HANDLE* sharedHandle, I** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    HRESULT hr;
+    if (device->TakeFault(call, &hr)) return hr;
+    if (sharedHandle || desc.Size == 0 || !ValidPool(desc.Pool)) return D3DERR_INVALIDCALL;
+    if (!SoftBufferKind<I>::ValidFormat(desc.Format)) return D3DERR_INVALIDCALL;
+    if (desc.Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
+    if ((desc.Usage & D3DUSAGE_DYNAMIC) && desc.Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     T* lr_Buffer_ = new (std::nothrow) T(device, desc);
     if (!lr_Buffer_) return E_OUTOFMEMORY;
     return HandOut(lr_Buffer_, out);
@@ -144,24 +146,16 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Le
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                                          IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
-    if (!ppVertexBuffer) return D3DERR_INVALIDCALL;
-    *ppVertexBuffer = nullptr;
-    HRESULT hr;
-    if (TakeFault(SoftCall::CreateVertexBuffer, &hr)) return hr;
-    if (pSharedHandle || !ValidBufferRequest(Length, Usage, Pool)) return D3DERR_INVALIDCALL;
-    return CreateBuffer<SoftVertexBuffer>(this, {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF},
-                                          ppVertexBuffer);
+    return CreateBuffer<SoftVertexBuffer>(this, SoftCall::CreateVertexBuffer,
+                                          {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF},
+                                          pSharedHandle, ppVertexBuffer);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                                         IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
-    if (!ppIndexBuffer) return D3DERR_INVALIDCALL;
-    *ppIndexBuffer = nullptr;
-    HRESULT hr;
-    if (TakeFault(SoftCall::CreateIndexBuffer, &hr)) return hr;
-    if (pSharedHandle || !ValidBufferRequest(Length, Usage, Pool)) return D3DERR_INVALIDCALL;
-    if (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
-    return CreateBuffer<SoftIndexBuffer>(this, {Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length}, ppIndexBuffer);
+    return CreateBuffer<SoftIndexBuffer>(this, SoftCall::CreateIndexBuffer,
+                                         {Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length}, pSharedHandle,
+                                         ppIndexBuffer);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format,

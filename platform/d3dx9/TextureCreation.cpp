@@ -20,7 +20,32 @@ UINT FullChainLength(UINT width, UINT height) {
     return lr_Levels;
 }
 
-bool IsFromFile(UINT size) { return size == 0 || size == D3DX_DEFAULT || size == D3DX_DEFAULT_NONPOW2 || size == D3DX_FROM_FILE; }
+// How one side of the texture follows from the Width or Height argument.
+enum class SideRule {
+    FilePow2,     // 0 or D3DX_DEFAULT: the file's size, rounded up to a power of two on any device
+    FileNonPow2,  // D3DX_DEFAULT_NONPOW2: the file's size, rounded up only where the device needs it
+    FileExact,    // D3DX_FROM_FILE: the file's size or nothing
+    Given,        // a size of the caller's, rounded up only where the device needs it
+};
+
+SideRule RuleFor(UINT size) {
+    if (size == 0 || size == D3DX_DEFAULT) return SideRule::FilePow2;
+    if (size == D3DX_DEFAULT_NONPOW2) return SideRule::FileNonPow2;
+    if (size == D3DX_FROM_FILE) return SideRule::FileExact;
+    return SideRule::Given;
+}
+
+bool IsPowerOfTwo(UINT value) { return value != 0 && (value & (value - 1)) == 0; }
+
+UINT SideSize(SideRule rule, UINT requested, UINT fromFile, bool devicePow2Only) {
+    switch (rule) {
+    case SideRule::FilePow2: return NextPowerOfTwo(fromFile);
+    case SideRule::FileNonPow2: return devicePow2Only ? NextPowerOfTwo(fromFile) : fromFile;
+    case SideRule::FileExact: return fromFile;
+    case SideRule::Given: break;
+    }
+    return devicePow2Only ? NextPowerOfTwo(requested) : requested;
+}
 
 // The format a texture gets when the caller leaves it to the loader.
 D3DFORMAT PreferredFormat(const DecodedImage& image, bool wantAlpha) {
@@ -146,17 +171,28 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& ima
     D3DCAPS9 lr_Caps{};
     const bool lr_HaveCaps = SUCCEEDED(device->GetDeviceCaps(&lr_Caps));
 
-    UINT lr_Width = IsFromFile(request.Width) ? image.Width : request.Width;
-    UINT lr_Height = IsFromFile(request.Height) ? image.Height : request.Height;
+    // A device with conditional non-power-of-two support takes such sizes
+    // only for single-level textures.
+    const bool lr_SingleLevel = request.MipLevels == 1 || request.MipLevels == D3DX_FROM_FILE ||
+                                (lr_HaveCaps && !(lr_Caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP));
+    const bool lr_Pow2Only = lr_HaveCaps && (lr_Caps.TextureCaps & D3DPTEXTURECAPS_POW2) &&
+                             !((lr_Caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) && lr_SingleLevel &&
+                               !(request.Usage & D3DUSAGE_AUTOGENMIPMAP));
+    const SideRule lr_WidthRule = RuleFor(request.Width);
+    const SideRule lr_HeightRule = RuleFor(request.Height);
+    UINT lr_Width = SideSize(lr_WidthRule, request.Width, image.Width, lr_Pow2Only);
+    UINT lr_Height = SideSize(lr_HeightRule, request.Height, image.Height, lr_Pow2Only);
     if (lr_HaveCaps) {
-        if (lr_Caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
-            lr_Width = NextPowerOfTwo(lr_Width);
-            lr_Height = NextPowerOfTwo(lr_Height);
-        }
         if (lr_Caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) lr_Width = lr_Height = std::max(lr_Width, lr_Height);
         if (lr_Caps.MaxTextureWidth) lr_Width = std::min<UINT>(lr_Width, lr_Caps.MaxTextureWidth);
         if (lr_Caps.MaxTextureHeight) lr_Height = std::min<UINT>(lr_Height, lr_Caps.MaxTextureHeight);
     }
+    // A side asked for exactly as in the file is not bent to fit the device.
+    const bool lr_WidthMoved = lr_WidthRule == SideRule::FileExact && lr_Width != image.Width;
+    const bool lr_HeightMoved = lr_HeightRule == SideRule::FileExact && lr_Height != image.Height;
+    const bool lr_ExactNotPow2 = (lr_WidthRule == SideRule::FileExact && !IsPowerOfTwo(lr_Width)) ||
+                                 (lr_HeightRule == SideRule::FileExact && !IsPowerOfTwo(lr_Height));
+    if (lr_WidthMoved || lr_HeightMoved || (lr_Pow2Only && lr_ExactNotPow2)) return D3DERR_NOTAVAILABLE;
 
     const UINT lr_Full = FullChainLength(lr_Width, lr_Height);
     UINT lr_Levels;

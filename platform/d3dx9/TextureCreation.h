@@ -21,7 +21,8 @@ struct TextureRequest {
 };
 
 // The texture in *texture on success; on failure *texture is null and
-// nothing the call created is left alive.
+// nothing the call created is left alive. D3DX_FROM_FILE sizes the device
+// cannot hold are D3DERR_NOTAVAILABLE.
 HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request,
                                IDirect3DTexture9** texture);
 

@@ -71,20 +71,24 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
 namespace {
 
 // The fuzzer's seeds are meant to reach deep: each compiles, except the
-// ones written to fail.
+// ones written to fail. They are its own folder and the shipped effect files
+// (the noise image beside those is no effect).
 TEST_F(EffectTest, FuzzSeedsCompileUnlessMeantToFail) {
-    const std::filesystem::path lr_Dir = std::filesystem::path(SSAO_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "effect";
+    const std::filesystem::path lr_Corpus = std::filesystem::path(SSAO_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "effect";
+    std::vector<std::filesystem::path> lr_Seeds;
     std::error_code lr_Error;
+    for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Corpus, lr_Error)) lr_Seeds.push_back(lr_Entry.path());
+    for (const std::string& ls_File : EffectFiles()) lr_Seeds.push_back(ls_File);
     int lr_Seen = 0;
-    for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Dir, lr_Error)) {
-        const std::string ls_Name = lr_Entry.path().filename().string();
+    for (const std::filesystem::path& lr_Seed : lr_Seeds) {
+        const std::string ls_Name = lr_Seed.filename().string();
         SCOPED_TRACE(ls_Name);
         ++lr_Seen;
         const bool lr_MeantToFail = ls_Name.find("error") != std::string::npos || ls_Name.find("missing") != std::string::npos;
         ID3DXEffect* e = nullptr;
         ID3DXBuffer* lr_Errors = nullptr;
-        const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device, lr_Entry.path().string().c_str(), nullptr, nullptr, 0,
-                                                     nullptr, &e, &lr_Errors);
+        const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device, lr_Seed.string().c_str(), nullptr, nullptr, 0, nullptr,
+                                                     &e, &lr_Errors);
         EXPECT_EQ(SUCCEEDED(hr), !lr_MeantToFail)
             << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
         if (lr_Errors) lr_Errors->Release();

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -44,11 +46,25 @@ protected:
         EXPECT_EQ(0, mr_Device.mr_LiveTextures);
     }
 
-    // Loads with the D3DX defaults; the texture stays owned by the test.
+    // Loads at the file's own size (the defaults would scale odd sizes up
+    // to powers of two) and otherwise with the D3DX defaults; the texture
+    // stays owned by the test.
     FakeTexture* Load(const std::vector<BYTE>& file) {
+        std::random_device lr_Random;
+        const std::filesystem::path lr_Path =
+            std::filesystem::temp_directory_path() /
+            ("bmp-decode-" + std::to_string(lr_Random()) + "-" + std::to_string(lr_Random()) + ".bmp");
+        {
+            std::ofstream lr_Out(lr_Path, std::ios::binary);
+            lr_Out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        }
         IDirect3DTexture9* lr_Texture = nullptr;
-        const HRESULT hr = D3DXCreateTextureFromFileInMemory(&mr_Device, file.data(), static_cast<UINT>(file.size()),
-                                                             &lr_Texture);
+        const HRESULT hr = D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), D3DX_FROM_FILE,
+                                                        D3DX_FROM_FILE, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                                        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                                        nullptr, &lr_Texture);
+        std::error_code lr_Error;
+        std::filesystem::remove(lr_Path, lr_Error);
         EXPECT_EQ(D3D_OK, hr);
         if (FAILED(hr) || !lr_Texture) return nullptr;
         if (mr_Texture_) mr_Texture_->Release();
@@ -371,10 +387,15 @@ TEST(BmpCorpus, EverySeedFileLoads) {
         IDirect3DTexture9* lr_Texture = nullptr;
         ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(&lr_Device, lr_File.data(),
                                                             static_cast<UINT>(lr_File.size()), &lr_Texture));
+        // The file's size, rounded up to powers of two.
         D3DSURFACE_DESC lr_Desc{};
         lr_Texture->GetLevelDesc(0, &lr_Desc);
-        EXPECT_EQ(lr_Info.Width, lr_Desc.Width);
-        EXPECT_EQ(lr_Info.Height, lr_Desc.Height);
+        EXPECT_GE(lr_Desc.Width, lr_Info.Width);
+        EXPECT_LT(lr_Desc.Width / 2, lr_Info.Width);
+        EXPECT_EQ(0u, lr_Desc.Width & (lr_Desc.Width - 1));
+        EXPECT_GE(lr_Desc.Height, lr_Info.Height);
+        EXPECT_LT(lr_Desc.Height / 2, lr_Info.Height);
+        EXPECT_EQ(0u, lr_Desc.Height & (lr_Desc.Height - 1));
         lr_Texture->Release();
         ++lr_Count;
     }

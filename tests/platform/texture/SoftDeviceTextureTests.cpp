@@ -39,6 +39,20 @@ protected:
         return BuildBmp(lr_Recipe);
     }
 
+    // A 100x60 24-bit image, red left of column `split` and blue from it on.
+    static std::vector<BYTE> Halves(int split) {
+        BmpRecipe lr_Recipe;
+        lr_Recipe.Width = 100;
+        lr_Recipe.Height = 60;
+        std::vector<BYTE> lr_Row;
+        for (int x = 0; x < 100; ++x) {
+            const bool lr_Left = x < split;
+            lr_Row.insert(lr_Row.end(), {BYTE(lr_Left ? 0 : 0xff), 0, BYTE(lr_Left ? 0xff : 0)});
+        }
+        lr_Recipe.Rows.assign(60, lr_Row);
+        return BuildBmp(lr_Recipe);
+    }
+
     std::vector<DWORD> Level0(IDirect3DTexture9* texture) { return LevelPixels(texture, 0); }
 
     // Width and height of one level.
@@ -60,10 +74,55 @@ protected:
     }
 };
 
-TEST_F(SoftDeviceTextureTest, DefaultLoadMakesAManagedTextureOfTheFileSize) {
-    const std::wstring ls_Path = WriteFile("gradient.bmp", Gradient());
+TEST_F(SoftDeviceTextureTest, DefaultLoadRoundsTheFileSizeUpToPowersOfTwo) {
+    const std::wstring ls_Path = WriteFile("solid.bmp", Halves(100));
+    D3DXIMAGE_INFO lr_Info{};
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileW(ls_Path.c_str(), &lr_Info));
+    EXPECT_EQ(100u, lr_Info.Width);
+    EXPECT_EQ(60u, lr_Info.Height);
+    EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
+
     IDirect3DTexture9* lr_Texture = nullptr;
     ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(mr_Device_, ls_Path.c_str(), &lr_Texture));
+    ASSERT_NE(nullptr, lr_Texture);
+    // Rounded although this device takes any size; the chain goes down to 1x1.
+    ASSERT_EQ(8u, lr_Texture->GetLevelCount());
+    D3DSURFACE_DESC lr_Desc{};
+    ASSERT_EQ(D3D_OK, lr_Texture->GetLevelDesc(0, &lr_Desc));
+    EXPECT_EQ(128u, lr_Desc.Width);
+    EXPECT_EQ(64u, lr_Desc.Height);
+    EXPECT_EQ(D3DFMT_X8R8G8B8, lr_Desc.Format);
+    EXPECT_EQ(D3DPOOL_MANAGED, lr_Desc.Pool);
+    EXPECT_EQ(std::make_pair(2u, 1u), LevelSize(lr_Texture, 6));
+    EXPECT_EQ(std::make_pair(1u, 1u), LevelSize(lr_Texture, 7));
+    for (UINT lr_Level : {0u, 3u, 7u})
+        for (DWORD lr_Pixel : LevelPixels(lr_Texture, lr_Level)) ASSERT_EQ(0xffff0000u, lr_Pixel | 0xff000000u);
+    lr_Texture->Release();
+}
+
+TEST_F(SoftDeviceTextureTest, ScaledTwoColourImageKeepsItsColoursAtTheEdges) {
+    const std::wstring ls_Path = WriteFile("halves.bmp", Halves(50));
+    IDirect3DTexture9* lr_Texture = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(mr_Device_, ls_Path.c_str(), &lr_Texture));
+    ASSERT_NE(nullptr, lr_Texture);
+    const std::vector<DWORD> lr_Pixels = Level0(lr_Texture);
+    ASSERT_EQ(128u * 64u, lr_Pixels.size());
+    for (UINT y = 0; y < 64; ++y) {
+        EXPECT_EQ(0xffff0000u, lr_Pixels[y * 128] | 0xff000000u) << y;
+        EXPECT_EQ(0xff0000ffu, lr_Pixels[y * 128 + 127] | 0xff000000u) << y;
+        EXPECT_EQ(0xffff0000u, lr_Pixels[y * 128 + 40] | 0xff000000u) << y;
+        EXPECT_EQ(0xff0000ffu, lr_Pixels[y * 128 + 90] | 0xff000000u) << y;
+    }
+    lr_Texture->Release();
+}
+
+TEST_F(SoftDeviceTextureTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnThisDevice) {
+    const std::wstring ls_Path = WriteFile("gradient.bmp", Gradient());
+    IDirect3DTexture9* lr_Texture = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2,
+                                                   D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                                   &lr_Texture));
     ASSERT_NE(nullptr, lr_Texture);
 
     // The device mipmaps textures of any size, so the whole chain down to 1x1 is made.
@@ -122,7 +181,7 @@ TEST_F(SoftDeviceTextureTest, SixteenBitFilesKeepTheirFormatWhereTheDeviceHasIt)
 TEST_F(SoftDeviceTextureTest, DefaultPoolTexturesAreUploaded) {
     const std::wstring ls_Path = WriteFile("gradient.bmp", Gradient());
     IDirect3DTexture9* lr_Texture = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0,
                                                    D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DX_FILTER_NONE, D3DX_DEFAULT,
                                                    0, nullptr, nullptr, &lr_Texture));
     D3DSURFACE_DESC lr_Desc{};

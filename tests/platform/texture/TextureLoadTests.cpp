@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -15,13 +16,16 @@
 
 namespace {
 
-std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
+// A 24-bit image whose column x has colour colourOf(x).
+template <typename ColourOf>
+std::vector<BYTE> Columns24(int32_t width, int32_t height, ColourOf colourOf) {
     BmpRecipe lr_Recipe;
     lr_Recipe.Width = width;
     lr_Recipe.Height = height;
     for (int32_t y = 0; y < (height < 0 ? -height : height); ++y) {
         std::vector<BYTE> lr_Row;
         for (int32_t x = 0; x < width; ++x) {
+            const DWORD argb = colourOf(x);
             lr_Row.push_back(static_cast<BYTE>(argb));
             lr_Row.push_back(static_cast<BYTE>(argb >> 8));
             lr_Row.push_back(static_cast<BYTE>(argb >> 16));
@@ -29,6 +33,10 @@ std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
         lr_Recipe.Rows.push_back(lr_Row);
     }
     return BuildBmp(lr_Recipe);
+}
+
+std::vector<BYTE> Solid24(int32_t width, int32_t height, DWORD argb) {
+    return Columns24(width, height, [argb](int32_t) { return argb; });
 }
 
 // A top-down 32-bit image from given pixels (alpha through a V5 mask).
@@ -97,22 +105,52 @@ protected:
     std::filesystem::path mr_Directory;
 };
 
-TEST_F(TextureLoadTest, DefaultsGiveAManagedFullChainAtTheFileSize) {
-    FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff204060u));
+TEST_F(TextureLoadTest, DefaultsRoundTheFileSizeUpToPowersOfTwoEvenWhereTheDeviceNeedNot) {
+    const std::vector<BYTE> lr_File = Solid24(100, 60, 0xff204060u);
+    D3DXIMAGE_INFO lr_Info{};
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileInMemory(lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Info));
+    EXPECT_EQ(100u, lr_Info.Width);
+    EXPECT_EQ(60u, lr_Info.Height);
+    EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
+
+    FakeTexture* lr_Texture = LoadDefault(lr_File);
     ASSERT_NE(nullptr, lr_Texture);
     ASSERT_EQ(1u, mr_Device.mr_Creations.size());
     const FakeTextureDevice::Creation& lr_C = mr_Device.mr_Creations[0];
-    EXPECT_EQ(5u, lr_C.Width);
-    EXPECT_EQ(3u, lr_C.Height);
-    EXPECT_EQ(3u, lr_C.Levels);  // 5x3, 2x1, 1x1
+    EXPECT_EQ(128u, lr_C.Width);
+    EXPECT_EQ(64u, lr_C.Height);
+    ASSERT_EQ(8u, lr_C.Levels);  // 128x64 down to 1x1
     EXPECT_EQ(0u, lr_C.Usage);
     EXPECT_EQ(D3DFMT_X8R8G8B8, lr_C.Format);
     EXPECT_EQ(D3DPOOL_MANAGED, lr_C.Pool);
-    // Every level written and unlocked; a uniform image stays uniform down the chain.
-    for (UINT lr_Level = 0; lr_Level < 3; ++lr_Level) {
-        for (DWORD lr_Pixel : Level32(lr_Texture, lr_Level)) EXPECT_EQ(0xff204060u, lr_Pixel) << lr_Level;
+    // Every level written and unlocked; a uniform image stays uniform through the scaling and down the chain.
+    for (UINT lr_Level = 0; lr_Level < 8; ++lr_Level) {
+        const std::vector<DWORD> lr_Pixels = Level32(lr_Texture, lr_Level);
+        EXPECT_EQ(static_cast<size_t>(std::max(128u >> lr_Level, 1u)) * std::max(64u >> lr_Level, 1u),
+                  lr_Pixels.size());
+        for (DWORD lr_Pixel : lr_Pixels) ASSERT_EQ(0xff204060u, lr_Pixel) << lr_Level;
     }
     EXPECT_EQ(mr_Device.mr_LockCalls, mr_Device.mr_UnlockCalls);
+}
+
+TEST_F(TextureLoadTest, ScalingKeepsLeftAndRightColoursAtTheirEdges) {
+    // Left half red, right half blue.
+    FakeTexture* lr_Texture =
+        LoadDefault(Columns24(100, 60, [](int32_t x) { return x < 50 ? 0xffff0000u : 0xff0000ffu; }));
+    ASSERT_NE(nullptr, lr_Texture);
+    ASSERT_EQ(128u, lr_Texture->mr_Levels[0].Width);
+    const std::vector<DWORD> lr_Pixels = Level32(lr_Texture, 0);
+    ASSERT_EQ(128u * 64u, lr_Pixels.size());
+    for (UINT y = 0; y < 64; ++y) {
+        const DWORD* lr_Row = lr_Pixels.data() + y * 128;
+        for (UINT x = 0; x < 60; ++x) ASSERT_EQ(0xffff0000u, lr_Row[x]) << x << "," << y;
+        for (UINT x = 68; x < 128; ++x) ASSERT_EQ(0xff0000ffu, lr_Row[x]) << x << "," << y;
+        // Whatever the seam holds is a mix of the two, never anything else.
+        for (UINT x = 60; x < 68; ++x) {
+            EXPECT_EQ(0u, lr_Row[x] & 0x0000ff00u) << x;
+            EXPECT_NEAR(255, static_cast<int>((lr_Row[x] >> 16) & 0xff) + static_cast<int>(lr_Row[x] & 0xff), 2) << x;
+        }
+    }
 }
 
 TEST_F(TextureLoadTest, MipLevelsAverageTheLevelAbove) {
@@ -127,28 +165,113 @@ TEST_F(TextureLoadTest, MipLevelsAverageTheLevelAbove) {
 
 TEST_F(TextureLoadTest, RowsFollowThePitchTheLockReturns) {
     mr_Device.mr_PitchPadding = 12;
-    FakeTexture* lr_Texture = LoadDefault(Argb32(3, {1, 2, 3, 4, 5, 6}));
+    FakeTexture* lr_Texture = LoadDefault(Argb32(4, {1, 2, 3, 4, 5, 6, 7, 8}));
     ASSERT_NE(nullptr, lr_Texture);
-    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 4, 5, 6}), Level32(lr_Texture, 0));
+    EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 4, 5, 6, 7, 8}), Level32(lr_Texture, 0));
     // The padding between rows is not written.
     const FakeTexture::Level& lr_Level = lr_Texture->mr_Levels[0];
-    EXPECT_EQ(0xCD, lr_Level.Bytes[12]);
-    EXPECT_EQ(0xCD, lr_Level.Bytes[23]);
+    EXPECT_EQ(0xCD, lr_Level.Bytes[16]);
+    EXPECT_EQ(0xCD, lr_Level.Bytes[27]);
 }
 
-TEST_F(TextureLoadTest, DevicesWithoutNonPowerOfTwoTexturesGetRoundedSizes) {
+TEST_F(TextureLoadTest, DevicesWithoutMipmapsGetOneLevel) {
     mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
     FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
     ASSERT_NE(nullptr, lr_Texture);
     EXPECT_EQ(8u, mr_Device.mr_Creations[0].Width);
     EXPECT_EQ(4u, mr_Device.mr_Creations[0].Height);
     EXPECT_EQ(4u, mr_Device.mr_Creations[0].Levels);
-    // Scaled, not padded: the colour reaches every texel.
-    for (DWORD lr_Pixel : Level32(lr_Texture, 0)) EXPECT_EQ(0xff102030u, lr_Pixel);
 
     mr_Device.mr_Caps.TextureCaps &= ~0x00004000L;  // no mipmaps
     ASSERT_NE(nullptr, LoadDefault(Solid24(5, 3, 0xff102030u)));
+    EXPECT_EQ(8u, mr_Device.mr_Creations[1].Width);
     EXPECT_EQ(1u, mr_Device.mr_Creations[1].Levels);
+}
+
+TEST_F(TextureLoadTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnlyWhereTheDeviceAllowsIt) {
+    const std::wstring ls_Path = WriteFile("np2.bmp", Solid24(100, 60, 0xff0c0d0eu)).wstring();
+    const auto lr_Load = [&](UINT mipLevels) {
+        IDirect3DTexture9* lr_Raw = nullptr;
+        EXPECT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2,
+                                                       D3DX_DEFAULT_NONPOW2, mipLevels, 0, D3DFMT_UNKNOWN,
+                                                       D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                                       nullptr, &lr_Raw));
+        Keep(lr_Raw);
+        return mr_Device.mr_Creations.empty() ? FakeTextureDevice::Creation{} : mr_Device.mr_Creations.back();
+    };
+
+    // Any size goes: 100x60 with its chain 100, 50, 25, 12, 6, 3, 1.
+    FakeTextureDevice::Creation lr_C = lr_Load(D3DX_DEFAULT);
+    EXPECT_EQ(100u, lr_C.Width);
+    EXPECT_EQ(60u, lr_C.Height);
+    EXPECT_EQ(7u, lr_C.Levels);
+    for (DWORD lr_Pixel : Level32(static_cast<FakeTexture*>(mr_Textures.back()), 0)) ASSERT_EQ(0xff0c0d0eu, lr_Pixel);
+
+    // Powers of two only.
+    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    lr_C = lr_Load(D3DX_DEFAULT);
+    EXPECT_EQ(128u, lr_C.Width);
+    EXPECT_EQ(64u, lr_C.Height);
+    EXPECT_EQ(8u, lr_C.Levels);
+
+    // Other sizes only for a texture of one level.
+    mr_Device.mr_Caps.TextureCaps |= 0x00000100L;  // D3DPTEXTURECAPS_NONPOW2CONDITIONAL
+    lr_C = lr_Load(D3DX_DEFAULT);
+    EXPECT_EQ(128u, lr_C.Width);
+    EXPECT_EQ(8u, lr_C.Levels);
+    lr_C = lr_Load(1);
+    EXPECT_EQ(100u, lr_C.Width);
+    EXPECT_EQ(60u, lr_C.Height);
+    EXPECT_EQ(1u, lr_C.Levels);
+}
+
+TEST_F(TextureLoadTest, FromFileKeepsTheFileSizeOrFails) {
+    const std::wstring ls_Path = WriteFile("exact.bmp", Solid24(100, 60, 0xff0c0d0eu)).wstring();
+    IDirect3DTexture9* lr_Raw = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE,
+                                                   D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                   D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
+    Keep(lr_Raw);
+    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
+    EXPECT_EQ(100u, mr_Device.mr_Creations[0].Width);
+    EXPECT_EQ(60u, mr_Device.mr_Creations[0].Height);
+
+    // Each side follows its own argument.
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_DEFAULT, 1, 0,
+                                                   D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                   nullptr, nullptr, &lr_Raw));
+    Keep(lr_Raw);
+    ASSERT_EQ(2u, mr_Device.mr_Creations.size());
+    EXPECT_EQ(100u, mr_Device.mr_Creations[1].Width);
+    EXPECT_EQ(64u, mr_Device.mr_Creations[1].Height);
+
+    // A device that cannot hold the file's size gets no texture at all.
+    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT,
+                                           0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                           nullptr, &lr_Raw));
+    EXPECT_EQ(nullptr, lr_Raw);
+    mr_Device.mr_Caps.TextureCaps &= ~0x00000002L;
+    mr_Device.mr_Caps.MaxTextureWidth = 64;
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0,
+                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                           nullptr, &lr_Raw));
+    EXPECT_EQ(nullptr, lr_Raw);
+    EXPECT_EQ(2u, mr_Device.mr_CreateCalls);
+}
+
+TEST_F(TextureLoadTest, SquareOnlyAndMaximumSizesStillBindTheDefaults) {
+    mr_Device.mr_Caps.TextureCaps |= 0x00000020L;  // D3DPTEXTURECAPS_SQUAREONLY
+    mr_Device.mr_Caps.MaxTextureWidth = 64;
+    mr_Device.mr_Caps.MaxTextureHeight = 64;
+    FakeTexture* lr_Texture = LoadDefault(Solid24(100, 20, 0xff405060u));
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(64u, mr_Device.mr_Creations[0].Width);
+    EXPECT_EQ(64u, mr_Device.mr_Creations[0].Height);
+    EXPECT_EQ(7u, mr_Device.mr_Creations[0].Levels);
+    for (DWORD lr_Pixel : Level32(lr_Texture, 0)) ASSERT_EQ(0xff405060u, lr_Pixel);
 }
 
 TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
