@@ -16,7 +16,8 @@
 namespace {
 
 void OpenForAppend(std::ofstream& stream, const std::wstring& path) {
-    const std::ios::openmode lr_Mode = std::ios::out | std::ios::app | std::ios::binary;
+    // Text mode, so that a line ends as text files end on the platform ("\r\n" on Windows).
+    const std::ios::openmode lr_Mode = std::ios::out | std::ios::app;
 #ifdef _WIN32
     stream.open(std::filesystem::path(path), lr_Mode);
 #else

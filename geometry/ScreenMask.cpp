@@ -37,6 +37,10 @@ void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float r
     SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
 
     if (!mr_BatchedOnly) {
+        // A mask created again must not leak the buffers of its first creation.
+        QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
+        mr_IndicesReady = false;
+        mr_VerticesReady = false;
         const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
         mr_VertexBuffer_ = QuadBuffers::CreateVertexBuffer(device, lr_VertexCount);
         mr_IndexBuffer_ = QuadBuffers::CreateIndexBuffer(device, lr_VertexCount / k_VerticesPerQuad);

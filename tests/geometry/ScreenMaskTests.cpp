@@ -201,6 +201,17 @@ TEST_F(ScreenMaskTest, CreatesManagedWriteOnlyBuffersAndReleasesThem) {
     EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::IndexBuffer, -1, false), 0u);
 }
 
+TEST_F(ScreenMaskTest, CreatingAgainReplacesTheBuffersWithoutLeaking) {
+    ScreenMask lr_Mask(false);
+    lr_Mask.Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+    lr_Mask.Create(mr_Device_, 10.0f, 20.0f, 110.0f, 70.0f, true);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::VertexBuffer, -1, false), 1u);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::IndexBuffer, -1, false), 1u);
+    const SoftDrawRecord lr_Draw = DrawOnce(lr_Mask);
+    EXPECT_EQ(lr_Draw.PrimitiveCount, 2u);
+    EXPECT_EQ(lr_Draw.Indices, (std::vector<UINT>{0, 1, 2, 2, 3, 0}));
+}
+
 TEST_F(ScreenMaskTest, BoundMaskSetsFormatIndicesAndStream) {
     ScreenMask lr_Mask(false);
     lr_Mask.Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
