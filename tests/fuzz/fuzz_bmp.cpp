@@ -9,6 +9,16 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace {
+
+UINT NextPowerOfTwo(UINT value) {
+    UINT lr_Power = 1;
+    while (lr_Power < value) lr_Power <<= 1;
+    return lr_Power;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > (1u << 20)) return 0;
     const UINT lr_Size = static_cast<UINT>(size);
@@ -20,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (SUCCEEDED(lr_InfoResult) && static_cast<uint64_t>(lr_Info.Width) * lr_Info.Height > (1u << 18)) return 0;
 
     FakeTextureDevice lr_Device;
-    if (size & 1) lr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // power-of-two sizes only: exercises resizing
+    if (size & 1) lr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;  // exercises the caps path
     lr_Device.mr_PitchPadding = static_cast<UINT>(size % 8);
     IDirect3DTexture9* lr_Texture = nullptr;
     const HRESULT lr_Result = D3DXCreateTextureFromFileInMemory(&lr_Device, data, lr_Size, &lr_Texture);
@@ -29,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (FAILED(lr_InfoResult) || !lr_Texture) __builtin_trap();
         D3DSURFACE_DESC lr_Desc{};
         if (FAILED(lr_Texture->GetLevelDesc(0, &lr_Desc))) __builtin_trap();
-        if (!(lr_Device.mr_Caps.TextureCaps & 0x00000002L) &&
-            (lr_Desc.Width != lr_Info.Width || lr_Desc.Height != lr_Info.Height))
+        // Default sizes are the file's, rounded up to powers of two on every device.
+        if (lr_Desc.Width != NextPowerOfTwo(lr_Info.Width) || lr_Desc.Height != NextPowerOfTwo(lr_Info.Height))
             __builtin_trap();
         lr_Texture->Release();
     } else if (lr_Texture != nullptr || lr_Result != D3DXERR_INVALIDDATA) {
