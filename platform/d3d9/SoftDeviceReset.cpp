@@ -25,8 +25,13 @@ bool SoftDevice::ResetBlocked() const {
         case SoftObjectKind::IndexBuffer:
             if (lr_Desc.Pool == D3DPOOL_DEFAULT) return true;
             break;
+        case SoftObjectKind::StateBlock:
+            // A block survives a reset unless it holds a default-pool
+            // resource, which the real runtime cannot keep across one.
+            if (static_cast<const SoftStateBlock*>(lr_Object_)->HoldsDefaultPoolResource()) return true;
+            break;
         default:
-            // State blocks, shaders, declarations and queries survive.
+            // Shaders, declarations and queries survive.
             break;
         }
     }

@@ -108,3 +108,23 @@ void SoftStateBlock::CopyMasked(SoftDeviceState& to, const SoftDeviceState& from
     }
     if (mask.NPatchMode) to.NPatchMode = from.NPatchMode;
 }
+
+namespace {
+
+bool InDefaultPool(const SoftObject* object) {
+    if (!object) return false;
+    SoftLiveObject lr_Desc;
+    object->Describe(lr_Desc);
+    return lr_Desc.Pool == D3DPOOL_DEFAULT;
+}
+
+}  // namespace
+
+bool SoftStateBlock::HoldsDefaultPoolResource() const {
+    const SoftDeviceState& lr_Values = *mr_Values;
+    for (const auto& lr_Texture : lr_Values.Textures)
+        if (InDefaultPool(lr_Texture.Object())) return true;
+    for (const auto& lr_Stream : lr_Values.Streams)
+        if (InDefaultPool(lr_Stream.Buffer.Object())) return true;
+    return InDefaultPool(lr_Values.Indices.Object());
+}

@@ -21,6 +21,9 @@ public:
     static void CopyMasked(SoftDeviceState& to, const SoftDeviceState& from, const SoftStateMask& mask);
     // Capture without counting a call (creation captures too).
     void CaptureState();
+    // Whether a captured texture or buffer lives in D3DPOOL_DEFAULT: such a
+    // block keeps a reset from succeeding, even after the application let go.
+    bool HoldsDefaultPoolResource() const;
 
 protected:
     bool Answers(REFIID riid) const override { return riid == IID_IDirect3DStateBlock9; }

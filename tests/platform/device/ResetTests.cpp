@@ -183,3 +183,30 @@ TEST_F(ResetTests, InvalidParametersLeaveTheDeviceNeedingReset) {
     lr_Params = DefaultPresentParameters();
     EXPECT_EQ(mr_Device_->Reset(&lr_Params), D3D_OK);
 }
+
+TEST_F(ResetTests, StateBlockHoldingADefaultPoolTextureBlocksUntilReleased) {
+    IDirect3DTexture9* lr_Texture_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
+                                        &lr_Texture_, nullptr),
+              D3D_OK);
+    ASSERT_EQ(mr_Device_->SetTexture(0, lr_Texture_), D3D_OK);
+    IDirect3DStateBlock9* lr_Block_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateStateBlock(D3DSBT_ALL, &lr_Block_), D3D_OK);
+    // The application lets go of the texture; only the captured block keeps it.
+    mr_Device_->SetTexture(0, nullptr);
+    lr_Texture_->Release();
+    ExpectRefusedThenRecovered(lr_Block_);
+}
+
+TEST_F(ResetTests, StateBlockWithManagedResourcesSurvivesAReset) {
+    IDirect3DTexture9* lr_Texture_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr),
+              D3D_OK);
+    ASSERT_EQ(mr_Device_->SetTexture(0, lr_Texture_), D3D_OK);
+    IDirect3DStateBlock9* lr_Block_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateStateBlock(D3DSBT_ALL, &lr_Block_), D3D_OK);
+    D3DPRESENT_PARAMETERS lr_Params = DefaultPresentParameters();
+    EXPECT_EQ(mr_Device_->Reset(&lr_Params), D3D_OK);
+    lr_Block_->Release();
+    lr_Texture_->Release();
+}
