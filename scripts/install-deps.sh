@@ -14,4 +14,5 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Recommended packages too: Wine needs Mesa's software OpenGL (a recommendation) for Direct3D.
+$SUDO apt-get install -y -q "${missing[@]}"

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
 scripts/install-deps.sh cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-  clang libclang-rt-14-dev mingw-w64 wine64 xvfb xauth
+  clang libclang-rt-14-dev mingw-w64 wine wine64 libgl1-mesa-dri xvfb xauth
 
 JOBS=$(nproc)
 step() { printf '\n==== %s ====\n' "$*"; }
