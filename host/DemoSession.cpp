@@ -1,6 +1,7 @@
 #include "DemoSession.h"
 
-#include "DemoHost.h"
+#include "Utf8.h"
+#include "host/PathHost.h"
 #include "contract/Guids.h"
 #include "contract/ICheckBoxParameter.h"
 

@@ -1,6 +1,7 @@
 // ssao_demo_host: loads the SSAO plug-in module and drives it through a
 // scripted session on the software Direct3D 9 device.
-#include "DemoHost.h"
+#include "Utf8.h"
+#include "host/PathHost.h"
 #include "DemoOptions.h"
 #include "DemoSession.h"
 #include "PluginModule.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     const std::string ls_LogPath = ls_Output + "Vexil.log";
     const size_t lr_LogStart = fs::is_regular_file(ls_LogPath, lr_Fs) ? fs::file_size(ls_LogPath, lr_Fs) : 0;
 
-    DemoHost lr_Host(WidenUtf8(ls_Output), WidenUtf8(ls_Data));
+    PathHost lr_Host(WidenUtf8(ls_Output), WidenUtf8(ls_Data));
     IDirect3D9BasePlugin* lr_Plugin = lr_Module.CreatePlugin()(&lr_Host);
     if (!lr_Plugin) {
         std::cerr << "ssao_demo_host: CreatePlugin returned nothing\n";

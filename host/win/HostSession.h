@@ -11,7 +11,7 @@
 #include "host/win/DeviceWindow.h"
 #include "host/win/HostScene.h"
 #include "host/win/LogFileReader.h"
-#include "host/win/WinHost.h"
+#include "host/PathHost.h"
 
 #include <windows.h>
 
@@ -67,7 +67,7 @@ private:
     CheckList mr_Checks;
     DeviceWindow mr_Window;
     HostScene mr_Scene;
-    WinHost mr_Host;
+    PathHost mr_Host;
     LogFileReader mr_Log;
     HMODULE mr_Module_ = nullptr;
     IDirect3D9BasePlugin* mr_Plugin_ = nullptr;

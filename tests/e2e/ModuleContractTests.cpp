@@ -31,6 +31,10 @@ TEST_F(ModuleContractTest, IdentifiesItself) {
     EXPECT_EQ(static_cast<IHost*>(mr_Host.get()), mr_Plugin->GetHost());
     EXPECT_FALSE(mr_Plugin->IsInitialised());
     EXPECT_FALSE(mr_Plugin->IsActive());
+    // The constructor asks for the path service and uses only its base path.
+    EXPECT_EQ(1, mr_Host->PathQueries());
+    EXPECT_EQ(0, mr_Host->ForeignQueries());
+    EXPECT_EQ(0, mr_Host->mr_DataPathCalls);
 }
 
 TEST_F(ModuleContractTest, PublishesShowAOOnly) {

@@ -1,26 +1,6 @@
-#include "DemoHost.h"
-
-#include "contract/Guids.h"
+#include "Utf8.h"
 
 #include <windows.h>
-
-DemoHost::DemoHost(const std::wstring& basePath, const std::wstring& dataPath)
-    : mr_BasePath(basePath), mr_DataPath(dataPath) {}
-
-void* DemoHost::GetInterface(const GUID& id) {
-    if (GuidBytesEqual(id, IID_IHostPaths)) return static_cast<IHostPaths*>(this);
-    return nullptr;
-}
-
-std::wstring DemoHost::GetApplicationPath() { return mr_BasePath; }
-std::wstring DemoHost::GetApplicationName() { return L"ssao_demo_host"; }
-std::wstring DemoHost::GetConfigPath() { return mr_BasePath; }
-std::wstring DemoHost::GetShaderPath() { return mr_DataPath; }
-std::wstring DemoHost::GetTexturePath() { return mr_DataPath; }
-std::wstring DemoHost::GetScreenshotPath() { return mr_BasePath; }
-std::wstring DemoHost::GetBasePath() { return mr_BasePath; }
-std::wstring DemoHost::GetPluginPath() { return mr_DataPath + L"Plugins/"; }
-std::wstring DemoHost::GetDataPath() { return mr_DataPath; }
 
 std::wstring WidenUtf8(const std::string& text) {
     if (text.empty()) return std::wstring();
