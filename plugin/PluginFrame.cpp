@@ -19,6 +19,16 @@ D3DXVECTOR4 PixelSize(const TextureRecord& record) {
     return D3DXVECTOR4(lr_X, lr_Y, 0.0f, 0.0f);
 }
 
+// The copies cover the size a record was made for, from the top-left corner.
+RECT WholeRect(const TextureRecord& record) {
+    RECT lr_Rect;
+    lr_Rect.left = 0;
+    lr_Rect.top = 0;
+    lr_Rect.right = static_cast<LONG>(record.Width);
+    lr_Rect.bottom = static_cast<LONG>(record.Height);
+    return lr_Rect;
+}
+
 void SetPixelSize(IShader* shader, const D3DXVECTOR4& value) {
     if (!shader) {
         return;
@@ -82,11 +92,7 @@ bool k_Plugin::IsRenderingToBackBuffer() {
 }
 
 void k_Plugin::RenderDepthPass() {
-    RECT lr_Rect;
-    lr_Rect.left = 0;
-    lr_Rect.top = 0;
-    lr_Rect.right = static_cast<LONG>(mr_BackBufferTexture.Width);
-    lr_Rect.bottom = static_cast<LONG>(mr_BackBufferTexture.Height);
+    const RECT lr_Rect = WholeRect(mr_BackBufferTexture);
     CopyBackBufferToTexture(mr_BackBufferTexture.Texture, lr_Rect);
 
     // The viewport is read every frame, whatever the flag says.
@@ -130,11 +136,7 @@ void k_Plugin::RenderOcclusionPass() {
 }
 
 void k_Plugin::RenderBlurPasses(int passes) {
-    RECT lr_Rect;
-    lr_Rect.left = 0;
-    lr_Rect.top = 0;
-    lr_Rect.right = static_cast<LONG>(mr_AOBackBufferTexture.Width);
-    lr_Rect.bottom = static_cast<LONG>(mr_AOBackBufferTexture.Height);
+    const RECT lr_Rect = WholeRect(mr_AOBackBufferTexture);
     CopyBackBufferToTexture(mr_AOBackBufferTexture.Texture, lr_Rect);
     SetPixelSize(mr_ZBlurShader_, PixelSize(mr_AOBackBufferTexture));
     for (int lr_Pass = 0; lr_Pass < passes; ++lr_Pass) {
