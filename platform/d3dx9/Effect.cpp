@@ -12,7 +12,7 @@ Effect::Effect(IDirect3DDevice9* device, EffectDefinition&& definition)
     mr_HandleCount = mr_Definition.Nodes.size() + mr_Definition.Techniques.size() + mr_Definition.Passes.size();
     mr_HandleBlock.reset(new char[mr_HandleCount ? mr_HandleCount : 1]());
     mr_CurrentTechnique = mr_Definition.Techniques.empty() ? -1 : 0;
-    CollectTouchedStates();
+    mr_StateBlocks.resize(mr_Definition.Techniques.size());
 }
 
 void Effect::CreateShaders() {
@@ -30,7 +30,7 @@ void Effect::CreateShaders() {
 }
 
 Effect::~Effect() {
-    DropSavedState();
+    ReleaseStateBlocks();
     for (ValueNode& lr_Node : mr_Definition.Nodes) {
         for (IDirect3DBaseTexture9*& lr_Texture : lr_Node.Textures) {
             if (lr_Texture) lr_Texture->Release();
@@ -197,8 +197,10 @@ STDMETHODIMP Effect::GetParameterDesc(D3DXHANDLE hParameter, D3DXPARAMETER_DESC*
     pDesc->Semantic = lr_Node_->Semantic.empty() ? nullptr : lr_Node_->Semantic.c_str();
     pDesc->Class = lr_Node_->Class;
     pDesc->Type = lr_Node_->Type;
-    pDesc->Rows = lr_Node_->Rows;
-    pDesc->Columns = lr_Node_->Columns;
+    // Objects (textures, samplers, strings, shaders) have no rows or columns.
+    const bool lr_Object = lr_Node_->Class == D3DXPC_OBJECT;
+    pDesc->Rows = lr_Object ? 0 : lr_Node_->Rows;
+    pDesc->Columns = lr_Object ? 0 : lr_Node_->Columns;
     pDesc->Elements = lr_Node_->Elements;
     pDesc->Annotations = static_cast<UINT>(lr_Node_->Annotations.size());
     pDesc->StructMembers = 0;
@@ -334,7 +336,12 @@ STDMETHODIMP Effect::GetPool(LPD3DXEFFECTPOOL* ppPool) {
     return D3D_OK;
 }
 
-STDMETHODIMP Effect::OnLostDevice() { return D3D_OK; }
+// The saved-state blocks hold references to the textures they captured,
+// which would keep a reset from succeeding.
+STDMETHODIMP Effect::OnLostDevice() {
+    ReleaseStateBlocks();
+    return D3D_OK;
+}
 STDMETHODIMP Effect::OnResetDevice() { return D3D_OK; }
 
 STDMETHODIMP Effect::SetStateManager(LPD3DXEFFECTSTATEMANAGER pManager) {

@@ -141,10 +141,11 @@ private:
     DWORD StateValue(const StateAssignment& assignment) const;
     void ApplySampler(DWORD stage, const ValueNode& sampler, bool texturesOnly);
     void ApplyPass(const PassDefinition& pass, bool commitOnly);
-    void CollectTouchedStates();
-    void SaveState(UINT technique, DWORD flags);
+    void ApplyConstants(CompiledShader& shader, bool changedOnly);
+    HRESULT SaveState(UINT technique, DWORD flags);
     void RestoreState();
-    void DropSavedState();
+    HRESULT RecordStateBlock(UINT technique, UINT variant, IDirect3DStateBlock9** block);
+    void ReleaseStateBlocks();
     bool PassSupported(const PassDefinition& pass, const D3DCAPS9& caps) const;
 
     void DeviceSetRenderState(DWORD state, DWORD value);
@@ -152,29 +153,13 @@ private:
     void DeviceSetTexture(DWORD stage, IDirect3DBaseTexture9* texture);
     void DeviceSetPixelShader(IDirect3DPixelShader9* shader);
     void DeviceSetVertexShader(IDirect3DVertexShader9* shader);
+    void DeviceSetConstants(bool pixel, const ConstantBinding& binding);
 
-    struct SavedRenderState {
-        DWORD State;
-        DWORD Value;
-    };
-    struct SavedSamplerState {
-        DWORD Sampler;
-        DWORD Type;
-        DWORD Value;
-    };
-    struct SavedTexture {
-        DWORD Stage;
-        IDirect3DBaseTexture9* Texture;  // reference from GetTexture
-    };
-
-    // What the passes of a technique may change, sorted and without repeats.
-    // Known once compiled, so that Begin saves it without building anything.
-    struct TouchedStates {
-        std::vector<DWORD> RenderStates;
-        std::vector<std::pair<DWORD, DWORD>> SamplerStates;  // stage, type
-        std::vector<DWORD> Stages;                           // texture stages
-        bool PixelShader = false;
-        bool VertexShader = false;
+    // State saving: one block per technique and per kind of Begin (with or
+    // without shader and sampler states), recorded at its first Begin.
+    static constexpr UINT k_SaveVariants = 4;
+    struct TechniqueBlocks {
+        IDirect3DStateBlock9* Blocks_[k_SaveVariants] = {};
     };
 
     std::atomic<ULONG> mr_RefCount{1};
@@ -183,19 +168,17 @@ private:
     std::unique_ptr<char[]> mr_HandleBlock;
     size_t mr_HandleCount = 0;
     int mr_CurrentTechnique = -1;
-    std::vector<TouchedStates> mr_TouchedStates;  // per technique
+    std::vector<TechniqueBlocks> mr_StateBlocks;  // per technique
     ID3DXEffectStateManager* mr_StateManager_ = nullptr;
 
     bool mr_Begun = false;
     int mr_ActiveTechnique = -1;
     int mr_ActivePass = -1;
-    std::vector<SavedRenderState> mr_SavedRenderStates;
-    std::vector<SavedSamplerState> mr_SavedSamplerStates;
-    std::vector<SavedTexture> mr_SavedTextures;
-    bool mr_PixelShaderSaved = false;
-    bool mr_VertexShaderSaved = false;
-    IDirect3DPixelShader9* mr_SavedPixelShader_ = nullptr;
-    IDirect3DVertexShader9* mr_SavedVertexShader_ = nullptr;
+    IDirect3DStateBlock9* mr_SavedState_ = nullptr;  // captured at Begin, applied at End
+    // While a block records, device calls bypass the state manager and skip
+    // what the Begin flags leave unsaved.
+    bool mr_Recording = false;
+    DWORD mr_RecordFlags = 0;
 };
 
 }  // namespace softfx

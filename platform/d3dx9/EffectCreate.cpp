@@ -21,11 +21,13 @@ HRESULT CreateFromText(IDirect3DDevice9* device, const char* data, size_t size, 
     try {
         softfx::EffectDefinition lr_Definition;
         softfx::CompileError lr_Error;
-        if (!softfx::CompileEffect(data, size, lr_Definition, lr_Error)) {
+        if (!softfx::CompileEffect(data, size, path, lr_Definition, lr_Error)) {
             if (ppErrors) {
-                const std::string ls_Text = path + "(" + std::to_string(lr_Error.Line) + "," +
-                                            std::to_string(lr_Error.Column) + "): error " + lr_Error.Code + ": " +
-                                            lr_Error.Message + "\n";
+                const std::string ls_Text = !lr_Error.Text.empty()
+                                                ? lr_Error.Text
+                                                : path + "(" + std::to_string(lr_Error.Line) + "," +
+                                                      std::to_string(lr_Error.Column) + "): error " + lr_Error.Code +
+                                                      ": " + lr_Error.Message + "\n";
                 *ppErrors = softfx::CreateTextBuffer(ls_Text);
             }
             return E_FAIL;

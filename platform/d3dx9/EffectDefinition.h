@@ -62,13 +62,27 @@ struct SamplerBinding {
     UINT Sampler = 0;  // node index
 };
 
+// A parameter's values as one shader holds them: a run of registers of one
+// set, read from the shader's constant table.
+struct ConstantBinding {
+    UINT Node = 0;  // top-level parameter
+    D3DXREGISTER_SET Set = D3DXRS_FLOAT4;
+    UINT Register = 0;
+    UINT Count = 0;
+    bool Columns = false;        // matrix packed one column per register
+    std::vector<DWORD> Values;   // registers as built for this commit (4 words each; 1 for bools)
+    std::vector<DWORD> Sent;     // what the device last received
+    bool Primed = false;         // Sent holds something
+};
+
 struct CompiledShader {
     bool Pixel = true;
     DWORD Version = 0;
     std::string Entry;
     std::string Profile;
     std::vector<DWORD> Tokens;
-    std::vector<SamplerBinding> Samplers;
+    std::vector<SamplerBinding> Samplers;     // from the constant table
+    std::vector<ConstantBinding> Constants;   // float, int and bool parameters the shader reads
     std::vector<UINT> UsedGlobals;  // globals the entry point (or its arguments) refers to
     // Device objects made when the effect is created; null when the device refused.
     IDirect3DPixelShader9* PixelObject = nullptr;

@@ -24,6 +24,9 @@ struct CompileError {
     std::string Message;
     int Line = 1;
     int Column = 1;
+    // Messages already in that form (from the shader compiler), one per
+    // line; when set they are reported instead of the fields above.
+    std::string Text;
 };
 
 // Splits the text into tokens, ending with one End token. Preprocessor

@@ -1,6 +1,7 @@
 #include "EffectParser.h"
 
 #include "EffectStateTables.h"
+#include "ShaderCompiler.h"
 
 #include <cfloat>
 #include <cmath>
@@ -787,17 +788,22 @@ private:
         if (!ExpectIdent(ls_Profile)) return false;
         bool lr_Pixel;
         DWORD lr_Version;
-        if (!ProfileVersion(ls_Profile, lr_Pixel, lr_Version))
-            return Fail("X3000", "unknown shader profile '" + ls_Profile + "'", lr_ProfileToken);
+        if (!ShaderProfileVersion(ls_Profile, lr_Pixel, lr_Version))
+            return Fail("X3000", "shader profile '" + ls_Profile + "' is not supported", lr_ProfileToken);
         if (lr_Pixel != pixel)
             return Fail("X3000", std::string("a ") + (lr_Pixel ? "pixel" : "vertex") + " shader profile cannot be used here",
                         lr_ProfileToken);
         const Token& lr_EntryToken = Cur();
         std::string ls_Entry;
         if (!ExpectIdent(ls_Entry)) return false;
-        std::unordered_set<std::string> lr_Arguments;
         if (!IsPunct("(")) return Unexpected();
-        if (!SkipBalanced("(", ")", &lr_Arguments)) return false;
+        // Uniform arguments would need a wrapper entry point around F; refused
+        // rather than compiled without them.
+        if (!(Ahead(1).Kind == TokenKind::Punct && Ahead(1).Text == ")"))
+            return Fail("X3000", "uniform arguments in a compile expression are not supported ('" + ls_Entry + "')",
+                        Ahead(1));
+        Next();
+        Next();
         CompiledShader lr_Shader;
         lr_Shader.Pixel = lr_Pixel;
         lr_Shader.Version = lr_Version;
@@ -805,7 +811,6 @@ private:
         lr_Shader.Profile = ls_Profile;
         if (mr_Def.Shaders.size() >= kMaxNodes) return Fail("X3000", "too many shaders", lr_EntryToken);
         mr_Def.Shaders.push_back(lr_Shader);
-        mr_ShaderArguments.push_back(std::move(lr_Arguments));
         shader = static_cast<int>(mr_Def.Shaders.size() - 1);
         mr_Entries.push_back({static_cast<UINT>(shader), lr_EntryToken.Line, lr_EntryToken.Column});
         return true;
@@ -1056,71 +1061,12 @@ private:
                 return false;
             }
         }
-        for (size_t s = 0; s < mr_Def.Shaders.size(); ++s) {
-            CompiledShader& lr_Shader = mr_Def.Shaders[s];
+        for (CompiledShader& lr_Shader : mr_Def.Shaders) {
             const std::unordered_set<std::string>& lr_Used = Reachable(lr_Shader.Entry);
-            const std::unordered_set<std::string>& lr_Args = mr_ShaderArguments[s];
-            const UINT lr_Limit = lr_Shader.Pixel ? 16u : 4u;
-            std::vector<bool> lr_Taken(kMaxSamplerStage, false);
-            std::vector<UINT> lr_Implicit;
-            for (UINT lr_Global : mr_Def.Globals) {
-                const ValueNode& lr_Node = mr_Def.Nodes[lr_Global];
-                if (!IsSamplerType(lr_Node.Type) || lr_Node.Elements) continue;
-                if (!lr_Used.count(lr_Node.Name) && !lr_Args.count(lr_Node.Name)) continue;
-                if (lr_Node.SamplerRegister >= 0) {
-                    const UINT lr_Register = static_cast<UINT>(lr_Node.SamplerRegister);
-                    if (lr_Register >= lr_Limit || lr_Taken[lr_Register]) {
-                        mr_Error.Code = "X4509";
-                        mr_Error.Message = "sampler register s" + std::to_string(lr_Register) +
-                                           " cannot be used by '" + lr_Shader.Entry + "'";
-                        mr_Error.Line = 1;
-                        mr_Error.Column = 1;
-                        return false;
-                    }
-                    lr_Taken[lr_Register] = true;
-                    lr_Shader.Samplers.push_back({lr_Register, lr_Global});
-                } else {
-                    lr_Implicit.push_back(lr_Global);
-                }
-            }
-            UINT lr_Next = 0;
-            for (UINT lr_Global : lr_Implicit) {
-                while (lr_Next < lr_Limit && lr_Taken[lr_Next]) ++lr_Next;
-                if (lr_Next >= lr_Limit) {
-                    mr_Error.Code = "X4509";
-                    mr_Error.Message = "'" + lr_Shader.Entry + "' uses more samplers than " + lr_Shader.Profile +
-                                       " provides";
-                    mr_Error.Line = 1;
-                    mr_Error.Column = 1;
-                    return false;
-                }
-                lr_Taken[lr_Next] = true;
-                lr_Shader.Samplers.push_back({lr_Next, lr_Global});
-            }
-            for (UINT lr_Global : mr_Def.Globals) {
-                const std::string& ls_Name = mr_Def.Nodes[lr_Global].Name;
-                if (lr_Used.count(ls_Name) || lr_Args.count(ls_Name)) lr_Shader.UsedGlobals.push_back(lr_Global);
-            }
-            BuildTokens(lr_Shader);
+            for (UINT lr_Global : mr_Def.Globals)
+                if (lr_Used.count(mr_Def.Nodes[lr_Global].Name)) lr_Shader.UsedGlobals.push_back(lr_Global);
         }
         return true;
-    }
-
-    // Version token, a comment "FUNC" + entry name (NUL-padded), end token.
-    static void BuildTokens(CompiledShader& shader) {
-        const size_t lr_NameDwords = (shader.Entry.size() + 1 + 3) / 4;
-        std::vector<char> lr_Payload((1 + lr_NameDwords) * 4, '\0');
-        std::memcpy(lr_Payload.data(), "FUNC", 4);
-        std::memcpy(lr_Payload.data() + 4, shader.Entry.data(), shader.Entry.size());
-        shader.Tokens.clear();
-        shader.Tokens.push_back(shader.Version);
-        shader.Tokens.push_back(D3DSHADER_COMMENT(static_cast<DWORD>(1 + lr_NameDwords)));
-        for (size_t i = 0; i < lr_Payload.size(); i += 4) {
-            DWORD lr_Word;
-            std::memcpy(&lr_Word, lr_Payload.data() + i, 4);
-            shader.Tokens.push_back(lr_Word);
-        }
-        shader.Tokens.push_back(D3DPS_END());
     }
 
     const std::vector<Token>& mr_Tokens;
@@ -1133,42 +1079,18 @@ private:
     std::unordered_map<std::string, UINT> mr_Globals;
     std::unordered_map<std::string, std::unordered_set<std::string>> mr_Functions;
     std::unordered_map<std::string, std::unordered_set<std::string>> mr_Reachable;
-    std::vector<std::unordered_set<std::string>> mr_ShaderArguments;
     std::vector<PendingEntry> mr_Entries;
 };
 
 }  // namespace
 
-bool ProfileVersion(const std::string& profile, bool& pixel, DWORD& version) {
-    static const struct {
-        const char* Name;
-        bool Pixel;
-        DWORD Version;
-    } kProfiles[] = {
-        {"ps_1_1", true, D3DPS_VERSION(1, 1)},  {"ps_1_2", true, D3DPS_VERSION(1, 2)},
-        {"ps_1_3", true, D3DPS_VERSION(1, 3)},  {"ps_1_4", true, D3DPS_VERSION(1, 4)},
-        {"ps_2_0", true, D3DPS_VERSION(2, 0)},  {"ps_2_a", true, D3DPS_VERSION(2, 1)},
-        {"ps_2_b", true, D3DPS_VERSION(2, 1)},  {"ps_2_sw", true, D3DPS_VERSION(2, 0)},
-        {"ps_3_0", true, D3DPS_VERSION(3, 0)},  {"ps_3_sw", true, D3DPS_VERSION(3, 0)},
-        {"vs_1_1", false, D3DVS_VERSION(1, 1)}, {"vs_2_0", false, D3DVS_VERSION(2, 0)},
-        {"vs_2_a", false, D3DVS_VERSION(2, 1)}, {"vs_2_sw", false, D3DVS_VERSION(2, 0)},
-        {"vs_3_0", false, D3DVS_VERSION(3, 0)}, {"vs_3_sw", false, D3DVS_VERSION(3, 0)},
-    };
-    for (const auto& p : kProfiles) {
-        if (profile == p.Name) {
-            pixel = p.Pixel;
-            version = p.Version;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool CompileEffect(const char* data, size_t size, EffectDefinition& definition, CompileError& error) {
+bool CompileEffect(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
+                   CompileError& error) {
     std::vector<Token> lr_Tokens;
     if (!Tokenize(data, size, lr_Tokens, error)) return false;
     Parser lr_Parser(lr_Tokens, definition, error);
-    return lr_Parser.Run();
+    if (!lr_Parser.Run()) return false;
+    return CompileEffectShaders(data, size, sourceName, definition, error);
 }
 
 }  // namespace softfx

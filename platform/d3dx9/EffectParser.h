@@ -1,6 +1,6 @@
 // The effect compiler: reads fx_2_0 source into an EffectDefinition.
-// Shader code is not translated; each `compile` records its profile, its
-// entry point and the samplers that entry point reaches.
+// The parser reads declarations, techniques and passes; each `compile`
+// is then compiled to bytecode from the whole text.
 #pragma once
 
 #include "EffectDefinition.h"
@@ -8,9 +8,13 @@
 
 namespace softfx {
 
-bool CompileEffect(const char* data, size_t size, EffectDefinition& definition, CompileError& error);
+// `sourceName` names the text in compiler messages.
+bool CompileEffect(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
+                   CompileError& error);
 
-// Shader model a profile compiles to; false for an unknown profile.
-bool ProfileVersion(const std::string& profile, bool& pixel, DWORD& version);
+// Compiles every shader of a parsed effect from the same text, and binds
+// each shader's constants and samplers to the effect's parameters.
+bool CompileEffectShaders(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
+                          CompileError& error);
 
 }  // namespace softfx

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <utility>
 
 namespace softfx {
 
@@ -32,24 +31,47 @@ bool VersionSupported(const CompiledShader& shader, const D3DCAPS9& caps) {
 // Device calls, through the state manager when one is set ------------------
 
 void Effect::DeviceSetRenderState(DWORD state, DWORD value) {
-    if (mr_StateManager_) mr_StateManager_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
+    if (mr_StateManager_ && !mr_Recording)
+        mr_StateManager_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
     else mr_Device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
 }
 void Effect::DeviceSetSamplerState(DWORD sampler, DWORD type, DWORD value) {
-    if (mr_StateManager_) mr_StateManager_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
+    if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESAMPLERSTATE)) return;
+    if (mr_StateManager_ && !mr_Recording)
+        mr_StateManager_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
     else mr_Device_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
 }
 void Effect::DeviceSetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
-    if (mr_StateManager_) mr_StateManager_->SetTexture(stage, texture);
+    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetTexture(stage, texture);
     else mr_Device_->SetTexture(stage, texture);
 }
 void Effect::DeviceSetPixelShader(IDirect3DPixelShader9* shader) {
-    if (mr_StateManager_) mr_StateManager_->SetPixelShader(shader);
+    if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
+    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetPixelShader(shader);
     else mr_Device_->SetPixelShader(shader);
 }
 void Effect::DeviceSetVertexShader(IDirect3DVertexShader9* shader) {
-    if (mr_StateManager_) mr_StateManager_->SetVertexShader(shader);
+    if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
+    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetVertexShader(shader);
     else mr_Device_->SetVertexShader(shader);
+}
+void Effect::DeviceSetConstants(bool pixel, const ConstantBinding& binding) {
+    if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
+    const float* lr_Floats = reinterpret_cast<const float*>(binding.Values.data());
+    const INT* lr_Ints = reinterpret_cast<const INT*>(binding.Values.data());
+    const BOOL* lr_Bools = reinterpret_cast<const BOOL*>(binding.Values.data());
+    const UINT r = binding.Register, n = binding.Count;
+    if (mr_StateManager_ && !mr_Recording) {
+        ID3DXEffectStateManager* m = mr_StateManager_;
+        if (binding.Set == D3DXRS_FLOAT4) pixel ? m->SetPixelShaderConstantF(r, lr_Floats, n) : m->SetVertexShaderConstantF(r, lr_Floats, n);
+        else if (binding.Set == D3DXRS_INT4) pixel ? m->SetPixelShaderConstantI(r, lr_Ints, n) : m->SetVertexShaderConstantI(r, lr_Ints, n);
+        else pixel ? m->SetPixelShaderConstantB(r, lr_Bools, n) : m->SetVertexShaderConstantB(r, lr_Bools, n);
+        return;
+    }
+    IDirect3DDevice9* d = mr_Device_;
+    if (binding.Set == D3DXRS_FLOAT4) pixel ? d->SetPixelShaderConstantF(r, lr_Floats, n) : d->SetVertexShaderConstantF(r, lr_Floats, n);
+    else if (binding.Set == D3DXRS_INT4) pixel ? d->SetPixelShaderConstantI(r, lr_Ints, n) : d->SetVertexShaderConstantI(r, lr_Ints, n);
+    else pixel ? d->SetPixelShaderConstantB(r, lr_Bools, n) : d->SetVertexShaderConstantB(r, lr_Bools, n);
 }
 
 // Technique selection and validation ------------------------------------
@@ -182,6 +204,83 @@ DWORD Effect::StateValue(const StateAssignment& assignment) const {
     return static_cast<DWORD>(lr_Int);
 }
 
+namespace {
+
+DWORD FloatWord(float value) {
+    DWORD lr_Bits;
+    std::memcpy(&lr_Bits, &value, sizeof(lr_Bits));
+    return lr_Bits;
+}
+
+// One stored number converted to the register set that holds it.
+DWORD RegisterWord(D3DXPARAMETER_TYPE type, DWORD bits, D3DXREGISTER_SET set) {
+    float lr_Float;
+    std::memcpy(&lr_Float, &bits, sizeof(lr_Float));
+    const bool lr_IsFloat = type == D3DXPT_FLOAT;
+    switch (set) {
+    case D3DXRS_FLOAT4:
+        if (lr_IsFloat) return bits;
+        return FloatWord(type == D3DXPT_BOOL ? (bits ? 1.0f : 0.0f) : static_cast<float>(static_cast<INT>(bits)));
+    case D3DXRS_INT4:
+        if (!lr_IsFloat) return type == D3DXPT_BOOL ? (bits ? 1u : 0u) : bits;
+        if (!(lr_Float > -2147483648.0f && lr_Float < 2147483648.0f)) return 0;
+        return static_cast<DWORD>(static_cast<INT>(lr_Float));
+    default:
+        return lr_IsFloat ? (lr_Float != 0.0f ? TRUE : FALSE) : (bits ? TRUE : FALSE);
+    }
+}
+
+// The registers of a binding from its parameter's values: each array
+// element starts a register; a matrix takes a register per row, or per
+// column when the shader packs it by columns; bools take one register each.
+void BuildRegisters(const ValueNode& node, ConstantBinding& binding) {
+    std::fill(binding.Values.begin(), binding.Values.end(), 0u);
+    const std::vector<DWORD>& lr_Numbers = node.Numbers;
+    if (binding.Set == D3DXRS_BOOL) {
+        for (size_t r = 0; r < binding.Values.size() && r < lr_Numbers.size(); ++r)
+            binding.Values[r] = RegisterWord(node.Type, lr_Numbers[r], binding.Set);
+        return;
+    }
+    const UINT lr_Rows = node.Rows ? node.Rows : 1, lr_Columns = node.Columns ? node.Columns : 1;
+    const UINT lr_PerElement = binding.Columns ? lr_Columns : lr_Rows;
+    const UINT lr_Elements = node.Elements ? node.Elements : 1;
+    for (UINT r = 0; r < binding.Count; ++r) {
+        const UINT lr_Element = r / lr_PerElement, k = r % lr_PerElement;
+        if (lr_Element >= lr_Elements) break;
+        const size_t lr_Base = static_cast<size_t>(lr_Element) * lr_Rows * lr_Columns;
+        for (UINT j = 0; j < 4; ++j) {
+            size_t lr_At;
+            if (binding.Columns) {
+                if (j >= lr_Rows) break;
+                lr_At = lr_Base + static_cast<size_t>(j) * lr_Columns + k;
+            } else {
+                if (j >= lr_Columns) break;
+                lr_At = lr_Base + static_cast<size_t>(k) * lr_Columns + j;
+            }
+            if (lr_At < lr_Numbers.size())
+                binding.Values[static_cast<size_t>(r) * 4 + j] = RegisterWord(node.Type, lr_Numbers[lr_At], binding.Set);
+        }
+    }
+}
+
+}  // namespace
+
+// BeginPass sends every constant of the shader; CommitChanges only those
+// whose registers differ from what the device last received from us.
+void Effect::ApplyConstants(CompiledShader& shader, bool changedOnly) {
+    for (ConstantBinding& lr_Binding : shader.Constants) {
+        BuildRegisters(mr_Definition.Nodes[lr_Binding.Node], lr_Binding);
+        if (mr_Recording) {
+            DeviceSetConstants(shader.Pixel, lr_Binding);
+            continue;
+        }
+        if (changedOnly && lr_Binding.Primed && lr_Binding.Values == lr_Binding.Sent) continue;
+        DeviceSetConstants(shader.Pixel, lr_Binding);
+        lr_Binding.Sent = lr_Binding.Values;
+        lr_Binding.Primed = true;
+    }
+}
+
 void Effect::ApplySampler(DWORD stage, const ValueNode& sampler, bool texturesOnly) {
     for (const StateAssignment& lr_State : sampler.SamplerStates) {
         if (lr_State.Kind == StateAssignment::Target::Texture) {
@@ -225,13 +324,14 @@ void Effect::ApplyPass(const PassDefinition& pass, bool commitOnly) {
             case StateAssignment::Target::VertexShader: {
                 const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
                 const int lr_Shader = ShaderOf(lr_State);
-                const CompiledShader* lr_Def =
+                CompiledShader* lr_Def =
                     lr_Shader >= 0 ? &mr_Definition.Shaders[static_cast<size_t>(lr_Shader)] : nullptr;
                 if (!commitOnly) {
                     if (lr_Pixel) DeviceSetPixelShader(lr_Def ? lr_Def->PixelObject : nullptr);
                     else DeviceSetVertexShader(lr_Def ? lr_Def->VertexObject : nullptr);
                 }
                 if (lr_Def) {
+                    ApplyConstants(*lr_Def, commitOnly);
                     for (const SamplerBinding& lr_Binding : lr_Def->Samplers)
                         ApplySampler(lr_Pixel ? lr_Binding.Register : VertexSamplerStage(lr_Binding.Register),
                                      mr_Definition.Nodes[lr_Binding.Sampler], commitOnly);
@@ -244,131 +344,48 @@ void Effect::ApplyPass(const PassDefinition& pass, bool commitOnly) {
 
 // State save and restore ---------------------------------------------------
 
-namespace {
-
-template <typename Value>
-void SortUnique(std::vector<Value>& values) {
-    std::sort(values.begin(), values.end());
-    values.erase(std::unique(values.begin(), values.end()), values.end());
+// The block holds every state the technique's passes set: recording applies
+// the passes to the block, not to the device.
+HRESULT Effect::RecordStateBlock(UINT technique, UINT variant, IDirect3DStateBlock9** block) {
+    *block = nullptr;
+    HRESULT hr = mr_Device_->BeginStateBlock();
+    if (FAILED(hr)) return hr;
+    mr_Recording = true;
+    mr_RecordFlags = (variant & 1 ? D3DXFX_DONOTSAVESHADERSTATE : 0) | (variant & 2 ? D3DXFX_DONOTSAVESAMPLERSTATE : 0);
+    for (UINT lr_Pass : mr_Definition.Techniques[technique].Passes) ApplyPass(mr_Definition.Passes[lr_Pass], false);
+    mr_Recording = false;
+    hr = mr_Device_->EndStateBlock(block);
+    if (FAILED(hr)) *block = nullptr;
+    return hr;
 }
 
-}  // namespace
-
-// Which states a technique touches depends only on the compiled passes,
-// samplers and shaders, none of which a caller can change afterwards.
-void Effect::CollectTouchedStates() {
-    mr_TouchedStates.assign(mr_Definition.Techniques.size(), TouchedStates());
-    size_t lr_MostRenderStates = 0, lr_MostSamplerStates = 0, lr_MostStages = 0;
-    for (size_t t = 0; t < mr_Definition.Techniques.size(); ++t) {
-        TouchedStates& lr_Touched = mr_TouchedStates[t];
-        auto lr_Sampler = [&](DWORD stage, const ValueNode& sampler) {
-            for (const StateAssignment& s : sampler.SamplerStates) {
-                if (s.Kind == StateAssignment::Target::Texture) lr_Touched.Stages.push_back(stage);
-                else lr_Touched.SamplerStates.push_back({stage, s.State});
-            }
-        };
-        for (UINT lr_Pass : mr_Definition.Techniques[t].Passes) {
-            for (const StateAssignment& lr_State : mr_Definition.Passes[lr_Pass].States) {
-                switch (lr_State.Kind) {
-                    case StateAssignment::Target::RenderState: lr_Touched.RenderStates.push_back(lr_State.State); break;
-                    case StateAssignment::Target::SamplerState:
-                        lr_Touched.SamplerStates.push_back({lr_State.Index, lr_State.State});
-                        break;
-                    case StateAssignment::Target::Texture: lr_Touched.Stages.push_back(lr_State.Index); break;
-                    case StateAssignment::Target::Sampler:
-                        if (lr_State.Parameter >= 0)
-                            lr_Sampler(lr_State.Index, mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)]);
-                        break;
-                    case StateAssignment::Target::PixelShader:
-                    case StateAssignment::Target::VertexShader: {
-                        const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
-                        (lr_Pixel ? lr_Touched.PixelShader : lr_Touched.VertexShader) = true;
-                        const int lr_Shader = ShaderOf(lr_State);
-                        if (lr_Shader < 0) break;
-                        for (const SamplerBinding& b : mr_Definition.Shaders[static_cast<size_t>(lr_Shader)].Samplers)
-                            lr_Sampler(lr_Pixel ? b.Register : VertexSamplerStage(b.Register),
-                                       mr_Definition.Nodes[b.Sampler]);
-                        break;
-                    }
-                }
-            }
-            // Passes may repeat the same states many times over; keep the lists short as they grow.
-            SortUnique(lr_Touched.RenderStates);
-            SortUnique(lr_Touched.SamplerStates);
-            SortUnique(lr_Touched.Stages);
-        }
-        lr_Touched.RenderStates.shrink_to_fit();
-        lr_Touched.SamplerStates.shrink_to_fit();
-        lr_Touched.Stages.shrink_to_fit();
-        lr_MostRenderStates = std::max(lr_MostRenderStates, lr_Touched.RenderStates.size());
-        lr_MostSamplerStates = std::max(lr_MostSamplerStates, lr_Touched.SamplerStates.size());
-        lr_MostStages = std::max(lr_MostStages, lr_Touched.Stages.size());
+HRESULT Effect::SaveState(UINT technique, DWORD flags) {
+    if (flags & D3DXFX_DONOTSAVESTATE) return D3D_OK;
+    const UINT lr_Variant =
+        (flags & D3DXFX_DONOTSAVESHADERSTATE ? 1u : 0u) | (flags & D3DXFX_DONOTSAVESAMPLERSTATE ? 2u : 0u);
+    IDirect3DStateBlock9*& lr_Block_ = mr_StateBlocks[technique].Blocks_[lr_Variant];
+    if (!lr_Block_) {
+        const HRESULT hr = RecordStateBlock(technique, lr_Variant, &lr_Block_);
+        if (FAILED(hr)) return hr;
     }
-    // Room for the largest technique, so that no Begin has to grow the saved lists.
-    mr_SavedRenderStates.reserve(lr_MostRenderStates);
-    mr_SavedSamplerStates.reserve(lr_MostSamplerStates);
-    mr_SavedTextures.reserve(lr_MostStages);
-}
-
-void Effect::SaveState(UINT technique, DWORD flags) {
-    if (flags & D3DXFX_DONOTSAVESTATE) return;
-    const bool lr_Shaders = !(flags & D3DXFX_DONOTSAVESHADERSTATE);
-    const bool lr_Samplers = !(flags & D3DXFX_DONOTSAVESAMPLERSTATE);
-    const TouchedStates& lr_Touched = mr_TouchedStates[technique];
-    for (DWORD lr_State : lr_Touched.RenderStates) {
-        DWORD lr_Value = 0;
-        if (SUCCEEDED(mr_Device_->GetRenderState(static_cast<D3DRENDERSTATETYPE>(lr_State), &lr_Value)))
-            mr_SavedRenderStates.push_back({lr_State, lr_Value});
-    }
-    if (lr_Samplers) {
-        for (const auto& lr_State : lr_Touched.SamplerStates) {
-            DWORD lr_Value = 0;
-            if (SUCCEEDED(mr_Device_->GetSamplerState(lr_State.first,
-                                                      static_cast<D3DSAMPLERSTATETYPE>(lr_State.second), &lr_Value)))
-                mr_SavedSamplerStates.push_back({lr_State.first, lr_State.second, lr_Value});
-        }
-    }
-    for (DWORD lr_Stage : lr_Touched.Stages) {
-        IDirect3DBaseTexture9* lr_Texture = nullptr;
-        if (SUCCEEDED(mr_Device_->GetTexture(lr_Stage, &lr_Texture))) mr_SavedTextures.push_back({lr_Stage, lr_Texture});
-    }
-    if (lr_Shaders && lr_Touched.PixelShader) {
-        IDirect3DPixelShader9* lr_Shader = nullptr;
-        if (SUCCEEDED(mr_Device_->GetPixelShader(&lr_Shader))) {
-            mr_PixelShaderSaved = true;
-            mr_SavedPixelShader_ = lr_Shader;
-        }
-    }
-    if (lr_Shaders && lr_Touched.VertexShader) {
-        IDirect3DVertexShader9* lr_Shader = nullptr;
-        if (SUCCEEDED(mr_Device_->GetVertexShader(&lr_Shader))) {
-            mr_VertexShaderSaved = true;
-            mr_SavedVertexShader_ = lr_Shader;
-        }
-    }
+    const HRESULT hr = lr_Block_->Capture();
+    if (FAILED(hr)) return hr;
+    mr_SavedState_ = lr_Block_;
+    return D3D_OK;
 }
 
 void Effect::RestoreState() {
-    for (const SavedRenderState& lr_State : mr_SavedRenderStates) DeviceSetRenderState(lr_State.State, lr_State.Value);
-    for (const SavedSamplerState& lr_State : mr_SavedSamplerStates)
-        DeviceSetSamplerState(lr_State.Sampler, lr_State.Type, lr_State.Value);
-    for (const SavedTexture& lr_Texture : mr_SavedTextures) DeviceSetTexture(lr_Texture.Stage, lr_Texture.Texture);
-    if (mr_PixelShaderSaved) DeviceSetPixelShader(mr_SavedPixelShader_);
-    if (mr_VertexShaderSaved) DeviceSetVertexShader(mr_SavedVertexShader_);
-    DropSavedState();
+    if (mr_SavedState_) mr_SavedState_->Apply();
+    mr_SavedState_ = nullptr;
 }
 
-void Effect::DropSavedState() {
-    for (SavedTexture& lr_Texture : mr_SavedTextures)
-        if (lr_Texture.Texture) lr_Texture.Texture->Release();
-    if (mr_SavedPixelShader_) mr_SavedPixelShader_->Release();
-    if (mr_SavedVertexShader_) mr_SavedVertexShader_->Release();
-    mr_SavedRenderStates.clear();
-    mr_SavedSamplerStates.clear();
-    mr_SavedTextures.clear();
-    mr_PixelShaderSaved = mr_VertexShaderSaved = false;
-    mr_SavedPixelShader_ = nullptr;
-    mr_SavedVertexShader_ = nullptr;
+void Effect::ReleaseStateBlocks() {
+    mr_SavedState_ = nullptr;
+    for (TechniqueBlocks& lr_Technique : mr_StateBlocks)
+        for (IDirect3DStateBlock9*& lr_Block_ : lr_Technique.Blocks_) {
+            if (lr_Block_) lr_Block_->Release();
+            lr_Block_ = nullptr;
+        }
 }
 
 // The protocol -------------------------------------------------------------
@@ -377,7 +394,8 @@ STDMETHODIMP Effect::Begin(UINT* pPasses, DWORD Flags) {
     // A second Begin without End would lose the first saved state.
     if (mr_Begun || mr_CurrentTechnique < 0) return D3DERR_INVALIDCALL;
     const TechniqueDefinition& lr_Technique = mr_Definition.Techniques[static_cast<size_t>(mr_CurrentTechnique)];
-    SaveState(static_cast<UINT>(mr_CurrentTechnique), Flags);
+    const HRESULT hr = SaveState(static_cast<UINT>(mr_CurrentTechnique), Flags);
+    if (FAILED(hr)) return hr;
     mr_Begun = true;
     mr_ActiveTechnique = mr_CurrentTechnique;
     mr_ActivePass = -1;

@@ -70,6 +70,37 @@ typedef enum _D3DXPARAMETER_TYPE {
     D3DXPT_FORCE_DWORD = 0x7fffffff
 } D3DXPARAMETER_TYPE;
 
+// The constant table a compiled shader carries in its "CTAB" comment.
+typedef struct _D3DXSHADER_CONSTANTTABLE {
+    DWORD Size;
+    DWORD Creator;
+    DWORD Version;
+    DWORD Constants;
+    DWORD ConstantInfo;
+    DWORD Flags;
+    DWORD Target;
+} D3DXSHADER_CONSTANTTABLE, *LPD3DXSHADER_CONSTANTTABLE;
+
+typedef struct _D3DXSHADER_CONSTANTINFO {
+    DWORD Name;
+    WORD RegisterSet;
+    WORD RegisterIndex;
+    WORD RegisterCount;
+    WORD Reserved;
+    DWORD TypeInfo;
+    DWORD DefaultValue;
+} D3DXSHADER_CONSTANTINFO, *LPD3DXSHADER_CONSTANTINFO;
+
+typedef struct _D3DXSHADER_TYPEINFO {
+    WORD Class;
+    WORD Type;
+    WORD Rows;
+    WORD Columns;
+    WORD Elements;
+    WORD StructMembers;
+    DWORD StructMemberInfo;
+} D3DXSHADER_TYPEINFO, *LPD3DXSHADER_TYPEINFO;
+
 #define D3DXSHADER_DEBUG (1 << 0)
 #define D3DXSHADER_SKIPVALIDATION (1 << 1)
 #define D3DXSHADER_SKIPOPTIMIZATION (1 << 2)

@@ -7,8 +7,10 @@
 
 #include <d3d9.h>
 
+#include <array>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -246,12 +248,34 @@ private:
 };
 
 struct SetCall {
-    enum class Kind { RenderState, SamplerState, Texture, PixelShader, VertexShader };
+    enum class Kind { RenderState, SamplerState, Texture, PixelShader, VertexShader, PixelConstant, VertexConstant };
     Kind What;
-    DWORD Index;  // stage or sampler
-    DWORD State;
-    DWORD Value;
+    DWORD Index;  // stage, sampler or first register
+    DWORD State;  // state type; for constants the register set (D3DXRS_BOOL, _INT4, _FLOAT4)
+    DWORD Value;  // value; for constants the register count
     const void* Object;  // texture or shader identity
+};
+
+class RecordingDevice;
+
+// A state block recorded between BeginStateBlock and EndStateBlock: the set
+// calls it saw. Capture reads their current values back from the device,
+// Apply sets them again; it holds references to what it captured.
+class FakeStateBlock final : public IDirect3DStateBlock9, public RefCounted {
+public:
+    FakeStateBlock(RecordingDevice* device, std::vector<SetCall>&& calls);
+    ~FakeStateBlock() override { DropObjects(); }
+    FAKE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Capture() override;
+    HRESULT STDMETHODCALLTYPE Apply() override;
+    const std::vector<SetCall>& Recorded() const { return mr_Calls; }
+
+private:
+    void DropObjects();
+    RecordingDevice* mr_Device_;
+    std::vector<SetCall> mr_Calls;  // values and objects as last captured
+    std::vector<DWORD> mr_Constants;  // captured register words, 4 per register, in call order
 };
 
 class RecordingDevice final : public StubDevice {
@@ -267,7 +291,11 @@ public:
 
     // Test controls.
     bool RefuseShadersAboveCaps = false;
+    HRESULT BeginStateBlockResult = D3D_OK;
     std::vector<SetCall> Calls;
+    int StateBlocksRecorded = 0;
+    int Captures = 0;
+    int Applies = 0;
     std::vector<ShaderInfo> CreatedShaders;
     int GetCalls = 0;
 
@@ -282,6 +310,15 @@ public:
     IDirect3DBaseTexture9* BoundTexture(DWORD stage) const {
         auto it = mr_Textures.find(stage);
         return it == mr_Textures.end() ? nullptr : it->second;
+    }
+    // One register's four words (one word per register for bools).
+    const DWORD* Constant(bool pixel, DWORD set, DWORD index) {
+        return mr_ConstantWords[{pixel ? 1u : 0u, set, index}].data();
+    }
+    float ConstantF(bool pixel, DWORD index, int component) {
+        float lr_Value;
+        std::memcpy(&lr_Value, Constant(pixel, 2, index) + component, sizeof(lr_Value));
+        return lr_Value;
     }
     IDirect3DPixelShader9* BoundPixelShader() const { return mr_PixelShader_; }
     IDirect3DVertexShader9* BoundVertexShader() const { return mr_VertexShader_; }
@@ -324,6 +361,7 @@ public:
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override {
+        if (Record({SetCall::Kind::RenderState, 0, static_cast<DWORD>(State), Value, nullptr})) return D3D_OK;
         Calls.push_back({SetCall::Kind::RenderState, 0, static_cast<DWORD>(State), Value, nullptr});
         mr_RenderStates[State] = Value;
         return D3D_OK;
@@ -335,6 +373,7 @@ public:
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override {
+        if (Record({SetCall::Kind::SamplerState, Sampler, static_cast<DWORD>(Type), Value, nullptr})) return D3D_OK;
         Calls.push_back({SetCall::Kind::SamplerState, Sampler, static_cast<DWORD>(Type), Value, nullptr});
         mr_SamplerStates[{Sampler, Type}] = Value;
         return D3D_OK;
@@ -346,6 +385,7 @@ public:
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override {
+        if (Record({SetCall::Kind::Texture, Stage, 0, 0, pTexture})) return D3D_OK;
         Calls.push_back({SetCall::Kind::Texture, Stage, 0, 0, pTexture});
         if (pTexture) pTexture->AddRef();
         IDirect3DBaseTexture9*& lr_Slot = mr_Textures[Stage];
@@ -361,6 +401,7 @@ public:
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9* pShader) override {
+        if (Record({SetCall::Kind::PixelShader, 0, 0, 0, pShader})) return D3D_OK;
         Calls.push_back({SetCall::Kind::PixelShader, 0, 0, 0, pShader});
         if (pShader) pShader->AddRef();
         if (mr_PixelShader_) mr_PixelShader_->Release();
@@ -375,6 +416,7 @@ public:
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9* pShader) override {
+        if (Record({SetCall::Kind::VertexShader, 0, 0, 0, pShader})) return D3D_OK;
         Calls.push_back({SetCall::Kind::VertexShader, 0, 0, 0, pShader});
         if (pShader) pShader->AddRef();
         if (mr_VertexShader_) mr_VertexShader_->Release();
@@ -389,7 +431,51 @@ public:
         return D3D_OK;
     }
 
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT r, const float* v, UINT n) override { return SetConstants(true, 2, r, v, n, 4); }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT r, const int* v, UINT n) override { return SetConstants(true, 1, r, v, n, 4); }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT r, const BOOL* v, UINT n) override { return SetConstants(true, 0, r, v, n, 1); }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT r, const float* v, UINT n) override { return SetConstants(false, 2, r, v, n, 4); }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT r, const int* v, UINT n) override { return SetConstants(false, 1, r, v, n, 4); }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT r, const BOOL* v, UINT n) override { return SetConstants(false, 0, r, v, n, 1); }
+
+    HRESULT STDMETHODCALLTYPE BeginStateBlock() override {
+        if (FAILED(BeginStateBlockResult)) return BeginStateBlockResult;
+        if (mr_Recording) return D3DERR_INVALIDCALL;
+        mr_Recording = true;
+        mr_Recorded.clear();
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndStateBlock(IDirect3DStateBlock9** ppSB) override {
+        if (!mr_Recording || !ppSB) return D3DERR_INVALIDCALL;
+        mr_Recording = false;
+        ++StateBlocksRecorded;
+        *ppSB = new FakeStateBlock(this, std::move(mr_Recorded));
+        mr_Recorded = std::vector<SetCall>();
+        return D3D_OK;
+    }
+
 private:
+    friend class FakeStateBlock;
+    template <typename T>
+    HRESULT SetConstants(bool pixel, DWORD set, UINT first, const T* values, UINT count, UINT words) {
+        if (!values) return D3DERR_INVALIDCALL;
+        if (Record({pixel ? SetCall::Kind::PixelConstant : SetCall::Kind::VertexConstant, first, set, count, nullptr}))
+            return D3D_OK;
+        Calls.push_back({pixel ? SetCall::Kind::PixelConstant : SetCall::Kind::VertexConstant, first, set, count, nullptr});
+        for (UINT i = 0; i < count; ++i)
+            std::memcpy(mr_ConstantWords[{pixel ? 1u : 0u, set, first + i}].data(), values + i * words, words * 4);
+        return D3D_OK;
+    }
+    // True when the call went into the block being recorded instead of the device.
+    bool Record(const SetCall& call) {
+        if (!mr_Recording) return false;
+        mr_Recorded.push_back(call);
+        return true;
+    }
+
+    bool mr_Recording = false;
+    std::vector<SetCall> mr_Recorded;
+    std::map<std::tuple<DWORD, DWORD, DWORD>, std::array<DWORD, 4>> mr_ConstantWords;  // (pixel, set, register)
     DWORD mr_VertexShaderVersion;
     DWORD mr_PixelShaderVersion;
     std::map<DWORD, DWORD> mr_RenderStates;
@@ -398,6 +484,113 @@ private:
     IDirect3DPixelShader9* mr_PixelShader_ = nullptr;
     IDirect3DVertexShader9* mr_VertexShader_ = nullptr;
 };
+
+inline FakeStateBlock::FakeStateBlock(RecordingDevice* device, std::vector<SetCall>&& calls)
+    : mr_Device_(device) {
+    // One entry per state, as a real block keeps it.
+    for (const SetCall& c : calls) {
+        bool lr_Seen = false;
+        for (const SetCall& k : mr_Calls)
+            lr_Seen = lr_Seen || (k.What == c.What && k.Index == c.Index && k.State == c.State &&
+                                  (k.Value == c.Value || (c.What != SetCall::Kind::PixelConstant &&
+                                                          c.What != SetCall::Kind::VertexConstant)));
+        if (!lr_Seen) mr_Calls.push_back(c);
+    }
+    for (SetCall& c : mr_Calls) c.Object = nullptr;  // nothing captured yet
+    size_t lr_Words = 0;
+    for (const SetCall& c : mr_Calls)
+        if (c.What == SetCall::Kind::PixelConstant || c.What == SetCall::Kind::VertexConstant) lr_Words += 4 * c.Value;
+    mr_Constants.assign(lr_Words, 0);
+}
+
+inline void FakeStateBlock::DropObjects() {
+    for (SetCall& c : mr_Calls) {
+        if (!c.Object) continue;
+        if (c.What == SetCall::Kind::Texture)
+            static_cast<IDirect3DBaseTexture9*>(const_cast<void*>(c.Object))->Release();
+        else if (c.What == SetCall::Kind::PixelShader)
+            static_cast<IDirect3DPixelShader9*>(const_cast<void*>(c.Object))->Release();
+        else if (c.What == SetCall::Kind::VertexShader)
+            static_cast<IDirect3DVertexShader9*>(const_cast<void*>(c.Object))->Release();
+        c.Object = nullptr;
+    }
+}
+
+inline HRESULT FakeStateBlock::Capture() {
+    ++mr_Device_->Captures;
+    DropObjects();
+    size_t lr_At = 0;
+    for (SetCall& c : mr_Calls) {
+        switch (c.What) {
+        case SetCall::Kind::RenderState: c.Value = mr_Device_->RenderState(c.State); break;
+        case SetCall::Kind::SamplerState: c.Value = mr_Device_->SamplerState(c.Index, c.State); break;
+        case SetCall::Kind::Texture: {
+            IDirect3DBaseTexture9* t = mr_Device_->BoundTexture(c.Index);
+            if (t) t->AddRef();
+            c.Object = t;
+            break;
+        }
+        case SetCall::Kind::PixelShader: {
+            IDirect3DPixelShader9* p = mr_Device_->BoundPixelShader();
+            if (p) p->AddRef();
+            c.Object = p;
+            break;
+        }
+        case SetCall::Kind::VertexShader: {
+            IDirect3DVertexShader9* v = mr_Device_->BoundVertexShader();
+            if (v) v->AddRef();
+            c.Object = v;
+            break;
+        }
+        case SetCall::Kind::PixelConstant:
+        case SetCall::Kind::VertexConstant:
+            for (DWORD i = 0; i < c.Value; ++i, lr_At += 4)
+                std::memcpy(&mr_Constants[lr_At],
+                            mr_Device_->Constant(c.What == SetCall::Kind::PixelConstant, c.State, c.Index + i), 16);
+            break;
+        }
+    }
+    return D3D_OK;
+}
+
+inline HRESULT FakeStateBlock::Apply() {
+    ++mr_Device_->Applies;
+    size_t lr_At = 0;
+    for (const SetCall& c : mr_Calls) {
+        switch (c.What) {
+        case SetCall::Kind::RenderState:
+            mr_Device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(c.State), c.Value);
+            break;
+        case SetCall::Kind::SamplerState:
+            mr_Device_->SetSamplerState(c.Index, static_cast<D3DSAMPLERSTATETYPE>(c.State), c.Value);
+            break;
+        case SetCall::Kind::Texture:
+            mr_Device_->SetTexture(c.Index, static_cast<IDirect3DBaseTexture9*>(const_cast<void*>(c.Object)));
+            break;
+        case SetCall::Kind::PixelShader:
+            mr_Device_->SetPixelShader(static_cast<IDirect3DPixelShader9*>(const_cast<void*>(c.Object)));
+            break;
+        case SetCall::Kind::VertexShader:
+            mr_Device_->SetVertexShader(static_cast<IDirect3DVertexShader9*>(const_cast<void*>(c.Object)));
+            break;
+        case SetCall::Kind::PixelConstant:
+        case SetCall::Kind::VertexConstant: {
+            const bool lr_Pixel = c.What == SetCall::Kind::PixelConstant;
+            for (DWORD i = 0; i < c.Value; ++i, lr_At += 4) {
+                const DWORD* w = &mr_Constants[lr_At];
+                if (c.State == 2) lr_Pixel ? mr_Device_->SetPixelShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1)
+                                           : mr_Device_->SetVertexShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1);
+                else if (c.State == 1) lr_Pixel ? mr_Device_->SetPixelShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1)
+                                                : mr_Device_->SetVertexShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1);
+                else lr_Pixel ? mr_Device_->SetPixelShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1)
+                              : mr_Device_->SetVertexShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1);
+            }
+            break;
+        }
+        }
+    }
+    return D3D_OK;
+}
 
 #undef FAKE_IUNKNOWN
 

@@ -13,5 +13,5 @@ technique Fallbacks
     }
 }
 technique Needs3 { pass { PixelShader = compile ps_3_0 PS(); VertexShader = compile vs_3_0 VS(); } }
-technique Legacy { pass { PixelShader = compile ps_1_4 PS(); } }
+technique Sw { pass { PixelShader = compile ps_2_sw PS(); } }
 technique Extended { pass { PixelShader = compile ps_2_a PS(); } }

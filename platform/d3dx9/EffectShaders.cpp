@@ -1,0 +1,109 @@
+// The shaders of a parsed effect: each `compile` is compiled from the whole
+// text, and its constant table tells which registers hold which parameters.
+#include "EffectParser.h"
+#include "ShaderCompiler.h"
+
+#include <cstring>
+#include <map>
+#include <utility>
+
+namespace softfx {
+
+namespace {
+
+bool Failed(CompileError& error, const std::string& sourceName, const std::string& text) {
+    error.Text = sourceName + "(1,1): error X3000: " + text + "\n";
+    return false;
+}
+
+int FindParameter(const EffectDefinition& definition, const std::string& name) {
+    for (UINT lr_Node : definition.Parameters)
+        if (definition.Nodes[lr_Node].Name == name) return static_cast<int>(lr_Node);
+    return -1;
+}
+
+// A comment naming the entry point, right after the version token. The
+// runtime skips comments; the software device shows the name in its draw
+// records, so that tests and the demo can tell the passes apart.
+void AddNameComment(CompiledShader& shader) {
+    const size_t lr_NameWords = (shader.Entry.size() + 1 + 3) / 4;
+    std::vector<DWORD> lr_Comment(2 + lr_NameWords, 0);
+    lr_Comment[0] = D3DSHADER_COMMENT(static_cast<DWORD>(1 + lr_NameWords));
+    std::memcpy(&lr_Comment[1], "FUNC", 4);
+    std::memcpy(&lr_Comment[2], shader.Entry.data(), shader.Entry.size());
+    shader.Tokens.insert(shader.Tokens.begin() + 1, lr_Comment.begin(), lr_Comment.end());
+}
+
+bool IsSampler(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_SAMPLER && type <= D3DXPT_SAMPLERCUBE; }
+bool IsNumber(D3DXPARAMETER_TYPE type) { return type == D3DXPT_BOOL || type == D3DXPT_INT || type == D3DXPT_FLOAT; }
+
+// Binds the shader's constant table to the effect's parameters. A constant
+// without a parameter would be left unset on the device: refused.
+bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
+                   CompileError& error) {
+    std::vector<ShaderConstant> lr_Constants;
+    if (!ReadConstantTable(shader.Tokens, lr_Constants))
+        return Failed(error, sourceName, "'" + shader.Entry + "' has no readable constant table");
+    const UINT lr_SamplerLimit = shader.Pixel ? 16u : 4u;
+    for (const ShaderConstant& lr_Constant : lr_Constants) {
+        const int lr_Node = FindParameter(definition, lr_Constant.Name);
+        const std::string ls_Where = "constant '" + lr_Constant.Name + "' of '" + shader.Entry + "'";
+        if (lr_Node < 0) return Failed(error, sourceName, ls_Where + " is not a parameter of the effect");
+        const ValueNode& lr_Parameter = definition.Nodes[static_cast<size_t>(lr_Node)];
+        if (lr_Constant.Set == D3DXRS_SAMPLER) {
+            if (!IsSampler(lr_Parameter.Type) || lr_Parameter.Elements)
+                return Failed(error, sourceName, ls_Where + " is not a single sampler");
+            if (lr_Constant.Register >= lr_SamplerLimit)
+                return Failed(error, sourceName, ls_Where + " uses sampler register s" +
+                                                     std::to_string(lr_Constant.Register));
+            shader.Samplers.push_back({lr_Constant.Register, static_cast<UINT>(lr_Node)});
+            continue;
+        }
+        if (!IsNumber(lr_Parameter.Type) || lr_Parameter.Class == D3DXPC_STRUCT)
+            return Failed(error, sourceName, ls_Where + " is not a number, vector or matrix parameter");
+        ConstantBinding lr_Binding;
+        lr_Binding.Node = static_cast<UINT>(lr_Node);
+        lr_Binding.Set = lr_Constant.Set;
+        lr_Binding.Register = lr_Constant.Register;
+        lr_Binding.Count = lr_Constant.Count;
+        lr_Binding.Columns = lr_Constant.Class == D3DXPC_MATRIX_COLUMNS;
+        const size_t lr_Words = static_cast<size_t>(lr_Constant.Count) * (lr_Constant.Set == D3DXRS_BOOL ? 1 : 4);
+        lr_Binding.Values.assign(lr_Words, 0);
+        lr_Binding.Sent.assign(lr_Words, 0);
+        shader.Constants.push_back(std::move(lr_Binding));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CompileEffectShaders(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
+                          CompileError& error) {
+    // Passes often share a shader: compile each entry point and profile once.
+    std::map<std::pair<std::string, std::string>, size_t> lr_Done;
+    for (size_t s = 0; s < definition.Shaders.size(); ++s) {
+        CompiledShader& lr_Shader = definition.Shaders[s];
+        const auto lr_Key = std::make_pair(lr_Shader.Entry, lr_Shader.Profile);
+        const auto lr_Earlier = lr_Done.find(lr_Key);
+        if (lr_Earlier != lr_Done.end()) {
+            const CompiledShader& lr_Same = definition.Shaders[lr_Earlier->second];
+            lr_Shader.Tokens = lr_Same.Tokens;
+            lr_Shader.Samplers = lr_Same.Samplers;
+            lr_Shader.Constants = lr_Same.Constants;
+            continue;
+        }
+        std::string ls_Errors;
+        if (!CompileShaderSource(data, size, sourceName, lr_Shader.Entry, lr_Shader.Profile, lr_Shader.Tokens,
+                                 ls_Errors)) {
+            error.Text = ls_Errors;
+            return false;
+        }
+        lr_Shader.Version = lr_Shader.Tokens[0];
+        if (!BindConstants(definition, lr_Shader, sourceName, error)) return false;
+        AddNameComment(lr_Shader);
+        lr_Done.emplace(lr_Key, s);
+    }
+    return true;
+}
+
+}  // namespace softfx
