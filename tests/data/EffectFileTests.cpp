@@ -30,7 +30,8 @@ struct EffectFile {
 };
 
 const ExpectedParameter k_Sddx{nullptr, "sddx", D3DXPC_VECTOR, D3DXPT_FLOAT, 4};
-ExpectedParameter Texture(const char* semantic) { return {semantic, nullptr, D3DXPC_OBJECT, D3DXPT_TEXTURE, 1}; }
+// Objects have no columns.
+ExpectedParameter Texture(const char* semantic) { return {semantic, nullptr, D3DXPC_OBJECT, D3DXPT_TEXTURE, 0}; }
 
 std::vector<EffectFile> EffectFiles() {
     return {

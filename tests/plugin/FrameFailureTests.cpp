@@ -70,9 +70,11 @@ TEST_P(FrameFailureTest, FrameSurvivesAndReportsTheFailure) {
         EXPECT_TRUE(mr_Control_->GetDraws().empty());
         EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
     } else {
-        // Whatever failed, the host's state went back.
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 1u);
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), 2u);
+        // Whatever failed, the host's state went back: the plug-in applies
+        // two blocks for the one it captured; each effect applies what it captured.
+        EXPECT_GE(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 1u);
+        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply),
+                  mr_Control_->GetCallCount(SoftCall::StateBlockCapture) + 1);
     }
 
     // Later frames carry on without a crash.

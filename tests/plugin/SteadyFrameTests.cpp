@@ -91,8 +91,10 @@ TEST_P(SteadyFrameCallsTest, DeviceCallsPerFrame) {
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetRenderTarget), (2 + 3 + lr_Blur) * lr_Frames);
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetSwapChain), lr_Frames);
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetBackBuffer), lr_Frames);
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), lr_Frames);
-    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), 2 * lr_Frames);
+    // The plug-in's own block, and one per draw's effect: its Begin captures
+    // the host's state in a block and its End applies it.
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), (1 + lr_Draws) * lr_Frames);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), (2 + lr_Draws) * lr_Frames);
     for (SoftCall lr_Call : {SoftCall::CreateTexture, SoftCall::CreateVertexBuffer, SoftCall::CreateIndexBuffer,
                              SoftCall::VertexBufferLock, SoftCall::IndexBufferLock, SoftCall::CreateStateBlock,
                              SoftCall::SetRenderTarget}) {
