@@ -1,5 +1,6 @@
 // CPU time of one steady frame: the back buffer unchanged, all five effects
 // loaded, the software device recording nothing.
+#include "CountingDevice.h"
 #include "ExposedPlugin.h"
 #include "FrameTestData.h"
 #include "PluginExpectations.h"
@@ -49,10 +50,12 @@ void SteadyFrame(benchmark::State& state) {
         return;
     }
     ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device_);
+    // The plug-in draws through a counter of every device call it makes.
+    CountingDevice* lr_Counting_ = new CountingDevice(lr_Device_);
 
     {
         std::unique_ptr<ExposedPlugin> lr_Plugin(new ExposedPlugin(&lr_Host));
-        lr_Plugin->Initialise(lr_Device_);
+        lr_Plugin->Initialise(lr_Counting_);
         lr_Plugin->SetActive(true);
         IParameter* lr_Parameter_ = lr_Plugin->FindParameter(k_ShowAOOnlyGuid);
         static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))
@@ -66,11 +69,14 @@ void SteadyFrame(benchmark::State& state) {
                 lr_Control_->SetRecording(false);
                 lr_Control_->ResetCallCounts();
             }
+            lr_Counting_->ResetCalls();
             for (auto _ : state) {
                 lr_Plugin->Render();
             }
+            const double lr_Frames = static_cast<double>(state.iterations());
+            state.counters["device calls/frame"] =
+                static_cast<double>(lr_Counting_->Calls()) / (lr_Frames > 0 ? lr_Frames : 1);
             if (lr_Control_) {
-                const double lr_Frames = static_cast<double>(state.iterations());
                 state.counters["draws/frame"] =
                     lr_Control_->GetCallCount(SoftCall::DrawIndexedPrimitive) / (lr_Frames > 0 ? lr_Frames : 1);
                 state.counters["copies/frame"] =
@@ -79,6 +85,7 @@ void SteadyFrame(benchmark::State& state) {
         }
         lr_Plugin->Deinitialise();
     }
+    lr_Counting_->Release();
     lr_Device_->Release();
     lr_Direct3D_->Release();
     std::error_code lr_Error;

@@ -6,9 +6,11 @@
 #include "SoftDeviceFixture.h"
 
 #include <d3dx9.h>
+#include <soft/SoftShaderStatistics.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,34 @@ protected:
         return lr_Desc.Name ? lr_Desc.Name : "";
     }
 };
+
+// Each pass's pixel shader is compiled ps_2_0 bytecode within the profile's
+// limits; the counts are printed for the record.
+TEST_F(EffectFileTest, PixelShadersAreRealModelTwoBytecode) {
+    for (const EffectFile& lr_File : EffectFiles()) {
+        SCOPED_TRACE(lr_File.File);
+        ID3DXEffect* lr_Effect = Compile(lr_File.File);
+        ASSERT_NE(nullptr, lr_Effect);
+        D3DXPASS_DESC lr_Pass{};
+        ASSERT_EQ(D3D_OK, lr_Effect->GetPassDesc(lr_Effect->GetPass(lr_Effect->GetTechnique(0), 0), &lr_Pass));
+        SoftShaderStatistics lr_Stats{};
+        ASSERT_TRUE(SoftGetShaderStatistics(lr_Pass.pPixelShaderFunction, 1u << 16, &lr_Stats));
+        EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), lr_Stats.Version);
+        EXPECT_GE(lr_Stats.Arithmetic, 1u) << "at least the write of the colour";
+        EXPECT_LE(lr_Stats.Texture, 32u);
+        EXPECT_LE(lr_Stats.DependentLevels, 4u);
+        EXPECT_LE(lr_Stats.Temporaries, 12u);
+        // Only the black fill and the depth slices read no texture.
+        const std::string ls_File = lr_File.File;
+        EXPECT_EQ(ls_File == "RenderBlack.hlsl" || ls_File == "RenderDepth.hlsl", lr_Stats.Texture == 0u);
+        // The device made the shader from these tokens (a refusal leaves no valid technique).
+        EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
+        std::printf("%-17s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, constants %2u\n",
+                    lr_File.File, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels,
+                    lr_Stats.Temporaries, lr_Stats.FloatConstants);
+        lr_Effect->Release();
+    }
+}
 
 TEST_F(EffectFileTest, EachFileRunsItsShaderModelTwoTechniqueOnModelTwoAndThree) {
     for (const EffectFile& lr_File : EffectFiles()) {

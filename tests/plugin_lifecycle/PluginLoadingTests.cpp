@@ -115,17 +115,32 @@ TEST_F(PluginLoadingTest, MissingEffectIsKeptInvalidAndLogged) {
 }
 
 TEST_F(PluginLoadingTest, EffectThatDoesNotCompileLogsTheCompilersText) {
-    {
-        std::ofstream lr_Out(mr_Folder / "SSAO.hlsl", std::ios::binary);
-        lr_Out << "float4 Colour = ;\n";
+    // One error in the declarations, one inside a shader's body: each is the
+    // compiler's located message in the log.
+    const struct {
+        const char* Text;
+        const char* Located;  // after the file name
+    } lr_Cases[] = {
+        {"float4 Colour = ;\n", "(1,"},
+        {"float4 Tint;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR0\n{\n    return Tint * Missing;\n}\n"
+         "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n",
+         "(4,15): error X5005: "},
+    };
+    for (const auto& lr_Case : lr_Cases) {
+        SCOPED_TRACE(lr_Case.Text);
+        {
+            std::ofstream lr_Out(mr_Folder / "SSAO.hlsl", std::ios::binary);
+            lr_Out << lr_Case.Text;
+        }
+        const std::string ls_Before = Log();
+        IShader* lr_Shader = mr_Plugin->LoadEffectFile("SSAO.hlsl", "Plugins\\SSAO");
+        ASSERT_NE(nullptr, lr_Shader);
+        EXPECT_FALSE(lr_Shader->IsValid());
+        const std::string ls_Log = Log().substr(ls_Before.size());
+        EXPECT_NE(std::string::npos, ls_Log.find("SSAO: " + PathOf("SSAO.hlsl") + " shader not loaded:\n"));
+        EXPECT_NE(std::string::npos, ls_Log.find("SSAO.hlsl" + std::string(lr_Case.Located))) << ls_Log;
+        EXPECT_NE(lr_Shader->GetErrorMessage().find(lr_Case.Located), std::string::npos);
     }
-    IShader* lr_Shader = mr_Plugin->LoadEffectFile("SSAO.hlsl", "Plugins\\SSAO");
-    ASSERT_NE(nullptr, lr_Shader);
-    EXPECT_FALSE(lr_Shader->IsValid());
-    const std::string ls_Log = Log();
-    EXPECT_NE(std::string::npos, ls_Log.find("SSAO: " + PathOf("SSAO.hlsl") + " shader not loaded:\n"));
-    EXPECT_NE(std::string::npos, ls_Log.find("error")) << ls_Log;
-    EXPECT_FALSE(lr_Shader->GetErrorMessage().empty());
 }
 
 TEST_F(PluginLoadingTest, WithoutAShaderSystemTheLoadIsACriticalError) {

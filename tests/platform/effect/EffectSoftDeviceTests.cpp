@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <soft/SoftDeviceControl.h>
 
+#include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -91,6 +94,86 @@ TEST_F(SoftDeviceEffectTest, ThePassThatValidatesDrawsWithItsShaderAndTexture) {
 
     EXPECT_EQ(e->Release(), 0u);
     EXPECT_EQ(lr_Texture_->Release(), 0u) << "the effect gave its texture reference back";
+}
+
+// The constant table of a token stream, read here independently of D3DX:
+// name to (register set, first register).
+std::map<std::string, std::pair<WORD, WORD>> ConstantTable(const DWORD* tokens) {
+    std::map<std::string, std::pair<WORD, WORD>> lr_Table;
+    size_t i = 1;
+    while (tokens[i] != D3DSIO_END) {
+        if ((tokens[i] & 0xFFFF) != D3DSIO_COMMENT) {
+            i += 1 + ((tokens[i] >> 24) & 0x0F);
+            continue;
+        }
+        const BYTE* lr_Data = reinterpret_cast<const BYTE*>(tokens + i + 1);
+        if (std::memcmp(lr_Data, "CTAB", 4) == 0) {
+            const BYTE* lr_Table_ = lr_Data + 4;
+            D3DXSHADER_CONSTANTTABLE lr_Header;
+            std::memcpy(&lr_Header, lr_Table_, sizeof(lr_Header));
+            for (DWORD c = 0; c < lr_Header.Constants; ++c) {
+                D3DXSHADER_CONSTANTINFO lr_Info;
+                std::memcpy(&lr_Info, lr_Table_ + lr_Header.ConstantInfo + c * sizeof(lr_Info), sizeof(lr_Info));
+                lr_Table[reinterpret_cast<const char*>(lr_Table_ + lr_Info.Name)] = {lr_Info.RegisterSet,
+                                                                                    lr_Info.RegisterIndex};
+            }
+        }
+        i += 1 + ((tokens[i] >> 16) & 0x7FFF);
+    }
+    return lr_Table;
+}
+
+TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereItsTableSays) {
+    ID3DXEffect* e = nullptr;
+    const std::string ls_File = std::string(SSAO_SOURCE_DIR) + "/data/Plugins/SSAO/SSAO.hlsl";
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
+    D3DXPASS_DESC lr_Pass;
+    ASSERT_EQ(e->GetPassDesc(e->GetPass(e->GetTechnique(0), 0), &lr_Pass), D3D_OK);
+    ASSERT_NE(lr_Pass.pPixelShaderFunction, nullptr);
+    const auto lr_Table = ConstantTable(lr_Pass.pPixelShaderFunction);
+    ASSERT_EQ(lr_Table.count("sddx"), 1u);
+    ASSERT_EQ(lr_Table.count("DepthSampler"), 1u);
+    ASSERT_EQ(lr_Table.count("NoiseSampler"), 1u);
+    EXPECT_EQ(lr_Table.at("sddx").first, D3DXRS_FLOAT4);
+    EXPECT_EQ(lr_Table.at("DepthSampler").first, D3DXRS_SAMPLER);
+
+    IDirect3DTexture9* lr_Depth_ = nullptr;
+    IDirect3DTexture9* lr_Noise_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R32F, D3DPOOL_DEFAULT, &lr_Depth_, nullptr),
+              D3D_OK);
+    ASSERT_EQ(mr_Device_->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Noise_, nullptr), D3D_OK);
+    ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "ZBackBuffer"), lr_Depth_), D3D_OK);
+    ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "NoiseTexture"), lr_Noise_), D3D_OK);
+    const D3DXVECTOR4 lr_Pixel(1.0f / 16, 1.0f / 12, 0, 0);
+    ASSERT_EQ(e->SetVector("sddx", &lr_Pixel), D3D_OK);
+
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    float lr_Register[4] = {};
+    ASSERT_EQ(mr_Device_->GetPixelShaderConstantF(lr_Table.at("sddx").second, lr_Register, 1), D3D_OK);
+    EXPECT_EQ(lr_Register[0], 1.0f / 16);
+    EXPECT_EQ(lr_Register[1], 1.0f / 12);
+    const struct {
+        const char* Sampler;
+        IDirect3DTexture9* Texture;
+        DWORD AddressU;
+    } lr_Samplers[] = {{"DepthSampler", lr_Depth_, D3DTADDRESS_CLAMP}, {"NoiseSampler", lr_Noise_, D3DTADDRESS_WRAP}};
+    for (const auto& lr_Sampler : lr_Samplers) {
+        SCOPED_TRACE(lr_Sampler.Sampler);
+        const DWORD lr_Stage = lr_Table.at(lr_Sampler.Sampler).second;
+        IDirect3DBaseTexture9* lr_Bound_ = nullptr;
+        ASSERT_EQ(mr_Device_->GetTexture(lr_Stage, &lr_Bound_), D3D_OK);
+        EXPECT_EQ(lr_Bound_, lr_Sampler.Texture);
+        if (lr_Bound_) lr_Bound_->Release();
+        DWORD lr_Address = 0;
+        ASSERT_EQ(mr_Device_->GetSamplerState(lr_Stage, D3DSAMP_ADDRESSU, &lr_Address), D3D_OK);
+        EXPECT_EQ(lr_Address, lr_Sampler.AddressU);
+    }
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(e->Release(), 0u);
+    lr_Depth_->Release();
+    lr_Noise_->Release();
 }
 
 }  // namespace
