@@ -15,7 +15,9 @@ set(SSAO_THIRD_PARTY_CACHE "${PROJECT_SOURCE_DIR}/build/third_party"
 
 set(vkd3d_root "${SSAO_THIRD_PARTY_CACHE}/vkd3d-${SSAO_VKD3D_VERSION}")
 set(vkd3d_src "${vkd3d_root}/vkd3d-${SSAO_VKD3D_VERSION}")
-set(vkd3d_stamp "${vkd3d_root}/built-${SSAO_VKD3D_SHA256}")
+# Bump when the way it is built changes, so that caches rebuild.
+set(vkd3d_recipe 2)
+set(vkd3d_stamp "${vkd3d_root}/built-${SSAO_VKD3D_SHA256}-${vkd3d_recipe}")
 
 function(ssao_vkd3d_run step)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${vkd3d_src}"
@@ -56,8 +58,10 @@ if(NOT EXISTS "${vkd3d_stamp}")
   message(STATUS "vkd3d: building vkd3d-shader ${SSAO_VKD3D_VERSION} in ${vkd3d_root}")
   file(REMOVE_RECURSE "${vkd3d_src}")
   file(ARCHIVE_EXTRACT INPUT "${tarball}" DESTINATION "${vkd3d_root}")
-  # Our own compilers' flags must not leak in: a plain optimised build.
-  ssao_vkd3d_run(configure env -u CFLAGS -u CPPFLAGS -u LDFLAGS CC=gcc ./configure --with-pic --enable-static
+  # Our own compilers' flags must not leak in: a plain optimised build,
+  # without the link-time optimisation its own flags ask for, so that any
+  # compiler and linker of ours (clang for the fuzzers) can link the objects.
+  ssao_vkd3d_run(configure env -u CPPFLAGS -u LDFLAGS CC=gcc "CFLAGS=-g -O2 -fno-lto" ./configure --with-pic --enable-static
                  --disable-shared --disable-tests --disable-doxygen-doc --without-ncurses --without-xcb
                  --without-opengl --without-spirv-tools)
   include(ProcessorCount)

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
-scripts/install-deps.sh cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev mingw-w64 wine wine64 libgl1-mesa-dri xvfb xauth
 
 JOBS=$(nproc)
@@ -30,6 +30,8 @@ step "sanitizer build (ASan + UBSan)"
 cmake -S "$ROOT" -B "$ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DSSAO_SANITIZE=ON -DSSAO_BENCHMARKS=OFF
 cmake --build "$ROOT/build/asan" -j "$JOBS"
 step "sanitizer tests"
+# Known leaks of third-party code are listed, with reasons, in the suppressions file.
+export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan-suppressions.txt"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$ROOT/build/asan" --output-on-failure -j "$JOBS" --timeout 1200 -E '^windows_'
 

@@ -104,6 +104,7 @@ private:
         lr_Token.Kind = kind;
         lr_Token.Line = mr_Line;
         lr_Token.Column = mr_Column;
+        lr_Token.Offset = mr_Pos;
         return lr_Token;
     }
     bool Fail(const char* code, const std::string& message, int line, int column) {

@@ -16,6 +16,7 @@ struct Token {
     double Number = 0.0;  // value of Integer and Float tokens
     int Line = 1;
     int Column = 1;
+    size_t Offset = 0;  // of its first byte in the text (the text's size for the End token)
 };
 
 // A compiler diagnostic, printed as "path(line,col): error Xnnnn: message".

@@ -11,6 +11,7 @@
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace softfx {
 
@@ -77,15 +78,25 @@ public:
             } else if (IsIdent("typedef")) {
                 if (!ParseTypedef()) return false;
             } else if (IsIdent("technique")) {
+                const size_t lr_Start = Cur().Offset;
                 if (!ParseTechnique()) return false;
+                mr_Blanks.push_back({lr_Start, Cur().Offset});
             } else if (IsPunct("[")) {
                 if (!SkipBalanced("[", "]", nullptr)) return false;
             } else {
+                const size_t lr_Start = Cur().Offset;
+                const size_t lr_Shaders = mr_Def.Shaders.size();
                 if (!ParseDeclaration()) return false;
+                if (mr_Def.Shaders.size() != lr_Shaders) mr_Blanks.push_back({lr_Start, Cur().Offset});
             }
         }
         return Finish();
     }
+
+    // Byte ranges the shader compiler has no use for: techniques and the
+    // declarations of compiled shader objects. Each `compile` is compiled
+    // on its own from the rest.
+    const std::vector<std::pair<size_t, size_t>>& Blanks() const { return mr_Blanks; }
 
 private:
     // Token access -----------------------------------------------------
@@ -1080,6 +1091,7 @@ private:
     std::unordered_map<std::string, std::unordered_set<std::string>> mr_Functions;
     std::unordered_map<std::string, std::unordered_set<std::string>> mr_Reachable;
     std::vector<PendingEntry> mr_Entries;
+    std::vector<std::pair<size_t, size_t>> mr_Blanks;
 };
 
 }  // namespace
@@ -1090,7 +1102,13 @@ bool CompileEffect(const char* data, size_t size, const std::string& sourceName,
     if (!Tokenize(data, size, lr_Tokens, error)) return false;
     Parser lr_Parser(lr_Tokens, definition, error);
     if (!lr_Parser.Run()) return false;
-    return CompileEffectShaders(data, size, sourceName, definition, error);
+    // The shader compiler sees the text with those ranges blanked, line
+    // breaks kept so that its messages point at the right lines.
+    std::string ls_Shaders(data, size);
+    for (const auto& lr_Blank : lr_Parser.Blanks())
+        for (size_t i = lr_Blank.first; i < lr_Blank.second && i < ls_Shaders.size(); ++i)
+            if (ls_Shaders[i] != '\n') ls_Shaders[i] = ' ';
+    return CompileEffectShaders(ls_Shaders.data(), ls_Shaders.size(), sourceName, definition, error);
 }
 
 }  // namespace softfx
