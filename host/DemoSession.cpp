@@ -5,6 +5,8 @@
 #include "contract/Guids.h"
 #include "contract/ICheckBoxParameter.h"
 
+#include <soft/SoftShaderStatistics.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iomanip>
@@ -198,6 +200,29 @@ std::string DemoSession::DescribeRecords() const {
     return ls_Text.str();
 }
 
+// One line per pixel shader the frame drew with: what its compiled code costs.
+void DemoSession::DescribeShaders() {
+    std::vector<const void*> lr_Seen;
+    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) {
+        IDirect3DPixelShader9* lr_Shader_ = lr_Draw.PixelShader;
+        if (!lr_Shader_ || std::find(lr_Seen.begin(), lr_Seen.end(), lr_Shader_) != lr_Seen.end()) continue;
+        lr_Seen.push_back(lr_Shader_);
+        UINT lr_Size = 0;
+        if (FAILED(lr_Shader_->GetFunction(nullptr, &lr_Size)) || lr_Size < 8) continue;
+        std::vector<DWORD> lr_Tokens(lr_Size / sizeof(DWORD));
+        SoftShaderStatistics lr_Stats;
+        if (FAILED(lr_Shader_->GetFunction(lr_Tokens.data(), &lr_Size)) ||
+            !SoftGetShaderStatistics(lr_Tokens.data(), static_cast<UINT>(lr_Tokens.size()), &lr_Stats))
+            continue;
+        std::ostringstream ls_Text;
+        ls_Text << lr_Draw.PixelShaderName << ": ps_" << ((lr_Stats.Version >> 8) & 0xFF) << "_"
+                << (lr_Stats.Version & 0xFF) << ", arithmetic <= " << lr_Stats.Arithmetic << ", texture "
+                << lr_Stats.Texture << ", temporaries " << lr_Stats.Temporaries << ", constants "
+                << lr_Stats.FloatConstants;
+        Step("shader", ls_Text.str());
+    }
+}
+
 void DemoSession::Step(const std::string& label, const std::string& text) {
     mr_Out << std::left << std::setw(18) << (label.empty() ? std::string() : "[" + label + "]") << text << "\n";
 }
@@ -225,6 +250,10 @@ bool DemoSession::RenderFrame(const std::string& label) {
     mr_Plugin_->Render();
     mr_Device_->EndScene();
     const std::string ls_Records = DescribeRecords();
+    if (!mr_ShadersShown && !mr_Control_->GetDraws().empty()) {
+        DescribeShaders();
+        mr_ShadersShown = true;
+    }
     mr_TotalDraws += mr_Control_->GetDraws().size();
     mr_TotalCopies += mr_Control_->GetCopies().size();
     mr_Control_->ClearRecords();

@@ -117,28 +117,30 @@ TEST_F(PluginLoadingTest, MissingEffectIsKeptInvalidAndLogged) {
 TEST_F(PluginLoadingTest, EffectThatDoesNotCompileLogsTheCompilersText) {
     // One error in the declarations, one inside a shader's body: each is the
     // compiler's located message in the log.
+    // Each under its own name: a second shader under a taken name would be the caller's.
     const struct {
+        const char* File;
         const char* Text;
         const char* Located;  // after the file name
     } lr_Cases[] = {
-        {"float4 Colour = ;\n", "(1,"},
-        {"float4 Tint;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR0\n{\n    return Tint * Missing;\n}\n"
+        {"SSAO.hlsl", "float4 Colour = ;\n", "(1,"},
+        {"ZBlur.hlsl", "float4 Tint;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR0\n{\n    return Tint * Missing;\n}\n"
          "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n",
          "(4,15): error X5005: "},
     };
     for (const auto& lr_Case : lr_Cases) {
         SCOPED_TRACE(lr_Case.Text);
         {
-            std::ofstream lr_Out(mr_Folder / "SSAO.hlsl", std::ios::binary);
+            std::ofstream lr_Out(mr_Folder / lr_Case.File, std::ios::binary);
             lr_Out << lr_Case.Text;
         }
         const std::string ls_Before = Log();
-        IShader* lr_Shader = mr_Plugin->LoadEffectFile("SSAO.hlsl", "Plugins\\SSAO");
+        IShader* lr_Shader = mr_Plugin->LoadEffectFile(lr_Case.File, "Plugins\\SSAO");
         ASSERT_NE(nullptr, lr_Shader);
         EXPECT_FALSE(lr_Shader->IsValid());
         const std::string ls_Log = Log().substr(ls_Before.size());
-        EXPECT_NE(std::string::npos, ls_Log.find("SSAO: " + PathOf("SSAO.hlsl") + " shader not loaded:\n"));
-        EXPECT_NE(std::string::npos, ls_Log.find("SSAO.hlsl" + std::string(lr_Case.Located))) << ls_Log;
+        EXPECT_NE(std::string::npos, ls_Log.find("SSAO: " + PathOf(lr_Case.File) + " shader not loaded:\n"));
+        EXPECT_NE(std::string::npos, ls_Log.find(lr_Case.File + std::string(lr_Case.Located))) << ls_Log;
         EXPECT_NE(lr_Shader->GetErrorMessage().find(lr_Case.Located), std::string::npos);
     }
 }
