@@ -6,11 +6,10 @@
 #include "Buffer.h"
 #include "Effect.h"
 #include "EffectParser.h"
+#include "HostFile.h"
 
-#include <cstdio>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -42,65 +41,20 @@ HRESULT CreateFromText(IDirect3DDevice9* device, const char* data, size_t size, 
     }
 }
 
-// Windows paths: backslashes are separators here too.
-std::string LocalPath(const std::string& path) {
-    std::string ls_Path = path;
-    for (char& c : ls_Path)
-        if (c == '\\') c = '/';
-    return ls_Path;
-}
+// Effect files far beyond any real one are refused before they are read.
+constexpr long long k_MaxEffectFileBytes = 64LL << 20;
 
-bool ReadWholeFile(const std::string& path, std::vector<char>& data) {
-    struct stat lr_Stat;
-    if (stat(path.c_str(), &lr_Stat) != 0 || !S_ISREG(lr_Stat.st_mode)) return false;
-    FILE* lr_File = std::fopen(path.c_str(), "rb");
-    if (!lr_File) return false;
-    data.clear();
-    char lr_Chunk[65536];
-    size_t lr_Read;
-    while ((lr_Read = std::fread(lr_Chunk, 1, sizeof(lr_Chunk), lr_File)) > 0)
-        data.insert(data.end(), lr_Chunk, lr_Chunk + lr_Read);
-    const bool lr_Ok = !std::ferror(lr_File);
-    std::fclose(lr_File);
-    return lr_Ok;
-}
-
-HRESULT CreateFromFile(IDirect3DDevice9* device, const std::string& path, ID3DXEffect** ppEffect,
-                       ID3DXBuffer** ppErrors) {
-    std::vector<char> lr_Data;
+// `name` is what compiler messages call the file: the path as the caller gave it.
+HRESULT CreateFromFile(IDirect3DDevice9* device, const std::wstring& path, const std::string& name,
+                       ID3DXEffect** ppEffect, ID3DXBuffer** ppErrors) {
+    std::vector<BYTE> lr_Data;
     try {
-        if (!ReadWholeFile(LocalPath(path), lr_Data)) return D3DXERR_INVALIDDATA;
+        if (!softd3dx::ReadWholeFile(path.c_str(), &lr_Data, k_MaxEffectFileBytes)) return D3DXERR_INVALIDDATA;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return CreateFromText(device, lr_Data.data(), lr_Data.size(), path, ppEffect, ppErrors);
-}
-
-// Wide path to UTF-8 (wchar_t holds whole code points here).
-bool WideToUtf8(const wchar_t* wide, std::string& out) {
-    out.clear();
-    for (; *wide; ++wide) {
-        const uint32_t c = static_cast<uint32_t>(*wide);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            if (c >= 0xD800 && c <= 0xDFFF) return false;
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c <= 0x10FFFF) {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return CreateFromText(device, reinterpret_cast<const char*>(lr_Data.data()), lr_Data.size(), name, ppEffect,
+                          ppErrors);
 }
 
 }  // namespace
@@ -120,7 +74,8 @@ DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevi
                                                          LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors) {
     if (!pDevice || !pSrcFile || !ppEffect) return D3DERR_INVALIDCALL;
-    return CreateFromFile(pDevice, pSrcFile, ppEffect, ppCompilationErrors);
+    // The path is in the ANSI code page, as Windows reads the A functions' strings.
+    return CreateFromFile(pDevice, softd3dx::WidePathFromAnsi(pSrcFile), pSrcFile, ppEffect, ppCompilationErrors);
 }
 
 DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
@@ -128,9 +83,7 @@ DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileW(LPDIRECT3DDEVICE9 pDevi
                                                          LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors) {
     if (!pDevice || !pSrcFile || !ppEffect) return D3DERR_INVALIDCALL;
-    std::string ls_Path;
-    if (!WideToUtf8(pSrcFile, ls_Path)) return D3DXERR_INVALIDDATA;
-    return CreateFromFile(pDevice, ls_Path, ppEffect, ppCompilationErrors);
+    return CreateFromFile(pDevice, pSrcFile, softd3dx::Utf8FromWide(pSrcFile), ppEffect, ppCompilationErrors);
 }
 
 }  // extern "C"

@@ -4,7 +4,7 @@
 #include <d3dx9tex.h>
 
 #include "ImageBmpReader.h"
-#include "ImageFile.h"
+#include "HostFile.h"
 #include "TextureCreation.h"
 
 #include <string>
@@ -20,7 +20,7 @@ HRESULT InfoFromMemory(const void* data, size_t size, D3DXIMAGE_INFO* info) {
 
 HRESULT InfoFromFile(const wchar_t* path, D3DXIMAGE_INFO* info) {
     std::vector<BYTE> lr_Bytes;
-    if (!softd3dx::ReadWholeFile(path, &lr_Bytes)) return D3DXERR_INVALIDDATA;
+    if (!softd3dx::ReadWholeFile(path, &lr_Bytes, softd3dx::k_MaxImageFileBytes)) return D3DXERR_INVALIDDATA;
     return InfoFromMemory(lr_Bytes.data(), lr_Bytes.size(), info);
 }
 
@@ -50,7 +50,7 @@ HRESULT TextureFromFile(IDirect3DDevice9* device, const wchar_t* path, const sof
                         D3DXIMAGE_INFO* info, PALETTEENTRY* palette, IDirect3DTexture9** texture) {
     *texture = nullptr;
     std::vector<BYTE> lr_Bytes;
-    if (!softd3dx::ReadWholeFile(path, &lr_Bytes)) return D3DXERR_INVALIDDATA;
+    if (!softd3dx::ReadWholeFile(path, &lr_Bytes, softd3dx::k_MaxImageFileBytes)) return D3DXERR_INVALIDDATA;
     return TextureFromMemory(device, lr_Bytes.data(), lr_Bytes.size(), request, info, palette, texture);
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -146,6 +147,22 @@ TEST_F(EffectTest, NonAsciiWidePathsAreConvertedToUtf8) {
     ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3D_OK);
     e->Release();
+}
+
+TEST_F(EffectTest, NarrowPathsAreReadInTheAnsiCodePageAndPipesAreRefused) {
+    // "\xe9" is e-acute in Windows-1252; the file is named with its UTF-8 form.
+    const std::string ls_Dir = TempDir();
+    WriteFile(ls_Dir + "/caf\xC3\xA9.fx", "float x = 2;");
+    ID3DXEffect* e = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, (ls_Dir + "\\caf\xE9.fx").c_str(), nullptr, nullptr, 0, nullptr,
+                                        &e, nullptr),
+              D3D_OK);
+    e->Release();
+    // A named pipe with no writer would block the reader forever.
+    const std::string ls_Pipe = ls_Dir + "/pipe.fx";
+    ASSERT_EQ(0, ::mkfifo(ls_Pipe.c_str(), 0600));
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Pipe.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+              D3DXERR_INVALIDDATA);
 }
 
 TEST_F(EffectTest, AMissingFileIsInvalidDataAndLeavesTheErrorPointerAlone) {

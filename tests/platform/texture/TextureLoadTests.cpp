@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <random>
 #include <string>
@@ -450,6 +451,12 @@ TEST_F(TextureLoadTest, MissingTruncatedAndUnreadableFilesAreInvalidData) {
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Empty.wstring().c_str(), &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
     EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+
+    // A named pipe with no writer is refused at once rather than waited on.
+    const std::filesystem::path lr_Pipe = mr_Directory / "pipe.bmp";
+    ASSERT_EQ(0, ::mkfifo(lr_Pipe.c_str(), 0600));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(lr_Pipe.wstring().c_str(), &lr_Info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Pipe.wstring().c_str(), &lr_Texture));
 }
 
 }  // namespace
