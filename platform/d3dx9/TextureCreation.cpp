@@ -3,6 +3,7 @@
 #include "ImagePixelFormat.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace softd3dx {
@@ -125,16 +126,17 @@ D3DFORMAT ChooseFormat(IDirect3DDevice9* device, const DecodedImage& image, cons
 
 // Every level of `texture`: level 0 resized from the image, each further
 // level reduced from the one above.
-HRESULT FillLevels(IDirect3DTexture9* texture, const PixelImage& source, D3DFORMAT format, DWORD filter,
-                   DWORD mipFilter) {
+// The image's memory is reused for each level in turn, so that a large image
+// needs no second copy of its own size.
+HRESULT FillLevels(IDirect3DTexture9* texture, PixelImage& image, D3DFORMAT format, DWORD filter, DWORD mipFilter) {
     const DWORD lr_Levels = texture->GetLevelCount();
-    PixelImage lr_Level;
+    PixelImage& lr_Level = image;
     for (DWORD lr_Index = 0; lr_Index < lr_Levels; ++lr_Index) {
         D3DSURFACE_DESC lr_Desc{};
         HRESULT hr = texture->GetLevelDesc(lr_Index, &lr_Desc);
         if (FAILED(hr)) return hr;
-        lr_Level = lr_Index == 0 ? ResizeImage(source, lr_Desc.Width, lr_Desc.Height, filter)
-                                 : ResizeImage(lr_Level, lr_Desc.Width, lr_Desc.Height, mipFilter);
+        if (lr_Level.Width != lr_Desc.Width || lr_Level.Height != lr_Desc.Height)
+            lr_Level = ResizeImage(lr_Level, lr_Desc.Width, lr_Desc.Height, lr_Index == 0 ? filter : mipFilter);
         D3DLOCKED_RECT lr_Locked{};
         hr = texture->LockRect(lr_Index, &lr_Locked, nullptr, 0);
         if (FAILED(hr)) return hr;
@@ -161,7 +163,7 @@ bool IsValidFilter(DWORD filter) {
 
 }  // namespace
 
-HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request,
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, const TextureRequest& request,
                                IDirect3DTexture9** texture) {
     *texture = nullptr;
     const DWORD lr_Filter = request.Filter == D3DX_DEFAULT ? (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER) : request.Filter;
@@ -211,7 +213,7 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& ima
     PixelImage lr_Source;
     lr_Source.Width = image.Width;
     lr_Source.Height = image.Height;
-    lr_Source.Pixels = image.Pixels;
+    lr_Source.Pixels = std::move(image.Pixels);
     if (request.ColorKey != 0) {
         for (DWORD& lr_Pixel : lr_Source.Pixels)
             if (lr_Pixel == request.ColorKey) lr_Pixel = 0;

@@ -23,7 +23,8 @@ struct TextureRequest {
 // The texture in *texture on success; on failure *texture is null and
 // nothing the call created is left alive. D3DX_FROM_FILE sizes the device
 // cannot hold are D3DERR_NOTAVAILABLE.
-HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request,
+// Takes the image's pixels (they become the texture's).
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, const TextureRequest& request,
                                IDirect3DTexture9** texture);
 
 }  // namespace softd3dx
