@@ -177,8 +177,10 @@ TEST_F(PluginLoadingTest, DataPathOutsideTheAnsiPageReachesOnlyTheTextureLoaderI
     EXPECT_FALSE(lr_Shader->IsValid());
     const std::string ls_Changed = "SSAO: " + (mr_TempDirectory / "?data").string() + "/Plugins\\SSAO\\RenderBlack.hlsl";
     EXPECT_NE(std::string::npos, Log().find(ls_Changed + " shader not loaded:\n")) << Log();
-    // The file itself, read by its true name, fails differently: it was never read above.
-    IShader* lr_Direct = mr_Plugin->mr_ShaderSystem_->CreateShaderFromFile("direct", (mr_Folder / "RenderBlack.hlsl").string());
+    // The same text, read from a path the ANSI page can name, fails differently: it was never read above.
+    std::filesystem::copy_file(mr_Folder / "RenderBlack.hlsl", mr_TempDirectory / "Plain.hlsl");
+    IShader* lr_Direct =
+        mr_Plugin->mr_ShaderSystem_->CreateShaderFromFile("direct", (mr_TempDirectory / "Plain.hlsl").string());
     ASSERT_NE(nullptr, lr_Direct);
     EXPECT_NE(lr_Direct->GetErrorMessage(), lr_Shader->GetErrorMessage());
 
