@@ -1,6 +1,7 @@
 #include "SoftDevice.h"
 
 #include "SoftDirect3D9.h"
+#include "SoftDrawPipeline.h"
 #include "SoftFormat.h"
 #include "SoftShader.h"
 #include "SoftStateBlock.h"

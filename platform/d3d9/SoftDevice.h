@@ -1,6 +1,7 @@
 // IDirect3DDevice9 of the software runtime. State calls keep the state the
-// application sets; draws are checked and recorded rather than rasterised;
-// Clear, ColorFill, StretchRect and UpdateSurface move real pixels.
+// application sets; draws are checked, recorded and rasterised (see
+// SoftDrawPipeline); Clear, ColorFill, StretchRect and UpdateSurface move
+// real pixels.
 #pragma once
 
 #include "SoftDeviceControlImpl.h"
@@ -10,9 +11,11 @@
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
 
+#include <memory>
 #include <vector>
 
 class SoftDirect3D9;
+class SoftDrawPipeline;
 class SoftSurface;
 class SoftSwapChain;
 class SoftStateBlock;
@@ -219,6 +222,8 @@ private:
 
     bool mr_RecordCalls;
     std::vector<SoftDrawRecord> mr_Draws;
+    // Rasterisation: made on the first draw, its threads joined with the device.
+    std::unique_ptr<SoftDrawPipeline> mr_Pipeline;
     std::vector<SoftCopyRecord> mr_Copies;
     UINT mr_CallCounts[static_cast<int>(SoftCall::Count)];
     std::vector<Fault> mr_Faults;

@@ -23,89 +23,60 @@ bool Intersect(const RECT& a, const RECT& b, RECT* out) {
     return out->left < out->right && out->top < out->bottom;
 }
 
-float ReadChannel(const BYTE* pixel, SoftChannelType type, UINT channel) {
-    switch (type) {
-    case SoftChannelType::Unorm8: return pixel[channel];
-    case SoftChannelType::Unorm16: {
-        WORD lr_Value;
-        std::memcpy(&lr_Value, pixel + channel * 2, 2);
-        return lr_Value;
-    }
-    case SoftChannelType::Float32: {
-        float lr_Value;
-        std::memcpy(&lr_Value, pixel + channel * 4, 4);
-        return lr_Value;
-    }
-    default: return 0.0f;
-    }
-}
-
-void WriteChannel(BYTE* pixel, SoftChannelType type, UINT channel, float value) {
-    switch (type) {
-    case SoftChannelType::Unorm8:
-        pixel[channel] = static_cast<BYTE>(std::lround(std::min(255.0f, std::max(0.0f, value))));
-        break;
-    case SoftChannelType::Unorm16: {
-        WORD lr_Value = static_cast<WORD>(std::lround(std::min(65535.0f, std::max(0.0f, value))));
-        std::memcpy(pixel + channel * 2, &lr_Value, 2);
-        break;
-    }
-    case SoftChannelType::Float32: std::memcpy(pixel + channel * 4, &value, 4); break;
-    default: break;
-    }
-}
-
-// Copies (and scales) a rectangle between surfaces of one format.
+// Copies a rectangle between surfaces of one format: byte for byte when the
+// sizes match, else each destination pixel centre mapped into the source
+// rectangle and sampled there (POINT, or LINEAR between the four nearest
+// source pixel centres, clamped at the rectangle's edges).
 void CopyPixels(const SoftSurface& source, const RECT& sourceRect, SoftSurface& dest, const RECT& destRect,
                 D3DTEXTUREFILTERTYPE filter) {
-    UINT lr_Bpp = SoftGetFormatInfo(source.Desc().Format).BytesPerPixel;
+    SoftPixelCodec lr_Codec = SoftGetPixelCodec(source.Desc().Format);
+    UINT lr_Bpp = lr_Codec.BytesPerPixel;
     LONG lr_SrcW = Width(sourceRect), lr_SrcH = Height(sourceRect);
     LONG lr_DstW = Width(destRect), lr_DstH = Height(destRect);
+    auto lr_Source = [&](LONG x, LONG y) {
+        return source.Bits() + static_cast<size_t>(sourceRect.top + y) * source.Pitch() +
+               static_cast<size_t>(sourceRect.left + x) * lr_Bpp;
+    };
+    auto lr_Dest = [&](LONG x, LONG y) {
+        return dest.Bits() + static_cast<size_t>(destRect.top + y) * dest.Pitch() +
+               static_cast<size_t>(destRect.left + x) * lr_Bpp;
+    };
     if (lr_SrcW == lr_DstW && lr_SrcH == lr_DstH) {
-        for (LONG y = 0; y < lr_DstH; ++y) {
-            const BYTE* lr_From = source.Bits() + static_cast<size_t>(sourceRect.top + y) * source.Pitch() +
-                                  static_cast<size_t>(sourceRect.left) * lr_Bpp;
-            BYTE* lr_To = dest.Bits() + static_cast<size_t>(destRect.top + y) * dest.Pitch() +
-                          static_cast<size_t>(destRect.left) * lr_Bpp;
-            std::memmove(lr_To, lr_From, static_cast<size_t>(lr_DstW) * lr_Bpp);
-        }
+        for (LONG y = 0; y < lr_DstH; ++y)
+            std::memmove(lr_Dest(0, y), lr_Source(0, y), static_cast<size_t>(lr_DstW) * lr_Bpp);
         return;
     }
-    UINT lr_Channels = 0;
-    SoftChannelType lr_Type = SoftGetChannelType(source.Desc().Format, &lr_Channels);
-    bool lr_Linear = filter == D3DTEXF_LINEAR && lr_Type != SoftChannelType::None;
+    // Formats without a colour conversion are stretched with POINT.
+    bool lr_Linear = filter == D3DTEXF_LINEAR && lr_Codec.Decode;
+    auto lr_Clamp = [](LONG value, LONG size) { return std::min(size - 1, std::max<LONG>(0, value)); };
     for (LONG y = 0; y < lr_DstH; ++y) {
-        BYTE* lr_Row = dest.Bits() + static_cast<size_t>(destRect.top + y) * dest.Pitch();
-        float lr_Sy = (y + 0.5f) * lr_SrcH / lr_DstH - 0.5f;
+        double lr_Sy = (y + 0.5) * lr_SrcH / lr_DstH;
         for (LONG x = 0; x < lr_DstW; ++x) {
-            BYTE* lr_To = lr_Row + static_cast<size_t>(destRect.left + x) * lr_Bpp;
-            float lr_Sx = (x + 0.5f) * lr_SrcW / lr_DstW - 0.5f;
+            double lr_Sx = (x + 0.5) * lr_SrcW / lr_DstW;
             if (!lr_Linear) {
-                LONG lr_Px = std::min(lr_SrcW - 1, std::max<LONG>(0, static_cast<LONG>(std::lround(lr_Sx))));
-                LONG lr_Py = std::min(lr_SrcH - 1, std::max<LONG>(0, static_cast<LONG>(std::lround(lr_Sy))));
-                const BYTE* lr_From = source.Bits() + static_cast<size_t>(sourceRect.top + lr_Py) * source.Pitch() +
-                                      static_cast<size_t>(sourceRect.left + lr_Px) * lr_Bpp;
-                std::memcpy(lr_To, lr_From, lr_Bpp);
+                // The source pixel whose area holds the mapped centre.
+                std::memcpy(lr_Dest(x, y),
+                            lr_Source(lr_Clamp(static_cast<LONG>(std::floor(lr_Sx)), lr_SrcW),
+                                      lr_Clamp(static_cast<LONG>(std::floor(lr_Sy)), lr_SrcH)),
+                            lr_Bpp);
                 continue;
             }
-            float lr_Fx = std::min(static_cast<float>(lr_SrcW - 1), std::max(0.0f, lr_Sx));
-            float lr_Fy = std::min(static_cast<float>(lr_SrcH - 1), std::max(0.0f, lr_Sy));
-            LONG lr_X0 = static_cast<LONG>(lr_Fx), lr_Y0 = static_cast<LONG>(lr_Fy);
-            LONG lr_X1 = std::min(lr_X0 + 1, lr_SrcW - 1), lr_Y1 = std::min(lr_Y0 + 1, lr_SrcH - 1);
-            float lr_Ax = lr_Fx - lr_X0, lr_Ay = lr_Fy - lr_Y0;
-            auto lr_At = [&](LONG px, LONG py) {
-                return source.Bits() + static_cast<size_t>(sourceRect.top + py) * source.Pitch() +
-                       static_cast<size_t>(sourceRect.left + px) * lr_Bpp;
-            };
-            // Channels beyond those filtered (an X byte, for instance) come from the nearest texel.
-            std::memcpy(lr_To, lr_At(lr_X0, lr_Y0), lr_Bpp);
-            for (UINT c = 0; c < lr_Channels; ++c) {
-                float lr_Top = ReadChannel(lr_At(lr_X0, lr_Y0), lr_Type, c) * (1 - lr_Ax) +
-                               ReadChannel(lr_At(lr_X1, lr_Y0), lr_Type, c) * lr_Ax;
-                float lr_Bottom = ReadChannel(lr_At(lr_X0, lr_Y1), lr_Type, c) * (1 - lr_Ax) +
-                                  ReadChannel(lr_At(lr_X1, lr_Y1), lr_Type, c) * lr_Ax;
-                WriteChannel(lr_To, lr_Type, c, lr_Top * (1 - lr_Ay) + lr_Bottom * lr_Ay);
+            double lr_Fx = std::floor(lr_Sx - 0.5), lr_Fy = std::floor(lr_Sy - 0.5);
+            float lr_Ax = static_cast<float>(lr_Sx - 0.5 - lr_Fx), lr_Ay = static_cast<float>(lr_Sy - 0.5 - lr_Fy);
+            LONG lr_I = static_cast<LONG>(lr_Fx), lr_J = static_cast<LONG>(lr_Fy);
+            LONG lr_X0 = lr_Clamp(lr_I, lr_SrcW), lr_X1 = lr_Clamp(lr_I + 1, lr_SrcW);
+            LONG lr_Y0 = lr_Clamp(lr_J, lr_SrcH), lr_Y1 = lr_Clamp(lr_J + 1, lr_SrcH);
+            float lr_T00[4], lr_T10[4], lr_T01[4], lr_T11[4], lr_Out[4];
+            lr_Codec.Decode(lr_Source(lr_X0, lr_Y0), lr_T00);
+            lr_Codec.Decode(lr_Source(lr_X1, lr_Y0), lr_T10);
+            lr_Codec.Decode(lr_Source(lr_X0, lr_Y1), lr_T01);
+            lr_Codec.Decode(lr_Source(lr_X1, lr_Y1), lr_T11);
+            for (int c = 0; c < 4; ++c) {
+                float lr_Top = lr_T00[c] * (1.0f - lr_Ax) + lr_T10[c] * lr_Ax;
+                float lr_Bottom = lr_T01[c] * (1.0f - lr_Ax) + lr_T11[c] * lr_Ax;
+                lr_Out[c] = lr_Top * (1.0f - lr_Ay) + lr_Bottom * lr_Ay;
             }
+            lr_Codec.Encode(lr_Out, lr_Dest(x, y));
         }
     }
 }

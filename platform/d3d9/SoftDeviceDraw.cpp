@@ -1,8 +1,11 @@
-// Draw calls: checked against what is bound and recorded, not rasterised.
+// Draw calls: checked against what is bound, recorded, and rasterised.
 #include "SoftBuffer.h"
 #include "SoftDevice.h"
+#include "SoftDrawPipeline.h"
 #include "SoftShader.h"
+#include "SoftSurface.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -97,6 +100,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
 
     const BYTE* lr_Indices = nullptr;
     UINT lr_IndexSize = 0;
+    UINT lr_MaxVertex = 0;
     if (indexed) {
         if (userIndices) {
             if (userIndexFormat != D3DFMT_INDEX16 && userIndexFormat != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
@@ -114,9 +118,11 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
             int64_t lr_Vertex = static_cast<int64_t>(baseVertex) + ReadIndex(lr_Indices, lr_IndexSize, i);
             if (lr_Vertex < 0 || static_cast<uint64_t>(lr_Vertex + 1) * lr_Stride > lr_VertexBytes)
                 return D3DERR_INVALIDCALL;
+            lr_MaxVertex = std::max(lr_MaxVertex, static_cast<UINT>(lr_Vertex));
         }
     } else {
         if ((static_cast<uint64_t>(start) + lr_Count) * lr_Stride > lr_VertexBytes) return D3DERR_INVALIDCALL;
+        lr_MaxVertex = start + lr_Count - 1;
     }
 
     if (mr_RecordCalls) {
@@ -161,6 +167,37 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
         } else {
             lr_Record.PixelShaderVersion = 0;
         }
+    }
+
+    SoftDrawInput lr_Input;
+    lr_Input.Type = type;
+    lr_Input.ElementCount = lr_Count;
+    lr_Input.Indices_ = lr_Indices;
+    lr_Input.IndexSize = lr_IndexSize;
+    lr_Input.BaseVertex = baseVertex;
+    lr_Input.StartVertex = start;
+    lr_Input.MaxVertex = lr_MaxVertex;
+    lr_Input.Streams[0] = SoftStreamView{lr_Vertices, lr_VertexBytes, lr_Stride};
+    for (UINT s = 1; s < SOFT_VERTEX_STREAMS; ++s) {
+        const SoftStreamSource& lr_Stream = mr_State.Streams[s];
+        if (!lr_Stream.Buffer) continue;
+        const SoftBufferMemory& lr_Memory = static_cast<SoftVertexBuffer*>(lr_Stream.Buffer.Object())->Memory();
+        if (lr_Stream.Offset > lr_Memory.Length()) continue;
+        lr_Input.Streams[s] =
+            SoftStreamView{lr_Memory.Bytes() + lr_Stream.Offset, lr_Memory.Length() - lr_Stream.Offset, lr_Stream.Stride};
+    }
+    SoftSurface* lr_Targets[SOFT_RENDER_TARGETS];
+    for (UINT i = 0; i < SOFT_RENDER_TARGETS; ++i) lr_Targets[i] = static_cast<SoftSurface*>(mr_RenderTargets[i].Object());
+    if (!mr_Pipeline) mr_Pipeline.reset(new SoftDrawPipeline());
+    SoftDrawOutcome lr_Outcome =
+        mr_Pipeline->Draw(mr_State, lr_Targets, static_cast<SoftSurface*>(mr_DepthStencil.Object()), lr_Input);
+    if (mr_RecordCalls) {
+        SoftDrawRecord& lr_Record = mr_Draws.back();
+        lr_Record.Rasterised = lr_Outcome.Rasterised;
+        if (lr_Outcome.Reason) lr_Record.NotRasterisedReason = lr_Outcome.Reason;
+        lr_Record.PixelsShaded = lr_Outcome.PixelsShaded;
+        lr_Record.PixelsWritten = lr_Outcome.PixelsWritten;
+        lr_Record.StencilIgnored = lr_Outcome.StencilIgnored;
     }
     return D3D_OK;
 }

@@ -58,6 +58,10 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
             while (i < k_MaxTokens && (function[i] & 0x80000000u)) ++i;
         }
     }
+    if (pixel) {
+        std::string ls_Reason;
+        if (!code->Program.Decode(function, i, ls_Reason)) return D3DERR_INVALIDCALL;
+    }
     code->Version = lr_Version;
     code->Name = std::move(ls_Name);
     code->Tokens.assign(function, function + i);

@@ -1,9 +1,11 @@
 // Pixel and vertex shaders made from a token stream: a version token, any
 // number of instructions and comments, and the end token. A comment whose
 // payload starts with "FUNC" names the entry point (NUL-padded after it).
+// Pixel shaders also keep the stream decoded for the interpreter.
 #pragma once
 
 #include "SoftObject.h"
+#include "SoftPixelProgram.h"
 
 #include <cstring>
 #include <string>
@@ -13,10 +15,13 @@ struct SoftShaderCode {
     DWORD Version = 0;
     std::string Name;
     std::vector<DWORD> Tokens;  // the whole stream, end token included
+    SoftPixelProgram Program;   // pixel shaders only
 };
 
 // Checks the stream: the version token's kind (pixel or vertex), a version
-// the device supports, and an end token within a sane length.
+// the device supports, and an end token within a sane length. A pixel
+// shader of model 2 or 3 must also decode into a program the interpreter
+// can run; model 1 ones are kept, marked not runnable.
 HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersion, SoftShaderCode* code);
 
 template <class I, SoftObjectKind K>
@@ -41,6 +46,8 @@ public:
 
     DWORD Version() const { return mr_Code.Version; }
     const std::string& Name() const { return mr_Code.Name; }
+    // Not runnable for vertex shaders.
+    const SoftPixelProgram& Program() const { return mr_Code.Program; }
 
 protected:
     bool Answers(REFIID) const override { return false; }

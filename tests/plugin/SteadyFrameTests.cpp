@@ -3,6 +3,7 @@
 // writes no log line and makes exactly the device calls of the pipeline.
 #include "AllocationCounter.h"
 #include "FrameFixture.h"
+#include "SoftTestDevice.h"
 
 #include <d3dx9.h>
 
@@ -12,6 +13,10 @@ namespace {
 
 class SteadyFrameTest : public FrameFixture {
 protected:
+    // The device shades every pixel of every pass: a small back buffer keeps
+    // a hundred frames quick, and the calls of a frame do not depend on its size.
+    SteadyFrameTest() { mr_PresentParameters = SoftPresentParameters(64, 48); }
+
     // Switches the plug-in on and runs the frames that create and lay out everything.
     void WarmUp(bool showAOOnly, int blurPasses) {
         StartPlugin();

@@ -96,6 +96,12 @@ struct SoftDrawRecord {
     IDirect3DVertexShader9* VertexShader;  // identity only
     std::string PixelShaderName;  // entry point named in the shader's comment token, if any
     DWORD PixelShaderVersion;     // version token, 0 without a pixel shader
+    // What the rasteriser made of the draw.
+    bool Rasterised = false;
+    std::string NotRasterisedReason;  // empty when drawn
+    unsigned long long PixelsShaded = 0;   // covered pixels the shader ran for (helper lanes not counted)
+    unsigned long long PixelsWritten = 0;  // pixels that passed every test and were written
+    bool StencilIgnored = false;  // STENCILENABLE was on; stencil is not emulated
 };
 
 struct SoftCopyRecord {

@@ -246,3 +246,62 @@ TEST_F(StretchRectTests, ClearOfDepthAloneKeepsTheStencil) {
     ASSERT_EQ(mr_Device_->SetDepthStencilSurface(lr_Depth_), D3D_OK);
     lr_Depth_->Release();
 }
+
+TEST_F(StretchRectTests, StretchingMapsPixelCentresIntoTheSource) {
+    auto lr_Floats = [](const std::vector<float>& values) {
+        std::vector<BYTE> lr_Bytes(values.size() * 4);
+        std::memcpy(lr_Bytes.data(), values.data(), lr_Bytes.size());
+        return lr_Bytes;
+    };
+    auto lr_Read = [&](IDirect3DSurface9* surface) {
+        std::vector<BYTE> lr_Bytes = ReadPixels(surface);
+        std::vector<float> lr_Values(lr_Bytes.size() / 4);
+        std::memcpy(lr_Values.data(), lr_Bytes.data(), lr_Bytes.size());
+        return lr_Values;
+    };
+    IDirect3DSurface9* lr_Four_ = MakeTarget(4, 1, D3DFMT_R32F);
+    IDirect3DSurface9* lr_Two_ = MakeTarget(2, 1, D3DFMT_R32F);
+    IDirect3DSurface9* lr_Three_ = MakeTarget(3, 1, D3DFMT_R32F);
+    ASSERT_EQ(mr_Control_->WritePixels(lr_Four_, lr_Floats({100, 1, 2, 200})), D3D_OK);
+    // Down 4 -> 2: centres land on source x 1 and 3, the texel boundaries.
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Four_, nullptr, lr_Two_, nullptr, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(lr_Read(lr_Two_), (std::vector<float>{1, 200}));
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Four_, nullptr, lr_Two_, nullptr, D3DTEXF_LINEAR), D3D_OK);
+    EXPECT_EQ(lr_Read(lr_Two_), (std::vector<float>{50.5f, 101}));
+    // Down 4 -> 3: source x 2/3, 2 and 10/3.
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Four_, nullptr, lr_Three_, nullptr, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(lr_Read(lr_Three_), (std::vector<float>{100, 2, 200}));
+    // A source rectangle clamps at its own edges, not the surface's: [1, 3) up to 3 pixels.
+    RECT lr_Middle{1, 0, 3, 1};
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Four_, &lr_Middle, lr_Three_, nullptr, D3DTEXF_LINEAR), D3D_OK);
+    std::vector<float> lr_Up = lr_Read(lr_Three_);
+    EXPECT_EQ(lr_Up[0], 1.0f);                         // source x 1/3 - 1/2: clamped
+    EXPECT_EQ(lr_Up[1], 1.5f);                         // halfway
+    EXPECT_EQ(lr_Up[2], 2.0f);
+    lr_Four_->Release();
+    lr_Two_->Release();
+    lr_Three_->Release();
+
+    // Up 2 x 2 -> 4 x 4 LINEAR: pixel (1, 1) samples a quarter of the way in both directions.
+    IDirect3DSurface9* lr_Small_ = MakeTarget(2, 2, D3DFMT_R32F);
+    IDirect3DSurface9* lr_Big_ = MakeTarget(4, 4, D3DFMT_R32F);
+    ASSERT_EQ(mr_Control_->WritePixels(lr_Small_, lr_Floats({0, 16, 32, 64})), D3D_OK);
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Small_, nullptr, lr_Big_, nullptr, D3DTEXF_LINEAR), D3D_OK);
+    std::vector<float> lr_Big = lr_Read(lr_Big_);
+    EXPECT_EQ(lr_Big[1 * 4 + 1], 16 * 0.1875f + 32 * 0.1875f + 64 * 0.0625f);
+    EXPECT_EQ(lr_Big[2 * 4 + 2], 16 * 0.1875f + 32 * 0.1875f + 64 * 0.5625f);
+    EXPECT_EQ(lr_Big[3 * 4 + 0], 32.0f);
+    lr_Small_->Release();
+    lr_Big_->Release();
+
+    // 8-bit channels round to the nearest step: 10 * 0.75 + 21 * 0.25 = 12.75 and 10 * 0.25 + 21 * 0.75 = 18.25.
+    IDirect3DSurface9* lr_Pair_ = MakeTarget(2, 1, D3DFMT_A8R8G8B8);
+    IDirect3DSurface9* lr_Wide_ = MakeTarget(4, 1, D3DFMT_A8R8G8B8);
+    ASSERT_EQ(mr_Control_->WritePixels(lr_Pair_, {10, 0, 0, 0, 21, 0, 0, 0}), D3D_OK);
+    ASSERT_EQ(mr_Device_->StretchRect(lr_Pair_, nullptr, lr_Wide_, nullptr, D3DTEXF_LINEAR), D3D_OK);
+    std::vector<BYTE> lr_Wide = ReadPixels(lr_Wide_);
+    EXPECT_EQ(lr_Wide[4], 13);
+    EXPECT_EQ(lr_Wide[8], 18);
+    lr_Pair_->Release();
+    lr_Wide_->Release();
+}
