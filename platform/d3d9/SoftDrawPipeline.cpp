@@ -108,6 +108,7 @@ const char* SoftDrawPipeline::Prepare(const SoftDeviceState& state, SoftSurface*
 
     // What colours the pixels.
     ISoftQuadShader* lr_Shader_ = nullptr;
+    bool lr_ShaderKeepsDepth = true;  // neither writes depth nor kills pixels
     uint64_t lr_Components = 0;
     UINT lr_ColorOutputs = 1;
     const char* ls_Reason = nullptr;
@@ -117,6 +118,7 @@ const char* SoftDrawPipeline::Prepare(const SoftDeviceState& state, SoftSurface*
         ls_Reason = mr_PixelStage.Configure(lr_Program, state, &mr_Sampler);
         if (ls_Reason) return ls_Reason;
         lr_Shader_ = &mr_PixelStage;
+        lr_ShaderKeepsDepth = !lr_Program.WritesDepth() && !lr_Program.UsesTexKill();
         lr_Components = mr_PixelStage.ComponentMask();
         lr_ColorOutputs = mr_PixelStage.ColorOutputMask();
     } else {
@@ -173,6 +175,7 @@ const char* SoftDrawPipeline::Prepare(const SoftDeviceState& state, SoftSurface*
     job->ComponentMask = lr_Components;
     job->Shader_ = lr_Shader_;
     job->Merger_ = &mr_Merger;
+    job->EarlyDepth = lr_ShaderKeepsDepth && mr_Merger.EarlyDepthTestable();
     return nullptr;
 }
 

@@ -210,15 +210,16 @@ float FromUnorm(DWORD value) {
 }
 
 // Clamped to [0, 1] (NaN reads 0) and rounded to the nearest step, halves up.
-// The fraction after floor is exact, so values just below a half stay down.
+// The fraction after truncation (the floor of a positive value) is exact,
+// so values just below a half stay down.
 template <unsigned Bits>
 DWORD ToUnorm(float value) {
     constexpr DWORD k_Max = static_cast<DWORD>((1ull << Bits) - 1);
     if (!(value > 0.0f)) return 0;
     if (value >= 1.0f) return k_Max;
-    float lr_Scaled = value * static_cast<float>(k_Max);
-    float lr_Floor = std::floor(lr_Scaled);
-    return static_cast<DWORD>(lr_Floor) + (lr_Scaled - lr_Floor >= 0.5f ? 1u : 0u);
+    const float lr_Scaled = value * static_cast<float>(k_Max);
+    const DWORD lr_Floor = static_cast<DWORD>(lr_Scaled);
+    return lr_Floor + (lr_Scaled - static_cast<float>(lr_Floor) >= 0.5f ? 1u : 0u);
 }
 
 template <class Word>

@@ -140,7 +140,8 @@ bool SoftOutputMerger::Compare(DWORD func, double incoming, double stored) {
 bool SoftOutputMerger::QuantiseDepth(D3DFORMAT format, float z, double* value) {
     // As Clear stores them: UNORM depth rounded to the nearest step, halves up.
     double lr_Z = z > 0.0f ? (z < 1.0f ? z : 1.0) : 0.0;
-    auto lr_Round = [](double v) { return std::floor(v + 0.5); };
+    // Non-negative here, so truncation is the floor (a library call otherwise).
+    auto lr_Round = [](double v) { return static_cast<double>(static_cast<uint64_t>(v + 0.5)); };
     switch (format) {
     case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: *value = lr_Round(lr_Z * 65535.0); return true;
     case D3DFMT_D15S1: *value = lr_Round(lr_Z * 32767.0); return true;
@@ -264,7 +265,20 @@ void SoftOutputMerger::Blend(const float src[4], const float dst[4], float out[4
     out[3] = Combine(mr_BlendOpAlpha, src[3], dst[3], lr_SrcAlpha[3], lr_DstAlpha[3]);
 }
 
-bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out) const {
+double SoftOutputMerger::IncomingDepth(float z) const {
+    const double lr_Z = Saturate(z);
+    // Non-negative, so truncation rounds as floor would.
+    return mr_DepthScale != 0.0 ? static_cast<double>(static_cast<uint64_t>(lr_Z * mr_DepthScale + 0.5)) : lr_Z;
+}
+
+bool SoftOutputMerger::DepthPasses(int x, int y, float z) const {
+    const BYTE* lr_Pixel = mr_Depth_ + static_cast<size_t>(y) * mr_DepthPitch + static_cast<size_t>(x) * mr_DepthBytes;
+    double lr_Stored;
+    ReadStoredDepth(lr_Pixel, &lr_Stored);
+    return Compare(mr_DepthFunc, IncomingDepth(z), lr_Stored);
+}
+
+bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested) const {
     if (out.Killed) return false;
     if (mr_AlphaTest) {
         // Alpha is compared at the reference's 8-bit precision.
@@ -274,10 +288,12 @@ bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out)
     if (mr_DepthTest) {
         float lr_Z = out.DepthWritten ? out.Depth : z;
         BYTE* lr_Pixel = mr_Depth_ + static_cast<size_t>(y) * mr_DepthPitch + static_cast<size_t>(x) * mr_DepthBytes;
-        double lr_Incoming = Saturate(lr_Z), lr_Stored;
-        if (mr_DepthScale != 0.0) lr_Incoming = std::floor(lr_Incoming * mr_DepthScale + 0.5);
-        ReadStoredDepth(lr_Pixel, &lr_Stored);
-        if (!Compare(mr_DepthFunc, lr_Incoming, lr_Stored)) return false;
+        const double lr_Incoming = IncomingDepth(lr_Z);
+        if (!depthTested) {
+            double lr_Stored;
+            ReadStoredDepth(lr_Pixel, &lr_Stored);
+            if (!Compare(mr_DepthFunc, lr_Incoming, lr_Stored)) return false;
+        }
         if (mr_DepthWrite) WriteDepth(lr_Pixel, lr_Z, lr_Incoming);
     }
     for (UINT i = 0; i < mr_TargetCount; ++i) {

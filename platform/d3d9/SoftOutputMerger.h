@@ -25,9 +25,19 @@ public:
     const SoftPixelRect& Bounds() const { return mr_Bounds; }
 
     // Tests and writes one pixel; true when it passed every test.
-    bool Merge(int x, int y, float z, const SoftPixelOutputs& out) const;
+    // `depthTested`: the pixel already passed DepthPasses before it was shaded.
+    bool Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested = false) const;
+
+    // Whether a pixel whose depth the shader leaves alone can be depth-tested
+    // before it is shaded: no alpha test (or texkill, the caller knows) could
+    // still drop it between, so the early test gives the same answer.
+    bool EarlyDepthTestable() const { return mr_DepthTest && !mr_AlphaTest; }
+    // The depth test alone, without writing.
+    bool DepthPasses(int x, int y, float z) const;
 
 private:
+    // Incoming depth at the depth buffer's precision.
+    double IncomingDepth(float z) const;
     static bool Compare(DWORD func, double incoming, double stored);
     // Depth quantised to the format's precision; false for formats not handled.
     static bool QuantiseDepth(D3DFORMAT format, float z, double* value);

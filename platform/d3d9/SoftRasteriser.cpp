@@ -172,6 +172,16 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
             Vec4 lr_DepthLanes[4];
             float lr_W[4];
             lr_Lanes(lr_DepthPlane, lr_DepthLanes);
+            if (lr_Job.EarlyDepth) {
+                // Pixels the depth test will drop are not shaded, as hardware does.
+                for (int l = 0; l < 4; ++l) {
+                    if (lr_Live[l] && !lr_Job.Merger_->DepthPasses(x + (l & 1), y + (l >> 1), lr_DepthLanes[l][0])) {
+                        lr_Live[l] = false;
+                        --lr_LiveCount;
+                    }
+                }
+                if (!lr_LiveCount) continue;
+            }
             for (int l = 0; l < 4; ++l) {
                 float lr_Rhw = lr_DepthLanes[l][1];
                 // Helper lanes far outside may extrapolate through w = 0.
@@ -197,7 +207,7 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
             counts->Shaded += static_cast<uint64_t>(lr_LiveCount);
             for (int l = 0; l < 4; ++l) {
                 if (!lr_Live[l]) continue;
-                if (lr_Job.Merger_->Merge(x + (l & 1), y + (l >> 1), inputs[l].Position[2], lr_Outputs[l]))
+                if (lr_Job.Merger_->Merge(x + (l & 1), y + (l >> 1), inputs[l].Position[2], lr_Outputs[l], lr_Job.EarlyDepth))
                     ++counts->Written;
             }
         }

@@ -20,6 +20,9 @@ struct SoftRasterJob {
     uint64_t ComponentMask = 0;      // bit 4 x slot + component: attribute components the shader reads
     ISoftQuadShader* Shader_ = nullptr;
     const SoftOutputMerger* Merger_ = nullptr;
+    // Depth-test before shading: the shader neither writes depth nor kills
+    // pixels, and no alpha test follows it.
+    bool EarlyDepth = false;
 };
 
 struct SoftRasterCounts {

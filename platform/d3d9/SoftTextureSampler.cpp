@@ -19,9 +19,24 @@ float Tame(float value) {
     return value == value ? value : 0.0f;
 }
 
+// Floor and round-half-to-even for |value| < 2^31, inline: without SSE4.1 the
+// library's are calls, made several times for every sample.
+float Floor(float value) {
+    const float lr_Truncated = static_cast<float>(static_cast<int>(value));
+    return lr_Truncated > value ? lr_Truncated - 1.0f : lr_Truncated;
+}
+float RoundEven(float value) {
+    const int lr_Truncated = static_cast<int>(value);
+    const float lr_Rest = value - static_cast<float>(lr_Truncated);  // exact
+    const bool lr_Odd = (lr_Truncated & 1) != 0;
+    if (lr_Rest > 0.5f || (lr_Rest == 0.5f && lr_Odd)) return static_cast<float>(lr_Truncated + 1);
+    if (lr_Rest < -0.5f || (lr_Rest == -0.5f && lr_Odd)) return static_cast<float>(lr_Truncated - 1);
+    return static_cast<float>(lr_Truncated);
+}
+
 // Texel space snapped to 8 bits of sub-texel precision, as hardware does: a
 // coordinate computed as (i + 0.5) / width lands exactly on the texel centre.
-float Snap(float texelCoord) { return std::nearbyint(texelCoord * 256.0f) * (1.0f / 256.0f); }
+float Snap(float texelCoord) { return RoundEven(texelCoord * 256.0f) * (1.0f / 256.0f); }
 
 // A texel index to one inside [0, size), or -1 for the border colour.
 int Address(DWORD mode, int index, int size) {
@@ -133,13 +148,13 @@ void SoftTextureSampler::Filter(const Stage& stage, const Level& level, bool lin
     float lr_X = Snap(Tame(u * static_cast<float>(level.Width)));
     float lr_Y = Snap(Tame(v * static_cast<float>(level.Height)));
     if (!linear) {
-        Texel(stage, level, static_cast<int>(std::floor(lr_X)), static_cast<int>(std::floor(lr_Y)), out);
+        Texel(stage, level, static_cast<int>(Floor(lr_X)), static_cast<int>(Floor(lr_Y)), out);
         return;
     }
     // Between the four nearest texel centres; the snapped fractions are exact.
     lr_X -= 0.5f;
     lr_Y -= 0.5f;
-    float lr_X0 = std::floor(lr_X), lr_Y0 = std::floor(lr_Y);
+    float lr_X0 = Floor(lr_X), lr_Y0 = Floor(lr_Y);
     float lr_Ax = lr_X - lr_X0, lr_Ay = lr_Y - lr_Y0;
     int lr_I = static_cast<int>(lr_X0), lr_J = static_cast<int>(lr_Y0);
     float lr_T00[4], lr_T10[4], lr_T01[4], lr_T11[4];

@@ -42,6 +42,7 @@ void RunFrames(benchmark::State& state, bool shipped, UINT width, UINT height) {
     const std::filesystem::path lr_Directory =
         std::filesystem::temp_directory_path() / ("ssao-frame-bench-" + std::to_string(::getpid()));
     std::error_code lr_Error;
+    std::filesystem::create_directories(lr_Directory / "Plugins", lr_Error);
     if (shipped)
         std::filesystem::copy(SSAO_DATA_DIR, lr_Directory / "Plugins" / "SSAO",
                               std::filesystem::copy_options::recursive, lr_Error);
