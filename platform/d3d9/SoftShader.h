@@ -82,8 +82,8 @@ private:
     std::vector<D3DVERTEXELEMENT9> mr_Elements;
 };
 
-// Queries answer at once: events are always signalled, occlusion counts
-// nothing (draws are not rasterised).
+// Queries answer at once: events are always signalled; occlusion queries
+// count nothing (the draw records' PixelsWritten say what a draw wrote).
 class SoftQuery final : public SoftUnknownImpl<IDirect3DQuery9> {
 public:
     SoftQuery(SoftDevice* device, D3DQUERYTYPE type)
