@@ -39,11 +39,15 @@ void OpenForAppend(std::ofstream& stream, const std::wstring& path) {
 
 }  // namespace
 
-void AppendLogMessage(const std::wstring& path, const std::wstring& message) {
-    std::ofstream lr_Stream;
-    OpenForAppend(lr_Stream, path);
-    if (!lr_Stream.is_open()) return;
-    const std::string ls_Bytes = ToAnsi(message);
-    lr_Stream.write(ls_Bytes.data(), static_cast<std::streamsize>(ls_Bytes.size()));
-    lr_Stream.close();
+void AppendLogMessage(const std::wstring& path, const std::wstring& message) noexcept {
+    try {
+        // Converted before the file is opened: a message lost to memory leaves no trace in it.
+        const std::string ls_Bytes = ToAnsi(message);
+        std::ofstream lr_Stream;
+        OpenForAppend(lr_Stream, path);
+        if (!lr_Stream.is_open()) return;
+        lr_Stream.write(ls_Bytes.data(), static_cast<std::streamsize>(ls_Bytes.size()));
+        lr_Stream.close();
+    } catch (...) {
+    }
 }

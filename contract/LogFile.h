@@ -40,14 +40,19 @@ inline void AppendItem(std::wstring& out, T value) {
 }  // namespace LogFileDetail
 
 // Appends message (wide text) to the file at path, converted to the ANSI
-// code page with '?' for what it cannot hold. A file that cannot be opened
-// is skipped silently: logging never fails an operation.
-void AppendLogMessage(const std::wstring& path, const std::wstring& message);
+// code page with '?' for what it cannot hold. A file that cannot be opened,
+// or memory that runs out, loses the message silently: logging never fails
+// an operation.
+void AppendLogMessage(const std::wstring& path, const std::wstring& message) noexcept;
 
 // One message made of the items in order: wide or narrow text, integers.
 template <typename... Items>
-void WriteLog(const std::wstring& path, const Items&... items) {
-    std::wstring ls_Message;
-    (LogFileDetail::AppendItem(ls_Message, items), ...);
-    AppendLogMessage(path, ls_Message);
+void WriteLog(const std::wstring& path, const Items&... items) noexcept {
+    try {
+        std::wstring ls_Message;
+        (LogFileDetail::AppendItem(ls_Message, items), ...);
+        AppendLogMessage(path, ls_Message);
+    } catch (...) {
+        // A message that cannot be built is lost like one that cannot be written.
+    }
 }

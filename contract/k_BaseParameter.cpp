@@ -1,6 +1,7 @@
 #include "contract/k_BaseParameter.h"
 
 #include "contract/Guids.h"
+#include "contract/HostBoundary.h"
 
 #include <cstring>
 
@@ -24,16 +25,28 @@ void* k_BaseParameter::GetInterface(const GUID& id) {
 
 int k_BaseParameter::GetType() { return mr_Type; }
 
-std::wstring k_BaseParameter::GetName() { return mr_Name; }
+std::wstring k_BaseParameter::GetName() { return CopyForHost(mr_Name); }
 
-std::wstring k_BaseParameter::GetDescription() { return mr_Description; }
+std::wstring k_BaseParameter::GetDescription() { return CopyForHost(mr_Description); }
 
-void k_BaseParameter::SetCaption(const std::wstring& caption) { mr_Caption = caption; }
+void k_BaseParameter::SetCaption(const std::wstring& caption) {
+    try {
+        mr_Caption = caption;
+    } catch (...) {
+        // Without memory the caption stays as it was.
+    }
+}
 
-std::wstring k_BaseParameter::GetCaption() { return mr_Caption; }
+std::wstring k_BaseParameter::GetCaption() { return CopyForHost(mr_Caption); }
 
 GUID k_BaseParameter::GetGUID() { return mr_GUID; }
 
 IDirect3D9BasePlugin* k_BaseParameter::GetPlugin() { return mr_Plugin_; }
 
-void k_BaseParameter::UpdateCaption() { mr_Caption = mr_BaseCaption + L": " + GetValueAsString(); }
+void k_BaseParameter::UpdateCaption() {
+    try {
+        mr_Caption = mr_BaseCaption + L": " + GetValueAsString();
+    } catch (...) {
+        // Without memory the caption stays as it was; the value has changed all the same.
+    }
+}

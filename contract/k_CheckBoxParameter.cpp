@@ -21,7 +21,14 @@ void k_CheckBoxParameter::ResetToDefault() {
     NotifyOwner();
 }
 
-std::wstring k_CheckBoxParameter::GetValueAsString() { return mr_Value ? L"true" : L"false"; }
+std::wstring k_CheckBoxParameter::GetValueAsString() {
+    try {
+        return mr_Value ? L"true" : L"false";
+    } catch (...) {
+        // Nothing may reach the host: without memory, no text.
+        return std::wstring();
+    }
+}
 
 void k_CheckBoxParameter::SetValueFromString(const std::wstring& value) { mr_Value = (value == L"true"); }
 

@@ -1,6 +1,7 @@
 #include "contract/k_Direct3D9BasePlugin.h"
 
 #include "contract/Guids.h"
+#include "contract/HostBoundary.h"
 
 #include <stdexcept>
 
@@ -30,7 +31,7 @@ bool k_Direct3D9BasePlugin::IsInitialised() { return mr_Initialised; }
 // The device pointer is kept: only the flag says whether it may be used.
 void k_Direct3D9BasePlugin::Deinitialise() { mr_Initialised = false; }
 
-std::vector<IParameter*> k_Direct3D9BasePlugin::GetParameters() { return mr_Parameters; }
+std::vector<IParameter*> k_Direct3D9BasePlugin::GetParameters() { return CopyForHost(mr_Parameters); }
 
 IParameter* k_Direct3D9BasePlugin::FindParameter(const GUID& id) {
     for (size_t lr_Index = 0; lr_Index < mr_Parameters.size(); ++lr_Index) {
@@ -54,8 +55,8 @@ void k_Direct3D9BasePlugin::SetActive(bool on) { mr_Active = on; }
 
 bool k_Direct3D9BasePlugin::IsActive() { return mr_Active; }
 
-std::wstring k_Direct3D9BasePlugin::GetName() { return mr_Name; }
+std::wstring k_Direct3D9BasePlugin::GetName() { return CopyForHost(mr_Name); }
 
-std::wstring k_Direct3D9BasePlugin::GetDescription() { return mr_Description; }
+std::wstring k_Direct3D9BasePlugin::GetDescription() { return CopyForHost(mr_Description); }
 
 IHost* k_Direct3D9BasePlugin::GetHost() { return mr_Host_; }

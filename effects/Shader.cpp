@@ -5,8 +5,22 @@
 #include "effects/ShaderSystem.h"
 
 #include <cstring>
+#include <memory>
 
 namespace {
+
+// The compiler's message buffer, released on every way out.
+struct ErrorBufferHolder {
+    ID3DXBuffer* Buffer = nullptr;
+    ErrorBufferHolder() = default;
+    ErrorBufferHolder(const ErrorBufferHolder&) = delete;
+    ErrorBufferHolder& operator=(const ErrorBufferHolder&) = delete;
+    ~ErrorBufferHolder() {
+        if (Buffer != nullptr) {
+            Buffer->Release();
+        }
+    }
+};
 
 // The compiler's text, up to its NUL but never past the buffer's end.
 std::string ReadErrorText(ID3DXBuffer* buffer) {
@@ -33,7 +47,15 @@ Shader::Shader(IDirect3DDevice9* device, const std::string& name, const std::str
       mr_Effect_(nullptr),
       mr_Technique(nullptr),
       mr_Owner_(nullptr) {
-    CreateEffect();
+    try {
+        CreateEffect();
+    } catch (...) {
+        // No destructor runs for a shader whose construction failed.
+        if (mr_Effect_ != nullptr) {
+            mr_Effect_->Release();
+        }
+        throw;
+    }
 }
 
 Shader::~Shader() {
@@ -65,13 +87,14 @@ void Shader::CreateEffect() {
     mr_InPass = false;
 
     const char* ls_Failure = nullptr;
-    ID3DXBuffer* ErrorBuffer = nullptr;
+    // A warning buffer of a successful compile goes too.
+    ErrorBufferHolder ErrorBuffer;
     HRESULT lr_Result = D3D_OK;
     if (!mr_Code.empty()) {
         mr_Technique = nullptr;
         mr_Valid = true;
         lr_Result = D3DXCreateEffect(mr_Device_, mr_Code.data(), static_cast<UINT>(mr_Code.size()), nullptr, nullptr,
-                                     0, nullptr, &mr_Effect_, &ErrorBuffer);
+                                     0, nullptr, &mr_Effect_, &ErrorBuffer.Buffer);
         ls_Failure = "Unable to create shader.";
     } else if (mr_FileName.empty()) {
         mr_ErrorMessage = "Unable to create shader, no code and no file name specified!";
@@ -80,31 +103,27 @@ void Shader::CreateEffect() {
         mr_Technique = nullptr;
         mr_Valid = true;
         lr_Result = D3DXCreateEffectFromFileA(mr_Device_, mr_FileName.c_str(), nullptr, nullptr, 0, nullptr,
-                                              &mr_Effect_, &ErrorBuffer);
+                                              &mr_Effect_, &ErrorBuffer.Buffer);
         ls_Failure = "Unable to load shader.";
     }
 
     if (FAILED(lr_Result)) {
         mr_Valid = false;
-        mr_ErrorMessage = ls_Failure;
-        if (ErrorBuffer != nullptr) {
-            mr_ErrorMessage += "\nCompiling failed!\n";
-            mr_ErrorMessage += ReadErrorText(ErrorBuffer);
-        }
         // A failed creation leaves no effect behind, whatever the call returned.
         if (mr_Effect_ != nullptr) {
             mr_Effect_->Release();
             mr_Effect_ = nullptr;
+        }
+        mr_ErrorMessage = ls_Failure;
+        if (ErrorBuffer.Buffer != nullptr) {
+            mr_ErrorMessage += "\nCompiling failed!\n";
+            mr_ErrorMessage += ReadErrorText(ErrorBuffer.Buffer);
         }
     } else if (mr_Effect_ == nullptr) {
         mr_Valid = false;
         mr_ErrorMessage = ls_Failure;
     } else {
         SelectTechnique();
-    }
-    // The text has been copied; a warning buffer of a successful compile goes too.
-    if (ErrorBuffer != nullptr) {
-        ErrorBuffer->Release();
     }
 }
 
@@ -234,10 +253,11 @@ IShaderParameter* Shader::CreateParameter(const std::string& name, D3DXHANDLE ha
     if (lr_Type != type && type != Any) {
         return nullptr;
     }
-    IShaderParameter* lr_Parameter = new ShaderParameter(name, mr_Effect_, handle, lr_Type,
-                                                         ParameterDescription.Elements);
-    mr_Parameters.push_back(lr_Parameter);
-    return lr_Parameter;
+    // Held until the list has taken it: a failed append must not lose it.
+    std::unique_ptr<IShaderParameter> lr_Parameter(
+        new ShaderParameter(name, mr_Effect_, handle, lr_Type, ParameterDescription.Elements));
+    mr_Parameters.push_back(lr_Parameter.get());
+    return lr_Parameter.release();
 }
 
 std::vector<IShaderParameter*>& Shader::GetParameters() {

@@ -63,8 +63,14 @@ public:
     void DropSystemHandler(ICallbackHandler* handler);
     void DropSystemHandler(ISemanticHandler* handler);
     void DropSystemHandlers();
+    // Whether an entry of the caller's (not handed over by the system) holds the handler.
+    bool OwnsHandler(IAnnotationHandler* handler);
+    bool OwnsHandler(ICallbackHandler* handler);
+    bool OwnsHandler(ISemanticHandler* handler);
 
 private:
+    template <typename Handler>
+    bool OwnedBySystem(Handler* handler) const;
     void CreateEffect();
     void SelectTechnique();
     IShaderParameter* CreateParameter(const std::string& name, D3DXHANDLE handle, ShaderParameterType type,

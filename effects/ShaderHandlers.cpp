@@ -2,6 +2,8 @@
 // steps that Begin, BeginPass and Reload run over them.
 #include "effects/Shader.h"
 
+#include "effects/ShaderSystem.h"
+
 namespace {
 
 using ShaderHandlerEntry::Key;
@@ -24,6 +26,15 @@ bool AddOwnedEntry(std::map<std::string, Container>& entries, Handler* handler, 
     }
     lr_Found->second = std::move(entry);
     return true;
+}
+
+template <typename Container, typename Handler>
+bool OwnsEntry(std::map<std::string, Container>& entries, Handler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    auto lr_Found = entries.find(Key(*handler));
+    return lr_Found != entries.end() && !lr_Found->second.FromSystem && lr_Found->second.Handler == handler;
 }
 
 template <typename Container, typename Handler>
@@ -79,10 +90,19 @@ void DropSystemEntries(std::map<std::string, Container>& entries) {
 
 }  // namespace
 
+template <typename Handler>
+bool Shader::OwnedBySystem(Handler* handler) const {
+    return mr_Owner_ != nullptr && mr_Owner_->Owns(handler);
+}
+
 // --- annotation handlers ---
 
+// A handler the system owns is refused as its own entries are: the shader
+// taking it too would delete it a second time. A shader made before the
+// handler was registered holds no entry for it, so the system is asked.
 bool Shader::AddAnnotationHandler(IAnnotationHandler* handler) {
-    return handler != nullptr && AddOwnedEntry(mr_AnnotationHandlers, handler, {handler, false});
+    return handler != nullptr && !OwnedBySystem(handler) &&
+           AddOwnedEntry(mr_AnnotationHandlers, handler, {handler, false});
 }
 
 bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
@@ -106,7 +126,7 @@ bool Shader::AddSystemAnnotationHandler(IAnnotationHandler* handler) {
 // entry that is going to be kept.
 
 bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
-    if (handler == nullptr) {
+    if (handler == nullptr || OwnedBySystem(handler)) {
         return false;
     }
     CallbackHandlerContainer lr_Entry(handler, false);
@@ -142,7 +162,8 @@ bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
 // --- semantic handlers ---
 
 bool Shader::AddSemanticHandler(ISemanticHandler* handler) {
-    return handler != nullptr && AddOwnedEntry(mr_SemanticHandlers, handler, {handler, false});
+    return handler != nullptr && !OwnedBySystem(handler) &&
+           AddOwnedEntry(mr_SemanticHandlers, handler, {handler, false});
 }
 
 bool Shader::RemoveSemanticHandler(const std::string& semantic) {
@@ -159,6 +180,20 @@ ISemanticHandler* Shader::GetSemanticHandler(const std::string& semantic) {
 
 bool Shader::AddSystemSemanticHandler(ISemanticHandler* handler) {
     return handler != nullptr && AddSystemEntry(mr_SemanticHandlers, handler, {handler, true});
+}
+
+// --- ownership ---
+
+bool Shader::OwnsHandler(IAnnotationHandler* handler) {
+    return OwnsEntry(mr_AnnotationHandlers, handler);
+}
+
+bool Shader::OwnsHandler(ICallbackHandler* handler) {
+    return OwnsEntry(mr_CallbackHandlers, handler);
+}
+
+bool Shader::OwnsHandler(ISemanticHandler* handler) {
+    return OwnsEntry(mr_SemanticHandlers, handler);
 }
 
 // --- entries of handlers the system deletes ---

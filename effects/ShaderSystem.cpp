@@ -3,24 +3,11 @@
 #include "effects/Shader.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 using ShaderHandlerEntry::Key;
-
-template <typename Handler>
-bool AddHandler(std::map<std::string, Handler*>& handlers, Handler* handler) {
-    if (handler == nullptr) {
-        return false;
-    }
-    const std::string& ls_Key = Key(*handler);
-    if (handlers.find(ls_Key) != handlers.end()) {
-        // Refused: the handler stays the caller's.
-        return false;
-    }
-    handlers.emplace(ls_Key, handler);
-    return true;
-}
 
 template <typename Handler>
 Handler* FindHandler(std::map<std::string, Handler*>& handlers, const std::string& key) {
@@ -54,6 +41,37 @@ ShaderSystem::~ShaderSystem() {
     DeleteAll(mr_SemanticHandlers);
     DeleteAll(mr_CallbackHandlers);
     DeleteAll(mr_Shaders);
+}
+
+template <typename Handler>
+bool ShaderSystem::AddHandler(std::map<std::string, Handler*>& handlers, Handler* handler) {
+    if (handler == nullptr) {
+        return false;
+    }
+    const std::string& ls_Key = Key(*handler);
+    if (handlers.find(ls_Key) != handlers.end()) {
+        // Refused: the handler stays the caller's.
+        return false;
+    }
+    for (Shader* lr_Shader : mr_CreatedShaders) {
+        if (lr_Shader->OwnsHandler(handler)) {
+            return false;
+        }
+    }
+    handlers.emplace(ls_Key, handler);
+    return true;
+}
+
+bool ShaderSystem::Owns(IAnnotationHandler* handler) {
+    return handler != nullptr && FindHandler(mr_AnnotationHandlers, Key(*handler)) == handler;
+}
+
+bool ShaderSystem::Owns(ICallbackHandler* handler) {
+    return handler != nullptr && FindHandler(mr_CallbackHandlers, Key(*handler)) == handler;
+}
+
+bool ShaderSystem::Owns(ISemanticHandler* handler) {
+    return handler != nullptr && FindHandler(mr_SemanticHandlers, Key(*handler)) == handler;
 }
 
 // Deletes the handler registered under the key of the one given (which may
@@ -143,30 +161,41 @@ ISemanticHandler* ShaderSystem::GetSemanticHandler(const std::string& semantic) 
 // --- shaders ---
 
 IShader* ShaderSystem::CreateShaderFromCode(const std::string& name, const std::string& code) {
-    return RegisterShader(new Shader(mr_Device_, name, code, std::string()));
+    return RegisterShader(std::unique_ptr<Shader>(new Shader(mr_Device_, name, code, std::string())));
 }
 
 IShader* ShaderSystem::CreateShaderFromFile(const std::string& name, const std::string& fileName) {
-    return RegisterShader(new Shader(mr_Device_, name, std::string(), fileName));
+    return RegisterShader(std::unique_ptr<Shader>(new Shader(mr_Device_, name, std::string(), fileName)));
 }
 
-IShader* ShaderSystem::RegisterShader(Shader* shader) {
+IShader* ShaderSystem::RegisterShader(std::unique_ptr<Shader> shader) {
+    // Room first, so that the shader is in both lists or in none.
+    mr_CreatedShaders.reserve(mr_CreatedShaders.size() + 1);
     // A second shader under a name already taken is not registered; it is
     // still handed the handlers and belongs to the caller.
-    mr_Shaders.emplace(shader->GetName(), shader);
-    shader->SetOwner(this);
-    mr_CreatedShaders.push_back(shader);
+    const bool lr_Registered = mr_Shaders.emplace(shader->GetName(), shader.get()).second;
+    Shader* lr_Shader = shader.release();
+    lr_Shader->SetOwner(this);
+    mr_CreatedShaders.push_back(lr_Shader);
 
-    for (auto& lr_Entry : mr_AnnotationHandlers) {
-        shader->AddSystemAnnotationHandler(lr_Entry.second);
+    try {
+        for (auto& lr_Entry : mr_AnnotationHandlers) {
+            lr_Shader->AddSystemAnnotationHandler(lr_Entry.second);
+        }
+        for (auto& lr_Entry : mr_CallbackHandlers) {
+            lr_Shader->AddSystemCallbackHandler(lr_Entry.second);
+        }
+        for (auto& lr_Entry : mr_SemanticHandlers) {
+            lr_Shader->AddSystemSemanticHandler(lr_Entry.second);
+        }
+    } catch (...) {
+        // The caller never receives an unregistered shader: it goes here.
+        if (!lr_Registered) {
+            delete lr_Shader;
+        }
+        throw;
     }
-    for (auto& lr_Entry : mr_CallbackHandlers) {
-        shader->AddSystemCallbackHandler(lr_Entry.second);
-    }
-    for (auto& lr_Entry : mr_SemanticHandlers) {
-        shader->AddSystemSemanticHandler(lr_Entry.second);
-    }
-    return shader;
+    return lr_Shader;
 }
 
 IShader* ShaderSystem::GetShader(const std::string& name) {

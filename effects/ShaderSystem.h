@@ -8,6 +8,7 @@
 #include <d3d9.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,10 +45,18 @@ public:
     // destroys it.
     void ForgetShader(Shader* shader);
 
+    // Whether this system owns the handler: a shader must then not take it too.
+    bool Owns(IAnnotationHandler* handler);
+    bool Owns(ICallbackHandler* handler);
+    bool Owns(ISemanticHandler* handler);
+
 private:
-    IShader* RegisterShader(Shader* shader);
+    IShader* RegisterShader(std::unique_ptr<Shader> shader);
     template <typename Handler>
     bool RemoveHandler(std::map<std::string, Handler*>& handlers, Handler* handler);
+    // A handler one of this system's shaders owns is refused, or both would delete it.
+    template <typename Handler>
+    bool AddHandler(std::map<std::string, Handler*>& handlers, Handler* handler);
 
     std::map<std::string, IAnnotationHandler*> mr_AnnotationHandlers;
     std::map<std::string, ISemanticHandler*> mr_SemanticHandlers;

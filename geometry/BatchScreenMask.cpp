@@ -9,7 +9,7 @@ using QuadBuffers::k_VerticesPerQuad;
 BatchScreenMask::BatchScreenMask(IDirect3DDevice9* device, int capacity)
     : mr_VertexBuffer_(nullptr),
       mr_IndexBuffer_(nullptr),
-      mr_Capacity(capacity < 0 ? 0 : capacity),
+      mr_Capacity(capacity < 0 || capacity > k_MaxCapacity ? 0 : capacity),
       mr_UploadPending(false),
       mr_IndicesReady(false) {
     mr_Vertices.reserve(static_cast<size_t>(mr_Capacity));

@@ -11,6 +11,11 @@
 
 class BatchScreenMask final : public IRenderable {
 public:
+    // The most vertices 16-bit indices reach.
+    static constexpr int k_MaxCapacity = 65536;
+
+    // A capacity above k_MaxCapacity is refused: the batch then holds nothing
+    // and has no buffers.
     BatchScreenMask(IDirect3DDevice9* device, int capacity);
     ~BatchScreenMask();
 

@@ -117,8 +117,9 @@ void ScreenMask::Update(IDirect3DDevice9* device) {
         device->GetViewport(&Mode);
         const float lr_Width = static_cast<float>(Mode.Width);
         const float lr_Height = static_cast<float>(Mode.Height);
-        lr_Left = lr_Width * mr_Left;
-        lr_Top = lr_Height * mr_Top;
+        // Pre-transformed positions are in render-target pixels: the viewport may start inside it.
+        lr_Left = static_cast<float>(Mode.X) + lr_Width * mr_Left;
+        lr_Top = static_cast<float>(Mode.Y) + lr_Height * mr_Top;
         lr_Right = lr_Left + lr_Width * mr_Right;
         lr_Bottom = lr_Top + lr_Height * mr_Bottom;
     }

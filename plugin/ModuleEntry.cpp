@@ -12,7 +12,14 @@
 #define SSAO_CDECL
 #endif
 
-extern "C" SSAO_EXPORT IDirect3D9BasePlugin* SSAO_CDECL CreatePlugin(IHost* host) { return new k_Plugin(host); }
+// Nothing thrown may reach the host: without memory there is no plug-in.
+extern "C" SSAO_EXPORT IDirect3D9BasePlugin* SSAO_CDECL CreatePlugin(IHost* host) {
+    try {
+        return new k_Plugin(host);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 #ifdef _WIN32
 // Thread notifications are of no use to the module; nothing is created here.

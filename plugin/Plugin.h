@@ -18,6 +18,7 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,10 @@ public:
 protected:
     // Activation and deactivation, run by SetActive on a change of state.
     void Activate();
-    void Deactivate();
+    void Deactivate() noexcept;
+    void SwitchOffAfterFailure() noexcept;
+    // Makes whichever of the two state blocks is missing; false while one is.
+    bool CreateStateBlocks();
 
     // Loading.
     IShader* LoadEffectFile(const std::string& file, const std::string& directory);
@@ -48,8 +52,18 @@ protected:
     // Render targets.
     IDirect3DTexture9* CreateTexture(unsigned width, unsigned height, D3DFORMAT format);
     void UpdateRenderTargets();
+    void ReplaceRenderTargets(const TextureRecord& target);
+    // Makes again, without a log line, what a failure left out at the last frame.
+    void CompleteRenderTargets();
+    void ReplaceScreenMask(ScreenMask*& mask);
+    void ReplaceSliceMasks();
+    bool SlicesComplete() const noexcept;
+    void NoteRenderTargetFailures() noexcept;
 
     // Frame.
+    void RenderFrame(bool& hostStateSaved);
+    void RestoreHostState() noexcept;
+    void CopyInto(const TextureRecord& record, unsigned missingFailure, const RECT& rect);
     bool IsRenderingToBackBuffer();
     void RenderDepthPass();
     void RenderOcclusionPass();
@@ -62,8 +76,41 @@ protected:
     // Writes one log entry made of the given items (wide literals, narrow
     // strings, integers) with one open-append-close of the log file.
     template <typename... Items>
-    void Log(const Items&... items) {
+    void Log(const Items&... items) noexcept {
         WriteLog(mr_LogPath, items...);
+    }
+
+    // Failures that go on from frame to frame are logged when they begin,
+    // not at every frame: one bit each, cleared when the failure ends.
+    enum Failure : unsigned {
+        k_StateBlocksFailed = 1u << 0,
+        k_MaskBuffersFailed = 1u << 1,
+        k_SceneTextureMissing = 1u << 2,
+        k_DepthTextureMissing = 1u << 3,
+        k_OcclusionTextureMissing = 1u << 4,
+        k_CaptureFailed = 1u << 5,
+        k_ApplyFailed = 1u << 6,
+        k_RestoreFailed = 1u << 7,
+    };
+    void LogOnce(unsigned failure, const wchar_t* line) noexcept {
+        if (mr_Failures & failure) return;
+        mr_Failures |= failure;
+        Log(line);
+    }
+    void Recovered(unsigned failure) noexcept { mr_Failures &= ~failure; }
+
+    // Runs one of the host's calls: what it throws ends here, with a log line.
+    template <typename Step>
+    bool Guarded(const wchar_t* slot, Step step) noexcept {
+        try {
+            step();
+            return true;
+        } catch (const std::exception& lr_Error) {
+            Log(L"SSAO: ", slot, L" failed: ", lr_Error.what(), L"\n");
+        } catch (...) {
+            Log(L"SSAO: ", slot, L" failed.\n");
+        }
+        return false;
     }
 
     TextureRecord mr_NoiseTexture;
@@ -93,5 +140,10 @@ protected:
     D3DXMATRIX mr_View;
     D3DXMATRIX mr_Projection;
     std::wstring mr_LogPath;
+    // While the device is lost: whether the host wants the plug-in on once it is back.
     bool mr_WasActive;
+    // Between OnLostDevice and OnResetDevice.
+    bool mr_DeviceLost;
+    // The Failure bits already logged.
+    unsigned mr_Failures;
 };

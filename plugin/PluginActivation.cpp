@@ -6,6 +6,7 @@
 #include "plugin/VexilTextureSemanticHandler.h"
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -14,38 +15,74 @@ void ReleaseRecord(TextureRecord& record) {
     record = TextureRecord();
 }
 
+// The system owns the handler once it has taken it; a refused one is deleted here.
+void AddTextureHandler(IShaderSystem& system, const char* semantic, TextureRecord* record) {
+    std::unique_ptr<VexilTextureSemanticHandler> lr_Handler(new VexilTextureSemanticHandler(semantic, record));
+    if (system.AddSemanticHandler(lr_Handler.get())) lr_Handler.release();
+}
+
 }  // namespace
 
 void k_Plugin::Initialise(IDirect3DDevice9* device) {
-    Log(L"SSAO: Initialising...\n");
-    // A null device is refused by the base below; there are no caps to read.
-    if (device)
-        device->GetDeviceCaps(&mr_Caps);
-    else
-        std::memset(&mr_Caps, 0, sizeof(mr_Caps));
-    std::memset(&mr_Viewport, 0, sizeof(mr_Viewport));
-    mr_SliceRange = 0.01f;
-    mr_SliceStart = 1.0f;
-    mr_ShowAOOnly = false;
-    mr_BlurPasses = 0;
-    mr_SliceCount = 10;
-    Log(L"SSAO: Initialising finished.\n");
-    k_Direct3D9BasePlugin::Initialise(device);
+    const bool lr_Done = Guarded(L"Initialise", [&]() {
+        // Objects made on another device must go before the plug-in forgets it.
+        const bool lr_NewDevice = IsActive() && device != mr_Device_;
+        if (lr_NewDevice) Deactivate();
+        Log(L"SSAO: Initialising...\n");
+        // A null device is refused by the base below; there are no caps to read.
+        if (device)
+            device->GetDeviceCaps(&mr_Caps);
+        else
+            std::memset(&mr_Caps, 0, sizeof(mr_Caps));
+        std::memset(&mr_Viewport, 0, sizeof(mr_Viewport));
+        mr_SliceRange = 0.01f;
+        mr_SliceStart = 1.0f;
+        mr_ShowAOOnly = false;
+        mr_BlurPasses = 0;
+        mr_SliceCount = 10;
+        Log(L"SSAO: Initialising finished.\n");
+        k_Direct3D9BasePlugin::Initialise(device);
+        if (lr_NewDevice && device) Activate();
+    });
+    if (!lr_Done) SwitchOffAfterFailure();
 }
 
 void k_Plugin::Deinitialise() {
-    Log(L"SSAO: Deinitialising...\n");
-    SetActive(false);
-    Log(L"SSAO: Deinitialising finished.\n");
+    Guarded(L"Deinitialise", [&]() {
+        Log(L"SSAO: Deinitialising...\n");
+        // Whatever a lost device had put off is off for good.
+        mr_DeviceLost = false;
+        mr_WasActive = false;
+        SetActive(false);
+        Log(L"SSAO: Deinitialising finished.\n");
+    });
     k_Direct3D9BasePlugin::Deinitialise();
+    // The host may release its device now: nothing may reach it any more.
+    mr_Device_ = nullptr;
 }
 
 void k_Plugin::SetActive(bool on) {
-    if (on && !IsActive())
-        Activate();
-    else if (!on && IsActive())
-        Deactivate();
-    k_Direct3D9BasePlugin::SetActive(on);
+    if (mr_DeviceLost) {
+        // Nothing can be made on a lost device: the wish is kept for OnResetDevice.
+        mr_WasActive = on;
+        return;
+    }
+    const bool lr_Done = Guarded(L"SetActive", [&]() {
+        if (on && !IsActive())
+            Activate();
+        else if (!on && IsActive())
+            Deactivate();
+    });
+    if (lr_Done)
+        k_Direct3D9BasePlugin::SetActive(on);
+    else
+        SwitchOffAfterFailure();
+}
+
+void k_Plugin::SwitchOffAfterFailure() noexcept {
+    // Nothing half made is kept: the plug-in is off.
+    Deactivate();
+    k_Direct3D9BasePlugin::SetActive(false);
 }
 
 void k_Plugin::Activate() {
@@ -55,10 +92,10 @@ void k_Plugin::Activate() {
 
     Log(L"SSAO: Initialising shader subsystem.\n");
     mr_ShaderSystem_ = new ShaderSystem(mr_Device_);
-    mr_ShaderSystem_->AddSemanticHandler(new VexilTextureSemanticHandler("BackBuffer", &mr_BackBufferTexture));
-    mr_ShaderSystem_->AddSemanticHandler(new VexilTextureSemanticHandler("BlurBackBuffer", &mr_AOBackBufferTexture));
-    mr_ShaderSystem_->AddSemanticHandler(new VexilTextureSemanticHandler("NoiseTexture", &mr_NoiseTexture));
-    mr_ShaderSystem_->AddSemanticHandler(new VexilTextureSemanticHandler("ZBackBuffer", &mr_ZBackBufferTexture));
+    AddTextureHandler(*mr_ShaderSystem_, "BackBuffer", &mr_BackBufferTexture);
+    AddTextureHandler(*mr_ShaderSystem_, "BlurBackBuffer", &mr_AOBackBufferTexture);
+    AddTextureHandler(*mr_ShaderSystem_, "NoiseTexture", &mr_NoiseTexture);
+    AddTextureHandler(*mr_ShaderSystem_, "ZBackBuffer", &mr_ZBackBufferTexture);
 
     Log(L"SSAO: Loading shaders...\n");
     mr_ShowTextureShader_ = LoadEffectFile("ShowTexture.hlsl", "Plugins\\SSAO");
@@ -71,18 +108,26 @@ void k_Plugin::Activate() {
     mr_NoiseTexture = LoadTextureFile(L"Noise.bmp", L"Plugins\\SSAO");
 
     Log(L"SSAO: Gather basic states...\n");
-    mr_DefaultStateBlock_ = nullptr;
-    mr_CurrentStateBlock_ = nullptr;
-    // A failed creation leaves null, which the frame and deactivation skip;
-    // so does switching on before any device was given.
-    if (mr_Device_) {
-        if (FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_DefaultStateBlock_))) mr_DefaultStateBlock_ = nullptr;
-        if (FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, &mr_CurrentStateBlock_))) mr_CurrentStateBlock_ = nullptr;
-    }
+    mr_Failures = 0;
+    // Without a device there is nothing to make; a failure is made good by a later frame.
+    if (mr_Device_) CreateStateBlocks();
     Log(L"SSAO: Activating finished.\n");
 }
 
-void k_Plugin::Deactivate() {
+bool k_Plugin::CreateStateBlocks() {
+    for (IDirect3DStateBlock9** lr_Block_ : {&mr_DefaultStateBlock_, &mr_CurrentStateBlock_}) {
+        // A failed call may still have written the out pointer; it owns nothing.
+        if (!*lr_Block_ && FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, lr_Block_))) *lr_Block_ = nullptr;
+    }
+    if (mr_DefaultStateBlock_ && mr_CurrentStateBlock_) {
+        Recovered(k_StateBlocksFailed);
+        return true;
+    }
+    LogOnce(k_StateBlocksFailed, L"SSAO: Unable to create state blocks.\n");
+    return false;
+}
+
+void k_Plugin::Deactivate() noexcept {
     Log(L"SSAO: Deactivating...\n");
 
     Log(L"SSAO: Deinitialising mr_ShaderSystem_...\n");
@@ -133,11 +178,17 @@ void k_Plugin::Deactivate() {
 }
 
 void k_Plugin::OnLostDevice() {
+    // Notified again (some hosts do, and after a failed Reset): the first
+    // notification's record of the host's wish stands.
+    if (mr_DeviceLost) return;
     mr_WasActive = IsActive();
     SetActive(false);
+    mr_DeviceLost = true;
 }
 
 void k_Plugin::OnResetDevice() {
+    if (!mr_DeviceLost) return;
+    mr_DeviceLost = false;
     if (mr_WasActive) {
         SetActive(true);
         mr_WasActive = false;

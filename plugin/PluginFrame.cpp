@@ -41,21 +41,53 @@ void SetPixelSize(IShader* shader, const D3DXVECTOR4& value) {
 }  // namespace
 
 void k_Plugin::Render() {
-    if (!IsRenderingToBackBuffer()) {
+    bool lr_HostStateSaved = false;
+    if (!Guarded(L"Render", [&]() { RenderFrame(lr_HostStateSaved); }) && lr_HostStateSaved) {
+        RestoreHostState();
+    }
+}
+
+void k_Plugin::RenderFrame(bool& hostStateSaved) {
+    // Before Initialise, after Deinitialise or while switched off there is
+    // nothing to draw with, and the device may be gone.
+    if (!mr_Device_ || !IsActive() || !IsRenderingToBackBuffer()) {
         return;
     }
     UpdateParameters();
     // Without both state blocks the host's state could not be put back after
-    // our passes, so the frame is left alone.
-    if (!mr_CurrentStateBlock_ || !mr_DefaultStateBlock_) {
+    // our passes, so the frame is left alone until they can be made.
+    if (!CreateStateBlocks()) {
         return;
     }
-    mr_CurrentStateBlock_->Capture();
-    mr_DefaultStateBlock_->Apply();
-    UpdateRenderTargets();
-    RenderDepthPass();
-    RenderOcclusionPass();
-    mr_CurrentStateBlock_->Apply();
+    if (FAILED(mr_CurrentStateBlock_->Capture())) {
+        // The block holds an older state of the host's: applying it would change the host's state.
+        LogOnce(k_CaptureFailed, L"SSAO: Unable to save the host's device state.\n");
+        return;
+    }
+    Recovered(k_CaptureFailed);
+    hostStateSaved = true;
+    if (FAILED(mr_DefaultStateBlock_->Apply())) {
+        LogOnce(k_ApplyFailed, L"SSAO: Unable to set the device state of activation.\n");
+    } else {
+        Recovered(k_ApplyFailed);
+        UpdateRenderTargets();
+        RenderDepthPass();
+        RenderOcclusionPass();
+    }
+    hostStateSaved = false;
+    RestoreHostState();
+}
+
+void k_Plugin::RestoreHostState() noexcept {
+    if (SUCCEEDED(mr_CurrentStateBlock_->Apply())) {
+        Recovered(k_RestoreFailed);
+        return;
+    }
+    // The host's state is lost; at least none of our geometry stays bound for its draws.
+    mr_Device_->SetStreamSource(0, nullptr, 0, 0);
+    mr_Device_->SetIndices(nullptr);
+    mr_Device_->SetFVF(0);
+    LogOnce(k_RestoreFailed, L"SSAO: Unable to restore the host's device state.\n");
 }
 
 bool k_Plugin::IsRenderingToBackBuffer() {
@@ -64,7 +96,9 @@ bool k_Plugin::IsRenderingToBackBuffer() {
         // A missing render target never matches a back buffer.
         return false;
     }
-    for (UINT lr_Chain = 0; lr_Chain < mr_Caps.NumberOfAdaptersInGroup; ++lr_Chain) {
+    // A subordinate head of a multi-head adapter reports 0: it still has its own swap chain.
+    const UINT lr_Chains = mr_Caps.NumberOfAdaptersInGroup ? mr_Caps.NumberOfAdaptersInGroup : 1;
+    for (UINT lr_Chain = 0; lr_Chain < lr_Chains; ++lr_Chain) {
         IDirect3DSwapChain9* lr_SwapChain_ = nullptr;
         if (FAILED(mr_Device_->GetSwapChain(lr_Chain, &lr_SwapChain_)) || !lr_SwapChain_) {
             continue;
@@ -93,7 +127,7 @@ bool k_Plugin::IsRenderingToBackBuffer() {
 
 void k_Plugin::RenderDepthPass() {
     const RECT lr_Rect = WholeRect(mr_BackBufferTexture);
-    CopyBackBufferToTexture(mr_BackBufferTexture.Texture, lr_Rect);
+    CopyInto(mr_BackBufferTexture, k_SceneTextureMissing, lr_Rect);
 
     // The viewport is read every frame, whatever the flag says.
     const bool lr_RangeChanged = HasViewportDepthRangeChanged();
@@ -123,7 +157,7 @@ void k_Plugin::RenderDepthPass() {
 
     RenderWithShader(mr_ClearMask_, mr_RenderBlackShader_);
     RenderWithShader(mr_ZScreenMask_, mr_RenderDepthShader_);
-    CopyBackBufferToTexture(mr_ZBackBufferTexture.Texture, lr_Rect);
+    CopyInto(mr_ZBackBufferTexture, k_DepthTextureMissing, lr_Rect);
 }
 
 void k_Plugin::RenderOcclusionPass() {
@@ -137,11 +171,11 @@ void k_Plugin::RenderOcclusionPass() {
 
 void k_Plugin::RenderBlurPasses(int passes) {
     const RECT lr_Rect = WholeRect(mr_AOBackBufferTexture);
-    CopyBackBufferToTexture(mr_AOBackBufferTexture.Texture, lr_Rect);
+    CopyInto(mr_AOBackBufferTexture, k_OcclusionTextureMissing, lr_Rect);
     SetPixelSize(mr_ZBlurShader_, PixelSize(mr_AOBackBufferTexture));
     for (int lr_Pass = 0; lr_Pass < passes; ++lr_Pass) {
         RenderWithShader(mr_ScreenMask_, mr_ZBlurShader_);
-        CopyBackBufferToTexture(mr_AOBackBufferTexture.Texture, lr_Rect);
+        CopyInto(mr_AOBackBufferTexture, k_OcclusionTextureMissing, lr_Rect);
     }
 }
 
@@ -170,6 +204,16 @@ void k_Plugin::RenderWithShader(IRenderable* renderable, IShader* shader) {
         shader->EndPass();
     }
     shader->End();
+}
+
+// A frame texture that could not be made is said once, not at every frame
+// until it is made again.
+void k_Plugin::CopyInto(const TextureRecord& record, unsigned missingFailure, const RECT& rect) {
+    if (!record.Texture) {
+        LogOnce(missingFailure, L"SSAO: Destination texture is NULL.\n");
+        return;
+    }
+    CopyBackBufferToTexture(record.Texture, rect);
 }
 
 void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect) {

@@ -23,21 +23,14 @@ IShader* k_Plugin::LoadEffectFile(const std::string& file, const std::string& di
 
     IShader* lr_Shader_ = mr_ShaderSystem_ ? mr_ShaderSystem_->CreateShaderFromFile(file, ls_File) : nullptr;
 
+    // Each outcome is one append: a host writing to the same file cannot split it.
     const std::wstring ls_WideFile = FromAnsi(ls_File);
     if (!lr_Shader_) {
-        Log(L"SSAO: ");
-        Log(ls_WideFile);
-        Log(L" shader not loaded. Critical error!\n");
+        Log(L"SSAO: ", ls_WideFile, L" shader not loaded. Critical error!\n");
     } else if (lr_Shader_->IsValid()) {
-        Log(L"SSAO: ");
-        Log(ls_WideFile);
-        Log(L" shader loaded.\n");
+        Log(L"SSAO: ", ls_WideFile, L" shader loaded.\n");
     } else {
-        Log(L"SSAO: ");
-        Log(ls_WideFile);
-        Log(L" shader not loaded:\n");
-        Log(FromAnsi(lr_Shader_->GetErrorMessage()));
-        Log(L"\n");
+        Log(L"SSAO: ", ls_WideFile, L" shader not loaded:\n", FromAnsi(lr_Shader_->GetErrorMessage()), L"\n");
     }
     return lr_Shader_;
 }
@@ -49,15 +42,11 @@ TextureRecord k_Plugin::LoadTextureFile(const std::wstring& file, const std::wst
 
     D3DXIMAGE_INFO lr_Info;
     if (D3DXGetImageInfoFromFileW(ls_File.c_str(), &lr_Info) != D3D_OK) {
-        Log(L"SSAO: ");
-        Log(ls_File);
-        Log(L" texture not loaded. Critical error!\n");
+        Log(L"SSAO: ", ls_File, L" texture not loaded. Critical error!\n");
         return lr_Texture;
     }
     if (!mr_Device_ || D3DXCreateTextureFromFileW(mr_Device_, ls_File.c_str(), &lr_Texture.Texture) != D3D_OK) {
-        Log(L"SSAO: ");
-        Log(ls_File);
-        Log(L" texture not loaded. Critical error!\n");
+        Log(L"SSAO: ", ls_File, L" texture not loaded. Critical error!\n");
         // A failed call may still have written the pointer; hand back nothing.
         lr_Texture.Texture = nullptr;
         return lr_Texture;

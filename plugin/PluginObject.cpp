@@ -7,6 +7,7 @@
 #include "plugin/PluginIds.h"
 
 #include <cstring>
+#include <memory>
 
 k_Plugin::k_Plugin(IHost* host)
     : k_Direct3D9BasePlugin(host, L"SSAO", L"Blurs scene elements who are out of focus."),
@@ -34,7 +35,9 @@ k_Plugin::k_Plugin(IHost* host)
       mr_SlicesDirty(false),
       mr_DefaultStateBlock_(nullptr),
       mr_CurrentStateBlock_(nullptr),
-      mr_WasActive(false) {
+      mr_WasActive(false),
+      mr_DeviceLost(false),
+      mr_Failures(0) {
     std::memset(&mr_Caps, 0, sizeof(mr_Caps));
     std::memset(&mr_Viewport, 0, sizeof(mr_Viewport));
 
@@ -49,13 +52,19 @@ k_Plugin::k_Plugin(IHost* host)
     D3DXMatrixLookAtLH(&mr_View, &lr_Eye, &lr_At, &lr_Up);
     D3DXMatrixPerspectiveFovLH(&mr_Projection, 1.5707964f, 1.0f, 1.0f, 2.0f);
 
-    mr_Parameters.push_back(new k_CheckBoxParameter(this, IID_ShowAOOnlyParameter, L"ShowAOOnly", L"Show AO only",
-                                                    L"Renders the ambient occlusion value.", true));
+    // Held until the list has taken it: a failed append must not lose it.
+    std::unique_ptr<k_CheckBoxParameter> lr_ShowAOOnly(new k_CheckBoxParameter(
+        this, IID_ShowAOOnlyParameter, L"ShowAOOnly", L"Show AO only", L"Renders the ambient occlusion value.", true));
+    mr_Parameters.push_back(lr_ShowAOOnly.get());
+    lr_ShowAOOnly.release();
 }
 
-// Deactivation (through Deinitialise) has released every device object
-// already; the base deletes the check box.
-k_Plugin::~k_Plugin() {}
+// Deinitialise has normally released every device object already; a host
+// that deletes an active plug-in still gets them back. The base deletes the
+// check box.
+k_Plugin::~k_Plugin() {
+    if (IsActive()) Deactivate();
+}
 
 void k_Plugin::UpdateParameters() {
     IParameter* lr_Parameter_ = GetParameter(IID_ShowAOOnlyParameter);

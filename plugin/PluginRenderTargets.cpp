@@ -1,6 +1,8 @@
 // The three frame textures and the screen masks, which follow render target 0.
 #include "plugin/Plugin.h"
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 namespace {
@@ -55,16 +57,20 @@ void ReleaseTexture(TextureRecord& record) {
     }
 }
 
+bool HasBuffers(const ScreenMask* mask) {
+    return mask && mask->GetVertexBuffer() && mask->GetIndexBuffer();
+}
+
 }  // namespace
 
 IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DFORMAT format) {
-    Log(L"SSAO: CreateTexture: ");
+    // One append: a host writing to the same file cannot split the line.
     if (const char* ls_Name = FormatName(format)) {
-        Log(ls_Name);
+        Log(L"SSAO: CreateTexture: ", ls_Name, L" ", static_cast<int>(width), L"x", static_cast<int>(height), L"\n");
     } else {
-        Log(L"Unknown: ", static_cast<int>(format));
+        Log(L"SSAO: CreateTexture: Unknown: ", static_cast<int>(format), L" ", static_cast<int>(width), L"x",
+            static_cast<int>(height), L"\n");
     }
-    Log(L" ", static_cast<int>(width), L"x", static_cast<int>(height), L"\n");
 
     IDirect3DTexture9* lr_Texture_ = nullptr;
     if (mr_Device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &lr_Texture_,
@@ -94,8 +100,21 @@ void k_Plugin::UpdateRenderTargets() {
     lr_NewBackBufferTexture.Width = lr_RenderTargetDescription.Width;
     lr_NewBackBufferTexture.Height = lr_RenderTargetDescription.Height;
     if (lr_NewBackBufferTexture == mr_BackBufferTexture) {
+        CompleteRenderTargets();
         return;
     }
+    try {
+        ReplaceRenderTargets(lr_NewBackBufferTexture);
+    } catch (...) {
+        // Half replaced: the next frame must see a change and replace everything.
+        mr_BackBufferTexture.Format = D3DFMT_UNKNOWN;
+        throw;
+    }
+}
+
+// Render target 0 changed its format or size: new textures and masks for it.
+void k_Plugin::ReplaceRenderTargets(const TextureRecord& target) {
+    TextureRecord lr_NewBackBufferTexture = target;
     const UINT lr_Width = lr_NewBackBufferTexture.Width;
     const UINT lr_Height = lr_NewBackBufferTexture.Height;
     const D3DFORMAT lr_Format = lr_NewBackBufferTexture.Format;
@@ -111,34 +130,9 @@ void k_Plugin::UpdateRenderTargets() {
     ReleaseTexture(mr_ZBackBufferTexture);
     mr_ZBackBufferTexture = lr_NewZBackBufferTexture;
 
-    delete mr_ScreenMask_;
-    mr_ScreenMask_ = new ScreenMask(false);
-    mr_ScreenMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
-    mr_ScreenMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
-
-    for (size_t lr_Index = 0; lr_Index < mr_ZScreenMasks.size(); ++lr_Index) {
-        delete mr_ZScreenMasks[lr_Index];
-        mr_ZScreenMasks[lr_Index] = nullptr;
-    }
-    mr_ZScreenMasks.clear();
-    delete mr_ZScreenMask_;
-    const int lr_SliceCount = mr_SliceCount > 0 ? mr_SliceCount : 0;
-    mr_ZScreenMask_ = new BatchScreenMask(mr_Device_, 4 * lr_SliceCount);
-    mr_ZScreenMasks.reserve(static_cast<size_t>(lr_SliceCount));
-    for (int lr_Slice = 0; lr_Slice < lr_SliceCount; ++lr_Slice) {
-        ScreenMask* lr_ScreenMask_ = new ScreenMask(true);
-        lr_ScreenMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
-        lr_ScreenMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
-        mr_ZScreenMasks.push_back(lr_ScreenMask_);
-    }
-    // The new batch is empty: without a fresh layout the slices would not be
-    // drawn until the viewport's depth range happened to change.
-    mr_SlicesDirty = true;
-
-    delete mr_ClearMask_;
-    mr_ClearMask_ = new ScreenMask(false);
-    mr_ClearMask_->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
-    mr_ClearMask_->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+    ReplaceScreenMask(mr_ScreenMask_);
+    ReplaceSliceMasks();
+    ReplaceScreenMask(mr_ClearMask_);
 
     // The occlusion copy goes before its successor is made, keeping at most
     // two extra full-size textures alive at any moment.
@@ -147,4 +141,79 @@ void k_Plugin::UpdateRenderTargets() {
     ReleaseTexture(mr_AOBackBufferTexture);
     mr_AOBackBufferTexture = lr_BlurBackBufferTexture;
     mr_AOBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
+    NoteRenderTargetFailures();
+}
+
+// What the last creation could not make is tried again at each frame,
+// silently: its failure was logged when it happened.
+void k_Plugin::CompleteRenderTargets() {
+    for (TextureRecord* lr_Record_ : {&mr_BackBufferTexture, &mr_ZBackBufferTexture, &mr_AOBackBufferTexture}) {
+        if (!lr_Record_->Texture &&
+            FAILED(mr_Device_->CreateTexture(lr_Record_->Width, lr_Record_->Height, 1, D3DUSAGE_RENDERTARGET,
+                                             lr_Record_->Format, D3DPOOL_DEFAULT, &lr_Record_->Texture, nullptr))) {
+            lr_Record_->Texture = nullptr;
+        }
+    }
+    if (!HasBuffers(mr_ScreenMask_)) ReplaceScreenMask(mr_ScreenMask_);
+    if (!SlicesComplete()) ReplaceSliceMasks();
+    if (!HasBuffers(mr_ClearMask_)) ReplaceScreenMask(mr_ClearMask_);
+    NoteRenderTargetFailures();
+}
+
+// What exists now ends its failure; masks still without buffers are logged once.
+void k_Plugin::NoteRenderTargetFailures() noexcept {
+    if (mr_BackBufferTexture.Texture) Recovered(k_SceneTextureMissing);
+    if (mr_ZBackBufferTexture.Texture) Recovered(k_DepthTextureMissing);
+    if (mr_AOBackBufferTexture.Texture) Recovered(k_OcclusionTextureMissing);
+    if (HasBuffers(mr_ScreenMask_) && HasBuffers(mr_ClearMask_) && SlicesComplete())
+        Recovered(k_MaskBuffersFailed);
+    else
+        LogOnce(k_MaskBuffersFailed, L"SSAO: Unable to create screen mask buffers.\n");
+}
+
+// A full-viewport mask with its own buffers. The member holds the old mask
+// until the new one is whole, so it never points at a deleted one.
+void k_Plugin::ReplaceScreenMask(ScreenMask*& mask) {
+    std::unique_ptr<ScreenMask> lr_Mask(new ScreenMask(false));
+    lr_Mask->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+    lr_Mask->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+    delete mask;
+    mask = lr_Mask.release();
+}
+
+// The batch and the slice masks it is filled from, made whole before the old ones go.
+void k_Plugin::ReplaceSliceMasks() {
+    const long long lr_SliceCount = mr_SliceCount > 0 ? mr_SliceCount : 0;
+    // More vertices than the batch can index are refused by it: no buffers, no slices.
+    const long long lr_Vertices = std::min<long long>(4 * lr_SliceCount, BatchScreenMask::k_MaxCapacity + 1LL);
+    std::unique_ptr<BatchScreenMask> lr_Batch(new BatchScreenMask(mr_Device_, static_cast<int>(lr_Vertices)));
+    const size_t lr_Slices = static_cast<size_t>(lr_Batch->GetCapacity() / 4);
+    std::vector<std::unique_ptr<ScreenMask>> lr_Owned;
+    lr_Owned.reserve(lr_Slices);
+    for (size_t lr_Slice = 0; lr_Slice < lr_Slices; ++lr_Slice) {
+        lr_Owned.push_back(std::unique_ptr<ScreenMask>(new ScreenMask(true)));
+        lr_Owned.back()->Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+        lr_Owned.back()->SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
+    }
+    std::vector<ScreenMask*> lr_Masks(lr_Slices, nullptr);
+
+    // Nothing below throws.
+    for (size_t lr_Slice = 0; lr_Slice < lr_Slices; ++lr_Slice) lr_Masks[lr_Slice] = lr_Owned[lr_Slice].release();
+    for (size_t lr_Index = 0; lr_Index < mr_ZScreenMasks.size(); ++lr_Index) {
+        delete mr_ZScreenMasks[lr_Index];
+        mr_ZScreenMasks[lr_Index] = nullptr;
+    }
+    mr_ZScreenMasks.swap(lr_Masks);
+    delete mr_ZScreenMask_;
+    mr_ZScreenMask_ = lr_Batch.release();
+    // The new batch is empty: without a fresh layout the slices would not be
+    // drawn until the viewport's depth range happened to change.
+    mr_SlicesDirty = true;
+}
+
+bool k_Plugin::SlicesComplete() const noexcept {
+    if (!mr_ZScreenMask_) return false;
+    if (mr_SliceCount <= 0) return true;
+    return mr_ZScreenMask_->GetVertexBuffer() && mr_ZScreenMask_->GetIndexBuffer() &&
+           mr_ZScreenMasks.size() == static_cast<size_t>(mr_SliceCount);
 }

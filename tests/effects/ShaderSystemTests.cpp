@@ -126,6 +126,19 @@ TEST_F(ShaderSystemTest, HandedOverHandlersAreNotDeletedByTheirShaders) {
     EXPECT_EQ(mr_System_->GetSemanticHandler("NotInTheEffect"), lr_Handler);
 }
 
+TEST_F(ShaderSystemTest, HandlerOfTheSystemIsRefusedByAShaderMadeBeforeIt) {
+    IShader* lr_Shader = mr_System_->CreateShaderFromCode("S", s_Effect);
+    auto* lr_Handler = new CountingSemanticHandler("TintColour");
+    ASSERT_TRUE(mr_System_->AddSemanticHandler(lr_Handler));
+    // The system owns it: the shader taking it too would delete it a second time.
+    EXPECT_FALSE(lr_Shader->AddSemanticHandler(lr_Handler));
+    EXPECT_EQ(lr_Shader->GetSemanticHandler("TintColour"), nullptr);
+    // Nor does the system take one that a shader of its own already owns.
+    auto* lr_Owned = new CountingSemanticHandler("Other");
+    ASSERT_TRUE(lr_Shader->AddSemanticHandler(lr_Owned));
+    EXPECT_FALSE(mr_System_->AddSemanticHandler(lr_Owned));
+}
+
 TEST_F(ShaderSystemTest, RemovedHandlerIsNeverCalledByShadersMadeBefore) {
     auto* lr_Semantic = new CountingSemanticHandler("TintColour");
     auto* lr_Annotation = new CountingAnnotationHandler("Tint", "Marker");

@@ -412,3 +412,16 @@ TEST_F(ShaderTest, ReloadInsideAPassStartsTheNewEffectOutsideIt) {
     lr_Shader->End();
     EXPECT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
 }
+
+TEST_F(ShaderTest, FailedBeginMakesTheShaderInvalidButRunsTheHandlers) {
+    auto lr_Shader = FromCode(s_OnePass);
+    auto* lr_Handler = new CountingSemanticHandler("TintColour");
+    ASSERT_TRUE(lr_Shader->AddSemanticHandler(lr_Handler));
+    // The effect saves the device state at Begin; that failing fails Begin.
+    mr_Control_->FailCall(SoftCall::StateBlockCapture, 1, E_OUTOFMEMORY);
+    EXPECT_EQ(lr_Shader->Begin(), 0u);
+    EXPECT_FALSE(lr_Shader->IsValid());
+    EXPECT_EQ(lr_Shader->GetErrorMessage(), "Unable to begin effect.");
+    EXPECT_EQ(lr_Handler->mr_Parameters.size(), 1u);
+    lr_Shader->End();
+}

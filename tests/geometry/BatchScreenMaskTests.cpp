@@ -60,6 +60,22 @@ TEST_F(BatchScreenMaskTest, BuffersAreSizedForTheCapacity) {
     EXPECT_EQ(lr_IndexDesc.Size, 12u);
 }
 
+TEST_F(BatchScreenMaskTest, CapacityBeyondSixteenBitIndicesIsRefused) {
+    // 65,536 vertices is the most that 16-bit indices reach.
+    BatchScreenMask lr_Largest(mr_Device_, 65536);
+    EXPECT_EQ(lr_Largest.GetCapacity(), 65536);
+    EXPECT_NE(lr_Largest.GetIndexBuffer(), nullptr);
+    mr_Control_->ResetCallCounts();
+    BatchScreenMask lr_Batch(mr_Device_, 65540);
+    EXPECT_EQ(lr_Batch.GetCapacity(), 0);
+    EXPECT_EQ(lr_Batch.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(lr_Batch.GetIndexBuffer(), nullptr);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateVertexBuffer), 0u);
+    std::unique_ptr<ScreenMask> lr_Slice = MakeSlice(0.5f, 1.0f);
+    lr_Batch.AddMask(lr_Slice.get(), mr_Device_, true, true);
+    ExpectNothingBoundOrDrawn(lr_Batch);
+}
+
 TEST_F(BatchScreenMaskTest, TenSlicesFillCapacityFortyAndDrawInOneCall) {
     BatchScreenMask lr_Batch(mr_Device_, 40);
     std::vector<std::unique_ptr<ScreenMask>> lr_Slices;

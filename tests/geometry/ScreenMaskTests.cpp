@@ -97,15 +97,15 @@ TEST_F(ScreenMaskTest, AbsoluteRectangleIsInPixels) {
 }
 
 TEST_F(ScreenMaskTest, RelativeRectangleIsOffsetAndSizeInViewportFractions) {
-    // The viewport's origin is not used: only its width and height scale the fractions.
+    // Fractions of the viewport's size, from the viewport's corner.
     SetViewport(100, 50, 400, 200);
     ScreenMask lr_Mask(false);
     lr_Mask.Create(mr_Device_, 0.25f, 0.5f, 0.5f, 0.25f, false);
     const std::vector<Vertex> lr_Vertices = lr_Mask.GetVertices();
-    ExpectCorner(lr_Vertices[0], 99.5f, 99.5f);
-    ExpectCorner(lr_Vertices[1], 299.5f, 99.5f);
-    ExpectCorner(lr_Vertices[2], 299.5f, 149.5f);
-    ExpectCorner(lr_Vertices[3], 99.5f, 149.5f);
+    ExpectCorner(lr_Vertices[0], 199.5f, 149.5f);
+    ExpectCorner(lr_Vertices[1], 399.5f, 149.5f);
+    ExpectCorner(lr_Vertices[2], 399.5f, 199.5f);
+    ExpectCorner(lr_Vertices[3], 199.5f, 199.5f);
 }
 
 TEST_F(ScreenMaskTest, ViewportChangeReachesRelativeMaskOnlyAtNextUpdate) {

@@ -448,23 +448,6 @@ TEST_F(FramePipelineTest, EffectWithoutPixelSizeIsDrawnAllTheSame) {
 // What the frame does when activation left something out.
 class FrameMissingObjectTest : public FramePipelineTest {};
 
-TEST_F(FrameMissingObjectTest, WithoutStateBlocksTheFrameIsSkipped) {
-    for (UINT lr_Nth : {1u, 2u}) {
-        mr_Control_->FailCall(SoftCall::CreateStateBlock, lr_Nth, E_OUTOFMEMORY);
-        StartPlugin();
-        MarkLog();
-        RenderFrame();
-        EXPECT_TRUE(mr_Control_->GetDraws().empty()) << "state block " << lr_Nth;
-        EXPECT_TRUE(mr_Control_->GetCopies().empty());
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockApply), 0u);
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
-        EXPECT_EQ(LogSinceMark(), "");
-        StopPlugin();
-        mr_Control_->ClearFaults();
-    }
-}
-
 TEST_F(FrameMissingObjectTest, EffectThatDidNotCompileIsLeftOut) {
     WriteEffectFile("SSAO.hlsl", "this is not an effect;\n");
     StartPlugin();

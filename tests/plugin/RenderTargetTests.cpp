@@ -159,29 +159,6 @@ TEST_F(RenderTargetTest, CreateTextureNamesTheFormat) {
     }
 }
 
-TEST_F(RenderTargetTest, FailedCreationIsLoggedAndNotRetriedForTheSameSize) {
-    StartPlugin();
-    mr_Control_->FailCall(SoftCall::CreateTexture, 1, D3DERR_OUTOFVIDEOMEMORY);
-    MarkLog();
-    RenderFrame();
-    const std::string ls_Create = "SSAO: CreateTexture: D3DFMT_X8R8G8B8 800x600\n";
-    EXPECT_EQ(LogSinceMark(), ls_Create + "SSAO: Unable to create texture.\n" + ls_Create + ls_Create +
-                                  "SSAO: Destination texture is NULL.\n");
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, nullptr);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 800u);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Format, D3DFMT_X8R8G8B8);
-    EXPECT_NE(mr_Plugin_->mr_ZBackBufferTexture.Texture, nullptr);
-
-    for (int lr_Frame = 0; lr_Frame < 3; ++lr_Frame) {
-        MarkLog();
-        RenderFrame();
-        EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
-        EXPECT_EQ(LogSinceMark(), "SSAO: Destination texture is NULL.\n");
-        // The rest of the frame goes on.
-        EXPECT_EQ(DrawNames().size(), 3u);
-    }
-}
-
 TEST_F(RenderTargetTest, DeactivationEmptiesTheRecordsSoTheNextFrameRecreates) {
     StartPlugin();
     RenderFrame();

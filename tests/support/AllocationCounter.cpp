@@ -1,6 +1,7 @@
 #include "AllocationCounter.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -16,10 +17,49 @@ std::atomic<unsigned long> g_Platform{0};
 const bool g_Trace = std::getenv("SSAO_TRACE_ALLOCATIONS") != nullptr;
 // backtrace and dladdr may allocate themselves; those are not counted.
 thread_local bool g_InCount = false;
+std::atomic<unsigned long> g_FailCountdown{0};
+std::atomic<bool> g_Failed{false};
 
 bool IsPlatformLibrary(const char* path) {
     return path && (std::strstr(path, "/libd3d9.") || std::strstr(path, "/libd3dx9.") ||
                     std::strstr(path, "/libsoftwin32."));
+}
+
+// Which library a return address is in does not change: dladdr's answers
+// are kept (0: not known yet, 1: platform, 2: not). Not locked: the tests
+// that count or fail allocations run on one thread.
+unsigned char g_Known[1 << 14];
+const void* g_KnownAddress[1 << 14];
+
+bool InPlatform(void* address) {
+    const size_t lr_Slot = (reinterpret_cast<uintptr_t>(address) >> 2) & ((1u << 14) - 1);
+    if (g_KnownAddress[lr_Slot] == address && g_Known[lr_Slot]) return g_Known[lr_Slot] == 1;
+    Dl_info lr_Info;
+    const bool lr_Platform = ::dladdr(address, &lr_Info) != 0 && IsPlatformLibrary(lr_Info.dli_fname);
+    g_KnownAddress[lr_Slot] = address;
+    g_Known[lr_Slot] = lr_Platform ? 1 : 2;
+    return lr_Platform;
+}
+
+bool FromPlatform(void** frames, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (InPlatform(frames[i])) return true;
+    }
+    return false;
+}
+
+// True when this allocation is the one armed to fail.
+bool ShouldFail() {
+    if (g_FailCountdown.load(std::memory_order_relaxed) == 0 || g_InCount) return false;
+    g_InCount = true;
+    void* lr_Frames[64];
+    const int lr_Count = ::backtrace(lr_Frames, 64);
+    const bool lr_Platform = FromPlatform(lr_Frames, lr_Count);
+    const bool lr_Fail = !lr_Platform && g_FailCountdown.fetch_sub(1) == 1;
+    if (lr_Fail && g_Trace) ::backtrace_symbols_fd(lr_Frames, lr_Count, 2);
+    g_InCount = false;
+    if (lr_Fail) g_Failed = true;
+    return lr_Fail;
 }
 
 void Count() {
@@ -27,11 +67,7 @@ void Count() {
     g_InCount = true;
     void* lr_Frames[64];
     const int lr_Count = ::backtrace(lr_Frames, 64);
-    bool lr_Platform = false;
-    for (int i = 0; i < lr_Count && !lr_Platform; ++i) {
-        Dl_info lr_Info;
-        lr_Platform = ::dladdr(lr_Frames[i], &lr_Info) != 0 && IsPlatformLibrary(lr_Info.dli_fname);
-    }
+    const bool lr_Platform = FromPlatform(lr_Frames, lr_Count);
     g_Total.fetch_add(1, std::memory_order_relaxed);
     if (lr_Platform) g_Platform.fetch_add(1, std::memory_order_relaxed);
     if (g_Trace) {
@@ -44,6 +80,7 @@ void Count() {
 }
 
 void* Allocate(std::size_t size) {
+    if (ShouldFail()) throw std::bad_alloc();
     if (g_Counting.load(std::memory_order_relaxed)) Count();
     void* lr_Block = std::malloc(size ? size : 1);
     if (!lr_Block) throw std::bad_alloc();
@@ -64,6 +101,16 @@ void AllocationCounter::Start() {
 void AllocationCounter::Stop() { g_Counting = false; }
 unsigned long AllocationCounter::Total() { return g_Total.load(); }
 unsigned long AllocationCounter::Platform() { return g_Platform.load(); }
+
+void AllocationCounter::FailOurs(unsigned long nth) {
+    if (nth) {
+        void* lr_Frames[4];
+        ::backtrace(lr_Frames, 4);
+    }
+    g_Failed = false;
+    g_FailCountdown = nth;
+}
+bool AllocationCounter::Failed() { return g_Failed.load(); }
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }

@@ -10,7 +10,7 @@
 //   EXPECT_EQ(AllocationCounter::Total(), 0u);
 //
 // With SSAO_TRACE_ALLOCATIONS set in the environment, every counted
-// allocation prints its call stack to stderr.
+// allocation, and the one made to fail, prints its call stack to stderr.
 #pragma once
 
 class AllocationCounter {
@@ -26,4 +26,12 @@ public:
     static unsigned long Platform();
     // The rest.
     static unsigned long Ours() { return Total() - Platform(); }
+
+    // Makes the nth allocation from now on that is not the platform
+    // libraries' (1: the very next) throw std::bad_alloc; 0 disarms. The
+    // platform stands in for the system's libraries, which do not throw
+    // through their C interfaces, so its allocations never fail.
+    static void FailOurs(unsigned long nth);
+    // Whether the allocation armed by FailOurs has failed.
+    static bool Failed();
 };

@@ -1,8 +1,13 @@
 // A device that forwards every call to another and counts them: how many
-// device calls a frame costs, whatever they are.
+// device calls a frame costs, whatever they are. It can also stand in for
+// hardware the software device does not model: a subordinate head's caps,
+// and more heads, each an implicit swap chain of its own.
 #pragma once
 
 #include <d3d9.h>
+
+#include <functional>
+#include <vector>
 
 class CountingDevice final : public IDirect3DDevice9 {
 public:
@@ -11,6 +16,19 @@ public:
 
     unsigned long long Calls() const { return mr_Calls; }
     void ResetCalls() { mr_Calls = 0; }
+
+    // GetDeviceCaps reports this NumberOfAdaptersInGroup.
+    void SetAdaptersInGroup(UINT count) {
+        mr_OverrideAdapters = true;
+        mr_AdaptersInGroup = count;
+    }
+    // Swap chain 1, 2, ... of the device: the chains added, in order (referenced).
+    void AddHead(IDirect3DSwapChain9* chain) {
+        chain->AddRef();
+        mr_Heads.push_back(chain);
+    }
+    // Runs before each CreateTexture reaches the inner device.
+    std::function<void()> mr_BeforeCreateTexture;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
         ++mr_Calls;
@@ -49,7 +67,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetDeviceCaps(D3DCAPS9* pCaps) override {
         ++mr_Calls;
-        return mr_Inner_->GetDeviceCaps(pCaps);
+        const HRESULT hr = mr_Inner_->GetDeviceCaps(pCaps);
+        if (SUCCEEDED(hr) && mr_OverrideAdapters) pCaps->NumberOfAdaptersInGroup = mr_AdaptersInGroup;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override {
         ++mr_Calls;
@@ -77,6 +97,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** pSwapChain) override {
         ++mr_Calls;
+        if (iSwapChain > 0 && iSwapChain <= mr_Heads.size() && pSwapChain) {
+            *pSwapChain = mr_Heads[iSwapChain - 1];
+            (*pSwapChain)->AddRef();
+            return D3D_OK;
+        }
         return mr_Inner_->GetSwapChain(iSwapChain, pSwapChain);
     }
     UINT STDMETHODCALLTYPE GetNumberOfSwapChains() override {
@@ -113,6 +138,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override {
         ++mr_Calls;
+        if (mr_BeforeCreateTexture) mr_BeforeCreateTexture();
         return mr_Inner_->CreateTexture(Width, Height, Levels, Usage, Format, Pool, ppTexture, pSharedHandle);
     }
     HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture, HANDLE* pSharedHandle) override {
@@ -497,8 +523,13 @@ public:
     }
 
 private:
-    ~CountingDevice() = default;
+    ~CountingDevice() {
+        for (IDirect3DSwapChain9* lr_Chain_ : mr_Heads) lr_Chain_->Release();
+    }
     IDirect3DDevice9* mr_Inner_;
     ULONG mr_RefCount = 1;
     unsigned long long mr_Calls = 0;
+    bool mr_OverrideAdapters = false;
+    UINT mr_AdaptersInGroup = 1;
+    std::vector<IDirect3DSwapChain9*> mr_Heads;
 };
