@@ -22,17 +22,6 @@ UINT ElementCount(D3DPRIMITIVETYPE type, UINT count) {
     }
 }
 
-UINT ReadIndex(const BYTE* indices, UINT size, UINT i) {
-    if (size == 2) {
-        WORD lr_Index;
-        std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 2, 2);
-        return lr_Index;
-    }
-    DWORD lr_Index;
-    std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 4, 4);
-    return lr_Index;
-}
-
 DWORD ShaderMajor(DWORD version) { return (version >> 8) & 0xFF; }
 
 }  // namespace
@@ -115,7 +104,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
             lr_Indices = lr_Buffer_->Memory().Bytes() + static_cast<size_t>(start) * lr_IndexSize;
         }
         for (UINT i = 0; i < lr_Count; ++i) {
-            int64_t lr_Vertex = static_cast<int64_t>(baseVertex) + ReadIndex(lr_Indices, lr_IndexSize, i);
+            int64_t lr_Vertex = static_cast<int64_t>(baseVertex) + SoftReadIndex(lr_Indices, lr_IndexSize, i);
             if (lr_Vertex < 0 || static_cast<uint64_t>(lr_Vertex + 1) * lr_Stride > lr_VertexBytes)
                 return D3DERR_INVALIDCALL;
             lr_MaxVertex = std::max(lr_MaxVertex, static_cast<UINT>(lr_Vertex));
@@ -141,7 +130,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
         for (UINT i = 0; i < lr_Count; ++i) {
             size_t lr_Vertex;
             if (indexed) {
-                UINT lr_Index = ReadIndex(lr_Indices, lr_IndexSize, i);
+                UINT lr_Index = SoftReadIndex(lr_Indices, lr_IndexSize, i);
                 lr_Record.Indices.push_back(lr_Index);
                 lr_Vertex = static_cast<size_t>(static_cast<int64_t>(baseVertex) + lr_Index);
             } else {

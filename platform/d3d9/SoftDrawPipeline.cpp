@@ -10,17 +10,6 @@ namespace {
 
 enum : DWORD { k_MaterialSource = 0, k_Color1Source = 1, k_Color2Source = 2 };
 
-UINT ReadIndex(const BYTE* indices, UINT size, UINT i) {
-    if (size == 2) {
-        WORD lr_Index;
-        std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 2, 2);
-        return lr_Index;
-    }
-    DWORD lr_Index;
-    std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 4, 4);
-    return lr_Index;
-}
-
 void ColorValue(const D3DCOLORVALUE& color, float out[4]) {
     out[0] = color.r;
     out[1] = color.g;
@@ -198,7 +187,7 @@ const char* SoftDrawPipeline::TransformVertices(const SoftDeviceState& state, co
     for (UINT i = 0; i < input.ElementCount; ++i) {
         UINT lr_Vertex = input.Indices_
                              ? static_cast<UINT>(input.BaseVertex +
-                                                 static_cast<INT>(ReadIndex(input.Indices_, input.IndexSize, i)))
+                                                 static_cast<INT>(SoftReadIndex(input.Indices_, input.IndexSize, i)))
                              : input.StartVertex + i;
         mr_Fetch.Fetch(lr_Vertex, &lr_Fetched);
         if (lr_Lit) lr_Unlit.Apply(lr_Fetched);

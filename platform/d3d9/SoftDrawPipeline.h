@@ -14,11 +14,24 @@
 #include "SoftVertexFetch.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class SoftSurface;
 
 // The vertices and indices of one draw, already checked against their buffers.
+// Index i of a 16- or 32-bit index array.
+inline UINT SoftReadIndex(const BYTE* indices, UINT size, UINT i) {
+    if (size == 2) {
+        WORD lr_Index;
+        std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 2, 2);
+        return lr_Index;
+    }
+    DWORD lr_Index;
+    std::memcpy(&lr_Index, indices + static_cast<size_t>(i) * 4, 4);
+    return lr_Index;
+}
+
 struct SoftDrawInput {
     D3DPRIMITIVETYPE Type = D3DPT_TRIANGLELIST;
     UINT ElementCount = 0;  // vertices (or indices) read

@@ -5,6 +5,13 @@
 
 #include <d3d9.h>
 
+inline void SoftSetVector(float out[4], float x, float y, float z, float w) {
+    out[0] = x;
+    out[1] = y;
+    out[2] = z;
+    out[3] = w;
+}
+
 // Interpolated attributes of one pixel, by fixed-function meaning. A
 // ps_2_x shader reads v0/v1 and t0..t7 from these; a ps_3_0 shader maps its
 // dcl_color/dcl_texcoord inputs onto them by usage index.

@@ -16,13 +16,6 @@ Vec4 Load4(const float* p) {
 
 void Store4(float* p, Vec4 v) { std::memcpy(p, &v, sizeof(v)); }
 
-void SetVector(float out[4], float x, float y, float z, float w) {
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-    out[3] = w;
-}
-
 }  // namespace
 
 SoftRasteriser::SoftRasteriser(UINT threads)
@@ -72,10 +65,10 @@ void SoftRasteriser::RasteriseTile(const SoftPixelRect& tile, UINT worker) {
     // Inputs the shader does not read keep these values.
     SoftPixelInputs lr_Inputs[4];
     for (SoftPixelInputs& lr_Input : lr_Inputs) {
-        SetVector(lr_Input.Color[0], 1.0f, 1.0f, 1.0f, 1.0f);
-        SetVector(lr_Input.Color[1], 0.0f, 0.0f, 0.0f, 0.0f);
-        for (auto& lr_Coord : lr_Input.TexCoord) SetVector(lr_Coord, 0.0f, 0.0f, 0.0f, 1.0f);
-        SetVector(lr_Input.Position, 0.0f, 0.0f, 0.0f, 1.0f);
+        SoftSetVector(lr_Input.Color[0], 1.0f, 1.0f, 1.0f, 1.0f);
+        SoftSetVector(lr_Input.Color[1], 0.0f, 0.0f, 0.0f, 0.0f);
+        for (auto& lr_Coord : lr_Input.TexCoord) SoftSetVector(lr_Coord, 0.0f, 0.0f, 0.0f, 1.0f);
+        SoftSetVector(lr_Input.Position, 0.0f, 0.0f, 0.0f, 1.0f);
         lr_Input.FrontFace = true;
     }
     SoftRasterCounts& lr_Counts = mr_Counts[worker].Counts;

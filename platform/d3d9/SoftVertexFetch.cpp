@@ -100,13 +100,6 @@ void Decode(BYTE type, const BYTE* bytes, float out[4]) {
     }
 }
 
-void SetDefault(float out[4], float x, float y, float z, float w) {
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-    out[3] = w;
-}
-
 }  // namespace
 
 SoftVertexFetch::SoftVertexFetch() { Reset(); }
@@ -219,15 +212,15 @@ void SoftVertexFetch::Fetch(UINT vertex, SoftFetchedVertex* out) const {
         const SoftStreamView& lr_Stream = mr_Streams[element.Stream];
         return lr_Stream.Data_ + static_cast<size_t>(vertex) * lr_Stream.Stride + element.Offset;
     };
-    SetDefault(out->Position, 0.0f, 0.0f, 0.0f, 1.0f);
+    SoftSetVector(out->Position, 0.0f, 0.0f, 0.0f, 1.0f);
     Decode(mr_Position.Type, lr_Bytes(mr_Position), out->Position);
     // Without colours the runtime supplies opaque white diffuse and black specular.
-    SetDefault(out->Slots[SOFT_ATTRIBUTE_DIFFUSE], 1.0f, 1.0f, 1.0f, 1.0f);
-    SetDefault(out->Slots[SOFT_ATTRIBUTE_SPECULAR], 0.0f, 0.0f, 0.0f, 0.0f);
-    for (UINT i = SOFT_ATTRIBUTE_TEXCOORD0; i < SOFT_ATTRIBUTE_SLOTS; ++i) SetDefault(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
+    SoftSetVector(out->Slots[SOFT_ATTRIBUTE_DIFFUSE], 1.0f, 1.0f, 1.0f, 1.0f);
+    SoftSetVector(out->Slots[SOFT_ATTRIBUTE_SPECULAR], 0.0f, 0.0f, 0.0f, 0.0f);
+    for (UINT i = SOFT_ATTRIBUTE_TEXCOORD0; i < SOFT_ATTRIBUTE_SLOTS; ++i) SoftSetVector(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
     for (UINT i = 0; i < SOFT_ATTRIBUTE_SLOTS; ++i) {
         if (!mr_Slots[i].Present) continue;
-        if (i <= SOFT_ATTRIBUTE_SPECULAR) SetDefault(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
+        if (i <= SOFT_ATTRIBUTE_SPECULAR) SoftSetVector(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
         Decode(mr_Slots[i].Type, lr_Bytes(mr_Slots[i]), out->Slots[i]);
     }
 }

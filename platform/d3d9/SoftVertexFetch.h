@@ -2,6 +2,8 @@
 // declaration) and how it reads as floats.
 #pragma once
 
+#include "SoftPixelTypes.h"
+
 #include <d3d9.h>
 
 #include <vector>

@@ -11,10 +11,9 @@
 namespace {
 
 void CreateSsaoEffect(benchmark::State& state) {
-    IDirect3D9* lr_Direct3D_ = nullptr;
-    IDirect3DDevice9* lr_Device_ = nullptr;
-    if (FAILED(CreateSoftDevice(SoftPresentParameters(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Direct3D_,
-                                &lr_Device_))) {
+    const ScopedSoftDevice lr_Scoped(64, 64);
+    IDirect3DDevice9* lr_Device_ = lr_Scoped.Get();
+    if (!lr_Device_) {
         state.SkipWithError("no device");
         return;
     }
@@ -28,8 +27,6 @@ void CreateSsaoEffect(benchmark::State& state) {
         }
         lr_Effect_->Release();
     }
-    lr_Device_->Release();
-    lr_Direct3D_->Release();
 }
 
 }  // namespace

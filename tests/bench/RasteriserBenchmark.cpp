@@ -25,16 +25,17 @@ const DWORD k_TextureCopy[] = {D3DPS_VERSION(2, 0), 0x0200001F, 0x80000000, 0xB0
                                0x90000000,          0xA00F0800, 0x03000042, 0x800F0000, 0xB0E40000,
                                0xA0E40800,          0x02000001, 0x800F0800, 0x80E40000, 0x0000FFFF};
 
+IDirect3DDevice9* DeviceOrSkip(benchmark::State& state, const ScopedSoftDevice& device) {
+    if (!device.Get()) state.SkipWithError("no device");
+    return device.Get();
+}
+
 void FullScreenQuad(benchmark::State& state) {
     const bool lr_Shader = state.range(0) != 0;
     const UINT lr_Width = 1280, lr_Height = 720;
-    IDirect3D9* lr_Direct3D_ = nullptr;
-    IDirect3DDevice9* lr_Device_ = nullptr;
-    if (FAILED(CreateSoftDevice(SoftPresentParameters(lr_Width, lr_Height), D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                &lr_Direct3D_, &lr_Device_))) {
-        state.SkipWithError("no device");
-        return;
-    }
+    const ScopedSoftDevice lr_Scoped(lr_Width, lr_Height);
+    IDirect3DDevice9* lr_Device_ = DeviceOrSkip(state, lr_Scoped);
+    if (!lr_Device_) return;
     IDirect3DTexture9* lr_Texture_ = nullptr;
     lr_Device_->CreateTexture(256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr);
     D3DLOCKED_RECT lr_Lock;
@@ -77,21 +78,15 @@ void FullScreenQuad(benchmark::State& state) {
     lr_Device_->SetTexture(0, nullptr);
     if (lr_PixelShader_) lr_PixelShader_->Release();
     lr_Texture_->Release();
-    lr_Device_->Release();
-    lr_Direct3D_->Release();
 }
 
 // The occlusion shader over a depth image and the noise texture, both
 // 1280x720 and 64x64 as the plug-in binds them, through its effect.
 void SsaoQuad(benchmark::State& state) {
     const UINT lr_Width = 1280, lr_Height = 720;
-    IDirect3D9* lr_Direct3D_ = nullptr;
-    IDirect3DDevice9* lr_Device_ = nullptr;
-    if (FAILED(CreateSoftDevice(SoftPresentParameters(lr_Width, lr_Height), D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                &lr_Direct3D_, &lr_Device_))) {
-        state.SkipWithError("no device");
-        return;
-    }
+    const ScopedSoftDevice lr_Scoped(lr_Width, lr_Height);
+    IDirect3DDevice9* lr_Device_ = DeviceOrSkip(state, lr_Scoped);
+    if (!lr_Device_) return;
     ID3DXEffect* lr_Effect_ = nullptr;
     const std::string ls_File = std::string(SSAO_DATA_DIR) + "/SSAO.hlsl";
     IDirect3DTexture9* lr_Depth_ = nullptr;
@@ -126,8 +121,6 @@ void SsaoQuad(benchmark::State& state) {
     }
     lr_Noise_->Release();
     lr_Depth_->Release();
-    lr_Device_->Release();
-    lr_Direct3D_->Release();
 }
 
 }  // namespace

@@ -18,3 +18,24 @@ HRESULT CreateSoftDevice(const D3DPRESENT_PARAMETERS& params, DWORD behaviorFlag
 // The device's test controls, not referenced: valid while the device is.
 // Null for a device without them.
 ISoftDeviceControl* SoftControlOf(IDirect3DDevice9* device);
+
+// A device of the given size for a benchmark, released when it goes.
+class ScopedSoftDevice {
+public:
+    ScopedSoftDevice(UINT width, UINT height) {
+        CreateSoftDevice(SoftPresentParameters(width, height), D3DCREATE_HARDWARE_VERTEXPROCESSING, &mr_Direct3D_,
+                         &mr_Device_);
+    }
+    ~ScopedSoftDevice() {
+        if (mr_Device_) mr_Device_->Release();
+        if (mr_Direct3D_) mr_Direct3D_->Release();
+    }
+    ScopedSoftDevice(const ScopedSoftDevice&) = delete;
+    ScopedSoftDevice& operator=(const ScopedSoftDevice&) = delete;
+
+    IDirect3DDevice9* Get() const { return mr_Device_; }
+
+private:
+    IDirect3D9* mr_Direct3D_ = nullptr;
+    IDirect3DDevice9* mr_Device_ = nullptr;
+};
