@@ -220,8 +220,18 @@ private:
     bool mr_NeedsReset;
     bool mr_ShuttingDown;
 
+    // Records are kept for the frame being drawn and the last presented ones,
+    // so that a long run holds constant memory.
+    static constexpr size_t k_RecordedFrames = 16;
+    static constexpr size_t k_MaxRecords = 1u << 16;  // for a host that never presents
+    void RecordFrameEnd();
+    template <class Record>
+    void MakeRoomFor(std::vector<Record>& records);
+
     bool mr_RecordCalls;
     std::vector<SoftDrawRecord> mr_Draws;
+    // Where each kept frame after the oldest begins: draws and copies.
+    std::vector<std::pair<size_t, size_t>> mr_FrameStarts;
     // Rasterisation: made on the first draw, its threads joined with the device.
     std::unique_ptr<SoftDrawPipeline> mr_Pipeline;
     std::vector<SoftCopyRecord> mr_Copies;

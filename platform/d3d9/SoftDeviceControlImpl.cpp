@@ -46,6 +46,7 @@ const std::vector<SoftCopyRecord>& SoftDeviceControlImpl::GetCopies() { return m
 void SoftDeviceControlImpl::ClearRecords() {
     mr_Device_->mr_Draws.clear();
     mr_Device_->mr_Copies.clear();
+    mr_Device_->mr_FrameStarts.clear();
 }
 
 void SoftDeviceControlImpl::SetRecording(bool on) { mr_Device_->mr_RecordCalls = on; }

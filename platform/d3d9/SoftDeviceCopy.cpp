@@ -157,6 +157,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::StretchRect(IDirect3DSurface9* pSourceSurf
 void SoftDevice::RecordCopy(IDirect3DSurface9* source, const RECT& sourceRect, IDirect3DSurface9* dest,
                             const RECT& destRect, D3DTEXTUREFILTERTYPE filter, HRESULT result) {
     if (!mr_RecordCalls) return;
+    MakeRoomFor(mr_Copies);
     mr_Copies.push_back(SoftCopyRecord{source, sourceRect, dest, destRect, filter, result});
 }
 

@@ -115,6 +115,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
     }
 
     if (mr_RecordCalls) {
+        MakeRoomFor(mr_Draws);
         mr_Draws.emplace_back();
         SoftDrawRecord& lr_Record = mr_Draws.back();
         lr_Record.PrimitiveType = type;

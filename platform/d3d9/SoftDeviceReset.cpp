@@ -85,5 +85,32 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT* pSourceRect, const REC
                                                                        pDirtyRegion, 0);
         if (FAILED(hr)) return hr;
     }
+    RecordFrameEnd();
     return D3D_OK;
 }
+
+void SoftDevice::RecordFrameEnd() {
+    if (!mr_RecordCalls) return;
+    mr_FrameStarts.emplace_back(mr_Draws.size(), mr_Copies.size());
+    if (mr_FrameStarts.size() < k_RecordedFrames) return;
+    // The oldest frame goes.
+    const std::pair<size_t, size_t> lr_Drop = mr_FrameStarts.front();
+    mr_FrameStarts.erase(mr_FrameStarts.begin());
+    mr_Draws.erase(mr_Draws.begin(), mr_Draws.begin() + static_cast<std::ptrdiff_t>(lr_Drop.first));
+    mr_Copies.erase(mr_Copies.begin(), mr_Copies.begin() + static_cast<std::ptrdiff_t>(lr_Drop.second));
+    for (std::pair<size_t, size_t>& lr_Start : mr_FrameStarts) {
+        lr_Start.first -= lr_Drop.first;
+        lr_Start.second -= lr_Drop.second;
+    }
+}
+
+template <class Record>
+void SoftDevice::MakeRoomFor(std::vector<Record>& records) {
+    if (records.size() < k_MaxRecords) return;
+    // Never presented, or one huge frame: the older half goes, and with it the frame marks.
+    records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(k_MaxRecords / 2));
+    mr_FrameStarts.clear();
+}
+
+template void SoftDevice::MakeRoomFor(std::vector<SoftDrawRecord>&);
+template void SoftDevice::MakeRoomFor(std::vector<SoftCopyRecord>&);

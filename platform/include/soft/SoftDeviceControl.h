@@ -120,7 +120,8 @@ struct ISoftDeviceControl : public IUnknown {
     virtual std::vector<SoftLiveObject> GetLiveObjects() = 0;
     virtual UINT CountLiveObjects(SoftObjectKind kind, int pool, bool includeImplicit) = 0;
 
-    // Records of draws and StretchRect calls since the last ClearRecords.
+    // Records of draws and StretchRect calls since the last ClearRecords: at
+    // most those of the frame being drawn and the 15 presented before it.
     virtual const std::vector<SoftDrawRecord>& GetDraws() = 0;
     virtual const std::vector<SoftCopyRecord>& GetCopies() = 0;
     virtual void ClearRecords() = 0;

@@ -203,3 +203,24 @@ TEST_F(DrawTests, RecordingOffKeepsNothing) {
     lr_Target_->Release();
     lr_Back_->Release();
 }
+
+namespace {
+
+// A long run that presents its frames keeps the records of the last ones only.
+TEST_F(DrawTests, RecordsKeepTheLastPresentedFramesOnly) {
+    BindAll();
+    for (int lr_Frame = 0; lr_Frame < 40; ++lr_Frame) {
+        // Degenerate: recorded, nothing to rasterise.
+        const Vertex lr_Line[3] = {{static_cast<float>(lr_Frame), 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}};
+        ASSERT_EQ(mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, lr_Line, sizeof(Vertex)), D3D_OK);
+        ASSERT_EQ(mr_Device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    const std::vector<SoftDrawRecord>& lr_Draws = mr_Control_->GetDraws();
+    ASSERT_EQ(lr_Draws.size(), 15u);
+    EXPECT_EQ(X(lr_Draws.front(), 0), 25.0f);
+    EXPECT_EQ(X(lr_Draws.back(), 0), 39.0f);
+    mr_Control_->ClearRecords();
+    EXPECT_TRUE(mr_Control_->GetDraws().empty());
+}
+
+}  // namespace
