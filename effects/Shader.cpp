@@ -22,7 +22,12 @@ struct ErrorBufferHolder {
     }
 };
 
-// The compiler's text, up to its NUL but never past the buffer's end.
+// Longest compiler text kept: a message that quotes a huge token would
+// otherwise be written whole to the log at every switch-on.
+const size_t k_MaxErrorText = 4096;
+
+// The compiler's text, up to its NUL but never past the buffer's end, and
+// cut (saying so) beyond k_MaxErrorText bytes.
 std::string ReadErrorText(ID3DXBuffer* buffer) {
     const char* lr_Text = static_cast<const char*>(buffer->GetBufferPointer());
     DWORD lr_Size = buffer->GetBufferSize();
@@ -31,7 +36,11 @@ std::string ReadErrorText(ID3DXBuffer* buffer) {
     }
     const void* lr_End = std::memchr(lr_Text, '\0', lr_Size);
     size_t lr_Length = lr_End != nullptr ? static_cast<size_t>(static_cast<const char*>(lr_End) - lr_Text) : lr_Size;
-    return std::string(lr_Text, lr_Length);
+    if (lr_Length <= k_MaxErrorText) {
+        return std::string(lr_Text, lr_Length);
+    }
+    return std::string(lr_Text, k_MaxErrorText) + "\n[compiler message cut: " + std::to_string(lr_Length) +
+           " bytes in all]\n";
 }
 
 }  // namespace

@@ -256,6 +256,16 @@ TEST_F(ShaderTest, CompileErrorKeepsTheCompilersText) {
     EXPECT_EQ(ls_Message.find('\0'), std::string::npos);
 }
 
+TEST_F(ShaderTest, AHugeCompilerMessageIsCutAndSaysSo) {
+    // The compiler quotes the offending token: a megabyte of it.
+    auto lr_Shader = FromCode("float4 Colour = " + std::string(1u << 20, 'x') + " +;\n");
+    EXPECT_FALSE(lr_Shader->IsValid());
+    const std::string& ls_Message = lr_Shader->GetErrorMessage();
+    EXPECT_LT(ls_Message.size(), 4096u + 200u);
+    EXPECT_NE(ls_Message.find("error X"), std::string::npos);
+    EXPECT_NE(ls_Message.find("[compiler message cut: "), std::string::npos) << ls_Message.substr(0, 200);
+}
+
 TEST_F(ShaderTest, MissingFileGivesTheLoadMessageAlone) {
     auto lr_Shader = FromFile((mr_TempDirectory / "Missing.hlsl").string());
     EXPECT_FALSE(lr_Shader->IsValid());
