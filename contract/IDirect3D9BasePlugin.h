@@ -2,7 +2,7 @@
 // calls through this table: the slot order must not change.
 #pragma once
 
-#include "contract/IParameter.h"
+#include "IParameter.h"
 
 #include <d3d9.h>
 #include <windows.h>

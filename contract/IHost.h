@@ -2,8 +2,8 @@
 // its path service. Slot orders are the host's: do not reorder.
 #pragma once
 
-#include "contract/Guids.h"
-#include "contract/IObject.h"
+#include "Guids.h"
+#include "IObject.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // the host's contract: do not reorder.
 #pragma once
 
-#include "contract/IObject.h"
+#include "IObject.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "contract/LogFile.h"
+#include "LogFile.h"
 
-#include "contract/TextConversion.h"
+#include "TextConversion.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "contract/TextConversion.h"
+#include "TextConversion.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "contract/k_BaseParameter.h"
+#include "k_BaseParameter.h"
 
-#include "contract/Guids.h"
-#include "contract/HostBoundary.h"
+#include "Guids.h"
+#include "HostBoundary.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // The kind supplies ResetToDefault and the text form of its value.
 #pragma once
 
-#include "contract/IParameter.h"
+#include "IParameter.h"
 
 #include <windows.h>
 

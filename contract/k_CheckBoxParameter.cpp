@@ -1,7 +1,7 @@
-#include "contract/k_CheckBoxParameter.h"
+#include "k_CheckBoxParameter.h"
 
-#include "contract/Guids.h"
-#include "contract/IDirect3D9BasePlugin.h"
+#include "Guids.h"
+#include "IDirect3D9BasePlugin.h"
 
 k_CheckBoxParameter::k_CheckBoxParameter(IDirect3D9BasePlugin* plugin, const GUID& id, const std::wstring& name,
                                          const std::wstring& caption, const std::wstring& description,

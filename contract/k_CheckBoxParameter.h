@@ -1,8 +1,8 @@
 // A boolean parameter. Its caption shows the value ("Caption: true").
 #pragma once
 
-#include "contract/ICheckBoxParameter.h"
-#include "contract/k_BaseParameter.h"
+#include "ICheckBoxParameter.h"
+#include "k_BaseParameter.h"
 
 #include <string>
 

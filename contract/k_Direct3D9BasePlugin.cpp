@@ -1,7 +1,7 @@
-#include "contract/k_Direct3D9BasePlugin.h"
+#include "k_Direct3D9BasePlugin.h"
 
-#include "contract/Guids.h"
-#include "contract/HostBoundary.h"
+#include "Guids.h"
+#include "HostBoundary.h"
 
 #include <stdexcept>
 

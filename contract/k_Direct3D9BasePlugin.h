@@ -3,9 +3,9 @@
 // supplies Render and the device-loss hooks.
 #pragma once
 
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/IHost.h"
-#include "contract/IParameter.h"
+#include "IDirect3D9BasePlugin.h"
+#include "IHost.h"
+#include "IParameter.h"
 
 #include <d3d9.h>
 

@@ -10,12 +10,15 @@
 class IShader;
 class IShaderParameter;
 
-enum PassResult : int32_t {
+// Scoped like ShaderParameterType, with the same 32-bit values.
+enum class PassResult : int32_t {
     None = 0,    // no callback decided; the pass is drawn once
     Repeat = 1,  // the pass is drawn and begun again
     Done = 2,    // the pass is drawn once
     Skip = 3     // the pass is not drawn
 };
+
+static_assert(sizeof(PassResult) == 4, "returned across the module boundary as a 32-bit value");
 
 // Binds the effect parameter that carries its semantic.
 class ISemanticHandler {

@@ -2,8 +2,8 @@
 // sequence and the handlers driven around it.
 #pragma once
 
-#include "effects/HandlerInterfaces.h"
-#include "effects/IShaderParameter.h"
+#include "HandlerInterfaces.h"
+#include "IShaderParameter.h"
 
 #include <d3dx9.h>
 

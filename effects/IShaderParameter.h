@@ -1,7 +1,7 @@
 // A typed, write-through handle on one parameter of an effect.
 #pragma once
 
-#include "effects/ShaderParameterType.h"
+#include "ShaderParameterType.h"
 
 #include <d3dx9.h>
 

@@ -1,8 +1,8 @@
 // Creates and names shaders and keeps the handlers every new shader receives.
 #pragma once
 
-#include "effects/HandlerInterfaces.h"
-#include "effects/IShader.h"
+#include "HandlerInterfaces.h"
+#include "IShader.h"
 
 #include <string>
 

@@ -1,14 +1,14 @@
-#include "effects/ParameterClassification.h"
+#include "ParameterClassification.h"
 
 namespace {
 
 bool ClassifyElement(const D3DXPARAMETER_DESC& description, bool bySemantic, ShaderParameterType& type) {
     switch (description.Type) {
     case D3DXPT_BOOL:
-        type = Bool;
+        type = ShaderParameterType::Bool;
         return true;
     case D3DXPT_INT:
-        type = Int;
+        type = ShaderParameterType::Int;
         return true;
     case D3DXPT_FLOAT:
         if (description.Class == D3DXPC_VECTOR) {
@@ -16,43 +16,43 @@ bool ClassifyElement(const D3DXPARAMETER_DESC& description, bool bySemantic, Sha
             // is a Float4 whatever its width.
             switch (description.StructMembers) {
             case 1:
-                type = Float;
+                type = ShaderParameterType::Float;
                 break;
             case 2:
-                type = Float2;
+                type = ShaderParameterType::Float2;
                 break;
             case 3:
-                type = Float3;
+                type = ShaderParameterType::Float3;
                 break;
             default:
-                type = Float4;
+                type = ShaderParameterType::Float4;
                 break;
             }
             return true;
         }
         if (description.Class == D3DXPC_MATRIX_ROWS) {
-            type = Matrix;
+            type = ShaderParameterType::Matrix;
             return true;
         }
         return false;
     case D3DXPT_TEXTURE:
         // A generic texture is only bound through its semantic.
         if (bySemantic) {
-            type = Texture2D;
+            type = ShaderParameterType::Texture2D;
             return true;
         }
         return false;
     case D3DXPT_TEXTURE1D:
-        type = Texture1D;
+        type = ShaderParameterType::Texture1D;
         return true;
     case D3DXPT_TEXTURE2D:
-        type = Texture2D;
+        type = ShaderParameterType::Texture2D;
         return true;
     case D3DXPT_TEXTURE3D:
-        type = Texture3D;
+        type = ShaderParameterType::Texture3D;
         return true;
     case D3DXPT_TEXTURECUBE:
-        type = TextureCube;
+        type = ShaderParameterType::TextureCube;
         return true;
     default:
         return false;
@@ -62,26 +62,26 @@ bool ClassifyElement(const D3DXPARAMETER_DESC& description, bool bySemantic, Sha
 }  // namespace
 
 bool ClassifyParameter(const D3DXPARAMETER_DESC& description, bool bySemantic, ShaderParameterType& type) {
-    ShaderParameterType lr_Type = Any;
+    ShaderParameterType lr_Type = ShaderParameterType::Any;
     if (!ClassifyElement(description, bySemantic, lr_Type)) {
         return false;
     }
     if (description.Elements > 0) {
         switch (lr_Type) {
-        case Float:
-            lr_Type = FloatArray;
+        case ShaderParameterType::Float:
+            lr_Type = ShaderParameterType::FloatArray;
             break;
-        case Float2:
-            lr_Type = Float2Array;
+        case ShaderParameterType::Float2:
+            lr_Type = ShaderParameterType::Float2Array;
             break;
-        case Float3:
-            lr_Type = Float3Array;
+        case ShaderParameterType::Float3:
+            lr_Type = ShaderParameterType::Float3Array;
             break;
-        case Float4:
-            lr_Type = Float4Array;
+        case ShaderParameterType::Float4:
+            lr_Type = ShaderParameterType::Float4Array;
             break;
-        case Int:
-            lr_Type = IntArray;
+        case ShaderParameterType::Int:
+            lr_Type = ShaderParameterType::IntArray;
             break;
         default:
             return false;

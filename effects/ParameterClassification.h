@@ -1,7 +1,7 @@
 // How the framework types an effect parameter from its D3DX description.
 #pragma once
 
-#include "effects/ShaderParameterType.h"
+#include "ShaderParameterType.h"
 
 #include <d3dx9.h>
 

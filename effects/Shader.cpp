@@ -1,26 +1,13 @@
-#include "effects/Shader.h"
+#include "Shader.h"
 
-#include "effects/ParameterClassification.h"
-#include "effects/ShaderParameter.h"
-#include "effects/ShaderSystem.h"
+#include "ParameterClassification.h"
+#include "ShaderParameter.h"
+#include "ShaderSystem.h"
 
 #include <cstring>
 #include <memory>
 
 namespace {
-
-// The compiler's message buffer, released on every way out.
-struct ErrorBufferHolder {
-    ID3DXBuffer* Buffer = nullptr;
-    ErrorBufferHolder() = default;
-    ErrorBufferHolder(const ErrorBufferHolder&) = delete;
-    ErrorBufferHolder& operator=(const ErrorBufferHolder&) = delete;
-    ~ErrorBufferHolder() {
-        if (Buffer != nullptr) {
-            Buffer->Release();
-        }
-    }
-};
 
 // Longest compiler text kept: a message that quotes a huge token would
 // otherwise be written whole to the log at every switch-on.
@@ -53,18 +40,11 @@ Shader::Shader(IDirect3DDevice9* device, const std::string& name, const std::str
       mr_FileName(fileName),
       mr_Valid(false),
       mr_InPass(false),
-      mr_Effect_(nullptr),
       mr_Technique(nullptr),
       mr_Owner_(nullptr) {
-    try {
-        CreateEffect();
-    } catch (...) {
-        // No destructor runs for a shader whose construction failed.
-        if (mr_Effect_ != nullptr) {
-            mr_Effect_->Release();
-        }
-        throw;
-    }
+    // A throw leaves no effect behind: the member releases it even though
+    // no destructor runs for a shader whose construction failed.
+    CreateEffect();
 }
 
 Shader::~Shader() {
@@ -72,10 +52,7 @@ Shader::~Shader() {
         mr_Owner_->ForgetShader(this);
         mr_Owner_ = nullptr;
     }
-    if (mr_Effect_ != nullptr) {
-        mr_Effect_->Release();
-        mr_Effect_ = nullptr;
-    }
+    mr_Effect.reset();
     mr_AnnotationHandlers.clear();
     mr_CallbackHandlers.clear();
     mr_SemanticHandlers.clear();
@@ -87,23 +64,20 @@ Shader::~Shader() {
 }
 
 void Shader::CreateEffect() {
-    if (mr_Effect_ != nullptr) {
-        mr_Effect_->Release();
-    }
-    mr_Effect_ = nullptr;
+    mr_Effect.reset();
     mr_Valid = false;
     // A pass begun on the old effect cannot be ended on the new one.
     mr_InPass = false;
 
     const char* ls_Failure = nullptr;
     // A warning buffer of a successful compile goes too.
-    ErrorBufferHolder ErrorBuffer;
+    ComPtr<ID3DXBuffer> lr_ErrorBuffer;
     HRESULT lr_Result = D3D_OK;
     if (!mr_Code.empty()) {
         mr_Technique = nullptr;
         mr_Valid = true;
         lr_Result = D3DXCreateEffect(mr_Device_, mr_Code.data(), static_cast<UINT>(mr_Code.size()), nullptr, nullptr,
-                                     0, nullptr, &mr_Effect_, &ErrorBuffer.Buffer);
+                                     0, nullptr, &mr_Effect, &lr_ErrorBuffer);
         ls_Failure = "Unable to create shader.";
     } else if (mr_FileName.empty()) {
         mr_ErrorMessage = "Unable to create shader, no code and no file name specified!";
@@ -112,23 +86,20 @@ void Shader::CreateEffect() {
         mr_Technique = nullptr;
         mr_Valid = true;
         lr_Result = D3DXCreateEffectFromFileA(mr_Device_, mr_FileName.c_str(), nullptr, nullptr, 0, nullptr,
-                                              &mr_Effect_, &ErrorBuffer.Buffer);
+                                              &mr_Effect, &lr_ErrorBuffer);
         ls_Failure = "Unable to load shader.";
     }
 
     if (FAILED(lr_Result)) {
         mr_Valid = false;
         // A failed creation leaves no effect behind, whatever the call returned.
-        if (mr_Effect_ != nullptr) {
-            mr_Effect_->Release();
-            mr_Effect_ = nullptr;
-        }
+        mr_Effect.reset();
         mr_ErrorMessage = ls_Failure;
-        if (ErrorBuffer.Buffer != nullptr) {
+        if (lr_ErrorBuffer) {
             mr_ErrorMessage += "\nCompiling failed!\n";
-            mr_ErrorMessage += ReadErrorText(ErrorBuffer.Buffer);
+            mr_ErrorMessage += ReadErrorText(lr_ErrorBuffer.get());
         }
-    } else if (mr_Effect_ == nullptr) {
+    } else if (!mr_Effect) {
         mr_Valid = false;
         mr_ErrorMessage = ls_Failure;
     } else {
@@ -139,13 +110,13 @@ void Shader::CreateEffect() {
 void Shader::SelectTechnique() {
     D3DXEFFECT_DESC Description;
     std::memset(&Description, 0, sizeof(Description));
-    if (FAILED(mr_Effect_->GetDesc(&Description))) {
+    if (FAILED(mr_Effect->GetDesc(&Description))) {
         Description.Techniques = 0;
     }
     mr_Technique = nullptr;
     for (UINT lr_Index = 0; lr_Index < Description.Techniques; ++lr_Index) {
-        D3DXHANDLE lr_Technique = mr_Effect_->GetTechnique(lr_Index);
-        if (lr_Technique != nullptr && SUCCEEDED(mr_Effect_->ValidateTechnique(lr_Technique))) {
+        D3DXHANDLE lr_Technique = mr_Effect->GetTechnique(lr_Index);
+        if (lr_Technique != nullptr && SUCCEEDED(mr_Effect->ValidateTechnique(lr_Technique))) {
             mr_Technique = lr_Technique;
             break;
         }
@@ -157,16 +128,16 @@ void Shader::SelectTechnique() {
     }
     // Begin runs the effect's current technique: make it the one selected,
     // or a first technique that failed validation would run instead.
-    mr_Effect_->SetTechnique(mr_Technique);
+    mr_Effect->SetTechnique(mr_Technique);
     mr_Valid = true;
 }
 
 unsigned Shader::GetPassCount() {
-    if (mr_Effect_ == nullptr || mr_Technique == nullptr) {
+    if (!mr_Effect || mr_Technique == nullptr) {
         return 0;
     }
     D3DXTECHNIQUE_DESC Description;
-    if (FAILED(mr_Effect_->GetTechniqueDesc(mr_Technique, &Description))) {
+    if (FAILED(mr_Effect->GetTechniqueDesc(mr_Technique, &Description))) {
         return 0;
     }
     return Description.Passes;
@@ -175,11 +146,11 @@ unsigned Shader::GetPassCount() {
 unsigned Shader::Begin() {
     // Without an effect there is nothing to begin, and the handler entries
     // are kept for the effect a later Reload may create.
-    if (mr_Effect_ == nullptr) {
+    if (!mr_Effect) {
         return 0;
     }
     UINT PassCount = 0;
-    if (FAILED(mr_Effect_->Begin(&PassCount, 0))) {
+    if (FAILED(mr_Effect->Begin(&PassCount, 0))) {
         mr_Valid = false;
         mr_ErrorMessage = "Unable to begin effect.";
         PassCount = 0;
@@ -190,18 +161,18 @@ unsigned Shader::Begin() {
 }
 
 PassResult Shader::BeginPass(unsigned pass) {
-    if (mr_Effect_ == nullptr) {
-        return Skip;
+    if (!mr_Effect) {
+        return PassResult::Skip;
     }
     PassResult lr_Result = RunPassCallbackStep(pass);
-    if (lr_Result == Skip) {
-        return Skip;
+    if (lr_Result == PassResult::Skip) {
+        return PassResult::Skip;
     }
     if (!mr_InPass) {
-        if (FAILED(mr_Effect_->BeginPass(pass))) {
+        if (FAILED(mr_Effect->BeginPass(pass))) {
             mr_Valid = false;
             mr_ErrorMessage = "Unable to begin pass.";
-            lr_Result = Skip;
+            lr_Result = PassResult::Skip;
         }
     }
     mr_InPass = true;
@@ -211,15 +182,15 @@ PassResult Shader::BeginPass(unsigned pass) {
 void Shader::EndPass() {
     if (mr_InPass) {
         mr_InPass = false;
-        if (mr_Effect_ != nullptr) {
-            mr_Effect_->EndPass();
+        if (mr_Effect) {
+            mr_Effect->EndPass();
         }
     }
 }
 
 void Shader::End() {
-    if (mr_Effect_ != nullptr) {
-        mr_Effect_->End();
+    if (mr_Effect) {
+        mr_Effect->End();
     }
 }
 
@@ -230,20 +201,20 @@ const std::string& Shader::GetName() {
 IShaderParameter* Shader::GetParameter(const std::string& name, ShaderParameterType type) {
     for (IShaderParameter* lr_Parameter : mr_Parameters) {
         if (lr_Parameter->GetName() == name) {
-            return (lr_Parameter->GetType() == type || type == Any) ? lr_Parameter : nullptr;
+            return (lr_Parameter->GetType() == type || type == ShaderParameterType::Any) ? lr_Parameter : nullptr;
         }
     }
-    if (mr_Effect_ == nullptr) {
+    if (!mr_Effect) {
         return nullptr;
     }
-    return CreateParameter(name, mr_Effect_->GetParameterByName(nullptr, name.c_str()), type, false);
+    return CreateParameter(name, mr_Effect->GetParameterByName(nullptr, name.c_str()), type, false);
 }
 
 IShaderParameter* Shader::GetParameterBySemantic(const std::string& semantic, ShaderParameterType type) {
-    if (mr_Effect_ == nullptr) {
+    if (!mr_Effect) {
         return nullptr;
     }
-    return CreateParameter(semantic, mr_Effect_->GetParameterBySemantic(nullptr, semantic.c_str()), type, true);
+    return CreateParameter(semantic, mr_Effect->GetParameterBySemantic(nullptr, semantic.c_str()), type, true);
 }
 
 IShaderParameter* Shader::CreateParameter(const std::string& name, D3DXHANDLE handle, ShaderParameterType type,
@@ -252,19 +223,19 @@ IShaderParameter* Shader::CreateParameter(const std::string& name, D3DXHANDLE ha
         return nullptr;
     }
     D3DXPARAMETER_DESC ParameterDescription;
-    if (FAILED(mr_Effect_->GetParameterDesc(handle, &ParameterDescription))) {
+    if (FAILED(mr_Effect->GetParameterDesc(handle, &ParameterDescription))) {
         return nullptr;
     }
-    ShaderParameterType lr_Type = Any;
+    ShaderParameterType lr_Type = ShaderParameterType::Any;
     if (!ClassifyParameter(ParameterDescription, bySemantic, lr_Type)) {
         return nullptr;
     }
-    if (lr_Type != type && type != Any) {
+    if (lr_Type != type && type != ShaderParameterType::Any) {
         return nullptr;
     }
     // Held until the list has taken it: a failed append must not lose it.
     std::unique_ptr<IShaderParameter> lr_Parameter(
-        new ShaderParameter(name, mr_Effect_, handle, lr_Type, ParameterDescription.Elements));
+        new ShaderParameter(name, mr_Effect.get(), handle, lr_Type, ParameterDescription.Elements));
     mr_Parameters.push_back(lr_Parameter.get());
     return lr_Parameter.release();
 }
@@ -285,12 +256,12 @@ void Shader::Reload() {
     CreateEffect();
     ResetHandlerEntries();
     for (IShaderParameter* lr_Parameter : mr_Parameters) {
-        lr_Parameter->SetEffect(mr_Effect_);
+        lr_Parameter->SetEffect(mr_Effect.get());
     }
 }
 
 ID3DXEffect* Shader::GetEffect() {
-    return mr_Effect_;
+    return mr_Effect.get();
 }
 
 void Shader::SetOwner(ShaderSystem* owner) {

@@ -3,8 +3,9 @@
 // begin/pass/end sequence with its handler entries around it.
 #pragma once
 
-#include "effects/IShader.h"
-#include "effects/ShaderHandlerContainers.h"
+#include "ComPtr.h"
+#include "IShader.h"
+#include "ShaderHandlerContainers.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
@@ -94,7 +95,7 @@ private:
     bool mr_Valid;
     std::string mr_ErrorMessage;
     bool mr_InPass;
-    ID3DXEffect* mr_Effect_;
+    ComPtr<ID3DXEffect> mr_Effect;
     D3DXHANDLE mr_Technique;
     ShaderSystem* mr_Owner_;
 };

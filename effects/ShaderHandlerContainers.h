@@ -4,8 +4,8 @@
 // Entries move but never copy, so a handler is deleted exactly once.
 #pragma once
 
-#include "effects/HandlerInterfaces.h"
-#include "effects/IShaderParameter.h"
+#include "HandlerInterfaces.h"
+#include "IShaderParameter.h"
 
 #include <d3dx9.h>
 

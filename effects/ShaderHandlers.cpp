@@ -1,8 +1,8 @@
 // The shader's handler entries: adding, removing and finding them, and the
 // steps that Begin, BeginPass and Reload run over them.
-#include "effects/Shader.h"
+#include "Shader.h"
 
-#include "effects/ShaderSystem.h"
+#include "ShaderSystem.h"
 
 namespace {
 
@@ -222,7 +222,8 @@ void Shader::RunSemanticStep() {
     for (auto lr_Entry = mr_SemanticHandlers.begin(); lr_Entry != mr_SemanticHandlers.end();) {
         SemanticHandlerContainer& lr_Container = lr_Entry->second;
         if (lr_Container.Parameter == nullptr && lr_Container.Handler != nullptr) {
-            lr_Container.Parameter = GetParameterBySemantic(lr_Container.Handler->GetSemantic(), Any);
+            lr_Container.Parameter =
+                GetParameterBySemantic(lr_Container.Handler->GetSemantic(), ShaderParameterType::Any);
         }
         if (lr_Container.Parameter != nullptr && lr_Container.Handler != nullptr) {
             lr_Container.Handler->Apply(this, lr_Container.Parameter);
@@ -237,9 +238,9 @@ void Shader::RunSemanticStep() {
 void Shader::RunAnnotationStep() {
     for (auto lr_Entry = mr_AnnotationHandlers.begin(); lr_Entry != mr_AnnotationHandlers.end();) {
         AnnotationHandlerContainer& lr_Container = lr_Entry->second;
-        if (lr_Container.Annotation == nullptr && lr_Container.Handler != nullptr && mr_Effect_ != nullptr) {
+        if (lr_Container.Annotation == nullptr && lr_Container.Handler != nullptr && mr_Effect) {
             // D3DX takes the object's name in place of its handle.
-            lr_Container.Annotation = mr_Effect_->GetAnnotationByName(
+            lr_Container.Annotation = mr_Effect->GetAnnotationByName(
                 lr_Container.Handler->GetObjectName().c_str(), lr_Container.Handler->GetAnnotationName().c_str());
         }
         if (lr_Container.Annotation != nullptr && lr_Container.Handler != nullptr) {
@@ -252,7 +253,7 @@ void Shader::RunAnnotationStep() {
 }
 
 PassResult Shader::RunPassCallbackStep(unsigned pass) {
-    PassResult lr_Result = None;
+    PassResult lr_Result = PassResult::None;
     for (auto lr_Entry = mr_CallbackHandlers.begin(); lr_Entry != mr_CallbackHandlers.end();) {
         CallbackHandlerContainer& lr_Container = lr_Entry->second;
         auto lr_Pass = lr_Container.Passes.find(pass);
@@ -263,7 +264,7 @@ PassResult Shader::RunPassCallbackStep(unsigned pass) {
         }
         PassResult lr_Returned = lr_Container.Handler->Apply(this, lr_Pass->second);
         // None < Repeat < Done < Skip; anything outside Repeat..Skip changes nothing.
-        if (lr_Returned >= Repeat && lr_Returned <= Skip && lr_Returned > lr_Result) {
+        if (lr_Returned >= PassResult::Repeat && lr_Returned <= PassResult::Skip && lr_Returned > lr_Result) {
             lr_Result = lr_Returned;
         }
         ++lr_Entry;
@@ -293,25 +294,25 @@ void Shader::ResetHandlerEntries() {
 }
 
 void Shader::CollectPasses(CallbackHandlerContainer& entry) {
-    if (mr_Effect_ == nullptr || mr_Technique == nullptr || entry.Handler == nullptr) {
+    if (!mr_Effect || mr_Technique == nullptr || entry.Handler == nullptr) {
         return;
     }
     D3DXTECHNIQUE_DESC Description;
-    if (FAILED(mr_Effect_->GetTechniqueDesc(mr_Technique, &Description))) {
+    if (FAILED(mr_Effect->GetTechniqueDesc(mr_Technique, &Description))) {
         return;
     }
     const std::string& ls_Name = entry.Handler->GetName();
     for (UINT lr_Index = 0; lr_Index < Description.Passes; ++lr_Index) {
-        D3DXHANDLE lr_Pass = mr_Effect_->GetPass(mr_Technique, lr_Index);
+        D3DXHANDLE lr_Pass = mr_Effect->GetPass(mr_Technique, lr_Index);
         if (lr_Pass == nullptr) {
             continue;
         }
-        D3DXHANDLE lr_Annotation = mr_Effect_->GetAnnotationByName(lr_Pass, ls_Name.c_str());
+        D3DXHANDLE lr_Annotation = mr_Effect->GetAnnotationByName(lr_Pass, ls_Name.c_str());
         if (lr_Annotation == nullptr) {
             continue;
         }
         BOOL CanUse = FALSE;
-        if (SUCCEEDED(mr_Effect_->GetBool(lr_Annotation, &CanUse)) && CanUse) {
+        if (SUCCEEDED(mr_Effect->GetBool(lr_Annotation, &CanUse)) && CanUse) {
             entry.Passes[lr_Index] = lr_Pass;
         }
     }

@@ -1,4 +1,4 @@
-#include "effects/ShaderParameter.h"
+#include "ShaderParameter.h"
 
 ShaderParameter::ShaderParameter(const std::string& name, ID3DXEffect* effect, D3DXHANDLE handle,
                                  ShaderParameterType type, unsigned elementCount)
@@ -16,68 +16,68 @@ ShaderParameter::~ShaderParameter() {}
 // Writes the type's zero value, so creating a parameter resets the effect's value.
 void ShaderParameter::SetDefault() {
     switch (mr_Type) {
-    case Float:
+    case ShaderParameterType::Float:
         SetFloat(0.0f);
         break;
-    case Float2:
+    case ShaderParameterType::Float2:
         SetFloat2(D3DXVECTOR2(0.0f, 0.0f));
         break;
-    case Float3:
+    case ShaderParameterType::Float3:
         SetFloat3(D3DXVECTOR3(0.0f, 0.0f, 0.0f));
         break;
-    case Float4:
+    case ShaderParameterType::Float4:
         SetFloat4(D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
         break;
-    case Float4Array: {
-        std::vector<D3DXVECTOR4> Float4Array(mr_ElementCount, D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
-        SetFloat4Array(Float4Array);
+    case ShaderParameterType::Float4Array: {
+        std::vector<D3DXVECTOR4> lr_Zeros(mr_ElementCount, D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
+        SetFloat4Array(lr_Zeros);
         break;
     }
-    case Float3Array: {
-        std::vector<D3DXVECTOR3> Float3Array(mr_ElementCount, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
-        SetFloat3Array(Float3Array);
+    case ShaderParameterType::Float3Array: {
+        std::vector<D3DXVECTOR3> lr_Zeros(mr_ElementCount, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+        SetFloat3Array(lr_Zeros);
         break;
     }
-    case Float2Array: {
-        std::vector<D3DXVECTOR2> Float2Array(mr_ElementCount, D3DXVECTOR2(0.0f, 0.0f));
-        SetFloat2Array(Float2Array);
+    case ShaderParameterType::Float2Array: {
+        std::vector<D3DXVECTOR2> lr_Zeros(mr_ElementCount, D3DXVECTOR2(0.0f, 0.0f));
+        SetFloat2Array(lr_Zeros);
         break;
     }
-    case FloatArray: {
-        std::vector<float> FloatArray(mr_ElementCount, 0.0f);
-        SetFloatArray(FloatArray);
+    case ShaderParameterType::FloatArray: {
+        std::vector<float> lr_Zeros(mr_ElementCount, 0.0f);
+        SetFloatArray(lr_Zeros);
         break;
     }
-    case IntArray: {
-        std::vector<int> IntArray(mr_ElementCount, 0);
-        SetIntArray(IntArray);
+    case ShaderParameterType::IntArray: {
+        std::vector<int> lr_Zeros(mr_ElementCount, 0);
+        SetIntArray(lr_Zeros);
         break;
     }
-    case Texture1D:
+    case ShaderParameterType::Texture1D:
         SetTexture1D(nullptr);
         break;
-    case Texture2D:
+    case ShaderParameterType::Texture2D:
         SetTexture2D(nullptr);
         break;
-    case Texture3D:
+    case ShaderParameterType::Texture3D:
         SetTexture3D(nullptr);
         break;
-    case TextureCube:
+    case ShaderParameterType::TextureCube:
         SetTextureCube(nullptr);
         break;
-    case Matrix: {
+    case ShaderParameterType::Matrix: {
         D3DXMATRIX TheMatrix(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f,
                              0.0f, 1.0f);
         SetMatrix(TheMatrix);
         break;
     }
-    case Int:
+    case ShaderParameterType::Int:
         SetInt(0);
         break;
-    case Bool:
+    case ShaderParameterType::Bool:
         SetBool(false);
         break;
-    case String:
+    case ShaderParameterType::String:
         SetString(std::string());
         break;
     default:
@@ -88,7 +88,7 @@ void ShaderParameter::SetDefault() {
 }
 
 bool ShaderParameter::Accepts(ShaderParameterType type) {
-    return mr_Type == type || mr_Type == Any;
+    return mr_Type == type || mr_Type == ShaderParameterType::Any;
 }
 
 template <typename T>
@@ -121,45 +121,45 @@ void ShaderParameter::Commit() {
         return;
     }
     switch (mr_Type) {
-    case Float:
+    case ShaderParameterType::Float:
         mr_Effect_->SetFloat(mr_Handle, GetFloat());
         break;
-    case Int:
+    case ShaderParameterType::Int:
         mr_Effect_->SetInt(mr_Handle, GetInt());
         break;
-    case Bool:
+    case ShaderParameterType::Bool:
         mr_Effect_->SetBool(mr_Handle, GetBool() ? TRUE : FALSE);
         break;
-    case String: {
+    case ShaderParameterType::String: {
         const std::string* lr_Text = std::get_if<std::string>(&mr_Value);
         mr_Effect_->SetString(mr_Handle, lr_Text != nullptr ? lr_Text->c_str() : "");
         break;
     }
-    case Matrix: {
+    case ShaderParameterType::Matrix: {
         const D3DXMATRIX* lr_Matrix = std::get_if<D3DXMATRIX>(&mr_Value);
         if (lr_Matrix != nullptr) {
             mr_Effect_->SetMatrix(mr_Handle, lr_Matrix);
         }
         break;
     }
-    case Texture1D:
-    case Texture2D:
-    case Texture3D:
-    case TextureCube:
+    case ShaderParameterType::Texture1D:
+    case ShaderParameterType::Texture2D:
+    case ShaderParameterType::Texture3D:
+    case ShaderParameterType::TextureCube:
         mr_Effect_->SetTexture(mr_Handle, Cached<IDirect3DBaseTexture9*>(nullptr));
         break;
-    case Float4: {
+    case ShaderParameterType::Float4: {
         D3DXVECTOR4 CurrentValue4 = GetFloat4();
         mr_Effect_->SetVector(mr_Handle, &CurrentValue4);
         break;
     }
-    case Float3: {
+    case ShaderParameterType::Float3: {
         D3DXVECTOR3 CurrentValue = GetFloat3();
         D3DXVECTOR4 CurrentValue4(CurrentValue.x, CurrentValue.y, CurrentValue.z, 0.0f);
         mr_Effect_->SetVector(mr_Handle, &CurrentValue4);
         break;
     }
-    case Float2: {
+    case ShaderParameterType::Float2: {
         D3DXVECTOR2 CurrentValue = GetFloat2();
         D3DXVECTOR4 CurrentValue4(CurrentValue.x, CurrentValue.y, 0.0f, 0.0f);
         mr_Effect_->SetVector(mr_Handle, &CurrentValue4);
@@ -168,7 +168,7 @@ void ShaderParameter::Commit() {
     // Arrays are written element by element; elements the effect's array
     // lacks (null element handle) are skipped. The cached vectors are read in
     // place so that a steady frame does not allocate.
-    case Float4Array:
+    case ShaderParameterType::Float4Array:
         if (const auto* lr_Values = std::get_if<std::vector<D3DXVECTOR4>>(&mr_Value)) {
             for (unsigned lr_Index = 0; lr_Index < lr_Values->size(); ++lr_Index) {
                 D3DXHANDLE lr_Element = mr_Effect_->GetParameterElement(mr_Handle, lr_Index);
@@ -178,7 +178,7 @@ void ShaderParameter::Commit() {
             }
         }
         break;
-    case Float3Array:
+    case ShaderParameterType::Float3Array:
         if (const auto* lr_Values = std::get_if<std::vector<D3DXVECTOR3>>(&mr_Value)) {
             for (unsigned lr_Index = 0; lr_Index < lr_Values->size(); ++lr_Index) {
                 D3DXHANDLE lr_Element = mr_Effect_->GetParameterElement(mr_Handle, lr_Index);
@@ -190,7 +190,7 @@ void ShaderParameter::Commit() {
             }
         }
         break;
-    case Float2Array:
+    case ShaderParameterType::Float2Array:
         if (const auto* lr_Values = std::get_if<std::vector<D3DXVECTOR2>>(&mr_Value)) {
             for (unsigned lr_Index = 0; lr_Index < lr_Values->size(); ++lr_Index) {
                 D3DXHANDLE lr_Element = mr_Effect_->GetParameterElement(mr_Handle, lr_Index);
@@ -202,7 +202,7 @@ void ShaderParameter::Commit() {
             }
         }
         break;
-    case FloatArray:
+    case ShaderParameterType::FloatArray:
         if (const auto* lr_Values = std::get_if<std::vector<float>>(&mr_Value)) {
             for (unsigned lr_Index = 0; lr_Index < lr_Values->size(); ++lr_Index) {
                 D3DXHANDLE lr_Element = mr_Effect_->GetParameterElement(mr_Handle, lr_Index);
@@ -212,7 +212,7 @@ void ShaderParameter::Commit() {
             }
         }
         break;
-    case IntArray:
+    case ShaderParameterType::IntArray:
         if (const auto* lr_Values = std::get_if<std::vector<int>>(&mr_Value)) {
             for (unsigned lr_Index = 0; lr_Index < lr_Values->size(); ++lr_Index) {
                 D3DXHANDLE lr_Element = mr_Effect_->GetParameterElement(mr_Handle, lr_Index);
@@ -232,7 +232,7 @@ ShaderParameterType ShaderParameter::GetType() {
 }
 
 void ShaderParameter::SetFloat4(const D3DXVECTOR4& value) {
-    Store(Float4, value, 0);
+    Store(ShaderParameterType::Float4, value, 0);
 }
 
 D3DXVECTOR4 ShaderParameter::GetFloat4() {
@@ -240,7 +240,7 @@ D3DXVECTOR4 ShaderParameter::GetFloat4() {
 }
 
 void ShaderParameter::SetFloat3(const D3DXVECTOR3& value) {
-    Store(Float3, value, 0);
+    Store(ShaderParameterType::Float3, value, 0);
 }
 
 D3DXVECTOR3 ShaderParameter::GetFloat3() {
@@ -248,7 +248,7 @@ D3DXVECTOR3 ShaderParameter::GetFloat3() {
 }
 
 void ShaderParameter::SetFloat2(const D3DXVECTOR2& value) {
-    Store(Float2, value, 0);
+    Store(ShaderParameterType::Float2, value, 0);
 }
 
 D3DXVECTOR2 ShaderParameter::GetFloat2() {
@@ -256,7 +256,7 @@ D3DXVECTOR2 ShaderParameter::GetFloat2() {
 }
 
 void ShaderParameter::SetFloat(float value) {
-    Store(Float, value, 0);
+    Store(ShaderParameterType::Float, value, 0);
 }
 
 float ShaderParameter::GetFloat() {
@@ -264,7 +264,7 @@ float ShaderParameter::GetFloat() {
 }
 
 void ShaderParameter::SetInt(int value) {
-    Store(Int, value, 0);
+    Store(ShaderParameterType::Int, value, 0);
 }
 
 int ShaderParameter::GetInt() {
@@ -272,7 +272,7 @@ int ShaderParameter::GetInt() {
 }
 
 void ShaderParameter::SetBool(bool value) {
-    Store(Bool, value, 0);
+    Store(ShaderParameterType::Bool, value, 0);
 }
 
 bool ShaderParameter::GetBool() {
@@ -281,7 +281,7 @@ bool ShaderParameter::GetBool() {
 
 void ShaderParameter::SetString(const std::string& value) {
     // The effect receives the text up to its first NUL; keep exactly that.
-    Store(String, std::string(value.c_str()), 0);
+    Store(ShaderParameterType::String, std::string(value.c_str()), 0);
 }
 
 std::string ShaderParameter::GetString() {
@@ -289,7 +289,7 @@ std::string ShaderParameter::GetString() {
 }
 
 void ShaderParameter::SetMatrix(const D3DXMATRIX& value) {
-    Store(Matrix, value, 0);
+    Store(ShaderParameterType::Matrix, value, 0);
 }
 
 D3DXMATRIX ShaderParameter::GetMatrix() {
@@ -299,7 +299,7 @@ D3DXMATRIX ShaderParameter::GetMatrix() {
 }
 
 void ShaderParameter::SetTexture1D(IDirect3DBaseTexture9* texture) {
-    Store(Texture1D, texture, 0);
+    Store(ShaderParameterType::Texture1D, texture, 0);
 }
 
 IDirect3DBaseTexture9* ShaderParameter::GetTexture1D() {
@@ -307,7 +307,7 @@ IDirect3DBaseTexture9* ShaderParameter::GetTexture1D() {
 }
 
 void ShaderParameter::SetTexture2D(IDirect3DBaseTexture9* texture) {
-    Store(Texture2D, texture, 0);
+    Store(ShaderParameterType::Texture2D, texture, 0);
 }
 
 IDirect3DBaseTexture9* ShaderParameter::GetTexture2D() {
@@ -315,7 +315,7 @@ IDirect3DBaseTexture9* ShaderParameter::GetTexture2D() {
 }
 
 void ShaderParameter::SetTexture3D(IDirect3DBaseTexture9* texture) {
-    Store(Texture3D, texture, 0);
+    Store(ShaderParameterType::Texture3D, texture, 0);
 }
 
 IDirect3DBaseTexture9* ShaderParameter::GetTexture3D() {
@@ -323,7 +323,7 @@ IDirect3DBaseTexture9* ShaderParameter::GetTexture3D() {
 }
 
 void ShaderParameter::SetTextureCube(IDirect3DBaseTexture9* texture) {
-    Store(TextureCube, texture, 0);
+    Store(ShaderParameterType::TextureCube, texture, 0);
 }
 
 IDirect3DBaseTexture9* ShaderParameter::GetTextureCube() {
@@ -331,7 +331,7 @@ IDirect3DBaseTexture9* ShaderParameter::GetTextureCube() {
 }
 
 void ShaderParameter::SetFloat4Array(const std::vector<D3DXVECTOR4>& values) {
-    Store(Float4Array, values, static_cast<unsigned>(values.size()));
+    Store(ShaderParameterType::Float4Array, values, static_cast<unsigned>(values.size()));
 }
 
 std::vector<D3DXVECTOR4> ShaderParameter::GetFloat4Array() {
@@ -339,7 +339,7 @@ std::vector<D3DXVECTOR4> ShaderParameter::GetFloat4Array() {
 }
 
 void ShaderParameter::SetFloat3Array(const std::vector<D3DXVECTOR3>& values) {
-    Store(Float3Array, values, static_cast<unsigned>(values.size()));
+    Store(ShaderParameterType::Float3Array, values, static_cast<unsigned>(values.size()));
 }
 
 std::vector<D3DXVECTOR3> ShaderParameter::GetFloat3Array() {
@@ -347,7 +347,7 @@ std::vector<D3DXVECTOR3> ShaderParameter::GetFloat3Array() {
 }
 
 void ShaderParameter::SetFloat2Array(const std::vector<D3DXVECTOR2>& values) {
-    Store(Float2Array, values, static_cast<unsigned>(values.size()));
+    Store(ShaderParameterType::Float2Array, values, static_cast<unsigned>(values.size()));
 }
 
 std::vector<D3DXVECTOR2> ShaderParameter::GetFloat2Array() {
@@ -355,7 +355,7 @@ std::vector<D3DXVECTOR2> ShaderParameter::GetFloat2Array() {
 }
 
 void ShaderParameter::SetFloatArray(const std::vector<float>& values) {
-    Store(FloatArray, values, static_cast<unsigned>(values.size()));
+    Store(ShaderParameterType::FloatArray, values, static_cast<unsigned>(values.size()));
 }
 
 std::vector<float> ShaderParameter::GetFloatArray() {
@@ -363,7 +363,7 @@ std::vector<float> ShaderParameter::GetFloatArray() {
 }
 
 void ShaderParameter::SetIntArray(const std::vector<int>& values) {
-    Store(IntArray, values, static_cast<unsigned>(values.size()));
+    Store(ShaderParameterType::IntArray, values, static_cast<unsigned>(values.size()));
 }
 
 std::vector<int> ShaderParameter::GetIntArray() {

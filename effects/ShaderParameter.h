@@ -2,8 +2,8 @@
 // kept here and written to the effect at once; gets read the cache only.
 #pragma once
 
-#include "effects/IShaderParameter.h"
-#include "effects/ShaderParameterType.h"
+#include "IShaderParameter.h"
+#include "ShaderParameterType.h"
 
 #include <d3dx9.h>
 

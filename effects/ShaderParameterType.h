@@ -1,9 +1,11 @@
-// Type code of an effect parameter as the framework sees it.
+// Type code of an effect parameter as the framework sees it. Scoped, so that
+// names as common as None, Bool or String stay out of the global namespace;
+// the underlying type and the values are those the interface tables pass.
 #pragma once
 
 #include <cstdint>
 
-enum ShaderParameterType : int32_t {
+enum class ShaderParameterType : int32_t {
     Float = 0,
     Float2 = 1,
     Float3 = 2,
@@ -24,3 +26,5 @@ enum ShaderParameterType : int32_t {
     // 17 and 18 are not assigned.
     Any = 19
 };
+
+static_assert(sizeof(ShaderParameterType) == 4, "passed across the module boundary as a 32-bit value");

@@ -1,6 +1,6 @@
-#include "effects/ShaderSystem.h"
+#include "ShaderSystem.h"
 
-#include "effects/Shader.h"
+#include "Shader.h"
 
 #include <algorithm>
 #include <memory>

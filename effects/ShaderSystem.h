@@ -3,7 +3,7 @@
 // everything registered with it.
 #pragma once
 
-#include "effects/IShaderSystem.h"
+#include "IShaderSystem.h"
 
 #include <d3d9.h>
 

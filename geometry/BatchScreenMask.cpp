@@ -1,6 +1,6 @@
-#include "geometry/BatchScreenMask.h"
+#include "BatchScreenMask.h"
 
-#include "geometry/QuadBuffers.h"
+#include "QuadBuffers.h"
 
 #include <cstring>
 

@@ -2,8 +2,8 @@
 // indexed draw call.
 #pragma once
 
-#include "geometry/IRenderable.h"
-#include "geometry/ScreenMask.h"
+#include "IRenderable.h"
+#include "ScreenMask.h"
 
 #include <d3d9.h>
 

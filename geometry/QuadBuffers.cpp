@@ -1,6 +1,6 @@
-#include "geometry/QuadBuffers.h"
+#include "QuadBuffers.h"
 
-#include "geometry/ScreenMask.h"
+#include "ScreenMask.h"
 
 namespace QuadBuffers {
 

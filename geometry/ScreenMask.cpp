@@ -1,6 +1,6 @@
-#include "geometry/ScreenMask.h"
+#include "ScreenMask.h"
 
-#include "geometry/QuadBuffers.h"
+#include "QuadBuffers.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // (or none at all when it only feeds a BatchScreenMask).
 #pragma once
 
-#include "geometry/IRenderable.h"
+#include "IRenderable.h"
 
 #include <d3d9.h>
 

@@ -1,9 +1,8 @@
 #include "DemoSession.h"
 
+#include "HostContract.h"
+#include "PathHost.h"
 #include "Utf8.h"
-#include "host/PathHost.h"
-#include "contract/Guids.h"
-#include "contract/ICheckBoxParameter.h"
 
 #include <soft/SoftShaderStatistics.h>
 
@@ -15,9 +14,6 @@
 #include <sstream>
 
 namespace {
-
-// {E11173DF-0193-4102-81E5-AC8256483E05}: the plug-in's ShowAOOnly check box.
-const GUID kShowAOOnly = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
 
 const char* KindName(SoftObjectKind kind) {
     switch (kind) {
@@ -337,7 +333,7 @@ bool DemoSession::SaveBackBuffer(const std::string& fileName) {
 }
 
 bool DemoSession::SetShowAOOnly(bool value, bool asText) {
-    IParameter* lr_Parameter = mr_Plugin_->FindParameter(kShowAOOnly);
+    IParameter* lr_Parameter = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     if (!lr_Parameter) {
         Step("ShowAOOnly", "the plug-in has no ShowAOOnly parameter");
         ++mr_Failures;

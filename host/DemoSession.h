@@ -3,8 +3,8 @@
 #pragma once
 
 #include "DemoOptions.h"
+#include "HostContract.h"
 #include "SyntheticScene.h"
-#include "contract/IDirect3D9BasePlugin.h"
 
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>

@@ -5,8 +5,7 @@
 // using answer a distinct, unusable text, so a wrong slot fails visibly.
 #pragma once
 
-#include "contract/Guids.h"
-#include "contract/IHost.h"
+#include "HostContract.h"
 
 #include <string>
 

@@ -15,7 +15,7 @@ bool PluginModule::Load(const std::string& path, std::string& error) {
         error = lr_Reason ? lr_Reason : "dlopen failed";
         return false;
     }
-    void* lr_Symbol = dlsym(mr_Handle_, "CreatePlugin");
+    void* lr_Symbol = dlsym(mr_Handle_, k_CreatePluginExport);
     if (!lr_Symbol) {
         error = "the module exports no CreatePlugin";
         Unload();

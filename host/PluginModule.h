@@ -1,15 +1,12 @@
 // The plug-in module, loaded at run time as a host engine does.
 #pragma once
 
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/IHost.h"
+#include "HostContract.h"
 
 #include <string>
 
 class PluginModule {
 public:
-    typedef IDirect3D9BasePlugin* (*CreatePluginFunction)(IHost*);
-
     PluginModule() = default;
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;

@@ -1,10 +1,10 @@
 // ssao_demo_host: loads the SSAO plug-in module and drives it through a
 // scripted session on the software Direct3D 9 device.
-#include "Utf8.h"
-#include "host/PathHost.h"
 #include "DemoOptions.h"
 #include "DemoSession.h"
+#include "PathHost.h"
 #include "PluginModule.h"
+#include "Utf8.h"
 
 #include <filesystem>
 #include <iostream>

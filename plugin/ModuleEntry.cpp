@@ -1,25 +1,33 @@
 // The module's one export: the host creates the plug-in through it and
 // owns the result, which it deletes through the virtual destructor.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
+
+#include "HostContract.h"
 
 #include <windows.h>
 
-#ifdef _WIN32
+#include <type_traits>
+
+#if defined(_WIN32)
 #define SSAO_EXPORT __declspec(dllexport)
-#define SSAO_CDECL __cdecl
-#else
+#elif defined(__GNUC__)
+// The module is built with hidden symbols: this one is seen by the loader.
 #define SSAO_EXPORT __attribute__((visibility("default")))
-#define SSAO_CDECL
+#else
+#define SSAO_EXPORT
 #endif
 
 // Nothing thrown may reach the host: without memory there is no plug-in.
-extern "C" SSAO_EXPORT IDirect3D9BasePlugin* SSAO_CDECL CreatePlugin(IHost* host) {
+extern "C" SSAO_EXPORT IDirect3D9BasePlugin* __cdecl CreatePlugin(IHost* host) {
     try {
         return new k_Plugin(host);
     } catch (...) {
         return nullptr;
     }
 }
+
+static_assert(std::is_same<decltype(&CreatePlugin), CreatePluginFunction>::value,
+              "the export has the type hosts call it through");
 
 #ifdef _WIN32
 // Thread notifications are of no use to the module; nothing is created here.

@@ -5,15 +5,15 @@
 // (the per-frame passes).
 #pragma once
 
-#include "contract/IHost.h"
-#include "contract/k_Direct3D9BasePlugin.h"
-#include "contract/LogFile.h"
-#include "effects/IShader.h"
-#include "effects/IShaderSystem.h"
-#include "geometry/BatchScreenMask.h"
-#include "geometry/IRenderable.h"
-#include "geometry/ScreenMask.h"
-#include "plugin/TextureRecord.h"
+#include "BatchScreenMask.h"
+#include "IHost.h"
+#include "IRenderable.h"
+#include "IShader.h"
+#include "IShaderSystem.h"
+#include "LogFile.h"
+#include "ScreenMask.h"
+#include "TextureRecord.h"
+#include "k_Direct3D9BasePlugin.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>

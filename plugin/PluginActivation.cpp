@@ -1,19 +1,14 @@
 // Initialise and Deinitialise, switching on and off, and surviving a device
 // reset by switching off before it and on again after it.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
 
-#include "effects/ShaderSystem.h"
-#include "plugin/VexilTextureSemanticHandler.h"
+#include "ShaderSystem.h"
+#include "VexilTextureSemanticHandler.h"
 
 #include <cstring>
 #include <memory>
 
 namespace {
-
-void ReleaseRecord(TextureRecord& record) {
-    if (record.Texture) record.Texture->Release();
-    record = TextureRecord();
-}
 
 // The system owns the handler once it has taken it; a refused one is deleted here.
 void AddTextureHandler(IShaderSystem& system, const char* semantic, TextureRecord* record) {

@@ -1,5 +1,7 @@
 // The per-frame passes: scene copy, depth slices, occlusion, blur, composite.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
+
+#include "ComPtr.h"
 
 #include <cmath>
 #include <string>
@@ -91,37 +93,28 @@ void k_Plugin::RestoreHostState() noexcept {
 }
 
 bool k_Plugin::IsRenderingToBackBuffer() {
-    IDirect3DSurface9* lr_Surface_ = nullptr;
-    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_Surface_)) || !lr_Surface_) {
+    ComPtr<IDirect3DSurface9> lr_Surface;
+    if (!Acquired(mr_Device_->GetRenderTarget(0, &lr_Surface), lr_Surface)) {
         // A missing render target never matches a back buffer.
         return false;
     }
     // A subordinate head of a multi-head adapter reports 0: it still has its own swap chain.
     const UINT lr_Chains = mr_Caps.NumberOfAdaptersInGroup ? mr_Caps.NumberOfAdaptersInGroup : 1;
     for (UINT lr_Chain = 0; lr_Chain < lr_Chains; ++lr_Chain) {
-        IDirect3DSwapChain9* lr_SwapChain_ = nullptr;
-        if (FAILED(mr_Device_->GetSwapChain(lr_Chain, &lr_SwapChain_)) || !lr_SwapChain_) {
+        ComPtr<IDirect3DSwapChain9> lr_SwapChain;
+        if (!Acquired(mr_Device_->GetSwapChain(lr_Chain, &lr_SwapChain), lr_SwapChain)) {
             continue;
         }
         D3DPRESENT_PARAMETERS lr_Param = {};
-        lr_SwapChain_->GetPresentParameters(&lr_Param);
+        lr_SwapChain->GetPresentParameters(&lr_Param);
         for (UINT lr_Buffer = 0; lr_Buffer < lr_Param.BackBufferCount; ++lr_Buffer) {
-            IDirect3DSurface9* lr_ScSurface_ = nullptr;
-            if (FAILED(lr_SwapChain_->GetBackBuffer(lr_Buffer, D3DBACKBUFFER_TYPE_MONO, &lr_ScSurface_)) ||
-                !lr_ScSurface_) {
-                continue;
-            }
-            if (lr_ScSurface_ == lr_Surface_) {
-                lr_Surface_->Release();
-                lr_ScSurface_->Release();
-                lr_SwapChain_->Release();
+            ComPtr<IDirect3DSurface9> lr_BackBuffer;
+            const HRESULT lr_Result = lr_SwapChain->GetBackBuffer(lr_Buffer, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer);
+            if (Acquired(lr_Result, lr_BackBuffer) && lr_BackBuffer == lr_Surface.get()) {
                 return true;
             }
-            lr_ScSurface_->Release();
         }
-        lr_SwapChain_->Release();
     }
-    lr_Surface_->Release();
     return false;
 }
 
@@ -193,10 +186,10 @@ void k_Plugin::RenderWithShader(IRenderable* renderable, IShader* shader) {
     for (unsigned lr_Pass = 0; lr_Pass < lr_Passes; ++lr_Pass) {
         PassResult lr_Result = shader->BeginPass(lr_Pass);
         for (;;) {
-            if (lr_Result != Skip) {
+            if (lr_Result != PassResult::Skip) {
                 renderable->Draw(mr_Device_);
             }
-            if (lr_Result != Repeat) {
+            if (lr_Result != PassResult::Repeat) {
                 break;
             }
             lr_Result = shader->BeginPass(lr_Pass);
@@ -221,26 +214,18 @@ void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& r
         Log(L"SSAO: Destination texture is NULL.\n");
         return;
     }
-    IDirect3DSurface9* lr_Dest_ = nullptr;
-    if (FAILED(texture->GetSurfaceLevel(0, &lr_Dest_)) || !lr_Dest_) {
-        lr_Dest_ = nullptr;
+    ComPtr<IDirect3DSurface9> lr_Dest;
+    if (!Acquired(texture->GetSurfaceLevel(0, &lr_Dest), lr_Dest)) {
         Log(L"SSAO: Unable to get surface from destination texture.\n");
     }
-    IDirect3DSurface9* lr_Source_ = nullptr;
-    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_Source_)) || !lr_Source_) {
-        lr_Source_ = nullptr;
+    ComPtr<IDirect3DSurface9> lr_Source;
+    if (!Acquired(mr_Device_->GetRenderTarget(0, &lr_Source), lr_Source)) {
         Log(L"SSAO: Unable to get surface from backbuffer.\n");
     }
     // Tried even without a surface: the runtime refuses it and the refusal is logged with its code.
-    const HRESULT hr = mr_Device_->StretchRect(lr_Source_, &rect, lr_Dest_, &rect, D3DTEXF_NONE);
-    if (hr < 0) {
-        Log(L"SSAO: Failed to update our textures: ", static_cast<int>(hr), L"\n");
-    }
-    if (lr_Dest_) {
-        lr_Dest_->Release();
-    }
-    if (lr_Source_) {
-        lr_Source_->Release();
+    const HRESULT lr_Result = mr_Device_->StretchRect(lr_Source.get(), &rect, lr_Dest.get(), &rect, D3DTEXF_NONE);
+    if (FAILED(lr_Result)) {
+        Log(L"SSAO: Failed to update our textures: ", static_cast<int>(lr_Result), L"\n");
     }
 }
 

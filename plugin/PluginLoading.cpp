@@ -1,8 +1,8 @@
 // Loading of the effect files and the noise image from the host's data path.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
 
-#include "contract/Guids.h"
-#include "contract/TextConversion.h"
+#include "Guids.h"
+#include "TextConversion.h"
 
 #include <string>
 

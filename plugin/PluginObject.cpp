@@ -1,10 +1,10 @@
 // Construction and destruction of the plug-in, and the copy of its one
 // setting.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
 
-#include "contract/Guids.h"
-#include "contract/k_CheckBoxParameter.h"
-#include "plugin/PluginIds.h"
+#include "Guids.h"
+#include "HostContract.h"
+#include "k_CheckBoxParameter.h"
 
 #include <cstring>
 #include <memory>

@@ -1,5 +1,7 @@
 // The three frame textures and the screen masks, which follow render target 0.
-#include "plugin/Plugin.h"
+#include "Plugin.h"
+
+#include "ComPtr.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,53 +10,51 @@
 namespace {
 
 // Names of the render-target formats the log knows; nullptr for any other value.
+// The text is the name itself, so the two cannot drift apart.
 const char* FormatName(D3DFORMAT format) {
-    switch (static_cast<int>(format)) {
-        case 20: return "D3DFMT_R8G8B8";
-        case 21: return "D3DFMT_A8R8G8B8";
-        case 22: return "D3DFMT_X8R8G8B8";
-        case 23: return "D3DFMT_R5G6B5";
-        case 24: return "D3DFMT_X1R5G5B5";
-        case 25: return "D3DFMT_A1R5G5B5";
-        case 26: return "D3DFMT_A4R4G4B4";
-        case 27: return "D3DFMT_R3G3B2";
-        case 28: return "D3DFMT_A8";
-        case 29: return "D3DFMT_A8R3G3B2";
-        case 30: return "D3DFMT_X4R4G4B4";
-        case 31: return "D3DFMT_A2B10G10R10";
-        case 32: return "D3DFMT_A8B8G8R8";
-        case 33: return "D3DFMT_X8B8G8R8";
-        case 34: return "D3DFMT_G16R16";
-        case 35: return "D3DFMT_A2R10G10B10";
-        case 36: return "D3DFMT_A16B16G16R16";
-        case 40: return "D3DFMT_A8P8";
-        case 41: return "D3DFMT_P8";
-        case 50: return "D3DFMT_L8";
-        case 51: return "D3DFMT_A8L8";
-        case 52: return "D3DFMT_A4L4";
-        case 60: return "D3DFMT_V8U8";
-        case 61: return "D3DFMT_L6V5U5";
-        case 62: return "D3DFMT_X8L8V8U8";
-        case 63: return "D3DFMT_Q8W8V8U8";
-        case 64: return "D3DFMT_V16U16";
-        case 67: return "D3DFMT_A2W10V10U10";
-        case 81: return "D3DFMT_L16";
-        case 110: return "D3DFMT_Q16W16V16U16";
-        case 111: return "D3DFMT_R16F";
-        case 112: return "D3DFMT_G16R16F";
-        case 113: return "D3DFMT_A16B16G16R16F";
-        case 114: return "D3DFMT_R32F";
-        case 115: return "D3DFMT_G32R32F";
-        case 116: return "D3DFMT_A32B32G32R32F";
+#define SSAO_FORMAT_CASE(name) \
+    case name:                  \
+        return #name
+    switch (format) {
+        SSAO_FORMAT_CASE(D3DFMT_R8G8B8);
+        SSAO_FORMAT_CASE(D3DFMT_A8R8G8B8);
+        SSAO_FORMAT_CASE(D3DFMT_X8R8G8B8);
+        SSAO_FORMAT_CASE(D3DFMT_R5G6B5);
+        SSAO_FORMAT_CASE(D3DFMT_X1R5G5B5);
+        SSAO_FORMAT_CASE(D3DFMT_A1R5G5B5);
+        SSAO_FORMAT_CASE(D3DFMT_A4R4G4B4);
+        SSAO_FORMAT_CASE(D3DFMT_R3G3B2);
+        SSAO_FORMAT_CASE(D3DFMT_A8);
+        SSAO_FORMAT_CASE(D3DFMT_A8R3G3B2);
+        SSAO_FORMAT_CASE(D3DFMT_X4R4G4B4);
+        SSAO_FORMAT_CASE(D3DFMT_A2B10G10R10);
+        SSAO_FORMAT_CASE(D3DFMT_A8B8G8R8);
+        SSAO_FORMAT_CASE(D3DFMT_X8B8G8R8);
+        SSAO_FORMAT_CASE(D3DFMT_G16R16);
+        SSAO_FORMAT_CASE(D3DFMT_A2R10G10B10);
+        SSAO_FORMAT_CASE(D3DFMT_A16B16G16R16);
+        SSAO_FORMAT_CASE(D3DFMT_A8P8);
+        SSAO_FORMAT_CASE(D3DFMT_P8);
+        SSAO_FORMAT_CASE(D3DFMT_L8);
+        SSAO_FORMAT_CASE(D3DFMT_A8L8);
+        SSAO_FORMAT_CASE(D3DFMT_A4L4);
+        SSAO_FORMAT_CASE(D3DFMT_V8U8);
+        SSAO_FORMAT_CASE(D3DFMT_L6V5U5);
+        SSAO_FORMAT_CASE(D3DFMT_X8L8V8U8);
+        SSAO_FORMAT_CASE(D3DFMT_Q8W8V8U8);
+        SSAO_FORMAT_CASE(D3DFMT_V16U16);
+        SSAO_FORMAT_CASE(D3DFMT_A2W10V10U10);
+        SSAO_FORMAT_CASE(D3DFMT_L16);
+        SSAO_FORMAT_CASE(D3DFMT_Q16W16V16U16);
+        SSAO_FORMAT_CASE(D3DFMT_R16F);
+        SSAO_FORMAT_CASE(D3DFMT_G16R16F);
+        SSAO_FORMAT_CASE(D3DFMT_A16B16G16R16F);
+        SSAO_FORMAT_CASE(D3DFMT_R32F);
+        SSAO_FORMAT_CASE(D3DFMT_G32R32F);
+        SSAO_FORMAT_CASE(D3DFMT_A32B32G32R32F);
         default: return nullptr;
     }
-}
-
-void ReleaseTexture(TextureRecord& record) {
-    if (record.Texture) {
-        record.Texture->Release();
-        record.Texture = nullptr;
-    }
+#undef SSAO_FORMAT_CASE
 }
 
 bool HasBuffers(const ScreenMask* mask) {
@@ -83,16 +83,15 @@ IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DF
 }
 
 void k_Plugin::UpdateRenderTargets() {
-    IDirect3DSurface9* lr_RendertargetSurface_ = nullptr;
-    if (FAILED(mr_Device_->GetRenderTarget(0, &lr_RendertargetSurface_)) || !lr_RendertargetSurface_) {
-        // Nothing to compare with: keep what we have.
-        return;
-    }
     D3DSURFACE_DESC lr_RenderTargetDescription = {};
-    const HRESULT lr_DescResult = lr_RendertargetSurface_->GetDesc(&lr_RenderTargetDescription);
-    lr_RendertargetSurface_->Release();
-    if (FAILED(lr_DescResult)) {
-        return;
+    {
+        // Held only while it is read: nothing below needs it.
+        ComPtr<IDirect3DSurface9> lr_RenderTargetSurface;
+        if (!Acquired(mr_Device_->GetRenderTarget(0, &lr_RenderTargetSurface), lr_RenderTargetSurface) ||
+            FAILED(lr_RenderTargetSurface->GetDesc(&lr_RenderTargetDescription))) {
+            // Nothing to compare with: keep what we have.
+            return;
+        }
     }
 
     TextureRecord lr_NewBackBufferTexture;
@@ -122,12 +121,12 @@ void k_Plugin::ReplaceRenderTargets(const TextureRecord& target) {
     // Scene and depth copies: the new texture exists before the old one goes.
     // The records are overwritten in place because the semantic handlers point at them.
     lr_NewBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
-    ReleaseTexture(mr_BackBufferTexture);
+    ReleaseRecord(mr_BackBufferTexture);
     mr_BackBufferTexture = lr_NewBackBufferTexture;
 
     TextureRecord lr_NewZBackBufferTexture = lr_NewBackBufferTexture;
     lr_NewZBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
-    ReleaseTexture(mr_ZBackBufferTexture);
+    ReleaseRecord(mr_ZBackBufferTexture);
     mr_ZBackBufferTexture = lr_NewZBackBufferTexture;
 
     ReplaceScreenMask(mr_ScreenMask_);
@@ -138,7 +137,7 @@ void k_Plugin::ReplaceRenderTargets(const TextureRecord& target) {
     // two extra full-size textures alive at any moment.
     TextureRecord lr_BlurBackBufferTexture = lr_NewBackBufferTexture;
     lr_BlurBackBufferTexture.Texture = nullptr;
-    ReleaseTexture(mr_AOBackBufferTexture);
+    ReleaseRecord(mr_AOBackBufferTexture);
     mr_AOBackBufferTexture = lr_BlurBackBufferTexture;
     mr_AOBackBufferTexture.Texture = CreateTexture(lr_Width, lr_Height, lr_Format);
     NoteRenderTargetFailures();

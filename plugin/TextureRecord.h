@@ -16,3 +16,9 @@ struct TextureRecord {
     }
     bool operator!=(const TextureRecord& other) const { return !(*this == other); }
 };
+
+// Gives the record's reference back and empties it: no texture, format or size.
+inline void ReleaseRecord(TextureRecord& record) noexcept {
+    if (record.Texture) record.Texture->Release();
+    record = TextureRecord();
+}

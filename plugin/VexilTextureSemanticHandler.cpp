@@ -1,6 +1,6 @@
-#include "plugin/VexilTextureSemanticHandler.h"
+#include "VexilTextureSemanticHandler.h"
 
-#include "effects/IShaderParameter.h"
+#include "IShaderParameter.h"
 
 VexilTextureSemanticHandler::VexilTextureSemanticHandler(const std::string& semantic, TextureRecord* textureRecord)
     : mr_Semantic(semantic), mr_TextureRecord_(textureRecord) {}
@@ -10,7 +10,8 @@ VexilTextureSemanticHandler::~VexilTextureSemanticHandler() {}
 void VexilTextureSemanticHandler::Apply(IShader* /*shader*/, IShaderParameter* parameter) {
     // Plain and 2-D texture parameters both arrive typed Texture2D; any
     // other parameter carrying the semantic is left alone.
-    if (parameter == nullptr || mr_TextureRecord_ == nullptr || parameter->GetType() != Texture2D) {
+    if (parameter == nullptr || mr_TextureRecord_ == nullptr ||
+        parameter->GetType() != ShaderParameterType::Texture2D) {
         return;
     }
     parameter->SetTexture2D(mr_TextureRecord_->Texture);

@@ -2,8 +2,8 @@
 // its semantic, each time a shader begins.
 #pragma once
 
-#include "effects/HandlerInterfaces.h"
-#include "plugin/TextureRecord.h"
+#include "HandlerInterfaces.h"
+#include "TextureRecord.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "host/win/CheckList.h"
+#include "CheckList.h"
 
 #include <cstdio>
 

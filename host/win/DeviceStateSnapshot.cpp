@@ -1,4 +1,4 @@
-#include "host/win/DeviceStateSnapshot.h"
+#include "DeviceStateSnapshot.h"
 
 #include <cstdio>
 #include <iterator>

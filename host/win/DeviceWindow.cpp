@@ -1,6 +1,6 @@
-#include "host/win/DeviceWindow.h"
+#include "DeviceWindow.h"
 
-#include "host/win/CheckList.h"
+#include "CheckList.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 //
 // Runs the scripted session against the module on a real Direct3D 9 device
 // and exits with 0 only when every check held.
-#include "host/win/HostSession.h"
+#include "HostSession.h"
 
 #include <windows.h>
 

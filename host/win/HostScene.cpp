@@ -1,4 +1,4 @@
-#include "host/win/HostScene.h"
+#include "HostScene.h"
 
 namespace {
 

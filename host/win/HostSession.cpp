@@ -1,16 +1,14 @@
-#include "host/win/HostSession.h"
+#include "HostSession.h"
 
-#include "contract/Guids.h"
-#include "host/win/DeviceStateSnapshot.h"
-#include "host/win/SurfacePixels.h"
+#include "DeviceStateSnapshot.h"
+#include "HostContract.h"
+#include "SurfacePixels.h"
 
 #include <cstdio>
 #include <exception>
 
 namespace {
 
-// {E11173DF-0193-4102-81E5-AC8256483E05}: the module's one check box.
-const GUID k_ShowAOOnlyId = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
 // An identifier that no parameter of the module has.
 const GUID k_UnknownId = {0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
@@ -137,12 +135,11 @@ bool HostSession::LoadModule() {
         mr_Checks.Fail("LoadLibraryW failed with error " + std::to_string(GetLastError()));
         return false;
     }
-    FARPROC lr_Entry = GetProcAddress(mr_Module_, "CreatePlugin");
+    FARPROC lr_Entry = GetProcAddress(mr_Module_, k_CreatePluginExport);
     if (!lr_Entry) {
         mr_Checks.Fail("the module has no export named CreatePlugin");
         return false;
     }
-    using CreatePluginFunction = IDirect3D9BasePlugin* (*)(IHost*);
     // Through a generic function pointer: the export's type is the module's word.
     auto lr_Create = reinterpret_cast<CreatePluginFunction>(reinterpret_cast<void (*)()>(lr_Entry));
     mr_Plugin_ = lr_Create(mr_Host.AsHost());
@@ -164,7 +161,7 @@ void HostSession::CheckNewPlugin() {
 
     std::vector<IParameter*> lr_Parameters = mr_Plugin_->GetParameters();
     mr_Checks.Expect(lr_Parameters.size() == 1, "the plug-in has one parameter, not " + std::to_string(lr_Parameters.size()));
-    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(k_ShowAOOnlyId);
+    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     if (!mr_Checks.Expect(lr_Parameter_ != nullptr, "FindParameter finds ShowAOOnly")) return;
     mr_Checks.Expect(lr_Parameter_->GetName() == L"ShowAOOnly", "the parameter is named ShowAOOnly");
     mr_Checks.Expect(lr_Parameter_->GetType() == 1, "the parameter is a check box (type 1)");
@@ -351,7 +348,7 @@ void HostSession::SetShowAOOnly(bool value) {
     mr_ShowAOOnly_->SetValue(value);
     mr_ShowAOOnlyValue = value;
     mr_Checks.Expect(mr_ShowAOOnly_->GetValue() == value, "the check box holds the new value");
-    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(k_ShowAOOnlyId);
+    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     const std::wstring ls_Caption = std::wstring(L"Show AO only: ") + (value ? L"true" : L"false");
     mr_Checks.Expect(lr_Parameter_ && lr_Parameter_->GetCaption() == ls_Caption,
                      "the caption follows the value: \"" + Quote(ls_Caption) + "\"");

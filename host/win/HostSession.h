@@ -5,13 +5,12 @@
 // log and the device's reference count along the way.
 #pragma once
 
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/ICheckBoxParameter.h"
-#include "host/win/CheckList.h"
-#include "host/win/DeviceWindow.h"
-#include "host/win/HostScene.h"
-#include "host/win/LogFileReader.h"
-#include "host/PathHost.h"
+#include "CheckList.h"
+#include "DeviceWindow.h"
+#include "HostContract.h"
+#include "HostScene.h"
+#include "LogFileReader.h"
+#include "PathHost.h"
 
 #include <windows.h>
 

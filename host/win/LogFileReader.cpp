@@ -1,4 +1,4 @@
-#include "host/win/LogFileReader.h"
+#include "LogFileReader.h"
 
 #include <cstdio>
 

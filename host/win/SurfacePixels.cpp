@@ -1,6 +1,6 @@
-#include "host/win/SurfacePixels.h"
+#include "SurfacePixels.h"
 
-#include "host/win/CheckList.h"
+#include "CheckList.h"
 
 #include <cstring>
 

@@ -23,6 +23,9 @@
 #define D3DSGR_NO_CALIBRATION 0x00000000L
 #define D3DSGR_CALIBRATE 0x00000001L
 
+// SetPrivateData: the data is an IUnknown pointer, referenced while stored.
+#define D3DSPD_IUNKNOWN 0x00000001L
+
 #define _FACD3D 0x876
 #define MAKE_D3DHRESULT(code) MAKE_HRESULT(1, _FACD3D, code)
 #define MAKE_D3DSTATUS(code) MAKE_HRESULT(0, _FACD3D, code)

@@ -12,6 +12,7 @@
 #define CALLBACK
 #define STDMETHODCALLTYPE
 #define __stdcall
+#define __cdecl
 #define DECLSPEC_EXPORT __attribute__((visibility("default")))
 
 typedef uint8_t BYTE;

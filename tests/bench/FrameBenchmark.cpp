@@ -7,8 +7,8 @@
 #include "SoftTestDevice.h"
 #include "TestHost.h"
 
-#include "contract/ICheckBoxParameter.h"
-#include "contract/IParameter.h"
+#include "ICheckBoxParameter.h"
+#include "IParameter.h"
 
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
@@ -66,7 +66,7 @@ void RunFrames(benchmark::State& state, bool shipped, UINT width, UINT height) {
         std::unique_ptr<ExposedPlugin> lr_Plugin(new ExposedPlugin(&lr_Host));
         lr_Plugin->Initialise(lr_Counting_);
         lr_Plugin->SetActive(true);
-        IParameter* lr_Parameter_ = lr_Plugin->FindParameter(k_ShowAOOnlyGuid);
+        IParameter* lr_Parameter_ = lr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
         static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))
             ->SetValue(lr_ShowAOOnly);
         lr_Plugin->mr_BlurPasses = lr_BlurPasses;

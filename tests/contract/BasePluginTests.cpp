@@ -1,6 +1,6 @@
 #include "TestPlugins.h"
 
-#include "contract/Guids.h"
+#include "Guids.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "contract/LogFile.h"
+#include "LogFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "TestPlugins.h"
 
-#include "contract/Guids.h"
+#include "Guids.h"
+#include "HostContract.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +9,11 @@
 
 namespace {
 
-// {E11173DF-0193-4102-81E5-AC8256483E05}
-const GUID kShowAOOnly = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
-
 class CheckBoxTest : public ::testing::Test {
 protected:
     CheckBoxTest()
-        : mr_CheckBox(&mr_Owner, kShowAOOnly, L"ShowAOOnly", L"Show AO only", L"Renders the ambient occlusion value.",
-                      true) {}
+        : mr_CheckBox(&mr_Owner, IID_ShowAOOnlyParameter, L"ShowAOOnly", L"Show AO only",
+                      L"Renders the ambient occlusion value.", true) {}
 
     ICheckBoxParameter* View() {
         return static_cast<ICheckBoxParameter*>(mr_CheckBox.GetInterface(IID_ICheckBoxParameter));
@@ -32,7 +30,7 @@ TEST_F(CheckBoxTest, NewCheckBoxShowsItsPropertiesAndValueInTheCaption) {
     EXPECT_EQ(L"Show AO only: true", mr_CheckBox.GetCaption());
     EXPECT_EQ(L"true", mr_CheckBox.GetValueAsString());
     const GUID lr_Id = mr_CheckBox.GetGUID();
-    EXPECT_EQ(0, std::memcmp(&lr_Id, &kShowAOOnly, sizeof(GUID)));
+    EXPECT_EQ(0, std::memcmp(&lr_Id, &IID_ShowAOOnlyParameter, sizeof(GUID)));
     EXPECT_EQ(&mr_Owner, mr_CheckBox.GetPlugin());
     EXPECT_TRUE(View()->GetValue());
     EXPECT_TRUE(View()->GetDefaultValue());
@@ -40,7 +38,7 @@ TEST_F(CheckBoxTest, NewCheckBoxShowsItsPropertiesAndValueInTheCaption) {
 }
 
 TEST_F(CheckBoxTest, FalseInitialValueGivesFalseCaption) {
-    k_CheckBoxParameter lr_Off(&mr_Owner, kShowAOOnly, L"N", L"Caption", L"D", false);
+    k_CheckBoxParameter lr_Off(&mr_Owner, IID_ShowAOOnlyParameter, L"N", L"Caption", L"D", false);
     EXPECT_EQ(L"Caption: false", lr_Off.GetCaption());
     EXPECT_FALSE(lr_Off.GetValue());
     EXPECT_FALSE(lr_Off.GetDefaultValue());
@@ -54,7 +52,7 @@ TEST_F(CheckBoxTest, InterfacesByGuid) {
     EXPECT_EQ(static_cast<void*>(static_cast<IParameter*>(&mr_CheckBox)), lr_ParameterView);
     EXPECT_EQ(static_cast<ICheckBoxParameter*>(&mr_CheckBox), lr_CheckBoxView);
     EXPECT_EQ(nullptr, mr_CheckBox.GetInterface(IID_IHostPaths));
-    EXPECT_EQ(nullptr, mr_CheckBox.GetInterface(kShowAOOnly));
+    EXPECT_EQ(nullptr, mr_CheckBox.GetInterface(IID_ShowAOOnlyParameter));
     // One byte off is another identifier.
     GUID lr_Near = IID_ICheckBoxParameter;
     lr_Near.Data4[7] ^= 1;

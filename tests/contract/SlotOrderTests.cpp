@@ -3,11 +3,11 @@
 // 1 + the byte offset of its table entry; a virtual destructor takes two
 // entries (complete and deleting), so operation slot n >= 1 of an interface
 // with a destructor is entry n + 1.
-#include "contract/ICheckBoxParameter.h"
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/IHost.h"
-#include "contract/IObject.h"
-#include "contract/IParameter.h"
+#include "ICheckBoxParameter.h"
+#include "IDirect3D9BasePlugin.h"
+#include "IHost.h"
+#include "IObject.h"
+#include "IParameter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Small plug-ins and parameters that record what the contract classes do to them.
 #pragma once
 
-#include "contract/IHost.h"
-#include "contract/k_CheckBoxParameter.h"
-#include "contract/k_Direct3D9BasePlugin.h"
+#include "IHost.h"
+#include "k_CheckBoxParameter.h"
+#include "k_Direct3D9BasePlugin.h"
 
 #include <string>
 #include <vector>

@@ -40,30 +40,30 @@ TEST_F(ModuleContractTest, IdentifiesItself) {
 TEST_F(ModuleContractTest, PublishesShowAOOnly) {
     std::vector<IParameter*> lr_Parameters = mr_Plugin->GetParameters();
     ASSERT_EQ(1u, lr_Parameters.size());
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
     ASSERT_EQ(lr_Parameters[0], lr_Parameter);
-    EXPECT_EQ(lr_Parameter, mr_Plugin->GetParameter(k_ShowAOOnlyGuid));
+    EXPECT_EQ(lr_Parameter, mr_Plugin->GetParameter(IID_ShowAOOnlyParameter));
     EXPECT_EQ(L"ShowAOOnly", lr_Parameter->GetName());
     EXPECT_EQ(L"Renders the ambient occlusion value.", lr_Parameter->GetDescription());
     EXPECT_EQ(L"Show AO only: true", lr_Parameter->GetCaption());
     EXPECT_EQ(1, lr_Parameter->GetType());
     EXPECT_EQ(L"true", lr_Parameter->GetValueAsString());
     const GUID lr_Id = lr_Parameter->GetGUID();
-    EXPECT_TRUE(GuidBytesEqual(k_ShowAOOnlyGuid, lr_Id));
+    EXPECT_TRUE(GuidBytesEqual(IID_ShowAOOnlyParameter, lr_Id));
     EXPECT_EQ(mr_Plugin, lr_Parameter->GetPlugin());
     EXPECT_EQ(lr_Parameter, lr_Parameter->GetInterface(IID_IParameter));
     EXPECT_EQ(nullptr, lr_Parameter->GetInterface(IID_IHostPaths));
 }
 
 TEST_F(ModuleContractTest, UnknownGuidIsNullOrThrows) {
-    GUID lr_Other = k_ShowAOOnlyGuid;
+    GUID lr_Other = IID_ShowAOOnlyParameter;
     lr_Other.Data4[7] ^= 0xFF;
     EXPECT_EQ(nullptr, mr_Plugin->FindParameter(lr_Other));
     EXPECT_THROW(mr_Plugin->GetParameter(lr_Other), std::exception);
 }
 
 TEST_F(ModuleContractTest, ShowAOOnlyFlipsAsTextAndAsBoolean) {
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
     ASSERT_NE(nullptr, lr_Parameter);
     auto* lr_CheckBox = static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter));
     ASSERT_NE(nullptr, lr_CheckBox);
@@ -111,7 +111,7 @@ TEST(ModuleEntry, EachCallMakesANewPlugin) {
     IDirect3D9BasePlugin* lr_A = lr_Create(&lr_Host);
     IDirect3D9BasePlugin* lr_B = lr_Create(&lr_Host);
     EXPECT_NE(lr_A, lr_B);
-    EXPECT_NE(lr_A->FindParameter(k_ShowAOOnlyGuid), lr_B->FindParameter(k_ShowAOOnlyGuid));
+    EXPECT_NE(lr_A->FindParameter(IID_ShowAOOnlyParameter), lr_B->FindParameter(IID_ShowAOOnlyParameter));
     delete lr_A;
     delete lr_B;
 }

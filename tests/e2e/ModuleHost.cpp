@@ -10,7 +10,7 @@ CreatePluginFunction LoadCreatePlugin(std::string& error) {
         error = lr_Reason ? lr_Reason : "dlopen failed";
         return nullptr;
     }
-    void* lr_Symbol = dlsym(s_Module, "CreatePlugin");
+    void* lr_Symbol = dlsym(s_Module, k_CreatePluginExport);
     if (!lr_Symbol) error = "no CreatePlugin";
     return reinterpret_cast<CreatePluginFunction>(lr_Symbol);
 }
@@ -73,7 +73,7 @@ size_t ModuleTest::CountLines(const std::string& needle) const {
 }
 
 ICheckBoxParameter* ModuleTest::ShowAOOnly() {
-    IParameter* lr_Parameter = mr_Plugin_->FindParameter(k_ShowAOOnlyGuid);
+    IParameter* lr_Parameter = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     return lr_Parameter ? static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter))
                         : nullptr;
 }

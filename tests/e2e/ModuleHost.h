@@ -2,20 +2,15 @@
 // device fixture that drives a plug-in through the interface tables only.
 #pragma once
 
+#include "HostContract.h"
 #include "PluginExpectations.h"
 #include "SoftDeviceFixture.h"
 #include "TestFiles.h"
 #include "TestHost.h"
-#include "contract/Guids.h"
-#include "contract/ICheckBoxParameter.h"
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/IHost.h"
 
 #include <filesystem>
 #include <string>
 #include <vector>
-
-typedef IDirect3D9BasePlugin* (*CreatePluginFunction)(IHost*);
 
 // dlopen of the built module and dlsym of "CreatePlugin"; null on failure
 // with the reason in error.

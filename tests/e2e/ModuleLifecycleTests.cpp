@@ -130,7 +130,7 @@ TEST_F(ModuleLifecycleTest, ShowAOOnlyOffAddsTheCompositePass) {
     ShowAOOnly()->SetValue(false);
     RenderFrame();
     EXPECT_EQ(lr_AOOnly + 1, mr_LastDraws);
-    mr_Plugin_->FindParameter(k_ShowAOOnlyGuid)->SetValueFromString(L"true");
+    mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter)->SetValueFromString(L"true");
     RenderFrame();
     EXPECT_EQ(lr_AOOnly, mr_LastDraws);
     RunFramesAndFinish(0);

@@ -20,7 +20,7 @@ protected:
         if (!lr_Plugin_) return;
         lr_Plugin_->GetName();
         lr_Plugin_->GetParameters();
-        if (IParameter* lr_Parameter_ = lr_Plugin_->FindParameter(k_ShowAOOnlyGuid)) {
+        if (IParameter* lr_Parameter_ = lr_Plugin_->FindParameter(IID_ShowAOOnlyParameter)) {
             lr_Parameter_->GetCaption();
             void* lr_CheckBox_ = lr_Parameter_->GetInterface(IID_ICheckBoxParameter);
             if (lr_CheckBox_) static_cast<ICheckBoxParameter*>(lr_CheckBox_)->SetValue(false);

@@ -3,8 +3,8 @@
 // in it (a second delete) and a call on one that is gone both fail the test.
 #pragma once
 
-#include "effects/HandlerInterfaces.h"
-#include "effects/IShader.h"
+#include "HandlerInterfaces.h"
+#include "IShader.h"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +121,7 @@ public:
 
 class CountingCallbackHandler : public ICallbackHandler {
 public:
-    explicit CountingCallbackHandler(const std::string& name, PassResult result = None)
+    explicit CountingCallbackHandler(const std::string& name, PassResult result = PassResult::None)
         : mr_Name(name), mr_Result(result) {
         HandlerRegistry::Born(this);
     }

@@ -1,6 +1,6 @@
 // Typing of D3DX parameter descriptions, including descriptions the effect
 // runtime never produces for plain HLSL (struct members, column-major rows).
-#include "effects/ParameterClassification.h"
+#include "ParameterClassification.h"
 
 #include <gtest/gtest.h>
 
@@ -19,27 +19,31 @@ D3DXPARAMETER_DESC Describe(D3DXPARAMETER_CLASS parameterClass, D3DXPARAMETER_TY
     return lr_Description;
 }
 
-// The derived type, or -1 when unsupported.
+// The derived type's code, or -1 when unsupported.
+int Code(ShaderParameterType type) {
+    return static_cast<int>(type);
+}
+
 int Classify(const D3DXPARAMETER_DESC& description, bool bySemantic = false) {
-    ShaderParameterType lr_Type = Any;
+    ShaderParameterType lr_Type = ShaderParameterType::Any;
     return ClassifyParameter(description, bySemantic, lr_Type) ? static_cast<int>(lr_Type) : -1;
 }
 
 }  // namespace
 
 TEST(ParameterClassification, FloatVectorsAreTypedByStructMembersNotColumns) {
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 0)), Float4);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 1)), Float);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 2)), Float2);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 3)), Float3);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 7)), Float4);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 0)), Code(ShaderParameterType::Float4));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 1)), Code(ShaderParameterType::Float));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 2)), Code(ShaderParameterType::Float2));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 3)), Code(ShaderParameterType::Float3));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 0, 7)), Code(ShaderParameterType::Float4));
 }
 
 TEST(ParameterClassification, ArraysFollowTheirElementType) {
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 0)), Float4Array);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 1)), FloatArray);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 2)), Float2Array);
-    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 3)), Float3Array);
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 0)), Code(ShaderParameterType::Float4Array));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 1)), Code(ShaderParameterType::FloatArray));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 2)), Code(ShaderParameterType::Float2Array));
+    EXPECT_EQ(Classify(Describe(D3DXPC_VECTOR, D3DXPT_FLOAT, 4, 3)), Code(ShaderParameterType::Float3Array));
     // Arrays of anything but float vectors and ints are not supported.
     EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 2)), -1);
     EXPECT_EQ(Classify(Describe(D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 2), true), -1);
@@ -48,5 +52,5 @@ TEST(ParameterClassification, ArraysFollowTheirElementType) {
 
 TEST(ParameterClassification, OnlyRowMajorMatricesAreSupported) {
     EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT)), -1);
-    EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT)), Matrix);
+    EXPECT_EQ(Classify(Describe(D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT)), Code(ShaderParameterType::Matrix));
 }

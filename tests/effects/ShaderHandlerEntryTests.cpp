@@ -3,7 +3,7 @@
 // do not need one.
 #include "CountingHandlers.h"
 
-#include "effects/Shader.h"
+#include "Shader.h"
 
 #include <gtest/gtest.h>
 

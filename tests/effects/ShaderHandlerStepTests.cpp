@@ -2,7 +2,7 @@
 // handlers at Begin, callback handlers at BeginPass, and what a reload resets.
 #include "EffectsDeviceTest.h"
 
-#include "effects/Shader.h"
+#include "Shader.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ TEST_F(ShaderHandlerStepTest, SemanticEntryResolvesOnceAndAppliesAtEveryBegin) {
     EXPECT_EQ(lr_Handler->mr_Parameters[0], lr_Handler->mr_Parameters[1]);
     ASSERT_EQ(lr_Shader->GetParameters().size(), 1u);
     // Found with Any: the handler sees the parameter's own type.
-    EXPECT_EQ(lr_Handler->mr_Parameters[0]->GetType(), Float4);
+    EXPECT_EQ(lr_Handler->mr_Parameters[0]->GetType(), ShaderParameterType::Float4);
     EXPECT_EQ(lr_Handler->mr_Parameters[0]->GetHandle(), lr_Shader->GetEffect()->GetParameterByName(nullptr, "Tint"));
 }
 
@@ -119,13 +119,13 @@ TEST_F(ShaderHandlerStepTest, AnnotationHandlersFindTheirAnnotationByObjectName)
 
 TEST_F(ShaderHandlerStepTest, CallbackRunsOnThePassesWhoseAnnotationIsTrue) {
     auto lr_Shader = Make();
-    auto* lr_Both = new CountingCallbackHandler("Both", Repeat);
+    auto* lr_Both = new CountingCallbackHandler("Both", PassResult::Repeat);
     lr_Shader->AddCallbackHandler(lr_Both);
     ASSERT_EQ(lr_Shader->Begin(), 2u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), Repeat);
-    EXPECT_EQ(lr_Shader->BeginPass(0), Repeat);  // begun again, as the caller does after Repeat
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Repeat);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Repeat);  // begun again, as the caller does after Repeat
     lr_Shader->EndPass();
-    EXPECT_EQ(lr_Shader->BeginPass(1), Repeat);
+    EXPECT_EQ(lr_Shader->BeginPass(1), PassResult::Repeat);
     lr_Shader->EndPass();
     lr_Shader->End();
     EXPECT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
@@ -137,11 +137,11 @@ TEST_F(ShaderHandlerStepTest, CallbackRunsOnThePassesWhoseAnnotationIsTrue) {
 
 TEST_F(ShaderHandlerStepTest, CallbackNotCoveringAPassIsRemovedWhenThatPassBegins) {
     auto lr_Shader = Make();
-    auto* lr_Late = new CountingCallbackHandler("Late", Done);      // true on P1 only
-    auto* lr_Unknown = new CountingCallbackHandler("Unknown", Done);  // on no pass
+    auto* lr_Late = new CountingCallbackHandler("Late", PassResult::Done);      // true on P1 only
+    auto* lr_Unknown = new CountingCallbackHandler("Unknown", PassResult::Done);  // on no pass
     lr_Shader->AddCallbackHandler(lr_Late);
     lr_Shader->AddCallbackHandler(lr_Unknown);
-    EXPECT_EQ(Frame(*lr_Shader), std::vector<PassResult>({None, None}));
+    EXPECT_EQ(Frame(*lr_Shader), std::vector<PassResult>({PassResult::None, PassResult::None}));
     EXPECT_FALSE(HandlerRegistry::IsLive(lr_Late));
     EXPECT_FALSE(HandlerRegistry::IsLive(lr_Unknown));
     EXPECT_EQ(lr_Shader->GetCallbackHandler("Late"), nullptr);
@@ -150,10 +150,10 @@ TEST_F(ShaderHandlerStepTest, CallbackNotCoveringAPassIsRemovedWhenThatPassBegin
 
 TEST_F(ShaderHandlerStepTest, HighestCallbackResultWins) {
     auto lr_Shader = Make();
-    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", Repeat));
-    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Blur", Done));
+    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", PassResult::Repeat));
+    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Blur", PassResult::Done));
     lr_Shader->Begin();
-    EXPECT_EQ(lr_Shader->BeginPass(0), Done);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Done);
     lr_Shader->EndPass();
     lr_Shader->End();
     EXPECT_EQ(HandlerRegistry::Calls(),
@@ -165,7 +165,7 @@ TEST_F(ShaderHandlerStepTest, ResultOutsideTheKnownCodesChangesNothing) {
     lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", static_cast<PassResult>(7)));
     lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Blur", static_cast<PassResult>(-1)));
     lr_Shader->Begin();
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     lr_Shader->EndPass();
     lr_Shader->End();
     EXPECT_EQ(HandlerRegistry::Calls().size(), 2u);
@@ -173,15 +173,15 @@ TEST_F(ShaderHandlerStepTest, ResultOutsideTheKnownCodesChangesNothing) {
 
 TEST_F(ShaderHandlerStepTest, SkipLeavesTheEffectsPassUnbegun) {
     auto lr_Shader = Make();
-    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", Repeat));
-    auto* lr_Skipper = new CountingCallbackHandler("Blur", Skip);
+    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", PassResult::Repeat));
+    auto* lr_Skipper = new CountingCallbackHandler("Blur", PassResult::Skip);
     lr_Shader->AddCallbackHandler(lr_Skipper);
     lr_Shader->Begin();
-    EXPECT_EQ(lr_Shader->BeginPass(0), Skip);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Skip);
     EXPECT_EQ(RenderState(D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_SOLID));
     lr_Shader->EndPass();
     // The skipping callback does not cover P1 and is gone after it.
-    EXPECT_EQ(lr_Shader->BeginPass(1), Repeat);
+    EXPECT_EQ(lr_Shader->BeginPass(1), PassResult::Repeat);
     lr_Shader->EndPass();
     lr_Shader->End();
     EXPECT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
@@ -193,7 +193,7 @@ TEST_F(ShaderHandlerStepTest, ReloadResetsAndResolvesAgain) {
     auto lr_Shader = std::make_unique<Shader>(mr_Device_, "steps", "", ls_Path);
     auto* lr_Semantic = new CountingSemanticHandler("TintColour");
     auto* lr_Annotation = new CountingAnnotationHandler("Tint", "Marker");
-    auto* lr_Callback = new CountingCallbackHandler("Both", None);
+    auto* lr_Callback = new CountingCallbackHandler("Both", PassResult::None);
     lr_Shader->AddSemanticHandler(lr_Semantic);
     lr_Shader->AddAnnotationHandler(lr_Annotation);
     lr_Shader->AddCallbackHandler(lr_Callback);

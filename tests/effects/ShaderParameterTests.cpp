@@ -2,12 +2,26 @@
 // writes and when it is refused.
 #include "RecordingEffect.h"
 
-#include "effects/ShaderParameter.h"
+#include "HandlerInterfaces.h"
+#include "ShaderParameter.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
+
+// The type codes and pass results are scoped: names as common as these stay
+// free for the other libraries of a host (X11 declares None and Bool, its
+// toolkits String). Checked by compiling.
+using None = int;
+using Bool = int;
+using String = char*;
+using Any = void*;
+static_assert(std::is_same<std::underlying_type<ShaderParameterType>::type, int32_t>::value &&
+                  std::is_same<std::underlying_type<PassResult>::type, int32_t>::value,
+              "the interface tables pass both as 32-bit integers");
 
 namespace {
 
@@ -37,23 +51,24 @@ protected:
 const std::vector<std::pair<ShaderParameterType, std::function<void(IShaderParameter&)>>>& AllSetters() {
     static IDirect3DBaseTexture9* const s_Texture = reinterpret_cast<IDirect3DBaseTexture9*>(0x1000);
     static const std::vector<std::pair<ShaderParameterType, std::function<void(IShaderParameter&)>>> s_Setters = {
-        {Float, [](IShaderParameter& p) { p.SetFloat(1.5f); }},
-        {Float2, [](IShaderParameter& p) { p.SetFloat2(D3DXVECTOR2(1, 2)); }},
-        {Float3, [](IShaderParameter& p) { p.SetFloat3(D3DXVECTOR3(1, 2, 3)); }},
-        {Float4, [](IShaderParameter& p) { p.SetFloat4(D3DXVECTOR4(1, 2, 3, 4)); }},
-        {Float4Array, [](IShaderParameter& p) { p.SetFloat4Array({D3DXVECTOR4(1, 2, 3, 4)}); }},
-        {Float3Array, [](IShaderParameter& p) { p.SetFloat3Array({D3DXVECTOR3(1, 2, 3)}); }},
-        {Float2Array, [](IShaderParameter& p) { p.SetFloat2Array({D3DXVECTOR2(1, 2)}); }},
-        {FloatArray, [](IShaderParameter& p) { p.SetFloatArray({1.0f}); }},
-        {IntArray, [](IShaderParameter& p) { p.SetIntArray({1}); }},
-        {Texture1D, [](IShaderParameter& p) { p.SetTexture1D(s_Texture); }},
-        {Texture2D, [](IShaderParameter& p) { p.SetTexture2D(s_Texture); }},
-        {Texture3D, [](IShaderParameter& p) { p.SetTexture3D(s_Texture); }},
-        {TextureCube, [](IShaderParameter& p) { p.SetTextureCube(s_Texture); }},
-        {Matrix, [](IShaderParameter& p) { p.SetMatrix(D3DXMATRIX(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1)); }},
-        {Int, [](IShaderParameter& p) { p.SetInt(7); }},
-        {Bool, [](IShaderParameter& p) { p.SetBool(true); }},
-        {String, [](IShaderParameter& p) { p.SetString("text"); }},
+        {ShaderParameterType::Float, [](IShaderParameter& p) { p.SetFloat(1.5f); }},
+        {ShaderParameterType::Float2, [](IShaderParameter& p) { p.SetFloat2(D3DXVECTOR2(1, 2)); }},
+        {ShaderParameterType::Float3, [](IShaderParameter& p) { p.SetFloat3(D3DXVECTOR3(1, 2, 3)); }},
+        {ShaderParameterType::Float4, [](IShaderParameter& p) { p.SetFloat4(D3DXVECTOR4(1, 2, 3, 4)); }},
+        {ShaderParameterType::Float4Array, [](IShaderParameter& p) { p.SetFloat4Array({D3DXVECTOR4(1, 2, 3, 4)}); }},
+        {ShaderParameterType::Float3Array, [](IShaderParameter& p) { p.SetFloat3Array({D3DXVECTOR3(1, 2, 3)}); }},
+        {ShaderParameterType::Float2Array, [](IShaderParameter& p) { p.SetFloat2Array({D3DXVECTOR2(1, 2)}); }},
+        {ShaderParameterType::FloatArray, [](IShaderParameter& p) { p.SetFloatArray({1.0f}); }},
+        {ShaderParameterType::IntArray, [](IShaderParameter& p) { p.SetIntArray({1}); }},
+        {ShaderParameterType::Texture1D, [](IShaderParameter& p) { p.SetTexture1D(s_Texture); }},
+        {ShaderParameterType::Texture2D, [](IShaderParameter& p) { p.SetTexture2D(s_Texture); }},
+        {ShaderParameterType::Texture3D, [](IShaderParameter& p) { p.SetTexture3D(s_Texture); }},
+        {ShaderParameterType::TextureCube, [](IShaderParameter& p) { p.SetTextureCube(s_Texture); }},
+        {ShaderParameterType::Matrix,
+         [](IShaderParameter& p) { p.SetMatrix(D3DXMATRIX(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1)); }},
+        {ShaderParameterType::Int, [](IShaderParameter& p) { p.SetInt(7); }},
+        {ShaderParameterType::Bool, [](IShaderParameter& p) { p.SetBool(true); }},
+        {ShaderParameterType::String, [](IShaderParameter& p) { p.SetString("text"); }},
     };
     return s_Setters;
 }
@@ -61,7 +76,7 @@ const std::vector<std::pair<ShaderParameterType, std::function<void(IShaderParam
 }  // namespace
 
 TEST_F(ShaderParameterTest, ConstructionWritesTheTypesDefaultValue) {
-    auto lr_Float4 = Make(Float4);
+    auto lr_Float4 = Make(ShaderParameterType::Float4);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Operation, "SetVector");
     EXPECT_EQ(Writes()[0].Target, "value");
@@ -70,7 +85,7 @@ TEST_F(ShaderParameterTest, ConstructionWritesTheTypesDefaultValue) {
     EXPECT_EQ(lr_Float4->GetElementCount(), 0u);
 
     Writes().clear();
-    auto lr_Matrix = Make(Matrix);
+    auto lr_Matrix = Make(ShaderParameterType::Matrix);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Operation, "SetMatrix");
     for (int lr_Row = 0; lr_Row < 4; ++lr_Row) {
@@ -80,26 +95,26 @@ TEST_F(ShaderParameterTest, ConstructionWritesTheTypesDefaultValue) {
     }
 
     Writes().clear();
-    auto lr_Texture = Make(TextureCube);
+    auto lr_Texture = Make(ShaderParameterType::TextureCube);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Operation, "SetTexture");
     EXPECT_EQ(Writes()[0].Texture, nullptr);
 
     Writes().clear();
-    auto lr_String = Make(String);
+    auto lr_String = Make(ShaderParameterType::String);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Operation, "SetString");
     EXPECT_EQ(Writes()[0].Text, "");
 
     Writes().clear();
-    auto lr_Bool = Make(Bool);
+    auto lr_Bool = Make(ShaderParameterType::Bool);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Operation, "SetBool");
     EXPECT_EQ(Writes()[0].Bool, FALSE);
 }
 
 TEST_F(ShaderParameterTest, ArrayConstructionZeroesEveryDeclaredElement) {
-    auto lr_Array = Make(FloatArray, 3, "list");
+    auto lr_Array = Make(ShaderParameterType::FloatArray, 3, "list");
     EXPECT_EQ(lr_Array->GetElementCount(), 3u);
     EXPECT_EQ(lr_Array->GetFloatArray(), std::vector<float>({0, 0, 0}));
     ASSERT_EQ(Writes().size(), 3u);
@@ -113,33 +128,36 @@ TEST_F(ShaderParameterTest, ArrayConstructionZeroesEveryDeclaredElement) {
 TEST_F(ShaderParameterTest, EachSetterAcceptsExactlyItsOwnType) {
     for (const auto& lr_Owner : AllSetters()) {
         for (const auto& lr_Setter : AllSetters()) {
-            bool lr_Array = lr_Owner.first >= Float4Array && lr_Owner.first <= IntArray;
+            bool lr_Array =
+                lr_Owner.first >= ShaderParameterType::Float4Array && lr_Owner.first <= ShaderParameterType::IntArray;
             auto lr_Parameter = Make(lr_Owner.first, 0, lr_Array ? "list" : "value");
             Writes().clear();
             lr_Setter.second(*lr_Parameter);
             bool lr_Accepted = lr_Owner.first == lr_Setter.first;
-            EXPECT_EQ(lr_Parameter->IsValid(), lr_Accepted) << lr_Owner.first << " set as " << lr_Setter.first;
+            const int lr_Owned = static_cast<int>(lr_Owner.first);
+            const int lr_Set = static_cast<int>(lr_Setter.first);
+            EXPECT_EQ(lr_Parameter->IsValid(), lr_Accepted) << lr_Owned << " set as " << lr_Set;
             EXPECT_EQ(lr_Parameter->GetType(), lr_Owner.first);
-            EXPECT_EQ(Writes().empty(), !lr_Accepted) << lr_Owner.first << " set as " << lr_Setter.first;
+            EXPECT_EQ(Writes().empty(), !lr_Accepted) << lr_Owned << " set as " << lr_Set;
         }
     }
 }
 
 TEST_F(ShaderParameterTest, AnyTakesTheTypeOfItsFirstSet) {
-    auto lr_Parameter = Make(Any);
+    auto lr_Parameter = Make(ShaderParameterType::Any);
     EXPECT_FALSE(lr_Parameter->IsValid());
-    EXPECT_EQ(lr_Parameter->GetType(), Any);
+    EXPECT_EQ(lr_Parameter->GetType(), ShaderParameterType::Any);
     EXPECT_TRUE(Writes().empty());
 
     lr_Parameter->SetFloat2(D3DXVECTOR2(1, 2));
     EXPECT_TRUE(lr_Parameter->IsValid());
-    EXPECT_EQ(lr_Parameter->GetType(), Float2);
+    EXPECT_EQ(lr_Parameter->GetType(), ShaderParameterType::Float2);
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Vector, D3DXVECTOR4(1, 2, 0, 0));
 
     lr_Parameter->SetFloat(3.0f);
     EXPECT_FALSE(lr_Parameter->IsValid());
-    EXPECT_EQ(lr_Parameter->GetType(), Float2);
+    EXPECT_EQ(lr_Parameter->GetType(), ShaderParameterType::Float2);
     EXPECT_EQ(lr_Parameter->GetFloat2(), D3DXVECTOR2(1, 2));
     EXPECT_EQ(Writes().size(), 1u);
 }
@@ -150,14 +168,14 @@ TEST_F(ShaderParameterTest, UnassignedCodeRefusesEverySet) {
     EXPECT_EQ(lr_Parameter->GetElementCount(), 5u);
     for (const auto& lr_Setter : AllSetters()) {
         lr_Setter.second(*lr_Parameter);
-        EXPECT_FALSE(lr_Parameter->IsValid()) << lr_Setter.first;
+        EXPECT_FALSE(lr_Parameter->IsValid()) << static_cast<int>(lr_Setter.first);
     }
     EXPECT_EQ(static_cast<int>(lr_Parameter->GetType()), 17);
     EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(ShaderParameterTest, RefusedSetKeepsValueAndEffectUntilTheNextAcceptedSet) {
-    auto lr_Parameter = Make(Float4);
+    auto lr_Parameter = Make(ShaderParameterType::Float4);
     lr_Parameter->SetFloat4(D3DXVECTOR4(1, 2, 3, 4));
     Writes().clear();
 
@@ -174,8 +192,8 @@ TEST_F(ShaderParameterTest, RefusedSetKeepsValueAndEffectUntilTheNextAcceptedSet
 }
 
 TEST_F(ShaderParameterTest, NarrowVectorsAreWrittenWidenedWithZeros) {
-    auto lr_Float2 = Make(Float2);
-    auto lr_Float3 = Make(Float3);
+    auto lr_Float2 = Make(ShaderParameterType::Float2);
+    auto lr_Float3 = Make(ShaderParameterType::Float3);
     Writes().clear();
     lr_Float2->SetFloat2(D3DXVECTOR2(1, 2));
     lr_Float3->SetFloat3(D3DXVECTOR3(3, 4, 5));
@@ -186,10 +204,10 @@ TEST_F(ShaderParameterTest, NarrowVectorsAreWrittenWidenedWithZeros) {
 }
 
 TEST_F(ShaderParameterTest, ScalarsAndTextTravelUnchanged) {
-    auto lr_Int = Make(Int);
-    auto lr_Bool = Make(Bool);
-    auto lr_Float = Make(Float);
-    auto lr_String = Make(String);
+    auto lr_Int = Make(ShaderParameterType::Int);
+    auto lr_Bool = Make(ShaderParameterType::Bool);
+    auto lr_Float = Make(ShaderParameterType::Float);
+    auto lr_String = Make(ShaderParameterType::String);
     Writes().clear();
     lr_Int->SetInt(-42);
     lr_Bool->SetBool(true);
@@ -207,7 +225,7 @@ TEST_F(ShaderParameterTest, ScalarsAndTextTravelUnchanged) {
 }
 
 TEST_F(ShaderParameterTest, StringIsKeptUpToItsFirstNul) {
-    auto lr_String = Make(String);
+    auto lr_String = Make(ShaderParameterType::String);
     Writes().clear();
     lr_String->SetString(std::string("ab\0cd", 5));
     EXPECT_EQ(lr_String->GetString(), "ab");
@@ -216,7 +234,7 @@ TEST_F(ShaderParameterTest, StringIsKeptUpToItsFirstNul) {
 }
 
 TEST_F(ShaderParameterTest, TextureSetWritesThePointerAndNullIsAccepted) {
-    auto lr_Texture = Make(Texture2D);
+    auto lr_Texture = Make(ShaderParameterType::Texture2D);
     IDirect3DBaseTexture9* lr_Fake = reinterpret_cast<IDirect3DBaseTexture9*>(0x2000);
     Writes().clear();
     lr_Texture->SetTexture2D(lr_Fake);
@@ -231,7 +249,7 @@ TEST_F(ShaderParameterTest, TextureSetWritesThePointerAndNullIsAccepted) {
 }
 
 TEST_F(ShaderParameterTest, SameValueTwiceIsWrittenTwice) {
-    auto lr_Parameter = Make(Float4);
+    auto lr_Parameter = Make(ShaderParameterType::Float4);
     Writes().clear();
     lr_Parameter->SetFloat4(D3DXVECTOR4(1, 1, 1, 1));
     lr_Parameter->SetFloat4(D3DXVECTOR4(1, 1, 1, 1));
@@ -239,7 +257,7 @@ TEST_F(ShaderParameterTest, SameValueTwiceIsWrittenTwice) {
 }
 
 TEST_F(ShaderParameterTest, ArrayLongerThanTheEffectsIsCachedWholeAndWrittenWhereItFits) {
-    auto lr_Array = Make(FloatArray, 3, "list");
+    auto lr_Array = Make(ShaderParameterType::FloatArray, 3, "list");
     Writes().clear();
     lr_Array->SetFloatArray({1, 2, 3, 4, 5});
     EXPECT_TRUE(lr_Array->IsValid());
@@ -253,7 +271,7 @@ TEST_F(ShaderParameterTest, ArrayLongerThanTheEffectsIsCachedWholeAndWrittenWher
 }
 
 TEST_F(ShaderParameterTest, ShorterArrayWritesOnlyItsElements) {
-    auto lr_Array = Make(IntArray, 3, "list");
+    auto lr_Array = Make(ShaderParameterType::IntArray, 3, "list");
     Writes().clear();
     lr_Array->SetIntArray({7});
     EXPECT_EQ(lr_Array->GetElementCount(), 1u);
@@ -264,7 +282,7 @@ TEST_F(ShaderParameterTest, ShorterArrayWritesOnlyItsElements) {
 }
 
 TEST_F(ShaderParameterTest, EmptyArrayIsAcceptedAndWritesNothing) {
-    auto lr_Array = Make(Float4Array, 3, "list");
+    auto lr_Array = Make(ShaderParameterType::Float4Array, 3, "list");
     Writes().clear();
     lr_Array->SetFloat4Array({});
     EXPECT_TRUE(lr_Array->IsValid());
@@ -274,7 +292,7 @@ TEST_F(ShaderParameterTest, EmptyArrayIsAcceptedAndWritesNothing) {
 }
 
 TEST_F(ShaderParameterTest, VectorArraysAreWrittenPerElementWidened) {
-    auto lr_Float3s = Make(Float3Array, 3, "list");
+    auto lr_Float3s = Make(ShaderParameterType::Float3Array, 3, "list");
     Writes().clear();
     lr_Float3s->SetFloat3Array({D3DXVECTOR3(1, 2, 3), D3DXVECTOR3(4, 5, 6)});
     ASSERT_EQ(Writes().size(), 2u);
@@ -284,13 +302,13 @@ TEST_F(ShaderParameterTest, VectorArraysAreWrittenPerElementWidened) {
     EXPECT_EQ(Writes()[1].Vector, D3DXVECTOR4(4, 5, 6, 0));
     EXPECT_EQ(lr_Float3s->GetFloat3Array()[1], D3DXVECTOR3(4, 5, 6));
 
-    auto lr_Float2s = Make(Float2Array, 3, "list");
+    auto lr_Float2s = Make(ShaderParameterType::Float2Array, 3, "list");
     Writes().clear();
     lr_Float2s->SetFloat2Array({D3DXVECTOR2(7, 8)});
     ASSERT_EQ(Writes().size(), 1u);
     EXPECT_EQ(Writes()[0].Vector, D3DXVECTOR4(7, 8, 0, 0));
 
-    auto lr_Float4s = Make(Float4Array, 3, "list");
+    auto lr_Float4s = Make(ShaderParameterType::Float4Array, 3, "list");
     Writes().clear();
     lr_Float4s->SetFloat4Array({D3DXVECTOR4(1, 2, 3, 4), D3DXVECTOR4(5, 6, 7, 8), D3DXVECTOR4(9, 10, 11, 12)});
     ASSERT_EQ(Writes().size(), 3u);
@@ -299,7 +317,7 @@ TEST_F(ShaderParameterTest, VectorArraysAreWrittenPerElementWidened) {
 }
 
 TEST_F(ShaderParameterTest, GetOfAnotherTypeReturnsADefault) {
-    auto lr_Float4 = Make(Float4);
+    auto lr_Float4 = Make(ShaderParameterType::Float4);
     lr_Float4->SetFloat4(D3DXVECTOR4(1, 2, 3, 4));
     EXPECT_TRUE(lr_Float4->GetFloat4Array().empty());
     EXPECT_EQ(lr_Float4->GetString(), "");
@@ -307,13 +325,13 @@ TEST_F(ShaderParameterTest, GetOfAnotherTypeReturnsADefault) {
     EXPECT_EQ(lr_Float4->GetMatrix()._11, 0.0f);
     EXPECT_EQ(lr_Float4->GetFloat(), 0.0f);
 
-    auto lr_Any = Make(Any);
+    auto lr_Any = Make(ShaderParameterType::Any);
     EXPECT_EQ(lr_Any->GetFloat4(), D3DXVECTOR4(0, 0, 0, 0));
     EXPECT_TRUE(lr_Any->GetIntArray().empty());
 }
 
 TEST_F(ShaderParameterTest, SetEffectResolvesTheNameInTheNewEffect) {
-    auto lr_Parameter = Make(Float4);
+    auto lr_Parameter = Make(ShaderParameterType::Float4);
     lr_Parameter->SetFloat4(D3DXVECTOR4(1, 2, 3, 4));
 
     RecordingEffect lr_Other;
@@ -332,7 +350,7 @@ TEST_F(ShaderParameterTest, SetEffectResolvesTheNameInTheNewEffect) {
 }
 
 TEST_F(ShaderParameterTest, SetEffectLackingTheNameInvalidatesUntilTheNextSet) {
-    auto lr_Parameter = Make(Float4);
+    auto lr_Parameter = Make(ShaderParameterType::Float4);
     RecordingEffect lr_Other;
     lr_Parameter->SetEffect(&lr_Other);
     EXPECT_EQ(lr_Parameter->GetHandle(), nullptr);
@@ -345,7 +363,7 @@ TEST_F(ShaderParameterTest, SetEffectLackingTheNameInvalidatesUntilTheNextSet) {
 }
 
 TEST_F(ShaderParameterTest, WithoutAnEffectSetsAreCachedAndNothingIsCalled) {
-    auto lr_Parameter = Make(FloatArray, 3, "list");
+    auto lr_Parameter = Make(ShaderParameterType::FloatArray, 3, "list");
     lr_Parameter->SetEffect(nullptr);
     EXPECT_FALSE(lr_Parameter->IsValid());
     EXPECT_EQ(lr_Parameter->GetHandle(), nullptr);

@@ -2,7 +2,7 @@
 // and who deletes what.
 #include "EffectsDeviceTest.h"
 
-#include "effects/ShaderSystem.h"
+#include "ShaderSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,7 @@ TEST_F(ShaderSystemTest, ShadersReceiveOnlyHandlersRegisteredBeforeThem) {
     auto* lr_Early = new CountingSemanticHandler("TintColour");
     mr_System_->AddSemanticHandler(lr_Early);
     IShader* lr_Before = mr_System_->CreateShaderFromCode("Before", s_Effect);
-    auto* lr_Late = new CountingCallbackHandler("Blur", Done);
+    auto* lr_Late = new CountingCallbackHandler("Blur", PassResult::Done);
     mr_System_->AddCallbackHandler(lr_Late);
     IShader* lr_After = mr_System_->CreateShaderFromCode("After", s_Effect);
 
@@ -102,11 +102,11 @@ TEST_F(ShaderSystemTest, ShadersReceiveOnlyHandlersRegisteredBeforeThem) {
     EXPECT_EQ(lr_After->GetCallbackHandler("Blur"), lr_Late);
 
     lr_Before->Begin();
-    EXPECT_EQ(lr_Before->BeginPass(0), None);
+    EXPECT_EQ(lr_Before->BeginPass(0), PassResult::None);
     lr_Before->EndPass();
     lr_Before->End();
     lr_After->Begin();
-    EXPECT_EQ(lr_After->BeginPass(0), Done);
+    EXPECT_EQ(lr_After->BeginPass(0), PassResult::Done);
     lr_After->EndPass();
     lr_After->End();
     EXPECT_EQ(lr_Early->mr_Parameters.size(), 2u);
@@ -142,7 +142,7 @@ TEST_F(ShaderSystemTest, HandlerOfTheSystemIsRefusedByAShaderMadeBeforeIt) {
 TEST_F(ShaderSystemTest, RemovedHandlerIsNeverCalledByShadersMadeBefore) {
     auto* lr_Semantic = new CountingSemanticHandler("TintColour");
     auto* lr_Annotation = new CountingAnnotationHandler("Tint", "Marker");
-    auto* lr_Callback = new CountingCallbackHandler("Blur", Done);
+    auto* lr_Callback = new CountingCallbackHandler("Blur", PassResult::Done);
     mr_System_->AddSemanticHandler(lr_Semantic);
     mr_System_->AddAnnotationHandler(lr_Annotation);
     mr_System_->AddCallbackHandler(lr_Callback);
@@ -161,7 +161,7 @@ TEST_F(ShaderSystemTest, RemovedHandlerIsNeverCalledByShadersMadeBefore) {
     EXPECT_EQ(lr_Shader->GetCallbackHandler("Blur"), nullptr);
 
     lr_Shader->Begin();
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     lr_Shader->EndPass();
     lr_Shader->End();
     lr_Shader->Reload();

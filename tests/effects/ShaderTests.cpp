@@ -3,7 +3,7 @@
 // and reloading.
 #include "EffectsDeviceTest.h"
 
-#include "effects/Shader.h"
+#include "Shader.h"
 
 #include <gtest/gtest.h>
 
@@ -90,9 +90,13 @@ protected:
     }
 };
 
-const ShaderParameterType s_AllTypes[] = {Float,     Float2,    Float3,    Float4,      Float4Array, Float3Array,
-                                          Float2Array, FloatArray, IntArray, Texture1D,  Texture2D,   Texture3D,
-                                          TextureCube, Matrix,   Int,       Bool,        String,      Any};
+using Type = ShaderParameterType;
+
+const Type s_AllTypes[] = {Type::Float,       Type::Float2,      Type::Float3,      Type::Float4,
+                           Type::Float4Array, Type::Float3Array, Type::Float2Array, Type::FloatArray,
+                           Type::IntArray,    Type::Texture1D,   Type::Texture2D,   Type::Texture3D,
+                           Type::TextureCube, Type::Matrix,      Type::Int,         Type::Bool,
+                           Type::String,      Type::Any};
 
 }  // namespace
 
@@ -106,14 +110,14 @@ TEST_F(ShaderTest, DeclarationsAreTypedAsTheFrameworkSeesThem) {
         unsigned Elements;
     };
     const Expected lr_Table[] = {
-        {"Offset", Float4, 0},      {"Colour3", Float4, 0},   {"Colour", Float4, 0},
-        {"Vectors", Float4Array, 3}, {"Pairs", Float4Array, 2}, {"World", Matrix, 0},
-        {"Basis", Matrix, 0},       {"Count", Int, 0},        {"Counts", IntArray, 3},
-        {"Enabled", Bool, 0},       {"Flat", Texture2D, 0},   {"Line", Texture1D, 0},
-        {"Volume", Texture3D, 0},   {"Cube", TextureCube, 0},
+        {"Offset", Type::Float4, 0},      {"Colour3", Type::Float4, 0},   {"Colour", Type::Float4, 0},
+        {"Vectors", Type::Float4Array, 3}, {"Pairs", Type::Float4Array, 2}, {"World", Type::Matrix, 0},
+        {"Basis", Type::Matrix, 0},       {"Count", Type::Int, 0},        {"Counts", Type::IntArray, 3},
+        {"Enabled", Type::Bool, 0},       {"Flat", Type::Texture2D, 0},   {"Line", Type::Texture1D, 0},
+        {"Volume", Type::Texture3D, 0},   {"Cube", Type::TextureCube, 0},
     };
     for (const Expected& lr_Entry : lr_Table) {
-        IShaderParameter* lr_Parameter = lr_Shader->GetParameter(lr_Entry.Name, Any);
+        IShaderParameter* lr_Parameter = lr_Shader->GetParameter(lr_Entry.Name, ShaderParameterType::Any);
         ASSERT_NE(lr_Parameter, nullptr) << lr_Entry.Name;
         EXPECT_EQ(lr_Parameter->GetType(), lr_Entry.Type) << lr_Entry.Name;
         EXPECT_EQ(lr_Parameter->GetElementCount(), lr_Entry.Elements) << lr_Entry.Name;
@@ -125,9 +129,9 @@ TEST_F(ShaderTest, DeclarationsAreTypedAsTheFrameworkSeesThem) {
 
 TEST_F(ShaderTest, AFloat2IsAFloat4AndNotAFloat2) {
     auto lr_Shader = FromCode(s_Declarations);
-    EXPECT_EQ(lr_Shader->GetParameter("Offset", Float2), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameter("Offset", ShaderParameterType::Float2), nullptr);
     EXPECT_TRUE(lr_Shader->GetParameters().empty());
-    IShaderParameter* lr_Offset = lr_Shader->GetParameter("Offset", Float4);
+    IShaderParameter* lr_Offset = lr_Shader->GetParameter("Offset", ShaderParameterType::Float4);
     ASSERT_NE(lr_Offset, nullptr);
     lr_Offset->SetFloat4(D3DXVECTOR4(1, 2, 3, 4));
     // The effect keeps the two components a float2 has.
@@ -140,7 +144,8 @@ TEST_F(ShaderTest, UnsupportedDeclarationsCannotBeLookedUpWithAnyType) {
     auto lr_Shader = FromCode(s_Declarations);
     for (const char* ls_Name : {"Scalar", "Scalars", "Flags", "Generic", "Label", "FlatSampler", "Missing", "colour"}) {
         for (ShaderParameterType lr_Type : s_AllTypes) {
-            EXPECT_EQ(lr_Shader->GetParameter(ls_Name, lr_Type), nullptr) << ls_Name << " as " << lr_Type;
+            EXPECT_EQ(lr_Shader->GetParameter(ls_Name, lr_Type), nullptr)
+                << ls_Name << " as " << static_cast<int>(lr_Type);
         }
     }
     EXPECT_TRUE(lr_Shader->GetParameters().empty());
@@ -148,33 +153,33 @@ TEST_F(ShaderTest, UnsupportedDeclarationsCannotBeLookedUpWithAnyType) {
 
 TEST_F(ShaderTest, GenericTextureIsFoundBySemanticOnly) {
     auto lr_Shader = FromCode(s_Declarations);
-    EXPECT_EQ(lr_Shader->GetParameter("Generic", Any), nullptr);
-    IShaderParameter* lr_BySemantic = lr_Shader->GetParameterBySemantic("GenericSemantic", Any);
+    EXPECT_EQ(lr_Shader->GetParameter("Generic", ShaderParameterType::Any), nullptr);
+    IShaderParameter* lr_BySemantic = lr_Shader->GetParameterBySemantic("GenericSemantic", ShaderParameterType::Any);
     ASSERT_NE(lr_BySemantic, nullptr);
-    EXPECT_EQ(lr_BySemantic->GetType(), Texture2D);
+    EXPECT_EQ(lr_BySemantic->GetType(), ShaderParameterType::Texture2D);
     // Named after the semantic it was found by.
     EXPECT_EQ(lr_BySemantic->GetName(), "GenericSemantic");
     EXPECT_EQ(lr_BySemantic->GetHandle(), lr_Shader->GetEffect()->GetParameterByName(nullptr, "Generic"));
     // Semantics compare without regard to case, as D3DX does.
-    EXPECT_NE(lr_Shader->GetParameterBySemantic("flatsemantic", Texture2D), nullptr);
-    EXPECT_EQ(lr_Shader->GetParameterBySemantic("FlatSemantic", TextureCube), nullptr);
-    EXPECT_EQ(lr_Shader->GetParameterBySemantic("NoSuchSemantic", Any), nullptr);
+    EXPECT_NE(lr_Shader->GetParameterBySemantic("flatsemantic", ShaderParameterType::Texture2D), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameterBySemantic("FlatSemantic", ShaderParameterType::TextureCube), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameterBySemantic("NoSuchSemantic", ShaderParameterType::Any), nullptr);
 }
 
 TEST_F(ShaderTest, LookupByNameIsCachedAndKeepsItsType) {
     auto lr_Shader = FromCode(s_Declarations);
-    IShaderParameter* lr_First = lr_Shader->GetParameter("Colour", Any);
+    IShaderParameter* lr_First = lr_Shader->GetParameter("Colour", ShaderParameterType::Any);
     ASSERT_NE(lr_First, nullptr);
-    EXPECT_EQ(lr_Shader->GetParameter("Colour", Any), lr_First);
-    EXPECT_EQ(lr_Shader->GetParameter("Colour", Float4), lr_First);
-    EXPECT_EQ(lr_Shader->GetParameter("Colour", Matrix), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameter("Colour", ShaderParameterType::Any), lr_First);
+    EXPECT_EQ(lr_Shader->GetParameter("Colour", ShaderParameterType::Float4), lr_First);
+    EXPECT_EQ(lr_Shader->GetParameter("Colour", ShaderParameterType::Matrix), nullptr);
     EXPECT_EQ(lr_Shader->GetParameters().size(), 1u);
 }
 
 TEST_F(ShaderTest, LookupBySemanticCreatesANewObjectEveryTime) {
     auto lr_Shader = FromCode(s_Declarations);
-    IShaderParameter* lr_First = lr_Shader->GetParameterBySemantic("FlatSemantic", Any);
-    IShaderParameter* lr_Second = lr_Shader->GetParameterBySemantic("FlatSemantic", Any);
+    IShaderParameter* lr_First = lr_Shader->GetParameterBySemantic("FlatSemantic", ShaderParameterType::Any);
+    IShaderParameter* lr_Second = lr_Shader->GetParameterBySemantic("FlatSemantic", ShaderParameterType::Any);
     ASSERT_NE(lr_First, nullptr);
     ASSERT_NE(lr_Second, nullptr);
     EXPECT_NE(lr_First, lr_Second);
@@ -186,13 +191,13 @@ TEST_F(ShaderTest, LookupBySemanticCreatesANewObjectEveryTime) {
 TEST_F(ShaderTest, NewParameterResetsTheEffectsValueAndWritesThrough) {
     auto lr_Shader = FromCode(s_Declarations);
     EXPECT_EQ(EffectVector(*lr_Shader, "Colour"), D3DXVECTOR4(1, 2, 3, 4));
-    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", Float4);
+    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", ShaderParameterType::Float4);
     ASSERT_NE(lr_Colour, nullptr);
     EXPECT_EQ(EffectVector(*lr_Shader, "Colour"), D3DXVECTOR4(0, 0, 0, 0));
     lr_Colour->SetFloat4(D3DXVECTOR4(5, 6, 7, 8));
     EXPECT_EQ(EffectVector(*lr_Shader, "Colour"), D3DXVECTOR4(5, 6, 7, 8));
 
-    IShaderParameter* lr_Counts = lr_Shader->GetParameter("Counts", IntArray);
+    IShaderParameter* lr_Counts = lr_Shader->GetParameter("Counts", ShaderParameterType::IntArray);
     ASSERT_NE(lr_Counts, nullptr);
     lr_Counts->SetIntArray({4, 5, 6, 7});
     INT lr_Read[3] = {0, 0, 0};
@@ -208,7 +213,7 @@ TEST_F(ShaderTest, FirstTechniqueThatValidatesIsSelectedAndRun) {
     EXPECT_EQ(lr_Shader->GetPassCount(), 2u);
     // Begin runs the selected technique, not the effect's first one.
     EXPECT_EQ(lr_Shader->Begin(), 2u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
     EXPECT_EQ(RenderState(D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_WIREFRAME));
     EXPECT_EQ(PixelShaderEntry(), "Plain");
@@ -223,7 +228,7 @@ TEST_F(ShaderTest, CapableDeviceKeepsTheFirstTechnique) {
     ASSERT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
     EXPECT_EQ(lr_Shader->GetPassCount(), 1u);
     EXPECT_EQ(lr_Shader->Begin(), 1u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CW));
     EXPECT_EQ(PixelShaderEntry(), "Rich");
     lr_Shader->EndPass();
@@ -308,12 +313,12 @@ TEST_F(ShaderTest, WithoutAnEffectEveryCallDoesNoHarm) {
     auto lr_Shader = FromFile((mr_TempDirectory / "Missing.hlsl").string());
     EXPECT_EQ(lr_Shader->GetPassCount(), 0u);
     EXPECT_EQ(lr_Shader->Begin(), 0u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), Skip);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Skip);
     lr_Shader->EndPass();
     lr_Shader->EndPass();
     lr_Shader->End();
-    EXPECT_EQ(lr_Shader->GetParameter("Colour", Any), nullptr);
-    EXPECT_EQ(lr_Shader->GetParameterBySemantic("COLOR", Any), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameter("Colour", ShaderParameterType::Any), nullptr);
+    EXPECT_EQ(lr_Shader->GetParameterBySemantic("COLOR", ShaderParameterType::Any), nullptr);
     lr_Shader->Reload();
     EXPECT_EQ(lr_Shader->GetErrorMessage(), "Unable to load shader.");
 }
@@ -321,13 +326,13 @@ TEST_F(ShaderTest, WithoutAnEffectEveryCallDoesNoHarm) {
 TEST_F(ShaderTest, PassBegunAgainAfterRepeatIsNotBegunTwiceOnTheEffect) {
     auto lr_Shader = FromCode(s_OnePass);
     ASSERT_EQ(lr_Shader->Begin(), 2u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     // A nested BeginPass on the effect would fail and make the shader invalid.
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
     lr_Shader->EndPass();
     lr_Shader->EndPass();
-    EXPECT_EQ(lr_Shader->BeginPass(1), None);
+    EXPECT_EQ(lr_Shader->BeginPass(1), PassResult::None);
     lr_Shader->EndPass();
     lr_Shader->End();
     EXPECT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
@@ -336,15 +341,15 @@ TEST_F(ShaderTest, PassBegunAgainAfterRepeatIsNotBegunTwiceOnTheEffect) {
 TEST_F(ShaderTest, FailedBeginPassCountsAsBegun) {
     auto lr_Shader = FromCode(s_OnePass);
     ASSERT_EQ(lr_Shader->Begin(), 2u);
-    EXPECT_EQ(lr_Shader->BeginPass(7), Skip);
+    EXPECT_EQ(lr_Shader->BeginPass(7), PassResult::Skip);
     EXPECT_FALSE(lr_Shader->IsValid());
     EXPECT_EQ(lr_Shader->GetErrorMessage(), "Unable to begin pass.");
     // Still inside the failed pass: the effect's pass 0 is not begun...
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_EQ(RenderState(D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_SOLID));
     // ...until EndPass has closed it.
     lr_Shader->EndPass();
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_EQ(RenderState(D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_WIREFRAME));
     lr_Shader->EndPass();
     lr_Shader->End();
@@ -359,13 +364,13 @@ TEST_F(ShaderTest, FailedBeginPassCountsAsBegun) {
 TEST_F(ShaderTest, ReloadKeepsParametersFoundByName) {
     std::string ls_Path = WriteFile("Reload.hlsl", s_OnePass);
     auto lr_Shader = FromFile(ls_Path);
-    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", Float4);
+    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", ShaderParameterType::Float4);
     ASSERT_NE(lr_Colour, nullptr);
     lr_Colour->SetFloat4(D3DXVECTOR4(1, 1, 1, 1));
 
     lr_Shader->Reload();
     ASSERT_TRUE(lr_Shader->IsValid()) << lr_Shader->GetErrorMessage();
-    EXPECT_EQ(lr_Shader->GetParameter("Colour", Any), lr_Colour);
+    EXPECT_EQ(lr_Shader->GetParameter("Colour", ShaderParameterType::Any), lr_Colour);
     EXPECT_TRUE(lr_Colour->IsValid());
     EXPECT_EQ(lr_Colour->GetHandle(), lr_Shader->GetEffect()->GetParameterByName(nullptr, "Colour"));
     // The new effect starts from its own initial value until the next set.
@@ -377,7 +382,7 @@ TEST_F(ShaderTest, ReloadKeepsParametersFoundByName) {
 TEST_F(ShaderTest, ReloadOfABrokenFileAndBackAgain) {
     std::string ls_Path = WriteFile("Edited.hlsl", s_OnePass);
     auto lr_Shader = FromFile(ls_Path);
-    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", Float4);
+    IShaderParameter* lr_Colour = lr_Shader->GetParameter("Colour", ShaderParameterType::Float4);
     ASSERT_NE(lr_Colour, nullptr);
     auto* lr_Handler = new CountingSemanticHandler("TintColour");
     lr_Shader->AddSemanticHandler(lr_Handler);
@@ -411,12 +416,12 @@ TEST_F(ShaderTest, ReloadOfABrokenFileAndBackAgain) {
 TEST_F(ShaderTest, ReloadInsideAPassStartsTheNewEffectOutsideIt) {
     auto lr_Shader = FromFile(WriteFile("Pass.hlsl", s_OnePass));
     ASSERT_EQ(lr_Shader->Begin(), 2u);
-    ASSERT_EQ(lr_Shader->BeginPass(0), None);
+    ASSERT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     lr_Shader->Reload();
     mr_Device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     // The new effect's pass 0 is begun and applies its states.
     ASSERT_EQ(lr_Shader->Begin(), 2u);
-    EXPECT_EQ(lr_Shader->BeginPass(0), None);
+    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::None);
     EXPECT_EQ(RenderState(D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_WIREFRAME));
     lr_Shader->EndPass();
     lr_Shader->End();

@@ -2,8 +2,8 @@
 // that declare the semantic with different types.
 #include "EffectsDeviceTest.h"
 
-#include "effects/ShaderSystem.h"
-#include "plugin/VexilTextureSemanticHandler.h"
+#include "ShaderSystem.h"
+#include "VexilTextureSemanticHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -112,10 +112,10 @@ TEST_F(VexilTextureBindingTest, CubeTexturesAndVectorsWithTheSemanticAreLeftAlon
     // Each effect's parameter was found and handed over, and no set of the
     // wrong type was attempted on it (that would have cleared IsValid).
     ASSERT_EQ(lr_Cube->GetParameters().size(), 1u);
-    EXPECT_EQ(lr_Cube->GetParameters()[0]->GetType(), TextureCube);
+    EXPECT_EQ(lr_Cube->GetParameters()[0]->GetType(), ShaderParameterType::TextureCube);
     EXPECT_TRUE(lr_Cube->GetParameters()[0]->IsValid());
     ASSERT_EQ(lr_Vector->GetParameters().size(), 1u);
-    EXPECT_EQ(lr_Vector->GetParameters()[0]->GetType(), Float4);
+    EXPECT_EQ(lr_Vector->GetParameters()[0]->GetType(), ShaderParameterType::Float4);
     EXPECT_TRUE(lr_Vector->GetParameters()[0]->IsValid());
 }
 

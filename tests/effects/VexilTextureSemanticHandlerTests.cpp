@@ -2,8 +2,8 @@
 // record's current texture to 2-D texture parameters and to nothing else.
 #include "RecordingEffect.h"
 
-#include "effects/ShaderParameter.h"
-#include "plugin/VexilTextureSemanticHandler.h"
+#include "ShaderParameter.h"
+#include "VexilTextureSemanticHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ protected:
 
 TEST_F(VexilTextureSemanticHandlerTest, BindsTheRecordsCurrentTextureToA2DParameter) {
     VexilTextureSemanticHandler lr_Handler("BackBuffer", &mr_Record);
-    ShaderParameter lr_Parameter = Make(Texture2D);
+    ShaderParameter lr_Parameter = Make(ShaderParameterType::Texture2D);
     mr_Effect.mr_Writes.clear();
 
     mr_Record.Texture = FakeTexture(0x1000);
@@ -47,7 +47,7 @@ TEST_F(VexilTextureSemanticHandlerTest, BindsTheRecordsCurrentTextureToA2DParame
 
 TEST_F(VexilTextureSemanticHandlerTest, AbsentTextureIsBoundAsNull) {
     VexilTextureSemanticHandler lr_Handler("NoiseTexture", &mr_Record);
-    ShaderParameter lr_Parameter = Make(Texture2D);
+    ShaderParameter lr_Parameter = Make(ShaderParameterType::Texture2D);
     lr_Parameter.SetTexture2D(FakeTexture(0x3000));
     mr_Effect.mr_Writes.clear();
 
@@ -60,14 +60,15 @@ TEST_F(VexilTextureSemanticHandlerTest, AbsentTextureIsBoundAsNull) {
 TEST_F(VexilTextureSemanticHandlerTest, LeavesEveryOtherTypeAlone) {
     VexilTextureSemanticHandler lr_Handler("BackBuffer", &mr_Record);
     mr_Record.Texture = FakeTexture(0x1000);
-    for (ShaderParameterType lr_Type : {Float4, TextureCube, Texture1D, Texture3D, Matrix, Any}) {
+    using Type = ShaderParameterType;
+    for (Type lr_Type : {Type::Float4, Type::TextureCube, Type::Texture1D, Type::Texture3D, Type::Matrix, Type::Any}) {
         ShaderParameter lr_Parameter = Make(lr_Type);
         bool lr_WasValid = lr_Parameter.IsValid();
         mr_Effect.mr_Writes.clear();
         lr_Handler.Apply(nullptr, &lr_Parameter);
-        EXPECT_TRUE(mr_Effect.mr_Writes.empty()) << lr_Type;
+        EXPECT_TRUE(mr_Effect.mr_Writes.empty()) << static_cast<int>(lr_Type);
         // A refused set would have cleared the flag; an Any would have been typed.
-        EXPECT_EQ(lr_Parameter.IsValid(), lr_WasValid) << lr_Type;
+        EXPECT_EQ(lr_Parameter.IsValid(), lr_WasValid) << static_cast<int>(lr_Type);
         EXPECT_EQ(lr_Parameter.GetType(), lr_Type);
     }
 }

@@ -2,7 +2,7 @@
 // decode-and-upload path onto a fake device. Checks that whatever the
 // information reader accepts and the loader turns into a texture agrees
 // with it, and that no texture outlives a failed load.
-#include "tests/platform/texture/FakeTextureDevice.h"
+#include "FakeTextureDevice.h"
 
 #include <d3dx9.h>
 

@@ -1,7 +1,7 @@
 // Fuzzes the effect compiler and the effect object: any bytes go to
 // D3DXCreateEffect on a recording device; what compiles is then described,
 // validated and run through every pass, and must leave nothing behind.
-#include "tests/platform/effect/RecordingDevice.h"
+#include "RecordingDevice.h"
 
 #include <d3dx9.h>
 

@@ -1,8 +1,8 @@
 #include "GeometryTestSupport.h"
 #include "SoftDeviceFixture.h"
 
-#include "geometry/BatchScreenMask.h"
-#include "geometry/ScreenMask.h"
+#include "BatchScreenMask.h"
+#include "ScreenMask.h"
 
 #include <memory>
 #include <vector>

@@ -2,7 +2,7 @@
 // software device's draw record and checking what state a Bind left.
 #pragma once
 
-#include "geometry/ScreenMask.h"
+#include "ScreenMask.h"
 
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>

@@ -1,7 +1,7 @@
 #include "GeometryTestSupport.h"
 #include "SoftDeviceFixture.h"
 
-#include "geometry/ScreenMask.h"
+#include "ScreenMask.h"
 
 #include <memory>
 

@@ -2,8 +2,8 @@
 
 #include "PluginExpectations.h"
 
-#include "contract/ICheckBoxParameter.h"
-#include "contract/IParameter.h"
+#include "ICheckBoxParameter.h"
+#include "IParameter.h"
 
 #include <fstream>
 #include <iterator>
@@ -49,7 +49,7 @@ void FrameFixture::StopPlugin() {
 }
 
 void FrameFixture::SetShowAOOnly(bool on) {
-    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(k_ShowAOOnlyGuid);
+    IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     ASSERT_NE(lr_Parameter_, nullptr);
     ICheckBoxParameter* lr_CheckBox_ =
         static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter));

@@ -5,7 +5,7 @@
 
 #include "FrameFixture.h"
 
-#include "plugin/Plugin.h"
+#include "Plugin.h"
 
 #include <cstring>
 

@@ -14,7 +14,7 @@ public:
 
     PassResult BeginPass(unsigned pass) override {
         mr_Calls->push_back("BeginPass " + std::to_string(pass));
-        if (mr_Results.empty()) return None;
+        if (mr_Results.empty()) return PassResult::None;
         const PassResult lr_Result = mr_Results.front();
         mr_Results.pop_front();
         return lr_Result;
@@ -94,21 +94,23 @@ protected:
 using Calls = std::vector<std::string>;
 
 TEST_F(RenderWithShaderTest, EachPassIsBegunDrawnAndEnded) {
-    EXPECT_EQ(Run(2, {None, Done}), (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "Draw", "EndPass",
-                                           "BeginPass 1", "Draw", "EndPass", "End"}));
+    EXPECT_EQ(Run(2, {PassResult::None, PassResult::Done}),
+              (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "Draw", "EndPass", "BeginPass 1", "Draw",
+                     "EndPass", "End"}));
 }
 
 TEST_F(RenderWithShaderTest, RepeatDrawsTheSamePassAgainUntilItStops) {
-    EXPECT_EQ(Run(2, {Repeat, Repeat, Done, None}),
+    EXPECT_EQ(Run(2, {PassResult::Repeat, PassResult::Repeat, PassResult::Done, PassResult::None}),
               (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "Draw", "BeginPass 0", "Draw", "BeginPass 0",
                      "Draw", "EndPass", "BeginPass 1", "Draw", "EndPass", "End"}));
 }
 
 TEST_F(RenderWithShaderTest, SkipDrawsNothingForThatPass) {
-    EXPECT_EQ(Run(2, {Skip, None}), (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "EndPass",
-                                           "BeginPass 1", "Draw", "EndPass", "End"}));
+    EXPECT_EQ(Run(2, {PassResult::Skip, PassResult::None}),
+              (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "EndPass", "BeginPass 1", "Draw", "EndPass",
+                     "End"}));
     // A repeated pass that is then skipped ends without another draw.
-    EXPECT_EQ(Run(1, {Repeat, Skip}),
+    EXPECT_EQ(Run(1, {PassResult::Repeat, PassResult::Skip}),
               (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "Draw", "BeginPass 0", "EndPass", "End"}));
 }
 

@@ -4,7 +4,7 @@
 #include "TestFiles.h"
 #include "TestHost.h"
 
-#include "contract/ICheckBoxParameter.h"
+#include "ICheckBoxParameter.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +82,7 @@ TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
     EXPECT_EQ(static_cast<IHost*>(mr_Host.get()), mr_Plugin->GetHost());
     ASSERT_EQ(1u, mr_Plugin->GetParameters().size());
 
-    IParameter* lr_Parameter = mr_Plugin->FindParameter(k_ShowAOOnlyGuid);
+    IParameter* lr_Parameter = mr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
     ASSERT_NE(nullptr, lr_Parameter);
     EXPECT_EQ(mr_Plugin->GetParameters()[0], lr_Parameter);
     EXPECT_EQ(1, lr_Parameter->GetType());

@@ -4,7 +4,7 @@
 #include "TestFiles.h"
 #include "TestHost.h"
 
-#include "effects/ShaderSystem.h"
+#include "ShaderSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Header only: for test programs that link the plug-in library.
 #pragma once
 
-#include "plugin/Plugin.h"
+#include "Plugin.h"
 
 class ExposedPlugin : public k_Plugin {
 public:

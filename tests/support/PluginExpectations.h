@@ -1,14 +1,11 @@
-// What the tests know of the plug-in from outside: the id of its check box
-// and the log lines of a deactivation.
+// What the tests know of the plug-in from outside: what any host knows (the
+// id of its check box among it) and the log lines of a deactivation.
 #pragma once
 
-#include <windows.h>
+#include "HostContract.h"
 
 #include <string>
 #include <vector>
-
-// {E11173DF-0193-4102-81E5-AC8256483E05}
-inline const GUID k_ShowAOOnlyGuid = {0xE11173DF, 0x0193, 0x4102, {0x81, 0xE5, 0xAC, 0x82, 0x56, 0x48, 0x3E, 0x05}};
 
 // The twelve lines of a deactivation, in order.
 inline std::vector<std::string> DeactivationLines() {

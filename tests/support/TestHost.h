@@ -1,6 +1,6 @@
 // Tests hand the plug-in the same host object a host engine would.
 #pragma once
 
-#include "host/PathHost.h"
+#include "PathHost.h"
 
 using TestHost = PathHost;

@@ -2,8 +2,7 @@
 // host notices: its frame changes a render state and paints over whatever
 // target is current, and its activation makes a default-pool texture that it
 // never releases (so the device cannot be reset and is never freed).
-#include "contract/IDirect3D9BasePlugin.h"
-#include "contract/IHost.h"
+#include "HostContract.h"
 
 #include <windows.h>
 #include <d3d9.h>
@@ -53,4 +52,6 @@ private:
 
 }  // namespace
 
-extern "C" __declspec(dllexport) IDirect3D9BasePlugin* CreatePlugin(IHost* host) { return new FaultyPlugin(host); }
+extern "C" __declspec(dllexport) IDirect3D9BasePlugin* __cdecl CreatePlugin(IHost* host) {
+    return new FaultyPlugin(host);
+}

@@ -16,7 +16,7 @@ mkdir -p "$build/faulty"
 cxx=x86_64-w64-mingw32-g++
 command -v x86_64-w64-mingw32-g++-win32 >/dev/null && cxx=x86_64-w64-mingw32-g++-win32
 dll="$build/faulty/faulty.dll"
-if ! $cxx -std=c++17 -Wall -Wextra -Werror -shared -I"$repo" -o "$dll" "$here/FaultyModule.cpp" \
+if ! $cxx -std=c++17 -Wall -Wextra -Werror -shared -I"$repo/contract" -o "$dll" "$here/FaultyModule.cpp" \
         -static-libgcc -static-libstdc++ -Wl,--exclude-all-symbols; then
     echo "FAIL: the faulty module did not build"
     exit 1

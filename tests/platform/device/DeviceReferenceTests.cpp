@@ -163,6 +163,21 @@ TEST_F(DeviceReferenceTests, StreamIndexAndShaderGettersAddAReference) {
     lr_Shader_->Release();
 }
 
+TEST_F(DeviceReferenceTests, PrivateDataHoldsAnInterfaceUntilFreed) {
+    const GUID k_Key = {0x5E1F0001, 0x0001, 0x0001, {1, 2, 3, 4, 5, 6, 7, 8}};
+    IDirect3DSurface9* lr_Target_ = nullptr;
+    ASSERT_EQ(mr_Device_->GetRenderTarget(0, &lr_Target_), D3D_OK);
+    IDirect3DSwapChain9* lr_Chain_ = nullptr;
+    ASSERT_EQ(mr_Device_->GetSwapChain(0, &lr_Chain_), D3D_OK);
+    IUnknown* lr_Stored_ = lr_Chain_;
+    ASSERT_EQ(lr_Target_->SetPrivateData(k_Key, &lr_Stored_, sizeof(lr_Stored_), D3DSPD_IUNKNOWN), D3D_OK);
+    EXPECT_EQ(RefCount(lr_Chain_), 2u);
+    ASSERT_EQ(lr_Target_->FreePrivateData(k_Key), D3D_OK);
+    EXPECT_EQ(RefCount(lr_Chain_), 1u);
+    lr_Chain_->Release();
+    lr_Target_->Release();
+}
+
 TEST_F(DeviceReferenceTests, GetSwapChainOutOfRangeFailsWithNull) {
     EXPECT_EQ(mr_Device_->GetNumberOfSwapChains(), 1u);
     IDirect3DSwapChain9* lr_Chain_ = reinterpret_cast<IDirect3DSwapChain9*>(0x1);

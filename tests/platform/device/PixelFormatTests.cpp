@@ -1,5 +1,5 @@
 // Pixel formats as RGBA floats and depth values, and back.
-#include "platform/d3d9/SoftFormat.h"
+#include "SoftFormat.h"
 
 #include <gtest/gtest.h>
 

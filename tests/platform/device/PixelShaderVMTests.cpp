@@ -1,6 +1,6 @@
 // The pixel-shader decoder and interpreter, driven directly with small
 // assembled token streams and a sampler that records what it is asked.
-#include "platform/d3d9/SoftPixelShaderVM.h"
+#include "SoftPixelShaderVM.h"
 
 #include "SoftDeviceFixture.h"
 

@@ -213,7 +213,7 @@ TEST_F(RasteriserTest, RecordsSayWhatWasDrawnAndWhy) {
     EXPECT_FALSE(LastDraw().Rasterised);
     EXPECT_NE(LastDraw().NotRasterisedReason.find("lines"), std::string::npos);
 
-    const DWORD k_VertexShader[] = {D3DVS_VERSION(2, 0), 0x0000FFFF};
+    const DWORD k_VertexShader[] = {D3DVS_VERSION(2, 0), D3DVS_END()};
     IDirect3DVertexShader9* lr_Shader_ = nullptr;
     ASSERT_EQ(mr_Device_->CreateVertexShader(k_VertexShader, &lr_Shader_), D3D_OK);
     mr_Device_->SetVertexShader(lr_Shader_);

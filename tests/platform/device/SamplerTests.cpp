@@ -1,5 +1,5 @@
 // Texture sampling: filters, texel centres, address modes and mip levels.
-#include "platform/d3d9/SoftTextureSampler.h"
+#include "SoftTextureSampler.h"
 
 #include "SoftDeviceFixture.h"
 

@@ -4,7 +4,7 @@
 // CommitChanges, EndPass, End) allocate nothing. Its own program, because
 // the counter replaces global operator new.
 #include "AllocationCounter.h"
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 #include <cstring>
 

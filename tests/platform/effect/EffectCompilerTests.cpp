@@ -1,7 +1,7 @@
 // Shader code compiled for real: errors inside shader bodies, the profile's
 // limits, constants reaching the registers the shader reads, and state
 // saved in a block recorded once.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 #include <soft/SoftShaderStatistics.h>
 

@@ -1,6 +1,6 @@
 // Creation: argument checks, compiler diagnostics, effect files, and input
 // that must fail cleanly.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The plug-in's own effect files compile with this runtime and offer a
 // technique that runs on a shader model 2.0 device; being drawn as
 // pre-transformed quads, they pick it on a shader model 3.0 device too.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,5 +1,5 @@
 // Parameter, technique, pass and annotation descriptions and look-ups.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 #include <cstring>
 

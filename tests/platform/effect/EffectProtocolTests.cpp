@@ -1,6 +1,6 @@
 // Begin / BeginPass / EndPass / End, pass states, state save and restore,
 // validation by shader model, and the shaders made on the device.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 namespace {
 

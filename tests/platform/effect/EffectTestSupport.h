@@ -1,7 +1,7 @@
 // Shared helpers of the effect runtime tests.
 #pragma once
 
-#include "tests/platform/effect/RecordingDevice.h"
+#include "RecordingDevice.h"
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Values: initialisers, Set/Get round trips, D3DX's type checks, and the
 // references an effect holds on textures.
-#include "tests/platform/effect/EffectTestSupport.h"
+#include "EffectTestSupport.h"
 
 namespace {
 

@@ -79,9 +79,9 @@ inline ShaderInfo ReadTokens(const DWORD* tokens) {
     ShaderInfo lr_Info;
     lr_Info.Version = tokens[0];
     size_t i = 1;
-    while (tokens[i] != 0x0000FFFF && i < 4096) {
-        if ((tokens[i] & 0xFFFF) == 0xFFFE) {
-            const DWORD lr_Length = (tokens[i] >> 16) & 0x7FFF;
+    while (tokens[i] != D3DPS_END() && i < 4096) {
+        if ((tokens[i] & D3DSI_OPCODE_MASK) == D3DSIO_COMMENT) {
+            const DWORD lr_Length = (tokens[i] & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
             if (lr_Length >= 1 && std::memcmp(&tokens[i + 1], "FUNC", 4) == 0) {
                 const char* lr_Text = reinterpret_cast<const char*>(&tokens[i + 2]);
                 lr_Info.Entry.assign(lr_Text, strnlen(lr_Text, (lr_Length - 1) * 4));

@@ -13,7 +13,7 @@ class FakeTexture;
 
 class FakeTextureDevice : public IDirect3DDevice9 {
 public:
-    FakeTextureDevice() { mr_Caps.TextureCaps = 0x00004000L; /* mipmaps */ }
+    FakeTextureDevice() { mr_Caps.TextureCaps = D3DPTEXTURECAPS_MIPMAP; }
     virtual ~FakeTextureDevice() = default;
 
     // Bytes per pixel of the formats this fake can hold (0: refused).

@@ -176,14 +176,14 @@ TEST_F(TextureLoadTest, RowsFollowThePitchTheLockReturns) {
 }
 
 TEST_F(TextureLoadTest, DevicesWithoutMipmapsGetOneLevel) {
-    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
     FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
     ASSERT_NE(nullptr, lr_Texture);
     EXPECT_EQ(8u, mr_Device.mr_Creations[0].Width);
     EXPECT_EQ(4u, mr_Device.mr_Creations[0].Height);
     EXPECT_EQ(4u, mr_Device.mr_Creations[0].Levels);
 
-    mr_Device.mr_Caps.TextureCaps &= ~0x00004000L;  // no mipmaps
+    mr_Device.mr_Caps.TextureCaps &= ~D3DPTEXTURECAPS_MIPMAP;
     ASSERT_NE(nullptr, LoadDefault(Solid24(5, 3, 0xff102030u)));
     EXPECT_EQ(8u, mr_Device.mr_Creations[1].Width);
     EXPECT_EQ(1u, mr_Device.mr_Creations[1].Levels);
@@ -209,14 +209,14 @@ TEST_F(TextureLoadTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnlyWhereTheDeviceAl
     for (DWORD lr_Pixel : Level32(static_cast<FakeTexture*>(mr_Textures.back()), 0)) ASSERT_EQ(0xff0c0d0eu, lr_Pixel);
 
     // Powers of two only.
-    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
     lr_C = lr_Load(D3DX_DEFAULT);
     EXPECT_EQ(128u, lr_C.Width);
     EXPECT_EQ(64u, lr_C.Height);
     EXPECT_EQ(8u, lr_C.Levels);
 
     // Other sizes only for a texture of one level.
-    mr_Device.mr_Caps.TextureCaps |= 0x00000100L;  // D3DPTEXTURECAPS_NONPOW2CONDITIONAL
+    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
     lr_C = lr_Load(D3DX_DEFAULT);
     EXPECT_EQ(128u, lr_C.Width);
     EXPECT_EQ(8u, lr_C.Levels);
@@ -247,13 +247,13 @@ TEST_F(TextureLoadTest, FromFileKeepsTheFileSizeOrFails) {
     EXPECT_EQ(64u, mr_Device.mr_Creations[1].Height);
 
     // A device that cannot hold the file's size gets no texture at all.
-    mr_Device.mr_Caps.TextureCaps |= 0x00000002L;  // D3DPTEXTURECAPS_POW2
+    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
     EXPECT_EQ(D3DERR_NOTAVAILABLE,
               D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT,
                                            0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
                                            nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
-    mr_Device.mr_Caps.TextureCaps &= ~0x00000002L;
+    mr_Device.mr_Caps.TextureCaps &= ~D3DPTEXTURECAPS_POW2;
     mr_Device.mr_Caps.MaxTextureWidth = 64;
     EXPECT_EQ(D3DERR_NOTAVAILABLE,
               D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0,
@@ -264,7 +264,7 @@ TEST_F(TextureLoadTest, FromFileKeepsTheFileSizeOrFails) {
 }
 
 TEST_F(TextureLoadTest, SquareOnlyAndMaximumSizesStillBindTheDefaults) {
-    mr_Device.mr_Caps.TextureCaps |= 0x00000020L;  // D3DPTEXTURECAPS_SQUAREONLY
+    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
     mr_Device.mr_Caps.MaxTextureWidth = 64;
     mr_Device.mr_Caps.MaxTextureHeight = 64;
     FakeTexture* lr_Texture = LoadDefault(Solid24(100, 20, 0xff405060u));
