@@ -8,8 +8,7 @@
 #include <string>
 
 // The object handed to CreatePlugin. The plug-in keeps it but never owns it.
-class IHost : public IObject {
-};
+class IHost : public IObject {};
 
 // Answered by IHost::GetInterface(IID_IHostPaths). Not reference-counted:
 // asked for again at each use. Every path ends in a separator.

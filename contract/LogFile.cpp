@@ -48,6 +48,5 @@ void AppendLogMessage(const std::wstring& path, const std::wstring& message) noe
         if (!lr_Stream.is_open()) return;
         lr_Stream.write(ls_Bytes.data(), static_cast<std::streamsize>(ls_Bytes.size()));
         lr_Stream.close();
-    } catch (...) {
-    }
+    } catch (...) {}
 }

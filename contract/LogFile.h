@@ -25,11 +25,10 @@ inline void AppendItem(std::wstring& out, const std::string& text) {
 }
 
 // Integers and enumerations (format codes) in signed decimal.
-template <typename T,
-          typename std::enable_if<(std::is_integral<T>::value || std::is_enum<T>::value) &&
-                                      !std::is_same<T, bool>::value && !std::is_same<T, char>::value &&
-                                      !std::is_same<T, wchar_t>::value,
-                                  int>::type = 0>
+template <typename T, typename std::enable_if<(std::is_integral<T>::value || std::is_enum<T>::value) &&
+                                                  !std::is_same<T, bool>::value && !std::is_same<T, char>::value &&
+                                                  !std::is_same<T, wchar_t>::value,
+                                              int>::type = 0>
 inline void AppendItem(std::wstring& out, T value) {
     if (std::is_enum<T>::value || std::is_signed<T>::value)
         out += std::to_wstring(static_cast<long long>(value));

@@ -10,8 +10,8 @@
 
 class k_BaseParameter : public IParameter {
 public:
-    k_BaseParameter(IDirect3D9BasePlugin* plugin, const GUID& id, const std::wstring& name,
-                    const std::wstring& caption, const std::wstring& description, int type);
+    k_BaseParameter(IDirect3D9BasePlugin* plugin, const GUID& id, const std::wstring& name, const std::wstring& caption,
+                    const std::wstring& description, int type);
     ~k_BaseParameter() override;
 
     void* GetInterface(const GUID& id) override;

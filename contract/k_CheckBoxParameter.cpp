@@ -4,8 +4,7 @@
 #include "IDirect3D9BasePlugin.h"
 
 k_CheckBoxParameter::k_CheckBoxParameter(IDirect3D9BasePlugin* plugin, const GUID& id, const std::wstring& name,
-                                         const std::wstring& caption, const std::wstring& description,
-                                         bool value)
+                                         const std::wstring& caption, const std::wstring& description, bool value)
     : k_BaseParameter(plugin, id, name, caption, description, Type), mr_DefaultValue(value), mr_Value(value) {
     UpdateCaption();
 }

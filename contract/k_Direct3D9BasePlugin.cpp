@@ -5,8 +5,7 @@
 
 #include <stdexcept>
 
-k_Direct3D9BasePlugin::k_Direct3D9BasePlugin(IHost* host, const std::wstring& name,
-                                             const std::wstring& description)
+k_Direct3D9BasePlugin::k_Direct3D9BasePlugin(IHost* host, const std::wstring& name, const std::wstring& description)
     : mr_Initialised(false),
       mr_Active(false),
       mr_Device_(nullptr),

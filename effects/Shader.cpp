@@ -32,8 +32,7 @@ std::string ReadErrorText(ID3DXBuffer* buffer) {
 
 }  // namespace
 
-Shader::Shader(IDirect3DDevice9* device, const std::string& name, const std::string& code,
-               const std::string& fileName)
+Shader::Shader(IDirect3DDevice9* device, const std::string& name, const std::string& code, const std::string& fileName)
     : mr_Device_(device),
       mr_Name(name),
       mr_Code(code),
@@ -76,8 +75,8 @@ void Shader::CreateEffect() {
     if (!mr_Code.empty()) {
         mr_Technique = nullptr;
         mr_Valid = true;
-        lr_Result = D3DXCreateEffect(mr_Device_, mr_Code.data(), static_cast<UINT>(mr_Code.size()), nullptr, nullptr,
-                                     0, nullptr, &mr_Effect, &lr_ErrorBuffer);
+        lr_Result = D3DXCreateEffect(mr_Device_, mr_Code.data(), static_cast<UINT>(mr_Code.size()), nullptr, nullptr, 0,
+                                     nullptr, &mr_Effect, &lr_ErrorBuffer);
         ls_Failure = "Unable to create shader.";
     } else if (mr_FileName.empty()) {
         mr_ErrorMessage = "Unable to create shader, no code and no file name specified!";
@@ -85,8 +84,8 @@ void Shader::CreateEffect() {
     } else {
         mr_Technique = nullptr;
         mr_Valid = true;
-        lr_Result = D3DXCreateEffectFromFileA(mr_Device_, mr_FileName.c_str(), nullptr, nullptr, 0, nullptr,
-                                              &mr_Effect, &lr_ErrorBuffer);
+        lr_Result = D3DXCreateEffectFromFileA(mr_Device_, mr_FileName.c_str(), nullptr, nullptr, 0, nullptr, &mr_Effect,
+                                              &lr_ErrorBuffer);
         ls_Failure = "Unable to load shader.";
     }
 
@@ -194,9 +193,7 @@ void Shader::End() {
     }
 }
 
-const std::string& Shader::GetName() {
-    return mr_Name;
-}
+const std::string& Shader::GetName() { return mr_Name; }
 
 IShaderParameter* Shader::GetParameter(const std::string& name, ShaderParameterType type) {
     for (IShaderParameter* lr_Parameter : mr_Parameters) {
@@ -240,17 +237,11 @@ IShaderParameter* Shader::CreateParameter(const std::string& name, D3DXHANDLE ha
     return lr_Parameter.release();
 }
 
-std::vector<IShaderParameter*>& Shader::GetParameters() {
-    return mr_Parameters;
-}
+std::vector<IShaderParameter*>& Shader::GetParameters() { return mr_Parameters; }
 
-bool Shader::IsValid() {
-    return mr_Valid;
-}
+bool Shader::IsValid() { return mr_Valid; }
 
-const std::string& Shader::GetErrorMessage() {
-    return mr_ErrorMessage;
-}
+const std::string& Shader::GetErrorMessage() { return mr_ErrorMessage; }
 
 void Shader::Reload() {
     CreateEffect();
@@ -260,10 +251,6 @@ void Shader::Reload() {
     }
 }
 
-ID3DXEffect* Shader::GetEffect() {
-    return mr_Effect.get();
-}
+ID3DXEffect* Shader::GetEffect() { return mr_Effect.get(); }
 
-void Shader::SetOwner(ShaderSystem* owner) {
-    mr_Owner_ = owner;
-}
+void Shader::SetOwner(ShaderSystem* owner) { mr_Owner_ = owner; }

@@ -19,8 +19,7 @@ class ShaderSystem;
 class Shader : public IShader {
 public:
     // Source text wins over the file name when both are given.
-    Shader(IDirect3DDevice9* device, const std::string& name, const std::string& code,
-           const std::string& fileName);
+    Shader(IDirect3DDevice9* device, const std::string& name, const std::string& code, const std::string& fileName);
     ~Shader() override;
 
     Shader(const Shader&) = delete;

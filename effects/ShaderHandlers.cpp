@@ -109,9 +109,7 @@ bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
     return RemoveAnnotationHandler(GetAnnotationHandler(annotationName));
 }
 
-bool Shader::RemoveAnnotationHandler(IAnnotationHandler* handler) {
-    return EraseEntry(mr_AnnotationHandlers, handler);
-}
+bool Shader::RemoveAnnotationHandler(IAnnotationHandler* handler) { return EraseEntry(mr_AnnotationHandlers, handler); }
 
 IAnnotationHandler* Shader::GetAnnotationHandler(const std::string& annotationName) {
     return FindHandler(mr_AnnotationHandlers, annotationName);
@@ -131,24 +129,17 @@ bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
     }
     CallbackHandlerContainer lr_Entry(handler, false);
     auto lr_Found = mr_CallbackHandlers.find(handler->GetName());
-    if (lr_Found == mr_CallbackHandlers.end() ||
-        (lr_Found->second.FromSystem && lr_Found->second.Handler != handler)) {
+    if (lr_Found == mr_CallbackHandlers.end() || (lr_Found->second.FromSystem && lr_Found->second.Handler != handler)) {
         CollectPasses(lr_Entry);
     }
     return AddOwnedEntry(mr_CallbackHandlers, handler, std::move(lr_Entry));
 }
 
-bool Shader::RemoveCallbackHandler(const std::string& name) {
-    return RemoveCallbackHandler(GetCallbackHandler(name));
-}
+bool Shader::RemoveCallbackHandler(const std::string& name) { return RemoveCallbackHandler(GetCallbackHandler(name)); }
 
-bool Shader::RemoveCallbackHandler(ICallbackHandler* handler) {
-    return EraseEntry(mr_CallbackHandlers, handler);
-}
+bool Shader::RemoveCallbackHandler(ICallbackHandler* handler) { return EraseEntry(mr_CallbackHandlers, handler); }
 
-ICallbackHandler* Shader::GetCallbackHandler(const std::string& name) {
-    return FindHandler(mr_CallbackHandlers, name);
-}
+ICallbackHandler* Shader::GetCallbackHandler(const std::string& name) { return FindHandler(mr_CallbackHandlers, name); }
 
 bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
     if (handler == nullptr || mr_CallbackHandlers.find(handler->GetName()) != mr_CallbackHandlers.end()) {
@@ -170,9 +161,7 @@ bool Shader::RemoveSemanticHandler(const std::string& semantic) {
     return RemoveSemanticHandler(GetSemanticHandler(semantic));
 }
 
-bool Shader::RemoveSemanticHandler(ISemanticHandler* handler) {
-    return EraseEntry(mr_SemanticHandlers, handler);
-}
+bool Shader::RemoveSemanticHandler(ISemanticHandler* handler) { return EraseEntry(mr_SemanticHandlers, handler); }
 
 ISemanticHandler* Shader::GetSemanticHandler(const std::string& semantic) {
     return FindHandler(mr_SemanticHandlers, semantic);
@@ -184,31 +173,19 @@ bool Shader::AddSystemSemanticHandler(ISemanticHandler* handler) {
 
 // --- ownership ---
 
-bool Shader::OwnsHandler(IAnnotationHandler* handler) {
-    return OwnsEntry(mr_AnnotationHandlers, handler);
-}
+bool Shader::OwnsHandler(IAnnotationHandler* handler) { return OwnsEntry(mr_AnnotationHandlers, handler); }
 
-bool Shader::OwnsHandler(ICallbackHandler* handler) {
-    return OwnsEntry(mr_CallbackHandlers, handler);
-}
+bool Shader::OwnsHandler(ICallbackHandler* handler) { return OwnsEntry(mr_CallbackHandlers, handler); }
 
-bool Shader::OwnsHandler(ISemanticHandler* handler) {
-    return OwnsEntry(mr_SemanticHandlers, handler);
-}
+bool Shader::OwnsHandler(ISemanticHandler* handler) { return OwnsEntry(mr_SemanticHandlers, handler); }
 
 // --- entries of handlers the system deletes ---
 
-void Shader::DropSystemHandler(IAnnotationHandler* handler) {
-    DropEntriesOf(mr_AnnotationHandlers, handler);
-}
+void Shader::DropSystemHandler(IAnnotationHandler* handler) { DropEntriesOf(mr_AnnotationHandlers, handler); }
 
-void Shader::DropSystemHandler(ICallbackHandler* handler) {
-    DropEntriesOf(mr_CallbackHandlers, handler);
-}
+void Shader::DropSystemHandler(ICallbackHandler* handler) { DropEntriesOf(mr_CallbackHandlers, handler); }
 
-void Shader::DropSystemHandler(ISemanticHandler* handler) {
-    DropEntriesOf(mr_SemanticHandlers, handler);
-}
+void Shader::DropSystemHandler(ISemanticHandler* handler) { DropEntriesOf(mr_SemanticHandlers, handler); }
 
 void Shader::DropSystemHandlers() {
     DropSystemEntries(mr_AnnotationHandlers);
@@ -240,8 +217,8 @@ void Shader::RunAnnotationStep() {
         AnnotationHandlerContainer& lr_Container = lr_Entry->second;
         if (lr_Container.Annotation == nullptr && lr_Container.Handler != nullptr && mr_Effect) {
             // D3DX takes the object's name in place of its handle.
-            lr_Container.Annotation = mr_Effect->GetAnnotationByName(
-                lr_Container.Handler->GetObjectName().c_str(), lr_Container.Handler->GetAnnotationName().c_str());
+            lr_Container.Annotation = mr_Effect->GetAnnotationByName(lr_Container.Handler->GetObjectName().c_str(),
+                                                                     lr_Container.Handler->GetAnnotationName().c_str());
         }
         if (lr_Container.Annotation != nullptr && lr_Container.Handler != nullptr) {
             lr_Container.Handler->Apply(this, lr_Container.Annotation);

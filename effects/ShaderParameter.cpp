@@ -16,18 +16,10 @@ ShaderParameter::~ShaderParameter() {}
 // Writes the type's zero value, so creating a parameter resets the effect's value.
 void ShaderParameter::SetDefault() {
     switch (mr_Type) {
-    case ShaderParameterType::Float:
-        SetFloat(0.0f);
-        break;
-    case ShaderParameterType::Float2:
-        SetFloat2(D3DXVECTOR2(0.0f, 0.0f));
-        break;
-    case ShaderParameterType::Float3:
-        SetFloat3(D3DXVECTOR3(0.0f, 0.0f, 0.0f));
-        break;
-    case ShaderParameterType::Float4:
-        SetFloat4(D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
-        break;
+    case ShaderParameterType::Float: SetFloat(0.0f); break;
+    case ShaderParameterType::Float2: SetFloat2(D3DXVECTOR2(0.0f, 0.0f)); break;
+    case ShaderParameterType::Float3: SetFloat3(D3DXVECTOR3(0.0f, 0.0f, 0.0f)); break;
+    case ShaderParameterType::Float4: SetFloat4(D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f)); break;
     case ShaderParameterType::Float4Array: {
         std::vector<D3DXVECTOR4> lr_Zeros(mr_ElementCount, D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
         SetFloat4Array(lr_Zeros);
@@ -53,33 +45,19 @@ void ShaderParameter::SetDefault() {
         SetIntArray(lr_Zeros);
         break;
     }
-    case ShaderParameterType::Texture1D:
-        SetTexture1D(nullptr);
-        break;
-    case ShaderParameterType::Texture2D:
-        SetTexture2D(nullptr);
-        break;
-    case ShaderParameterType::Texture3D:
-        SetTexture3D(nullptr);
-        break;
-    case ShaderParameterType::TextureCube:
-        SetTextureCube(nullptr);
-        break;
+    case ShaderParameterType::Texture1D: SetTexture1D(nullptr); break;
+    case ShaderParameterType::Texture2D: SetTexture2D(nullptr); break;
+    case ShaderParameterType::Texture3D: SetTexture3D(nullptr); break;
+    case ShaderParameterType::TextureCube: SetTextureCube(nullptr); break;
     case ShaderParameterType::Matrix: {
-        D3DXMATRIX TheMatrix(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f,
-                             0.0f, 1.0f);
+        D3DXMATRIX TheMatrix(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                             1.0f);
         SetMatrix(TheMatrix);
         break;
     }
-    case ShaderParameterType::Int:
-        SetInt(0);
-        break;
-    case ShaderParameterType::Bool:
-        SetBool(false);
-        break;
-    case ShaderParameterType::String:
-        SetString(std::string());
-        break;
+    case ShaderParameterType::Int: SetInt(0); break;
+    case ShaderParameterType::Bool: SetBool(false); break;
+    case ShaderParameterType::String: SetString(std::string()); break;
     default:
         // Any and unassigned codes: no value yet, nothing written.
         mr_Valid = false;
@@ -121,15 +99,9 @@ void ShaderParameter::Commit() {
         return;
     }
     switch (mr_Type) {
-    case ShaderParameterType::Float:
-        mr_Effect_->SetFloat(mr_Handle, GetFloat());
-        break;
-    case ShaderParameterType::Int:
-        mr_Effect_->SetInt(mr_Handle, GetInt());
-        break;
-    case ShaderParameterType::Bool:
-        mr_Effect_->SetBool(mr_Handle, GetBool() ? TRUE : FALSE);
-        break;
+    case ShaderParameterType::Float: mr_Effect_->SetFloat(mr_Handle, GetFloat()); break;
+    case ShaderParameterType::Int: mr_Effect_->SetInt(mr_Handle, GetInt()); break;
+    case ShaderParameterType::Bool: mr_Effect_->SetBool(mr_Handle, GetBool() ? TRUE : FALSE); break;
     case ShaderParameterType::String: {
         const std::string* lr_Text = std::get_if<std::string>(&mr_Value);
         mr_Effect_->SetString(mr_Handle, lr_Text != nullptr ? lr_Text->c_str() : "");
@@ -222,79 +194,47 @@ void ShaderParameter::Commit() {
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
-ShaderParameterType ShaderParameter::GetType() {
-    return mr_Type;
-}
+ShaderParameterType ShaderParameter::GetType() { return mr_Type; }
 
-void ShaderParameter::SetFloat4(const D3DXVECTOR4& value) {
-    Store(ShaderParameterType::Float4, value, 0);
-}
+void ShaderParameter::SetFloat4(const D3DXVECTOR4& value) { Store(ShaderParameterType::Float4, value, 0); }
 
-D3DXVECTOR4 ShaderParameter::GetFloat4() {
-    return Cached(D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f));
-}
+D3DXVECTOR4 ShaderParameter::GetFloat4() { return Cached(D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f)); }
 
-void ShaderParameter::SetFloat3(const D3DXVECTOR3& value) {
-    Store(ShaderParameterType::Float3, value, 0);
-}
+void ShaderParameter::SetFloat3(const D3DXVECTOR3& value) { Store(ShaderParameterType::Float3, value, 0); }
 
-D3DXVECTOR3 ShaderParameter::GetFloat3() {
-    return Cached(D3DXVECTOR3(0.0f, 0.0f, 0.0f));
-}
+D3DXVECTOR3 ShaderParameter::GetFloat3() { return Cached(D3DXVECTOR3(0.0f, 0.0f, 0.0f)); }
 
-void ShaderParameter::SetFloat2(const D3DXVECTOR2& value) {
-    Store(ShaderParameterType::Float2, value, 0);
-}
+void ShaderParameter::SetFloat2(const D3DXVECTOR2& value) { Store(ShaderParameterType::Float2, value, 0); }
 
-D3DXVECTOR2 ShaderParameter::GetFloat2() {
-    return Cached(D3DXVECTOR2(0.0f, 0.0f));
-}
+D3DXVECTOR2 ShaderParameter::GetFloat2() { return Cached(D3DXVECTOR2(0.0f, 0.0f)); }
 
-void ShaderParameter::SetFloat(float value) {
-    Store(ShaderParameterType::Float, value, 0);
-}
+void ShaderParameter::SetFloat(float value) { Store(ShaderParameterType::Float, value, 0); }
 
-float ShaderParameter::GetFloat() {
-    return Cached(0.0f);
-}
+float ShaderParameter::GetFloat() { return Cached(0.0f); }
 
-void ShaderParameter::SetInt(int value) {
-    Store(ShaderParameterType::Int, value, 0);
-}
+void ShaderParameter::SetInt(int value) { Store(ShaderParameterType::Int, value, 0); }
 
-int ShaderParameter::GetInt() {
-    return Cached(0);
-}
+int ShaderParameter::GetInt() { return Cached(0); }
 
-void ShaderParameter::SetBool(bool value) {
-    Store(ShaderParameterType::Bool, value, 0);
-}
+void ShaderParameter::SetBool(bool value) { Store(ShaderParameterType::Bool, value, 0); }
 
-bool ShaderParameter::GetBool() {
-    return Cached(false);
-}
+bool ShaderParameter::GetBool() { return Cached(false); }
 
 void ShaderParameter::SetString(const std::string& value) {
     // The effect receives the text up to its first NUL; keep exactly that.
     Store(ShaderParameterType::String, std::string(value.c_str()), 0);
 }
 
-std::string ShaderParameter::GetString() {
-    return Cached(std::string());
-}
+std::string ShaderParameter::GetString() { return Cached(std::string()); }
 
-void ShaderParameter::SetMatrix(const D3DXMATRIX& value) {
-    Store(ShaderParameterType::Matrix, value, 0);
-}
+void ShaderParameter::SetMatrix(const D3DXMATRIX& value) { Store(ShaderParameterType::Matrix, value, 0); }
 
 D3DXMATRIX ShaderParameter::GetMatrix() {
-    D3DXMATRIX lr_Zero(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-                       0.0f);
+    D3DXMATRIX lr_Zero(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     return Cached(lr_Zero);
 }
 
@@ -302,85 +242,61 @@ void ShaderParameter::SetTexture1D(IDirect3DBaseTexture9* texture) {
     Store(ShaderParameterType::Texture1D, texture, 0);
 }
 
-IDirect3DBaseTexture9* ShaderParameter::GetTexture1D() {
-    return Cached<IDirect3DBaseTexture9*>(nullptr);
-}
+IDirect3DBaseTexture9* ShaderParameter::GetTexture1D() { return Cached<IDirect3DBaseTexture9*>(nullptr); }
 
 void ShaderParameter::SetTexture2D(IDirect3DBaseTexture9* texture) {
     Store(ShaderParameterType::Texture2D, texture, 0);
 }
 
-IDirect3DBaseTexture9* ShaderParameter::GetTexture2D() {
-    return Cached<IDirect3DBaseTexture9*>(nullptr);
-}
+IDirect3DBaseTexture9* ShaderParameter::GetTexture2D() { return Cached<IDirect3DBaseTexture9*>(nullptr); }
 
 void ShaderParameter::SetTexture3D(IDirect3DBaseTexture9* texture) {
     Store(ShaderParameterType::Texture3D, texture, 0);
 }
 
-IDirect3DBaseTexture9* ShaderParameter::GetTexture3D() {
-    return Cached<IDirect3DBaseTexture9*>(nullptr);
-}
+IDirect3DBaseTexture9* ShaderParameter::GetTexture3D() { return Cached<IDirect3DBaseTexture9*>(nullptr); }
 
 void ShaderParameter::SetTextureCube(IDirect3DBaseTexture9* texture) {
     Store(ShaderParameterType::TextureCube, texture, 0);
 }
 
-IDirect3DBaseTexture9* ShaderParameter::GetTextureCube() {
-    return Cached<IDirect3DBaseTexture9*>(nullptr);
-}
+IDirect3DBaseTexture9* ShaderParameter::GetTextureCube() { return Cached<IDirect3DBaseTexture9*>(nullptr); }
 
 void ShaderParameter::SetFloat4Array(const std::vector<D3DXVECTOR4>& values) {
     Store(ShaderParameterType::Float4Array, values, static_cast<unsigned>(values.size()));
 }
 
-std::vector<D3DXVECTOR4> ShaderParameter::GetFloat4Array() {
-    return Cached(std::vector<D3DXVECTOR4>());
-}
+std::vector<D3DXVECTOR4> ShaderParameter::GetFloat4Array() { return Cached(std::vector<D3DXVECTOR4>()); }
 
 void ShaderParameter::SetFloat3Array(const std::vector<D3DXVECTOR3>& values) {
     Store(ShaderParameterType::Float3Array, values, static_cast<unsigned>(values.size()));
 }
 
-std::vector<D3DXVECTOR3> ShaderParameter::GetFloat3Array() {
-    return Cached(std::vector<D3DXVECTOR3>());
-}
+std::vector<D3DXVECTOR3> ShaderParameter::GetFloat3Array() { return Cached(std::vector<D3DXVECTOR3>()); }
 
 void ShaderParameter::SetFloat2Array(const std::vector<D3DXVECTOR2>& values) {
     Store(ShaderParameterType::Float2Array, values, static_cast<unsigned>(values.size()));
 }
 
-std::vector<D3DXVECTOR2> ShaderParameter::GetFloat2Array() {
-    return Cached(std::vector<D3DXVECTOR2>());
-}
+std::vector<D3DXVECTOR2> ShaderParameter::GetFloat2Array() { return Cached(std::vector<D3DXVECTOR2>()); }
 
 void ShaderParameter::SetFloatArray(const std::vector<float>& values) {
     Store(ShaderParameterType::FloatArray, values, static_cast<unsigned>(values.size()));
 }
 
-std::vector<float> ShaderParameter::GetFloatArray() {
-    return Cached(std::vector<float>());
-}
+std::vector<float> ShaderParameter::GetFloatArray() { return Cached(std::vector<float>()); }
 
 void ShaderParameter::SetIntArray(const std::vector<int>& values) {
     Store(ShaderParameterType::IntArray, values, static_cast<unsigned>(values.size()));
 }
 
-std::vector<int> ShaderParameter::GetIntArray() {
-    return Cached(std::vector<int>());
-}
+std::vector<int> ShaderParameter::GetIntArray() { return Cached(std::vector<int>()); }
 
-unsigned ShaderParameter::GetElementCount() {
-    return mr_ElementCount;
-}
+unsigned ShaderParameter::GetElementCount() { return mr_ElementCount; }
 
-const std::string& ShaderParameter::GetName() {
-    return mr_Name;
-}
+const std::string& ShaderParameter::GetName() { return mr_Name; }
 
-bool ShaderParameter::IsValid() {
-    return mr_Valid;
-}
+bool ShaderParameter::IsValid() { return mr_Valid; }
 
 void ShaderParameter::SetEffect(ID3DXEffect* effect) {
     mr_Effect_ = effect;
@@ -390,6 +306,4 @@ void ShaderParameter::SetEffect(ID3DXEffect* effect) {
     }
 }
 
-D3DXHANDLE ShaderParameter::GetHandle() {
-    return mr_Handle;
-}
+D3DXHANDLE ShaderParameter::GetHandle() { return mr_Handle; }

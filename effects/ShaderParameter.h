@@ -66,9 +66,8 @@ private:
     // type than the stored one finds no value and returns a default instead
     // of reading past it. Texture pointers are borrowed, never referenced.
     using Value = std::variant<std::monostate, float, D3DXVECTOR2, D3DXVECTOR3, D3DXVECTOR4, D3DXMATRIX, int, bool,
-                               std::string, IDirect3DBaseTexture9*, std::vector<D3DXVECTOR4>,
-                               std::vector<D3DXVECTOR3>, std::vector<D3DXVECTOR2>, std::vector<float>,
-                               std::vector<int>>;
+                               std::string, IDirect3DBaseTexture9*, std::vector<D3DXVECTOR4>, std::vector<D3DXVECTOR3>,
+                               std::vector<D3DXVECTOR2>, std::vector<float>, std::vector<int>>;
 
     bool Accepts(ShaderParameterType type);
     template <typename T>

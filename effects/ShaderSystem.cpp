@@ -124,9 +124,7 @@ IAnnotationHandler* ShaderSystem::GetAnnotationHandler(const std::string& annota
 
 // --- callback handlers ---
 
-bool ShaderSystem::AddCallbackHandler(ICallbackHandler* handler) {
-    return AddHandler(mr_CallbackHandlers, handler);
-}
+bool ShaderSystem::AddCallbackHandler(ICallbackHandler* handler) { return AddHandler(mr_CallbackHandlers, handler); }
 
 bool ShaderSystem::RemoveCallbackHandler(const std::string& name) {
     return RemoveCallbackHandler(GetCallbackHandler(name));
@@ -142,9 +140,7 @@ ICallbackHandler* ShaderSystem::GetCallbackHandler(const std::string& name) {
 
 // --- semantic handlers ---
 
-bool ShaderSystem::AddSemanticHandler(ISemanticHandler* handler) {
-    return AddHandler(mr_SemanticHandlers, handler);
-}
+bool ShaderSystem::AddSemanticHandler(ISemanticHandler* handler) { return AddHandler(mr_SemanticHandlers, handler); }
 
 bool ShaderSystem::RemoveSemanticHandler(const std::string& semantic) {
     return RemoveSemanticHandler(GetSemanticHandler(semantic));
@@ -203,9 +199,7 @@ IShader* ShaderSystem::GetShader(const std::string& name) {
     return lr_Found != mr_Shaders.end() ? lr_Found->second : nullptr;
 }
 
-bool ShaderSystem::RemoveShader(const std::string& name) {
-    return RemoveShader(GetShader(name));
-}
+bool ShaderSystem::RemoveShader(const std::string& name) { return RemoveShader(GetShader(name)); }
 
 bool ShaderSystem::RemoveShader(IShader* shader) {
     if (shader == nullptr) {

@@ -26,9 +26,7 @@ BatchScreenMask::BatchScreenMask(IDirect3DDevice9* device, int capacity)
     FillIndices();
 }
 
-BatchScreenMask::~BatchScreenMask() {
-    QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
-}
+BatchScreenMask::~BatchScreenMask() { QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_); }
 
 void BatchScreenMask::FillIndices() {
     if (QuadBuffers::FillIndices(mr_IndexBuffer_, static_cast<UINT>(mr_Capacity) / k_VerticesPerQuad)) {

@@ -23,12 +23,9 @@ ScreenMask::ScreenMask(bool batchedOnly)
     mr_Vertices.resize(k_VerticesPerQuad);
 }
 
-ScreenMask::~ScreenMask() {
-    QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
-}
+ScreenMask::~ScreenMask() { QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_); }
 
-void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float right, float bottom,
-                        bool absolute) {
+void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float right, float bottom, bool absolute) {
     mr_Absolute = absolute;
     mr_Left = left;
     mr_Top = top;
@@ -74,9 +71,7 @@ void ScreenMask::SetPixelOffset(bool on) {
     mr_Dirty = true;
 }
 
-void ScreenMask::SetDepth(float z) {
-    mr_Depth = z;
-}
+void ScreenMask::SetDepth(float z) { mr_Depth = z; }
 
 void ScreenMask::SetTexCoords(float uMin, float vMin, float uMax, float vMax, int set) {
     // Corner order: top-left, top-right, bottom-right, bottom-left.
@@ -146,9 +141,7 @@ void ScreenMask::Update(IDirect3DDevice9* device) {
     mr_Dirty = false;
 }
 
-std::vector<ScreenMask::ScreenMaskVertex> ScreenMask::GetVertices() const {
-    return mr_Vertices;
-}
+std::vector<ScreenMask::ScreenMaskVertex> ScreenMask::GetVertices() const { return mr_Vertices; }
 
 void ScreenMask::Bind(IDirect3DDevice9* device) {
     if (mr_Dirty) {

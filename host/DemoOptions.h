@@ -6,8 +6,8 @@
 #include <string>
 
 struct DemoOptions {
-    std::string ModulePath;   // empty: look next to the executable, then the build tree
-    std::string DataPath;     // folder holding Plugins/SSAO
+    std::string ModulePath;  // empty: look next to the executable, then the build tree
+    std::string DataPath;    // folder holding Plugins/SSAO
     std::string OutputPath = "./out/";
     UINT Width = 1280;
     UINT Height = 720;

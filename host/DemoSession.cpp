@@ -17,29 +17,29 @@ namespace {
 
 const char* KindName(SoftObjectKind kind) {
     switch (kind) {
-        case SoftObjectKind::Texture: return "texture";
-        case SoftObjectKind::CubeTexture: return "cube texture";
-        case SoftObjectKind::VolumeTexture: return "volume texture";
-        case SoftObjectKind::Surface: return "surface";
-        case SoftObjectKind::SwapChain: return "swap chain";
-        case SoftObjectKind::VertexBuffer: return "vertex buffer";
-        case SoftObjectKind::IndexBuffer: return "index buffer";
-        case SoftObjectKind::StateBlock: return "state block";
-        case SoftObjectKind::VertexShader: return "vertex shader";
-        case SoftObjectKind::PixelShader: return "pixel shader";
-        case SoftObjectKind::VertexDeclaration: return "vertex declaration";
-        case SoftObjectKind::Query: return "query";
-        default: return "object";
+    case SoftObjectKind::Texture: return "texture";
+    case SoftObjectKind::CubeTexture: return "cube texture";
+    case SoftObjectKind::VolumeTexture: return "volume texture";
+    case SoftObjectKind::Surface: return "surface";
+    case SoftObjectKind::SwapChain: return "swap chain";
+    case SoftObjectKind::VertexBuffer: return "vertex buffer";
+    case SoftObjectKind::IndexBuffer: return "index buffer";
+    case SoftObjectKind::StateBlock: return "state block";
+    case SoftObjectKind::VertexShader: return "vertex shader";
+    case SoftObjectKind::PixelShader: return "pixel shader";
+    case SoftObjectKind::VertexDeclaration: return "vertex declaration";
+    case SoftObjectKind::Query: return "query";
+    default: return "object";
     }
 }
 
 const char* PoolName(D3DPOOL pool) {
     switch (pool) {
-        case D3DPOOL_DEFAULT: return "default";
-        case D3DPOOL_MANAGED: return "managed";
-        case D3DPOOL_SYSTEMMEM: return "system";
-        case D3DPOOL_SCRATCH: return "scratch";
-        default: return "?";
+    case D3DPOOL_DEFAULT: return "default";
+    case D3DPOOL_MANAGED: return "managed";
+    case D3DPOOL_SYSTEMMEM: return "system";
+    case D3DPOOL_SCRATCH: return "scratch";
+    default: return "?";
     }
 }
 
@@ -78,8 +78,8 @@ std::string Group(const std::vector<SoftLiveObject>& objects) {
 
 std::string GuidText(const GUID& id) {
     std::ostringstream ls_Text;
-    ls_Text << std::uppercase << std::hex << std::setfill('0') << "{" << std::setw(8) << id.Data1 << "-"
-            << std::setw(4) << id.Data2 << "-" << std::setw(4) << id.Data3 << "-";
+    ls_Text << std::uppercase << std::hex << std::setfill('0') << "{" << std::setw(8) << id.Data1 << "-" << std::setw(4)
+            << id.Data2 << "-" << std::setw(4) << id.Data3 << "-";
     for (int i = 0; i < 8; ++i) {
         if (i == 2) ls_Text << "-";
         ls_Text << std::setw(2) << static_cast<int>(id.Data4[i]);
@@ -301,8 +301,8 @@ bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height)
     const HRESULT hr = mr_Device_->Reset(&lr_Present);
     ++mr_Resets;
     std::ostringstream ls_Text;
-    ls_Text << "OnLostDevice: " << DescribeChange(lr_Before, lr_Lost) << "; Reset to " << width << "x" << height
-            << ": " << HResultText(hr);
+    ls_Text << "OnLostDevice: " << DescribeChange(lr_Before, lr_Lost) << "; Reset to " << width << "x" << height << ": "
+            << HResultText(hr);
     if (FAILED(hr)) {
         ls_Text << " -- FAILED, still alive: " << Group(lr_Lost.Objects);
         ++mr_Failures;
@@ -366,9 +366,9 @@ bool DemoSession::CheckLog(const std::string& logPath, size_t logStart) {
     auto Count = [&lr_Lines](const std::string& text, bool prefix) {
         size_t lr_N = 0;
         for (const std::string& ls_Entry : lr_Lines) {
-            if (prefix ? ls_Entry.rfind(text, 0) == 0 : (ls_Entry.size() >= text.size() &&
-                                                            ls_Entry.compare(ls_Entry.size() - text.size(),
-                                                                             text.size(), text) == 0))
+            if (prefix ? ls_Entry.rfind(text, 0) == 0
+                       : (ls_Entry.size() >= text.size() &&
+                          ls_Entry.compare(ls_Entry.size() - text.size(), text.size(), text) == 0))
                 ++lr_N;
         }
         return lr_N;
@@ -417,9 +417,8 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
     for (IParameter* lr_Parameter : lr_Parameters) {
         std::ostringstream ls_Text;
         ls_Text << NarrowUtf8(lr_Parameter->GetName()) << " " << GuidText(lr_Parameter->GetGUID()) << " type "
-                << lr_Parameter->GetType() << ", caption \"" << NarrowUtf8(lr_Parameter->GetCaption())
-                << "\", value " << NarrowUtf8(lr_Parameter->GetValueAsString()) << ": "
-                << NarrowUtf8(lr_Parameter->GetDescription());
+                << lr_Parameter->GetType() << ", caption \"" << NarrowUtf8(lr_Parameter->GetCaption()) << "\", value "
+                << NarrowUtf8(lr_Parameter->GetValueAsString()) << ": " << NarrowUtf8(lr_Parameter->GetDescription());
         Step("", ls_Text.str());
     }
 
@@ -430,8 +429,8 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
 
     lr_Before = Take();
     plugin->SetActive(true);
-    Step("SetActive(on)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
-                              DescribeChange(lr_Before, Take()));
+    Step("SetActive(on)",
+         std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
 
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
     SaveBackBuffer("scene.bmp");
@@ -451,8 +450,8 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
 
     lr_Before = Take();
     plugin->SetActive(false);
-    Step("SetActive(off)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
-                               DescribeChange(lr_Before, Take()));
+    Step("SetActive(off)",
+         std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
 
     lr_Before = Take();
     plugin->Deinitialise();
@@ -467,8 +466,8 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
     CheckLog(logPath, logStart);
 
     std::ostringstream ls_Summary;
-    ls_Summary << mr_Frame << " frames, " << mr_TotalDraws << " draws, " << mr_TotalCopies << " copies, "
-               << mr_Resets << " resets; " << (mr_Failures ? std::to_string(mr_Failures) + " problem(s)" : "all good");
+    ls_Summary << mr_Frame << " frames, " << mr_TotalDraws << " draws, " << mr_TotalCopies << " copies, " << mr_Resets
+               << " resets; " << (mr_Failures ? std::to_string(mr_Failures) + " problem(s)" : "all good");
     Step("summary", ls_Summary.str());
     mr_Plugin_ = nullptr;
     return mr_Failures ? 1 : 0;

@@ -41,10 +41,10 @@ public:
 
     std::wstring mr_BasePath;
     std::wstring mr_DataPath;
-    int mr_Queries = 0;        // every GetInterface call
-    int mr_PathQueries = 0;    // GetInterface calls for the path service
-    int mr_DataPathCalls = 0;  // GetDataPath calls
-    int mr_ForeignQueries = 0; // calls of the entries the module must not need
+    int mr_Queries = 0;         // every GetInterface call
+    int mr_PathQueries = 0;     // GetInterface calls for the path service
+    int mr_DataPathCalls = 0;   // GetDataPath calls
+    int mr_ForeignQueries = 0;  // calls of the entries the module must not need
 
 private:
     std::wstring Foreign(const wchar_t* answer) {

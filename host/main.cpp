@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
                   << "\nBuild the 'ssao' target or name the module with --module PATH.\n";
         return 2;
     }
-    const std::string ls_Data = WithSeparator(lr_Options.DataPath.empty() ? SSAO_DEFAULT_DATA_DIR : lr_Options.DataPath);
+    const std::string ls_Data =
+        WithSeparator(lr_Options.DataPath.empty() ? SSAO_DEFAULT_DATA_DIR : lr_Options.DataPath);
     if (!fs::is_directory(ls_Data + "Plugins/SSAO", lr_Fs)) {
         std::cerr << "ssao_demo_host: data folder " << ls_Data
                   << " holds no Plugins/SSAO folder.\nName the folder that does with --data PATH.\n";
@@ -63,8 +64,7 @@ int main(int argc, char** argv) {
               << "  data   : " << ls_Data << "\n"
               << "  output : " << ls_Output << "\n"
               << "  device : " << lr_Options.Width << "x" << lr_Options.Height << " "
-              << FormatName(lr_Options.BackBufferFormat) << ", depth " << FormatName(lr_Options.DepthFormat)
-              << "\n\n";
+              << FormatName(lr_Options.BackBufferFormat) << ", depth " << FormatName(lr_Options.DepthFormat) << "\n\n";
 
     DemoSession lr_Session(lr_Options, std::cout);
     if (!lr_Session.CreateDevice(ls_Error)) {
@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
         std::cerr << "ssao_demo_host: CreatePlugin returned nothing\n";
         return 1;
     }
-    std::cout << "[CreatePlugin]    \"" << NarrowUtf8(lr_Plugin->GetName()) << "\": "
-              << NarrowUtf8(lr_Plugin->GetDescription()) << "\n";
+    std::cout << "[CreatePlugin]    \"" << NarrowUtf8(lr_Plugin->GetName())
+              << "\": " << NarrowUtf8(lr_Plugin->GetDescription()) << "\n";
 
     const int lr_Status = lr_Session.Run(lr_Plugin, ls_LogPath, lr_LogStart);
     delete lr_Plugin;

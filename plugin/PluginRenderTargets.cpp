@@ -13,8 +13,7 @@ namespace {
 // The text is the name itself, so the two cannot drift apart.
 const char* FormatName(D3DFORMAT format) {
 #define SSAO_FORMAT_CASE(name) \
-    case name:                  \
-        return #name
+    case name: return #name
     switch (format) {
         SSAO_FORMAT_CASE(D3DFMT_R8G8B8);
         SSAO_FORMAT_CASE(D3DFMT_A8R8G8B8);
@@ -52,14 +51,12 @@ const char* FormatName(D3DFORMAT format) {
         SSAO_FORMAT_CASE(D3DFMT_R32F);
         SSAO_FORMAT_CASE(D3DFMT_G32R32F);
         SSAO_FORMAT_CASE(D3DFMT_A32B32G32R32F);
-        default: return nullptr;
+    default: return nullptr;
     }
 #undef SSAO_FORMAT_CASE
 }
 
-bool HasBuffers(const ScreenMask* mask) {
-    return mask && mask->GetVertexBuffer() && mask->GetIndexBuffer();
-}
+bool HasBuffers(const ScreenMask* mask) { return mask && mask->GetVertexBuffer() && mask->GetIndexBuffer(); }
 
 }  // namespace
 

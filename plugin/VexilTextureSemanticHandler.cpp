@@ -19,6 +19,4 @@ void VexilTextureSemanticHandler::Apply(IShader* /*shader*/, IShaderParameter* p
 
 void VexilTextureSemanticHandler::Reset(IShader* /*shader*/) {}
 
-const std::string& VexilTextureSemanticHandler::GetSemantic() {
-    return mr_Semantic;
-}
+const std::string& VexilTextureSemanticHandler::GetSemantic() { return mr_Semantic; }

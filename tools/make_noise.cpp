@@ -82,9 +82,9 @@ std::vector<uint8_t> MakeNoiseBmp() {
         } while (lr_Length2 > 1.0 || lr_Length2 < 0.01);
         const double lr_Length = std::sqrt(lr_Length2);
         const double lr_Scale = lr_Random.Unit();
-        lr_Out.push_back(Encode(lr_Scale));                        // blue
-        lr_Out.push_back(Encode(y / lr_Length * 0.5 + 0.5));       // green
-        lr_Out.push_back(Encode(x / lr_Length * 0.5 + 0.5));       // red
+        lr_Out.push_back(Encode(lr_Scale));                   // blue
+        lr_Out.push_back(Encode(y / lr_Length * 0.5 + 0.5));  // green
+        lr_Out.push_back(Encode(x / lr_Length * 0.5 + 0.5));  // red
     }
     return lr_Out;
 }

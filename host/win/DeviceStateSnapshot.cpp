@@ -104,7 +104,8 @@ DeviceStateSnapshot DeviceStateSnapshot::Read(IDirect3DDevice9* device) {
 std::vector<std::string> DeviceStateSnapshot::Differences(const DeviceStateSnapshot& after) const {
     std::vector<std::string> lr_Differences;
     auto lr_Compare = [&](const char* name, const void* before, const void* now) {
-        if (before != now) lr_Differences.push_back(std::string(name) + " was " + Pointer(before) + ", is " + Pointer(now));
+        if (before != now)
+            lr_Differences.push_back(std::string(name) + " was " + Pointer(before) + ", is " + Pointer(now));
     };
     lr_Compare("render target 0", RenderTarget, after.RenderTarget);
     lr_Compare("depth-stencil surface", DepthStencil, after.DepthStencil);
@@ -120,7 +121,8 @@ std::vector<std::string> DeviceStateSnapshot::Differences(const DeviceStateSnaps
                               const std::vector<DWORD>& now) {
         for (size_t i = 0; i < count && i < before.size() && i < now.size(); ++i)
             if (before[i] != now[i])
-                lr_Differences.push_back(std::string(names[i].Name) + " was " + Value(before[i]) + ", is " + Value(now[i]));
+                lr_Differences.push_back(std::string(names[i].Name) + " was " + Value(before[i]) + ", is " +
+                                         Value(now[i]));
     };
     lr_CompareList(k_RenderStates, std::size(k_RenderStates), RenderStates, after.RenderStates);
     lr_CompareList(k_StageStates, std::size(k_StageStates), StageStates, after.StageStates);

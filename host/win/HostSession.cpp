@@ -31,11 +31,8 @@ const std::vector<std::string> k_DeactivationLines = {
 };
 
 const std::vector<std::string> k_ActivationLines = {
-    "SSAO: Activating...",
-    "SSAO: Initialising shader subsystem.",
-    "SSAO: Loading shaders...",
-    "SSAO: Gather basic states...",
-    "SSAO: Activating finished.",
+    "SSAO: Activating...",          "SSAO: Initialising shader subsystem.", "SSAO: Loading shaders...",
+    "SSAO: Gather basic states...", "SSAO: Activating finished.",
 };
 
 std::string Quote(const std::wstring& text) {
@@ -55,9 +52,7 @@ IDirect3DSurface9* BackBuffer(IDirect3DDevice9* device) {
 }  // namespace
 
 HostSession::HostSession(const HostOptions& options)
-    : mr_Options(options),
-      mr_Host(options.BasePath, options.DataPath),
-      mr_Log(options.BasePath + L"Vexil.log") {}
+    : mr_Options(options), mr_Host(options.BasePath, options.DataPath), mr_Log(options.BasePath + L"Vexil.log") {}
 
 HostSession::~HostSession() {
     // Only reached early when a step could not go on: tidy up what is left.
@@ -150,7 +145,8 @@ bool HostSession::LoadModule() {
 
 void HostSession::CheckNewPlugin() {
     mr_Checks.Step("checking the new plug-in through its interface table");
-    mr_Checks.Expect(mr_Plugin_->GetName() == L"SSAO", "GetName is \"SSAO\", not \"" + Quote(mr_Plugin_->GetName()) + "\"");
+    mr_Checks.Expect(mr_Plugin_->GetName() == L"SSAO",
+                     "GetName is \"SSAO\", not \"" + Quote(mr_Plugin_->GetName()) + "\"");
     mr_Checks.Expect(mr_Plugin_->GetDescription() == L"Blurs scene elements who are out of focus.",
                      "GetDescription is the plug-in's sentence, not \"" + Quote(mr_Plugin_->GetDescription()) + "\"");
     mr_Checks.Expect(!mr_Plugin_->IsInitialised(), "a new plug-in is not initialised");
@@ -160,7 +156,8 @@ void HostSession::CheckNewPlugin() {
     mr_Checks.Expect(mr_Host.ForeignQueries() == 0, "the module called no path entry but the base and data paths");
 
     std::vector<IParameter*> lr_Parameters = mr_Plugin_->GetParameters();
-    mr_Checks.Expect(lr_Parameters.size() == 1, "the plug-in has one parameter, not " + std::to_string(lr_Parameters.size()));
+    mr_Checks.Expect(lr_Parameters.size() == 1,
+                     "the plug-in has one parameter, not " + std::to_string(lr_Parameters.size()));
     IParameter* lr_Parameter_ = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
     if (!mr_Checks.Expect(lr_Parameter_ != nullptr, "FindParameter finds ShowAOOnly")) return;
     mr_Checks.Expect(lr_Parameter_->GetName() == L"ShowAOOnly", "the parameter is named ShowAOOnly");
@@ -173,7 +170,8 @@ void HostSession::CheckNewPlugin() {
     mr_Checks.Expect(static_cast<void*>(mr_ShowAOOnly_) != static_cast<void*>(lr_Parameter_),
                      "the check-box view has an address of its own");
     mr_Checks.Expect(mr_ShowAOOnly_->GetValue() && mr_ShowAOOnly_->GetDefaultValue(), "ShowAOOnly is on by default");
-    mr_Checks.Expect(mr_Plugin_->FindParameter(k_UnknownId) == nullptr, "FindParameter with an unknown GUID gives null");
+    mr_Checks.Expect(mr_Plugin_->FindParameter(k_UnknownId) == nullptr,
+                     "FindParameter with an unknown GUID gives null");
     // The exception must cross from the module into the host.
     bool lr_Thrown = false;
     try {
@@ -224,9 +222,9 @@ void HostSession::CheckEffectOutcomes(size_t from) {
             continue;
         }
         size_t lr_At = mr_Log.Find(ls_Path + " shader not loaded:", from);
-        if (!mr_Checks.Expect(lr_At != LogFileReader::npos,
-                              "the log tells whether " + std::string(lr_File) + " loaded (\"" + ls_Path +
-                                  " shader loaded.\" or \" shader not loaded:\")"))
+        if (!mr_Checks.Expect(lr_At != LogFileReader::npos, "the log tells whether " + std::string(lr_File) +
+                                                                " loaded (\"" + ls_Path +
+                                                                " shader loaded.\" or \" shader not loaded:\")"))
             continue;
         ++mr_EffectsFailed;
         // The shader's error text follows, up to the next message.
@@ -239,7 +237,8 @@ void HostSession::CheckEffectOutcomes(size_t from) {
         mr_Checks.Note(std::string(lr_File) + ": not loaded: " + ls_Text);
     }
     for (const std::string& ls_Line : mr_Log.LinesStartingWith("SSAO: ", from))
-        mr_Checks.Expect(ls_Line.find("texture not loaded") == std::string::npos, "the noise texture loads: " + ls_Line);
+        mr_Checks.Expect(ls_Line.find("texture not loaded") == std::string::npos,
+                         "the noise texture loads: " + ls_Line);
 }
 
 void HostSession::BackBufferFrame(const std::string& what, UINT inset, bool expectTextures) {
@@ -295,7 +294,8 @@ void HostSession::OffscreenFrame() {
     const UINT w = mr_Window.Width();
     const UINT h = mr_Window.Height();
     IDirect3DSurface9* lr_Target_ = nullptr;
-    HRESULT hr = lr_Device_->CreateRenderTarget(w, h, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr);
+    HRESULT hr =
+        lr_Device_->CreateRenderTarget(w, h, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr);
     if (!mr_Checks.Expect(SUCCEEDED(hr) && lr_Target_, what + ": CreateRenderTarget returned " + HexResult(hr))) return;
     IDirect3DSurface9* lr_BackBuffer_ = BackBuffer(lr_Device_);
     if (!mr_Checks.Expect(lr_BackBuffer_ != nullptr, what + ": GetBackBuffer")) {
@@ -364,7 +364,8 @@ bool HostSession::ResetDevice(UINT width, UINT height, const std::string& what) 
     ExpectReferences(what + ", after OnLostDevice");
 
     HRESULT hr = mr_Window.Reset(width, height);
-    if (!mr_Checks.Expect(hr == D3D_OK, what + ": IDirect3DDevice9::Reset returned " + HexResult(hr) + ", not D3D_OK")) {
+    if (!mr_Checks.Expect(hr == D3D_OK,
+                          what + ": IDirect3DDevice9::Reset returned " + HexResult(hr) + ", not D3D_OK")) {
         mr_Checks.Note("TestCooperativeLevel: " + HexResult(mr_Window.Device()->TestCooperativeLevel()));
         return false;
     }
@@ -398,8 +399,9 @@ void HostSession::Deinitialise() {
     mr_Checks.Expect(!mr_Plugin_->IsInitialised(), "the plug-in is not initialised");
     mr_Log.Reload();
     // Inactive already: nothing is deactivated in between.
-    mr_Checks.Expect(mr_Log.ContainsRun({"SSAO: Deinitialising...", "SSAO: Deinitialising finished."}, lr_From),
-                     "the log holds \"SSAO: Deinitialising...\" directly followed by \"SSAO: Deinitialising finished.\"");
+    mr_Checks.Expect(
+        mr_Log.ContainsRun({"SSAO: Deinitialising...", "SSAO: Deinitialising finished."}, lr_From),
+        "the log holds \"SSAO: Deinitialising...\" directly followed by \"SSAO: Deinitialising finished.\"");
     ExpectReferences("after Deinitialise");
 }
 
@@ -419,13 +421,15 @@ void HostSession::ReleaseDevice() {
     ULONG lr_Direct3DLeft = 0;
     ULONG lr_Left = mr_Window.ReleaseDevice(&lr_Direct3DLeft);
     mr_Checks.Expect(lr_Left == 0, "the device's last Release returns 0, not " + std::to_string(lr_Left));
-    mr_Checks.Expect(lr_Direct3DLeft == 0, "the Direct3D object's last Release returns 0, not " + std::to_string(lr_Direct3DLeft));
+    mr_Checks.Expect(lr_Direct3DLeft == 0,
+                     "the Direct3D object's last Release returns 0, not " + std::to_string(lr_Direct3DLeft));
 }
 
 void HostSession::ExpectReferences(const std::string& when) {
     ULONG lr_Count = ReferenceCount(mr_Window.Device());
     mr_Checks.Expect(lr_Count == mr_BaselineReferences, "device references " + when + ": " + std::to_string(lr_Count) +
-                                                            ", the host's own are " + std::to_string(mr_BaselineReferences));
+                                                            ", the host's own are " +
+                                                            std::to_string(mr_BaselineReferences));
 }
 
 void HostSession::ExpectDeactivationLog(size_t from, const std::string& when) {
@@ -450,5 +454,6 @@ void HostSession::ExpectFrameLog(size_t from, const std::string& what, bool expe
             mr_Checks.Fail(what + ": unexpected log line \"" + lr_Lines[i] + "\"");
     }
     if (expectTextures)
-        mr_Checks.Expect(lr_Textures == 3, what + ": three \"" + ls_Texture + "\" lines, not " + std::to_string(lr_Textures));
+        mr_Checks.Expect(lr_Textures == 3,
+                         what + ": three \"" + ls_Texture + "\" lines, not " + std::to_string(lr_Textures));
 }

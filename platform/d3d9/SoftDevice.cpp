@@ -51,7 +51,8 @@ HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) co
         params.BackBufferCount = 3;
         return D3DERR_INVALIDCALL;
     }
-    if (params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_FLIPEX) return D3DERR_INVALIDCALL;
+    if (params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_FLIPEX)
+        return D3DERR_INVALIDCALL;
     if (params.SwapEffect == D3DSWAPEFFECT_COPY && params.BackBufferCount > 1) return D3DERR_INVALIDCALL;
     if (params.MultiSampleType != D3DMULTISAMPLE_NONE &&
         (params.SwapEffect != D3DSWAPEFFECT_DISCARD || (params.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER)))

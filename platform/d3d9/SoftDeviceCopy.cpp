@@ -95,7 +95,8 @@ HRESULT SoftDevice::StretchRectChecked(IDirect3DSurface9* pSourceSurface, const 
                                        D3DTEXTUREFILTERTYPE Filter, RECT* sourceRect, RECT* destRect) {
     SoftSurface* lr_Source_ = OwnSurface(pSourceSurface);
     SoftSurface* lr_Dest_ = OwnSurface(pDestSurface);
-    if (lr_Source_) *sourceRect = pSourceRect ? *pSourceRect : SoftWholeRect(lr_Source_->Desc().Width, lr_Source_->Desc().Height);
+    if (lr_Source_)
+        *sourceRect = pSourceRect ? *pSourceRect : SoftWholeRect(lr_Source_->Desc().Width, lr_Source_->Desc().Height);
     if (lr_Dest_) *destRect = pDestRect ? *pDestRect : SoftWholeRect(lr_Dest_->Desc().Width, lr_Dest_->Desc().Height);
     if (!lr_Source_ || !lr_Dest_) return D3DERR_INVALIDCALL;
     // Stretching within one surface is not supported.
@@ -113,8 +114,7 @@ HRESULT SoftDevice::StretchRectChecked(IDirect3DSurface9* pSourceSurface, const 
         return D3DERR_INVALIDCALL;
     switch (lr_Dest_->Role()) {
     case SoftSurfaceRole::RenderTarget:
-    case SoftSurfaceRole::BackBuffer:
-        break;
+    case SoftSurfaceRole::BackBuffer: break;
     case SoftSurfaceRole::TextureLevel:
         if (!lr_Dest_->IsRenderTarget()) return D3DERR_INVALIDCALL;
         break;
@@ -127,14 +127,16 @@ HRESULT SoftDevice::StretchRectChecked(IDirect3DSurface9* pSourceSurface, const 
     }
     if (lr_Source_->Role() == SoftSurfaceRole::DepthStencil && lr_Dest_->Role() != SoftSurfaceRole::DepthStencil)
         return D3DERR_INVALIDCALL;
-    if (!SoftRectInside(*sourceRect, lr_Src.Width, lr_Src.Height) || !SoftRectInside(*destRect, lr_Dst.Width, lr_Dst.Height))
+    if (!SoftRectInside(*sourceRect, lr_Src.Width, lr_Src.Height) ||
+        !SoftRectInside(*destRect, lr_Dst.Width, lr_Dst.Height))
         return D3DERR_INVALIDCALL;
     if (lr_SrcInfo.Depth) {
         // Depth-stencil copies: whole surfaces of one size, outside a scene.
         if (mr_InScene) return D3DERR_INVALIDCALL;
         if (lr_Src.Width != lr_Dst.Width || lr_Src.Height != lr_Dst.Height) return D3DERR_INVALIDCALL;
         RECT lr_Whole = SoftWholeRect(lr_Src.Width, lr_Src.Height);
-        if (std::memcmp(sourceRect, &lr_Whole, sizeof(RECT)) != 0 || std::memcmp(destRect, &lr_Whole, sizeof(RECT)) != 0)
+        if (std::memcmp(sourceRect, &lr_Whole, sizeof(RECT)) != 0 ||
+            std::memcmp(destRect, &lr_Whole, sizeof(RECT)) != 0)
             return D3DERR_INVALIDCALL;
     }
     if (lr_Source_->IsLocked() || lr_Dest_->IsLocked()) return D3DERR_INVALIDCALL;
@@ -149,7 +151,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::StretchRect(IDirect3DSurface9* pSourceSurf
     RECT lr_DestRect{0, 0, 0, 0};
     HRESULT hr;
     if (!TakeFault(SoftCall::StretchRect, &hr))
-        hr = StretchRectChecked(pSourceSurface, pSourceRect, pDestSurface, pDestRect, Filter, &lr_SourceRect, &lr_DestRect);
+        hr = StretchRectChecked(pSourceSurface, pSourceRect, pDestSurface, pDestRect, Filter, &lr_SourceRect,
+                                &lr_DestRect);
     RecordCopy(pSourceSurface, lr_SourceRect, pDestSurface, lr_DestRect, Filter, hr);
     return hr;
 }
@@ -209,7 +212,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, 
             if (!lr_Surface_) continue;
             BYTE lr_Pixel[16];
             if (!SoftEncodeColor(lr_Surface_->Desc().Format, Color, lr_Pixel)) continue;
-            lr_ClearSurface(*lr_Surface_, lr_Pixel, SoftGetFormatInfo(lr_Surface_->Desc().Format).BytesPerPixel, nullptr);
+            lr_ClearSurface(*lr_Surface_, lr_Pixel, SoftGetFormatInfo(lr_Surface_->Desc().Format).BytesPerPixel,
+                            nullptr);
         }
     }
     if (Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) {
@@ -239,7 +243,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::ColorFill(IDirect3DSurface9* pSurface, con
     if (lr_Desc.Pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     // Render targets (also render-target textures' levels) and off-screen plain surfaces.
     if (lr_Surface_->Role() == SoftSurfaceRole::DepthStencil) return D3DERR_INVALIDCALL;
-    if (lr_Surface_->Role() == SoftSurfaceRole::TextureLevel && !lr_Surface_->IsRenderTarget()) return D3DERR_INVALIDCALL;
+    if (lr_Surface_->Role() == SoftSurfaceRole::TextureLevel && !lr_Surface_->IsRenderTarget())
+        return D3DERR_INVALIDCALL;
     RECT lr_Rect = pRect ? *pRect : SoftWholeRect(lr_Desc.Width, lr_Desc.Height);
     if (!SoftRectInside(lr_Rect, lr_Desc.Width, lr_Desc.Height)) return D3DERR_INVALIDCALL;
     BYTE lr_Pixel[16];
@@ -274,7 +279,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::UpdateTexture(IDirect3DBaseTexture9* pSour
     auto* lr_Source_ = pSourceTexture ? dynamic_cast<SoftTexture*>(pSourceTexture) : nullptr;
     auto* lr_Dest_ = pDestinationTexture ? dynamic_cast<SoftTexture*>(pDestinationTexture) : nullptr;
     // 2-D textures only here.
-    if (!lr_Source_ || !lr_Dest_ || lr_Source_->Device() != this || lr_Dest_->Device() != this) return D3DERR_INVALIDCALL;
+    if (!lr_Source_ || !lr_Dest_ || lr_Source_->Device() != this || lr_Dest_->Device() != this)
+        return D3DERR_INVALIDCALL;
     if (lr_Source_->Pool() != D3DPOOL_SYSTEMMEM || lr_Dest_->Pool() != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     if (lr_Source_->Format() != lr_Dest_->Format()) return D3DERR_INVALIDCALL;
     if (SoftGetFormatInfo(lr_Source_->Format()).BytesPerPixel == 0) return D3DERR_INVALIDCALL;

@@ -17,7 +17,8 @@ UINT ElementCount(D3DPRIMITIVETYPE type, UINT count) {
     case D3DPT_LINELIST: return count * 2;
     case D3DPT_LINESTRIP: return count + 1;
     case D3DPT_TRIANGLELIST: return count * 3;
-    case D3DPT_TRIANGLESTRIP: case D3DPT_TRIANGLEFAN: return count + 2;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return count + 2;
     default: return 0;
     }
 }
@@ -173,11 +174,12 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
         if (!lr_Stream.Buffer) continue;
         const SoftBufferMemory& lr_Memory = static_cast<SoftVertexBuffer*>(lr_Stream.Buffer.Object())->Memory();
         if (lr_Stream.Offset > lr_Memory.Length()) continue;
-        lr_Input.Streams[s] =
-            SoftStreamView{lr_Memory.Bytes() + lr_Stream.Offset, lr_Memory.Length() - lr_Stream.Offset, lr_Stream.Stride};
+        lr_Input.Streams[s] = SoftStreamView{lr_Memory.Bytes() + lr_Stream.Offset,
+                                             lr_Memory.Length() - lr_Stream.Offset, lr_Stream.Stride};
     }
     SoftSurface* lr_Targets[SOFT_RENDER_TARGETS];
-    for (UINT i = 0; i < SOFT_RENDER_TARGETS; ++i) lr_Targets[i] = static_cast<SoftSurface*>(mr_RenderTargets[i].Object());
+    for (UINT i = 0; i < SOFT_RENDER_TARGETS; ++i)
+        lr_Targets[i] = static_cast<SoftSurface*>(mr_RenderTargets[i].Object());
     if (!mr_Pipeline) mr_Pipeline.reset(new SoftDrawPipeline());
     SoftDrawOutcome lr_Outcome =
         mr_Pipeline->Draw(mr_State, lr_Targets, static_cast<SoftSurface*>(mr_DepthStencil.Object()), lr_Input);
@@ -208,9 +210,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE Prim
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
     if (!pVertexStreamZeroData) return D3DERR_INVALIDCALL;
-    HRESULT hr = DrawCommon(PrimitiveType, 0, 0, 0, 0, PrimitiveCount, false,
-                            static_cast<const BYTE*>(pVertexStreamZeroData), VertexStreamZeroStride, nullptr,
-                            D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
+    HRESULT hr =
+        DrawCommon(PrimitiveType, 0, 0, 0, 0, PrimitiveCount, false, static_cast<const BYTE*>(pVertexStreamZeroData),
+                   VertexStreamZeroStride, nullptr, D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
     // The runtime unbinds stream 0 after a draw from user memory.
     if (SUCCEEDED(hr)) mr_State.Streams[0] = SoftStreamSource();
     return hr;

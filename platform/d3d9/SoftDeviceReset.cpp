@@ -81,8 +81,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
 HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                                               const RGNDATA* pDirtyRegion) {
     for (size_t i = 0; i < mr_SwapChains.size(); ++i) {
-        HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))->Present(pSourceRect, pDestRect, hDestWindowOverride,
-                                                                       pDirtyRegion, 0);
+        HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))
+                         ->Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion, 0);
         if (FAILED(hr)) return hr;
     }
     RecordFrameEnd();

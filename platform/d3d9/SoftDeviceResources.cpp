@@ -95,7 +95,8 @@ static HRESULT CheckTextureRequest(const SoftDirect3D9& d3d, UINT width, UINT he
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
-                                                    D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+                                                    D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                                                    HANDLE* pSharedHandle) {
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     HRESULT hr;
@@ -145,7 +146,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Le
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
-                                                         IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
+                                                         IDirect3DVertexBuffer9** ppVertexBuffer,
+                                                         HANDLE* pSharedHandle) {
     return CreateBuffer<SoftVertexBuffer>(this, SoftCall::CreateVertexBuffer,
                                           {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF},
                                           pSharedHandle, ppVertexBuffer);
@@ -171,8 +173,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateRenderTarget(UINT Width, UINT Height
     if (mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, Format, TRUE, MultiSample, nullptr) != D3D_OK)
         return D3DERR_INVALIDCALL;
     if (MultiSample != D3DMULTISAMPLE_NONE && Lockable) return D3DERR_INVALIDCALL;
-    D3DSURFACE_DESC lr_Desc{Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
-                            MultisampleQuality, Width, Height};
+    D3DSURFACE_DESC lr_Desc{
+        Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample, MultisampleQuality, Width,
+        Height};
     SoftSurface* lr_Surface_ = new (std::nothrow)
         SoftSurface(this, SoftSurfaceRole::RenderTarget, lr_Desc, Lockable != FALSE, nullptr, nullptr, false);
     if (!lr_Surface_) return E_OUTOFMEMORY;
@@ -192,8 +195,9 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateDepthStencilSurface(UINT Width, UINT
     if (!lr_Info.Depth || lr_Info.BytesPerPixel == 0) return D3DERR_INVALIDCALL;
     if (mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, Format, TRUE, MultiSample, nullptr) != D3D_OK)
         return D3DERR_INVALIDCALL;
-    D3DSURFACE_DESC lr_Desc{Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,
-                            MultisampleQuality, Width, Height};
+    D3DSURFACE_DESC lr_Desc{
+        Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample, MultisampleQuality, Width,
+        Height};
     SoftSurface* lr_Surface_ = new (std::nothrow)
         SoftSurface(this, SoftSurfaceRole::DepthStencil, lr_Desc, lr_Info.LockableDepth, nullptr, nullptr, false);
     if (!lr_Surface_) return E_OUTOFMEMORY;
@@ -213,8 +217,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateOffscreenPlainSurface(UINT Width, UI
     SoftFormatInfo lr_Info = SoftGetFormatInfo(Format);
     if (lr_Info.Depth) return D3DERR_INVALIDCALL;
     D3DSURFACE_DESC lr_Desc{Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
-    SoftSurface* lr_Surface_ = new (std::nothrow)
-        SoftSurface(this, SoftSurfaceRole::OffscreenPlain, lr_Desc, true, nullptr, nullptr, false);
+    SoftSurface* lr_Surface_ =
+        new (std::nothrow) SoftSurface(this, SoftSurfaceRole::OffscreenPlain, lr_Desc, true, nullptr, nullptr, false);
     if (!lr_Surface_) return E_OUTOFMEMORY;
     return HandOut(lr_Surface_, ppSurface);
 }

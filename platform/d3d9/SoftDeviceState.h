@@ -9,11 +9,11 @@
 
 enum : UINT {
     SOFT_RENDER_STATES = 256,
-    SOFT_SAMPLER_STATES = 14,         // D3DSAMP_* run 1..13
+    SOFT_SAMPLER_STATES = 14,  // D3DSAMP_* run 1..13
     SOFT_TEXTURE_STAGES = 8,
-    SOFT_STAGE_STATES = 33,           // D3DTSS_* run 1..32
+    SOFT_STAGE_STATES = 33,  // D3DTSS_* run 1..32
     SOFT_PIXEL_SAMPLERS = 16,
-    SOFT_SAMPLERS = 21,               // 16 pixel, the displacement map, 4 vertex samplers
+    SOFT_SAMPLERS = 21,  // 16 pixel, the displacement map, 4 vertex samplers
     SOFT_STREAMS = 16,
     SOFT_TRANSFORMS = 512,
     SOFT_CLIP_PLANES = 6,
@@ -98,7 +98,7 @@ struct SoftStateMask {
     bool Transforms[SOFT_TRANSFORMS];
     bool ClipPlanes[SOFT_CLIP_PLANES];
     bool Material;
-    bool AllLights;                 // every light, including ones set later
+    bool AllLights;                   // every light, including ones set later
     std::vector<DWORD> LightIndices;  // recorded lights (definition or enable)
     bool NPatchMode;
 

@@ -59,7 +59,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE St
     D3DMATRIX lr_Result;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            lr_Result.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] + a.m[r][3] * b.m[3][c];
+            lr_Result.m[r][c] =
+                a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] + a.m[r][3] * b.m[3][c];
     return SetTransform(State, &lr_Result);
 }
 
@@ -279,18 +280,18 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
 }
 
 // Shader constants: a run of registers must fit in the register file.
-#define SOFT_CONSTANTS(Name, Array, Type, Width, Limit)                                                        \
+#define SOFT_CONSTANTS(Name, Array, Type, Width, Limit)                                                          \
     HRESULT STDMETHODCALLTYPE SoftDevice::Set##Name(UINT StartRegister, const Type* pConstantData, UINT Count) { \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
-        std::memcpy(&Target().Array[StartRegister], pConstantData, sizeof(Type) * Width * Count);            \
-        if (mr_RecordMask_)                                                                                     \
-            for (UINT i = 0; i < Count; ++i) mr_RecordMask_->Array[StartRegister + i] = true;                \
-        return D3D_OK;                                                                                          \
-    }                                                                                                           \
-    HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {     \
+        std::memcpy(&Target().Array[StartRegister], pConstantData, sizeof(Type) * Width * Count);                \
+        if (mr_RecordMask_)                                                                                      \
+            for (UINT i = 0; i < Count; ++i) mr_RecordMask_->Array[StartRegister + i] = true;                    \
+        return D3D_OK;                                                                                           \
+    }                                                                                                            \
+    HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {       \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
-        std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);            \
-        return D3D_OK;                                                                                          \
+        std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);                \
+        return D3D_OK;                                                                                           \
     }
 
 SOFT_CONSTANTS(VertexShaderConstantF, VertexConstantsF, float, 4, SOFT_VS_CONSTANTS_F)

@@ -11,17 +11,22 @@
 namespace {
 
 const D3DDISPLAYMODE k_Modes[] = {
-    {640, 480, 60, D3DFMT_X8R8G8B8},   {800, 600, 60, D3DFMT_X8R8G8B8},   {1024, 768, 60, D3DFMT_X8R8G8B8},
-    {1280, 720, 60, D3DFMT_X8R8G8B8},  {1280, 1024, 60, D3DFMT_X8R8G8B8}, {1920, 1080, 60, D3DFMT_X8R8G8B8},
+    {640, 480, 60, D3DFMT_X8R8G8B8},  {800, 600, 60, D3DFMT_X8R8G8B8},   {1024, 768, 60, D3DFMT_X8R8G8B8},
+    {1280, 720, 60, D3DFMT_X8R8G8B8}, {1280, 1024, 60, D3DFMT_X8R8G8B8}, {1920, 1080, 60, D3DFMT_X8R8G8B8},
 };
 
 bool IsDepthStencilUsable(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D32:
-    case D3DFMT_D15S1: case D3DFMT_D24X4S4: case D3DFMT_D32F_LOCKABLE: case D3DFMT_D24FS8:
-        return true;
-    default:
-        return format == D3DFMT_INTZ || format == D3DFMT_DF16 || format == D3DFMT_DF24;
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE:
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D32:
+    case D3DFMT_D15S1:
+    case D3DFMT_D24X4S4:
+    case D3DFMT_D32F_LOCKABLE:
+    case D3DFMT_D24FS8: return true;
+    default: return format == D3DFMT_INTZ || format == D3DFMT_DF16 || format == D3DFMT_DF24;
     }
 }
 
@@ -29,11 +34,11 @@ bool IsDepthStencilUsable(D3DFORMAT format) {
 
 SoftDirect3D9::SoftDirect3D9()
     : mr_RefCount(1),
-      mr_RenderTargetFormats{D3DFMT_R8G8B8,      D3DFMT_A8R8G8B8,      D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8,
-                             D3DFMT_X8B8G8R8,    D3DFMT_A2R10G10B10,   D3DFMT_A2B10G10R10,
-                             D3DFMT_A16B16G16R16, D3DFMT_A16B16G16R16F, D3DFMT_R16F,     D3DFMT_G16R16F,
-                             D3DFMT_R32F,        D3DFMT_G32R32F,       D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5,
-                             D3DFMT_X1R5G5B5,    D3DFMT_A1R5G5B5},
+      mr_RenderTargetFormats{D3DFMT_R8G8B8,        D3DFMT_A8R8G8B8,      D3DFMT_X8R8G8B8,    D3DFMT_A8B8G8R8,
+                             D3DFMT_X8B8G8R8,      D3DFMT_A2R10G10B10,   D3DFMT_A2B10G10R10, D3DFMT_A16B16G16R16,
+                             D3DFMT_A16B16G16R16F, D3DFMT_R16F,          D3DFMT_G16R16F,     D3DFMT_R32F,
+                             D3DFMT_G32R32F,       D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5,      D3DFMT_X1R5G5B5,
+                             D3DFMT_A1R5G5B5},
       mr_VertexShaderVersion(D3DVS_VERSION(3, 0)),
       mr_PixelShaderVersion(D3DPS_VERSION(3, 0)) {}
 
@@ -60,7 +65,8 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::RegisterSoftwareDevice(void*) { return 
 
 UINT STDMETHODCALLTYPE SoftDirect3D9::GetAdapterCount() { return AdapterCount(); }
 
-HRESULT STDMETHODCALLTYPE SoftDirect3D9::GetAdapterIdentifier(UINT Adapter, DWORD, D3DADAPTER_IDENTIFIER9* pIdentifier) {
+HRESULT STDMETHODCALLTYPE SoftDirect3D9::GetAdapterIdentifier(UINT Adapter, DWORD,
+                                                              D3DADAPTER_IDENTIFIER9* pIdentifier) {
     if (Adapter >= AdapterCount() || !pIdentifier) return D3DERR_INVALIDCALL;
     std::memset(pIdentifier, 0, sizeof(*pIdentifier));
     std::snprintf(pIdentifier->Driver, sizeof(pIdentifier->Driver), "%s", "softd3d9");
@@ -76,7 +82,8 @@ UINT STDMETHODCALLTYPE SoftDirect3D9::GetAdapterModeCount(UINT Adapter, D3DFORMA
     return static_cast<UINT>(sizeof(k_Modes) / sizeof(k_Modes[0]));
 }
 
-HRESULT STDMETHODCALLTYPE SoftDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) {
+HRESULT STDMETHODCALLTYPE SoftDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode,
+                                                          D3DDISPLAYMODE* pMode) {
     if (!pMode || Mode >= GetAdapterModeCount(Adapter, Format)) return D3DERR_INVALIDCALL;
     *pMode = k_Modes[Mode];
     return D3D_OK;
@@ -101,8 +108,8 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceType(UINT Adapter, D3DDEVTYP
     return IsRenderTargetFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
-HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE, D3DFORMAT AdapterFormat, DWORD Usage,
-                                                           D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
+HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE, D3DFORMAT AdapterFormat,
+                                                           DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
     if (Adapter >= AdapterCount()) return D3DERR_INVALIDCALL;
     if (!IsDisplayFormat(AdapterFormat)) return D3DERR_NOTAVAILABLE;
     SoftFormatInfo lr_Info = SoftGetFormatInfo(CheckFormat);
@@ -135,12 +142,13 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceMultiSampleType(UINT Adapter
     // Multisampled surfaces are accepted but stored with one sample, so a
     // resolve by StretchRect is a plain copy.
     switch (MultiSampleType) {
-    case D3DMULTISAMPLE_NONE: case D3DMULTISAMPLE_NONMASKABLE: case D3DMULTISAMPLE_2_SAMPLES:
+    case D3DMULTISAMPLE_NONE:
+    case D3DMULTISAMPLE_NONMASKABLE:
+    case D3DMULTISAMPLE_2_SAMPLES:
     case D3DMULTISAMPLE_4_SAMPLES:
         if (pQualityLevels) *pQualityLevels = 1;
         return D3D_OK;
-    default:
-        return D3DERR_NOTAVAILABLE;
+    default: return D3DERR_NOTAVAILABLE;
     }
 }
 
@@ -171,7 +179,8 @@ HMONITOR STDMETHODCALLTYPE SoftDirect3D9::GetAdapterMonitor(UINT Adapter) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                                      DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                                      DWORD BehaviorFlags,
+                                                      D3DPRESENT_PARAMETERS* pPresentationParameters,
                                                       IDirect3DDevice9** ppReturnedDeviceInterface) {
     if (!ppReturnedDeviceInterface) return D3DERR_INVALIDCALL;
     *ppReturnedDeviceInterface = nullptr;
@@ -226,8 +235,7 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->CubeTextureFilterCaps = caps->TextureFilterCaps;
     caps->VolumeTextureFilterCaps = caps->TextureFilterCaps;
     caps->TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
-                               D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV |
-                               D3DPTADDRESSCAPS_MIRRORONCE;
+                               D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
     caps->VolumeTextureAddressCaps = caps->TextureAddressCaps;
     caps->MaxTextureWidth = 8192;
     caps->MaxTextureHeight = 8192;
@@ -256,8 +264,8 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->AdapterOrdinalInGroup = 0;
     caps->NumberOfAdaptersInGroup = 1;
     caps->NumSimultaneousRTs = SOFT_RENDER_TARGETS;
-    caps->StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
-                                  D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+    caps->StretchRectFilterCaps =
+        D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     caps->VS20Caps.NumTemps = 32;
     caps->VS20Caps.DynamicFlowControlDepth = 24;
     caps->VS20Caps.StaticFlowControlDepth = 4;

@@ -68,8 +68,7 @@ struct UnlitColors {
 
 }  // namespace
 
-SoftDrawPipeline::SoftDrawPipeline(UINT threads)
-    : mr_Rasteriser(threads), mr_PixelStage(mr_Rasteriser.WorkerCount()) {}
+SoftDrawPipeline::SoftDrawPipeline(UINT threads) : mr_Rasteriser(threads), mr_PixelStage(mr_Rasteriser.WorkerCount()) {}
 
 SoftDrawOutcome SoftDrawPipeline::Draw(const SoftDeviceState& state, SoftSurface* const targets[SOFT_RENDER_TARGETS],
                                        SoftSurface* depthStencil, const SoftDrawInput& input) {
@@ -124,10 +123,10 @@ const char* SoftDrawPipeline::Prepare(const SoftDeviceState& state, SoftSurface*
     ls_Reason = mr_Merger.Configure(state, targets, depthStencil, lr_ColorOutputs);
     if (ls_Reason) return ls_Reason;
 
-    ls_Reason = state.Declaration
-                    ? mr_Fetch.DescribeDeclaration(
-                          static_cast<SoftVertexDeclaration*>(state.Declaration.Object())->Elements())
-                    : mr_Fetch.DescribeFvf(state.FVF, input.Streams[0].Stride);
+    ls_Reason =
+        state.Declaration
+            ? mr_Fetch.DescribeDeclaration(static_cast<SoftVertexDeclaration*>(state.Declaration.Object())->Elements())
+            : mr_Fetch.DescribeFvf(state.FVF, input.Streams[0].Stride);
     if (ls_Reason) return ls_Reason;
     ls_Reason = mr_Fetch.Bind(input.Streams, input.MaxVertex);
     if (ls_Reason) return ls_Reason;

@@ -34,7 +34,7 @@ inline UINT SoftReadIndex(const BYTE* indices, UINT size, UINT i) {
 
 struct SoftDrawInput {
     D3DPRIMITIVETYPE Type = D3DPT_TRIANGLELIST;
-    UINT ElementCount = 0;  // vertices (or indices) read
+    UINT ElementCount = 0;           // vertices (or indices) read
     const BYTE* Indices_ = nullptr;  // null for a draw without indices
     UINT IndexSize = 0;
     INT BaseVertex = 0;

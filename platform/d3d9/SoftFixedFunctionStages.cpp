@@ -7,7 +7,10 @@
 namespace {
 
 enum : DWORD {
-    k_ArgSelect = 0xF, k_ArgSpecular = 4, k_ArgComplement = 0x10, k_ArgAlphaReplicate = 0x20,
+    k_ArgSelect = 0xF,
+    k_ArgSpecular = 4,
+    k_ArgComplement = 0x10,
+    k_ArgAlphaReplicate = 0x20,
     k_TexCoordSetMask = 0xFFFF,
 };
 
@@ -70,14 +73,26 @@ __attribute__((always_inline)) inline const float* Argument(DWORD arg, const Sou
 
 // Channels first..last of `out`; DISABLE leaves them (the alpha passes through).
 __attribute__((always_inline)) inline void Apply(DWORD op, const float* a, const float* b, int first, int last,
-                                                float out[4]) {
+                                                 float out[4]) {
     switch (op) {
-    case D3DTOP_SELECTARG1: for (int i = first; i <= last; ++i) out[i] = Saturate(a[i]); return;
-    case D3DTOP_SELECTARG2: for (int i = first; i <= last; ++i) out[i] = Saturate(b[i]); return;
-    case D3DTOP_MODULATE: for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i]); return;
-    case D3DTOP_MODULATE2X: for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i] * 2.0f); return;
-    case D3DTOP_MODULATE4X: for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i] * 4.0f); return;
-    case D3DTOP_ADD: for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] + b[i]); return;
+    case D3DTOP_SELECTARG1:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(a[i]);
+        return;
+    case D3DTOP_SELECTARG2:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(b[i]);
+        return;
+    case D3DTOP_MODULATE:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i]);
+        return;
+    case D3DTOP_MODULATE2X:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i] * 2.0f);
+        return;
+    case D3DTOP_MODULATE4X:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] * b[i] * 4.0f);
+        return;
+    case D3DTOP_ADD:
+        for (int i = first; i <= last; ++i) out[i] = Saturate(a[i] + b[i]);
+        return;
     default: return;
     }
 }
@@ -120,8 +135,10 @@ const char* SoftFixedFunctionStages::Configure(const SoftDeviceState& state, con
             const char* ls_Reason = CheckArg(lr_Operation_->Arg1);
             if (!ls_Reason) ls_Reason = CheckArg(lr_Operation_->Arg2);
             if (ls_Reason) return ls_Reason;
-            if (UsesArg1(lr_Operation_->Op) && (lr_Operation_->Arg1 & k_ArgSelect) == D3DTA_TEXTURE) lr_Stage.Reads = true;
-            if (UsesArg2(lr_Operation_->Op) && (lr_Operation_->Arg2 & k_ArgSelect) == D3DTA_TEXTURE) lr_Stage.Reads = true;
+            if (UsesArg1(lr_Operation_->Op) && (lr_Operation_->Arg1 & k_ArgSelect) == D3DTA_TEXTURE)
+                lr_Stage.Reads = true;
+            if (UsesArg2(lr_Operation_->Op) && (lr_Operation_->Arg2 & k_ArgSelect) == D3DTA_TEXTURE)
+                lr_Stage.Reads = true;
             for (DWORD lr_Arg : {lr_Operation_->Arg1, lr_Operation_->Arg2})
                 if ((lr_Arg & k_ArgSelect) == k_ArgSpecular) mr_SlotMask |= 1u << SOFT_ATTRIBUTE_SPECULAR;
         }

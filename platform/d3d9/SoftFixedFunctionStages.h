@@ -36,7 +36,6 @@ private:
         bool Reads;     // some argument reads TEXTURE
     };
 
-
     Stage mr_Stages[k_Stages];
     UINT mr_StageCount;  // stages before the first disabled one
     float mr_Factor[4];

@@ -8,8 +8,9 @@ namespace {
 enum FormatFlag : unsigned { k_Depth = 1, k_Stencil = 2, k_LockableDepth = 4, k_FourCC = 8 };
 
 SoftFormatInfo Info(UINT bytesPerPixel, unsigned flags = 0) {
-    return SoftFormatInfo{bytesPerPixel, 0, (flags & k_Depth) != 0, (flags & k_Stencil) != 0,
-                          (flags & k_LockableDepth) != 0, (flags & k_FourCC) != 0};
+    return SoftFormatInfo{
+        bytesPerPixel,          0, (flags & k_Depth) != 0, (flags & k_Stencil) != 0, (flags & k_LockableDepth) != 0,
+        (flags & k_FourCC) != 0};
 }
 
 // Compressed formats: bytes per 4x4 block.
@@ -19,43 +20,64 @@ SoftFormatInfo Block(UINT blockBytes) { return SoftFormatInfo{0, blockBytes, fal
 
 SoftFormatInfo SoftGetFormatInfo(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A2B10G10R10: case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8: case D3DFMT_G16R16: case D3DFMT_A2R10G10B10: case D3DFMT_X8L8V8U8:
-    case D3DFMT_Q8W8V8U8: case D3DFMT_V16U16: case D3DFMT_A2W10V10U10: case D3DFMT_G16R16F:
-    case D3DFMT_R32F: case D3DFMT_A2B10G10R10_XR_BIAS:
-        return Info(4);
-    case D3DFMT_R8G8B8:
-        return Info(3);
-    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
-    case D3DFMT_A8R3G3B2: case D3DFMT_X4R4G4B4: case D3DFMT_A8P8: case D3DFMT_A8L8: case D3DFMT_V8U8:
-    case D3DFMT_L6V5U5: case D3DFMT_L16: case D3DFMT_R16F: case D3DFMT_CxV8U8:
-        return Info(2);
-    case D3DFMT_R3G3B2: case D3DFMT_A8: case D3DFMT_P8: case D3DFMT_L8: case D3DFMT_A4L4:
-        return Info(1);
-    case D3DFMT_A16B16G16R16: case D3DFMT_Q16W16V16U16: case D3DFMT_A16B16G16R16F: case D3DFMT_G32R32F:
-        return Info(8);
-    case D3DFMT_A32B32G32R32F:
-        return Info(16);
-    case D3DFMT_DXT1:
-        return Block(8);
-    case D3DFMT_DXT2: case D3DFMT_DXT3: case D3DFMT_DXT4: case D3DFMT_DXT5:
-        return Block(16);
-    case D3DFMT_UYVY: case D3DFMT_YUY2: case D3DFMT_R8G8_B8G8: case D3DFMT_G8R8_G8B8:
-        return Info(2, k_FourCC);
-    case D3DFMT_D16_LOCKABLE:
-        return Info(2, k_Depth | k_LockableDepth);
-    case D3DFMT_D16:
-        return Info(2, k_Depth);
-    case D3DFMT_D15S1:
-        return Info(2, k_Depth | k_Stencil);
-    case D3DFMT_D32: case D3DFMT_D24X8:
-        return Info(4, k_Depth);
-    case D3DFMT_D24S8: case D3DFMT_D24X4S4: case D3DFMT_D24FS8:
-        return Info(4, k_Depth | k_Stencil);
-    case D3DFMT_D32F_LOCKABLE: case D3DFMT_D32_LOCKABLE:
-        return Info(4, k_Depth | k_LockableDepth);
-    case D3DFMT_S8_LOCKABLE:
-        return Info(1, k_Depth | k_Stencil | k_LockableDepth);
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A2B10G10R10:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_G16R16:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_X8L8V8U8:
+    case D3DFMT_Q8W8V8U8:
+    case D3DFMT_V16U16:
+    case D3DFMT_A2W10V10U10:
+    case D3DFMT_G16R16F:
+    case D3DFMT_R32F:
+    case D3DFMT_A2B10G10R10_XR_BIAS: return Info(4);
+    case D3DFMT_R8G8B8: return Info(3);
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2:
+    case D3DFMT_X4R4G4B4:
+    case D3DFMT_A8P8:
+    case D3DFMT_A8L8:
+    case D3DFMT_V8U8:
+    case D3DFMT_L6V5U5:
+    case D3DFMT_L16:
+    case D3DFMT_R16F:
+    case D3DFMT_CxV8U8: return Info(2);
+    case D3DFMT_R3G3B2:
+    case D3DFMT_A8:
+    case D3DFMT_P8:
+    case D3DFMT_L8:
+    case D3DFMT_A4L4: return Info(1);
+    case D3DFMT_A16B16G16R16:
+    case D3DFMT_Q16W16V16U16:
+    case D3DFMT_A16B16G16R16F:
+    case D3DFMT_G32R32F: return Info(8);
+    case D3DFMT_A32B32G32R32F: return Info(16);
+    case D3DFMT_DXT1: return Block(8);
+    case D3DFMT_DXT2:
+    case D3DFMT_DXT3:
+    case D3DFMT_DXT4:
+    case D3DFMT_DXT5: return Block(16);
+    case D3DFMT_UYVY:
+    case D3DFMT_YUY2:
+    case D3DFMT_R8G8_B8G8:
+    case D3DFMT_G8R8_G8B8: return Info(2, k_FourCC);
+    case D3DFMT_D16_LOCKABLE: return Info(2, k_Depth | k_LockableDepth);
+    case D3DFMT_D16: return Info(2, k_Depth);
+    case D3DFMT_D15S1: return Info(2, k_Depth | k_Stencil);
+    case D3DFMT_D32:
+    case D3DFMT_D24X8: return Info(4, k_Depth);
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X4S4:
+    case D3DFMT_D24FS8: return Info(4, k_Depth | k_Stencil);
+    case D3DFMT_D32F_LOCKABLE:
+    case D3DFMT_D32_LOCKABLE: return Info(4, k_Depth | k_LockableDepth);
+    case D3DFMT_S8_LOCKABLE: return Info(1, k_Depth | k_Stencil | k_LockableDepth);
     default:
         // Formats defined outside the enumeration: no case labels for them.
         if (format == D3DFMT_INTZ || format == D3DFMT_RAWZ) return Info(4, k_Depth | k_Stencil | k_FourCC);
@@ -107,21 +129,19 @@ bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixe
     if (!(z >= 0.0f)) z = 0.0f;
     if (z > 1.0f) z = 1.0f;
     switch (format) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE:
-        StoreD16(pixel, z);
-        return true;
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: StoreD16(pixel, z); return true;
     case D3DFMT_D15S1:
         Store16(pixel, (static_cast<DWORD>(std::lround(z * 32767.0f)) << 1) | (stencil & 1u));
         return true;
-    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4:
-        StoreD24S8(pixel, z, stencil);
-        return true;
-    case D3DFMT_D32: case D3DFMT_D32_LOCKABLE:
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: StoreD24S8(pixel, z, stencil); return true;
+    case D3DFMT_D32:
+    case D3DFMT_D32_LOCKABLE:
         Store32(pixel, static_cast<DWORD>(std::llround(static_cast<double>(z) * 4294967295.0)));
         return true;
-    case D3DFMT_D32F_LOCKABLE:
-        std::memcpy(pixel, &z, 4);
-        return true;
+    case D3DFMT_D32F_LOCKABLE: std::memcpy(pixel, &z, 4); return true;
     case D3DFMT_D24FS8: {
         // Stored here as the float's top 24 bits above the stencil byte.
         DWORD lr_Bits;
@@ -129,9 +149,7 @@ bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixe
         Store32(pixel, (lr_Bits & 0xFFFFFF00u) | (stencil & 0xFFu));
         return true;
     }
-    case D3DFMT_S8_LOCKABLE:
-        pixel[0] = static_cast<BYTE>(stencil);
-        return true;
+    case D3DFMT_S8_LOCKABLE: pixel[0] = static_cast<BYTE>(stencil); return true;
     default:
         if (format == D3DFMT_INTZ || format == D3DFMT_DF24 || format == D3DFMT_RAWZ) {
             StoreD24S8(pixel, z, stencil);
@@ -144,7 +162,6 @@ bool SoftEncodeDepthStencil(D3DFORMAT format, float z, DWORD stencil, BYTE* pixe
         return false;
     }
 }
-
 
 // Half precision -------------------------------------------------------------
 
@@ -205,8 +222,10 @@ constexpr Unorm8Table k_Unorm8{};
 
 template <unsigned Bits>
 float FromUnorm(DWORD value) {
-    if constexpr (Bits == 8) return k_Unorm8.Values[value & 0xFFu];
-    else return static_cast<float>(value) / static_cast<float>((1ull << Bits) - 1);
+    if constexpr (Bits == 8)
+        return k_Unorm8.Values[value & 0xFFu];
+    else
+        return static_cast<float>(value) / static_cast<float>((1ull << Bits) - 1);
 }
 
 // Clamped to [0, 1] (NaN reads 0) and rounded to the nearest step, halves up.
@@ -241,13 +260,17 @@ template <class Word, unsigned RS, unsigned RB, unsigned GS, unsigned GB, unsign
 struct Packed {
     template <unsigned S, unsigned B>
     static float Get(DWORD word) {
-        if constexpr (B == 0) return 1.0f;
-        else return FromUnorm<B>((word >> S) & ((1u << B) - 1));
+        if constexpr (B == 0)
+            return 1.0f;
+        else
+            return FromUnorm<B>((word >> S) & ((1u << B) - 1));
     }
     template <unsigned S, unsigned B>
     static DWORD Put(float value) {
-        if constexpr (B == 0) return 0u;
-        else return ToUnorm<B>(value) << S;
+        if constexpr (B == 0)
+            return 0u;
+        else
+            return ToUnorm<B>(value) << S;
     }
     static void Decode(const BYTE* pixel, float rgba[4]) {
         DWORD lr_Word = Load<Word>(pixel);
@@ -257,7 +280,8 @@ struct Packed {
         rgba[3] = Get<AS, AB>(lr_Word);
     }
     static void Encode(const float rgba[4], BYTE* pixel) {
-        DWORD lr_Word = XMask | Put<RS, RB>(rgba[0]) | Put<GS, GB>(rgba[1]) | Put<BS, BB>(rgba[2]) | Put<AS, AB>(rgba[3]);
+        DWORD lr_Word =
+            XMask | Put<RS, RB>(rgba[0]) | Put<GS, GB>(rgba[1]) | Put<BS, BB>(rgba[2]) | Put<AS, AB>(rgba[3]);
         Store<Word>(pixel, static_cast<Word>(lr_Word));
     }
 };
@@ -393,10 +417,14 @@ enum class DepthLayout { None, Unorm16, Unorm15S1, Unorm24S8, Unorm32, Float32, 
 
 DepthLayout LayoutOf(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: return DepthLayout::Unorm16;
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: return DepthLayout::Unorm16;
     case D3DFMT_D15S1: return DepthLayout::Unorm15S1;
-    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4: return DepthLayout::Unorm24S8;
-    case D3DFMT_D32: case D3DFMT_D32_LOCKABLE: return DepthLayout::Unorm32;
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: return DepthLayout::Unorm24S8;
+    case D3DFMT_D32:
+    case D3DFMT_D32_LOCKABLE: return DepthLayout::Unorm32;
     case D3DFMT_D32F_LOCKABLE: return DepthLayout::Float32;
     case D3DFMT_D24FS8: return DepthLayout::Float24S8;
     default:
@@ -412,9 +440,7 @@ bool SoftDecodeDepth(D3DFORMAT format, const BYTE* pixel, float* depth) {
     switch (LayoutOf(format)) {
     case DepthLayout::Unorm16: *depth = Load<WORD>(pixel) / 65535.0f; return true;
     case DepthLayout::Unorm15S1: *depth = (Load<WORD>(pixel) >> 1) / 32767.0f; return true;
-    case DepthLayout::Unorm24S8:
-        *depth = static_cast<float>((Load<DWORD>(pixel) >> 8) / 16777215.0);
-        return true;
+    case DepthLayout::Unorm24S8: *depth = static_cast<float>((Load<DWORD>(pixel) >> 8) / 16777215.0); return true;
     case DepthLayout::Unorm32: *depth = static_cast<float>(Load<DWORD>(pixel) / 4294967295.0); return true;
     case DepthLayout::Float32: *depth = Load<float>(pixel); return true;
     case DepthLayout::Float24S8: {
@@ -436,8 +462,7 @@ bool SoftEncodeDepth(D3DFORMAT format, float depth, BYTE* pixel) {
         Store<WORD>(pixel, static_cast<WORD>((ToUnorm<15>(depth) << 1) | (Load<WORD>(pixel) & 1u)));
         return true;
     case DepthLayout::Unorm24S8:
-        Store<DWORD>(pixel,
-                     (static_cast<DWORD>(std::llround(depth * 16777215.0)) << 8) | (Load<DWORD>(pixel) & 0xFFu));
+        Store<DWORD>(pixel, (static_cast<DWORD>(std::llround(depth * 16777215.0)) << 8) | (Load<DWORD>(pixel) & 0xFFu));
         return true;
     case DepthLayout::Unorm32: Store<DWORD>(pixel, static_cast<DWORD>(std::llround(depth * 4294967295.0))); return true;
     case DepthLayout::Float32: Store<float>(pixel, depth); return true;

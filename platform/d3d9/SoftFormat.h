@@ -5,11 +5,11 @@
 #include <d3d9.h>
 
 struct SoftFormatInfo {
-    UINT BytesPerPixel;   // 0 for formats the device cannot hold
-    UINT BlockBytes;      // compressed formats: bytes per 4x4 block, else 0
-    bool Depth;           // depth (or stencil) format
+    UINT BytesPerPixel;  // 0 for formats the device cannot hold
+    UINT BlockBytes;     // compressed formats: bytes per 4x4 block, else 0
+    bool Depth;          // depth (or stencil) format
     bool Stencil;
-    bool LockableDepth;   // depth formats an application may lock
+    bool LockableDepth;  // depth formats an application may lock
     bool FourCC;
 };
 

@@ -86,7 +86,8 @@ HRESULT SoftPrivateData::Get(REFGUID guid, void* data, DWORD* size) const {
     if (!size) return D3DERR_INVALIDCALL;
     for (const Entry& lr_Entry : mr_Entries) {
         if (lr_Entry.Guid != guid) continue;
-        DWORD lr_Size = lr_Entry.Object ? static_cast<DWORD>(sizeof(IUnknown*)) : static_cast<DWORD>(lr_Entry.Bytes.size());
+        DWORD lr_Size =
+            lr_Entry.Object ? static_cast<DWORD>(sizeof(IUnknown*)) : static_cast<DWORD>(lr_Entry.Bytes.size());
         if (!data) {
             *size = lr_Size;
             return D3D_OK;

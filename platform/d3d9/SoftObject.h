@@ -45,7 +45,6 @@ public:
     // GetDevice of every object: the device, with a reference added.
     HRESULT GetDeviceOut(IDirect3DDevice9** ppDevice);
 
-
 protected:
     SoftDevice* mr_Device_;
 

@@ -10,9 +10,12 @@ namespace {
 
 bool IsFloatFormat(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R16F: case D3DFMT_G16R16F: case D3DFMT_A16B16G16R16F: case D3DFMT_R32F: case D3DFMT_G32R32F:
-    case D3DFMT_A32B32G32R32F:
-        return true;
+    case D3DFMT_R16F:
+    case D3DFMT_G16R16F:
+    case D3DFMT_A16B16G16R16F:
+    case D3DFMT_R32F:
+    case D3DFMT_G32R32F:
+    case D3DFMT_A32B32G32R32F: return true;
     default: return false;
     }
 }
@@ -143,10 +146,14 @@ bool SoftOutputMerger::QuantiseDepth(D3DFORMAT format, float z, double* value) {
     // Non-negative here, so truncation is the floor (a library call otherwise).
     auto lr_Round = [](double v) { return static_cast<double>(static_cast<uint64_t>(v + 0.5)); };
     switch (format) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: *value = lr_Round(lr_Z * 65535.0); return true;
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: *value = lr_Round(lr_Z * 65535.0); return true;
     case D3DFMT_D15S1: *value = lr_Round(lr_Z * 32767.0); return true;
-    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4: *value = lr_Round(lr_Z * 16777215.0); return true;
-    case D3DFMT_D32: case D3DFMT_D32_LOCKABLE: *value = lr_Round(lr_Z * 4294967295.0); return true;
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: *value = lr_Round(lr_Z * 16777215.0); return true;
+    case D3DFMT_D32:
+    case D3DFMT_D32_LOCKABLE: *value = lr_Round(lr_Z * 4294967295.0); return true;
     case D3DFMT_D32F_LOCKABLE: *value = static_cast<float>(lr_Z); return true;
     default: return false;
     }
@@ -154,7 +161,8 @@ bool SoftOutputMerger::QuantiseDepth(D3DFORMAT format, float z, double* value) {
 
 void SoftOutputMerger::ReadStoredDepth(const BYTE* pixel, double* value) const {
     switch (mr_DepthFormat) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: {
         WORD lr_Word;
         std::memcpy(&lr_Word, pixel, 2);
         *value = lr_Word;
@@ -166,8 +174,11 @@ void SoftOutputMerger::ReadStoredDepth(const BYTE* pixel, double* value) const {
         *value = lr_Word >> 1;
         return;
     }
-    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4: *value = Load32(pixel) >> 8; return;
-    case D3DFMT_D32: case D3DFMT_D32_LOCKABLE: *value = Load32(pixel); return;
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: *value = Load32(pixel) >> 8; return;
+    case D3DFMT_D32:
+    case D3DFMT_D32_LOCKABLE: *value = Load32(pixel); return;
     default: {
         float lr_Float;
         std::memcpy(&lr_Float, pixel, 4);
@@ -179,7 +190,8 @@ void SoftOutputMerger::ReadStoredDepth(const BYTE* pixel, double* value) const {
 
 void SoftOutputMerger::WriteDepth(BYTE* pixel, float z, double quantised) const {
     switch (mr_DepthFormat) {
-    case D3DFMT_D16: case D3DFMT_D16_LOCKABLE: {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: {
         WORD lr_Word = static_cast<WORD>(quantised);
         std::memcpy(pixel, &lr_Word, 2);
         return;
@@ -191,12 +203,15 @@ void SoftOutputMerger::WriteDepth(BYTE* pixel, float z, double quantised) const 
         std::memcpy(pixel, &lr_Word, 2);
         return;
     }
-    case D3DFMT_D24S8: case D3DFMT_D24X8: case D3DFMT_D24X4S4: {
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4: {
         DWORD lr_Value = (static_cast<DWORD>(quantised) << 8) | (Load32(pixel) & 0xFFu);
         std::memcpy(pixel, &lr_Value, 4);
         return;
     }
-    case D3DFMT_D32: case D3DFMT_D32_LOCKABLE: {
+    case D3DFMT_D32:
+    case D3DFMT_D32_LOCKABLE: {
         DWORD lr_Value = static_cast<DWORD>(quantised);
         std::memcpy(pixel, &lr_Value, 4);
         return;
@@ -214,21 +229,35 @@ void SoftOutputMerger::BlendFactor(DWORD factor, const float src[4], const float
     auto lr_Fill = [&](float v) { out[0] = out[1] = out[2] = out[3] = v; };
     switch (factor) {
     case D3DBLEND_ZERO: lr_Fill(0.0f); return;
-    case D3DBLEND_SRCCOLOR: for (int i = 0; i < 4; ++i) out[i] = src[i]; return;
-    case D3DBLEND_INVSRCCOLOR: for (int i = 0; i < 4; ++i) out[i] = 1.0f - src[i]; return;
-    case D3DBLEND_SRCALPHA: case D3DBLEND_BOTHSRCALPHA: lr_Fill(src[3]); return;
-    case D3DBLEND_INVSRCALPHA: case D3DBLEND_BOTHINVSRCALPHA: lr_Fill(1.0f - src[3]); return;
+    case D3DBLEND_SRCCOLOR:
+        for (int i = 0; i < 4; ++i) out[i] = src[i];
+        return;
+    case D3DBLEND_INVSRCCOLOR:
+        for (int i = 0; i < 4; ++i) out[i] = 1.0f - src[i];
+        return;
+    case D3DBLEND_SRCALPHA:
+    case D3DBLEND_BOTHSRCALPHA: lr_Fill(src[3]); return;
+    case D3DBLEND_INVSRCALPHA:
+    case D3DBLEND_BOTHINVSRCALPHA: lr_Fill(1.0f - src[3]); return;
     case D3DBLEND_DESTALPHA: lr_Fill(dst[3]); return;
     case D3DBLEND_INVDESTALPHA: lr_Fill(1.0f - dst[3]); return;
-    case D3DBLEND_DESTCOLOR: for (int i = 0; i < 4; ++i) out[i] = dst[i]; return;
-    case D3DBLEND_INVDESTCOLOR: for (int i = 0; i < 4; ++i) out[i] = 1.0f - dst[i]; return;
+    case D3DBLEND_DESTCOLOR:
+        for (int i = 0; i < 4; ++i) out[i] = dst[i];
+        return;
+    case D3DBLEND_INVDESTCOLOR:
+        for (int i = 0; i < 4; ++i) out[i] = 1.0f - dst[i];
+        return;
     case D3DBLEND_SRCALPHASAT:
         lr_Fill(std::min(src[3], 1.0f - dst[3]));
         out[3] = 1.0f;  // the alpha channel's factor is one
         if (alpha) lr_Fill(1.0f);
         return;
-    case D3DBLEND_BLENDFACTOR: for (int i = 0; i < 4; ++i) out[i] = mr_BlendFactor[i]; return;
-    case D3DBLEND_INVBLENDFACTOR: for (int i = 0; i < 4; ++i) out[i] = 1.0f - mr_BlendFactor[i]; return;
+    case D3DBLEND_BLENDFACTOR:
+        for (int i = 0; i < 4; ++i) out[i] = mr_BlendFactor[i];
+        return;
+    case D3DBLEND_INVBLENDFACTOR:
+        for (int i = 0; i < 4; ++i) out[i] = 1.0f - mr_BlendFactor[i];
+        return;
     default: lr_Fill(1.0f); return;  // D3DBLEND_ONE
     }
 }

@@ -14,7 +14,7 @@ struct ModelLimits {
     UINT Floats;
     UINT Ints;
     UINT Bools;
-    bool Flow;      // 2.x and 3.0: flow control, predication, derivatives, integer and boolean constants
+    bool Flow;  // 2.x and 3.0: flow control, predication, derivatives, integer and boolean constants
     bool Model3;
 };
 
@@ -36,10 +36,10 @@ bool IsReplicate(const SoftPixelOperand& operand) {
 enum class SourceUse { Float, Sampler, Int, Bool, BoolOrPredicate, Predicate };
 
 struct FlowBlock {
-    bool Loop;      // rep or loop; else an if
+    bool Loop;           // rep or loop; else an if
     bool AddressedLoop;  // loop (sets aL)
     bool HasElse;
-    size_t Open;    // the if, else, rep or loop instruction
+    size_t Open;  // the if, else, rep or loop instruction
 };
 
 }  // namespace
@@ -140,8 +140,9 @@ bool SoftPixelDecoder::Run(const DWORD* tokens, size_t count) {
         mr_Cursor = i + 1;
         mr_End = i + 1 + lr_Length;
         if (!Instruction(lr_Token)) return false;
-        if (mr_Cursor != mr_End) return Fail("instruction %u has %u unread parameter tokens", mr_Index,
-                                             static_cast<unsigned>(mr_End - mr_Cursor));
+        if (mr_Cursor != mr_End)
+            return Fail("instruction %u has %u unread parameter tokens", mr_Index,
+                        static_cast<unsigned>(mr_End - mr_Cursor));
         ++mr_Index;
         i = mr_End;
     }
@@ -170,30 +171,102 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
     bool lr_NeedsModel3 = false;
     bool lr_ControlAllowed = false;
     switch (lr_Opcode) {
-    case D3DSIO_NOP: lr_In.Op = SoftPixelOp::Nop; lr_HasDest = false; break;
-    case D3DSIO_MOV: lr_In.Op = SoftPixelOp::Mov; lr_Sources = 1; break;
-    case D3DSIO_ADD: lr_In.Op = SoftPixelOp::Add; lr_Sources = 2; break;
-    case D3DSIO_SUB: lr_In.Op = SoftPixelOp::Sub; lr_Sources = 2; break;
-    case D3DSIO_MUL: lr_In.Op = SoftPixelOp::Mul; lr_Sources = 2; break;
-    case D3DSIO_MAD: lr_In.Op = SoftPixelOp::Mad; lr_Sources = 3; break;
-    case D3DSIO_MIN: lr_In.Op = SoftPixelOp::Min; lr_Sources = 2; break;
-    case D3DSIO_MAX: lr_In.Op = SoftPixelOp::Max; lr_Sources = 2; break;
-    case D3DSIO_SLT: lr_In.Op = SoftPixelOp::Slt; lr_Sources = 2; break;
-    case D3DSIO_SGE: lr_In.Op = SoftPixelOp::Sge; lr_Sources = 2; break;
-    case D3DSIO_CMP: lr_In.Op = SoftPixelOp::Cmp; lr_Sources = 3; break;
-    case D3DSIO_LRP: lr_In.Op = SoftPixelOp::Lrp; lr_Sources = 3; break;
-    case D3DSIO_FRC: lr_In.Op = SoftPixelOp::Frc; lr_Sources = 1; break;
-    case D3DSIO_ABS: lr_In.Op = SoftPixelOp::Abs; lr_Sources = 1; break;
-    case D3DSIO_RCP: lr_In.Op = SoftPixelOp::Rcp; lr_Sources = 1; break;
-    case D3DSIO_RSQ: lr_In.Op = SoftPixelOp::Rsq; lr_Sources = 1; break;
-    case D3DSIO_EXP: lr_In.Op = SoftPixelOp::Exp; lr_Sources = 1; break;
-    case D3DSIO_LOG: lr_In.Op = SoftPixelOp::Log; lr_Sources = 1; break;
-    case D3DSIO_POW: lr_In.Op = SoftPixelOp::Pow; lr_Sources = 2; break;
-    case D3DSIO_DP2ADD: lr_In.Op = SoftPixelOp::Dp2Add; lr_Sources = 3; break;
-    case D3DSIO_DP3: lr_In.Op = SoftPixelOp::Dp3; lr_Sources = 2; break;
-    case D3DSIO_DP4: lr_In.Op = SoftPixelOp::Dp4; lr_Sources = 2; break;
-    case D3DSIO_CRS: lr_In.Op = SoftPixelOp::Crs; lr_Sources = 2; break;
-    case D3DSIO_NRM: lr_In.Op = SoftPixelOp::Nrm; lr_Sources = 1; break;
+    case D3DSIO_NOP:
+        lr_In.Op = SoftPixelOp::Nop;
+        lr_HasDest = false;
+        break;
+    case D3DSIO_MOV:
+        lr_In.Op = SoftPixelOp::Mov;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_ADD:
+        lr_In.Op = SoftPixelOp::Add;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_SUB:
+        lr_In.Op = SoftPixelOp::Sub;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_MUL:
+        lr_In.Op = SoftPixelOp::Mul;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_MAD:
+        lr_In.Op = SoftPixelOp::Mad;
+        lr_Sources = 3;
+        break;
+    case D3DSIO_MIN:
+        lr_In.Op = SoftPixelOp::Min;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_MAX:
+        lr_In.Op = SoftPixelOp::Max;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_SLT:
+        lr_In.Op = SoftPixelOp::Slt;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_SGE:
+        lr_In.Op = SoftPixelOp::Sge;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_CMP:
+        lr_In.Op = SoftPixelOp::Cmp;
+        lr_Sources = 3;
+        break;
+    case D3DSIO_LRP:
+        lr_In.Op = SoftPixelOp::Lrp;
+        lr_Sources = 3;
+        break;
+    case D3DSIO_FRC:
+        lr_In.Op = SoftPixelOp::Frc;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_ABS:
+        lr_In.Op = SoftPixelOp::Abs;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_RCP:
+        lr_In.Op = SoftPixelOp::Rcp;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_RSQ:
+        lr_In.Op = SoftPixelOp::Rsq;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_EXP:
+        lr_In.Op = SoftPixelOp::Exp;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_LOG:
+        lr_In.Op = SoftPixelOp::Log;
+        lr_Sources = 1;
+        break;
+    case D3DSIO_POW:
+        lr_In.Op = SoftPixelOp::Pow;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_DP2ADD:
+        lr_In.Op = SoftPixelOp::Dp2Add;
+        lr_Sources = 3;
+        break;
+    case D3DSIO_DP3:
+        lr_In.Op = SoftPixelOp::Dp3;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_DP4:
+        lr_In.Op = SoftPixelOp::Dp4;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_CRS:
+        lr_In.Op = SoftPixelOp::Crs;
+        lr_Sources = 2;
+        break;
+    case D3DSIO_NRM:
+        lr_In.Op = SoftPixelOp::Nrm;
+        lr_Sources = 1;
+        break;
     case D3DSIO_SINCOS:
         lr_In.Op = SoftPixelOp::SinCos;
         // Shader model 2 passes two series constants besides the angle (read
@@ -205,12 +278,23 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
     case D3DSIO_M3x4: lr_In.Op = SoftPixelOp::M3x4; break;
     case D3DSIO_M3x3: lr_In.Op = SoftPixelOp::M3x3; break;
     case D3DSIO_M3x2: lr_In.Op = SoftPixelOp::M3x2; break;
-    case D3DSIO_DSX: lr_In.Op = SoftPixelOp::Dsx; lr_Sources = 1; lr_NeedsFlow = true; break;
-    case D3DSIO_DSY: lr_In.Op = SoftPixelOp::Dsy; lr_Sources = 1; lr_NeedsFlow = true; break;
+    case D3DSIO_DSX:
+        lr_In.Op = SoftPixelOp::Dsx;
+        lr_Sources = 1;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_DSY:
+        lr_In.Op = SoftPixelOp::Dsy;
+        lr_Sources = 1;
+        lr_NeedsFlow = true;
+        break;
     case D3DSIO_SETP:
         // A predicate written under itself is left out.
         if (lr_Predicated) return Fail("instruction %u: a predicated setp", mr_Index);
-        lr_In.Op = SoftPixelOp::SetP; lr_Sources = 2; lr_NeedsFlow = true; lr_ControlAllowed = true;
+        lr_In.Op = SoftPixelOp::SetP;
+        lr_Sources = 2;
+        lr_NeedsFlow = true;
+        lr_ControlAllowed = true;
         break;
     case D3DSIO_TEX:
         if (lr_Control == (D3DSI_TEXLD_PROJECT >> D3DSP_OPCODESPECIFICCONTROL_SHIFT)) {
@@ -224,32 +308,86 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
         }
         lr_ControlAllowed = true;
         break;
-    case D3DSIO_TEXLDD: lr_In.Op = SoftPixelOp::TexLdd; lr_NeedsFlow = true; break;
-    case D3DSIO_TEXLDL: lr_In.Op = SoftPixelOp::TexLdl; lr_NeedsModel3 = true; break;
-    case D3DSIO_TEXKILL: lr_In.Op = SoftPixelOp::TexKill; break;
-    case D3DSIO_IF: lr_In.Op = SoftPixelOp::If; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_IFC: lr_In.Op = SoftPixelOp::IfC; lr_HasDest = false; lr_NeedsFlow = true; lr_ControlAllowed = true; break;
-    case D3DSIO_ELSE: lr_In.Op = SoftPixelOp::Else; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_ENDIF: lr_In.Op = SoftPixelOp::EndIf; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_REP: lr_In.Op = SoftPixelOp::Rep; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_ENDREP: lr_In.Op = SoftPixelOp::EndRep; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_LOOP: lr_In.Op = SoftPixelOp::Loop; lr_HasDest = false; lr_NeedsModel3 = true; break;
-    case D3DSIO_ENDLOOP: lr_In.Op = SoftPixelOp::EndLoop; lr_HasDest = false; lr_NeedsModel3 = true; break;
-    case D3DSIO_BREAK: lr_In.Op = SoftPixelOp::Break; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_BREAKC:
-        lr_In.Op = SoftPixelOp::BreakC; lr_HasDest = false; lr_NeedsFlow = true; lr_ControlAllowed = true;
+    case D3DSIO_TEXLDD:
+        lr_In.Op = SoftPixelOp::TexLdd;
+        lr_NeedsFlow = true;
         break;
-    case D3DSIO_BREAKP: lr_In.Op = SoftPixelOp::BreakP; lr_HasDest = false; lr_NeedsFlow = true; break;
-    case D3DSIO_CALL: case D3DSIO_CALLNZ: case D3DSIO_LABEL: case D3DSIO_RET:
-        return Fail("instruction %u: subroutines (opcode %u) are not interpreted", mr_Index, lr_Opcode);
+    case D3DSIO_TEXLDL:
+        lr_In.Op = SoftPixelOp::TexLdl;
+        lr_NeedsModel3 = true;
+        break;
+    case D3DSIO_TEXKILL: lr_In.Op = SoftPixelOp::TexKill; break;
+    case D3DSIO_IF:
+        lr_In.Op = SoftPixelOp::If;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_IFC:
+        lr_In.Op = SoftPixelOp::IfC;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        lr_ControlAllowed = true;
+        break;
+    case D3DSIO_ELSE:
+        lr_In.Op = SoftPixelOp::Else;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_ENDIF:
+        lr_In.Op = SoftPixelOp::EndIf;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_REP:
+        lr_In.Op = SoftPixelOp::Rep;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_ENDREP:
+        lr_In.Op = SoftPixelOp::EndRep;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_LOOP:
+        lr_In.Op = SoftPixelOp::Loop;
+        lr_HasDest = false;
+        lr_NeedsModel3 = true;
+        break;
+    case D3DSIO_ENDLOOP:
+        lr_In.Op = SoftPixelOp::EndLoop;
+        lr_HasDest = false;
+        lr_NeedsModel3 = true;
+        break;
+    case D3DSIO_BREAK:
+        lr_In.Op = SoftPixelOp::Break;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_BREAKC:
+        lr_In.Op = SoftPixelOp::BreakC;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        lr_ControlAllowed = true;
+        break;
+    case D3DSIO_BREAKP:
+        lr_In.Op = SoftPixelOp::BreakP;
+        lr_HasDest = false;
+        lr_NeedsFlow = true;
+        break;
+    case D3DSIO_CALL:
+    case D3DSIO_CALLNZ:
+    case D3DSIO_LABEL:
+    case D3DSIO_RET: return Fail("instruction %u: subroutines (opcode %u) are not interpreted", mr_Index, lr_Opcode);
     default:
         // Including cnd, texcoord, bem and the other model 1 texture opcodes,
         // and the vertex-only lit, dst, sgn, mova, expp and logp.
         return Fail("instruction %u: opcode %u is not a pixel shader 2.0-3.0 instruction", mr_Index, lr_Opcode);
     }
     if (lr_NeedsModel3 && !mr_Limits.Model3) return Fail("instruction %u: opcode %u needs ps_3_0", mr_Index, lr_Opcode);
-    if (lr_NeedsFlow && !mr_Limits.Flow) return Fail("instruction %u: opcode %u needs ps_2_x or ps_3_0", mr_Index, lr_Opcode);
-    if (lr_Control && !lr_ControlAllowed) return Fail("instruction %u: unexpected control bits %u", mr_Index, lr_Control);
+    if (lr_NeedsFlow && !mr_Limits.Flow)
+        return Fail("instruction %u: opcode %u needs ps_2_x or ps_3_0", mr_Index, lr_Opcode);
+    if (lr_Control && !lr_ControlAllowed)
+        return Fail("instruction %u: unexpected control bits %u", mr_Index, lr_Control);
     if (lr_ControlAllowed && lr_In.Op != SoftPixelOp::TexLd && lr_In.Op != SoftPixelOp::TexLdp &&
         lr_In.Op != SoftPixelOp::TexLdb && (lr_Control < D3DSPC_GT || lr_Control > D3DSPC_LE))
         return Fail("instruction %u: comparison %u is unknown", mr_Index, lr_Control);
@@ -288,8 +426,8 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
             return Fail("instruction %u: a comparison of more than one component", mr_Index);
         if (lr_In.Op == SoftPixelOp::IfC) {
             if (!OpenBlock(false, false)) return false;
-        } else if (mr_Blocks.empty() || std::none_of(mr_Blocks.begin(), mr_Blocks.end(),
-                                                     [](const FlowBlock& b) { return b.Loop; })) {
+        } else if (mr_Blocks.empty() ||
+                   std::none_of(mr_Blocks.begin(), mr_Blocks.end(), [](const FlowBlock& b) { return b.Loop; })) {
             return Fail("instruction %u: break outside a loop", mr_Index);
         }
         break;
@@ -351,7 +489,10 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
         if (!Dest(lr_In, lr_In.Op == SoftPixelOp::SetP)) return false;
         if (lr_Predicated && !Source(lr_In.Predicate, SourceUse::Predicate)) return false;
         switch (lr_In.Op) {
-        case SoftPixelOp::TexLd: case SoftPixelOp::TexLdp: case SoftPixelOp::TexLdb: case SoftPixelOp::TexLdl:
+        case SoftPixelOp::TexLd:
+        case SoftPixelOp::TexLdp:
+        case SoftPixelOp::TexLdb:
+        case SoftPixelOp::TexLdl:
         case SoftPixelOp::TexLdd:
             if (!Source(lr_In.Source[0], SourceUse::Float) || !Source(lr_In.Source[1], SourceUse::Sampler))
                 return false;
@@ -359,10 +500,12 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
                 (!Source(lr_In.Source[2], SourceUse::Float) || !Source(lr_In.Source[3], SourceUse::Float)))
                 return false;
             break;
-        case SoftPixelOp::M4x4: case SoftPixelOp::M3x4:
+        case SoftPixelOp::M4x4:
+        case SoftPixelOp::M3x4:
             if (!MatrixRows(lr_In, 4)) return false;
             break;
-        case SoftPixelOp::M4x3: case SoftPixelOp::M3x3:
+        case SoftPixelOp::M4x3:
+        case SoftPixelOp::M3x3:
             if (!MatrixRows(lr_In, 3)) return false;
             break;
         case SoftPixelOp::M3x2:
@@ -379,7 +522,10 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
 
     // Operands that must name one component.
     switch (lr_In.Op) {
-    case SoftPixelOp::Rcp: case SoftPixelOp::Rsq: case SoftPixelOp::Exp: case SoftPixelOp::Log:
+    case SoftPixelOp::Rcp:
+    case SoftPixelOp::Rsq:
+    case SoftPixelOp::Exp:
+    case SoftPixelOp::Log:
     case SoftPixelOp::SinCos:
         if (!IsReplicate(lr_In.Source[0])) return Fail("instruction %u: a scalar source needs one component", mr_Index);
         break;
@@ -469,8 +615,7 @@ bool SoftPixelDecoder::Dest(SoftPixelInstruction& instruction, bool predicate) {
         instruction.Dest = k_SoftSlotDepthOut;
         mr_Program.mr_WritesDepth = true;
         return true;
-    default:
-        return Fail("instruction %u: register type %u cannot be written", mr_Index, lr_Type);
+    default: return Fail("instruction %u: register type %u cannot be written", mr_Index, lr_Type);
     }
 }
 
@@ -495,8 +640,7 @@ bool SoftPixelDecoder::LaneSlot(DWORD type, UINT number, SoftPixelOperand& opera
             return Fail("instruction %u: misc register %u is out of range", mr_Index, number);
         operand.Index = number == D3DSMO_POSITION ? k_SoftSlotPosition : k_SoftSlotFace;
         return true;
-    default:
-        return Fail("instruction %u: register type %u cannot be read", mr_Index, type);
+    default: return Fail("instruction %u: register type %u cannot be read", mr_Index, type);
     }
 }
 
@@ -506,11 +650,13 @@ void SoftPixelDecoder::NoteRead(const SoftPixelOperand& operand) {
         const UINT lr_Register = operand.Index - k_SoftSlotInput;
         mr_ReadInputs |= 1u << lr_Register;
         if (!mr_Limits.Model3)
-            for (int k = 0; k < 4; ++k) mr_Program.mr_ColorMask[lr_Register] |= static_cast<BYTE>(1u << operand.Swizzle[k]);
+            for (int k = 0; k < 4; ++k)
+                mr_Program.mr_ColorMask[lr_Register] |= static_cast<BYTE>(1u << operand.Swizzle[k]);
     } else if (operand.Index >= k_SoftSlotTexture && operand.Index < k_SoftSlotColorOut) {
         const UINT lr_Register = operand.Index - k_SoftSlotTexture;
         mr_ReadTextures |= 1u << lr_Register;
-        for (int k = 0; k < 4; ++k) mr_Program.mr_TexCoordMask[lr_Register] |= static_cast<BYTE>(1u << operand.Swizzle[k]);
+        for (int k = 0; k < 4; ++k)
+            mr_Program.mr_TexCoordMask[lr_Register] |= static_cast<BYTE>(1u << operand.Swizzle[k]);
     } else if (operand.Index == k_SoftSlotPosition) {
         mr_Program.mr_ReadsPosition = true;
     } else if (operand.Index == k_SoftSlotFace) {
@@ -584,7 +730,10 @@ bool SoftPixelDecoder::Source(SoftPixelOperand& operand, SourceUse use) {
         operand.Index = k_SoftSlotPredicate;
         mr_Program.mr_UsesPredicate = true;
         return true;
-    case D3DSPR_TEMP: case D3DSPR_INPUT: case D3DSPR_TEXTURE: case D3DSPR_MISCTYPE:
+    case D3DSPR_TEMP:
+    case D3DSPR_INPUT:
+    case D3DSPR_TEXTURE:
+    case D3DSPR_MISCTYPE:
         if (use != SourceUse::Float) break;
         if (operand.Relative) {
             operand.File = SoftPixelFile::Lanes;
@@ -595,8 +744,7 @@ bool SoftPixelDecoder::Source(SoftPixelOperand& operand, SourceUse use) {
         if (!LaneSlot(lr_Type, lr_Number, operand)) return false;
         NoteRead(operand);
         return true;
-    default:
-        return Fail("instruction %u: register type %u cannot be read", mr_Index, lr_Type);
+    default: return Fail("instruction %u: register type %u cannot be read", mr_Index, lr_Type);
     }
     return Fail("instruction %u: register type %u does not fit the operand", mr_Index, lr_Type);
 }
@@ -652,16 +800,18 @@ bool SoftPixelDecoder::Declaration() {
         mr_DeclaredTextures |= 1u << lr_Number;
         p.mr_TexCoordMask[lr_Number] |= lr_Mask;
         for (uint8_t k = 0; k < 4; ++k)
-            p.mr_InputCopies.push_back(SoftPixelProgram::InputCopy{
-                static_cast<uint16_t>(k_SoftSlotTexture + lr_Number), k, static_cast<uint8_t>(2 + lr_Number), k});
+            p.mr_InputCopies.push_back(SoftPixelProgram::InputCopy{static_cast<uint16_t>(k_SoftSlotTexture + lr_Number),
+                                                                   k, static_cast<uint8_t>(2 + lr_Number), k});
         return true;
     case D3DSPR_MISCTYPE:
-        if (!mr_Limits.Model3 || lr_Number > D3DSMO_FACE) return Fail("dcl: misc register %u is out of range", lr_Number);
-        if (lr_Number == D3DSMO_POSITION) p.mr_ReadsPosition = true;
-        else p.mr_ReadsFace = true;
+        if (!mr_Limits.Model3 || lr_Number > D3DSMO_FACE)
+            return Fail("dcl: misc register %u is out of range", lr_Number);
+        if (lr_Number == D3DSMO_POSITION)
+            p.mr_ReadsPosition = true;
+        else
+            p.mr_ReadsFace = true;
         return true;
-    default:
-        return Fail("dcl: register type %u cannot be declared in a pixel shader", lr_Type);
+    default: return Fail("dcl: register type %u cannot be declared in a pixel shader", lr_Type);
     }
 }
 
@@ -672,7 +822,8 @@ bool SoftPixelDecoder::Definition(DWORD opcode) {
     const UINT lr_Number = lr_Token & D3DSP_REGNUM_MASK;
     SoftPixelProgram& p = mr_Program;
     if (opcode == D3DSIO_DEF) {
-        if (lr_Type != D3DSPR_CONST || lr_Number >= mr_Limits.Floats) return Fail("def: c%u is out of range", lr_Number);
+        if (lr_Type != D3DSPR_CONST || lr_Number >= mr_Limits.Floats)
+            return Fail("def: c%u is out of range", lr_Number);
         for (int k = 0; k < 4; ++k) {
             DWORD lr_Bits;
             if (!NextRaw(lr_Bits)) return false;
@@ -682,7 +833,8 @@ bool SoftPixelDecoder::Definition(DWORD opcode) {
         return true;
     }
     if (opcode == D3DSIO_DEFI) {
-        if (lr_Type != D3DSPR_CONSTINT || lr_Number >= mr_Limits.Ints) return Fail("defi: i%u is out of range", lr_Number);
+        if (lr_Type != D3DSPR_CONSTINT || lr_Number >= mr_Limits.Ints)
+            return Fail("defi: i%u is out of range", lr_Number);
         for (int k = 0; k < 4; ++k) {
             DWORD lr_Bits;
             if (!NextRaw(lr_Bits)) return false;
@@ -691,7 +843,8 @@ bool SoftPixelDecoder::Definition(DWORD opcode) {
         mr_LocalIntSet |= 1u << lr_Number;
         return true;
     }
-    if (lr_Type != D3DSPR_CONSTBOOL || lr_Number >= mr_Limits.Bools) return Fail("defb: b%u is out of range", lr_Number);
+    if (lr_Type != D3DSPR_CONSTBOOL || lr_Number >= mr_Limits.Bools)
+        return Fail("defb: b%u is out of range", lr_Number);
     DWORD lr_Value;
     if (!NextRaw(lr_Value)) return false;
     p.mr_LocalBool[lr_Number] = lr_Value != 0;
@@ -701,7 +854,8 @@ bool SoftPixelDecoder::Definition(DWORD opcode) {
 
 bool SoftPixelDecoder::Finish() {
     SoftPixelProgram& p = mr_Program;
-    if (!mr_Blocks.empty()) return Fail("%u flow-control blocks are not closed", static_cast<unsigned>(mr_Blocks.size()));
+    if (!mr_Blocks.empty())
+        return Fail("%u flow-control blocks are not closed", static_cast<unsigned>(mr_Blocks.size()));
     const UINT lr_UndeclaredInputs = mr_ReadInputs & ~mr_DeclaredInputs;
     for (UINT n = 0; n < 10; ++n)
         if (lr_UndeclaredInputs & (1u << n)) return Fail("v%u is read but not declared", n);
@@ -718,8 +872,8 @@ bool SoftPixelDecoder::Finish() {
             if (!mr_RelativeInputs && !(mr_DeclaredInputs & (1u << n))) continue;
             for (uint8_t k = 0; k < 4; ++k)
                 if (!(mr_InputComponents[n] & (1u << k)))
-                    p.mr_InputCopies.push_back(SoftPixelProgram::InputCopy{
-                        static_cast<uint16_t>(k_SoftSlotInput + n), k, SoftPixelProgram::k_ZeroSource, 0});
+                    p.mr_InputCopies.push_back(SoftPixelProgram::InputCopy{static_cast<uint16_t>(k_SoftSlotInput + n),
+                                                                           k, SoftPixelProgram::k_ZeroSource, 0});
         }
     }
     // Constants the program defines itself win over the device's.

@@ -42,34 +42,68 @@ const UINT k_SoftMaxFlowDepth = 32;
 enum class SoftPixelOp : uint8_t {
     Nop,
     // Per component.
-    Mov, Add, Sub, Mul, Mad, Min, Max, Slt, Sge, Cmp, Lrp, Frc, Abs,
+    Mov,
+    Add,
+    Sub,
+    Mul,
+    Mad,
+    Min,
+    Max,
+    Slt,
+    Sge,
+    Cmp,
+    Lrp,
+    Frc,
+    Abs,
     // One scalar result replicated.
-    Rcp, Rsq, Exp, Log, Pow, Dp2Add, Dp3, Dp4,
-    Crs, Nrm, SinCos,
+    Rcp,
+    Rsq,
+    Exp,
+    Log,
+    Pow,
+    Dp2Add,
+    Dp3,
+    Dp4,
+    Crs,
+    Nrm,
+    SinCos,
     // Source[1..] are the matrix rows.
-    M4x4, M4x3, M3x4, M3x3, M3x2,
-    Dsx, Dsy,
+    M4x4,
+    M4x3,
+    M3x4,
+    M3x3,
+    M3x2,
+    Dsx,
+    Dsy,
     SetP,
     // Source[0] coordinates, Source[1] the sampler (its swizzle applies to the result).
-    TexLd, TexLdp, TexLdb, TexLdd, TexLdl,
+    TexLd,
+    TexLdp,
+    TexLdb,
+    TexLdd,
+    TexLdl,
     TexKill,
     // Flow control; Jump is the instruction to continue at.
-    If,       // Source[0] a bool constant or p0
-    IfC,      // Control is the comparison
-    Else, EndIf,
-    Rep,      // Source[0] an integer constant
-    Loop,     // Source[0] an integer constant (count, start, step)
-    EndRep, EndLoop,
-    Break, BreakC, BreakP,
+    If,   // Source[0] a bool constant or p0
+    IfC,  // Control is the comparison
+    Else,
+    EndIf,
+    Rep,   // Source[0] an integer constant
+    Loop,  // Source[0] an integer constant (count, start, step)
+    EndRep,
+    EndLoop,
+    Break,
+    BreakC,
+    BreakP,
 };
 
 // Where an operand lives.
 enum class SoftPixelFile : uint8_t {
-    Lanes,     // a slot of the per-quad register file
-    Float,     // a float constant c#
-    Int,       // an integer constant i#
-    Bool,      // a boolean constant b#
-    Sampler,   // s#
+    Lanes,    // a slot of the per-quad register file
+    Float,    // a float constant c#
+    Int,      // an integer constant i#
+    Bool,     // a boolean constant b#
+    Sampler,  // s#
 };
 
 enum class SoftPixelModifier : uint8_t { None, Negate, Abs, AbsNegate, Not };
@@ -85,8 +119,8 @@ struct SoftPixelOperand {
 
 struct SoftPixelInstruction {
     SoftPixelOp Op = SoftPixelOp::Nop;
-    uint8_t Control = 0;     // D3DSHADER_COMPARISON for ifc, breakc, setp
-    uint8_t WriteMask = 0;   // components of Dest written
+    uint8_t Control = 0;    // D3DSHADER_COMPARISON for ifc, breakc, setp
+    uint8_t WriteMask = 0;  // components of Dest written
     bool Saturate = false;
     bool Predicated = false;  // written only where Predicate (p0 swizzled) holds
     uint16_t Dest = 0;        // slot
@@ -99,29 +133,56 @@ struct SoftPixelInstruction {
 // lanes. A lane reference is slot * 4 + component.
 enum class SoftPixelStepKind : uint8_t {
     // Computing steps, up to Sin.
-    Mov, Add, Mul, Mad, Min, Max, Slt, Sge, Cmp, Lrp, Frc, Dsx, Dsy, SetP,
+    Mov,
+    Add,
+    Mul,
+    Mad,
+    Min,
+    Max,
+    Slt,
+    Sge,
+    Cmp,
+    Lrp,
+    Frc,
+    Dsx,
+    Dsy,
+    SetP,
     MulSub,  // Src0 * Src1 - Src2 * Src3 (cross products)
-    Dp2Add, Dp3, Dp4,  // pairs Src0*Src1 + Src2*Src3 (+ Src4, or + Src4*Src5 ...)
-    Rcp, Rsq, Exp, Log, Pow, Cos, Sin,
+    Dp2Add,
+    Dp3,
+    Dp4,  // pairs Src0*Src1 + Src2*Src3 (+ Src4, or + Src4*Src5 ...)
+    Rcp,
+    Rsq,
+    Exp,
+    Log,
+    Pow,
+    Cos,
+    Sin,
     Texture,  // Aux: the read in Textures(); fills the texel slot
     TexKill,  // Src[0..Count): the components tested
-    LoadInput, LoadConstant,  // Dst slot (x4) = v#/c# (Aux) indexed by aL
+    LoadInput,
+    LoadConstant,  // Dst slot (x4) = v#/c# (Aux) indexed by aL
     // Flow control from here on.
-    IfBool,   // Src0: b#, Aux: jump when no lane takes it
-    IfPred,   // Src0: p0 component
-    IfC,      // Src0 Control Src1
-    Else, EndIf,
-    Rep, Loop,  // Src0: i#, Aux: past the end
-    EndRep, EndLoop,  // Aux: first step of the body
-    Break, BreakC, BreakP,
+    IfBool,  // Src0: b#, Aux: jump when no lane takes it
+    IfPred,  // Src0: p0 component
+    IfC,     // Src0 Control Src1
+    Else,
+    EndIf,
+    Rep,
+    Loop,  // Src0: i#, Aux: past the end
+    EndRep,
+    EndLoop,  // Aux: first step of the body
+    Break,
+    BreakC,
+    BreakP,
 };
 
 enum : uint8_t {
     k_SoftStepSaturate = 1,
     k_SoftStepPredicated = 2,
-    k_SoftStepNot = 4,    // predicate or condition negated
-    k_SoftStepLocal = 8,  // b#/i# defined by the program
-    k_SoftStepPlain = 16, // no source has a modifier
+    k_SoftStepNot = 4,     // predicate or condition negated
+    k_SoftStepLocal = 8,   // b#/i# defined by the program
+    k_SoftStepPlain = 16,  // no source has a modifier
 };
 
 // Source modifiers of a step's references: none, -x, |x|, -|x|.

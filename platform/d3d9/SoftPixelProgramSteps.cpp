@@ -41,10 +41,13 @@ bool IsFlow(SoftPixelStepKind kind) { return kind >= SoftPixelStepKind::IfBool; 
 // Whether Src[0..Count) are lane references (rather than constant numbers or masks).
 bool ReadsLanes(SoftPixelStepKind kind) {
     switch (kind) {
-    case SoftPixelStepKind::IfBool: case SoftPixelStepKind::IfPred: case SoftPixelStepKind::Rep:
-    case SoftPixelStepKind::Loop: case SoftPixelStepKind::BreakP: case SoftPixelStepKind::LoadInput:
-    case SoftPixelStepKind::LoadConstant:
-        return false;
+    case SoftPixelStepKind::IfBool:
+    case SoftPixelStepKind::IfPred:
+    case SoftPixelStepKind::Rep:
+    case SoftPixelStepKind::Loop:
+    case SoftPixelStepKind::BreakP:
+    case SoftPixelStepKind::LoadInput:
+    case SoftPixelStepKind::LoadConstant: return false;
     default: return true;
     }
 }
@@ -52,8 +55,15 @@ bool ReadsLanes(SoftPixelStepKind kind) {
 // Lane references a step writes, as [first, first + count).
 void Written(const SoftPixelStep& step, uint16_t& first, int& count) {
     switch (step.Kind) {
-    case SoftPixelStepKind::Texture: first = Ref(k_SoftSlotTexel, 0); count = 4; return;
-    case SoftPixelStepKind::LoadInput: case SoftPixelStepKind::LoadConstant: first = Ref(step.Dst, 0); count = 4; return;
+    case SoftPixelStepKind::Texture:
+        first = Ref(k_SoftSlotTexel, 0);
+        count = 4;
+        return;
+    case SoftPixelStepKind::LoadInput:
+    case SoftPixelStepKind::LoadConstant:
+        first = Ref(step.Dst, 0);
+        count = 4;
+        return;
     case SoftPixelStepKind::TexKill: count = 0; return;
     default:
         if (IsFlow(step.Kind)) {
@@ -107,7 +117,8 @@ SoftPixelLowering::Operand SoftPixelLowering::Resolve(const SoftPixelOperand& op
     Operand lr_Result{operand.Index, operand.Swizzle, StepModifier(operand.Modifier)};
     if (operand.Relative) {
         SoftPixelStep lr_Load;
-        lr_Load.Kind = operand.File == SoftPixelFile::Float ? SoftPixelStepKind::LoadConstant : SoftPixelStepKind::LoadInput;
+        lr_Load.Kind =
+            operand.File == SoftPixelFile::Float ? SoftPixelStepKind::LoadConstant : SoftPixelStepKind::LoadInput;
         lr_Load.Dst = static_cast<uint16_t>(k_SoftSlotAddressed + position);
         lr_Load.Aux = operand.Index;
         mr_Program.mr_Steps.push_back(lr_Load);
@@ -116,7 +127,8 @@ SoftPixelLowering::Operand SoftPixelLowering::Resolve(const SoftPixelOperand& op
         uint16_t& lr_Slot = mr_ConstantSlot[operand.Index];
         if (lr_Slot == 0) {
             lr_Slot = static_cast<uint16_t>(k_SoftSlotConstant + mr_Program.mr_ConstantCopies.size());
-            mr_Program.mr_ConstantCopies.push_back(SoftPixelProgram::ConstantCopy{lr_Slot, operand.Index, operand.Local});
+            mr_Program.mr_ConstantCopies.push_back(
+                SoftPixelProgram::ConstantCopy{lr_Slot, operand.Index, operand.Local});
         }
         lr_Result.Slot = lr_Slot;
     }
@@ -243,8 +255,10 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
     SoftPixelStep lr_Step;
     switch (in.Op) {
     case SoftPixelOp::Nop: return;
-    case SoftPixelOp::Mov: case SoftPixelOp::Abs: return Componentwise(in, K::Mov, 1);
-    case SoftPixelOp::Add: case SoftPixelOp::Sub: return Componentwise(in, K::Add, 2);
+    case SoftPixelOp::Mov:
+    case SoftPixelOp::Abs: return Componentwise(in, K::Mov, 1);
+    case SoftPixelOp::Add:
+    case SoftPixelOp::Sub: return Componentwise(in, K::Add, 2);
     case SoftPixelOp::Mul: return Componentwise(in, K::Mul, 2);
     case SoftPixelOp::Mad: return Componentwise(in, K::Mad, 3);
     case SoftPixelOp::Min: return Componentwise(in, K::Min, 2);
@@ -258,11 +272,15 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
     case SoftPixelOp::Dsy: return Componentwise(in, K::Dsy, 1);
     case SoftPixelOp::SetP: return Componentwise(in, K::SetP, 2);
 
-    case SoftPixelOp::Rcp: case SoftPixelOp::Rsq: case SoftPixelOp::Exp: case SoftPixelOp::Log: {
+    case SoftPixelOp::Rcp:
+    case SoftPixelOp::Rsq:
+    case SoftPixelOp::Exp:
+    case SoftPixelOp::Log: {
         const Operand a = Resolve(in.Source[0], 0);
-        lr_Step.Kind = in.Op == SoftPixelOp::Rcp ? K::Rcp
+        lr_Step.Kind = in.Op == SoftPixelOp::Rcp   ? K::Rcp
                        : in.Op == SoftPixelOp::Rsq ? K::Rsq
-                       : in.Op == SoftPixelOp::Exp ? K::Exp : K::Log;
+                       : in.Op == SoftPixelOp::Exp ? K::Exp
+                                                   : K::Log;
         lr_Step.Src[0] = a.At(0);
         lr_Step.Mod[0] = a.Mod;
         lr_Step.Count = 1;
@@ -278,7 +296,9 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         lr_Step.Count = 2;
         return Scalar(in, lr_Step);
     }
-    case SoftPixelOp::Dp2Add: case SoftPixelOp::Dp3: case SoftPixelOp::Dp4: {
+    case SoftPixelOp::Dp2Add:
+    case SoftPixelOp::Dp3:
+    case SoftPixelOp::Dp4: {
         const Operand a = Resolve(in.Source[0], 0), b = Resolve(in.Source[1], 1);
         const int lr_Terms = in.Op == SoftPixelOp::Dp2Add ? 2 : in.Op == SoftPixelOp::Dp3 ? 3 : 4;
         lr_Step.Kind = in.Op == SoftPixelOp::Dp2Add ? K::Dp2Add : in.Op == SoftPixelOp::Dp3 ? K::Dp3 : K::Dp4;
@@ -297,7 +317,10 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         }
         return Scalar(in, lr_Step);
     }
-    case SoftPixelOp::M4x4: case SoftPixelOp::M4x3: case SoftPixelOp::M3x4: case SoftPixelOp::M3x3:
+    case SoftPixelOp::M4x4:
+    case SoftPixelOp::M4x3:
+    case SoftPixelOp::M3x4:
+    case SoftPixelOp::M3x3:
     case SoftPixelOp::M3x2: {
         const bool lr_Four = in.Op == SoftPixelOp::M4x4 || in.Op == SoftPixelOp::M4x3;
         const Operand a = Resolve(in.Source[0], 0);
@@ -377,7 +400,10 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         }
         return EmitGroup(mr_Group);
     }
-    case SoftPixelOp::TexLd: case SoftPixelOp::TexLdp: case SoftPixelOp::TexLdb: case SoftPixelOp::TexLdd:
+    case SoftPixelOp::TexLd:
+    case SoftPixelOp::TexLdp:
+    case SoftPixelOp::TexLdb:
+    case SoftPixelOp::TexLdd:
     case SoftPixelOp::TexLdl: {
         SoftPixelTexture lr_Read{};
         lr_Read.Op = in.Op;
@@ -412,7 +438,8 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         lr_Step = Base(in, K::TexKill, 0);
         lr_Step.Dst = 0;
         for (int k = 0; k < 4; ++k)
-            if (in.WriteMask & (1u << k)) lr_Step.Src[lr_Step.Count++] = Ref(in.Source[0].Index, static_cast<uint8_t>(k));
+            if (in.WriteMask & (1u << k))
+                lr_Step.Src[lr_Step.Count++] = Ref(in.Source[0].Index, static_cast<uint8_t>(k));
         mr_Program.mr_Steps.push_back(lr_Step);
         return;
     }
@@ -428,7 +455,8 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         if (in.Source[0].Modifier == SoftPixelModifier::Not) lr_Step.Flags |= k_SoftStepNot;
         lr_Step.Aux = in.Jump;
         break;
-    case SoftPixelOp::IfC: case SoftPixelOp::BreakC: {
+    case SoftPixelOp::IfC:
+    case SoftPixelOp::BreakC: {
         const Operand a = Resolve(in.Source[0], 0), b = Resolve(in.Source[1], 1);
         lr_Step.Kind = in.Op == SoftPixelOp::IfC ? K::IfC : K::BreakC;
         lr_Step.Control = in.Control;
@@ -440,16 +468,26 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
         lr_Step.Aux = in.Jump;
         break;
     }
-    case SoftPixelOp::Else: lr_Step.Kind = K::Else; lr_Step.Aux = in.Jump; break;
+    case SoftPixelOp::Else:
+        lr_Step.Kind = K::Else;
+        lr_Step.Aux = in.Jump;
+        break;
     case SoftPixelOp::EndIf: lr_Step.Kind = K::EndIf; break;
-    case SoftPixelOp::Rep: case SoftPixelOp::Loop:
+    case SoftPixelOp::Rep:
+    case SoftPixelOp::Loop:
         lr_Step.Kind = in.Op == SoftPixelOp::Rep ? K::Rep : K::Loop;
         lr_Step.Src[0] = in.Source[0].Index;
         if (in.Source[0].Local) lr_Step.Flags |= k_SoftStepLocal;
         lr_Step.Aux = in.Jump;
         break;
-    case SoftPixelOp::EndRep: lr_Step.Kind = K::EndRep; lr_Step.Aux = in.Jump; break;
-    case SoftPixelOp::EndLoop: lr_Step.Kind = K::EndLoop; lr_Step.Aux = in.Jump; break;
+    case SoftPixelOp::EndRep:
+        lr_Step.Kind = K::EndRep;
+        lr_Step.Aux = in.Jump;
+        break;
+    case SoftPixelOp::EndLoop:
+        lr_Step.Kind = K::EndLoop;
+        lr_Step.Aux = in.Jump;
+        break;
     case SoftPixelOp::Break: lr_Step.Kind = K::Break; break;
     case SoftPixelOp::BreakP:
         lr_Step.Kind = K::BreakP;
@@ -469,8 +507,13 @@ void SoftPixelLowering::Run() {
         lr_First[i] = static_cast<uint32_t>(mr_Program.mr_Steps.size());
         Lower(lr_Code[i]);
         switch (lr_Code[i].Op) {
-        case SoftPixelOp::If: case SoftPixelOp::IfC: case SoftPixelOp::Else: case SoftPixelOp::Rep:
-        case SoftPixelOp::Loop: case SoftPixelOp::EndRep: case SoftPixelOp::EndLoop:
+        case SoftPixelOp::If:
+        case SoftPixelOp::IfC:
+        case SoftPixelOp::Else:
+        case SoftPixelOp::Rep:
+        case SoftPixelOp::Loop:
+        case SoftPixelOp::EndRep:
+        case SoftPixelOp::EndLoop:
             lr_Flow.push_back(mr_Program.mr_Steps.size() - 1);
             mr_Program.mr_HasFlowControl = true;
             break;
@@ -634,8 +677,10 @@ void SoftPixelLowering::FoldMoves() {
                 if (lr_Gone[k]) continue;
                 bool lr_Modifiable;
                 if (lr_Reads(lr_Steps[k], d, lr_Modifiable)) {
-                    if (lr_Modifiable) lr_Readers.push_back(k);
-                    else lr_Possible = false;
+                    if (lr_Modifiable)
+                        lr_Readers.push_back(k);
+                    else
+                        lr_Possible = false;
                 }
                 if (lr_Writes(lr_Steps[k], d)) {
                     lr_Overwritten = true;

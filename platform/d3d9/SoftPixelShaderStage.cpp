@@ -17,7 +17,8 @@ const char* SoftPixelShaderStage::Configure(const SoftPixelProgram& program, con
     mr_Sampler_ = sampler;
     mr_ComponentMask = 0;
     for (UINT i = 0; i < 2; ++i)
-        mr_ComponentMask |= static_cast<uint64_t>(program.ColorInputMask(i) & 0xFu) << (4 * (SOFT_ATTRIBUTE_DIFFUSE + i));
+        mr_ComponentMask |= static_cast<uint64_t>(program.ColorInputMask(i) & 0xFu)
+                            << (4 * (SOFT_ATTRIBUTE_DIFFUSE + i));
     for (UINT i = 0; i < 8; ++i)
         mr_ComponentMask |= static_cast<uint64_t>(program.TexCoordInputMask(i) & 0xFu)
                             << (4 * (SOFT_ATTRIBUTE_TEXCOORD0 + i));

@@ -14,8 +14,7 @@ public:
     explicit SoftPixelShaderStage(UINT workers);
 
     // Returns nullptr, or why the program cannot run here.
-    const char* Configure(const SoftPixelProgram& program, const SoftDeviceState& state,
-                          ISoftTextureSampler* sampler);
+    const char* Configure(const SoftPixelProgram& program, const SoftDeviceState& state, ISoftTextureSampler* sampler);
     // Attribute components the program reads: bit 4 x slot + component
     // (slots numbered as SoftVertexFetch's).
     uint64_t ComponentMask() const { return mr_ComponentMask; }

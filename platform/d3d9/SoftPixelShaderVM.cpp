@@ -56,7 +56,8 @@ inline SoftLaneMask Compare(SoftLanes a, SoftLanes b, uint8_t comparison) {
 }
 
 // Source modifiers as bit operations: (x & and) ^ xor.
-const SoftLaneMask k_ModifierAnd[4] = {{-1, -1, -1, -1}, {-1, -1, -1, -1},
+const SoftLaneMask k_ModifierAnd[4] = {{-1, -1, -1, -1},
+                                       {-1, -1, -1, -1},
                                        {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF},
                                        {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}};
 const SoftLaneMask k_ModifierXor[4] = {{0, 0, 0, 0},
@@ -79,7 +80,6 @@ inline SoftLanes Reciprocal(SoftLanes x) { return Select(x == Splat(0.0f), Splat
 inline SoftLanes ReciprocalRoot(SoftLanes x) {
     return PerLane(Absolute(x), [](float v) { return 1.0f / std::sqrt(v); });
 }
-
 
 // One quad's run of a program's steps. `Masked` when lanes can diverge.
 class QuadRun {
@@ -325,7 +325,9 @@ void QuadRun::Execute() {
             for (int k = 0; k < 4; ++k) R[s.Dst * 4 + k] = Splat(lr_Value[k]);
             break;
         }
-        case K::IfBool: case K::IfPred: case K::IfC: {
+        case K::IfBool:
+        case K::IfPred:
+        case K::IfC: {
             SoftLaneMask lr_Cond;
             if (s.Kind == K::IfBool) {
                 const BOOL lr_Value = (s.Flags & k_SoftStepLocal)
@@ -367,7 +369,8 @@ void QuadRun::Execute() {
                 continue;
             }
             break;
-        case K::Rep: case K::Loop: {
+        case K::Rep:
+        case K::Loop: {
             const int* lr_Value = IntConstant(s);
             const int lr_Iterations = Clamped(lr_Value[0], 0, 255);
             if (lr_Iterations == 0) {
@@ -392,7 +395,8 @@ void QuadRun::Execute() {
             mr_LoopFrame = mr_Depth++;
             break;
         }
-        case K::EndRep: case K::EndLoop: {
+        case K::EndRep:
+        case K::EndLoop: {
             SoftPixelFlowFrame& f = mr_Frames[mr_Depth - 1];
             if (--f.Remaining > 0 && Any(f.Alive)) {
                 mr_Mask = f.Alive;
@@ -448,8 +452,8 @@ void SoftPixelShaderVM::RunQuad(const SoftPixelProgram& program, const SoftPixel
             lr_Target = lr_Zero;
         } else if (lr_Copy.Source < 2) {
             const uint8_t c = lr_Copy.Source, k = lr_Copy.SourceComponent;
-            lr_Target = SoftLanes{inputs[0].Color[c][k], inputs[1].Color[c][k], inputs[2].Color[c][k],
-                                  inputs[3].Color[c][k]};
+            lr_Target =
+                SoftLanes{inputs[0].Color[c][k], inputs[1].Color[c][k], inputs[2].Color[c][k], inputs[3].Color[c][k]};
         } else {
             const uint8_t c = lr_Copy.Source - 2, k = lr_Copy.SourceComponent;
             lr_Target = SoftLanes{inputs[0].TexCoord[c][k], inputs[1].TexCoord[c][k], inputs[2].TexCoord[c][k],

@@ -36,9 +36,8 @@ public:
     // is false are helper pixels: executed (for derivatives) but their
     // outputs are ignored by the caller. A program that is not runnable
     // leaves every output (0, 0, 0, 0).
-    void RunQuad(const SoftPixelProgram& program, const SoftPixelConstants& constants,
-                 const SoftPixelInputs inputs[4], const bool live[4], ISoftTextureSampler& sampler,
-                 SoftPixelOutputs outputs[4]);
+    void RunQuad(const SoftPixelProgram& program, const SoftPixelConstants& constants, const SoftPixelInputs inputs[4],
+                 const bool live[4], ISoftTextureSampler& sampler, SoftPixelOutputs outputs[4]);
 
 private:
     // Lane reference r (slot * 4 + component) is mr_Lanes[r].

@@ -74,7 +74,8 @@ void SoftRasteriser::RasteriseTile(const SoftPixelRect& tile, UINT worker) {
     SoftRasterCounts& lr_Counts = mr_Counts[worker].Counts;
     for (size_t i = 0; i < lr_Job.TriangleCount; ++i) {
         const SoftTriangle& lr_Tri = lr_Job.Triangles_[i];
-        if (lr_Tri.MaxX < tile.Left || lr_Tri.MinX >= tile.Right || lr_Tri.MaxY < tile.Top || lr_Tri.MinY >= tile.Bottom)
+        if (lr_Tri.MaxX < tile.Left || lr_Tri.MinX >= tile.Right || lr_Tri.MaxY < tile.Top ||
+            lr_Tri.MinY >= tile.Bottom)
             continue;
         RasteriseTriangle(lr_Tri, tile, worker, lr_Inputs, &lr_Counts);
     }
@@ -96,8 +97,10 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
     // equal at all three stays exact. Evaluated exactly at each quad's first
     // pixel, stepped by its gradient to the other three lanes, four
     // components at a time.
-    const float lr_B1x = static_cast<float>(tri.EdgeA[1]) * tri.InvArea, lr_B1y = static_cast<float>(tri.EdgeB[1]) * tri.InvArea;
-    const float lr_B2x = static_cast<float>(tri.EdgeA[2]) * tri.InvArea, lr_B2y = static_cast<float>(tri.EdgeB[2]) * tri.InvArea;
+    const float lr_B1x = static_cast<float>(tri.EdgeA[1]) * tri.InvArea,
+                lr_B1y = static_cast<float>(tri.EdgeB[1]) * tri.InvArea;
+    const float lr_B2x = static_cast<float>(tri.EdgeA[2]) * tri.InvArea,
+                lr_B2y = static_cast<float>(tri.EdgeB[2]) * tri.InvArea;
     struct Plane {
         Vec4 V0, D1, D2, Dx, Dy;
         float* Out_[4];
@@ -120,12 +123,13 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
         Plane& lr_Plane = lr_Planes[lr_PlaneCount++];
         lr_Plane = lr_MakePlane(Load4(tri.Slots[0][s]), Load4(tri.Slots[1][s]), Load4(tri.Slots[2][s]));
         for (int l = 0; l < 4; ++l)
-            lr_Plane.Out_[l] = s < SOFT_ATTRIBUTE_TEXCOORD0 ? inputs[l].Color[s]
-                                                           : inputs[l].TexCoord[s - SOFT_ATTRIBUTE_TEXCOORD0];
+            lr_Plane.Out_[l] =
+                s < SOFT_ATTRIBUTE_TEXCOORD0 ? inputs[l].Color[s] : inputs[l].TexCoord[s - SOFT_ATTRIBUTE_TEXCOORD0];
     }
     // Depth and rhw together.
-    const Plane lr_DepthPlane = lr_MakePlane(Vec4{tri.Z[0], tri.Rhw[0], 0.0f, 0.0f}, Vec4{tri.Z[1], tri.Rhw[1], 0.0f, 0.0f},
-                                             Vec4{tri.Z[2], tri.Rhw[2], 0.0f, 0.0f});
+    const Plane lr_DepthPlane =
+        lr_MakePlane(Vec4{tri.Z[0], tri.Rhw[0], 0.0f, 0.0f}, Vec4{tri.Z[1], tri.Rhw[1], 0.0f, 0.0f},
+                     Vec4{tri.Z[2], tri.Rhw[2], 0.0f, 0.0f});
     // Equal rhw everywhere (screen-space quads): no division per pixel.
     const bool lr_Affine = tri.Rhw[0] == tri.Rhw[1] && tri.Rhw[1] == tri.Rhw[2];
     const Vec4 lr_Zero = {0.0f, 0.0f, 0.0f, 0.0f}, lr_One = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -180,8 +184,8 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
                 // Helper lanes far outside may extrapolate through w = 0.
                 if (!(lr_Rhw > 1e-30f)) lr_Rhw = 1e-30f;
                 lr_W[l] = lr_Affine ? 1.0f : 1.0f / lr_Rhw;
-                Store4(inputs[l].Position,
-                       Vec4{static_cast<float>(x + (l & 1)), static_cast<float>(y + (l >> 1)), lr_DepthLanes[l][0], lr_Rhw});
+                Store4(inputs[l].Position, Vec4{static_cast<float>(x + (l & 1)), static_cast<float>(y + (l >> 1)),
+                                                lr_DepthLanes[l][0], lr_Rhw});
             }
             for (int n = 0; n < lr_PlaneCount; ++n) {
                 const Plane& lr_Plane = lr_Planes[n];
@@ -200,7 +204,8 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
             counts->Shaded += static_cast<uint64_t>(lr_LiveCount);
             for (int l = 0; l < 4; ++l) {
                 if (!lr_Live[l]) continue;
-                if (lr_Job.Merger_->Merge(x + (l & 1), y + (l >> 1), inputs[l].Position[2], lr_Outputs[l], lr_Job.EarlyDepth))
+                if (lr_Job.Merger_->Merge(x + (l & 1), y + (l >> 1), inputs[l].Position[2], lr_Outputs[l],
+                                          lr_Job.EarlyDepth))
                     ++counts->Written;
             }
         }

@@ -75,9 +75,11 @@ bool SoftQuery::Supported(D3DQUERYTYPE type) {
 
 DWORD STDMETHODCALLTYPE SoftQuery::GetDataSize() {
     switch (mr_Type) {
-    case D3DQUERYTYPE_EVENT: case D3DQUERYTYPE_TIMESTAMPDISJOINT: return sizeof(BOOL);
+    case D3DQUERYTYPE_EVENT:
+    case D3DQUERYTYPE_TIMESTAMPDISJOINT: return sizeof(BOOL);
     case D3DQUERYTYPE_OCCLUSION: return sizeof(DWORD);
-    case D3DQUERYTYPE_TIMESTAMP: case D3DQUERYTYPE_TIMESTAMPFREQ: return sizeof(ULONGLONG);
+    case D3DQUERYTYPE_TIMESTAMP:
+    case D3DQUERYTYPE_TIMESTAMPFREQ: return sizeof(ULONGLONG);
     default: return 0;
     }
 }

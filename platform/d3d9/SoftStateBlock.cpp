@@ -39,7 +39,8 @@ SoftStateBlock::SoftStateBlock(SoftDevice* device, D3DSTATEBLOCKTYPE type)
       mr_Mask(new SoftStateMask()),
       mr_All(type == D3DSBT_ALL) {
     const D3DPRESENT_PARAMETERS& lr_Params = device->PresentParameters();
-    mr_Values->SetDefaults(lr_Params.BackBufferWidth, lr_Params.BackBufferHeight, lr_Params.EnableAutoDepthStencil != 0);
+    mr_Values->SetDefaults(lr_Params.BackBufferWidth, lr_Params.BackBufferHeight,
+                           lr_Params.EnableAutoDepthStencil != 0);
     switch (type) {
     case D3DSBT_ALL: mr_Mask->SetAll(); break;
     case D3DSBT_PIXELSTATE: mr_Mask->SetPixelState(); break;

@@ -87,9 +87,11 @@ HRESULT SoftSurface::LockUnchecked(D3DLOCKED_RECT* pLockedRect, const RECT* pRec
     if (lr_Info.BlockBytes) {
         // Compressed rectangles start on block boundaries.
         if ((lr_Rect.left % 4) || (lr_Rect.top % 4)) return D3DERR_INVALIDCALL;
-        lr_Offset = static_cast<size_t>(lr_Rect.top / 4) * mr_Pitch + static_cast<size_t>(lr_Rect.left / 4) * lr_Info.BlockBytes;
+        lr_Offset = static_cast<size_t>(lr_Rect.top / 4) * mr_Pitch +
+                    static_cast<size_t>(lr_Rect.left / 4) * lr_Info.BlockBytes;
     } else {
-        lr_Offset = static_cast<size_t>(lr_Rect.top) * mr_Pitch + static_cast<size_t>(lr_Rect.left) * lr_Info.BytesPerPixel;
+        lr_Offset =
+            static_cast<size_t>(lr_Rect.top) * mr_Pitch + static_cast<size_t>(lr_Rect.left) * lr_Info.BytesPerPixel;
     }
     mr_Locked = true;
     pLockedRect->Pitch = static_cast<INT>(mr_Pitch);
@@ -130,6 +132,4 @@ bool SoftRectInside(const RECT& rect, UINT width, UINT height) {
            static_cast<UINT>(rect.right) <= width && static_cast<UINT>(rect.bottom) <= height;
 }
 
-RECT SoftWholeRect(UINT width, UINT height) {
-    return RECT{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
-}
+RECT SoftWholeRect(UINT width, UINT height) { return RECT{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)}; }

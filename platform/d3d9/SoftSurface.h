@@ -13,8 +13,8 @@ public:
     // A texture level forwards its references to `owner`; `container` is
     // what GetContainer answers for (the texture, the swap chain, or null
     // for the device).
-    SoftSurface(SoftDevice* device, SoftSurfaceRole role, const D3DSURFACE_DESC& desc, bool lockable,
-                SoftObject* owner, IUnknown* container, bool implicit);
+    SoftSurface(SoftDevice* device, SoftSurfaceRole role, const D3DSURFACE_DESC& desc, bool lockable, SoftObject* owner,
+                IUnknown* container, bool implicit);
 
     ULONG PublicAddRef() override;
     ULONG PublicRelease() override;

@@ -54,7 +54,8 @@ SoftTexture::SoftTexture(SoftDevice* device, UINT width, UINT height, UINT level
     : SoftBaseTextureImpl<IDirect3DTexture9>(device, SoftObjectKind::Texture, D3DRTYPE_TEXTURE, usage, format, pool,
                                              width, height) {
     for (UINT lr_Level = 0; lr_Level < levels; ++lr_Level) {
-        D3DSURFACE_DESC lr_Desc = LevelDesc(usage, format, pool, LevelSize(width, lr_Level), LevelSize(height, lr_Level));
+        D3DSURFACE_DESC lr_Desc =
+            LevelDesc(usage, format, pool, LevelSize(width, lr_Level), LevelSize(height, lr_Level));
         mr_Levels.emplace_back(new SoftSurface(device, SoftSurfaceRole::TextureLevel, lr_Desc, Lockable(), this,
                                                static_cast<IDirect3DTexture9*>(this), false));
     }
@@ -78,7 +79,8 @@ HRESULT STDMETHODCALLTYPE SoftTexture::GetSurfaceLevel(UINT Level, IDirect3DSurf
     return D3D_OK;
 }
 
-HRESULT STDMETHODCALLTYPE SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
+HRESULT STDMETHODCALLTYPE SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                                                DWORD Flags) {
     return LockLevel(mr_Device_, this->Level(Level), Lockable(), pLockedRect, pRect, Flags);
 }
 
@@ -146,12 +148,17 @@ HRESULT STDMETHODCALLTYPE SoftCubeTexture::AddDirtyRect(D3DCUBEMAP_FACES, const 
 
 SoftVolumeTexture::SoftVolumeTexture(SoftDevice* device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
                                      D3DFORMAT format, D3DPOOL pool)
-    : SoftBaseTextureImpl<IDirect3DVolumeTexture9>(device, SoftObjectKind::VolumeTexture, D3DRTYPE_VOLUMETEXTURE,
-                                                   usage, format, pool, width, height) {
+    : SoftBaseTextureImpl<IDirect3DVolumeTexture9>(device, SoftObjectKind::VolumeTexture, D3DRTYPE_VOLUMETEXTURE, usage,
+                                                   format, pool, width, height) {
     for (UINT lr_Level = 0; lr_Level < levels; ++lr_Level) {
         VolumeLevel lr_Volume;
-        lr_Volume.Desc = D3DVOLUME_DESC{format, D3DRTYPE_VOLUME, usage, pool, LevelSize(width, lr_Level),
-                                        LevelSize(height, lr_Level), LevelSize(depth, lr_Level)};
+        lr_Volume.Desc = D3DVOLUME_DESC{format,
+                                        D3DRTYPE_VOLUME,
+                                        usage,
+                                        pool,
+                                        LevelSize(width, lr_Level),
+                                        LevelSize(height, lr_Level),
+                                        LevelSize(depth, lr_Level)};
         lr_Volume.RowPitch = SoftRowPitch(format, lr_Volume.Desc.Width);
         lr_Volume.SlicePitch = lr_Volume.RowPitch * SoftRowCount(format, lr_Volume.Desc.Height);
         lr_Volume.Bytes.resize(static_cast<size_t>(lr_Volume.SlicePitch) * lr_Volume.Desc.Depth);
@@ -181,7 +188,8 @@ HRESULT STDMETHODCALLTYPE SoftVolumeTexture::LockBox(UINT Level, D3DLOCKED_BOX* 
     if (lr_Volume.Locked) return D3DERR_INVALIDCALL;
     D3DBOX lr_Box = pBox ? *pBox : D3DBOX{0, 0, lr_Volume.Desc.Width, lr_Volume.Desc.Height, 0, lr_Volume.Desc.Depth};
     if (lr_Box.Left >= lr_Box.Right || lr_Box.Top >= lr_Box.Bottom || lr_Box.Front >= lr_Box.Back ||
-        lr_Box.Right > lr_Volume.Desc.Width || lr_Box.Bottom > lr_Volume.Desc.Height || lr_Box.Back > lr_Volume.Desc.Depth)
+        lr_Box.Right > lr_Volume.Desc.Width || lr_Box.Bottom > lr_Volume.Desc.Height ||
+        lr_Box.Back > lr_Volume.Desc.Depth)
         return D3DERR_INVALIDCALL;
     SoftFormatInfo lr_Info = SoftGetFormatInfo(lr_Volume.Desc.Format);
     UINT lr_Bpp = lr_Info.BytesPerPixel ? lr_Info.BytesPerPixel : lr_Info.BlockBytes;

@@ -16,8 +16,13 @@ public:
     SoftBaseTextureImpl(SoftDevice* device, SoftObjectKind kind, D3DRESOURCETYPE type, DWORD usage, D3DFORMAT format,
                         D3DPOOL pool, UINT width, UINT height)
         : SoftResourceImpl<I>(device, kind, false, type),
-          mr_Usage(usage), mr_Format(format), mr_Pool(pool), mr_Width(width), mr_Height(height),
-          mr_LOD(0), mr_AutoGenFilter(D3DTEXF_LINEAR) {}
+          mr_Usage(usage),
+          mr_Format(format),
+          mr_Pool(pool),
+          mr_Width(width),
+          mr_Height(height),
+          mr_LOD(0),
+          mr_AutoGenFilter(D3DTEXF_LINEAR) {}
 
     DWORD STDMETHODCALLTYPE SetLOD(DWORD LODNew) override {
         // Only managed textures have a level of detail.
@@ -69,7 +74,8 @@ public:
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return static_cast<DWORD>(mr_Levels.size()); }
     HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
     HRESULT STDMETHODCALLTYPE GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) override;
-    HRESULT STDMETHODCALLTYPE LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
+    HRESULT STDMETHODCALLTYPE LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                                       DWORD Flags) override;
     HRESULT STDMETHODCALLTYPE UnlockRect(UINT Level) override;
     HRESULT STDMETHODCALLTYPE AddDirtyRect(const RECT* pDirtyRect) override;
 
@@ -118,7 +124,8 @@ public:
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return static_cast<DWORD>(mr_Levels.size()); }
     HRESULT STDMETHODCALLTYPE GetLevelDesc(UINT Level, D3DVOLUME_DESC* pDesc) override;
     HRESULT STDMETHODCALLTYPE GetVolumeLevel(UINT Level, IDirect3DVolume9** ppVolumeLevel) override;
-    HRESULT STDMETHODCALLTYPE LockBox(UINT Level, D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags) override;
+    HRESULT STDMETHODCALLTYPE LockBox(UINT Level, D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox,
+                                      DWORD Flags) override;
     HRESULT STDMETHODCALLTYPE UnlockBox(UINT Level) override;
     HRESULT STDMETHODCALLTYPE AddDirtyBox(const D3DBOX* pDirtyBox) override;
 

@@ -92,9 +92,9 @@ void SoftTextureSampler::Bind(IDirect3DBaseTexture9* const textures[SOFT_PIXEL_S
         if (!lr_Codec.Decode || lr_Count == 0) continue;
         for (UINT l = 0; l < lr_Count; ++l) {
             SoftSurface* lr_Surface_ = lr_Texture_->Level(l);
-            lr_Stage.Levels[l] = Level{lr_Surface_->Bits(), lr_Surface_->Pitch(),
-                                       static_cast<int>(lr_Surface_->Desc().Width),
-                                       static_cast<int>(lr_Surface_->Desc().Height)};
+            lr_Stage.Levels[l] =
+                Level{lr_Surface_->Bits(), lr_Surface_->Pitch(), static_cast<int>(lr_Surface_->Desc().Width),
+                      static_cast<int>(lr_Surface_->Desc().Height)};
         }
         const DWORD* lr_States = samplerStates[s];
         lr_Stage.Decode = lr_Codec.Decode;
@@ -197,9 +197,7 @@ void SoftTextureSampler::Sample(UINT stage, const float coord[4], const float dd
     float lr_BaseLod = static_cast<float>(lr_Stage.BaseLevel);
     float lr_Last = static_cast<float>(lr_Stage.LastLevel);
     switch (lr_Stage.MipFilter) {
-    case D3DTEXF_NONE:
-        Filter(lr_Stage, lr_Base, lr_Stage.MinLinear, coord[0], coord[1], out);
-        return;
+    case D3DTEXF_NONE: Filter(lr_Stage, lr_Base, lr_Stage.MinLinear, coord[0], coord[1], out); return;
     case D3DTEXF_POINT: {
         float lr_Nearest = std::min(std::max(std::floor(lr_Lod + 0.5f), lr_BaseLod), lr_Last);
         Filter(lr_Stage, lr_Stage.Levels[static_cast<UINT>(lr_Nearest)], lr_Stage.MinLinear, coord[0], coord[1], out);

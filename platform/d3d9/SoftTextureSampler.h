@@ -37,11 +37,11 @@ private:
         Level Levels[k_MaxLevels];
         UINT BaseLevel;  // the most detailed level read
         UINT LastLevel;
-        float Size[2];   // of level 0, for the level of detail
+        float Size[2];  // of level 0, for the level of detail
         DWORD AddressU, AddressV;
         bool MagLinear, MinLinear;
         DWORD MipFilter;
-        bool NeedsLod;   // the level or the filter depends on the derivatives
+        bool NeedsLod;  // the level or the filter depends on the derivatives
         bool Srgb;
         float LodBias;
         float Border[4];

@@ -27,13 +27,13 @@ void Lerp(const SoftClipVertex& a, const SoftClipVertex& b, float t, UINT mask, 
 // Distance of a clip-space vertex to one plane, positive inside.
 float PlaneDistance(int plane, const float p[4]) {
     switch (plane) {
-    case 0: return p[2];                      // near: z >= 0
-    case 1: return p[3] - p[2];               // far: z <= w
+    case 0: return p[2];                       // near: z >= 0
+    case 1: return p[3] - p[2];                // far: z <= w
     case 2: return p[3] * k_GuardBand - p[0];  // guard band, x and y
     case 3: return p[3] * k_GuardBand + p[0];
     case 4: return p[3] * k_GuardBand - p[1];
     case 5: return p[3] * k_GuardBand + p[1];
-    default: return p[3] - 1e-6f;             // w > 0
+    default: return p[3] - 1e-6f;  // w > 0
     }
 }
 
@@ -62,7 +62,9 @@ void SetupScreen(const SoftSetupState& state, const ScreenVertex (&in)[3], std::
     }
 
     // Pixel bounds: the centres inside the snapped vertices' box.
-    auto lr_CeilDiv = [](int64_t v) { return static_cast<int>((v + (1 << SOFT_SUBPIXEL_BITS) - 1) >> SOFT_SUBPIXEL_BITS); };
+    auto lr_CeilDiv = [](int64_t v) {
+        return static_cast<int>((v + (1 << SOFT_SUBPIXEL_BITS) - 1) >> SOFT_SUBPIXEL_BITS);
+    };
     auto lr_FloorDiv = [](int64_t v) { return static_cast<int>(v >> SOFT_SUBPIXEL_BITS); };
     int lr_MinX = std::max(state.Clip.Left, lr_CeilDiv(std::min({X[0], X[1], X[2]})));
     int lr_MinY = std::max(state.Clip.Top, lr_CeilDiv(std::min({Y[0], Y[1], Y[2]})));
@@ -105,8 +107,10 @@ ScreenVertex MapToScreen(const SoftSetupState& state, const SoftClipVertex& v) {
     const D3DVIEWPORT9& lr_View = state.Viewport;
     float lr_Rhw = 1.0f / v.Position[3];
     ScreenVertex lr_Out;
-    lr_Out.X = static_cast<float>(lr_View.X) + (1.0f + v.Position[0] * lr_Rhw) * 0.5f * static_cast<float>(lr_View.Width);
-    lr_Out.Y = static_cast<float>(lr_View.Y) + (1.0f - v.Position[1] * lr_Rhw) * 0.5f * static_cast<float>(lr_View.Height);
+    lr_Out.X =
+        static_cast<float>(lr_View.X) + (1.0f + v.Position[0] * lr_Rhw) * 0.5f * static_cast<float>(lr_View.Width);
+    lr_Out.Y =
+        static_cast<float>(lr_View.Y) + (1.0f - v.Position[1] * lr_Rhw) * 0.5f * static_cast<float>(lr_View.Height);
     lr_Out.Z = lr_View.MinZ + v.Position[2] * lr_Rhw * (lr_View.MaxZ - lr_View.MinZ);
     lr_Out.Rhw = lr_Rhw;
     lr_Out.Slots = v.Slots;

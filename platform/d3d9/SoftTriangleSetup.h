@@ -31,7 +31,7 @@ struct SoftTriangle {
     // edges, 1 on the others, so that a pixel on a shared edge goes to
     // exactly one of the two triangles.
     int64_t EdgeA[3], EdgeB[3], EdgeC[3], EdgeBias[3];
-    float InvArea;  // 1 / (twice the area), same units
+    float InvArea;               // 1 / (twice the area), same units
     int MinX, MinY, MaxX, MaxY;  // inclusive, already inside the clip rectangle
     float Z[3];
     float Rhw[3];

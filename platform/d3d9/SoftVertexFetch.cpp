@@ -6,22 +6,48 @@ namespace {
 
 // D3DDECLTYPE and D3DDECLUSAGE values.
 enum : BYTE {
-    k_Float1 = 0, k_Float2 = 1, k_Float3 = 2, k_Float4 = 3, k_Color = 4, k_UByte4 = 5, k_Short2 = 6, k_Short4 = 7,
-    k_UByte4N = 8, k_Short2N = 9, k_Short4N = 10, k_UShort2N = 11, k_UShort4N = 12, k_UDec3 = 13, k_Dec3N = 14,
-    k_Float16x2 = 15, k_Float16x4 = 16, k_Unused = 17,
+    k_Float1 = 0,
+    k_Float2 = 1,
+    k_Float3 = 2,
+    k_Float4 = 3,
+    k_Color = 4,
+    k_UByte4 = 5,
+    k_Short2 = 6,
+    k_Short4 = 7,
+    k_UByte4N = 8,
+    k_Short2N = 9,
+    k_Short4N = 10,
+    k_UShort2N = 11,
+    k_UShort4N = 12,
+    k_UDec3 = 13,
+    k_Dec3N = 14,
+    k_Float16x2 = 15,
+    k_Float16x4 = 16,
+    k_Unused = 17,
 };
 enum : BYTE {
-    k_UsagePosition = 0, k_UsageTexCoord = 5, k_UsagePositionT = 9, k_UsageColor = 10,
+    k_UsagePosition = 0,
+    k_UsageTexCoord = 5,
+    k_UsagePositionT = 9,
+    k_UsageColor = 10,
 };
 
 // Bytes of one element of a type; 0 for types not read here.
 UINT TypeBytes(BYTE type) {
     switch (type) {
-    case k_Float1: case k_Color: case k_UByte4: case k_Short2: case k_UByte4N: case k_Short2N: case k_UShort2N:
-    case k_Float16x2:
-        return 4;
-    case k_Float2: case k_Short4: case k_Short4N: case k_UShort4N: case k_Float16x4:
-        return 8;
+    case k_Float1:
+    case k_Color:
+    case k_UByte4:
+    case k_Short2:
+    case k_UByte4N:
+    case k_Short2N:
+    case k_UShort2N:
+    case k_Float16x2: return 4;
+    case k_Float2:
+    case k_Short4:
+    case k_Short4N:
+    case k_UShort4N:
+    case k_Float16x4: return 8;
     case k_Float3: return 12;
     case k_Float4: return 16;
     default: return 0;
@@ -84,16 +110,20 @@ void Decode(BYTE type, const BYTE* bytes, float out[4]) {
     case k_UByte4:
         for (int i = 0; i < 4; ++i) out[i] = bytes[i];
         return;
-    case k_Short2: case k_Short4:
+    case k_Short2:
+    case k_Short4:
         for (int i = 0; i < (type == k_Short2 ? 2 : 4); ++i) out[i] = Load<short>(bytes + 2 * i);
         return;
-    case k_Short2N: case k_Short4N:
+    case k_Short2N:
+    case k_Short4N:
         for (int i = 0; i < (type == k_Short2N ? 2 : 4); ++i) out[i] = SNorm16(Load<short>(bytes + 2 * i));
         return;
-    case k_UShort2N: case k_UShort4N:
+    case k_UShort2N:
+    case k_UShort4N:
         for (int i = 0; i < (type == k_UShort2N ? 2 : 4); ++i) out[i] = Load<WORD>(bytes + 2 * i) / 65535.0f;
         return;
-    case k_Float16x2: case k_Float16x4:
+    case k_Float16x2:
+    case k_Float16x4:
         for (int i = 0; i < (type == k_Float16x2 ? 2 : 4); ++i) out[i] = HalfToFloat(Load<WORD>(bytes + 2 * i));
         return;
     default: return;
@@ -116,14 +146,24 @@ const char* SoftVertexFetch::DescribeFvf(DWORD fvf, UINT stride) {
     Reset();
     UINT lr_Offset = 0;
     switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ: mr_Position = Element{0, k_Float3, 0, true}; lr_Offset = 12; break;
+    case D3DFVF_XYZ:
+        mr_Position = Element{0, k_Float3, 0, true};
+        lr_Offset = 12;
+        break;
     case D3DFVF_XYZRHW:
         mr_Position = Element{0, k_Float4, 0, true};
         mr_PreTransformed = true;
         lr_Offset = 16;
         break;
-    case D3DFVF_XYZW: mr_Position = Element{0, k_Float4, 0, true}; lr_Offset = 16; break;
-    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
+    case D3DFVF_XYZW:
+        mr_Position = Element{0, k_Float4, 0, true};
+        lr_Offset = 16;
+        break;
+    case D3DFVF_XYZB1:
+    case D3DFVF_XYZB2:
+    case D3DFVF_XYZB3:
+    case D3DFVF_XYZB4:
+    case D3DFVF_XYZB5:
         // Blend weights follow the position; vertex blending is off, so they are skipped.
         mr_Position = Element{0, k_Float3, 0, true};
         lr_Offset = 12 + 4 * (((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2);
@@ -179,8 +219,7 @@ const char* SoftVertexFetch::DescribeDeclaration(const std::vector<D3DVERTEXELEM
             if (lr_Element.UsageIndex > 7) continue;
             lr_Target_ = &mr_Slots[SOFT_ATTRIBUTE_TEXCOORD0 + lr_Element.UsageIndex];
             break;
-        default:
-            continue;  // normals, weights and the like feed nothing here
+        default: continue;  // normals, weights and the like feed nothing here
         }
         if (TypeBytes(lr_Element.Type) == 0) return "a declaration element has a type this device does not read";
         *lr_Target_ = lr_Read;
@@ -217,7 +256,8 @@ void SoftVertexFetch::Fetch(UINT vertex, SoftFetchedVertex* out) const {
     // Without colours the runtime supplies opaque white diffuse and black specular.
     SoftSetVector(out->Slots[SOFT_ATTRIBUTE_DIFFUSE], 1.0f, 1.0f, 1.0f, 1.0f);
     SoftSetVector(out->Slots[SOFT_ATTRIBUTE_SPECULAR], 0.0f, 0.0f, 0.0f, 0.0f);
-    for (UINT i = SOFT_ATTRIBUTE_TEXCOORD0; i < SOFT_ATTRIBUTE_SLOTS; ++i) SoftSetVector(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
+    for (UINT i = SOFT_ATTRIBUTE_TEXCOORD0; i < SOFT_ATTRIBUTE_SLOTS; ++i)
+        SoftSetVector(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);
     for (UINT i = 0; i < SOFT_ATTRIBUTE_SLOTS; ++i) {
         if (!mr_Slots[i].Present) continue;
         if (i <= SOFT_ATTRIBUTE_SPECULAR) SoftSetVector(out->Slots[i], 0.0f, 0.0f, 0.0f, 1.0f);

@@ -41,7 +41,7 @@ private:
     void* mr_Context_;
     UINT mr_TaskCount;
     std::atomic<UINT> mr_NextTask;
-    UINT mr_Running;          // threads (not the caller) still in the current job
+    UINT mr_Running;  // threads (not the caller) still in the current job
     unsigned long mr_Generation;
     bool mr_Stop;
 };

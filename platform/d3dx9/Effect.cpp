@@ -158,9 +158,9 @@ const std::vector<UINT>* Effect::AnnotationsOf(D3DXHANDLE handle) const {
     UINT lr_Index;
     if (IsOwnHandle(handle, lr_Kind, lr_Index)) {
         switch (lr_Kind) {
-            case HandleKind::Node: return &mr_Definition.Nodes[lr_Index].Annotations;
-            case HandleKind::Technique: return &mr_Definition.Techniques[lr_Index].Annotations;
-            case HandleKind::Pass: return &mr_Definition.Passes[lr_Index].Annotations;
+        case HandleKind::Node: return &mr_Definition.Nodes[lr_Index].Annotations;
+        case HandleKind::Technique: return &mr_Definition.Techniques[lr_Index].Annotations;
+        case HandleKind::Pass: return &mr_Definition.Passes[lr_Index].Annotations;
         }
         return nullptr;
     }

@@ -70,8 +70,7 @@ public:
     STDMETHOD(GetMatrixTranspose)(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) override;
     STDMETHOD(SetMatrixTransposeArray)(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) override;
     STDMETHOD(GetMatrixTransposeArray)(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) override;
-    STDMETHOD(SetMatrixTransposePointerArray)(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix,
-                                              UINT Count) override;
+    STDMETHOD(SetMatrixTransposePointerArray)(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) override;
     STDMETHOD(GetMatrixTransposePointerArray)(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) override;
     STDMETHOD(SetString)(D3DXHANDLE hParameter, LPCSTR pString) override;
     STDMETHOD(GetString)(D3DXHANDLE hParameter, LPCSTR* ppString) override;

@@ -22,11 +22,10 @@ HRESULT CreateFromText(IDirect3DDevice9* device, const char* data, size_t size, 
         softfx::CompileError lr_Error;
         if (!softfx::CompileEffect(data, size, path, lr_Definition, lr_Error)) {
             if (ppErrors) {
-                const std::string ls_Text = !lr_Error.Text.empty()
-                                                ? lr_Error.Text
-                                                : path + "(" + std::to_string(lr_Error.Line) + "," +
-                                                      std::to_string(lr_Error.Column) + "): error " + lr_Error.Code +
-                                                      ": " + lr_Error.Message + "\n";
+                const std::string ls_Text = !lr_Error.Text.empty() ? lr_Error.Text
+                                                                   : path + "(" + std::to_string(lr_Error.Line) + "," +
+                                                                         std::to_string(lr_Error.Column) + "): error " +
+                                                                         lr_Error.Code + ": " + lr_Error.Message + "\n";
                 *ppErrors = softfx::CreateTextBuffer(ls_Text);
             }
             return E_FAIL;
@@ -69,18 +68,16 @@ DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCVO
                           ppCompilationErrors);
 }
 
-DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
-                                                         const D3DXMACRO*, LPD3DXINCLUDE, DWORD,
-                                                         LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, const D3DXMACRO*,
+                                                         LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors) {
     if (!pDevice || !pSrcFile || !ppEffect) return D3DERR_INVALIDCALL;
     // The path is in the ANSI code page, as Windows reads the A functions' strings.
     return CreateFromFile(pDevice, softd3dx::WidePathFromAnsi(pSrcFile), pSrcFile, ppEffect, ppCompilationErrors);
 }
 
-DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
-                                                         const D3DXMACRO*, LPD3DXINCLUDE, DWORD,
-                                                         LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, const D3DXMACRO*,
+                                                         LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors) {
     if (!pDevice || !pSrcFile || !ppEffect) return D3DERR_INVALIDCALL;
     return CreateFromFile(pDevice, pSrcFile, softd3dx::Utf8FromWide(pSrcFile), ppEffect, ppCompilationErrors);

@@ -42,12 +42,12 @@ struct ValueNode {
     UINT Columns = 0;
     UINT Elements = 0;
     DWORD Flags = 0;
-    bool IsStatic = false;           // not a parameter
-    int Parent = -1;                 // array node of an element
-    UINT ElementIndex = 0;           // position within Parent
-    std::vector<UINT> Annotations;   // node indices
-    std::vector<UINT> Members;       // element node indices of an array
-    int SamplerRegister = -1;        // explicit register(sN)
+    bool IsStatic = false;          // not a parameter
+    int Parent = -1;                // array node of an element
+    UINT ElementIndex = 0;          // position within Parent
+    std::vector<UINT> Annotations;  // node indices
+    std::vector<UINT> Members;      // element node indices of an array
+    int SamplerRegister = -1;       // explicit register(sN)
 
     // Storage, owned by top-level nodes and annotations; sized for every element.
     std::vector<DWORD> Numbers;                    // Rows*Columns per element
@@ -69,10 +69,10 @@ struct ConstantBinding {
     D3DXREGISTER_SET Set = D3DXRS_FLOAT4;
     UINT Register = 0;
     UINT Count = 0;
-    bool Columns = false;        // matrix packed one column per register
-    std::vector<DWORD> Values;   // registers as built for this commit (4 words each; 1 for bools)
-    std::vector<DWORD> Sent;     // what the device last received
-    bool Primed = false;         // Sent holds something
+    bool Columns = false;       // matrix packed one column per register
+    std::vector<DWORD> Values;  // registers as built for this commit (4 words each; 1 for bools)
+    std::vector<DWORD> Sent;    // what the device last received
+    bool Primed = false;        // Sent holds something
 };
 
 struct CompiledShader {
@@ -81,9 +81,9 @@ struct CompiledShader {
     std::string Entry;
     std::string Profile;
     std::vector<DWORD> Tokens;
-    std::vector<SamplerBinding> Samplers;     // from the constant table
-    std::vector<ConstantBinding> Constants;   // float, int and bool parameters the shader reads
-    std::vector<UINT> UsedGlobals;  // globals the entry point (or its arguments) refers to
+    std::vector<SamplerBinding> Samplers;    // from the constant table
+    std::vector<ConstantBinding> Constants;  // float, int and bool parameters the shader reads
+    std::vector<UINT> UsedGlobals;           // globals the entry point (or its arguments) refers to
     // Device objects made when the effect is created; null when the device refused.
     IDirect3DPixelShader9* PixelObject = nullptr;
     IDirect3DVertexShader9* VertexObject = nullptr;

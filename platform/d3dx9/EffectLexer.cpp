@@ -128,8 +128,8 @@ private:
             if (ls_Text.empty() || ls_Text.size() > 16)
                 return Fail("X3000", "syntax error: bad hexadecimal number", lr_Token.Line, lr_Token.Column);
             lr_Token.Number = static_cast<double>(std::strtoull(ls_Text.c_str(), nullptr, 16));
-            while (mr_Pos < mr_Size && (mr_Data_[mr_Pos] == 'u' || mr_Data_[mr_Pos] == 'U' ||
-                                        mr_Data_[mr_Pos] == 'l' || mr_Data_[mr_Pos] == 'L'))
+            while (mr_Pos < mr_Size && (mr_Data_[mr_Pos] == 'u' || mr_Data_[mr_Pos] == 'U' || mr_Data_[mr_Pos] == 'l' ||
+                                        mr_Data_[mr_Pos] == 'L'))
                 Advance();
         } else {
             bool lr_Float = false;
@@ -198,12 +198,12 @@ private:
                 if (mr_Pos >= mr_Size) continue;
                 const char e = mr_Data_[mr_Pos];
                 switch (e) {
-                    case 'n': lr_Token.Text += '\n'; break;
-                    case 't': lr_Token.Text += '\t'; break;
-                    case 'r': lr_Token.Text += '\r'; break;
-                    case '0': return Fail("X3000", "Illegal character in shader file", mr_Line, mr_Column);
-                    case '\n': return Fail("X1010", "newline in string constant", lr_Token.Line, lr_Token.Column);
-                    default: lr_Token.Text += e; break;
+                case 'n': lr_Token.Text += '\n'; break;
+                case 't': lr_Token.Text += '\t'; break;
+                case 'r': lr_Token.Text += '\r'; break;
+                case '0': return Fail("X3000", "Illegal character in shader file", mr_Line, mr_Column);
+                case '\n': return Fail("X1010", "newline in string constant", lr_Token.Line, lr_Token.Column);
+                default: lr_Token.Text += e; break;
                 }
                 Advance();
                 continue;

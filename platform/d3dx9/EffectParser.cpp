@@ -70,8 +70,10 @@ bool Parser::SkipBalanced(const char* open, const char* close, std::unordered_se
         if (AtEnd()) return Unexpected();
         const Token& t = Cur();
         if (t.Kind == TokenKind::Punct) {
-            if (t.Text == open) ++lr_Depth;
-            else if (t.Text == close) --lr_Depth;
+            if (t.Text == open)
+                ++lr_Depth;
+            else if (t.Text == close)
+                --lr_Depth;
         } else if (t.Kind == TokenKind::Identifier && identifiers) {
             identifiers->insert(t.Text);
         }

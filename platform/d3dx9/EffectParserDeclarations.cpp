@@ -3,14 +3,12 @@
 
 namespace softfx {
 
-
 bool Parser::ScalarType(const std::string& name, D3DXPARAMETER_TYPE& type, size_t& length) {
     static const struct {
         const char* Name;
         D3DXPARAMETER_TYPE Type;
-    } kScalars[] = {{"bool", D3DXPT_BOOL},   {"int", D3DXPT_INT},     {"uint", D3DXPT_INT},
-                    {"dword", D3DXPT_INT},   {"half", D3DXPT_FLOAT},  {"float", D3DXPT_FLOAT},
-                    {"double", D3DXPT_FLOAT}};
+    } kScalars[] = {{"bool", D3DXPT_BOOL},  {"int", D3DXPT_INT},     {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},
+                    {"half", D3DXPT_FLOAT}, {"float", D3DXPT_FLOAT}, {"double", D3DXPT_FLOAT}};
     for (const auto& s : kScalars) {
         const size_t n = std::strlen(s.Name);
         if (name.compare(0, n, s.Name) == 0) {
@@ -22,21 +20,29 @@ bool Parser::ScalarType(const std::string& name, D3DXPARAMETER_TYPE& type, size_
     return false;
 }
 
-
 bool Parser::BuiltinType(const std::string& name, TypeInfo& info) const {
     static const struct {
         const char* Name;
         D3DXPARAMETER_TYPE Type;
     } kObjects[] = {{"string", D3DXPT_STRING},
-                    {"texture", D3DXPT_TEXTURE},         {"Texture", D3DXPT_TEXTURE},
-                    {"texture1D", D3DXPT_TEXTURE1D},     {"Texture1D", D3DXPT_TEXTURE1D},
-                    {"texture2D", D3DXPT_TEXTURE2D},     {"Texture2D", D3DXPT_TEXTURE2D},
-                    {"texture3D", D3DXPT_TEXTURE3D},     {"Texture3D", D3DXPT_TEXTURE3D},
-                    {"textureCUBE", D3DXPT_TEXTURECUBE}, {"TextureCube", D3DXPT_TEXTURECUBE},
-                    {"sampler", D3DXPT_SAMPLER},         {"sampler1D", D3DXPT_SAMPLER1D},
-                    {"sampler2D", D3DXPT_SAMPLER2D},     {"sampler3D", D3DXPT_SAMPLER3D},
-                    {"samplerCUBE", D3DXPT_SAMPLERCUBE}, {"pixelshader", D3DXPT_PIXELSHADER},
-                    {"PixelShader", D3DXPT_PIXELSHADER}, {"vertexshader", D3DXPT_VERTEXSHADER},
+                    {"texture", D3DXPT_TEXTURE},
+                    {"Texture", D3DXPT_TEXTURE},
+                    {"texture1D", D3DXPT_TEXTURE1D},
+                    {"Texture1D", D3DXPT_TEXTURE1D},
+                    {"texture2D", D3DXPT_TEXTURE2D},
+                    {"Texture2D", D3DXPT_TEXTURE2D},
+                    {"texture3D", D3DXPT_TEXTURE3D},
+                    {"Texture3D", D3DXPT_TEXTURE3D},
+                    {"textureCUBE", D3DXPT_TEXTURECUBE},
+                    {"TextureCube", D3DXPT_TEXTURECUBE},
+                    {"sampler", D3DXPT_SAMPLER},
+                    {"sampler1D", D3DXPT_SAMPLER1D},
+                    {"sampler2D", D3DXPT_SAMPLER2D},
+                    {"sampler3D", D3DXPT_SAMPLER3D},
+                    {"samplerCUBE", D3DXPT_SAMPLERCUBE},
+                    {"pixelshader", D3DXPT_PIXELSHADER},
+                    {"PixelShader", D3DXPT_PIXELSHADER},
+                    {"vertexshader", D3DXPT_VERTEXSHADER},
                     {"VertexShader", D3DXPT_VERTEXSHADER}};
     for (const auto& o : kObjects) {
         if (name == o.Name) {
@@ -97,19 +103,16 @@ bool Parser::BuiltinType(const std::string& name, TypeInfo& info) const {
     return false;
 }
 
-
 bool Parser::IsTypeName(const std::string& name) const {
     TypeInfo lr_Info;
     return BuiltinType(name, lr_Info) || mr_Typedefs.count(name) || mr_Structs.count(name);
 }
 
-
 bool Parser::ParseType(TypeInfo& info, bool& found) {
     found = false;
     if (Cur().Kind != TokenKind::Identifier) return true;
     const std::string& ls_Name = Cur().Text;
-    if ((ls_Name == "matrix" || ls_Name == "vector") && Ahead(1).Kind == TokenKind::Punct &&
-        Ahead(1).Text == "<") {
+    if ((ls_Name == "matrix" || ls_Name == "vector") && Ahead(1).Kind == TokenKind::Punct && Ahead(1).Text == "<") {
         const bool lr_Matrix = ls_Name == "matrix";
         Next();
         Next();
@@ -165,7 +168,6 @@ bool Parser::ParseType(TypeInfo& info, bool& found) {
     return true;
 }
 
-
 bool Parser::ParseStruct() {
     Next();
     std::string ls_Name;
@@ -180,7 +182,6 @@ bool Parser::ParseStruct() {
         return Fail("X3000", "struct-typed effect parameters are not supported", Cur());
     return Expect(";");
 }
-
 
 bool Parser::ParseTypedef() {
     Next();
@@ -202,17 +203,18 @@ bool Parser::ParseTypedef() {
     std::string ls_Name;
     if (!ExpectIdent(ls_Name)) return false;
     if (IsPunct("[")) return Fail("X3000", "array typedefs are not supported", Cur());
-    if (lr_Info.Struct) mr_Structs.insert(ls_Name);
-    else mr_Typedefs[ls_Name] = lr_Info;
+    if (lr_Info.Struct)
+        mr_Structs.insert(ls_Name);
+    else
+        mr_Typedefs[ls_Name] = lr_Info;
     return Expect(";");
 }
 
-
 bool Parser::ParseDeclaration() {
     bool lr_Static = false, lr_Shared = false;
-    static const char* const kModifiers[] = {"uniform", "static",         "const",        "shared",
-                                             "extern",  "volatile",       "row_major",    "column_major",
-                                             "inline",  "precise",        "nointerpolation"};
+    static const char* const kModifiers[] = {"uniform", "static",   "const",          "shared",
+                                             "extern",  "volatile", "row_major",      "column_major",
+                                             "inline",  "precise",  "nointerpolation"};
     while (Cur().Kind == TokenKind::Identifier) {
         bool lr_Modifier = false;
         for (const char* m : kModifiers)
@@ -244,7 +246,6 @@ bool Parser::ParseDeclaration() {
     }
 }
 
-
 bool Parser::ParseFunction(const std::string& name) {
     std::unordered_set<std::string> lr_Identifiers;
     if (!SkipBalanced("(", ")", &lr_Identifiers)) return false;
@@ -269,7 +270,6 @@ bool Parser::ParseFunction(const std::string& name) {
     return true;
 }
 
-
 bool Parser::ParseRegister(int& samplerRegister) {
     Next();
     if (!Expect("(")) return false;
@@ -292,13 +292,11 @@ bool Parser::ParseRegister(int& samplerRegister) {
     return true;
 }
 
-
 int Parser::NewNode(const ValueNode& node) {
     if (mr_Def.Nodes.size() >= kMaxNodes) return -1;
     mr_Def.Nodes.push_back(node);
     return static_cast<int>(mr_Def.Nodes.size() - 1);
 }
-
 
 bool Parser::ReserveComponents(size_t count, const Token& at) {
     if (count > kMaxValueComponents || mr_Components + count > kMaxValueComponents)
@@ -306,7 +304,6 @@ bool Parser::ReserveComponents(size_t count, const Token& at) {
     mr_Components += count;
     return true;
 }
-
 
 bool Parser::ParseArraySize(UINT& elements) {
     const Token& lr_At = Cur();
@@ -322,13 +319,11 @@ bool Parser::ParseArraySize(UINT& elements) {
     return true;
 }
 
-
 bool Parser::ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared, const std::string& name,
-                       const Token& at) {
+                               const Token& at) {
     if (type.Struct) return Fail("X3000", "struct-typed effect parameters are not supported", at);
     if (type.Type == D3DXPT_VOID) return Fail("X3038", "'" + name + "': void variables are not allowed", at);
-    if (mr_Globals.count(name) || mr_Functions.count(name))
-        return Fail("X3003", "redefinition of '" + name + "'", at);
+    if (mr_Globals.count(name) || mr_Functions.count(name)) return Fail("X3003", "redefinition of '" + name + "'", at);
     ValueNode lr_Node;
     lr_Node.Name = name;
     lr_Node.Class = type.Class;
@@ -399,7 +394,6 @@ bool Parser::ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared,
     }
     return true;
 }
-
 
 bool Parser::ParseAnnotations(std::vector<UINT>& annotations) {
     Next();

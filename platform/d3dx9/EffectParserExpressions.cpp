@@ -3,7 +3,6 @@
 
 namespace softfx {
 
-
 bool Parser::ParseInitializer(ValueNode& node) {
     const Token& lr_At = Cur();
     if (IsNumericType(node.Type)) {
@@ -24,8 +23,10 @@ bool Parser::ParseInitializer(ValueNode& node) {
                 if (Cur().Kind != TokenKind::String) return Unexpected();
                 lr_Strings.push_back(Cur().Text);
                 Next();
-                if (IsPunct(",")) Next();
-                else if (!IsPunct("}")) return Unexpected();
+                if (IsPunct(","))
+                    Next();
+                else if (!IsPunct("}"))
+                    return Unexpected();
             }
             Next();
         } else {
@@ -58,19 +59,16 @@ bool Parser::ParseInitializer(ValueNode& node) {
     return Fail("X3000", "'" + node.Name + "' cannot be initialised", lr_At);
 }
 
-
 DWORD Parser::Convert(D3DXPARAMETER_TYPE type, double value) {
     if (type == D3DXPT_FLOAT) return FloatBits(value);
     if (type == D3DXPT_BOOL) return value != 0.0 ? 1u : 0u;
     return static_cast<DWORD>(ToInt(value));
 }
 
-
 bool Parser::Nest(int depth) {
     if (depth > kMaxNesting) return Fail("X3000", "syntax error: nesting too deep", Cur());
     return true;
 }
-
 
 bool Parser::ParseValueList(std::vector<double>& values, int depth) {
     if (!Nest(depth)) return false;
@@ -79,8 +77,10 @@ bool Parser::ParseValueList(std::vector<double>& values, int depth) {
         while (!IsPunct("}")) {
             if (!ParseValueList(values, depth + 1)) return false;
             if (values.size() > kMaxValueComponents) return Fail("X3000", "initializer too large", Cur());
-            if (IsPunct(",")) Next();
-            else if (!IsPunct("}")) return Unexpected();
+            if (IsPunct(","))
+                Next();
+            else if (!IsPunct("}"))
+                return Unexpected();
         }
         Next();
         return true;
@@ -91,26 +91,23 @@ bool Parser::ParseValueList(std::vector<double>& values, int depth) {
     return true;
 }
 
-
 bool Parser::Combine(std::vector<double>& a, const std::vector<double>& b, char op, const Token& at) {
-    if (a.size() != b.size() && a.size() != 1 && b.size() != 1)
-        return Fail("X3020", "type mismatch", at);
+    if (a.size() != b.size() && a.size() != 1 && b.size() != 1) return Fail("X3020", "type mismatch", at);
     const size_t n = a.size() > b.size() ? a.size() : b.size();
     std::vector<double> lr_Out(n);
     for (size_t i = 0; i < n; ++i) {
         const double x = a[a.size() == 1 ? 0 : i], y = b[b.size() == 1 ? 0 : i];
         switch (op) {
-            case '+': lr_Out[i] = x + y; break;
-            case '-': lr_Out[i] = x - y; break;
-            case '*': lr_Out[i] = x * y; break;
-            case '/': lr_Out[i] = x / y; break;
-            default: lr_Out[i] = y != 0.0 ? std::fmod(x, y) : NAN; break;
+        case '+': lr_Out[i] = x + y; break;
+        case '-': lr_Out[i] = x - y; break;
+        case '*': lr_Out[i] = x * y; break;
+        case '/': lr_Out[i] = x / y; break;
+        default: lr_Out[i] = y != 0.0 ? std::fmod(x, y) : NAN; break;
         }
     }
     a.swap(lr_Out);
     return true;
 }
-
 
 bool Parser::ParseAdditive(std::vector<double>& values, int depth) {
     if (!Nest(depth)) return false;
@@ -125,7 +122,6 @@ bool Parser::ParseAdditive(std::vector<double>& values, int depth) {
     return true;
 }
 
-
 bool Parser::ParseMultiplicative(std::vector<double>& values, int depth) {
     if (!ParseUnary(values, depth + 1)) return false;
     while (IsPunct("*") || IsPunct("/") || IsPunct("%")) {
@@ -138,7 +134,6 @@ bool Parser::ParseMultiplicative(std::vector<double>& values, int depth) {
     return true;
 }
 
-
 bool Parser::ParseUnary(std::vector<double>& values, int depth) {
     if (!Nest(depth)) return false;
     if (IsPunct("-") || IsPunct("+") || IsPunct("!")) {
@@ -146,14 +141,15 @@ bool Parser::ParseUnary(std::vector<double>& values, int depth) {
         Next();
         if (!ParseUnary(values, depth + 1)) return false;
         for (double& v : values) {
-            if (lr_Op == '-') v = -v;
-            else if (lr_Op == '!') v = v == 0.0 ? 1.0 : 0.0;
+            if (lr_Op == '-')
+                v = -v;
+            else if (lr_Op == '!')
+                v = v == 0.0 ? 1.0 : 0.0;
         }
         return true;
     }
     return ParsePrimary(values, depth + 1);
 }
-
 
 bool Parser::ParsePrimary(std::vector<double>& values, int depth) {
     if (!Nest(depth)) return false;
@@ -190,8 +186,10 @@ bool Parser::ParsePrimary(std::vector<double>& values, int depth) {
             if (!ParseAdditive(lr_Part, depth + 1)) return false;
             values.insert(values.end(), lr_Part.begin(), lr_Part.end());
             if (values.size() > 16) return Fail("X3000", "too many constructor arguments", t);
-            if (IsPunct(",")) Next();
-            else if (!IsPunct(")")) return Unexpected();
+            if (IsPunct(","))
+                Next();
+            else if (!IsPunct(")"))
+                return Unexpected();
         }
         Next();
         const size_t lr_Want = static_cast<size_t>(lr_Type.Rows) * lr_Type.Columns;

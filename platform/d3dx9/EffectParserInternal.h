@@ -39,10 +39,14 @@ inline bool IsVertexShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_
 // Double to the stored formats without undefined conversions.
 inline DWORD FloatBits(double value) {
     float lr_Float;
-    if (std::isnan(value)) lr_Float = NAN;
-    else if (value > FLT_MAX) lr_Float = INFINITY;
-    else if (value < -FLT_MAX) lr_Float = -INFINITY;
-    else lr_Float = static_cast<float>(value);
+    if (std::isnan(value))
+        lr_Float = NAN;
+    else if (value > FLT_MAX)
+        lr_Float = INFINITY;
+    else if (value < -FLT_MAX)
+        lr_Float = -INFINITY;
+    else
+        lr_Float = static_cast<float>(value);
     DWORD lr_Bits;
     std::memcpy(&lr_Bits, &lr_Float, sizeof(lr_Bits));
     return lr_Bits;
@@ -80,7 +84,6 @@ public:
     const std::vector<std::pair<size_t, size_t>>& Blanks() const { return mr_Blanks; }
 
 private:
-
     // Token access -----------------------------------------------------
     const Token& Cur() const { return mr_Tokens[mr_Pos]; }
     const Token& Ahead(size_t n) const;
@@ -112,8 +115,7 @@ private:
     int NewNode(const ValueNode& node);
     bool ReserveComponents(size_t count, const Token& at);
     bool ParseArraySize(UINT& elements);
-    bool ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared, const std::string& name,
-                           const Token& at);
+    bool ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared, const std::string& name, const Token& at);
     bool ParseAnnotations(std::vector<UINT>& annotations);
 
     // Initialisers ---------------------------------------------------------

@@ -5,7 +5,6 @@
 
 namespace softfx {
 
-
 bool Parser::ParseCompile(bool pixel, int& shader) {
     if (IsIdent("asm")) return Fail("X3000", "assembly shader blocks are not supported", Cur());
     if (!IsIdent("compile")) return Unexpected();
@@ -18,7 +17,8 @@ bool Parser::ParseCompile(bool pixel, int& shader) {
     if (!ShaderProfileVersion(ls_Profile, lr_Pixel, lr_Version))
         return Fail("X3000", "shader profile '" + ls_Profile + "' is not supported", lr_ProfileToken);
     if (lr_Pixel != pixel)
-        return Fail("X3000", std::string("a ") + (lr_Pixel ? "pixel" : "vertex") + " shader profile cannot be used here",
+        return Fail("X3000",
+                    std::string("a ") + (lr_Pixel ? "pixel" : "vertex") + " shader profile cannot be used here",
                     lr_ProfileToken);
     const Token& lr_EntryToken = Cur();
     std::string ls_Entry;
@@ -43,7 +43,6 @@ bool Parser::ParseCompile(bool pixel, int& shader) {
     return true;
 }
 
-
 int Parser::ParseReference(bool& syntax) {
     syntax = false;
     const Token* lr_Name = nullptr;
@@ -64,7 +63,6 @@ int Parser::ParseReference(bool& syntax) {
     return static_cast<int>(lr_Global->second);
 }
 
-
 bool Parser::ParseObjectReference(bool (*accept)(D3DXPARAMETER_TYPE), bool allowNull, int& node) {
     node = -1;
     if (allowNull && IsIdent("NULL")) {
@@ -84,7 +82,6 @@ bool Parser::ParseObjectReference(bool (*accept)(D3DXPARAMETER_TYPE), bool allow
     if (!accept(lr_Node.Type) || lr_Node.Elements) return Fail("X3020", "type mismatch", lr_At);
     return true;
 }
-
 
 bool Parser::ParseStateValue(ValueSet values, StateAssignment& assignment) {
     assignment.ValueKind = values == ValueSet::Float ? StateValueKind::Float : StateValueKind::Dword;
@@ -114,9 +111,9 @@ bool Parser::ParseStateValue(ValueSet values, StateAssignment& assignment) {
             Next();
         } else {
             const Token& lr_Term = Cur();
-            if (lr_Term.Kind == TokenKind::Identifier && values != ValueSet::Integer &&
-                values != ValueSet::Float && lr_Term.Text != "true" && lr_Term.Text != "false" &&
-                !IsTypeName(lr_Term.Text) && !mr_Globals.count(lr_Term.Text))
+            if (lr_Term.Kind == TokenKind::Identifier && values != ValueSet::Integer && values != ValueSet::Float &&
+                lr_Term.Text != "true" && lr_Term.Text != "false" && !IsTypeName(lr_Term.Text) &&
+                !mr_Globals.count(lr_Term.Text))
                 return Fail("X3004", "undeclared identifier '" + lr_Term.Text + "'", lr_Term);
             std::vector<double> lr_Values;
             if (!ParseAdditive(lr_Values, 0)) return false;
@@ -130,7 +127,6 @@ bool Parser::ParseStateValue(ValueSet values, StateAssignment& assignment) {
     return true;
 }
 
-
 bool Parser::AcceptStateParameter(int node, StateAssignment& assignment, const Token& at) {
     const ValueNode& lr_Node = mr_Def.Nodes[static_cast<size_t>(node)];
     if (!IsNumericType(lr_Node.Type) || lr_Node.Elements || lr_Node.Numbers.size() != 1)
@@ -138,7 +134,6 @@ bool Parser::AcceptStateParameter(int node, StateAssignment& assignment, const T
     assignment.Parameter = node;
     return true;
 }
-
 
 bool Parser::ParseSamplerState(ValueNode& node) {
     if (!Expect("{")) return false;
@@ -165,7 +160,6 @@ bool Parser::ParseSamplerState(ValueNode& node) {
     Next();
     return true;
 }
-
 
 bool Parser::ParseTechnique() {
     Next();
@@ -202,7 +196,6 @@ bool Parser::ParseTechnique() {
     mr_Def.Techniques.push_back(std::move(lr_Technique));
     return true;
 }
-
 
 bool Parser::ParsePassState(PassDefinition& pass) {
     const Token& lr_NameToken = Cur();

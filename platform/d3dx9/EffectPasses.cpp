@@ -33,27 +33,35 @@ bool VersionSupported(const CompiledShader& shader, const D3DCAPS9& caps) {
 void Effect::DeviceSetRenderState(DWORD state, DWORD value) {
     if (mr_StateManager_ && !mr_Recording)
         mr_StateManager_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
-    else mr_Device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
+    else
+        mr_Device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
 }
 void Effect::DeviceSetSamplerState(DWORD sampler, DWORD type, DWORD value) {
     if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESAMPLERSTATE)) return;
     if (mr_StateManager_ && !mr_Recording)
         mr_StateManager_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
-    else mr_Device_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
+    else
+        mr_Device_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(type), value);
 }
 void Effect::DeviceSetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
-    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetTexture(stage, texture);
-    else mr_Device_->SetTexture(stage, texture);
+    if (mr_StateManager_ && !mr_Recording)
+        mr_StateManager_->SetTexture(stage, texture);
+    else
+        mr_Device_->SetTexture(stage, texture);
 }
 void Effect::DeviceSetPixelShader(IDirect3DPixelShader9* shader) {
     if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
-    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetPixelShader(shader);
-    else mr_Device_->SetPixelShader(shader);
+    if (mr_StateManager_ && !mr_Recording)
+        mr_StateManager_->SetPixelShader(shader);
+    else
+        mr_Device_->SetPixelShader(shader);
 }
 void Effect::DeviceSetVertexShader(IDirect3DVertexShader9* shader) {
     if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
-    if (mr_StateManager_ && !mr_Recording) mr_StateManager_->SetVertexShader(shader);
-    else mr_Device_->SetVertexShader(shader);
+    if (mr_StateManager_ && !mr_Recording)
+        mr_StateManager_->SetVertexShader(shader);
+    else
+        mr_Device_->SetVertexShader(shader);
 }
 void Effect::DeviceSetConstants(bool pixel, const ConstantBinding& binding) {
     if (mr_Recording && (mr_RecordFlags & D3DXFX_DONOTSAVESHADERSTATE)) return;
@@ -63,15 +71,21 @@ void Effect::DeviceSetConstants(bool pixel, const ConstantBinding& binding) {
     const UINT r = binding.Register, n = binding.Count;
     if (mr_StateManager_ && !mr_Recording) {
         ID3DXEffectStateManager* m = mr_StateManager_;
-        if (binding.Set == D3DXRS_FLOAT4) pixel ? m->SetPixelShaderConstantF(r, lr_Floats, n) : m->SetVertexShaderConstantF(r, lr_Floats, n);
-        else if (binding.Set == D3DXRS_INT4) pixel ? m->SetPixelShaderConstantI(r, lr_Ints, n) : m->SetVertexShaderConstantI(r, lr_Ints, n);
-        else pixel ? m->SetPixelShaderConstantB(r, lr_Bools, n) : m->SetVertexShaderConstantB(r, lr_Bools, n);
+        if (binding.Set == D3DXRS_FLOAT4)
+            pixel ? m->SetPixelShaderConstantF(r, lr_Floats, n) : m->SetVertexShaderConstantF(r, lr_Floats, n);
+        else if (binding.Set == D3DXRS_INT4)
+            pixel ? m->SetPixelShaderConstantI(r, lr_Ints, n) : m->SetVertexShaderConstantI(r, lr_Ints, n);
+        else
+            pixel ? m->SetPixelShaderConstantB(r, lr_Bools, n) : m->SetVertexShaderConstantB(r, lr_Bools, n);
         return;
     }
     IDirect3DDevice9* d = mr_Device_;
-    if (binding.Set == D3DXRS_FLOAT4) pixel ? d->SetPixelShaderConstantF(r, lr_Floats, n) : d->SetVertexShaderConstantF(r, lr_Floats, n);
-    else if (binding.Set == D3DXRS_INT4) pixel ? d->SetPixelShaderConstantI(r, lr_Ints, n) : d->SetVertexShaderConstantI(r, lr_Ints, n);
-    else pixel ? d->SetPixelShaderConstantB(r, lr_Bools, n) : d->SetVertexShaderConstantB(r, lr_Bools, n);
+    if (binding.Set == D3DXRS_FLOAT4)
+        pixel ? d->SetPixelShaderConstantF(r, lr_Floats, n) : d->SetVertexShaderConstantF(r, lr_Floats, n);
+    else if (binding.Set == D3DXRS_INT4)
+        pixel ? d->SetPixelShaderConstantI(r, lr_Ints, n) : d->SetVertexShaderConstantI(r, lr_Ints, n);
+    else
+        pixel ? d->SetPixelShaderConstantB(r, lr_Bools, n) : d->SetVertexShaderConstantB(r, lr_Bools, n);
 }
 
 // Technique selection and validation ------------------------------------
@@ -150,8 +164,8 @@ STDMETHODIMP_(BOOL) Effect::IsParameterUsed(D3DXHANDLE hParameter, D3DXHANDLE hT
     ValueNode* lr_Node_ = FindNode(hParameter);
     const int lr_Technique = FindTechnique(hTechnique);
     if (!lr_Node_ || lr_Technique < 0) return FALSE;
-    const UINT lr_Target = static_cast<UINT>(lr_Node_->Parent >= 0 ? lr_Node_->Parent
-                                                                     : lr_Node_ - mr_Definition.Nodes.data());
+    const UINT lr_Target =
+        static_cast<UINT>(lr_Node_->Parent >= 0 ? lr_Node_->Parent : lr_Node_ - mr_Definition.Nodes.data());
     auto lr_SamplerUses = [&](const ValueNode& sampler) {
         for (const StateAssignment& s : sampler.SamplerStates)
             if (s.Parameter >= 0 && static_cast<UINT>(s.Parameter) == lr_Target) return true;
@@ -225,8 +239,7 @@ DWORD RegisterWord(D3DXPARAMETER_TYPE type, DWORD bits, D3DXREGISTER_SET set) {
         if (!lr_IsFloat) return type == D3DXPT_BOOL ? (bits ? 1u : 0u) : bits;
         if (!(lr_Float > -2147483648.0f && lr_Float < 2147483648.0f)) return 0;
         return static_cast<DWORD>(static_cast<INT>(lr_Float));
-    default:
-        return lr_IsFloat ? (lr_Float != 0.0f ? TRUE : FALSE) : (bits ? TRUE : FALSE);
+    default: return lr_IsFloat ? (lr_Float != 0.0f ? TRUE : FALSE) : (bits ? TRUE : FALSE);
     }
 }
 
@@ -258,7 +271,8 @@ void BuildRegisters(const ValueNode& node, ConstantBinding& binding) {
                 lr_At = lr_Base + static_cast<size_t>(k) * lr_Columns + j;
             }
             if (lr_At < lr_Numbers.size())
-                binding.Values[static_cast<size_t>(r) * 4 + j] = RegisterWord(node.Type, lr_Numbers[lr_At], binding.Set);
+                binding.Values[static_cast<size_t>(r) * 4 + j] =
+                    RegisterWord(node.Type, lr_Numbers[lr_At], binding.Set);
         }
     }
 }
@@ -299,45 +313,45 @@ void Effect::ApplySampler(DWORD stage, const ValueNode& sampler, bool texturesOn
 void Effect::ApplyPass(const PassDefinition& pass, bool commitOnly) {
     for (const StateAssignment& lr_State : pass.States) {
         switch (lr_State.Kind) {
-            case StateAssignment::Target::RenderState:
-                if (!commitOnly || lr_State.Parameter >= 0) DeviceSetRenderState(lr_State.State, StateValue(lr_State));
-                break;
-            case StateAssignment::Target::SamplerState:
-                if (!commitOnly || lr_State.Parameter >= 0)
-                    DeviceSetSamplerState(lr_State.Index, lr_State.State, StateValue(lr_State));
-                break;
-            case StateAssignment::Target::Texture: {
-                IDirect3DBaseTexture9* lr_Texture = nullptr;
-                if (lr_State.Parameter >= 0) {
-                    const ValueNode& lr_Node = mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)];
-                    if (!lr_Node.Textures.empty()) lr_Texture = lr_Node.Textures[0];
-                }
-                DeviceSetTexture(lr_State.Index, lr_Texture);
-                break;
+        case StateAssignment::Target::RenderState:
+            if (!commitOnly || lr_State.Parameter >= 0) DeviceSetRenderState(lr_State.State, StateValue(lr_State));
+            break;
+        case StateAssignment::Target::SamplerState:
+            if (!commitOnly || lr_State.Parameter >= 0)
+                DeviceSetSamplerState(lr_State.Index, lr_State.State, StateValue(lr_State));
+            break;
+        case StateAssignment::Target::Texture: {
+            IDirect3DBaseTexture9* lr_Texture = nullptr;
+            if (lr_State.Parameter >= 0) {
+                const ValueNode& lr_Node = mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)];
+                if (!lr_Node.Textures.empty()) lr_Texture = lr_Node.Textures[0];
             }
-            case StateAssignment::Target::Sampler:
-                if (lr_State.Parameter >= 0)
-                    ApplySampler(lr_State.Index, mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)],
-                                 commitOnly);
-                break;
-            case StateAssignment::Target::PixelShader:
-            case StateAssignment::Target::VertexShader: {
-                const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
-                const int lr_Shader = ShaderOf(lr_State);
-                CompiledShader* lr_Def =
-                    lr_Shader >= 0 ? &mr_Definition.Shaders[static_cast<size_t>(lr_Shader)] : nullptr;
-                if (!commitOnly) {
-                    if (lr_Pixel) DeviceSetPixelShader(lr_Def ? lr_Def->PixelObject : nullptr);
-                    else DeviceSetVertexShader(lr_Def ? lr_Def->VertexObject : nullptr);
-                }
-                if (lr_Def) {
-                    ApplyConstants(*lr_Def, commitOnly);
-                    for (const SamplerBinding& lr_Binding : lr_Def->Samplers)
-                        ApplySampler(lr_Pixel ? lr_Binding.Register : VertexSamplerStage(lr_Binding.Register),
-                                     mr_Definition.Nodes[lr_Binding.Sampler], commitOnly);
-                }
-                break;
+            DeviceSetTexture(lr_State.Index, lr_Texture);
+            break;
+        }
+        case StateAssignment::Target::Sampler:
+            if (lr_State.Parameter >= 0)
+                ApplySampler(lr_State.Index, mr_Definition.Nodes[static_cast<size_t>(lr_State.Parameter)], commitOnly);
+            break;
+        case StateAssignment::Target::PixelShader:
+        case StateAssignment::Target::VertexShader: {
+            const bool lr_Pixel = lr_State.Kind == StateAssignment::Target::PixelShader;
+            const int lr_Shader = ShaderOf(lr_State);
+            CompiledShader* lr_Def = lr_Shader >= 0 ? &mr_Definition.Shaders[static_cast<size_t>(lr_Shader)] : nullptr;
+            if (!commitOnly) {
+                if (lr_Pixel)
+                    DeviceSetPixelShader(lr_Def ? lr_Def->PixelObject : nullptr);
+                else
+                    DeviceSetVertexShader(lr_Def ? lr_Def->VertexObject : nullptr);
             }
+            if (lr_Def) {
+                ApplyConstants(*lr_Def, commitOnly);
+                for (const SamplerBinding& lr_Binding : lr_Def->Samplers)
+                    ApplySampler(lr_Pixel ? lr_Binding.Register : VertexSamplerStage(lr_Binding.Register),
+                                 mr_Definition.Nodes[lr_Binding.Sampler], commitOnly);
+            }
+            break;
+        }
         }
     }
 }

@@ -54,8 +54,8 @@ bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, c
             if (!IsSampler(lr_Parameter.Type) || lr_Parameter.Elements)
                 return Failed(error, sourceName, ls_Where + " is not a single sampler");
             if (lr_Constant.Register >= lr_SamplerLimit)
-                return Failed(error, sourceName, ls_Where + " uses sampler register s" +
-                                                     std::to_string(lr_Constant.Register));
+                return Failed(error, sourceName,
+                              ls_Where + " uses sampler register s" + std::to_string(lr_Constant.Register));
             shader.Samplers.push_back({lr_Constant.Register, static_cast<UINT>(lr_Node)});
             continue;
         }

@@ -9,8 +9,26 @@
 namespace softfx {
 
 enum class ValueSet {
-    Integer, Float, Bool, ZBuffer, Fill, Shade, Blend, BlendOp, Cull, Cmp, StencilOp, Fog,
-    ColorWrite, MaterialSource, VertexBlend, Wrap, PatchEdge, Degree, Address, Filter
+    Integer,
+    Float,
+    Bool,
+    ZBuffer,
+    Fill,
+    Shade,
+    Blend,
+    BlendOp,
+    Cull,
+    Cmp,
+    StencilOp,
+    Fog,
+    ColorWrite,
+    MaterialSource,
+    VertexBlend,
+    Wrap,
+    PatchEdge,
+    Degree,
+    Address,
+    Filter
 };
 
 struct StateInfo {

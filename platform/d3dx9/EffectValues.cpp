@@ -122,8 +122,7 @@ namespace {
 
 // As many values as both sides have.
 template <typename T>
-HRESULT StoreNumbers(const NumberBlock& block, const T* values, size_t count,
-                     DWORD (*convert)(D3DXPARAMETER_TYPE, T)) {
+HRESULT StoreNumbers(const NumberBlock& block, const T* values, size_t count, DWORD (*convert)(D3DXPARAMETER_TYPE, T)) {
     if (!block.Data || (!values && count)) return D3DERR_INVALIDCALL;
     for (size_t i = 0; i < count && i < block.Size; ++i) block.Data[i] = convert(block.Node->Type, values[i]);
     return D3D_OK;
@@ -149,9 +148,7 @@ NumberBlock Element(const NumberBlock& block, UINT element) {
 bool IsVectorValue(const ValueNode& node) {
     return IsNumeric(node) && !node.Elements && (node.Class == D3DXPC_SCALAR || node.Class == D3DXPC_VECTOR);
 }
-bool IsVectorArray(const ValueNode& node) {
-    return IsNumeric(node) && node.Elements && node.Class == D3DXPC_VECTOR;
-}
+bool IsVectorArray(const ValueNode& node) { return IsNumeric(node) && node.Elements && node.Class == D3DXPC_VECTOR; }
 bool IsMatrix(const ValueNode& node) {
     return IsNumeric(node) && (node.Class == D3DXPC_MATRIX_ROWS || node.Class == D3DXPC_MATRIX_COLUMNS);
 }
@@ -263,8 +260,10 @@ HRESULT LoadMatrix(const NumberBlock& block, D3DXMATRIX* m, bool transpose) {
     for (UINT r = 0; r < lr_Rows && r < 4; ++r)
         for (UINT c = 0; c < lr_Columns && c < 4; ++c) {
             const float lr_Value = ReadFloat(block.Node->Type, block.Data[r * lr_Columns + c]);
-            if (transpose) m->m[c][r] = lr_Value;
-            else m->m[r][c] = lr_Value;
+            if (transpose)
+                m->m[c][r] = lr_Value;
+            else
+                m->m[r][c] = lr_Value;
         }
     return D3D_OK;
 }
@@ -302,37 +301,36 @@ STDMETHODIMP Effect::GetMatrixTranspose(D3DXHANDLE hParameter, D3DXMATRIX* pMatr
 }
 
 STDMETHODIMP Effect::SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
-    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
-                         false);
+    return StoreMatrices(
+        NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; }, false);
 }
 STDMETHODIMP Effect::GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
-    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
-                        false);
+    return LoadMatrices(
+        NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; }, false);
 }
 STDMETHODIMP Effect::SetMatrixPointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) {
-    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
-                         false);
+    return StoreMatrices(
+        NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; }, false);
 }
 STDMETHODIMP Effect::GetMatrixPointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
-    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
-                        false);
+    return LoadMatrices(
+        NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; }, false);
 }
 STDMETHODIMP Effect::SetMatrixTransposeArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
-    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
-                         true);
+    return StoreMatrices(
+        NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; }, true);
 }
 STDMETHODIMP Effect::GetMatrixTransposeArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
-    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; },
-                        true);
+    return LoadMatrices(
+        NumbersOf(hParameter, IsMatrixArray), pMatrix, Count, [&](UINT e) { return &pMatrix[e]; }, true);
 }
-STDMETHODIMP Effect::SetMatrixTransposePointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix,
-                                                    UINT Count) {
-    return StoreMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
-                         true);
+STDMETHODIMP Effect::SetMatrixTransposePointerArray(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) {
+    return StoreMatrices(
+        NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; }, true);
 }
 STDMETHODIMP Effect::GetMatrixTransposePointerArray(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) {
-    return LoadMatrices(NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; },
-                        true);
+    return LoadMatrices(
+        NumbersOf(hParameter, IsMatrixArray), ppMatrix, Count, [&](UINT e) { return ppMatrix[e]; }, true);
 }
 
 // Objects ------------------------------------------------------------------

@@ -131,15 +131,24 @@ HRESULT ParseLayout(const BYTE* data, size_t size, BmpLayout* layout) {
     switch (lr_L.Compression) {
     case k_BiRgb:
         switch (lr_L.BitCount) {
-        case 1: case 2: case 4: case 8: lr_L.Format = D3DFMT_P8; break;
+        case 1:
+        case 2:
+        case 4:
+        case 8: lr_L.Format = D3DFMT_P8; break;
         case 16:
-            lr_L.Masks[0] = 0x7c00; lr_L.Masks[1] = 0x03e0; lr_L.Masks[2] = 0x001f; lr_L.Masks[3] = 0;
+            lr_L.Masks[0] = 0x7c00;
+            lr_L.Masks[1] = 0x03e0;
+            lr_L.Masks[2] = 0x001f;
+            lr_L.Masks[3] = 0;
             lr_L.Format = D3DFMT_X1R5G5B5;
             break;
         case 24: lr_L.Format = D3DFMT_R8G8B8; break;
         case 32:
             // BI_RGB ignores any masks of the later headers: the fourth byte is padding.
-            lr_L.Masks[0] = 0x00ff0000; lr_L.Masks[1] = 0x0000ff00; lr_L.Masks[2] = 0x000000ff; lr_L.Masks[3] = 0;
+            lr_L.Masks[0] = 0x00ff0000;
+            lr_L.Masks[1] = 0x0000ff00;
+            lr_L.Masks[2] = 0x000000ff;
+            lr_L.Masks[3] = 0;
             lr_L.Format = D3DFMT_X8R8G8B8;
             break;
         default: return D3DXERR_INVALIDDATA;
@@ -169,8 +178,7 @@ HRESULT ParseLayout(const BYTE* data, size_t size, BmpLayout* layout) {
             lr_L.Format = lr_L.Masks[3] ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
         break;
     }
-    default:
-        return D3DXERR_INVALIDDATA;
+    default: return D3DXERR_INVALIDDATA;
     }
     lr_L.HasAlpha = lr_L.Masks[3] != 0;
 
@@ -187,8 +195,7 @@ HRESULT ParseLayout(const BYTE* data, size_t size, BmpLayout* layout) {
     lr_L.PixelOffset = lr_OffBits;
     lr_L.PixelBytes = size - lr_OffBits;
     lr_L.RowStride = ((static_cast<uint64_t>(lr_L.Width) * lr_L.BitCount + 31) / 32) * 4;
-    if (lr_L.Compression != k_BiRle8 && lr_L.Compression != k_BiRle4 &&
-        lr_L.RowStride * lr_L.Height > lr_L.PixelBytes)
+    if (lr_L.Compression != k_BiRle8 && lr_L.Compression != k_BiRle4 && lr_L.RowStride * lr_L.Height > lr_L.PixelBytes)
         return D3DXERR_INVALIDDATA;
     return D3D_OK;
 }
@@ -226,8 +233,7 @@ DWORD PaletteColour(const std::vector<PALETTEENTRY>& palette, UINT index, bool* 
         return 0;
     }
     const PALETTEENTRY& lr_E = palette[index];
-    return 0xff000000u | (static_cast<DWORD>(lr_E.peRed) << 16) | (static_cast<DWORD>(lr_E.peGreen) << 8) |
-           lr_E.peBlue;
+    return 0xff000000u | (static_cast<DWORD>(lr_E.peRed) << 16) | (static_cast<DWORD>(lr_E.peGreen) << 8) | lr_E.peBlue;
 }
 
 // Row `row` of the file (in file order) goes to this image row.
@@ -244,7 +250,10 @@ HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, DecodedIma
         for (UINT x = 0; x < layout.Width; ++x) {
             DWORD lr_Argb = 0;
             switch (layout.BitCount) {
-            case 1: case 2: case 4: case 8: {
+            case 1:
+            case 2:
+            case 4:
+            case 8: {
                 const size_t lr_Bit = static_cast<size_t>(x) * layout.BitCount;
                 const UINT lr_Shift = 8 - layout.BitCount - static_cast<UINT>(lr_Bit % 8);
                 const UINT lr_Index = (lr_Src[lr_Bit / 8] >> lr_Shift) & ((1u << layout.BitCount) - 1);
@@ -257,11 +266,12 @@ HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, DecodedIma
                 break;
             }
             default: {
-                const DWORD lr_Value =
-                    layout.BitCount == 16 ? ReadU16(lr_Src + static_cast<size_t>(x) * 2) : ReadU32(lr_Src + static_cast<size_t>(x) * 4);
+                const DWORD lr_Value = layout.BitCount == 16 ? ReadU16(lr_Src + static_cast<size_t>(x) * 2)
+                                                             : ReadU32(lr_Src + static_cast<size_t>(x) * 4);
                 const DWORD lr_A = layout.HasAlpha ? Extract(lr_Value, lr_Channels[3]) : 0xffu;
                 lr_Argb = (lr_A << 24) | (static_cast<DWORD>(Extract(lr_Value, lr_Channels[0])) << 16) |
-                          (static_cast<DWORD>(Extract(lr_Value, lr_Channels[1])) << 8) | Extract(lr_Value, lr_Channels[2]);
+                          (static_cast<DWORD>(Extract(lr_Value, lr_Channels[1])) << 8) |
+                          Extract(lr_Value, lr_Channels[2]);
                 break;
             }
             }

@@ -43,33 +43,49 @@ void Store32(BYTE* dest, DWORD value) { std::memcpy(dest, &value, 4); }
 
 UINT WritableFormatSize(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_A8: case D3DFMT_L8: case D3DFMT_A4L4: case D3DFMT_R3G3B2:
-        return 1;
-    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
-    case D3DFMT_X4R4G4B4: case D3DFMT_A8R3G3B2: case D3DFMT_A8L8: case D3DFMT_L16:
-        return 2;
-    case D3DFMT_R8G8B8:
-        return 3;
-    case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A8B8G8R8: case D3DFMT_X8B8G8R8:
-    case D3DFMT_A2R10G10B10: case D3DFMT_A2B10G10R10: case D3DFMT_G16R16: case D3DFMT_R32F:
-        return 4;
-    case D3DFMT_A16B16G16R16: case D3DFMT_G32R32F:
-        return 8;
-    case D3DFMT_A32B32G32R32F:
-        return 16;
-    default:
-        return 0;
+    case D3DFMT_A8:
+    case D3DFMT_L8:
+    case D3DFMT_A4L4:
+    case D3DFMT_R3G3B2: return 1;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4:
+    case D3DFMT_A8R3G3B2:
+    case D3DFMT_A8L8:
+    case D3DFMT_L16: return 2;
+    case D3DFMT_R8G8B8: return 3;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A2B10G10R10:
+    case D3DFMT_G16R16:
+    case D3DFMT_R32F: return 4;
+    case D3DFMT_A16B16G16R16:
+    case D3DFMT_G32R32F: return 8;
+    case D3DFMT_A32B32G32R32F: return 16;
+    default: return 0;
     }
 }
 
 bool FormatHasAlpha(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_A8: case D3DFMT_A4L4: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4: case D3DFMT_A8R3G3B2:
-    case D3DFMT_A8L8: case D3DFMT_A8R8G8B8: case D3DFMT_A8B8G8R8: case D3DFMT_A2R10G10B10:
-    case D3DFMT_A2B10G10R10: case D3DFMT_A16B16G16R16: case D3DFMT_A32B32G32R32F:
-        return true;
-    default:
-        return false;
+    case D3DFMT_A8:
+    case D3DFMT_A4L4:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2:
+    case D3DFMT_A8L8:
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A2B10G10R10:
+    case D3DFMT_A16B16G16R16:
+    case D3DFMT_A32B32G32R32F: return true;
+    default: return false;
     }
 }
 
@@ -156,8 +172,7 @@ void WritePixels(D3DFORMAT format, const DWORD* argb, UINT count, BYTE* dest) {
             std::memcpy(dest, lr_Values, sizeof(lr_Values));
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -167,8 +182,8 @@ namespace {
 // Source intervals covered by each destination index along one axis, with
 // the share of each source index.
 struct AxisWeights {
-    std::vector<UINT> First;   // first source index per destination index
-    std::vector<UINT> Count;   // number of source indices
+    std::vector<UINT> First;      // first source index per destination index
+    std::vector<UINT> Count;      // number of source indices
     std::vector<double> Weights;  // flattened, Count[d] per destination index
     std::vector<size_t> Start;    // offset into Weights per destination index
 };
@@ -209,7 +224,8 @@ PixelImage ResizeImage(const PixelImage& source, UINT width, UINT height, DWORD 
     if (lr_Kind == D3DX_FILTER_NONE) {
         for (UINT y = 0; y < std::min(height, source.Height); ++y)
             for (UINT x = 0; x < std::min(width, source.Width); ++x)
-                lr_Out.Pixels[static_cast<size_t>(y) * width + x] = source.Pixels[static_cast<size_t>(y) * source.Width + x];
+                lr_Out.Pixels[static_cast<size_t>(y) * width + x] =
+                    source.Pixels[static_cast<size_t>(y) * source.Width + x];
         return lr_Out;
     }
     if (lr_Kind == D3DX_FILTER_POINT) {

@@ -6,7 +6,9 @@
 
 namespace {
 
-D3DXVECTOR3 Subtract(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return D3DXVECTOR3(a.x - b.x, a.y - b.y, a.z - b.z); }
+D3DXVECTOR3 Subtract(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return D3DXVECTOR3(a.x - b.x, a.y - b.y, a.z - b.z);
+}
 
 D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     return D3DXVECTOR3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
@@ -26,8 +28,7 @@ D3DXVECTOR3 Normalize(const D3DXVECTOR3& v) {
 extern "C" {
 
 // pOut may be one of the inputs.
-DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1,
-                                                      const D3DXMATRIX* pM2) {
+DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2) {
     D3DXMATRIX lr_Result;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
@@ -45,14 +46,23 @@ DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* pOut, const D
     return pOut;
 }
 
-DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
-                                                      const D3DXVECTOR3* pAt, const D3DXVECTOR3* pUp) {
+DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye, const D3DXVECTOR3* pAt,
+                                                      const D3DXVECTOR3* pUp) {
     const D3DXVECTOR3 lr_Z = Normalize(Subtract(*pAt, *pEye));
     const D3DXVECTOR3 lr_X = Normalize(Cross(*pUp, lr_Z));
     const D3DXVECTOR3 lr_Y = Cross(lr_Z, lr_X);
-    pOut->m[0][0] = lr_X.x; pOut->m[0][1] = lr_Y.x; pOut->m[0][2] = lr_Z.x; pOut->m[0][3] = 0.0f;
-    pOut->m[1][0] = lr_X.y; pOut->m[1][1] = lr_Y.y; pOut->m[1][2] = lr_Z.y; pOut->m[1][3] = 0.0f;
-    pOut->m[2][0] = lr_X.z; pOut->m[2][1] = lr_Y.z; pOut->m[2][2] = lr_Z.z; pOut->m[2][3] = 0.0f;
+    pOut->m[0][0] = lr_X.x;
+    pOut->m[0][1] = lr_Y.x;
+    pOut->m[0][2] = lr_Z.x;
+    pOut->m[0][3] = 0.0f;
+    pOut->m[1][0] = lr_X.y;
+    pOut->m[1][1] = lr_Y.y;
+    pOut->m[1][2] = lr_Z.y;
+    pOut->m[1][3] = 0.0f;
+    pOut->m[2][0] = lr_X.z;
+    pOut->m[2][1] = lr_Y.z;
+    pOut->m[2][2] = lr_Z.z;
+    pOut->m[2][3] = 0.0f;
     pOut->m[3][0] = -Dot(lr_X, *pEye);
     pOut->m[3][1] = -Dot(lr_Y, *pEye);
     pOut->m[3][2] = -Dot(lr_Z, *pEye);
@@ -60,8 +70,8 @@ DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3
     return pOut;
 }
 
-DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect,
-                                                              FLOAT zn, FLOAT zf) {
+DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect, FLOAT zn,
+                                                              FLOAT zf) {
     D3DXMatrixIdentity(pOut);
     const float lr_Tan = std::tan(fovy / 2.0f);
     pOut->m[0][0] = 1.0f / (Aspect * lr_Tan);
@@ -73,8 +83,7 @@ DECLSPEC_EXPORT D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, 
     return pOut;
 }
 
-DECLSPEC_EXPORT D3DXVECTOR4* WINAPI D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV,
-                                                      const D3DXMATRIX* pM) {
+DECLSPEC_EXPORT D3DXVECTOR4* WINAPI D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
     const D3DXVECTOR3 v = *pV;
     D3DXVECTOR4 lr_Result;
     lr_Result.x = v.x * pM->m[0][0] + v.y * pM->m[1][0] + v.z * pM->m[2][0] + pM->m[3][0];
@@ -99,9 +108,8 @@ DECLSPEC_EXPORT D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, co
 
 // A null matrix (or viewport) is left out of the chain.
 DECLSPEC_EXPORT D3DXVECTOR3* WINAPI D3DXVec3Project(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
-                                                    const D3DVIEWPORT9* pViewport,
-                                                    const D3DXMATRIX* pProjection, const D3DXMATRIX* pView,
-                                                    const D3DXMATRIX* pWorld) {
+                                                    const D3DVIEWPORT9* pViewport, const D3DXMATRIX* pProjection,
+                                                    const D3DXMATRIX* pView, const D3DXMATRIX* pWorld) {
     D3DXMATRIX lr_Matrix;
     D3DXMatrixIdentity(&lr_Matrix);
     if (pWorld) D3DXMatrixMultiply(&lr_Matrix, &lr_Matrix, pWorld);

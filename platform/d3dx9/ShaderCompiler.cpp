@@ -38,17 +38,17 @@ std::string D3DXMessages(const char* messages) {
             const size_t lr_CodeEnd = ls_Line.find(':', lr_At + 2);
             const char lr_Kind = lr_At + 2 < ls_Line.size() ? ls_Line[lr_At + 2] : '\0';
             const size_t lr_Col = ls_Line.rfind(':', lr_At == 0 ? 0 : lr_At - 1);
-            const size_t lr_Row = lr_Col == std::string::npos || lr_Col == 0 ? std::string::npos
-                                                                              : ls_Line.rfind(':', lr_Col - 1);
-            if ((lr_Kind == 'E' || lr_Kind == 'W') && lr_CodeEnd != std::string::npos &&
-                lr_Row != std::string::npos && IsNumber(ls_Line.substr(lr_At + 3, lr_CodeEnd - lr_At - 3)) &&
+            const size_t lr_Row =
+                lr_Col == std::string::npos || lr_Col == 0 ? std::string::npos : ls_Line.rfind(':', lr_Col - 1);
+            if ((lr_Kind == 'E' || lr_Kind == 'W') && lr_CodeEnd != std::string::npos && lr_Row != std::string::npos &&
+                IsNumber(ls_Line.substr(lr_At + 3, lr_CodeEnd - lr_At - 3)) &&
                 IsNumber(ls_Line.substr(lr_Row + 1, lr_Col - lr_Row - 1)) &&
                 IsNumber(ls_Line.substr(lr_Col + 1, lr_At - lr_Col - 1))) {
                 std::string ls_Text = ls_Line.substr(lr_CodeEnd + 1);
                 if (!ls_Text.empty() && ls_Text[0] == ' ') ls_Text.erase(0, 1);
                 ls_Line = ls_Line.substr(0, lr_Row) + "(" + ls_Line.substr(lr_Row + 1, lr_Col - lr_Row - 1) + "," +
-                          ls_Line.substr(lr_Col + 1, lr_At - lr_Col - 1) + "): " +
-                          (lr_Kind == 'E' ? "error" : "warning") + " X" +
+                          ls_Line.substr(lr_Col + 1, lr_At - lr_Col - 1) +
+                          "): " + (lr_Kind == 'E' ? "error" : "warning") + " X" +
                           ls_Line.substr(lr_At + 3, lr_CodeEnd - lr_At - 3) + ": " + ls_Text;
                 lr_Done = true;
             }
@@ -160,9 +160,9 @@ bool CompileShaderSource(const char* text, size_t size, const std::string& sourc
     if (lr_Result < 0) {
         errors = D3DXMessages(lr_Messages_);
         if (errors.empty())
-            errors = LocatedError(sourceName, "X3000",
-                                  "'" + entry + "' failed to compile for " + profile + " (" +
-                                      std::to_string(lr_Result) + ")");
+            errors = LocatedError(
+                sourceName, "X3000",
+                "'" + entry + "' failed to compile for " + profile + " (" + std::to_string(lr_Result) + ")");
         vkd3d_shader_free_messages(lr_Messages_);
         return false;
     }
@@ -206,7 +206,8 @@ bool ReadConstantTable(const std::vector<DWORD>& tokens, std::vector<ShaderConst
         if (lr_Size < sizeof(lr_Header)) return false;
         std::memcpy(&lr_Header, lr_Table, sizeof(lr_Header));
         auto lr_Fits = [&](size_t offset, size_t bytes) { return offset <= lr_Size && bytes <= lr_Size - offset; };
-        if (!lr_Fits(lr_Header.ConstantInfo, static_cast<size_t>(lr_Header.Constants) * sizeof(D3DXSHADER_CONSTANTINFO)))
+        if (!lr_Fits(lr_Header.ConstantInfo,
+                     static_cast<size_t>(lr_Header.Constants) * sizeof(D3DXSHADER_CONSTANTINFO)))
             return false;
         auto lr_Name = [&](DWORD offset, std::string& out) {
             if (offset >= lr_Size) return false;

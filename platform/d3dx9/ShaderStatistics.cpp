@@ -8,16 +8,55 @@ namespace {
 
 // Opcodes and register types of the token format.
 enum : DWORD {
-    k_OpNop = 0, k_OpM4x4 = 20, k_OpM4x3 = 21, k_OpM3x4 = 22, k_OpM3x3 = 23, k_OpM3x2 = 24,
-    k_OpCall = 25, k_OpCallNz = 26, k_OpLoop = 27, k_OpRet = 28, k_OpEndLoop = 29, k_OpLabel = 30, k_OpDcl = 31,
-    k_OpPow = 32, k_OpCrs = 33, k_OpNrm = 36, k_OpSinCos = 37, k_OpRep = 38, k_OpEndRep = 39, k_OpIf = 40,
-    k_OpIfc = 41, k_OpElse = 42, k_OpEndIf = 43, k_OpBreak = 44, k_OpBreakC = 45, k_OpDefB = 47, k_OpDefI = 48,
-    k_OpLrp = 18, k_OpTexKill = 65, k_OpTex = 66, k_OpDef = 81, k_OpTexLdd = 93, k_OpTexLdl = 95, k_OpBreakP = 96,
-    k_OpPhase = 0xFFFD, k_OpComment = 0xFFFE, k_OpEnd = 0xFFFF,
+    k_OpNop = 0,
+    k_OpM4x4 = 20,
+    k_OpM4x3 = 21,
+    k_OpM3x4 = 22,
+    k_OpM3x3 = 23,
+    k_OpM3x2 = 24,
+    k_OpCall = 25,
+    k_OpCallNz = 26,
+    k_OpLoop = 27,
+    k_OpRet = 28,
+    k_OpEndLoop = 29,
+    k_OpLabel = 30,
+    k_OpDcl = 31,
+    k_OpPow = 32,
+    k_OpCrs = 33,
+    k_OpNrm = 36,
+    k_OpSinCos = 37,
+    k_OpRep = 38,
+    k_OpEndRep = 39,
+    k_OpIf = 40,
+    k_OpIfc = 41,
+    k_OpElse = 42,
+    k_OpEndIf = 43,
+    k_OpBreak = 44,
+    k_OpBreakC = 45,
+    k_OpDefB = 47,
+    k_OpDefI = 48,
+    k_OpLrp = 18,
+    k_OpTexKill = 65,
+    k_OpTex = 66,
+    k_OpDef = 81,
+    k_OpTexLdd = 93,
+    k_OpTexLdl = 95,
+    k_OpBreakP = 96,
+    k_OpPhase = 0xFFFD,
+    k_OpComment = 0xFFFE,
+    k_OpEnd = 0xFFFF,
 };
 enum : DWORD {
-    k_RegTemp = 0, k_RegInput = 1, k_RegConst = 2, k_RegTexture = 3, k_RegConstInt = 7, k_RegSampler = 10,
-    k_RegConst2 = 11, k_RegConst3 = 12, k_RegConst4 = 13, k_RegConstBool = 14,
+    k_RegTemp = 0,
+    k_RegInput = 1,
+    k_RegConst = 2,
+    k_RegTexture = 3,
+    k_RegConstInt = 7,
+    k_RegSampler = 10,
+    k_RegConst2 = 11,
+    k_RegConst3 = 12,
+    k_RegConst4 = 13,
+    k_RegConstBool = 14,
 };
 
 DWORD RegisterType(DWORD token) { return ((token >> 28) & 7) | ((token >> 8) & 0x18); }
@@ -26,9 +65,15 @@ bool RelativeAddressed(DWORD token) { return (token & 0x2000) != 0; }
 
 UINT ArithmeticSlots(DWORD opcode) {
     switch (opcode) {
-    case k_OpM4x4: case k_OpM3x4: return 4;
-    case k_OpM4x3: case k_OpM3x3: case k_OpNrm: case k_OpPow: return 3;
-    case k_OpM3x2: case k_OpLrp: case k_OpCrs: return 2;
+    case k_OpM4x4:
+    case k_OpM3x4: return 4;
+    case k_OpM4x3:
+    case k_OpM3x3:
+    case k_OpNrm:
+    case k_OpPow: return 3;
+    case k_OpM3x2:
+    case k_OpLrp:
+    case k_OpCrs: return 2;
     case k_OpSinCos: return 8;
     default: return 1;
     }
@@ -43,12 +88,21 @@ bool IsFlowControl(DWORD opcode) {
 // matrix macros, texture coordinates), rather than component by component.
 bool ReadsAllComponents(DWORD opcode) {
     switch (opcode) {
-    case 8: case 9: case 90:  // dp3, dp4, dp2add
-    case k_OpM4x4: case k_OpM4x3: case k_OpM3x4: case k_OpM3x3: case k_OpM3x2:
-    case k_OpNrm: case k_OpCrs: case k_OpSinCos: case k_OpTex: case k_OpTexLdd: case k_OpTexLdl:
-        return true;
-    default:
-        return false;
+    case 8:
+    case 9:
+    case 90:  // dp3, dp4, dp2add
+    case k_OpM4x4:
+    case k_OpM4x3:
+    case k_OpM3x4:
+    case k_OpM3x3:
+    case k_OpM3x2:
+    case k_OpNrm:
+    case k_OpCrs:
+    case k_OpSinCos:
+    case k_OpTex:
+    case k_OpTexLdd:
+    case k_OpTexLdl: return true;
+    default: return false;
     }
 }
 

@@ -166,7 +166,8 @@ bool IsValidFilter(DWORD filter) {
 HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, const TextureRequest& request,
                                IDirect3DTexture9** texture) {
     *texture = nullptr;
-    const DWORD lr_Filter = request.Filter == D3DX_DEFAULT ? (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER) : request.Filter;
+    const DWORD lr_Filter =
+        request.Filter == D3DX_DEFAULT ? (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER) : request.Filter;
     const DWORD lr_MipFilter = request.MipFilter == D3DX_DEFAULT ? D3DX_FILTER_BOX : request.MipFilter;
     if (!IsValidFilter(lr_Filter) || !IsValidFilter(lr_MipFilter)) return D3DERR_INVALIDCALL;
 
@@ -229,8 +230,8 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, co
         // Default-pool textures cannot be locked: fill a system-memory copy
         // and let the device upload it.
         IDirect3DTexture9* lr_Staging = nullptr;
-        hr = device->CreateTexture(lr_Width, lr_Height, lr_Texture->GetLevelCount(), 0, lr_Format,
-                                   D3DPOOL_SYSTEMMEM, &lr_Staging, nullptr);
+        hr = device->CreateTexture(lr_Width, lr_Height, lr_Texture->GetLevelCount(), 0, lr_Format, D3DPOOL_SYSTEMMEM,
+                                   &lr_Staging, nullptr);
         if (SUCCEEDED(hr) && !lr_Staging) hr = D3DERR_INVALIDCALL;
         if (SUCCEEDED(hr)) hr = FillLevels(lr_Staging, lr_Source, lr_Format, lr_Filter, lr_MipFilter);
         if (SUCCEEDED(hr)) hr = device->UpdateTexture(lr_Staging, lr_Texture);

@@ -92,10 +92,9 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width, UINT Height,
-                                            UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                                            DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
-                                            D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
-                                            LPDIRECT3DTEXTURE9* ppTexture) {
+                                            UINT MipLevels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter,
+                                            DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                            PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
     softd3dx::TextureRequest lr_Request;
     lr_Request.Width = Width;

@@ -119,9 +119,9 @@ int Fail(DWORD error) {
 
 extern "C" {
 
-DECLSPEC_EXPORT int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
-                                               int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
-                                               LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar) {
+DECLSPEC_EXPORT int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                                               LPBOOL lpUsedDefaultChar) {
     if (!lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
         (cbMultiByte > 0 && !lpMultiByteStr) ||
         (cbMultiByte > 0 && static_cast<const void*>(lpWideCharStr) == static_cast<const void*>(lpMultiByteStr)))
@@ -171,8 +171,8 @@ DECLSPEC_EXPORT int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPC
     return lr_Needed;
 }
 
-DECLSPEC_EXPORT int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
-                                               int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar) {
+DECLSPEC_EXPORT int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                                               LPWSTR lpWideCharStr, int cchWideChar) {
     if (!lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
         (cchWideChar > 0 && !lpWideCharStr) ||
         (cchWideChar > 0 && static_cast<const void*>(lpMultiByteStr) == static_cast<const void*>(lpWideCharStr)))

@@ -67,8 +67,7 @@ void RunFrames(benchmark::State& state, bool shipped, UINT width, UINT height) {
         lr_Plugin->Initialise(lr_Counting_);
         lr_Plugin->SetActive(true);
         IParameter* lr_Parameter_ = lr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
-        static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))
-            ->SetValue(lr_ShowAOOnly);
+        static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))->SetValue(lr_ShowAOOnly);
         lr_Plugin->mr_BlurPasses = lr_BlurPasses;
         if (!AllEffectsLoaded(*lr_Plugin)) {
             state.SkipWithError("an effect did not load");

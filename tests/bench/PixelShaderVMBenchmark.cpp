@@ -35,8 +35,8 @@ bool LoadProgram(IDirect3DDevice9* device, const char* file, const char* techniq
     if (FAILED(D3DXCreateEffectFromFileA(device, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &lr_Effect_, nullptr)))
         return false;
     D3DXPASS_DESC lr_Pass = {};
-    const bool lr_Found = SUCCEEDED(lr_Effect_->GetPassDesc(lr_Effect_->GetPass(technique, 0), &lr_Pass)) &&
-                          lr_Pass.pPixelShaderFunction;
+    const bool lr_Found =
+        SUCCEEDED(lr_Effect_->GetPassDesc(lr_Effect_->GetPass(technique, 0), &lr_Pass)) && lr_Pass.pPixelShaderFunction;
     bool lr_Decoded = false;
     if (lr_Found) {
         // Version, instructions and comments with their lengths, the end token.
@@ -44,8 +44,9 @@ bool LoadProgram(IDirect3DDevice9* device, const char* file, const char* techniq
         size_t n = 1;
         while (lr_Tokens[n] != D3DSIO_END) {
             const DWORD lr_Token = lr_Tokens[n];
-            n += 1 + ((lr_Token & 0xFFFF) == D3DSIO_COMMENT ? (lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT
-                                                            : (lr_Token & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT);
+            n += 1 + ((lr_Token & 0xFFFF) == D3DSIO_COMMENT
+                          ? (lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT
+                          : (lr_Token & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT);
         }
         std::string ls_Reason;
         lr_Decoded = program.Decode(lr_Tokens, n + 1, ls_Reason) && program.Runnable();

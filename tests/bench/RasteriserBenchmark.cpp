@@ -61,8 +61,8 @@ void FullScreenQuad(benchmark::State& state) {
     }
     lr_Device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
     const float w = static_cast<float>(lr_Width) - 0.5f, h = static_cast<float>(lr_Height) - 0.5f;
-    const Vertex k_Quad[] = {{-0.5f, -0.5f, 0.5f, 1, 0, 0}, {w, -0.5f, 0.5f, 1, 1, 0}, {-0.5f, h, 0.5f, 1, 0, 1},
-                             {w, h, 0.5f, 1, 1, 1}};
+    const Vertex k_Quad[] = {
+        {-0.5f, -0.5f, 0.5f, 1, 0, 0}, {w, -0.5f, 0.5f, 1, 1, 0}, {-0.5f, h, 0.5f, 1, 0, 1}, {w, h, 0.5f, 1, 1, 1}};
 
     ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device_);
     lr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, k_Quad, sizeof(Vertex));
@@ -72,8 +72,8 @@ void FullScreenQuad(benchmark::State& state) {
     for (auto _ : state) {
         lr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, k_Quad, sizeof(Vertex));
     }
-    state.counters["Mpixel/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * lr_Width * lr_Height / 1e6,
-                                                    benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * lr_Width * lr_Height / 1e6, benchmark::Counter::kIsRate);
     lr_Device_->SetPixelShader(nullptr);
     lr_Device_->SetTexture(0, nullptr);
     if (lr_PixelShader_) lr_PixelShader_->Release();
@@ -104,8 +104,8 @@ void SsaoQuad(benchmark::State& state) {
         lr_Effect_->SetVector("sddx", &lr_Pixel);
         lr_Device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
         const float w = static_cast<float>(lr_Width) - 0.5f, h = static_cast<float>(lr_Height) - 0.5f;
-        const Vertex k_Quad[] = {{-0.5f, -0.5f, 0.5f, 1, 0, 0}, {w, -0.5f, 0.5f, 1, 1, 0}, {-0.5f, h, 0.5f, 1, 0, 1},
-                                 {w, h, 0.5f, 1, 1, 1}};
+        const Vertex k_Quad[] = {
+            {-0.5f, -0.5f, 0.5f, 1, 0, 0}, {w, -0.5f, 0.5f, 1, 1, 0}, {-0.5f, h, 0.5f, 1, 0, 1}, {w, h, 0.5f, 1, 1, 1}};
         ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device_);
         if (lr_Control_) lr_Control_->SetRecording(false);
         lr_Effect_->Begin(nullptr, 0);

@@ -97,8 +97,8 @@ TEST_F(LogFileTest, ItemsAreJoinedInOrder) {
     const std::string ls_Narrow = "ShowTexture.hlsl";
     const char* lr_Format = "D3DFMT_X8R8G8B8";
     enum TestFormat { Format22 = 22 };
-    WriteLog(mr_LogPath, L"SSAO: ", ls_Narrow, L" ", lr_Format, L" ", 1280, L"x", 720u, L" ", -5, L" ", Format22,
-             L" ", std::wstring(L"wide"), L" ", 4294967295u, L"\n");
+    WriteLog(mr_LogPath, L"SSAO: ", ls_Narrow, L" ", lr_Format, L" ", 1280, L"x", 720u, L" ", -5, L" ", Format22, L" ",
+             std::wstring(L"wide"), L" ", 4294967295u, L"\n");
     EXPECT_EQ("SSAO: ShowTexture.hlsl D3DFMT_X8R8G8B8 1280x720 -5 22 wide 4294967295\n",
               ReadAll(mr_Directory / "Vexil.log"));
 }

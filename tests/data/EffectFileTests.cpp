@@ -26,8 +26,8 @@ struct ExpectedParameter {
 
 struct EffectFile {
     const char* File;
-    const char* Technique;   // chosen on ps_2_0 and ps_3_0 devices alike
-    bool DepthTest;          // only the slices are tested against the depth buffer
+    const char* Technique;  // chosen on ps_2_0 and ps_3_0 devices alike
+    bool DepthTest;         // only the slices are tested against the depth buffer
     std::vector<ExpectedParameter> Parameters;
 };
 
@@ -90,8 +90,8 @@ TEST_F(EffectFileTest, PixelShadersAreRealModelTwoBytecode) {
         // The device made the shader from these tokens (a refusal leaves no valid technique).
         EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
         std::printf("%-17s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, constants %2u\n",
-                    lr_File.File, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels,
-                    lr_Stats.Temporaries, lr_Stats.FloatConstants);
+                    lr_File.File, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels, lr_Stats.Temporaries,
+                    lr_Stats.FloatConstants);
         lr_Effect->Release();
     }
 }

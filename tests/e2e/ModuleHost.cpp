@@ -61,7 +61,8 @@ void ModuleTest::RenderFrame() {
     mr_LastDraws = mr_Control_->GetDraws().size();
     mr_LastCopies = mr_Control_->GetCopies().size();
     mr_LastPrimitiveCounts.clear();
-    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) mr_LastPrimitiveCounts.push_back(lr_Draw.PrimitiveCount);
+    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws())
+        mr_LastPrimitiveCounts.push_back(lr_Draw.PrimitiveCount);
     mr_Control_->ClearRecords();
 }
 

@@ -63,11 +63,12 @@ TEST_F(ModuleLifecycleTest, FullLifeCycleWritesTheExactLog) {
     EXPECT_EQ(0u, mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false))
         << DescribeLiveObjects(mr_Control_, false);
 
-    std::vector<std::string> lr_Expected = {"SSAO: Initialising...",       "SSAO: Initialising finished.",
-                                            "SSAO: Activating...",         "SSAO: Initialising shader subsystem.",
+    std::vector<std::string> lr_Expected = {"SSAO: Initialising...", "SSAO: Initialising finished.",
+                                            "SSAO: Activating...", "SSAO: Initialising shader subsystem.",
                                             "SSAO: Loading shaders..."};
     for (const char* ls_Effect : kEffects)
-        lr_Expected.push_back("SSAO: " + RepositoryData().string() + "/Plugins\\SSAO\\" + ls_Effect + " shader loaded.");
+        lr_Expected.push_back("SSAO: " + RepositoryData().string() + "/Plugins\\SSAO\\" + ls_Effect +
+                              " shader loaded.");
     lr_Expected.push_back("SSAO: Gather basic states...");
     lr_Expected.push_back("SSAO: Activating finished.");
     for (int i = 0; i < 3; ++i) lr_Expected.push_back("SSAO: CreateTexture: D3DFMT_X8R8G8B8 800x600");
@@ -90,16 +91,15 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsAreValidOnAShaderModel2Device) {
 TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices) {
     for (const DWORD lr_Model : {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
         SCOPED_TRACE(lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? "ps_3_0" : "ps_2_0");
-        mr_Control_->SetShaderVersions(lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? D3DVS_VERSION(3, 0)
-                                                                                            : D3DVS_VERSION(2, 0),
-                                       lr_Model);
+        mr_Control_->SetShaderVersions(
+            lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? D3DVS_VERSION(3, 0) : D3DVS_VERSION(2, 0), lr_Model);
         Start(RepositoryData());
         EXPECT_EQ(0u, CountLines("not loaded"));
         ShowAOOnly()->SetValue(false);
 
         mr_Control_->ClearRecords();
-        const UINT lr_CallsBefore =
-            mr_Control_->GetCallCount(SoftCall::DrawPrimitive) + mr_Control_->GetCallCount(SoftCall::DrawIndexedPrimitive);
+        const UINT lr_CallsBefore = mr_Control_->GetCallCount(SoftCall::DrawPrimitive) +
+                                    mr_Control_->GetCallCount(SoftCall::DrawIndexedPrimitive);
         mr_Device_->BeginScene();
         mr_Plugin_->Render();
         mr_Device_->EndScene();

@@ -57,7 +57,8 @@ TEST_F(ModuleOutOfMemoryTest, EachFailedAllocationStaysInsideTheModule) {
         AllocationCounter::FailOurs(0);
         EXPECT_FALSE(lr_Escaped) << "allocation " << lr_Nth;
         ASSERT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false), 0u)
-            << "allocation " << lr_Nth << "\n" << DescribeLiveObjects(mr_Control_, false);
+            << "allocation " << lr_Nth << "\n"
+            << DescribeLiveObjects(mr_Control_, false);
         if (ReadFile(mr_Base / "Vexil.log").find("std::bad_alloc") != std::string::npos) ++lr_Logged;
         // A session that never reached the nth allocation has tried them all.
         if (!lr_Failed) {

@@ -24,9 +24,7 @@ protected:
     }
 
     // A device that runs pixel shaders up to ps_2_0 only.
-    void LimitToShaderModel2() {
-        mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    }
+    void LimitToShaderModel2() { mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)); }
 
     std::string WriteFile(const std::string& name, const std::string& text) {
         std::filesystem::path lr_Path = mr_TempDirectory / name;

@@ -20,9 +20,7 @@ D3DXPARAMETER_DESC Describe(D3DXPARAMETER_CLASS parameterClass, D3DXPARAMETER_TY
 }
 
 // The derived type's code, or -1 when unsupported.
-int Code(ShaderParameterType type) {
-    return static_cast<int>(type);
-}
+int Code(ShaderParameterType type) { return static_cast<int>(type); }
 
 int Classify(const D3DXPARAMETER_DESC& description, bool bySemantic = false) {
     ShaderParameterType lr_Type = ShaderParameterType::Any;

@@ -1,8 +1,6 @@
 #include "RecordingEffect.h"
 
-void RecordingEffect::AddParameter(const std::string& name, unsigned elements) {
-    mr_Parameters[name] = elements;
-}
+void RecordingEffect::AddParameter(const std::string& name, unsigned elements) { mr_Parameters[name] = elements; }
 
 D3DXHANDLE RecordingEffect::HandleOf(const std::string& target) {
     for (const std::string& lr_Handle : mr_Handles) {

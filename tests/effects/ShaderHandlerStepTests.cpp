@@ -137,7 +137,7 @@ TEST_F(ShaderHandlerStepTest, CallbackRunsOnThePassesWhoseAnnotationIsTrue) {
 
 TEST_F(ShaderHandlerStepTest, CallbackNotCoveringAPassIsRemovedWhenThatPassBegins) {
     auto lr_Shader = Make();
-    auto* lr_Late = new CountingCallbackHandler("Late", PassResult::Done);      // true on P1 only
+    auto* lr_Late = new CountingCallbackHandler("Late", PassResult::Done);        // true on P1 only
     auto* lr_Unknown = new CountingCallbackHandler("Unknown", PassResult::Done);  // on no pass
     lr_Shader->AddCallbackHandler(lr_Late);
     lr_Shader->AddCallbackHandler(lr_Unknown);
@@ -156,8 +156,7 @@ TEST_F(ShaderHandlerStepTest, HighestCallbackResultWins) {
     EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Done);
     lr_Shader->EndPass();
     lr_Shader->End();
-    EXPECT_EQ(HandlerRegistry::Calls(),
-              std::vector<std::string>({"callback:Blur:apply", "callback:Both:apply"}));
+    EXPECT_EQ(HandlerRegistry::Calls(), std::vector<std::string>({"callback:Blur:apply", "callback:Both:apply"}));
 }
 
 TEST_F(ShaderHandlerStepTest, ResultOutsideTheKnownCodesChangesNothing) {

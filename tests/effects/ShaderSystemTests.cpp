@@ -257,8 +257,8 @@ TEST_F(ShaderSystemTest, ReloadShadersReloadsEachRegisteredShaderOnceInNameOrder
         lr_Shader->AddSemanticHandler(new CountingSemanticHandler(std::string("Key") + ls_Name));
     }
     mr_System_->ReloadShaders();
-    EXPECT_EQ(HandlerRegistry::Calls(), std::vector<std::string>({"semantic:Keya:reset", "semantic:Keyb:reset",
-                                                                  "semantic:Keyc:reset"}));
+    EXPECT_EQ(HandlerRegistry::Calls(),
+              std::vector<std::string>({"semantic:Keya:reset", "semantic:Keyb:reset", "semantic:Keyc:reset"}));
 }
 
 TEST_F(ShaderSystemTest, DestructionDeletesEverythingOnceInItsOrder) {

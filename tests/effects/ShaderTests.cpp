@@ -92,11 +92,10 @@ protected:
 
 using Type = ShaderParameterType;
 
-const Type s_AllTypes[] = {Type::Float,       Type::Float2,      Type::Float3,      Type::Float4,
-                           Type::Float4Array, Type::Float3Array, Type::Float2Array, Type::FloatArray,
-                           Type::IntArray,    Type::Texture1D,   Type::Texture2D,   Type::Texture3D,
-                           Type::TextureCube, Type::Matrix,      Type::Int,         Type::Bool,
-                           Type::String,      Type::Any};
+const Type s_AllTypes[] = {Type::Float,       Type::Float2,      Type::Float3,      Type::Float4,   Type::Float4Array,
+                           Type::Float3Array, Type::Float2Array, Type::FloatArray,  Type::IntArray, Type::Texture1D,
+                           Type::Texture2D,   Type::Texture3D,   Type::TextureCube, Type::Matrix,   Type::Int,
+                           Type::Bool,        Type::String,      Type::Any};
 
 }  // namespace
 
@@ -110,11 +109,11 @@ TEST_F(ShaderTest, DeclarationsAreTypedAsTheFrameworkSeesThem) {
         unsigned Elements;
     };
     const Expected lr_Table[] = {
-        {"Offset", Type::Float4, 0},      {"Colour3", Type::Float4, 0},   {"Colour", Type::Float4, 0},
+        {"Offset", Type::Float4, 0},       {"Colour3", Type::Float4, 0},    {"Colour", Type::Float4, 0},
         {"Vectors", Type::Float4Array, 3}, {"Pairs", Type::Float4Array, 2}, {"World", Type::Matrix, 0},
-        {"Basis", Type::Matrix, 0},       {"Count", Type::Int, 0},        {"Counts", Type::IntArray, 3},
-        {"Enabled", Type::Bool, 0},       {"Flat", Type::Texture2D, 0},   {"Line", Type::Texture1D, 0},
-        {"Volume", Type::Texture3D, 0},   {"Cube", Type::TextureCube, 0},
+        {"Basis", Type::Matrix, 0},        {"Count", Type::Int, 0},         {"Counts", Type::IntArray, 3},
+        {"Enabled", Type::Bool, 0},        {"Flat", Type::Texture2D, 0},    {"Line", Type::Texture1D, 0},
+        {"Volume", Type::Texture3D, 0},    {"Cube", Type::TextureCube, 0},
     };
     for (const Expected& lr_Entry : lr_Table) {
         IShaderParameter* lr_Parameter = lr_Shader->GetParameter(lr_Entry.Name, ShaderParameterType::Any);

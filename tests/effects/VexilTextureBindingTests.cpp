@@ -35,8 +35,8 @@ protected:
 
     IDirect3DTexture9* NewTexture(UINT width, UINT height) {
         IDirect3DTexture9* lr_Texture = nullptr;
-        EXPECT_EQ(mr_Device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
-                                            D3DPOOL_DEFAULT, &lr_Texture, nullptr),
+        EXPECT_EQ(mr_Device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
+                                            &lr_Texture, nullptr),
                   D3D_OK);
         mr_Textures.push_back(lr_Texture);
         return lr_Texture;

@@ -25,8 +25,10 @@ UINT TexCoordOffset(DWORD fvf, UINT set) {
     if (fvf & D3DFVF_SPECULAR) lr_Offset += 4;
     for (UINT s = 0; s < set; ++s) {
         const DWORD lr_Size = (fvf >> (16 + 2 * s)) & 3;
-        lr_Offset += lr_Size == D3DFVF_TEXTUREFORMAT1 ? 4 : lr_Size == D3DFVF_TEXTUREFORMAT3 ? 12
-                     : lr_Size == D3DFVF_TEXTUREFORMAT4 ? 16 : 8;
+        lr_Offset += lr_Size == D3DFVF_TEXTUREFORMAT1   ? 4
+                     : lr_Size == D3DFVF_TEXTUREFORMAT3 ? 12
+                     : lr_Size == D3DFVF_TEXTUREFORMAT4 ? 16
+                                                        : 8;
     }
     return lr_Offset;
 }

@@ -9,9 +9,9 @@ namespace {
 struct FailureCase {
     const char* Name;
     SoftCall Call;
-    UINT Nth;                       // which call of the first frame fails
+    UINT Nth;                         // which call of the first frame fails
     std::vector<const char*> Logged;  // lines the failure must leave in the log, in order
-    bool FrameSkipped;              // the frame is left alone altogether
+    bool FrameSkipped;                // the frame is left alone altogether
 };
 
 void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.Name; }

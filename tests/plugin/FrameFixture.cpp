@@ -23,9 +23,7 @@ void FrameFixture::TearDown() {
     SoftDeviceFixture::TearDown();
 }
 
-std::filesystem::path FrameFixture::EffectDirectory() const {
-    return mr_TempDirectory / "Plugins" / "SSAO";
-}
+std::filesystem::path FrameFixture::EffectDirectory() const { return mr_TempDirectory / "Plugins" / "SSAO"; }
 
 void FrameFixture::WriteEffectFile(const std::string& file, const std::string& code) {
     WriteFrameEffectFile(EffectDirectory(), file, code);
@@ -62,9 +60,7 @@ std::string FrameFixture::ReadLog() const {
     return std::string(std::istreambuf_iterator<char>(lr_File), std::istreambuf_iterator<char>());
 }
 
-void FrameFixture::MarkLog() {
-    mr_LogMark = ReadLog();
-}
+void FrameFixture::MarkLog() { mr_LogMark = ReadLog(); }
 
 std::string FrameFixture::LogSinceMark() const {
     const std::string ls_Log = ReadLog();

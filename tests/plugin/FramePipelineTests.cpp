@@ -34,9 +34,7 @@ protected:
 };
 
 // Slice depth under the fixed matrices, in closed form: 2 - 2 / (1 + d) of the depth range.
-double ExpectedSliceDepth(double d, double minZ, double maxZ) {
-    return minZ + (maxZ - minZ) * (2.0 - 2.0 / (1.0 + d));
-}
+double ExpectedSliceDepth(double d, double minZ, double maxZ) { return minZ + (maxZ - minZ) * (2.0 - 2.0 / (1.0 + d)); }
 
 TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
     StartPlugin();
@@ -48,8 +46,11 @@ TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
     ASSERT_EQ(lr_Vertices.size(), 40u);
 
     // Slice 0 is the far plane; each later slice is slightly nearer.
-    const struct { int Slice; double Depth; float Value; } lr_Table[] = {
-        {0, 1.0, 1.0f}, {1, 0.999995, 0.9f}, {5, 0.999975, 0.5f}, {9, 0.999955, 0.1f}};
+    const struct {
+        int Slice;
+        double Depth;
+        float Value;
+    } lr_Table[] = {{0, 1.0, 1.0f}, {1, 0.999995, 0.9f}, {5, 0.999975, 0.5f}, {9, 0.999955, 0.1f}};
     for (const auto& lr_Row : lr_Table) {
         for (int k = 0; k < 4; ++k) {
             const Vertex& v = lr_Vertices[4 * lr_Row.Slice + k];
@@ -240,9 +241,9 @@ void ExpectSameState(const DeviceSnapshot& a, const DeviceSnapshot& b) {
 TEST_F(FramePipelineTest, FrameIntoAnOffScreenTargetTouchesNothing) {
     StartPlugin();
     IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(256, 256, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_,
-                                             nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(256, 256, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
     ASSERT_EQ(mr_Device_->SetRenderTarget(0, lr_Target_), D3D_OK);
     mr_Device_->SetFVF(D3DFVF_XYZ);
@@ -312,8 +313,7 @@ TEST_F(FramePipelineTest, HostStateIsTheSameAfterTheFrame) {
                                              nullptr),
               D3D_OK);
     IDirect3DIndexBuffer9* lr_HostIndices_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_HostIndices_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(mr_Device_->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &lr_HostIndices_, nullptr), D3D_OK);
     mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
     mr_Device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
     mr_Device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -361,8 +361,8 @@ TEST_F(FramePipelineTest, ShowAOOnlyLeavesTheOcclusionTermOnScreen) {
     SetShowAOOnly(false);
     RenderFrame();
     EXPECT_FALSE(mr_Plugin_->mr_ShowAOOnly);
-    EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion,
-                                                     FramePass::Show}));
+    EXPECT_EQ(DrawNames(),
+              (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion, FramePass::Show}));
     // The composite reads the scene copy and the one unblurred occlusion copy.
     const std::vector<SoftDrawRecord> lr_Show = DrawsOf(FramePass::Show);
     ASSERT_EQ(lr_Show.size(), 1u);
@@ -403,7 +403,10 @@ TEST_F(FramePipelineTest, CopiesGoFromTheBackBufferIntoEachTextureUnfiltered) {
 TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
     StartPlugin();
     SetShowAOOnly(false);
-    const struct { int Passes; size_t Blurs; } lr_Cases[] = {{0, 0}, {2, 2}, {-3, 0}, {1, 1}};
+    const struct {
+        int Passes;
+        size_t Blurs;
+    } lr_Cases[] = {{0, 0}, {2, 2}, {-3, 0}, {1, 1}};
     for (const auto& lr_Case : lr_Cases) {
         mr_Plugin_->mr_BlurPasses = lr_Case.Passes;
         RenderFrame();

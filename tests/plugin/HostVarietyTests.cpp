@@ -61,8 +61,9 @@ TEST_F(HostVarietyTest, SubordinateHeadReportingNoAdaptersInItsGroupIsRendered) 
 
 TEST_F(HostVarietyTest, EachHeadsBackBufferReplacesTheFrameTexturesInOrder) {
     // No effect drawn holds a frame texture: the live ones are the plug-in's.
-    WriteEffectFile("SSAO.hlsl", "float4 PS_SSAO() : COLOR0 { return 1; }\n"
-                                 "technique T { pass P0 { PixelShader = compile ps_2_0 PS_SSAO(); } }\n");
+    WriteEffectFile("SSAO.hlsl",
+                    "float4 PS_SSAO() : COLOR0 { return 1; }\n"
+                    "technique T { pass P0 { PixelShader = compile ps_2_0 PS_SSAO(); } }\n");
     CountingDevice* lr_Heads_ = new CountingDevice(mr_Device_);
     lr_Heads_->SetAdaptersInGroup(3);
     IDirect3DSwapChain9* lr_Chains[2] = {MakeChain(800, 480, D3DFMT_X8R8G8B8), MakeChain(800, 600, D3DFMT_A8R8G8B8)};

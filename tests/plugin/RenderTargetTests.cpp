@@ -143,11 +143,12 @@ TEST_F(RenderTargetTest, FormatOutsideTheTableIsLoggedByValueAndStillUsed) {
 
 TEST_F(RenderTargetTest, CreateTextureNamesTheFormat) {
     StartPlugin();
-    const struct { D3DFORMAT Format; const char* Name; } lr_Cases[] = {
-        {D3DFMT_A8R8G8B8, "D3DFMT_A8R8G8B8"},
-        {D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},
-        {D3DFMT_A16B16G16R16F, "D3DFMT_A16B16G16R16F"},
-        {D3DFMT_R32F, "D3DFMT_R32F"},
+    const struct {
+        D3DFORMAT Format;
+        const char* Name;
+    } lr_Cases[] = {
+        {D3DFMT_A8R8G8B8, "D3DFMT_A8R8G8B8"},           {D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},
+        {D3DFMT_A16B16G16R16F, "D3DFMT_A16B16G16R16F"}, {D3DFMT_R32F, "D3DFMT_R32F"},
         {D3DFMT_A2R10G10B10, "D3DFMT_A2R10G10B10"},
     };
     for (const auto& lr_Case : lr_Cases) {

@@ -106,9 +106,9 @@ TEST_F(RenderWithShaderTest, RepeatDrawsTheSamePassAgainUntilItStops) {
 }
 
 TEST_F(RenderWithShaderTest, SkipDrawsNothingForThatPass) {
-    EXPECT_EQ(Run(2, {PassResult::Skip, PassResult::None}),
-              (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "EndPass", "BeginPass 1", "Draw", "EndPass",
-                     "End"}));
+    EXPECT_EQ(
+        Run(2, {PassResult::Skip, PassResult::None}),
+        (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "EndPass", "BeginPass 1", "Draw", "EndPass", "End"}));
     // A repeated pass that is then skipped ends without another draw.
     EXPECT_EQ(Run(1, {PassResult::Repeat, PassResult::Skip}),
               (Calls{"Bind", "GetPassCount", "Begin", "BeginPass 0", "Draw", "BeginPass 0", "EndPass", "End"}));

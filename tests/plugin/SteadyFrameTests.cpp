@@ -20,9 +20,9 @@ protected:
     // Switches the plug-in on and runs the frames that create and lay out everything.
     void WarmUp(bool showAOOnly, int blurPasses) {
         StartPlugin();
-        for (IShader* lr_Shader_ : {mr_Plugin_->mr_ShowTextureShader_, mr_Plugin_->mr_ZBlurShader_,
-                                    mr_Plugin_->mr_RenderDepthShader_, mr_Plugin_->mr_RenderBlackShader_,
-                                    mr_Plugin_->mr_SSAOShader_}) {
+        for (IShader* lr_Shader_ :
+             {mr_Plugin_->mr_ShowTextureShader_, mr_Plugin_->mr_ZBlurShader_, mr_Plugin_->mr_RenderDepthShader_,
+              mr_Plugin_->mr_RenderBlackShader_, mr_Plugin_->mr_SSAOShader_}) {
             ASSERT_NE(lr_Shader_, nullptr);
             ASSERT_TRUE(lr_Shader_->IsValid()) << lr_Shader_->GetName() << ": " << lr_Shader_->GetErrorMessage();
         }

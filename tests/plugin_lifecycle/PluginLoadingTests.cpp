@@ -80,8 +80,7 @@ TEST_F(PluginLoadingTest, MissingNoiseImageIsLoggedAndGivesAnEmptyRecord) {
     EXPECT_EQ(nullptr, lr_Record.Texture);
     EXPECT_EQ(0u, lr_Record.Width);
     EXPECT_EQ(D3DFMT_UNKNOWN, lr_Record.Format);
-    EXPECT_NE(std::string::npos,
-              Log().find("SSAO: " + PathOf("Noise.bmp") + " texture not loaded. Critical error!\n"));
+    EXPECT_NE(std::string::npos, Log().find("SSAO: " + PathOf("Noise.bmp") + " texture not loaded. Critical error!\n"));
 }
 
 TEST_F(PluginLoadingTest, CorruptNoiseImageIsLoggedAndGivesAnEmptyRecord) {
@@ -109,8 +108,8 @@ TEST_F(PluginLoadingTest, MissingEffectIsKeptInvalidAndLogged) {
     ASSERT_NE(nullptr, lr_Shader) << "the invalid shader is returned, not null";
     EXPECT_FALSE(lr_Shader->IsValid());
     EXPECT_EQ(lr_Shader, mr_Plugin->mr_ShaderSystem_->GetShader("ZBlur.hlsl")) << "registered under the bare name";
-    const std::string ls_Expected = "SSAO: " + PathOf("ZBlur.hlsl") + " shader not loaded:\n" +
-                                    lr_Shader->GetErrorMessage() + "\n";
+    const std::string ls_Expected =
+        "SSAO: " + PathOf("ZBlur.hlsl") + " shader not loaded:\n" + lr_Shader->GetErrorMessage() + "\n";
     EXPECT_NE(std::string::npos, Log().find(ls_Expected)) << Log();
 }
 
@@ -124,7 +123,8 @@ TEST_F(PluginLoadingTest, EffectThatDoesNotCompileLogsTheCompilersText) {
         const char* Located;  // after the file name
     } lr_Cases[] = {
         {"SSAO.hlsl", "float4 Colour = ;\n", "(1,"},
-        {"ZBlur.hlsl", "float4 Tint;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR0\n{\n    return Tint * Missing;\n}\n"
+        {"ZBlur.hlsl",
+         "float4 Tint;\nfloat4 PS(float2 uv : TEXCOORD0) : COLOR0\n{\n    return Tint * Missing;\n}\n"
          "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n",
          "(4,15): error X5005: "},
     };
@@ -149,8 +149,7 @@ TEST_F(PluginLoadingTest, WithoutAShaderSystemTheLoadIsACriticalError) {
     delete mr_Plugin->mr_ShaderSystem_;
     mr_Plugin->mr_ShaderSystem_ = nullptr;
     EXPECT_EQ(nullptr, mr_Plugin->LoadEffectFile("SSAO.hlsl", "Plugins\\SSAO"));
-    EXPECT_NE(std::string::npos,
-              Log().find("SSAO: " + PathOf("SSAO.hlsl") + " shader not loaded. Critical error!\n"));
+    EXPECT_NE(std::string::npos, Log().find("SSAO: " + PathOf("SSAO.hlsl") + " shader not loaded. Critical error!\n"));
 }
 
 TEST_F(PluginLoadingTest, DataPathWithoutSeparatorIsGluedToTheFolder) {
@@ -166,7 +165,9 @@ TEST_F(PluginLoadingTest, DataPathWithoutSeparatorIsGluedToTheFolder) {
 
 TEST_F(PluginLoadingTest, DataPathOutsideTheAnsiPageReachesOnlyTheTextureLoaderIntact) {
     // U+0151 has no Windows-1252 form: the narrow effect path gets '?' in its place.
-    UseDataFolder(mr_TempDirectory / "\xC5\x91" "data");
+    UseDataFolder(mr_TempDirectory /
+                  "\xC5\x91"
+                  "data");
     WriteBmp(mr_Folder / "Noise.bmp", 2, 2);
     {
         std::ofstream lr_Out(mr_Folder / "RenderBlack.hlsl", std::ios::binary);
@@ -175,7 +176,8 @@ TEST_F(PluginLoadingTest, DataPathOutsideTheAnsiPageReachesOnlyTheTextureLoaderI
     IShader* lr_Shader = mr_Plugin->LoadEffectFile("RenderBlack.hlsl", "Plugins\\SSAO");
     ASSERT_NE(nullptr, lr_Shader);
     EXPECT_FALSE(lr_Shader->IsValid());
-    const std::string ls_Changed = "SSAO: " + (mr_TempDirectory / "?data").string() + "/Plugins\\SSAO\\RenderBlack.hlsl";
+    const std::string ls_Changed =
+        "SSAO: " + (mr_TempDirectory / "?data").string() + "/Plugins\\SSAO\\RenderBlack.hlsl";
     EXPECT_NE(std::string::npos, Log().find(ls_Changed + " shader not loaded:\n")) << Log();
     // The same text, read from a path the ANSI page can name, fails differently: it was never read above.
     std::filesystem::copy_file(mr_Folder / "RenderBlack.hlsl", mr_TempDirectory / "Plain.hlsl");

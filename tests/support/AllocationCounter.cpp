@@ -21,8 +21,8 @@ std::atomic<unsigned long> g_FailCountdown{0};
 std::atomic<bool> g_Failed{false};
 
 bool IsPlatformLibrary(const char* path) {
-    return path && (std::strstr(path, "/libd3d9.") || std::strstr(path, "/libd3dx9.") ||
-                    std::strstr(path, "/libsoftwin32."));
+    return path &&
+           (std::strstr(path, "/libd3d9.") || std::strstr(path, "/libd3dx9.") || std::strstr(path, "/libsoftwin32."));
 }
 
 // Which library a return address is in does not change: dladdr's answers
@@ -73,8 +73,7 @@ void Count() {
     if (g_Trace) {
         ::backtrace_symbols_fd(lr_Frames, lr_Count, 2);
         const char ls_Separator[] = "----\n";
-        if (::write(2, ls_Separator, sizeof(ls_Separator) - 1) < 0) {
-        }
+        if (::write(2, ls_Separator, sizeof(ls_Separator) - 1) < 0) {}
     }
     g_InCount = false;
 }

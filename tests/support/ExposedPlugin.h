@@ -40,8 +40,8 @@ public:
     using k_Plugin::mr_ShowTextureShader_;
     using k_Plugin::mr_SliceCount;
     using k_Plugin::mr_SliceRange;
-    using k_Plugin::mr_SliceStart;
     using k_Plugin::mr_SlicesDirty;
+    using k_Plugin::mr_SliceStart;
     using k_Plugin::mr_SSAOShader_;
     using k_Plugin::mr_View;
     using k_Plugin::mr_Viewport;

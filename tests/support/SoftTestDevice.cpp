@@ -22,7 +22,8 @@ HRESULT CreateSoftDevice(const D3DPRESENT_PARAMETERS& params, DWORD behaviorFlag
     *direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (!*direct3D) return E_FAIL;
     D3DPRESENT_PARAMETERS lr_Params = params;
-    HRESULT hr = (*direct3D)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, behaviorFlags, &lr_Params, device);
+    HRESULT hr =
+        (*direct3D)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, behaviorFlags, &lr_Params, device);
     if (SUCCEEDED(hr) && *device) return hr;
     if (*device) (*device)->Release();
     *device = nullptr;

@@ -10,7 +10,8 @@
 std::wstring WidePath(const std::filesystem::path& path) {
     const std::string ls_Narrow = path.string();
     if (ls_Narrow.empty()) return std::wstring();
-    const int lr_Size = MultiByteToWideChar(CP_UTF8, 0, ls_Narrow.data(), static_cast<int>(ls_Narrow.size()), nullptr, 0);
+    const int lr_Size =
+        MultiByteToWideChar(CP_UTF8, 0, ls_Narrow.data(), static_cast<int>(ls_Narrow.size()), nullptr, 0);
     std::wstring ls_Out(static_cast<size_t>(lr_Size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, ls_Narrow.data(), static_cast<int>(ls_Narrow.size()), &ls_Out[0], lr_Size);
     return ls_Out;

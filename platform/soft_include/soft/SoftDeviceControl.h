@@ -35,8 +35,8 @@ struct SoftLiveObject {
     D3DFORMAT Format;
     UINT Width;
     UINT Height;
-    ULONG RefCount;  // public references held by callers
-    bool Implicit;   // implicit swap chain, its back buffers, the automatic depth-stencil surface
+    ULONG RefCount;      // public references held by callers
+    bool Implicit;       // implicit swap chain, its back buffers, the automatic depth-stencil surface
     const void* Object;  // the object's main interface pointer (what the application holds)
 };
 
@@ -84,8 +84,8 @@ struct SoftDrawRecord {
     bool Indexed;
     DWORD FVF;
     UINT Stride;
-    std::vector<UINT> Indices;   // indices as read, in order (empty for non-indexed draws)
-    std::vector<BYTE> Vertices;  // the vertex each index selects, Stride bytes each, in index order
+    std::vector<UINT> Indices;        // indices as read, in order (empty for non-indexed draws)
+    std::vector<BYTE> Vertices;       // the vertex each index selects, Stride bytes each, in index order
     IDirect3DSurface9* RenderTarget;  // identity only, not referenced
     IDirect3DSurface9* DepthStencil;  // identity only, not referenced
     D3DVIEWPORT9 Viewport;
@@ -94,14 +94,14 @@ struct SoftDrawRecord {
     DWORD SamplerStates[16][14];
     IDirect3DPixelShader9* PixelShader;    // identity only
     IDirect3DVertexShader9* VertexShader;  // identity only
-    std::string PixelShaderName;  // entry point named in the shader's comment token, if any
-    DWORD PixelShaderVersion;     // version token, 0 without a pixel shader
+    std::string PixelShaderName;           // entry point named in the shader's comment token, if any
+    DWORD PixelShaderVersion;              // version token, 0 without a pixel shader
     // What the rasteriser made of the draw.
     bool Rasterised = false;
-    std::string NotRasterisedReason;  // empty when drawn
+    std::string NotRasterisedReason;       // empty when drawn
     unsigned long long PixelsShaded = 0;   // covered pixels the shader ran for (helper lanes not counted)
     unsigned long long PixelsWritten = 0;  // pixels that passed every test and were written
-    bool StencilIgnored = false;  // STENCILENABLE was on; stencil is not emulated
+    bool StencilIgnored = false;           // STENCILENABLE was on; stencil is not emulated
 };
 
 struct SoftCopyRecord {

@@ -7,16 +7,16 @@
 #include <d3d9.h>
 
 struct SoftShaderStatistics {
-    DWORD Version;          // version token
-    UINT Arithmetic;        // arithmetic instruction slots (macros count their expansion): an upper bound
-    UINT Texture;           // texture instructions (texld and variants, texkill)
-    UINT FlowControl;       // flow-control instructions
-    UINT Temporaries;       // r registers used (highest index + 1)
-    UINT FloatConstants;    // c registers used, defined ones included (highest index + 1)
-    UINT IntConstants;      // i registers used
-    UINT BoolConstants;     // b registers used
-    UINT Samplers;          // s registers used
-    UINT DependentLevels;   // longest chain of texture reads whose coordinates come from earlier reads (1: none)
+    DWORD Version;         // version token
+    UINT Arithmetic;       // arithmetic instruction slots (macros count their expansion): an upper bound
+    UINT Texture;          // texture instructions (texld and variants, texkill)
+    UINT FlowControl;      // flow-control instructions
+    UINT Temporaries;      // r registers used (highest index + 1)
+    UINT FloatConstants;   // c registers used, defined ones included (highest index + 1)
+    UINT IntConstants;     // i registers used
+    UINT BoolConstants;    // b registers used
+    UINT Samplers;         // s registers used
+    UINT DependentLevels;  // longest chain of texture reads whose coordinates come from earlier reads (1: none)
 };
 
 // The limits of a profile that no optimiser could rescue.

@@ -33,9 +33,9 @@ TEST_F(DeviceCreationTests, RenderTargetTextureNeedsTheDefaultPool) {
 
 TEST_F(DeviceCreationTests, RenderTargetFormatsFollowTheAdapterSet) {
     IDirect3DTexture9* lr_Texture_;
-    for (D3DFORMAT lr_Format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16F,
-                                D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F,
-                                D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A16B16G16R16}) {
+    for (D3DFORMAT lr_Format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16F, D3DFMT_R16F,
+                                D3DFMT_G16R16F, D3DFMT_R32F, D3DFMT_G32R32F, D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5,
+                                D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A16B16G16R16}) {
         ASSERT_EQ(CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, lr_Format, D3DPOOL_DEFAULT, &lr_Texture_), D3D_OK)
             << "format " << lr_Format;
         lr_Texture_->Release();
@@ -175,9 +175,9 @@ TEST_F(DeviceCreationTests, SurfacesOfEachKindDescribeThemselves) {
     EXPECT_EQ(lr_Plain_, nullptr);
 
     IDirect3DSurface9* lr_Depth_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateDepthStencilSurface(32, 32, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Depth_,
-                                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateDepthStencilSurface(32, 32, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Depth_, nullptr),
+        D3D_OK);
     lr_Depth_->GetDesc(&lr_Desc);
     EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_DEPTHSTENCIL));
     lr_Depth_->Release();

@@ -209,9 +209,9 @@ TEST(DeviceLifetime, DeviceLivesUntilItsLastChildIsReleased) {
     EXPECT_EQ(Direct3DCreate9(D3D_SDK_VERSION + 1), nullptr);
     D3DPRESENT_PARAMETERS lr_Params = SoftDeviceFixture::DefaultPresentParameters();
     IDirect3DDevice9* lr_Device_ = nullptr;
-    ASSERT_EQ(lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                    &lr_Device_),
-              D3D_OK);
+    ASSERT_EQ(
+        lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &lr_Device_),
+        D3D_OK);
     // The device holds the Direct3D object.
     EXPECT_EQ(lr_D3D_->AddRef(), 3u);
     lr_D3D_->Release();
@@ -219,7 +219,7 @@ TEST(DeviceLifetime, DeviceLivesUntilItsLastChildIsReleased) {
     IDirect3DTexture9* lr_Texture_ = nullptr;
     ASSERT_EQ(lr_Device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr), D3D_OK);
     lr_Device_->SetTexture(0, lr_Texture_);
-    EXPECT_EQ(lr_Device_->Release(), 1u);  // the texture's reference
+    EXPECT_EQ(lr_Device_->Release(), 1u);   // the texture's reference
     EXPECT_EQ(lr_Texture_->Release(), 0u);  // the device goes, and the bound texture with it
     EXPECT_EQ(lr_D3D_->Release(), 0u);
 }
@@ -230,29 +230,29 @@ TEST(DeviceLifetime, CreateDeviceRefusesBadParametersWithNull) {
     D3DPRESENT_PARAMETERS lr_Params = SoftDeviceFixture::DefaultPresentParameters();
     IDirect3DDevice9* lr_Device_ = reinterpret_cast<IDirect3DDevice9*>(0x1);
     lr_Params.BackBufferCount = 4;
-    EXPECT_EQ(lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                    &lr_Device_),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &lr_Device_),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(lr_Device_, nullptr);
     EXPECT_EQ(lr_Params.BackBufferCount, 3u);  // corrected in place, as the runtime does
 
     lr_Params = SoftDeviceFixture::DefaultPresentParameters();
     lr_Params.AutoDepthStencilFormat = D3DFMT_A8R8G8B8;
-    EXPECT_EQ(lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                    &lr_Device_),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &lr_Device_),
+        D3DERR_INVALIDCALL);
     lr_Params = SoftDeviceFixture::DefaultPresentParameters();
-    EXPECT_EQ(lr_D3D_->CreateDevice(1, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                    &lr_Device_),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        lr_D3D_->CreateDevice(1, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &lr_Device_),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &lr_Params, &lr_Device_), D3DERR_INVALIDCALL);
 
     // Count 0 means one back buffer and is written back.
     lr_Params.BackBufferCount = 0;
     lr_Params.BackBufferFormat = D3DFMT_UNKNOWN;
-    ASSERT_EQ(lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
-                                    &lr_Device_),
-              D3D_OK);
+    ASSERT_EQ(
+        lr_D3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &lr_Device_),
+        D3D_OK);
     EXPECT_EQ(lr_Params.BackBufferCount, 1u);
     EXPECT_EQ(lr_Params.BackBufferFormat, D3DFMT_X8R8G8B8);
     EXPECT_EQ(lr_Device_->Release(), 0u);

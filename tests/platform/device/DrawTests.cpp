@@ -211,7 +211,8 @@ TEST_F(DrawTests, RecordsKeepTheLastPresentedFramesOnly) {
     BindAll();
     for (int lr_Frame = 0; lr_Frame < 40; ++lr_Frame) {
         // Degenerate: recorded, nothing to rasterise.
-        const Vertex lr_Line[3] = {{static_cast<float>(lr_Frame), 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}};
+        const Vertex lr_Line[3] = {
+            {static_cast<float>(lr_Frame), 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}, {0, 0, 0, 1, 0, 0}};
         ASSERT_EQ(mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, lr_Line, sizeof(Vertex)), D3D_OK);
         ASSERT_EQ(mr_Device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     }

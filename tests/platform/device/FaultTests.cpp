@@ -63,7 +63,8 @@ TEST_F(FaultTests, CreationCallsFailOnDemand) {
     const Case lr_Cases[] = {
         {SoftCall::CreateVertexBuffer,
          [](IDirect3DDevice9* d, IUnknown** o) {
-             return d->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, reinterpret_cast<IDirect3DVertexBuffer9**>(o), nullptr);
+             return d->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, reinterpret_cast<IDirect3DVertexBuffer9**>(o),
+                                          nullptr);
          }},
         {SoftCall::CreateIndexBuffer,
          [](IDirect3DDevice9* d, IUnknown** o) {

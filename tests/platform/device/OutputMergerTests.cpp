@@ -26,8 +26,8 @@ protected:
     void SetUp() override {
         RasterFixture::SetUp();
         ASSERT_EQ(mr_Device_->GetDepthStencilSurface(&mr_AutoDepth_), D3D_OK);
-        ASSERT_EQ(mr_Device_->CreateDepthStencilSurface(k_Size, k_Size, GetParam().Format, D3DMULTISAMPLE_NONE, 0, FALSE,
-                                                         &mr_Depth_, nullptr),
+        ASSERT_EQ(mr_Device_->CreateDepthStencilSurface(k_Size, k_Size, GetParam().Format, D3DMULTISAMPLE_NONE, 0,
+                                                        FALSE, &mr_Depth_, nullptr),
                   D3D_OK);
         mr_Device_->SetDepthStencilSurface(mr_Depth_);
         mr_Device_->SetRenderState(D3DRS_ZWRITEENABLE, GetParam().Write);
@@ -64,9 +64,9 @@ TEST_P(DepthTest, EachFunctionAtLowerEqualAndHigherDepth) {
         DWORD Func;
         bool Lower, Equal, Higher;
     };
-    const Expect k_Table[] = {{D3DCMP_NEVER, false, false, false},    {D3DCMP_LESS, true, false, false},
-                              {D3DCMP_EQUAL, false, true, false},     {D3DCMP_LESSEQUAL, true, true, false},
-                              {D3DCMP_GREATER, false, false, true},   {D3DCMP_NOTEQUAL, true, false, true},
+    const Expect k_Table[] = {{D3DCMP_NEVER, false, false, false},      {D3DCMP_LESS, true, false, false},
+                              {D3DCMP_EQUAL, false, true, false},       {D3DCMP_LESSEQUAL, true, true, false},
+                              {D3DCMP_GREATER, false, false, true},     {D3DCMP_NOTEQUAL, true, false, true},
                               {D3DCMP_GREATEREQUAL, false, true, true}, {D3DCMP_ALWAYS, true, true, true}};
     for (const Expect& lr_Expect : k_Table) {
         const std::tuple<float, bool> k_Draws[] = {

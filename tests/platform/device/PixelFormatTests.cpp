@@ -106,7 +106,7 @@ TEST(PixelFormatTests, UnormRoundsToTheNearestStepAndClamps) {
 }
 
 TEST(PixelFormatTests, HalfFloatsRoundToNearestEven) {
-    const float lr_Ulp = std::ldexp(1.0f, -11);  // half of a half's step at 1
+    const float lr_Ulp = std::ldexp(1.0f, -11);             // half of a half's step at 1
     EXPECT_EQ(SoftFloatToHalf(1.0f + lr_Ulp), 0x3C00);      // tie to the even 0x3C00
     EXPECT_EQ(SoftFloatToHalf(1.0f + 3 * lr_Ulp), 0x3C02);  // tie to the even 0x3C02
     EXPECT_EQ(SoftFloatToHalf(1.0f + lr_Ulp + std::ldexp(1.0f, -20)), 0x3C01);

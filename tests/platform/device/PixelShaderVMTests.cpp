@@ -41,7 +41,8 @@ DWORD Mask(const char* letters) {
 DWORD Dst(D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, const char* mask = "xyzw", DWORD modifier = 0) {
     return Register(type, number) | Mask(mask) | modifier;
 }
-DWORD Src(D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, const char* swizzle = "xyzw", DWORD modifier = D3DSPSM_NONE) {
+DWORD Src(D3DSHADER_PARAM_REGISTER_TYPE type, UINT number, const char* swizzle = "xyzw",
+          DWORD modifier = D3DSPSM_NONE) {
     return Register(type, number) | Swizzle(swizzle) | modifier;
 }
 DWORD Bits(float value) {
@@ -51,8 +52,8 @@ DWORD Bits(float value) {
 }
 
 const D3DSHADER_PARAM_REGISTER_TYPE R = D3DSPR_TEMP, C = D3DSPR_CONST, V = D3DSPR_INPUT, T = D3DSPR_TEXTURE,
-                                    OC = D3DSPR_COLOROUT, S = D3DSPR_SAMPLER, I = D3DSPR_CONSTINT,
-                                    B = D3DSPR_CONSTBOOL, P = D3DSPR_PREDICATE, AL = D3DSPR_LOOP;
+                                    OC = D3DSPR_COLOROUT, S = D3DSPR_SAMPLER, I = D3DSPR_CONSTINT, B = D3DSPR_CONSTBOOL,
+                                    P = D3DSPR_PREDICATE, AL = D3DSPR_LOOP;
 
 // Builds a shader model 2/3 token stream.
 class Assembler {
@@ -202,7 +203,7 @@ TEST_F(PixelShaderVMTests, InstructionsReadAllSourcesBeforeWritingTheirResult) {
     SetFloat(6, 0, 0, 2, 0);
     Load(Assembler(D3DPS_VERSION(2, 0))
              .Op(D3DSIO_MOV, {Dst(R, 0), Src(C, 0)})
-             .Op(D3DSIO_MOV, {Dst(R, 0, "xy"), Src(R, 0, "yxzw")})         // a swap
+             .Op(D3DSIO_MOV, {Dst(R, 0, "xy"), Src(R, 0, "yxzw")})  // a swap
              .Op(D3DSIO_MOV, {Dst(R, 1), Src(C, 0)})
              .Op(D3DSIO_ADD, {Dst(R, 1), Src(R, 1, "x"), Src(R, 1, "wzyx")})  // every component reads x and w
              .Op(D3DSIO_MOV, {Dst(R, 2), Src(C, 0)})
@@ -250,7 +251,10 @@ TEST_F(PixelShaderVMTests, InstructionsFollowTheDocumentedSpecialCases) {
         {"frc of a negative", k_PS3, D3DSIO_FRC, {Dst(OC, 0, "x"), Src(C, 3, "z")}, {0.75f, 0, 0, 0}},
         {"abs", k_PS3, D3DSIO_ABS, {Dst(OC, 0), Src(C, 2)}, {0, 4.0f, 8.0f, 1.0f}},
         {"dp2add", k_PS3, D3DSIO_DP2ADD, {Dst(OC, 0, "x"), Src(C, 0), Src(C, 1), Src(C, 1, "z")}, {16.0f, 0, 0, 0}},
-        {"dp3 of a negated source", k_PS3, D3DSIO_DP3, {Dst(OC, 0, "x"), Src(C, 0, "xyzw", D3DSPSM_NEG), Src(C, 1)},
+        {"dp3 of a negated source",
+         k_PS3,
+         D3DSIO_DP3,
+         {Dst(OC, 0, "x"), Src(C, 0, "xyzw", D3DSPSM_NEG), Src(C, 1)},
          {-26.0f, 0, 0, 0}},
         {"dp4 replicated", k_PS3, D3DSIO_DP4, {Dst(OC, 0, "xz"), Src(C, 0), Src(C, 1)}, {27.0f, 0, 27.0f, 0}},
         {"lrp", k_PS3, D3DSIO_LRP, {Dst(OC, 0, "x"), Src(C, 1, "w"), Src(C, 1, "z"), Src(C, 0, "w")}, {4.25f, 0, 0, 0}},
@@ -262,8 +266,11 @@ TEST_F(PixelShaderVMTests, InstructionsFollowTheDocumentedSpecialCases) {
         {"slt", k_PS3, D3DSIO_SLT, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {0, 1, 1, 0}},
         {"sge", k_PS3, D3DSIO_SGE, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {1, 0, 0, 1}},
         {"sincos (3.0)", k_PS3, D3DSIO_SINCOS, {Dst(OC, 0, "xy"), Src(C, 2, "x")}, {1, 0, 0, 0}},
-        {"sincos (2.x, with its constants)", k_PS2x, D3DSIO_SINCOS,
-         {Dst(OC, 0, "y"), Src(C, 7, "x"), Src(C, 8), Src(C, 9)}, {0, std::sin(1.0f), 0, 0}},
+        {"sincos (2.x, with its constants)",
+         k_PS2x,
+         D3DSIO_SINCOS,
+         {Dst(OC, 0, "y"), Src(C, 7, "x"), Src(C, 8), Src(C, 9)},
+         {0, std::sin(1.0f), 0, 0}},
         {"m3x2", k_PS3, D3DSIO_M3x2, {Dst(OC, 0, "xy"), Src(C, 0), Src(C, 4)}, {2, 1, 0, 0}},
         {"m3x3", k_PS3, D3DSIO_M3x3, {Dst(OC, 0, "xyz"), Src(C, 0), Src(C, 4)}, {2, 1, 6, 0}},
         {"m3x4", k_PS3, D3DSIO_M3x4, {Dst(OC, 0), Src(C, 0), Src(C, 4)}, {2, 1, 6, 6}},
@@ -489,19 +496,18 @@ TEST_F(PixelShaderVMTests, ModelThreeInputsMapOntoAttributesByMeaning) {
 //   float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR0
 //   { float4 t = tex2D(s0, uv); return saturate(t * k + col) - float4(uv, 0, 0); }
 const DWORD k_CompiledTexture[] = {
-    0xFFFF0200u, 0x0021FFFEu, 0x42415443u, 0x0000001Cu, 0x0000006Cu, 0xFFFF0200u, 0x00000002u, 0x0000001Cu,
-    0x00000000u, 0x00000000u, 0x00000044u, 0x00020002u, 0x00000001u, 0x00000048u, 0x00000000u, 0x00000058u,
-    0x00000003u, 0x00000001u, 0x0000005Cu, 0x00000000u, 0xABAB006Bu, 0x00030001u, 0x00040001u, 0x00000001u,
-    0x00000001u, 0xAB003073u, 0x000C0004u, 0x00010001u, 0x00000001u, 0x00000001u, 0x33646B76u, 0x68732D64u,
-    0x72656461u, 0x312E3120u, 0xABAB0037u, 0x0200001Fu, 0x80000000u, 0xB0030000u, 0x0200001Fu, 0x80000000u,
-    0x900F0000u, 0x05000051u, 0xA00F0000u, 0x00000000u, 0x00000000u, 0x00000000u, 0x00000000u, 0x0200001Fu,
-    0x90000000u, 0xA00F0800u, 0x02000001u, 0x800F0001u, 0x90E40000u, 0x02000001u, 0x80030002u, 0xB0040000u,
-    0x03000042u, 0x800F0003u, 0x80040002u, 0xA0E40800u, 0x02000001u, 0x800F0004u, 0xA0E40002u, 0x03000005u,
-    0x800F0003u, 0x80E40003u, 0x80E40004u, 0x03000002u, 0x800F0001u, 0x80E40003u, 0x80E40001u, 0x02000001u,
-    0x801F0001u, 0x80E40001u, 0x02000001u, 0x80030000u, 0x80040002u, 0x02000001u, 0x80010002u, 0xA0000000u,
-    0x02000001u, 0x80040000u, 0x80000002u, 0x02000001u, 0x80010002u, 0xA0000000u, 0x02000001u, 0x80080000u,
-    0x80000002u, 0x02000001u, 0x800F0002u, 0x80E40000u, 0x02000001u, 0x800F0002u, 0x81E40002u, 0x03000002u,
-    0x800F0001u, 0x80E40001u, 0x80E40002u, 0x02000001u, 0x800F0800u, 0x80E40001u, 0x0000FFFFu,
+    0xFFFF0200u, 0x0021FFFEu, 0x42415443u, 0x0000001Cu, 0x0000006Cu, 0xFFFF0200u, 0x00000002u, 0x0000001Cu, 0x00000000u,
+    0x00000000u, 0x00000044u, 0x00020002u, 0x00000001u, 0x00000048u, 0x00000000u, 0x00000058u, 0x00000003u, 0x00000001u,
+    0x0000005Cu, 0x00000000u, 0xABAB006Bu, 0x00030001u, 0x00040001u, 0x00000001u, 0x00000001u, 0xAB003073u, 0x000C0004u,
+    0x00010001u, 0x00000001u, 0x00000001u, 0x33646B76u, 0x68732D64u, 0x72656461u, 0x312E3120u, 0xABAB0037u, 0x0200001Fu,
+    0x80000000u, 0xB0030000u, 0x0200001Fu, 0x80000000u, 0x900F0000u, 0x05000051u, 0xA00F0000u, 0x00000000u, 0x00000000u,
+    0x00000000u, 0x00000000u, 0x0200001Fu, 0x90000000u, 0xA00F0800u, 0x02000001u, 0x800F0001u, 0x90E40000u, 0x02000001u,
+    0x80030002u, 0xB0040000u, 0x03000042u, 0x800F0003u, 0x80040002u, 0xA0E40800u, 0x02000001u, 0x800F0004u, 0xA0E40002u,
+    0x03000005u, 0x800F0003u, 0x80E40003u, 0x80E40004u, 0x03000002u, 0x800F0001u, 0x80E40003u, 0x80E40001u, 0x02000001u,
+    0x801F0001u, 0x80E40001u, 0x02000001u, 0x80030000u, 0x80040002u, 0x02000001u, 0x80010002u, 0xA0000000u, 0x02000001u,
+    0x80040000u, 0x80000002u, 0x02000001u, 0x80010002u, 0xA0000000u, 0x02000001u, 0x80080000u, 0x80000002u, 0x02000001u,
+    0x800F0002u, 0x80E40000u, 0x02000001u, 0x800F0002u, 0x81E40002u, 0x03000002u, 0x800F0001u, 0x80E40001u, 0x80E40002u,
+    0x02000001u, 0x800F0800u, 0x80E40001u, 0x0000FFFFu,
 };
 
 // Compiled by vkd3d-shader 1.17 for ps_3_0 from
@@ -510,22 +516,20 @@ const DWORD k_CompiledTexture[] = {
 //     if (uv.x > 0.5) r.z = face; else r.z = -2 * face;
 //     clip(uv.y - 0.25); return r; }
 const DWORD k_CompiledBranch[] = {
-    0xFFFF0300u, 0x000DFFFEu, 0x42415443u, 0x0000001Cu, 0x0000001Cu, 0xFFFF0300u, 0x00000000u, 0x0000001Cu,
-    0x00000000u, 0x00000000u, 0x33646B76u, 0x68732D64u, 0x72656461u, 0x312E3120u, 0xABAB0037u, 0x0200001Fu,
-    0x80000005u, 0x90030000u, 0x0200001Fu, 0x80000000u, 0x90011001u, 0x0200001Fu, 0x80000000u, 0x90031000u,
-    0x05000051u, 0xA00F0000u, 0x00000000u, 0x3F800000u, 0x3F000000u, 0xC0000000u, 0x05000051u, 0xA00F0001u,
-    0xBE800000u, 0x00000000u, 0x00000000u, 0x00000000u, 0x02000001u, 0x80030001u, 0x90041000u, 0x02000001u,
-    0x80040001u, 0x90001001u, 0x02000001u, 0x80030002u, 0x90040000u, 0x02000001u, 0x80030000u, 0x80040001u,
-    0x02000001u, 0x80010001u, 0xA0000000u, 0x02000001u, 0x80040000u, 0x80000001u, 0x02000001u, 0x80010001u,
-    0xA0550000u, 0x02000001u, 0x80080000u, 0x80000001u, 0x02000001u, 0x80010001u, 0xA0AA0000u, 0x02000001u,
-    0x80020001u, 0x80000002u, 0x02000001u, 0x80020001u, 0x81550001u, 0x03000002u, 0x80010001u, 0x80550001u,
-    0x80000001u, 0x02000001u, 0x80020001u, 0xA0000000u, 0x02000001u, 0x80080001u, 0xA0550000u, 0x04000058u,
-    0x80010001u, 0x80000001u, 0x80550001u, 0x80FF0001u, 0x02050029u, 0x80000001u, 0x81000001u, 0x02000001u,
-    0x80040000u, 0x80AA0001u, 0x0000002Au, 0x02000001u, 0x80010001u, 0xA0FF0000u, 0x03000005u, 0x80010001u,
-    0x80AA0001u, 0x80000001u, 0x02000001u, 0x80040000u, 0x80000001u, 0x0000002Bu, 0x02000001u, 0x80010001u,
-    0x80010002u, 0x02000001u, 0x80020001u, 0xA0000001u, 0x03000002u, 0x80010001u, 0x80000001u, 0x80550001u,
-    0x01000041u, 0x80010001u, 0x02000001u, 0x800F0001u, 0x80E40000u, 0x02000001u, 0x800F0800u, 0x80E40001u,
-    0x0000FFFFu,
+    0xFFFF0300u, 0x000DFFFEu, 0x42415443u, 0x0000001Cu, 0x0000001Cu, 0xFFFF0300u, 0x00000000u, 0x0000001Cu, 0x00000000u,
+    0x00000000u, 0x33646B76u, 0x68732D64u, 0x72656461u, 0x312E3120u, 0xABAB0037u, 0x0200001Fu, 0x80000005u, 0x90030000u,
+    0x0200001Fu, 0x80000000u, 0x90011001u, 0x0200001Fu, 0x80000000u, 0x90031000u, 0x05000051u, 0xA00F0000u, 0x00000000u,
+    0x3F800000u, 0x3F000000u, 0xC0000000u, 0x05000051u, 0xA00F0001u, 0xBE800000u, 0x00000000u, 0x00000000u, 0x00000000u,
+    0x02000001u, 0x80030001u, 0x90041000u, 0x02000001u, 0x80040001u, 0x90001001u, 0x02000001u, 0x80030002u, 0x90040000u,
+    0x02000001u, 0x80030000u, 0x80040001u, 0x02000001u, 0x80010001u, 0xA0000000u, 0x02000001u, 0x80040000u, 0x80000001u,
+    0x02000001u, 0x80010001u, 0xA0550000u, 0x02000001u, 0x80080000u, 0x80000001u, 0x02000001u, 0x80010001u, 0xA0AA0000u,
+    0x02000001u, 0x80020001u, 0x80000002u, 0x02000001u, 0x80020001u, 0x81550001u, 0x03000002u, 0x80010001u, 0x80550001u,
+    0x80000001u, 0x02000001u, 0x80020001u, 0xA0000000u, 0x02000001u, 0x80080001u, 0xA0550000u, 0x04000058u, 0x80010001u,
+    0x80000001u, 0x80550001u, 0x80FF0001u, 0x02050029u, 0x80000001u, 0x81000001u, 0x02000001u, 0x80040000u, 0x80AA0001u,
+    0x0000002Au, 0x02000001u, 0x80010001u, 0xA0FF0000u, 0x03000005u, 0x80010001u, 0x80AA0001u, 0x80000001u, 0x02000001u,
+    0x80040000u, 0x80000001u, 0x0000002Bu, 0x02000001u, 0x80010001u, 0x80010002u, 0x02000001u, 0x80020001u, 0xA0000001u,
+    0x03000002u, 0x80010001u, 0x80000001u, 0x80550001u, 0x01000041u, 0x80010001u, 0x02000001u, 0x800F0001u, 0x80E40000u,
+    0x02000001u, 0x800F0800u, 0x80E40001u, 0x0000FFFFu,
 };
 
 TEST_F(PixelShaderVMTests, CompiledShadersRun) {
@@ -570,7 +574,8 @@ TEST_F(PixelShaderVMTests, CompiledShadersRun) {
 
 TEST_F(PixelShaderVMTests, StreamsTheInterpreterCannotRunAreRefused) {
     // Opcodes of shader model 1 or unknown, and instructions above the model.
-    EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_CND, {Dst(R, 0), Src(C, 0), Src(C, 1), Src(C, 2)}).End()), "");
+    EXPECT_NE(
+        Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_CND, {Dst(R, 0), Src(C, 0), Src(C, 1), Src(C, 2)}).End()), "");
     EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(3, 0)).Op(200, {Dst(R, 0), Src(C, 0)}).End()), "");
     EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_DSX, {Dst(R, 0), Src(C, 0)}).End()), "");
     // Registers beyond the model.
@@ -616,7 +621,8 @@ TEST_F(PixelShaderCreationTests, CreatePixelShaderRefusesWhatTheInterpreterCanno
     const std::vector<DWORD> lr_Unknown = Assembler(D3DPS_VERSION(3, 0)).Op(0x0060 + 40, {Dst(R, 0), Src(C, 0)}).End();
     EXPECT_EQ(mr_Device_->CreatePixelShader(lr_Unknown.data(), &lr_Shader_), D3DERR_INVALIDCALL);
     EXPECT_EQ(lr_Shader_, nullptr);
-    const std::vector<DWORD> lr_OutOfRange = Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_MOV, {Dst(OC, 4), Src(C, 0)}).End();
+    const std::vector<DWORD> lr_OutOfRange =
+        Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_MOV, {Dst(OC, 4), Src(C, 0)}).End();
     EXPECT_EQ(mr_Device_->CreatePixelShader(lr_OutOfRange.data(), &lr_Shader_), D3DERR_INVALIDCALL);
     const std::vector<DWORD> lr_Fine = Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_MOV, {Dst(OC, 3), Src(C, 0)}).End();
     ASSERT_EQ(mr_Device_->CreatePixelShader(lr_Fine.data(), &lr_Shader_), D3D_OK);

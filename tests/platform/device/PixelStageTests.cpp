@@ -52,9 +52,9 @@ TEST_F(PixelStageTest, ColorOperationsOnDiffuseAndFactor) {
         D3DCOLOR Expected;
     };
     // MODULATE: r 0x40 x 0x40 / 255 = 16.1, g 0x20 x 0x80 / 255 = 16.1, b 0x10 x 0x20 / 255 = 2.
-    for (Case lr_Case : {Case{D3DTOP_SELECTARG1, 0x80402010}, Case{D3DTOP_SELECTARG2, 0x80408020},
-                         Case{D3DTOP_MODULATE, 0x80101002}, Case{D3DTOP_ADD, 0x8080A030},
-                         Case{D3DTOP_DISABLE, k_Diffuse}}) {
+    for (Case lr_Case :
+         {Case{D3DTOP_SELECTARG1, 0x80402010}, Case{D3DTOP_SELECTARG2, 0x80408020}, Case{D3DTOP_MODULATE, 0x80101002},
+          Case{D3DTOP_ADD, 0x8080A030}, Case{D3DTOP_DISABLE, k_Diffuse}}) {
         SetStage(0, lr_Case.Op, D3DTA_DIFFUSE, D3DTA_TFACTOR);
         DrawRect(0, 0, 2, 2, k_Diffuse);
         EXPECT_EQ(Pixel(0, 0), lr_Case.Expected) << lr_Case.Op;

@@ -68,8 +68,12 @@ protected:
                   D3D_OK);
     }
     void DrawRect(float left, float top, float right, float bottom, D3DCOLOR color, float z = 0.5f) {
-        DrawList({{left, top, z, 1, color}, {right, top, z, 1, color}, {left, bottom, z, 1, color},
-                  {right, top, z, 1, color}, {right, bottom, z, 1, color}, {left, bottom, z, 1, color}});
+        DrawList({{left, top, z, 1, color},
+                  {right, top, z, 1, color},
+                  {left, bottom, z, 1, color},
+                  {right, top, z, 1, color},
+                  {right, bottom, z, 1, color},
+                  {left, bottom, z, 1, color}});
     }
     // A rectangle with texture coordinates running 0..1 across it in both sets.
     void DrawTexturedRect(float left, float top, float right, float bottom, D3DCOLOR color) {

@@ -80,7 +80,8 @@ TEST_F(RasteriserTest, CullModesFollowScreenWinding) {
         DWORD Mode;
         bool DrawsClockwise, DrawsCounterClockwise;
     };
-    for (Case lr_Case : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
+    for (Case lr_Case :
+         {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
         mr_Device_->SetRenderState(D3DRS_CULLMODE, lr_Case.Mode);
         DrawList(k_Clockwise);
         EXPECT_EQ(LastDraw().PixelsWritten > 0, lr_Case.DrawsClockwise) << lr_Case.Mode;
@@ -118,7 +119,7 @@ TEST_F(RasteriserTest, UntransformedTrianglesAreClippedAtNearAndFar) {
     mr_Device_->SetFVF(k_WorldFVF);
     mr_Device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const D3DCOLOR c = 0xFFFFFFFF;
-    WorldVertex lr_Quad[] = {{-2, 2, -1.5f, c}, {2, 2, 2.5f, c}, {-2, -2, -1.5f, c},
+    WorldVertex lr_Quad[] = {{-2, 2, -1.5f, c}, {2, 2, 2.5f, c},  {-2, -2, -1.5f, c},
                              {2, 2, 2.5f, c},   {2, -2, 2.5f, c}, {-2, -2, -1.5f, c}};
     ASSERT_EQ(mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, lr_Quad, sizeof(WorldVertex)), D3D_OK);
     EXPECT_EQ(LastDraw().PixelsWritten, 8u * 16u);

@@ -96,8 +96,9 @@ TEST_F(ResetTests, RefusedWhileADefaultPoolTextureLives) {
 
 TEST_F(ResetTests, RefusedWhileADefaultPoolSurfaceOrBufferLives) {
     IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     ExpectRefusedThenRecovered(lr_Target_);
     IDirect3DVertexBuffer9* lr_Buffer_ = MakeVertexBuffer(mr_Device_, 4, D3DPOOL_DEFAULT);
     ASSERT_NE(lr_Buffer_, nullptr);
@@ -200,8 +201,7 @@ TEST_F(ResetTests, StateBlockHoldingADefaultPoolTextureBlocksUntilReleased) {
 
 TEST_F(ResetTests, StateBlockWithManagedResourcesSurvivesAReset) {
     IDirect3DTexture9* lr_Texture_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr), D3D_OK);
     ASSERT_EQ(mr_Device_->SetTexture(0, lr_Texture_), D3D_OK);
     IDirect3DStateBlock9* lr_Block_ = nullptr;
     ASSERT_EQ(mr_Device_->CreateStateBlock(D3DSBT_ALL, &lr_Block_), D3D_OK);

@@ -29,8 +29,8 @@ protected:
     // A managed texture on stage 0 whose level l holds levels[l], rows packed.
     void MakeTexture(UINT width, UINT height, D3DFORMAT format, const std::vector<std::vector<BYTE>>& levels) {
         IDirect3DTexture9* lr_Texture_ = nullptr;
-        ASSERT_EQ(mr_Device_->CreateTexture(width, height, static_cast<UINT>(levels.size()), 0, format,
-                                            D3DPOOL_MANAGED, &lr_Texture_, nullptr),
+        ASSERT_EQ(mr_Device_->CreateTexture(width, height, static_cast<UINT>(levels.size()), 0, format, D3DPOOL_MANAGED,
+                                            &lr_Texture_, nullptr),
                   D3D_OK);
         if (mr_Textures[0]) mr_Textures[0]->Release();
         mr_Textures[0] = lr_Texture_;
@@ -152,7 +152,7 @@ TEST_F(SamplerTests, AddressModesAtAndBeyondTheEdges) {
     mr_States[0][D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
     mr_States[0][D3DSAMP_ADDRESSU] = D3DTADDRESS_CLAMP;
     mr_States[0][D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
-    EXPECT_EQ(Red(1.75f, 1.25f), 2.0f);   // column 1 (clamped), row 0 (wrapped)
+    EXPECT_EQ(Red(1.75f, 1.25f), 2.0f);    // column 1 (clamped), row 0 (wrapped)
     EXPECT_EQ(Red(-0.25f, -0.25f), 3.0f);  // column 0, row 1
 }
 
@@ -163,12 +163,12 @@ TEST_F(SamplerTests, MipLevelFollowsDerivativesBiasAndMaxMipLevel) {
     MakeTexture(8, 8, D3DFMT_R32F, lr_Levels);
     mr_States[0][D3DSAMP_MIPFILTER] = D3DTEXF_POINT;
     const float lr_Texel = 1.0f / 8;
-    EXPECT_EQ(Red(0.5f, 0.5f, lr_Texel, lr_Texel), 0.0f);          // one texel per pixel: level 0
-    EXPECT_EQ(Red(0.5f, 0.5f, 2 * lr_Texel, lr_Texel), 10.0f);     // lod 1
-    EXPECT_EQ(Red(0.5f, 0.5f, lr_Texel, 4 * lr_Texel), 20.0f);     // the larger derivative counts
-    EXPECT_EQ(Red(0.5f, 0.5f, 2.75f * lr_Texel, 0), 10.0f);        // lod 1.46: nearest is 1
-    EXPECT_EQ(Red(0.5f, 0.5f, 2.9f * lr_Texel, 0), 20.0f);         // lod 1.54: nearest is 2
-    EXPECT_EQ(Red(0.5f, 0.5f, 100 * lr_Texel, 0), 30.0f);          // beyond the chain: the last level
+    EXPECT_EQ(Red(0.5f, 0.5f, lr_Texel, lr_Texel), 0.0f);       // one texel per pixel: level 0
+    EXPECT_EQ(Red(0.5f, 0.5f, 2 * lr_Texel, lr_Texel), 10.0f);  // lod 1
+    EXPECT_EQ(Red(0.5f, 0.5f, lr_Texel, 4 * lr_Texel), 20.0f);  // the larger derivative counts
+    EXPECT_EQ(Red(0.5f, 0.5f, 2.75f * lr_Texel, 0), 10.0f);     // lod 1.46: nearest is 1
+    EXPECT_EQ(Red(0.5f, 0.5f, 2.9f * lr_Texel, 0), 20.0f);      // lod 1.54: nearest is 2
+    EXPECT_EQ(Red(0.5f, 0.5f, 100 * lr_Texel, 0), 30.0f);       // beyond the chain: the last level
     EXPECT_EQ(Red(0.5f, 0.5f, 0, 0, SoftLodMode::Explicit, 3), 30.0f);
     EXPECT_EQ(Red(0.5f, 0.5f, 2 * lr_Texel, 0, SoftLodMode::Bias, 1), 20.0f);
 
@@ -205,7 +205,7 @@ TEST_F(SamplerTests, MagnificationAndMinificationUseTheirOwnFilters) {
     mr_States[0][D3DSAMP_MAGFILTER] = D3DTEXF_LINEAR;
     mr_States[0][D3DSAMP_MINFILTER] = D3DTEXF_POINT;
     EXPECT_EQ(Red(0.5f, 0.5f, 0.25f, 0.25f), 5.0f);  // half a texel per pixel
-    EXPECT_EQ(Red(0.5f, 0.5f, 1.0f, 0), 10.0f);       // two texels per pixel
+    EXPECT_EQ(Red(0.5f, 0.5f, 1.0f, 0), 10.0f);      // two texels per pixel
     mr_States[0][D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
     mr_States[0][D3DSAMP_MINFILTER] = D3DTEXF_ANISOTROPIC;  // filtered as LINEAR
     EXPECT_EQ(Red(0.5f, 0.5f, 0.25f, 0.25f), 10.0f);

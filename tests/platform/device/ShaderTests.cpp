@@ -65,7 +65,7 @@ protected:
         mr_Device_->SetStreamSource(0, nullptr, 0, 0);
         mr_Device_->SetIndices(nullptr);
         for (IUnknown* lr_Object_ : std::initializer_list<IUnknown*>{mr_Pixel3_, mr_Pixel2_, mr_Vertex3_, mr_Vertex2_,
-                                                                      mr_Buffer_, mr_Indices_})
+                                                                     mr_Buffer_, mr_Indices_})
             if (lr_Object_) lr_Object_->Release();
         SoftDeviceFixture::TearDown();
     }
@@ -222,7 +222,7 @@ TEST_F(ShaderTests, NamesAreTakenFromTheFirstFuncCommentOnly) {
 TEST_F(ShaderTests, ShaderModelOneConstantsAreNotTakenForTokens) {
     // ps_1_1: def c0 with floats whose low words read as a comment and an end token.
     const DWORD lr_Tokens[] = {D3DPS_VERSION(1, 1), 0x00000051u, 0xA00F0000u, 0x3F80FFFEu, 0x0000FFFFu, 0u, 0u,
-                               0x00000001u, 0x800F0000u, 0xA0E40000u, D3DPS_END()};
+                               0x00000001u,         0x800F0000u, 0xA0E40000u, D3DPS_END()};
     IDirect3DPixelShader9* lr_Shader_ = nullptr;
     ASSERT_EQ(mr_Device_->CreatePixelShader(lr_Tokens, &lr_Shader_), D3D_OK);
     UINT lr_Size = 0;

@@ -112,9 +112,9 @@ TEST_F(StateTests, GetsReturnWhatWasSetAndBadIndicesFail) {
 
 TEST_F(StateTests, SetRenderTargetResetsTheViewportAndNullTargetZeroFails) {
     IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(256, 128, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_,
-                                             nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(256, 128, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     D3DVIEWPORT9 lr_View{5, 5, 50, 50, 0.25f, 0.5f};
     ASSERT_EQ(mr_Device_->SetViewport(&lr_View), D3D_OK);
     IDirect3DSurface9* lr_Back_ = GetBackBuffer0();
@@ -194,8 +194,9 @@ TEST_F(StateTests, RenderTargetAndDepthStencilAreNotInStateBlocks) {
     IDirect3DStateBlock9* lr_Block_ = nullptr;
     ASSERT_EQ(mr_Device_->CreateStateBlock(D3DSBT_ALL, &lr_Block_), D3D_OK);
     IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(64, 64, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(64, 64, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     IDirect3DSurface9* lr_Back_ = GetBackBuffer0();
     mr_Device_->SetRenderTarget(0, lr_Target_);
     mr_Device_->SetDepthStencilSurface(nullptr);

@@ -62,7 +62,7 @@ TEST_F(StretchRectTests, EqualRectanglesCopyExactlyAndAreRecorded) {
     std::vector<BYTE> lr_Pixels = ReadPixels(mr_TargetLevel_);
     EXPECT_EQ(Pixel(lr_Pixels, 800, 10, 20), 10u + 20000u);
     EXPECT_EQ(Pixel(lr_Pixels, 800, 109, 69), 109u + 69000u);
-    EXPECT_EQ(Pixel(lr_Pixels, 800, 9, 20), 0u);    // outside the rectangle: untouched
+    EXPECT_EQ(Pixel(lr_Pixels, 800, 9, 20), 0u);  // outside the rectangle: untouched
     EXPECT_EQ(Pixel(lr_Pixels, 800, 110, 69), 0u);
 
     ASSERT_EQ(mr_Control_->GetCopies().size(), 1u);
@@ -114,7 +114,8 @@ TEST_F(StretchRectTests, RefusesSurfacesOutsideTheDefaultPool) {
     EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, nullptr, lr_System_, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
     lr_System_->Release();
     IDirect3DTexture9* lr_Managed_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateTexture(800, 600, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Managed_, nullptr), D3D_OK);
+    ASSERT_EQ(mr_Device_->CreateTexture(800, 600, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Managed_, nullptr),
+              D3D_OK);
     IDirect3DSurface9* lr_Level_ = nullptr;
     lr_Managed_->GetSurfaceLevel(0, &lr_Level_);
     EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, nullptr, lr_Level_, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
@@ -128,9 +129,9 @@ TEST_F(StretchRectTests, RefusesSurfacesOutsideTheDefaultPool) {
 
 TEST_F(StretchRectTests, RefusesDestinationsThatAreNotRenderTargets) {
     IDirect3DTexture9* lr_Plain_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateTexture(800, 600, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &lr_Plain_,
-                                        nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateTexture(800, 600, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &lr_Plain_, nullptr),
+        D3D_OK);
     IDirect3DSurface9* lr_Level_ = nullptr;
     lr_Plain_->GetSurfaceLevel(0, &lr_Level_);
     EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, nullptr, lr_Level_, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
@@ -156,8 +157,10 @@ TEST_F(StretchRectTests, RefusesBadRectanglesFiltersFormatsAndSelfCopies) {
     RECT lr_Inverted{20, 20, 10, 30};
     RECT lr_Negative{-1, 0, 10, 10};
     for (const RECT& lr_Rect : {lr_Outside, lr_Empty, lr_Inverted, lr_Negative}) {
-        EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, &lr_Rect, mr_TargetLevel_, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
-        EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, nullptr, mr_TargetLevel_, &lr_Rect, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+        EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, &lr_Rect, mr_TargetLevel_, nullptr, D3DTEXF_NONE),
+                  D3DERR_INVALIDCALL);
+        EXPECT_EQ(mr_Device_->StretchRect(mr_Back_, nullptr, mr_TargetLevel_, &lr_Rect, D3DTEXF_NONE),
+                  D3DERR_INVALIDCALL);
     }
     RECT lr_Left{0, 0, 100, 100};
     RECT lr_Right{200, 0, 300, 100};
@@ -275,8 +278,8 @@ TEST_F(StretchRectTests, StretchingMapsPixelCentresIntoTheSource) {
     RECT lr_Middle{1, 0, 3, 1};
     ASSERT_EQ(mr_Device_->StretchRect(lr_Four_, &lr_Middle, lr_Three_, nullptr, D3DTEXF_LINEAR), D3D_OK);
     std::vector<float> lr_Up = lr_Read(lr_Three_);
-    EXPECT_EQ(lr_Up[0], 1.0f);                         // source x 1/3 - 1/2: clamped
-    EXPECT_EQ(lr_Up[1], 1.5f);                         // halfway
+    EXPECT_EQ(lr_Up[0], 1.0f);  // source x 1/3 - 1/2: clamped
+    EXPECT_EQ(lr_Up[1], 1.5f);  // halfway
     EXPECT_EQ(lr_Up[2], 2.0f);
     lr_Four_->Release();
     lr_Two_->Release();

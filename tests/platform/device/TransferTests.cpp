@@ -17,8 +17,9 @@ TEST_F(TransferTests, UpdateSurfaceCopiesSystemMemoryIntoTheDefaultPool) {
     ASSERT_EQ(mr_Device_->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &lr_System_, nullptr),
               D3D_OK);
     IDirect3DSurface9* lr_Target_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     std::vector<BYTE> lr_Source = Pattern(8 * 8 * 4, 3);
     ASSERT_EQ(mr_Control_->WritePixels(lr_System_, lr_Source), D3D_OK);
     POINT lr_At{8, 4};
@@ -33,8 +34,9 @@ TEST_F(TransferTests, UpdateSurfaceCopiesSystemMemoryIntoTheDefaultPool) {
     EXPECT_EQ(mr_Device_->GetRenderTargetData(lr_Target_, lr_System_), D3DERR_INVALIDCALL);
     lr_Target_->Release();
 
-    ASSERT_EQ(mr_Device_->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr),
+        D3D_OK);
     std::vector<BYTE> lr_Rendered = Pattern(8 * 8 * 4, 99);
     mr_Control_->WritePixels(lr_Target_, lr_Rendered);
     ASSERT_EQ(mr_Device_->GetRenderTargetData(lr_Target_, lr_System_), D3D_OK);

@@ -28,8 +28,9 @@ TEST_F(EffectTest, ShaderBodiesAreCompiledAndTheirErrorsReported) {
     // The declarations are fine; the error is inside the entry point.
     std::string ls_Errors;
     HRESULT hr = S_OK;
-    ID3DXEffect* e = Compile(mr_Device, "float4 Tint;\nfloat4 PS() : COLOR0\n{\n  return Tint * Nowhere;\n}\n"
-                                        "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n",
+    ID3DXEffect* e = Compile(mr_Device,
+                             "float4 Tint;\nfloat4 PS() : COLOR0\n{\n  return Tint * Nowhere;\n}\n"
+                             "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n",
                              &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_TRUE(FAILED(hr));

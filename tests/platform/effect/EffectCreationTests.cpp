@@ -38,11 +38,9 @@ TEST_F(EffectTest, NullArgumentsAreInvalidCalls) {
     ID3DXEffect* e = reinterpret_cast<ID3DXEffect*>(1);
     EXPECT_EQ(D3DXCreateEffect(nullptr, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffect(mr_Device, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, nullptr,
-                               nullptr),
+    EXPECT_EQ(D3DXCreateEffect(mr_Device, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, nullptr, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffect(mr_Device, nullptr, 5, nullptr, nullptr, 0, nullptr, &e, nullptr),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffect(mr_Device, nullptr, 5, nullptr, nullptr, 0, nullptr, &e, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, "x.fx", nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, nullptr, nullptr, nullptr, 0, nullptr, &e, nullptr),
@@ -76,8 +74,7 @@ TEST_F(EffectTest, SyntaxErrorsGiveFailAndAnFxcStyleLine) {
 
     e = Compile(mr_Device, "technique { pass { NoSuchState = 1; } }", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
-    EXPECT_NE(ls_Errors.find("(1,20): error X3000: unrecognized state 'NoSuchState'"), std::string::npos)
-        << ls_Errors;
+    EXPECT_NE(ls_Errors.find("(1,20): error X3000: unrecognized state 'NoSuchState'"), std::string::npos) << ls_Errors;
 
     e = Compile(mr_Device, "float4 P() : COLOR { return 0; }\ntechnique { pass { PixelShader = compile ps_9_9 P(); } }",
                 &ls_Errors, &hr);
@@ -107,8 +104,9 @@ TEST_F(EffectTest, LineDirectivesMoveTheReportedLine) {
 
 TEST_F(EffectTest, FilesAreReadWithWindowsSeparators) {
     const std::string ls_Dir = TempDir();
-    WriteFile(ls_Dir + "/good.fx", "float4 tint = {1,2,3,4};\nfloat4 PS() : COLOR { return tint; }\n"
-                                   "technique { pass { PixelShader = compile ps_2_0 PS(); } }\n");
+    WriteFile(ls_Dir + "/good.fx",
+              "float4 tint = {1,2,3,4};\nfloat4 PS() : COLOR { return tint; }\n"
+              "technique { pass { PixelShader = compile ps_2_0 PS(); } }\n");
     WriteFile(ls_Dir + "/bad.fx", "float4 tint = ;\n");
     ID3DXEffect* e = nullptr;
     ID3DXBuffer* errors = nullptr;
@@ -123,13 +121,11 @@ TEST_F(EffectTest, FilesAreReadWithWindowsSeparators) {
     e->Release();
 
     const std::wstring ls_Wide(ls_Windows.begin(), ls_Windows.end());
-    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
-              D3D_OK);
+    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
     e->Release();
 
     const std::string ls_Bad = ls_Dir + "/bad.fx";
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Bad.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
-              E_FAIL);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Bad.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors), E_FAIL);
     EXPECT_EQ(e, nullptr);
     ASSERT_NE(errors, nullptr);
     const std::string ls_Expected = ls_Bad + "(1,15): error X3000: syntax error: unexpected token ';'\n";
@@ -144,8 +140,7 @@ TEST_F(EffectTest, NonAsciiWidePathsAreConvertedToUtf8) {
     std::wstring ls_Wide(ls_Dir.begin(), ls_Dir.end());
     ls_Wide += L"\\\u00E9t\u00E9.fx";
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
-              D3D_OK);
+    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
     e->Release();
 }
 
@@ -154,8 +149,8 @@ TEST_F(EffectTest, NarrowPathsAreReadInTheAnsiCodePageAndPipesAreRefused) {
     const std::string ls_Dir = TempDir();
     WriteFile(ls_Dir + "/caf\xC3\xA9.fx", "float x = 2;");
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, (ls_Dir + "\\caf\xE9.fx").c_str(), nullptr, nullptr, 0, nullptr,
-                                        &e, nullptr),
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, (ls_Dir + "\\caf\xE9.fx").c_str(), nullptr, nullptr, 0, nullptr, &e,
+                                        nullptr),
               D3D_OK);
     e->Release();
     // A named pipe with no writer would block the reader forever.

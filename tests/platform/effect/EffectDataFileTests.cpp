@@ -27,14 +27,15 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
     if (lr_Files.empty()) GTEST_SKIP() << "no effect files yet";
     for (const std::string& ls_File : lr_Files) {
         SCOPED_TRACE(ls_File);
-        for (const DWORD lr_Model : {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
+        for (const DWORD lr_Model :
+             {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
             mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), lr_Model);
             mr_Device->RefuseShadersAboveCaps = true;
             ID3DXEffect* e = nullptr;
             ID3DXBuffer* lr_Errors = nullptr;
-            ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e,
-                                                &lr_Errors),
-                      D3D_OK)
+            ASSERT_EQ(
+                D3DXCreateEffectFromFileA(mr_Device, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, &lr_Errors),
+                D3D_OK)
                 << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
             D3DXEFFECT_DESC d;
             ASSERT_EQ(e->GetDesc(&d), D3D_OK);
@@ -74,17 +75,20 @@ namespace {
 // ones written to fail. They are its own folder and the shipped effect files
 // (the noise image beside those is no effect).
 TEST_F(EffectTest, FuzzSeedsCompileUnlessMeantToFail) {
-    const std::filesystem::path lr_Corpus = std::filesystem::path(SSAO_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "effect";
+    const std::filesystem::path lr_Corpus =
+        std::filesystem::path(SSAO_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "effect";
     std::vector<std::filesystem::path> lr_Seeds;
     std::error_code lr_Error;
-    for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Corpus, lr_Error)) lr_Seeds.push_back(lr_Entry.path());
+    for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Corpus, lr_Error))
+        lr_Seeds.push_back(lr_Entry.path());
     for (const std::string& ls_File : EffectFiles()) lr_Seeds.push_back(ls_File);
     int lr_Seen = 0;
     for (const std::filesystem::path& lr_Seed : lr_Seeds) {
         const std::string ls_Name = lr_Seed.filename().string();
         SCOPED_TRACE(ls_Name);
         ++lr_Seen;
-        const bool lr_MeantToFail = ls_Name.find("error") != std::string::npos || ls_Name.find("missing") != std::string::npos;
+        const bool lr_MeantToFail =
+            ls_Name.find("error") != std::string::npos || ls_Name.find("missing") != std::string::npos;
         ID3DXEffect* e = nullptr;
         ID3DXBuffer* lr_Errors = nullptr;
         const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device, lr_Seed.string().c_str(), nullptr, nullptr, 0, nullptr,

@@ -63,8 +63,8 @@ TEST_F(SoftDeviceEffectTest, ThePassThatValidatesDrawsWithItsShaderAndTexture) {
     ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "BACKBUFFER"), lr_Texture_), D3D_OK);
 
     mr_Control_->ClearRecords();
-    const Vertex lr_Quad[4] = {{0, 0, 0.5f, 1, 0, 0}, {16, 0, 0.5f, 1, 1, 0}, {0, 16, 0.5f, 1, 0, 1},
-                               {16, 16, 0.5f, 1, 1, 1}};
+    const Vertex lr_Quad[4] = {
+        {0, 0, 0.5f, 1, 0, 0}, {16, 0, 0.5f, 1, 1, 0}, {0, 16, 0.5f, 1, 0, 1}, {16, 16, 0.5f, 1, 1, 1}};
     ASSERT_EQ(mr_Device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1), D3D_OK);
     ASSERT_EQ(mr_Device_->BeginScene(), D3D_OK);
     UINT lr_Passes = 0;
@@ -115,7 +115,7 @@ std::map<std::string, std::pair<WORD, WORD>> ConstantTable(const DWORD* tokens) 
                 D3DXSHADER_CONSTANTINFO lr_Info;
                 std::memcpy(&lr_Info, lr_Table_ + lr_Header.ConstantInfo + c * sizeof(lr_Info), sizeof(lr_Info));
                 lr_Table[reinterpret_cast<const char*>(lr_Table_ + lr_Info.Name)] = {lr_Info.RegisterSet,
-                                                                                    lr_Info.RegisterIndex};
+                                                                                     lr_Info.RegisterIndex};
             }
         }
         i += 1 + ((tokens[i] >> 16) & 0x7FFF);
@@ -126,7 +126,8 @@ std::map<std::string, std::pair<WORD, WORD>> ConstantTable(const DWORD* tokens) 
 TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereItsTableSays) {
     ID3DXEffect* e = nullptr;
     const std::string ls_File = std::string(SSAO_SOURCE_DIR) + "/data/Plugins/SSAO/SSAO.hlsl";
-    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+              D3D_OK);
     D3DXPASS_DESC lr_Pass;
     ASSERT_EQ(e->GetPassDesc(e->GetPass(e->GetTechnique(0), 0), &lr_Pass), D3D_OK);
     ASSERT_NE(lr_Pass.pPixelShaderFunction, nullptr);
@@ -139,8 +140,9 @@ TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereIt
 
     IDirect3DTexture9* lr_Depth_ = nullptr;
     IDirect3DTexture9* lr_Noise_ = nullptr;
-    ASSERT_EQ(mr_Device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R32F, D3DPOOL_DEFAULT, &lr_Depth_, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        mr_Device_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R32F, D3DPOOL_DEFAULT, &lr_Depth_, nullptr),
+        D3D_OK);
     ASSERT_EQ(mr_Device_->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &lr_Noise_, nullptr), D3D_OK);
     ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "ZBackBuffer"), lr_Depth_), D3D_OK);
     ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "NoiseTexture"), lr_Noise_), D3D_OK);

@@ -36,12 +36,12 @@ private:
     ULONG mr_Count = 1;
 };
 
-#define FAKE_IUNKNOWN                                                                \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {          \
-        if (ppv) *ppv = nullptr;                                                     \
-        return E_NOINTERFACE;                                                        \
-    }                                                                                \
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }              \
+#define FAKE_IUNKNOWN                                                       \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override { \
+        if (ppv) *ppv = nullptr;                                            \
+        return E_NOINTERFACE;                                               \
+    }                                                                       \
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }      \
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
 
 class FakeTexture final : public IDirect3DTexture9, public RefCounted {
@@ -136,30 +136,66 @@ public:
     HRESULT STDMETHODCALLTYPE SetCursorProperties(UINT, UINT, IDirect3DSurface9*) override { return E_NOTIMPL; }
     void STDMETHODCALLTYPE SetCursorPosition(int, int, DWORD) override {}
     BOOL STDMETHODCALLTYPE ShowCursor(BOOL) override { return 0; }
-    HRESULT STDMETHODCALLTYPE CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetSwapChain(UINT, IDirect3DSwapChain9**) override { return E_NOTIMPL; }
     UINT STDMETHODCALLTYPE GetNumberOfSwapChains() override { return 0; }
     HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Present(const RECT*, const RECT*, HWND, const RGNDATA*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetRasterStatus(UINT, D3DRASTER_STATUS*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetDialogBoxMode(BOOL) override { return E_NOTIMPL; }
     void STDMETHODCALLTYPE SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP*) override {}
     void STDMETHODCALLTYPE GetGammaRamp(UINT, D3DGAMMARAMP*) override {}
-    HRESULT STDMETHODCALLTYPE CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DVolumeTexture9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateDepthStencilSurface(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UpdateSurface(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const POINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UpdateTexture(IDirect3DBaseTexture9*, IDirect3DBaseTexture9*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateTexture(UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**,
+                                            HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateVolumeTexture(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                                                  IDirect3DVolumeTexture9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateCubeTexture(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9**,
+                                                HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**,
+                                                 HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**,
+                                                HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateRenderTarget(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL,
+                                                 IDirect3DSurface9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateDepthStencilSurface(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL,
+                                                        IDirect3DSurface9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UpdateSurface(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*,
+                                            const POINT*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UpdateTexture(IDirect3DBaseTexture9*, IDirect3DBaseTexture9*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetRenderTargetData(IDirect3DSurface9*, IDirect3DSurface9*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFrontBufferData(UINT, IDirect3DSurface9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*, D3DTEXTUREFILTERTYPE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*,
+                                          D3DTEXTUREFILTERTYPE) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE ColorFill(IDirect3DSurface9*, const RECT*, D3DCOLOR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateOffscreenPlainSurface(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**,
+                                                          HANDLE*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE SetRenderTarget(DWORD, IDirect3DSurface9*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetRenderTarget(DWORD, IDirect3DSurface9**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetDepthStencilSurface(IDirect3DSurface9*) override { return E_NOTIMPL; }
@@ -189,8 +225,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetClipStatus(D3DCLIPSTATUS9*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTexture(DWORD, IDirect3DBaseTexture9**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetTexture(DWORD, IDirect3DBaseTexture9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD, D3DSAMPLERSTATETYPE, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ValidateDevice(DWORD*) override { return E_NOTIMPL; }
@@ -205,11 +245,22 @@ public:
     HRESULT STDMETHODCALLTYPE SetNPatchMode(float) override { return E_NOTIMPL; }
     float STDMETHODCALLTYPE GetNPatchMode() override { return 0; }
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT, const void*, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT, const void*, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT,
+                                                     const void*, UINT) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*,
+                                              DWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(const D3DVERTEXELEMENT9*,
+                                                      IDirect3DVertexDeclaration9**) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE SetVertexDeclaration(IDirect3DVertexDeclaration9*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetVertexDeclaration(IDirect3DVertexDeclaration9**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD) override { return E_NOTIMPL; }
@@ -224,7 +275,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT, const BOOL*, UINT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetVertexShaderConstantB(UINT, BOOL*, UINT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*, UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamSource(UINT, IDirect3DVertexBuffer9**, UINT*, UINT*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE SetStreamSourceFreq(UINT, UINT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStreamSourceFreq(UINT, UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9*) override { return E_NOTIMPL; }
@@ -250,9 +303,9 @@ private:
 struct SetCall {
     enum class Kind { RenderState, SamplerState, Texture, PixelShader, VertexShader, PixelConstant, VertexConstant };
     Kind What;
-    DWORD Index;  // stage, sampler or first register
-    DWORD State;  // state type; for constants the register set (D3DXRS_BOOL, _INT4, _FLOAT4)
-    DWORD Value;  // value; for constants the register count
+    DWORD Index;         // stage, sampler or first register
+    DWORD State;         // state type; for constants the register set (D3DXRS_BOOL, _INT4, _FLOAT4)
+    DWORD Value;         // value; for constants the register count
     const void* Object;  // texture or shader identity
 };
 
@@ -274,7 +327,7 @@ public:
 private:
     void DropObjects();
     RecordingDevice* mr_Device_;
-    std::vector<SetCall> mr_Calls;  // values and objects as last captured
+    std::vector<SetCall> mr_Calls;    // values and objects as last captured
     std::vector<DWORD> mr_Constants;  // captured register words, 4 per register, in call order
 };
 
@@ -431,12 +484,24 @@ public:
         return D3D_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT r, const float* v, UINT n) override { return SetConstants(true, 2, r, v, n, 4); }
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT r, const int* v, UINT n) override { return SetConstants(true, 1, r, v, n, 4); }
-    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT r, const BOOL* v, UINT n) override { return SetConstants(true, 0, r, v, n, 1); }
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT r, const float* v, UINT n) override { return SetConstants(false, 2, r, v, n, 4); }
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT r, const int* v, UINT n) override { return SetConstants(false, 1, r, v, n, 4); }
-    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT r, const BOOL* v, UINT n) override { return SetConstants(false, 0, r, v, n, 1); }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT r, const float* v, UINT n) override {
+        return SetConstants(true, 2, r, v, n, 4);
+    }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantI(UINT r, const int* v, UINT n) override {
+        return SetConstants(true, 1, r, v, n, 4);
+    }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantB(UINT r, const BOOL* v, UINT n) override {
+        return SetConstants(true, 0, r, v, n, 1);
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT r, const float* v, UINT n) override {
+        return SetConstants(false, 2, r, v, n, 4);
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantI(UINT r, const int* v, UINT n) override {
+        return SetConstants(false, 1, r, v, n, 4);
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantB(UINT r, const BOOL* v, UINT n) override {
+        return SetConstants(false, 0, r, v, n, 1);
+    }
 
     HRESULT STDMETHODCALLTYPE BeginStateBlock() override {
         if (FAILED(BeginStateBlockResult)) return BeginStateBlockResult;
@@ -461,7 +526,8 @@ private:
         if (!values) return D3DERR_INVALIDCALL;
         if (Record({pixel ? SetCall::Kind::PixelConstant : SetCall::Kind::VertexConstant, first, set, count, nullptr}))
             return D3D_OK;
-        Calls.push_back({pixel ? SetCall::Kind::PixelConstant : SetCall::Kind::VertexConstant, first, set, count, nullptr});
+        Calls.push_back(
+            {pixel ? SetCall::Kind::PixelConstant : SetCall::Kind::VertexConstant, first, set, count, nullptr});
         for (UINT i = 0; i < count; ++i)
             std::memcpy(mr_ConstantWords[{pixel ? 1u : 0u, set, first + i}].data(), values + i * words, words * 4);
         return D3D_OK;
@@ -485,8 +551,7 @@ private:
     IDirect3DVertexShader9* mr_VertexShader_ = nullptr;
 };
 
-inline FakeStateBlock::FakeStateBlock(RecordingDevice* device, std::vector<SetCall>&& calls)
-    : mr_Device_(device) {
+inline FakeStateBlock::FakeStateBlock(RecordingDevice* device, std::vector<SetCall>&& calls) : mr_Device_(device) {
     // One entry per state, as a real block keeps it.
     for (const SetCall& c : calls) {
         bool lr_Seen = false;
@@ -578,12 +643,15 @@ inline HRESULT FakeStateBlock::Apply() {
             const bool lr_Pixel = c.What == SetCall::Kind::PixelConstant;
             for (DWORD i = 0; i < c.Value; ++i, lr_At += 4) {
                 const DWORD* w = &mr_Constants[lr_At];
-                if (c.State == 2) lr_Pixel ? mr_Device_->SetPixelShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1)
-                                           : mr_Device_->SetVertexShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1);
-                else if (c.State == 1) lr_Pixel ? mr_Device_->SetPixelShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1)
-                                                : mr_Device_->SetVertexShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1);
-                else lr_Pixel ? mr_Device_->SetPixelShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1)
-                              : mr_Device_->SetVertexShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1);
+                if (c.State == 2)
+                    lr_Pixel ? mr_Device_->SetPixelShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1)
+                             : mr_Device_->SetVertexShaderConstantF(c.Index + i, reinterpret_cast<const float*>(w), 1);
+                else if (c.State == 1)
+                    lr_Pixel ? mr_Device_->SetPixelShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1)
+                             : mr_Device_->SetVertexShaderConstantI(c.Index + i, reinterpret_cast<const int*>(w), 1);
+                else
+                    lr_Pixel ? mr_Device_->SetPixelShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1)
+                             : mr_Device_->SetVertexShaderConstantB(c.Index + i, reinterpret_cast<const BOOL*>(w), 1);
             }
             break;
         }

@@ -16,8 +16,7 @@ D3DXMATRIX Other() { return D3DXMATRIX(2, 0, -1, 1, 0.5f, 3, 0, -2, 1, 1, 1, 1, 
 
 void ExpectNear(const float (&expected)[4][4], const D3DXMATRIX& actual, float tolerance) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_NEAR(expected[r][c], actual.m[r][c], tolerance) << "m" << r << c;
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(expected[r][c], actual.m[r][c], tolerance) << "m" << r << c;
 }
 
 TEST(MatrixMultiply, RowTimesColumn) {

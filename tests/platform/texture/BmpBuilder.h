@@ -13,10 +13,10 @@
 struct BmpRecipe {
     DWORD HeaderSize = 40;  // 12 (core), 40, 52, 56, 108 (V4), 124 (V5)
     int32_t Width = 1;
-    int32_t Height = 1;     // negative: top-down
+    int32_t Height = 1;  // negative: top-down
     WORD BitCount = 24;
-    DWORD Compression = 0;  // BI_RGB
-    std::vector<DWORD> Masks;  // after a 40-byte header, or inside the later ones
+    DWORD Compression = 0;                     // BI_RGB
+    std::vector<DWORD> Masks;                  // after a 40-byte header, or inside the later ones
     std::vector<std::array<BYTE, 4>> Palette;  // B, G, R, reserved (3 bytes each in a core file)
     DWORD ClrUsed = 0;
     std::vector<std::vector<BYTE>> Rows;  // in file order, unpadded; padded to 4 bytes here

@@ -59,10 +59,9 @@ protected:
             lr_Out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
         }
         IDirect3DTexture9* lr_Texture = nullptr;
-        const HRESULT hr = D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), D3DX_FROM_FILE,
-                                                        D3DX_FROM_FILE, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                                        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                                        nullptr, &lr_Texture);
+        const HRESULT hr = D3DXCreateTextureFromFileExW(
+            &mr_Device, lr_Path.wstring().c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+            D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Texture);
         std::error_code lr_Error;
         std::filesystem::remove(lr_Path, lr_Error);
         EXPECT_EQ(D3D_OK, hr);
@@ -310,7 +309,12 @@ std::vector<MalformedCase> MalformedCases() {
     lr_Patch32("JPEG compression", 30, 4);
     lr_Patch32("more colours than the bit count allows", 46, 300);
     lr_Recipe("bit count 7", [](BmpRecipe& s) { s.BitCount = 7; });
-    lr_Recipe("pixel index beyond the palette", [](BmpRecipe& s) { s.Rows = {{0, 4}, {2, 3}}; }, false);
+    lr_Recipe(
+        "pixel index beyond the palette",
+        [](BmpRecipe& s) {
+            s.Rows = {{0, 4}, {2, 3}};
+        },
+        false);
     lr_Recipe("bit fields on 24-bit", [](BmpRecipe& s) {
         s.BitCount = 24;
         s.Compression = 3;
@@ -335,14 +339,20 @@ std::vector<MalformedCase> MalformedCases() {
         s.Masks = {0x001f0000, 0x03e0, 0x001f};
         s.Rows = {Le16({0, 0}), Le16({0, 0})};
     });
-    lr_Recipe("RLE8 stream ending early", [](BmpRecipe& s) {
-        s.Compression = 1;
-        s.RawPixels = {2, 1, 0, 0};
-    }, false);
-    lr_Recipe("RLE8 absolute run past the data", [](BmpRecipe& s) {
-        s.Compression = 1;
-        s.RawPixels = {0, 40, 1, 1};
-    }, false);
+    lr_Recipe(
+        "RLE8 stream ending early",
+        [](BmpRecipe& s) {
+            s.Compression = 1;
+            s.RawPixels = {2, 1, 0, 0};
+        },
+        false);
+    lr_Recipe(
+        "RLE8 absolute run past the data",
+        [](BmpRecipe& s) {
+            s.Compression = 1;
+            s.RawPixels = {0, 40, 1, 1};
+        },
+        false);
     lr_Recipe("top-down RLE", [](BmpRecipe& s) {
         s.Compression = 1;
         s.Height = -2;
@@ -382,7 +392,8 @@ TEST(BmpCorpus, EverySeedFileLoads) {
         std::ifstream lr_In(lr_Entry.path(), std::ios::binary);
         const std::vector<BYTE> lr_File((std::istreambuf_iterator<char>(lr_In)), std::istreambuf_iterator<char>());
         D3DXIMAGE_INFO lr_Info{};
-        ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileInMemory(lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Info));
+        ASSERT_EQ(D3D_OK,
+                  D3DXGetImageInfoFromFileInMemory(lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Info));
         FakeTextureDevice lr_Device;
         IDirect3DTexture9* lr_Texture = nullptr;
         ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(&lr_Device, lr_File.data(),

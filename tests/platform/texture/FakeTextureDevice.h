@@ -19,13 +19,29 @@ public:
     // Bytes per pixel of the formats this fake can hold (0: refused).
     static UINT FormatSize(D3DFORMAT format) {
         switch (format) {
-        case D3DFMT_A8: case D3DFMT_L8: case D3DFMT_R3G3B2: case D3DFMT_A4L4: return 1;
-        case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4:
-        case D3DFMT_X4R4G4B4: case D3DFMT_A8L8: case D3DFMT_L16: case D3DFMT_A8R3G3B2: return 2;
+        case D3DFMT_A8:
+        case D3DFMT_L8:
+        case D3DFMT_R3G3B2:
+        case D3DFMT_A4L4: return 1;
+        case D3DFMT_R5G6B5:
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5:
+        case D3DFMT_A4R4G4B4:
+        case D3DFMT_X4R4G4B4:
+        case D3DFMT_A8L8:
+        case D3DFMT_L16:
+        case D3DFMT_A8R3G3B2: return 2;
         case D3DFMT_R8G8B8: return 3;
-        case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A8B8G8R8: case D3DFMT_X8B8G8R8:
-        case D3DFMT_A2R10G10B10: case D3DFMT_A2B10G10R10: case D3DFMT_G16R16: case D3DFMT_R32F: return 4;
-        case D3DFMT_A16B16G16R16: case D3DFMT_G32R32F: return 8;
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_A8B8G8R8:
+        case D3DFMT_X8B8G8R8:
+        case D3DFMT_A2R10G10B10:
+        case D3DFMT_A2B10G10R10:
+        case D3DFMT_G16R16:
+        case D3DFMT_R32F: return 4;
+        case D3DFMT_A16B16G16R16:
+        case D3DFMT_G32R32F: return 8;
         case D3DFMT_A32B32G32R32F: return 16;
         default: return 0;
         }
@@ -33,9 +49,9 @@ public:
 
     // Settings.
     D3DCAPS9 mr_Caps{};
-    UINT mr_PitchPadding = 0;         // extra bytes after every row
-    UINT mr_FailCreateTexture = 0;    // the nth CreateTexture fails (0: none)
-    UINT mr_FailLockRect = 0;         // the nth LockRect of any texture fails (0: none)
+    UINT mr_PitchPadding = 0;       // extra bytes after every row
+    UINT mr_FailCreateTexture = 0;  // the nth CreateTexture fails (0: none)
+    UINT mr_FailLockRect = 0;       // the nth LockRect of any texture fails (0: none)
     HRESULT mr_FailResult = E_OUTOFMEMORY;
     bool mr_RejectRenderTargetOutsideDefault = true;
 
@@ -71,9 +87,11 @@ public:
         *pCaps = mr_Caps;
         return D3D_OK;
     }
-    STDMETHOD(CreateTexture)(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                             IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
-    STDMETHOD(UpdateTexture)(IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) override;
+    STDMETHOD(CreateTexture)
+    (UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+     HANDLE* pSharedHandle) override;
+    STDMETHOD(UpdateTexture)
+    (IDirect3DBaseTexture9* pSourceTexture, IDirect3DBaseTexture9* pDestinationTexture) override;
 
     // Everything else is not part of what the loader may use.
     STDMETHOD(TestCooperativeLevel)() override { return E_NOTIMPL; }
@@ -83,7 +101,7 @@ public:
     STDMETHOD(GetDisplayMode)(UINT, D3DDISPLAYMODE*) override { return E_NOTIMPL; }
     STDMETHOD(GetCreationParameters)(D3DDEVICE_CREATION_PARAMETERS*) override { return E_NOTIMPL; }
     STDMETHOD(SetCursorProperties)(UINT, UINT, IDirect3DSurface9*) override { return E_NOTIMPL; }
-    STDMETHOD_(void, SetCursorPosition)(int, int, DWORD) override {  }
+    STDMETHOD_(void, SetCursorPosition)(int, int, DWORD) override {}
     STDMETHOD_(BOOL, ShowCursor)(BOOL) override { return 0; }
     STDMETHOD(CreateAdditionalSwapChain)(D3DPRESENT_PARAMETERS*, IDirect3DSwapChain9**) override { return E_NOTIMPL; }
     STDMETHOD(GetSwapChain)(UINT, IDirect3DSwapChain9**) override { return E_NOTIMPL; }
@@ -93,20 +111,42 @@ public:
     STDMETHOD(GetBackBuffer)(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**) override { return E_NOTIMPL; }
     STDMETHOD(GetRasterStatus)(UINT, D3DRASTER_STATUS*) override { return E_NOTIMPL; }
     STDMETHOD(SetDialogBoxMode)(BOOL) override { return E_NOTIMPL; }
-    STDMETHOD_(void, SetGammaRamp)(UINT, DWORD, const D3DGAMMARAMP*) override {  }
-    STDMETHOD_(void, GetGammaRamp)(UINT, D3DGAMMARAMP*) override {  }
-    STDMETHOD(CreateVolumeTexture)(UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DVolumeTexture9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(CreateCubeTexture)(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(CreateVertexBuffer)(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(CreateIndexBuffer)(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(CreateRenderTarget)(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(CreateDepthStencilSurface)(UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
-    STDMETHOD(UpdateSurface)(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const POINT*) override { return E_NOTIMPL; }
+    STDMETHOD_(void, SetGammaRamp)(UINT, DWORD, const D3DGAMMARAMP*) override {}
+    STDMETHOD_(void, GetGammaRamp)(UINT, D3DGAMMARAMP*) override {}
+    STDMETHOD(CreateVolumeTexture)
+    (UINT, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DVolumeTexture9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateCubeTexture)(UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DCubeTexture9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateVertexBuffer)(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateIndexBuffer)(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateRenderTarget)
+    (UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateDepthStencilSurface)
+    (UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(UpdateSurface)(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const POINT*) override {
+        return E_NOTIMPL;
+    }
     STDMETHOD(GetRenderTargetData)(IDirect3DSurface9*, IDirect3DSurface9*) override { return E_NOTIMPL; }
     STDMETHOD(GetFrontBufferData)(UINT, IDirect3DSurface9*) override { return E_NOTIMPL; }
-    STDMETHOD(StretchRect)(IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*, D3DTEXTUREFILTERTYPE) override { return E_NOTIMPL; }
+    STDMETHOD(StretchRect)
+    (IDirect3DSurface9*, const RECT*, IDirect3DSurface9*, const RECT*, D3DTEXTUREFILTERTYPE) override {
+        return E_NOTIMPL;
+    }
     STDMETHOD(ColorFill)(IDirect3DSurface9*, const RECT*, D3DCOLOR) override { return E_NOTIMPL; }
-    STDMETHOD(CreateOffscreenPlainSurface)(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**, HANDLE*) override { return E_NOTIMPL; }
+    STDMETHOD(CreateOffscreenPlainSurface)(UINT, UINT, D3DFORMAT, D3DPOOL, IDirect3DSurface9**, HANDLE*) override {
+        return E_NOTIMPL;
+    }
     STDMETHOD(SetRenderTarget)(DWORD, IDirect3DSurface9*) override { return E_NOTIMPL; }
     STDMETHOD(GetRenderTarget)(DWORD, IDirect3DSurface9**) override { return E_NOTIMPL; }
     STDMETHOD(SetDepthStencilSurface)(IDirect3DSurface9*) override { return E_NOTIMPL; }
@@ -154,9 +194,17 @@ public:
     STDMETHOD(DrawPrimitive)(D3DPRIMITIVETYPE, UINT, UINT) override { return E_NOTIMPL; }
     STDMETHOD(DrawIndexedPrimitive)(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) override { return E_NOTIMPL; }
     STDMETHOD(DrawPrimitiveUP)(D3DPRIMITIVETYPE, UINT, const void*, UINT) override { return E_NOTIMPL; }
-    STDMETHOD(DrawIndexedPrimitiveUP)(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT, const void*, UINT) override { return E_NOTIMPL; }
-    STDMETHOD(ProcessVertices)(UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*, DWORD) override { return E_NOTIMPL; }
-    STDMETHOD(CreateVertexDeclaration)(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9**) override { return E_NOTIMPL; }
+    STDMETHOD(DrawIndexedPrimitiveUP)
+    (D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT, const void*, UINT) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(ProcessVertices)
+    (UINT, UINT, UINT, IDirect3DVertexBuffer9*, IDirect3DVertexDeclaration9*, DWORD) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(CreateVertexDeclaration)(const D3DVERTEXELEMENT9*, IDirect3DVertexDeclaration9**) override {
+        return E_NOTIMPL;
+    }
     STDMETHOD(SetVertexDeclaration)(IDirect3DVertexDeclaration9*) override { return E_NOTIMPL; }
     STDMETHOD(GetVertexDeclaration)(IDirect3DVertexDeclaration9**) override { return E_NOTIMPL; }
     STDMETHOD(SetFVF)(DWORD) override { return E_NOTIMPL; }

@@ -119,10 +119,10 @@ TEST_F(SoftDeviceTextureTest, ScaledTwoColourImageKeepsItsColoursAtTheEdges) {
 TEST_F(SoftDeviceTextureTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnThisDevice) {
     const std::wstring ls_Path = WriteFile("gradient.bmp", Gradient());
     IDirect3DTexture9* lr_Texture = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2,
-                                                   D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
-                                                   &lr_Texture));
+    ASSERT_EQ(D3D_OK,
+              D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2,
+                                           D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                           0, nullptr, nullptr, &lr_Texture));
     ASSERT_NE(nullptr, lr_Texture);
 
     // The device mipmaps textures of any size, so the whole chain down to 1x1 is made.
@@ -182,8 +182,8 @@ TEST_F(SoftDeviceTextureTest, DefaultPoolTexturesAreUploaded) {
     const std::wstring ls_Path = WriteFile("gradient.bmp", Gradient());
     IDirect3DTexture9* lr_Texture = nullptr;
     ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0,
-                                                   D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DX_FILTER_NONE, D3DX_DEFAULT,
-                                                   0, nullptr, nullptr, &lr_Texture));
+                                                   D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, D3DX_FILTER_NONE, D3DX_DEFAULT, 0,
+                                                   nullptr, nullptr, &lr_Texture));
     D3DSURFACE_DESC lr_Desc{};
     lr_Texture->GetLevelDesc(0, &lr_Desc);
     EXPECT_EQ(D3DPOOL_DEFAULT, lr_Desc.Pool);
@@ -211,10 +211,9 @@ TEST_F(SoftDeviceTextureTest, FailedDeviceCallsArePassedOnWithoutLeaks) {
     mr_Control_->ClearFaults();
 
     // A render-target texture can only live in the default pool.
-    EXPECT_EQ(D3DERR_INVALIDCALL,
-              D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), 0, 0, 1, D3DUSAGE_RENDERTARGET,
-                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                           nullptr, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileExW(
+                                      mr_Device_, ls_Path.c_str(), 0, 0, 1, D3DUSAGE_RENDERTARGET, D3DFMT_UNKNOWN,
+                                      D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
 }
 

@@ -155,8 +155,7 @@ TEST_F(TextureLoadTest, ScalingKeepsLeftAndRightColoursAtTheirEdges) {
 }
 
 TEST_F(TextureLoadTest, MipLevelsAverageTheLevelAbove) {
-    FakeTexture* lr_Texture =
-        LoadDefault(Argb32(2, {0xff000000u, 0xff0000ffu, 0x00ff0000u, 0xffffffffu}));
+    FakeTexture* lr_Texture = LoadDefault(Argb32(2, {0xff000000u, 0xff0000ffu, 0x00ff0000u, 0xffffffffu}));
     ASSERT_NE(nullptr, lr_Texture);
     EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Texture->mr_Format);
     ASSERT_EQ(2u, lr_Texture->GetLevelCount());
@@ -193,10 +192,10 @@ TEST_F(TextureLoadTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnlyWhereTheDeviceAl
     const std::wstring ls_Path = WriteFile("np2.bmp", Solid24(100, 60, 0xff0c0d0eu)).wstring();
     const auto lr_Load = [&](UINT mipLevels) {
         IDirect3DTexture9* lr_Raw = nullptr;
-        EXPECT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2,
-                                                       D3DX_DEFAULT_NONPOW2, mipLevels, 0, D3DFMT_UNKNOWN,
-                                                       D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                                       nullptr, &lr_Raw));
+        EXPECT_EQ(D3D_OK,
+                  D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2,
+                                               mipLevels, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                               D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
         Keep(lr_Raw);
         return mr_Device.mr_Creations.empty() ? FakeTextureDevice::Creation{} : mr_Device.mr_Creations.back();
     };
@@ -249,16 +248,16 @@ TEST_F(TextureLoadTest, FromFileKeepsTheFileSizeOrFails) {
     // A device that cannot hold the file's size gets no texture at all.
     mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
     EXPECT_EQ(D3DERR_NOTAVAILABLE,
-              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT,
-                                           0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0,
+                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
                                            nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
     mr_Device.mr_Caps.TextureCaps &= ~D3DPTEXTURECAPS_POW2;
     mr_Device.mr_Caps.MaxTextureWidth = 64;
-    EXPECT_EQ(D3DERR_NOTAVAILABLE,
-              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0,
-                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                           nullptr, &lr_Raw));
+    EXPECT_EQ(
+        D3DERR_NOTAVAILABLE,
+        D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0, D3DFMT_UNKNOWN,
+                                     D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
     EXPECT_EQ(2u, mr_Device.mr_CreateCalls);
 }
@@ -280,9 +279,9 @@ TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
         WriteFile("ex.bmp", Argb32(2, {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xffffffffu}));
     D3DXIMAGE_INFO lr_Info{};
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 4, 4, 1, 0,
-                                                   D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, D3DX_FILTER_POINT,
-                                                   D3DX_DEFAULT, 0, &lr_Info, nullptr, &lr_Raw));
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 4, 4, 1, 0, D3DFMT_R5G6B5,
+                                                   D3DPOOL_SYSTEMMEM, D3DX_FILTER_POINT, D3DX_DEFAULT, 0, &lr_Info,
+                                                   nullptr, &lr_Raw));
     FakeTexture* lr_Texture = Keep(lr_Raw);
     EXPECT_EQ(2u, lr_Info.Width);
     EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Info.Format);  // the file's, not the texture's
@@ -295,8 +294,10 @@ TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
     const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(0);
     std::vector<WORD> lr_Words(lr_Bytes.size() / 2);
     std::memcpy(lr_Words.data(), lr_Bytes.data(), lr_Bytes.size());
-    EXPECT_EQ((std::vector<WORD>{0xf800, 0xf800, 0x07e0, 0x07e0}), std::vector<WORD>(lr_Words.begin(), lr_Words.begin() + 4));
-    EXPECT_EQ((std::vector<WORD>{0x001f, 0x001f, 0xffff, 0xffff}), std::vector<WORD>(lr_Words.begin() + 12, lr_Words.end()));
+    EXPECT_EQ((std::vector<WORD>{0xf800, 0xf800, 0x07e0, 0x07e0}),
+              std::vector<WORD>(lr_Words.begin(), lr_Words.begin() + 4));
+    EXPECT_EQ((std::vector<WORD>{0x001f, 0x001f, 0xffff, 0xffff}),
+              std::vector<WORD>(lr_Words.begin() + 12, lr_Words.end()));
 
     EXPECT_EQ(D3DERR_INVALIDCALL,
               D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
@@ -339,8 +340,8 @@ TEST_F(TextureLoadTest, PalettedFilesHandTheirPaletteOut) {
     std::memset(lr_Palette, 0xAB, sizeof(lr_Palette));
     IDirect3DTexture9* lr_Raw = nullptr;
     ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
-                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                                   lr_Palette, &lr_Raw));
+                                                   D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, lr_Palette,
+                                                   &lr_Raw));
     Keep(lr_Raw);
     EXPECT_EQ(6, lr_Palette[1].peRed);
     EXPECT_EQ(5, lr_Palette[1].peGreen);

@@ -11,8 +11,8 @@ std::wstring FromBytes(UINT codePage, const std::string& bytes, DWORD flags = 0)
     const int lr_Size = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (lr_Size <= 0) return L"<failed>";
     std::wstring ls_Out(static_cast<size_t>(lr_Size), L'\0');
-    EXPECT_EQ(lr_Size, MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &ls_Out[0],
-                                           lr_Size));
+    EXPECT_EQ(lr_Size,
+              MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &ls_Out[0], lr_Size));
     return ls_Out;
 }
 
@@ -22,8 +22,8 @@ std::string ToBytes(UINT codePage, const std::wstring& text, LPCSTR defaultChar 
                                             defaultChar, usedDefault);
     if (lr_Size <= 0) return "<failed>";
     std::string ls_Out(static_cast<size_t>(lr_Size), '\0');
-    EXPECT_EQ(lr_Size, WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &ls_Out[0],
-                                           lr_Size, defaultChar, usedDefault));
+    EXPECT_EQ(lr_Size, WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &ls_Out[0], lr_Size,
+                                           defaultChar, usedDefault));
     return ls_Out;
 }
 
@@ -39,13 +39,17 @@ TEST(Utf8, EncodesEveryLength) {
 }
 
 TEST(Utf8, DecodesEveryLength) {
-    EXPECT_EQ(L"A\u00E9\u20AC\u65E5\U0001F600", FromBytes(CP_UTF8, "A\xC3\xA9\xE2\x82\xAC\xE6\x97\xA5\xF0\x9F\x98\x80"));
+    EXPECT_EQ(L"A\u00E9\u20AC\u65E5\U0001F600",
+              FromBytes(CP_UTF8, "A\xC3\xA9\xE2\x82\xAC\xE6\x97\xA5\xF0\x9F\x98\x80"));
 }
 
 TEST(Utf8, SurrogatesAndOutOfRangeValuesEncodeAsReplacement) {
     const std::wstring ls_Bad = {L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0xDFFF),
                                  static_cast<wchar_t>(0x110000), L'b'};
-    EXPECT_EQ("a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b", ToBytes(CP_UTF8, ls_Bad));
+    EXPECT_EQ(
+        "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+        "b",
+        ToBytes(CP_UTF8, ls_Bad));
 
     char lr_Buffer[16];
     SetLastError(0);
@@ -56,14 +60,14 @@ TEST(Utf8, SurrogatesAndOutOfRangeValuesEncodeAsReplacement) {
 
 TEST(Utf8, InvalidInputDecodesAsReplacement) {
     const std::wstring R(1, L'\uFFFD');
-    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\x80x"));                 // lone trail byte
-    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\xC3x"));                 // cut short
-    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\xE2\x82x"));             // well-formed prefix replaced as one
-    EXPECT_EQ(R + R + L"x", FromBytes(CP_UTF8, "\xC0\xAFx"));         // overlong
-    EXPECT_EQ(R + R + R, FromBytes(CP_UTF8, "\xED\xA0\x80"));         // encoded surrogate
-    EXPECT_EQ(R + R + R + R, FromBytes(CP_UTF8, "\xF4\x90\x80\x80")); // above U+10FFFF
+    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\x80x"));                  // lone trail byte
+    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\xC3x"));                  // cut short
+    EXPECT_EQ(R + L"x", FromBytes(CP_UTF8, "\xE2\x82x"));              // well-formed prefix replaced as one
+    EXPECT_EQ(R + R + L"x", FromBytes(CP_UTF8, "\xC0\xAFx"));          // overlong
+    EXPECT_EQ(R + R + R, FromBytes(CP_UTF8, "\xED\xA0\x80"));          // encoded surrogate
+    EXPECT_EQ(R + R + R + R, FromBytes(CP_UTF8, "\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_EQ(R, FromBytes(CP_UTF8, "\xFF"));
-    EXPECT_EQ(L"a" + R, FromBytes(CP_UTF8, "a\xF0\x9F\x98"));         // truncated at the end
+    EXPECT_EQ(L"a" + R, FromBytes(CP_UTF8, "a\xF0\x9F\x98"));  // truncated at the end
 }
 
 TEST(Utf8, StrictDecodingFailsOnInvalidInput) {
