@@ -235,6 +235,8 @@ bool DemoSession::RenderFrame(const std::string& label) {
         lr_BackBuffer_ && lr_Depth_ && mr_Scene.Write(mr_Control_, lr_BackBuffer_, lr_Depth_, mr_Frame, ls_Error);
     if (lr_BackBuffer_) lr_BackBuffer_->Release();
     if (lr_Depth_) lr_Depth_->Release();
+    // The host's scene, before the plug-in draws over it.
+    if (lr_Written && !mr_SceneSaved) mr_SceneSaved = SaveBackBuffer("scene.bmp", "the host's scene");
     if (!lr_Written) {
         Step(label, "cannot draw the scene: " + ls_Error);
         ++mr_Failures;
@@ -314,7 +316,7 @@ bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height)
     return SUCCEEDED(hr);
 }
 
-bool DemoSession::SaveBackBuffer(const std::string& fileName) {
+bool DemoSession::SaveBackBuffer(const std::string& fileName, const std::string& what) {
     IDirect3DSurface9* lr_BackBuffer_ = nullptr;
     mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_);
     if (!lr_BackBuffer_) return false;
@@ -326,9 +328,7 @@ bool DemoSession::SaveBackBuffer(const std::string& fileName) {
     if (!ls_Path.empty() && ls_Path.back() != '/') ls_Path += '/';
     ls_Path += fileName;
     const bool lr_Saved = SaveBmp(ls_Path, lr_Pixels, mr_Present.BackBufferWidth, mr_Present.BackBufferHeight, 4);
-    // The software device records draws without rasterising them, so this
-    // is the scene as the host left it for the plug-in.
-    Step("screenshot", lr_Saved ? "back buffer (the host's scene) saved to " + ls_Path : "could not write " + ls_Path);
+    Step("screenshot", lr_Saved ? "back buffer (" + what + ") saved to " + ls_Path : "could not write " + ls_Path);
     return lr_Saved;
 }
 
@@ -433,10 +433,11 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
          std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
 
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SaveBackBuffer("scene.bmp");
+    SaveBackBuffer("occlusion.bmp", "the occlusion term, ShowAOOnly on");
 
     SetShowAOOnly(false, false);
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
+    SaveBackBuffer("composite.bmp", "the composite, ShowAOOnly off");
     SetShowAOOnly(true, true);
     RenderFrame("frame " + std::to_string(mr_Frame + 1));
 

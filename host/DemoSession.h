@@ -41,7 +41,8 @@ private:
     bool RenderFrame(const std::string& label);
     bool RenderOffscreenFrame();
     bool ResetDevice(const std::string& label, UINT width, UINT height);
-    bool SaveBackBuffer(const std::string& fileName);
+    // `what` says in the demo's output what the picture shows.
+    bool SaveBackBuffer(const std::string& fileName, const std::string& what);
     bool CheckLog(const std::string& logPath, size_t logStart);
     bool SetShowAOOnly(bool value, bool asText);
 
@@ -59,4 +60,5 @@ private:
     size_t mr_TotalCopies = 0;
     int mr_Resets = 0;
     bool mr_ShadersShown = false;
+    bool mr_SceneSaved = false;
 };
