@@ -64,13 +64,11 @@ HRESULT SoftObject::GetDeviceOut(IDirect3DDevice9** ppDevice) {
 
 // Private data -----------------------------------------------------------
 
-#define SOFT_SPD_IUNKNOWN 0x00000001L
-
 HRESULT SoftPrivateData::Set(REFGUID guid, const void* data, DWORD size, DWORD flags) {
     if (!data && size) return D3DERR_INVALIDCALL;
     Free(guid);
     Entry lr_Entry{guid, {}, nullptr};
-    if (flags & SOFT_SPD_IUNKNOWN) {
+    if (flags & D3DSPD_IUNKNOWN) {
         if (size != sizeof(IUnknown*)) return D3DERR_INVALIDCALL;
         std::memcpy(&lr_Entry.Object, data, sizeof(IUnknown*));
         if (lr_Entry.Object) lr_Entry.Object->AddRef();

@@ -188,10 +188,10 @@ bool ReadConstantTable(const std::vector<DWORD>& tokens, std::vector<ShaderConst
     size_t i = 1;
     while (i < tokens.size()) {
         const DWORD lr_Token = tokens[i];
-        if ((lr_Token & 0xFFFF) == D3DSIO_END) break;
-        if ((lr_Token & 0xFFFF) != D3DSIO_COMMENT) {
+        if ((lr_Token & D3DSI_OPCODE_MASK) == D3DSIO_END) break;
+        if ((lr_Token & D3DSI_OPCODE_MASK) != D3DSIO_COMMENT) {
             // Shader model 2 and later carry their instruction lengths.
-            i += 1 + ((lr_Token >> 24) & 0x0F);
+            i += 1 + ((lr_Token & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT);
             continue;
         }
         const size_t lr_Words = (lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;

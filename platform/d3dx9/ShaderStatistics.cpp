@@ -6,121 +6,70 @@
 
 namespace {
 
-// Opcodes and register types of the token format.
-enum : DWORD {
-    k_OpNop = 0,
-    k_OpM4x4 = 20,
-    k_OpM4x3 = 21,
-    k_OpM3x4 = 22,
-    k_OpM3x3 = 23,
-    k_OpM3x2 = 24,
-    k_OpCall = 25,
-    k_OpCallNz = 26,
-    k_OpLoop = 27,
-    k_OpRet = 28,
-    k_OpEndLoop = 29,
-    k_OpLabel = 30,
-    k_OpDcl = 31,
-    k_OpPow = 32,
-    k_OpCrs = 33,
-    k_OpNrm = 36,
-    k_OpSinCos = 37,
-    k_OpRep = 38,
-    k_OpEndRep = 39,
-    k_OpIf = 40,
-    k_OpIfc = 41,
-    k_OpElse = 42,
-    k_OpEndIf = 43,
-    k_OpBreak = 44,
-    k_OpBreakC = 45,
-    k_OpDefB = 47,
-    k_OpDefI = 48,
-    k_OpLrp = 18,
-    k_OpTexKill = 65,
-    k_OpTex = 66,
-    k_OpDef = 81,
-    k_OpTexLdd = 93,
-    k_OpTexLdl = 95,
-    k_OpBreakP = 96,
-    k_OpPhase = 0xFFFD,
-    k_OpComment = 0xFFFE,
-    k_OpEnd = 0xFFFF,
-};
-enum : DWORD {
-    k_RegTemp = 0,
-    k_RegInput = 1,
-    k_RegConst = 2,
-    k_RegTexture = 3,
-    k_RegConstInt = 7,
-    k_RegSampler = 10,
-    k_RegConst2 = 11,
-    k_RegConst3 = 12,
-    k_RegConst4 = 13,
-    k_RegConstBool = 14,
-};
-
-DWORD RegisterType(DWORD token) { return ((token >> 28) & 7) | ((token >> 8) & 0x18); }
-DWORD RegisterNumber(DWORD token) { return token & 0x7FF; }
-bool RelativeAddressed(DWORD token) { return (token & 0x2000) != 0; }
+DWORD RegisterType(DWORD token) {
+    return ((token & D3DSP_REGTYPE_MASK) >> D3DSP_REGTYPE_SHIFT) | ((token & D3DSP_REGTYPE_MASK2) >> D3DSP_REGTYPE_SHIFT2);
+}
+DWORD RegisterNumber(DWORD token) { return token & D3DSP_REGNUM_MASK; }
+bool RelativeAddressed(DWORD token) { return (token & D3DSHADER_ADDRESSMODE_MASK) != 0; }
 
 UINT ArithmeticSlots(DWORD opcode) {
     switch (opcode) {
-    case k_OpM4x4:
-    case k_OpM3x4: return 4;
-    case k_OpM4x3:
-    case k_OpM3x3:
-    case k_OpNrm:
-    case k_OpPow: return 3;
-    case k_OpM3x2:
-    case k_OpLrp:
-    case k_OpCrs: return 2;
-    case k_OpSinCos: return 8;
+    case D3DSIO_M4x4:
+    case D3DSIO_M3x4: return 4;
+    case D3DSIO_M4x3:
+    case D3DSIO_M3x3:
+    case D3DSIO_NRM:
+    case D3DSIO_POW: return 3;
+    case D3DSIO_M3x2:
+    case D3DSIO_LRP:
+    case D3DSIO_CRS: return 2;
+    case D3DSIO_SINCOS: return 8;
     default: return 1;
     }
 }
 
 bool IsFlowControl(DWORD opcode) {
-    return (opcode >= k_OpCall && opcode <= k_OpLabel) || opcode == k_OpRep || opcode == k_OpEndRep ||
-           (opcode >= k_OpIf && opcode <= k_OpBreakC) || opcode == k_OpBreakP;
+    return (opcode >= D3DSIO_CALL && opcode <= D3DSIO_LABEL) || opcode == D3DSIO_REP || opcode == D3DSIO_ENDREP ||
+           (opcode >= D3DSIO_IF && opcode <= D3DSIO_BREAKC) || opcode == D3DSIO_BREAKP;
 }
 
 // Instructions whose sources feed every result component (dot products,
 // matrix macros, texture coordinates), rather than component by component.
 bool ReadsAllComponents(DWORD opcode) {
     switch (opcode) {
-    case 8:
-    case 9:
-    case 90:  // dp3, dp4, dp2add
-    case k_OpM4x4:
-    case k_OpM4x3:
-    case k_OpM3x4:
-    case k_OpM3x3:
-    case k_OpM3x2:
-    case k_OpNrm:
-    case k_OpCrs:
-    case k_OpSinCos:
-    case k_OpTex:
-    case k_OpTexLdd:
-    case k_OpTexLdl: return true;
+    case D3DSIO_DP3:
+    case D3DSIO_DP4:
+    case D3DSIO_DP2ADD:
+    case D3DSIO_M4x4:
+    case D3DSIO_M4x3:
+    case D3DSIO_M3x4:
+    case D3DSIO_M3x3:
+    case D3DSIO_M3x2:
+    case D3DSIO_NRM:
+    case D3DSIO_CRS:
+    case D3DSIO_SINCOS:
+    case D3DSIO_TEX:
+    case D3DSIO_TEXLDD:
+    case D3DSIO_TEXLDL: return true;
     default: return false;
     }
 }
 
 bool IsTexture(DWORD opcode) {
-    return opcode == k_OpTex || opcode == k_OpTexKill || opcode == k_OpTexLdd || opcode == k_OpTexLdl;
+    return opcode == D3DSIO_TEX || opcode == D3DSIO_TEXKILL || opcode == D3DSIO_TEXLDD || opcode == D3DSIO_TEXLDL;
 }
 
 void NoteRegister(DWORD token, SoftShaderStatistics& s) {
     const UINT n = RegisterNumber(token) + 1;
     switch (RegisterType(token)) {
-    case k_RegTemp: s.Temporaries = std::max(s.Temporaries, n); break;
-    case k_RegConst: s.FloatConstants = std::max(s.FloatConstants, n); break;
-    case k_RegConst2: s.FloatConstants = std::max(s.FloatConstants, n + 2048); break;
-    case k_RegConst3: s.FloatConstants = std::max(s.FloatConstants, n + 4096); break;
-    case k_RegConst4: s.FloatConstants = std::max(s.FloatConstants, n + 6144); break;
-    case k_RegConstInt: s.IntConstants = std::max(s.IntConstants, n); break;
-    case k_RegConstBool: s.BoolConstants = std::max(s.BoolConstants, n); break;
-    case k_RegSampler: s.Samplers = std::max(s.Samplers, n); break;
+    case D3DSPR_TEMP: s.Temporaries = std::max(s.Temporaries, n); break;
+    case D3DSPR_CONST: s.FloatConstants = std::max(s.FloatConstants, n); break;
+    case D3DSPR_CONST2: s.FloatConstants = std::max(s.FloatConstants, n + 2048); break;
+    case D3DSPR_CONST3: s.FloatConstants = std::max(s.FloatConstants, n + 4096); break;
+    case D3DSPR_CONST4: s.FloatConstants = std::max(s.FloatConstants, n + 6144); break;
+    case D3DSPR_CONSTINT: s.IntConstants = std::max(s.IntConstants, n); break;
+    case D3DSPR_CONSTBOOL: s.BoolConstants = std::max(s.BoolConstants, n); break;
+    case D3DSPR_SAMPLER: s.Samplers = std::max(s.Samplers, n); break;
     default: break;
     }
 }
@@ -136,8 +85,8 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
     std::memset(&s, 0, sizeof(s));
     s.Version = tokens[0];
     if ((s.Version >> 16) != 0xFFFF && (s.Version >> 16) != 0xFFFE) return FALSE;
-    if (((s.Version >> 8) & 0xFF) < 2) return FALSE;  // shader model 1 has no instruction lengths
-    const bool lr_Model3 = ((s.Version >> 8) & 0xFF) >= 3;
+    if (D3DSHADER_VERSION_MAJOR(s.Version) < 2) return FALSE;  // shader model 1 has no instruction lengths
+    const bool lr_Model3 = D3DSHADER_VERSION_MAJOR(s.Version) >= 3;
     // Texture-read depth of each component of each temporary, for the
     // dependent-read chain. Tracked per component, because the compiler
     // reuses registers for unrelated values.
@@ -146,27 +95,27 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
     for (;;) {
         if (i >= maxTokens) return FALSE;
         const DWORD lr_Token = tokens[i];
-        const DWORD lr_Opcode = lr_Token & 0xFFFF;
-        if (lr_Opcode == k_OpEnd) break;
-        if (lr_Opcode == k_OpComment) {
-            i += 1 + ((lr_Token >> 16) & 0x7FFF);
+        const DWORD lr_Opcode = lr_Token & D3DSI_OPCODE_MASK;
+        if (lr_Opcode == D3DSIO_END) break;
+        if (lr_Opcode == D3DSIO_COMMENT) {
+            i += 1 + ((lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT);
             continue;
         }
-        const UINT lr_Length = (lr_Token >> 24) & 0x0F;
+        const UINT lr_Length = (lr_Token & D3DSI_INSTLENGTH_MASK) >> D3DSI_INSTLENGTH_SHIFT;
         if (i + 1 + lr_Length > maxTokens) return FALSE;
         const DWORD* lr_Params = tokens + i + 1;
         i += 1 + lr_Length;
-        if (lr_Opcode == k_OpDcl) {
+        if (lr_Opcode == D3DSIO_DCL) {
             if (lr_Length >= 2) NoteRegister(lr_Params[1], s);
             continue;
         }
-        if (lr_Opcode == k_OpDef || lr_Opcode == k_OpDefI || lr_Opcode == k_OpDefB) {
+        if (lr_Opcode == D3DSIO_DEF || lr_Opcode == D3DSIO_DEFI || lr_Opcode == D3DSIO_DEFB) {
             if (lr_Length >= 1) NoteRegister(lr_Params[0], s);
             continue;
         }
-        if (lr_Opcode == k_OpPhase || lr_Opcode == k_OpNop) continue;
-        const bool lr_HasDest = lr_Length > 0 && !IsFlowControl(lr_Opcode) && lr_Opcode != k_OpTexKill;
-        const DWORD lr_Mask = lr_HasDest ? (lr_Params[0] >> 16) & 0xF : 0xF;
+        if (lr_Opcode == D3DSIO_PHASE || lr_Opcode == D3DSIO_NOP) continue;
+        const bool lr_HasDest = lr_Length > 0 && !IsFlowControl(lr_Opcode) && lr_Opcode != D3DSIO_TEXKILL;
+        const DWORD lr_Mask = lr_HasDest ? (lr_Params[0] & D3DSP_WRITEMASK_ALL) >> 16 : 0xF;
         const bool lr_AllComponents = ReadsAllComponents(lr_Opcode);
         // Parameters: a destination (most instructions) and sources, each of
         // which may be followed by a relative-address token.
@@ -175,7 +124,7 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
             const DWORD lr_Param = lr_Params[p];
             NoteRegister(lr_Param, s);
             const bool lr_Source = p > 0 || !lr_HasDest;
-            if (lr_Source && RegisterType(lr_Param) == k_RegTemp && RegisterNumber(lr_Param) < 32) {
+            if (lr_Source && RegisterType(lr_Param) == D3DSPR_TEMP && RegisterNumber(lr_Param) < 32) {
                 for (UINT c = 0; c < 4; ++c) {
                     if (!lr_AllComponents && !(lr_Mask & (1u << c))) continue;
                     const UINT lr_From = (lr_Param >> (16 + 2 * c)) & 3;
@@ -192,14 +141,14 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
         UINT lr_Result = lr_SourceLevel;
         if (IsTexture(lr_Opcode)) {
             ++s.Texture;
-            if (lr_Opcode != k_OpTexKill) {
+            if (lr_Opcode != D3DSIO_TEXKILL) {
                 lr_Result = lr_SourceLevel + 1;
                 s.DependentLevels = std::max(s.DependentLevels, lr_Result);
             }
         } else {
             s.Arithmetic += ArithmeticSlots(lr_Opcode);
         }
-        if (lr_HasDest && RegisterType(lr_Params[0]) == k_RegTemp && RegisterNumber(lr_Params[0]) < 32)
+        if (lr_HasDest && RegisterType(lr_Params[0]) == D3DSPR_TEMP && RegisterNumber(lr_Params[0]) < 32)
             for (UINT c = 0; c < 4; ++c)
                 if (lr_Mask & (1u << c)) lr_Level[RegisterNumber(lr_Params[0])][c] = lr_Result;
     }
