@@ -10,6 +10,15 @@
 
 namespace softfx {
 
+// Kinds of parameter type.
+inline bool IsNumericType(D3DXPARAMETER_TYPE type) {
+    return type == D3DXPT_BOOL || type == D3DXPT_INT || type == D3DXPT_FLOAT;
+}
+inline bool IsTextureType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_TEXTURE && type <= D3DXPT_TEXTURECUBE; }
+inline bool IsSamplerType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_SAMPLER && type <= D3DXPT_SAMPLERCUBE; }
+inline bool IsPixelShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_PIXELSHADER; }
+inline bool IsVertexShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_VERTEXSHADER; }
+
 // How a state value is written to the device.
 enum class StateValueKind { Dword, Float };
 

@@ -28,14 +28,6 @@ struct TypeInfo {
     bool Struct = false;
 };
 
-inline bool IsNumericType(D3DXPARAMETER_TYPE type) {
-    return type == D3DXPT_BOOL || type == D3DXPT_INT || type == D3DXPT_FLOAT;
-}
-inline bool IsTextureType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_TEXTURE && type <= D3DXPT_TEXTURECUBE; }
-inline bool IsSamplerType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_SAMPLER && type <= D3DXPT_SAMPLERCUBE; }
-inline bool IsPixelShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_PIXELSHADER; }
-inline bool IsVertexShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_VERTEXSHADER; }
-
 // Double to the stored formats without undefined conversions.
 inline DWORD FloatBits(double value) {
     float lr_Float;

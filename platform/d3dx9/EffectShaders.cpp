@@ -34,9 +34,6 @@ void AddNameComment(CompiledShader& shader) {
     shader.Tokens.insert(shader.Tokens.begin() + 1, lr_Comment.begin(), lr_Comment.end());
 }
 
-bool IsSampler(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_SAMPLER && type <= D3DXPT_SAMPLERCUBE; }
-bool IsNumber(D3DXPARAMETER_TYPE type) { return type == D3DXPT_BOOL || type == D3DXPT_INT || type == D3DXPT_FLOAT; }
-
 // Binds the shader's constant table to the effect's parameters. A constant
 // without a parameter would be left unset on the device: refused.
 bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
@@ -51,7 +48,7 @@ bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, c
         if (lr_Node < 0) return Failed(error, sourceName, ls_Where + " is not a parameter of the effect");
         const ValueNode& lr_Parameter = definition.Nodes[static_cast<size_t>(lr_Node)];
         if (lr_Constant.Set == D3DXRS_SAMPLER) {
-            if (!IsSampler(lr_Parameter.Type) || lr_Parameter.Elements)
+            if (!IsSamplerType(lr_Parameter.Type) || lr_Parameter.Elements)
                 return Failed(error, sourceName, ls_Where + " is not a single sampler");
             if (lr_Constant.Register >= lr_SamplerLimit)
                 return Failed(error, sourceName,
@@ -59,7 +56,7 @@ bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, c
             shader.Samplers.push_back({lr_Constant.Register, static_cast<UINT>(lr_Node)});
             continue;
         }
-        if (!IsNumber(lr_Parameter.Type) || lr_Parameter.Class == D3DXPC_STRUCT)
+        if (!IsNumericType(lr_Parameter.Type) || lr_Parameter.Class == D3DXPC_STRUCT)
             return Failed(error, sourceName, ls_Where + " is not a number, vector or matrix parameter");
         ConstantBinding lr_Binding;
         lr_Binding.Node = static_cast<UINT>(lr_Node);
