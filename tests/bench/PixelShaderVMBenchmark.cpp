@@ -83,10 +83,9 @@ void RunFrames(benchmark::State& state, const SoftPixelProgram& program, ISoftTe
 }
 
 void Shade(benchmark::State& state, const char* file, const char* technique, bool deviceSampler) {
-    IDirect3D9* lr_Direct3D_ = nullptr;
-    IDirect3DDevice9* lr_Device_ = nullptr;
-    if (FAILED(CreateSoftDevice(SoftPresentParameters(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Direct3D_,
-                                &lr_Device_))) {
+    const ScopedSoftDevice lr_Scoped(64, 64);
+    IDirect3DDevice9* lr_Device_ = lr_Scoped.Get();
+    if (!lr_Device_) {
         state.SkipWithError("no device");
         return;
     }
@@ -112,8 +111,6 @@ void Shade(benchmark::State& state, const char* file, const char* technique, boo
         RunFrames(state, lr_Program, lr_Sampler);
         lr_Texture_->Release();
     }
-    lr_Device_->Release();
-    lr_Direct3D_->Release();
 }
 
 void Occlusion(benchmark::State& state) { Shade(state, "SSAO.hlsl", "Occlusion8", false); }

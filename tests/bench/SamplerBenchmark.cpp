@@ -13,15 +13,12 @@
 namespace {
 
 void SampleTexture(benchmark::State& state, D3DFORMAT format, DWORD filter) {
-    IDirect3D9* lr_Direct3D_ = nullptr;
-    IDirect3DDevice9* lr_Device_ = nullptr;
+    const ScopedSoftDevice lr_Scoped(64, 64);
+    IDirect3DDevice9* lr_Device_ = lr_Scoped.Get();
     IDirect3DTexture9* lr_Texture_ = nullptr;
-    if (FAILED(CreateSoftDevice(SoftPresentParameters(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Direct3D_,
-                                &lr_Device_)) ||
+    if (!lr_Device_ ||
         FAILED(lr_Device_->CreateTexture(256, 256, 1, 0, format, D3DPOOL_MANAGED, &lr_Texture_, nullptr))) {
         state.SkipWithError("no device or texture");
-        if (lr_Device_) lr_Device_->Release();
-        if (lr_Direct3D_) lr_Direct3D_->Release();
         return;
     }
     D3DLOCKED_RECT lr_Lock;
@@ -54,8 +51,6 @@ void SampleTexture(benchmark::State& state, D3DFORMAT format, DWORD filter) {
     }
     state.SetItemsProcessed(state.iterations() * 1024);
     lr_Texture_->Release();
-    lr_Device_->Release();
-    lr_Direct3D_->Release();
 }
 
 void LinearA8R8G8B8(benchmark::State& state) { SampleTexture(state, D3DFMT_A8R8G8B8, D3DTEXF_LINEAR); }
