@@ -1,0 +1,124 @@
+#include "OcclusionMetrics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+const float kOpen = 0.97f;
+const float kCrease = 0.8f;
+
+// Smallest view depth within `reach` pixels (square window); sky is infinitely far.
+std::vector<float> NearestAround(const ScenePixels& pixels, int reach) {
+    const float lr_Far = std::numeric_limits<float>::infinity();
+    const int w = pixels.Width, h = pixels.Height;
+    std::vector<float> lr_Depth(pixels.ViewDepth.size()), lr_Rows(lr_Depth.size()), lr_Out(lr_Depth.size());
+    for (size_t i = 0; i < lr_Depth.size(); ++i) lr_Depth[i] = pixels.IsScene(i) ? pixels.ViewDepth[i] : lr_Far;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float lr_Min = lr_Far;
+            for (int dx = std::max(0, x - reach); dx <= std::min(w - 1, x + reach); ++dx)
+                lr_Min = std::min(lr_Min, lr_Depth[pixels.Index(dx, y)]);
+            lr_Rows[pixels.Index(x, y)] = lr_Min;
+        }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float lr_Min = lr_Far;
+            for (int dy = std::max(0, y - reach); dy <= std::min(h - 1, y + reach); ++dy)
+                lr_Min = std::min(lr_Min, lr_Rows[pixels.Index(x, dy)]);
+            lr_Out[pixels.Index(x, y)] = lr_Min;
+        }
+    return lr_Out;
+}
+
+bool NearSliceStep(const ScenePixels& pixels, const std::vector<float>& slices, int x, int y, int reach) {
+    const size_t i = pixels.Index(x, y);
+    const int lr_Offsets[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (const auto& lr_Offset : lr_Offsets)
+        for (int d = 1; d <= reach; ++d) {
+            const int nx = x + lr_Offset[0] * d, ny = y + lr_Offset[1] * d;
+            if (nx < 0 || ny < 0 || nx >= pixels.Width || ny >= pixels.Height) break;
+            const size_t n = pixels.Index(nx, ny);
+            if (pixels.Shape[n] != pixels.Shape[i]) break;  // an object edge, not a step on the plane
+            if (std::fabs(slices[n] - slices[i]) > 0.02f) return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<float>& term,
+                                  const std::vector<float>& sliceImage, const MetricSettings& settings) {
+    OcclusionFigures lr_Figures;
+    const size_t n = pixels.Shape.size();
+    if (term.size() != n || sliceImage.size() != n) return lr_Figures;
+
+    double sa = 0, sr = 0, saa = 0, srr = 0, sar = 0;
+    double lr_Crease = 0, lr_Open = 0, lr_Halo = 0, lr_Boundary = 0, lr_Interior = 0;
+    size_t lr_InteriorCount = 0;
+    const std::vector<float> lr_Nearest = NearestAround(pixels, settings.HaloBand);
+    for (int y = 0; y < pixels.Height; ++y)
+        for (int x = 0; x < pixels.Width; ++x) {
+            const size_t i = pixels.Index(x, y);
+            const double lr_Dark = 1.0 - term[i];
+            const bool lr_Scene = pixels.IsScene(i);
+            const double lr_Depth = lr_Scene ? pixels.ViewDepth[i] : std::numeric_limits<double>::infinity();
+            const bool lr_IsOpen = !lr_Scene || pixels.Reference[i] > kOpen;
+            if (lr_IsOpen && lr_Nearest[i] < settings.SilhouetteRatio * lr_Depth) {
+                lr_Halo += lr_Dark;
+                ++lr_Figures.HaloPixels;
+            }
+            if (!lr_Scene) continue;
+            const double a = term[i], r = pixels.Reference[i];
+            sa += a;
+            sr += r;
+            saa += a * a;
+            srr += r * r;
+            sar += a * r;
+            ++lr_Figures.ScenePixels;
+            if (r < kCrease) {
+                lr_Crease += lr_Dark;
+                ++lr_Figures.CreasePixels;
+            }
+            if (!lr_IsOpen) continue;
+            lr_Open += lr_Dark;
+            ++lr_Figures.OpenPixels;
+            if (!pixels.Planar[i]) continue;
+            if (NearSliceStep(pixels, sliceImage, x, y, settings.BoundaryReach)) {
+                lr_Boundary += lr_Dark;
+                ++lr_Figures.BoundaryPixels;
+            } else {
+                lr_Interior += lr_Dark;
+                ++lr_InteriorCount;
+            }
+        }
+    const double lr_N = static_cast<double>(lr_Figures.ScenePixels);
+    if (lr_N < 2) return lr_Figures;
+    const double lr_VarA = saa - sa * sa / lr_N, lr_VarR = srr - sr * sr / lr_N, lr_Cov = sar - sa * sr / lr_N;
+    lr_Figures.Correlation = lr_VarA > 0 && lr_VarR > 0 ? lr_Cov / std::sqrt(lr_VarA * lr_VarR) : 0.0;
+    // reference ~ slope * term + offset
+    const double lr_Slope = lr_VarA > 0 ? lr_Cov / lr_VarA : 0.0;
+    const double lr_Offset = (sr - lr_Slope * sa) / lr_N;
+    double lr_Error = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (pixels.IsScene(i)) lr_Error += std::fabs(pixels.Reference[i] - (lr_Slope * term[i] + lr_Offset));
+    lr_Figures.FitError = lr_Error / lr_N;
+    auto Mean = [](double sum, size_t count) { return count ? sum / static_cast<double>(count) : 0.0; };
+    lr_Figures.CreaseDarkening = Mean(lr_Crease, lr_Figures.CreasePixels);
+    lr_Figures.FalseOcclusion = Mean(lr_Open, lr_Figures.OpenPixels);
+    lr_Figures.Halo = Mean(lr_Halo, lr_Figures.HaloPixels);
+    lr_Figures.Banding = Mean(lr_Boundary, lr_Figures.BoundaryPixels) - Mean(lr_Interior, lr_InteriorCount);
+    return lr_Figures;
+}
+
+std::string DescribeFigures(const OcclusionFigures& figures) {
+    char lr_Text[256];
+    std::snprintf(lr_Text, sizeof(lr_Text),
+                  "correlation %.3f, fit error %.3f, crease darkening %.3f, false occlusion %.3f, halo %.3f, "
+                  "banding %.3f",
+                  figures.Correlation, figures.FitError, figures.CreaseDarkening, figures.FalseOcclusion, figures.Halo,
+                  figures.Banding);
+    return lr_Text;
+}

@@ -1,0 +1,72 @@
+#include "OcclusionStudy.h"
+
+#include "SceneRenderer.h"
+
+namespace {
+
+ICheckBoxParameter* ShowAOOnly(IDirect3D9BasePlugin* plugin) {
+    IParameter* lr_Parameter = plugin->FindParameter(IID_ShowAOOnlyParameter);
+    return lr_Parameter ? static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter))
+                        : nullptr;
+}
+
+}  // namespace
+
+std::vector<float> OcclusionStudy::RedChannel(const std::vector<BYTE>& bgrx) {
+    std::vector<float> lr_Values(bgrx.size() / 4);
+    for (size_t i = 0; i < lr_Values.size(); ++i) lr_Values[i] = bgrx[i * 4 + 2] / 255.0f;
+    return lr_Values;
+}
+
+bool OcclusionStudy::ReadBackBuffer(std::vector<BYTE>& pixels, std::string& error) {
+    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
+    if (FAILED(mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_)) || !lr_BackBuffer_) {
+        error = "no back buffer";
+        return false;
+    }
+    const HRESULT hr = mr_Control_->ReadPixels(lr_BackBuffer_, pixels);
+    lr_BackBuffer_->Release();
+    if (FAILED(hr)) error = "cannot read the back buffer";
+    return SUCCEEDED(hr);
+}
+
+bool OcclusionStudy::Frame(bool showOcclusionOnly, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
+                           std::string& error) {
+    ICheckBoxParameter* lr_Check = ShowAOOnly(mr_Plugin_);
+    if (!lr_Check) {
+        error = "the plug-in has no ShowAOOnly check box";
+        return false;
+    }
+    lr_Check->SetValue(showOcclusionOnly);
+    if (!DrawScene(mr_Device_, camera, mesh, error)) return false;
+    mr_Control_->ClearRecords();
+    mr_Device_->BeginScene();
+    mr_Plugin_->Render();
+    mr_Device_->EndScene();
+    return true;
+}
+
+bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVertex>& mesh, PassImages& images,
+                         std::string& error) {
+    ICheckBoxParameter* lr_Check = ShowAOOnly(mr_Plugin_);
+    const bool lr_Was = lr_Check && lr_Check->GetValue();
+    D3DVIEWPORT9 lr_Viewport;
+    mr_Device_->GetViewport(&lr_Viewport);
+    images.Width = static_cast<int>(lr_Viewport.Width);
+    images.Height = static_cast<int>(lr_Viewport.Height);
+
+    bool lr_Ok = DrawScene(mr_Device_, camera, mesh, error) && ReadBackBuffer(images.Scene, error) &&
+                 Frame(true, camera, mesh, error);
+    if (lr_Ok) {
+        // Scene copy, depth-slice image, occlusion term: the frame's three copies, in that order.
+        const std::vector<SoftCopyRecord> lr_Copies = mr_Control_->GetCopies();
+        lr_Ok = lr_Copies.size() == 3 && SUCCEEDED(lr_Copies[1].Result) && SUCCEEDED(lr_Copies[2].Result);
+        if (!lr_Ok) error = "the plug-in's frame did not copy its three images";
+        lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
+                SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[2].Dest, images.Occlusion));
+        if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
+    }
+    lr_Ok = lr_Ok && Frame(false, camera, mesh, error) && ReadBackBuffer(images.Composite, error);
+    if (lr_Check) lr_Check->SetValue(lr_Was);
+    return lr_Ok;
+}

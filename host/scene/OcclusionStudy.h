@@ -1,0 +1,44 @@
+// One look at what the plug-in makes of the scene: the scene drawn through
+// the device, then a frame of the plug-in showing the occlusion term, then
+// one showing the composite. The depth-slice image and the occlusion term
+// are read from the textures the plug-in copied them into, found through
+// the device's copy records.
+#pragma once
+
+#include "SceneCamera.h"
+#include "SceneMesh.h"
+
+#include "HostContract.h"
+
+#include <d3d9.h>
+#include <soft/SoftDeviceControl.h>
+
+#include <string>
+#include <vector>
+
+// Surface images as the device holds them: 4 bytes per pixel, B G R X.
+struct PassImages {
+    int Width = 0, Height = 0;
+    std::vector<BYTE> Scene, SliceImage, Occlusion, Composite;
+};
+
+class OcclusionStudy {
+public:
+    OcclusionStudy(IDirect3DDevice9* device, ISoftDeviceControl* control, IDirect3D9BasePlugin* plugin)
+        : mr_Device_(device), mr_Control_(control), mr_Plugin_(plugin) {}
+
+    // The plug-in must be active. Leaves ShowAOOnly as it found it.
+    bool Run(const SceneCamera& camera, const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error);
+
+    // The red channel of a B G R X image, 0..1.
+    static std::vector<float> RedChannel(const std::vector<BYTE>& bgrx);
+
+private:
+    bool Frame(bool showOcclusionOnly, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
+               std::string& error);
+    bool ReadBackBuffer(std::vector<BYTE>& pixels, std::string& error);
+
+    IDirect3DDevice9* mr_Device_;
+    ISoftDeviceControl* mr_Control_;
+    IDirect3D9BasePlugin* mr_Plugin_;
+};

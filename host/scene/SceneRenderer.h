@@ -1,0 +1,18 @@
+// Draws the scene through the device as a game would: the camera's
+// matrices, depth test and write into the device's depth buffer, one
+// triangle list drawn in batches, over a cleared sky.
+#pragma once
+
+#include "SceneCamera.h"
+#include "SceneMesh.h"
+
+#include <d3d9.h>
+
+#include <string>
+#include <vector>
+
+constexpr D3DCOLOR kSkyColour = D3DCOLOR_XRGB(150, 186, 222);
+
+// False with the failing call in `error`.
+bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
+               std::string& error);
