@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
-scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev fonts-dejavu-core \
   clang libclang-rt-14-dev mingw-w64 wine wine64 libgl1-mesa-dri xvfb xauth
 
 JOBS=$(nproc)
