@@ -239,14 +239,27 @@ DWORD PaletteColour(const std::vector<PALETTEENTRY>& palette, UINT index, bool* 
 // Row `row` of the file (in file order) goes to this image row.
 UINT ImageRow(const BmpLayout& layout, UINT row) { return layout.TopDown ? row : layout.Height - 1 - row; }
 
-HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, DecodedImage* image) {
+std::vector<PALETTEENTRY> ReadPalette(const BYTE* data, const BmpLayout& layout) {
+    // The reserved byte of a palette entry carries no alpha in BMP files.
+    std::vector<PALETTEENTRY> lr_Palette(layout.PaletteCount);
+    for (UINT i = 0; i < layout.PaletteCount; ++i) {
+        const BYTE* p = data + layout.PaletteOffset + static_cast<size_t>(i) * layout.PaletteEntrySize;
+        lr_Palette[i] = PALETTEENTRY{p[2], p[1], p[0], 0xff};
+    }
+    return lr_Palette;
+}
+
+HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, const std::vector<PALETTEENTRY>& palette,
+                           IImageRowSink* sink) {
+    // Only an index past a short palette can be wrong once the header is checked.
+    if (!sink && (layout.BitCount > 8 || palette.size() >= (1u << layout.BitCount))) return D3D_OK;
     const BYTE* lr_Pixels = data + layout.PixelOffset;
     const MaskChannel lr_Channels[4] = {DescribeMask(layout.Masks[0]), DescribeMask(layout.Masks[1]),
                                         DescribeMask(layout.Masks[2]), DescribeMask(layout.Masks[3])};
+    std::vector<DWORD> lr_Dst(layout.Width);
     bool lr_Ok = true;
     for (UINT lr_Row = 0; lr_Row < layout.Height; ++lr_Row) {
         const BYTE* lr_Src = lr_Pixels + static_cast<size_t>(layout.RowStride) * lr_Row;
-        DWORD* lr_Dst = image->Pixels.data() + static_cast<size_t>(ImageRow(layout, lr_Row)) * layout.Width;
         for (UINT x = 0; x < layout.Width; ++x) {
             DWORD lr_Argb = 0;
             switch (layout.BitCount) {
@@ -257,7 +270,7 @@ HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, DecodedIma
                 const size_t lr_Bit = static_cast<size_t>(x) * layout.BitCount;
                 const UINT lr_Shift = 8 - layout.BitCount - static_cast<UINT>(lr_Bit % 8);
                 const UINT lr_Index = (lr_Src[lr_Bit / 8] >> lr_Shift) & ((1u << layout.BitCount) - 1);
-                lr_Argb = PaletteColour(image->Palette, lr_Index, &lr_Ok);
+                lr_Argb = PaletteColour(palette, lr_Index, &lr_Ok);
                 break;
             }
             case 24: {
@@ -278,24 +291,39 @@ HRESULT DecodeUncompressed(const BYTE* data, const BmpLayout& layout, DecodedIma
             if (!lr_Ok) return D3DXERR_INVALIDDATA;
             lr_Dst[x] = lr_Argb;
         }
+        if (sink) sink->Rows(ImageRow(layout, lr_Row), 1, lr_Dst.data());
     }
     return D3D_OK;
 }
 
 // RLE8 / RLE4: runs, end-of-line, end-of-bitmap, delta and absolute runs.
-// Pixels the stream skips stay opaque black; runs past the row end are clipped.
-HRESULT DecodeRle(const BYTE* data, const BmpLayout& layout, DecodedImage* image) {
+// Pixels the stream skips stay opaque black; runs past the row end are
+// clipped. Work and memory follow the file and one row, whatever the stream
+// claims: rows it skips go out as one block.
+HRESULT DecodeRle(const BYTE* data, const BmpLayout& layout, const std::vector<PALETTEENTRY>& palette,
+                  IImageRowSink* sink) {
+    constexpr DWORD k_Black = 0xff000000u;
     const BYTE* lr_P = data + layout.PixelOffset;
     const BYTE* const lr_End = lr_P + layout.PixelBytes;
     const bool lr_Four = layout.Compression == k_BiRle4;
+    std::vector<DWORD> lr_Row(sink ? layout.Width : 0, k_Black);
     UINT x = 0;
     UINT y = 0;  // file row, bottom row first
     bool lr_Ok = true;
     auto lr_Put = [&](UINT index) {
-        const DWORD lr_Colour = PaletteColour(image->Palette, index, &lr_Ok);
-        if (x < layout.Width && y < layout.Height)
-            image->Pixels[static_cast<size_t>(ImageRow(layout, y)) * layout.Width + x] = lr_Colour;
+        const DWORD lr_Colour = PaletteColour(palette, index, &lr_Ok);
+        if (sink) lr_Row[x] = lr_Colour;
         ++x;
+    };
+    // Sends the current row and the black ones up to file row `to`, which becomes current.
+    auto lr_MoveTo = [&](UINT to) {
+        to = std::min(to, layout.Height);
+        if (sink && y < layout.Height) {
+            sink->Rows(ImageRow(layout, y), 1, lr_Row.data());
+            std::fill(lr_Row.begin(), lr_Row.end(), k_Black);
+            if (to > y + 1) sink->Rows(layout.Height - to, to - y - 1, lr_Row.data());
+        }
+        y = to;
     };
     while (y < layout.Height) {
         if (lr_End - lr_P < 2) return D3DXERR_INVALIDDATA;
@@ -307,27 +335,27 @@ HRESULT DecodeRle(const BYTE* data, const BmpLayout& layout, DecodedImage* image
                 lr_Put(lr_Four ? ((i & 1u) ? (lr_Value & 0x0f) : (lr_Value >> 4)) : lr_Value);
         } else if (lr_Value == 0) {
             x = 0;
-            ++y;
+            lr_MoveTo(y + 1);
         } else if (lr_Value == 1) {
             break;
         } else if (lr_Value == 2) {
             if (lr_End - lr_P < 2) return D3DXERR_INVALIDDATA;
-            x += lr_P[0];
-            y += lr_P[1];
+            x = std::min<UINT>(x + lr_P[0], layout.Width);
+            if (lr_P[1] != 0) lr_MoveTo(y + lr_P[1]);
             lr_P += 2;
         } else {
             const size_t lr_Bytes = lr_Four ? (lr_Value + 1) / 2 : lr_Value;
             const size_t lr_Padded = (lr_Bytes + 1) & ~static_cast<size_t>(1);
             if (static_cast<size_t>(lr_End - lr_P) < lr_Bytes) return D3DXERR_INVALIDDATA;
-            for (UINT i = 0; i < lr_Value; ++i) {
+            for (UINT i = 0; i < lr_Value && x < layout.Width; ++i) {
                 const BYTE lr_Byte = lr_P[lr_Four ? i / 2 : i];
-                const UINT lr_Index = lr_Four ? ((i & 1u) ? (lr_Byte & 0x0f) : (lr_Byte >> 4)) : lr_Byte;
-                if (x < layout.Width) lr_Put(lr_Index);
+                lr_Put(lr_Four ? ((i & 1u) ? (lr_Byte & 0x0f) : (lr_Byte >> 4)) : lr_Byte);
             }
             lr_P += std::min(lr_Padded, static_cast<size_t>(lr_End - lr_P));
         }
         if (!lr_Ok) return D3DXERR_INVALIDDATA;
     }
+    lr_MoveTo(layout.Height);
     return D3D_OK;
 }
 
@@ -355,30 +383,26 @@ HRESULT ReadBmpInfo(const BYTE* data, size_t size, D3DXIMAGE_INFO* info) {
     return D3D_OK;
 }
 
-HRESULT DecodeBmp(const BYTE* data, size_t size, DecodedImage* image) {
+HRESULT ReadBmpImage(const BYTE* data, size_t size, BmpImage* image) {
     BmpLayout lr_Layout;
     const HRESULT hr = ParseLayout(data, size, &lr_Layout);
     if (FAILED(hr)) return hr;
-
-    DecodedImage lr_Image;
-    lr_Image.Width = lr_Layout.Width;
-    lr_Image.Height = lr_Layout.Height;
-    lr_Image.FileFormat = lr_Layout.Format;
-    lr_Image.HasAlpha = lr_Layout.HasAlpha;
-    // The reserved byte of a palette entry carries no alpha in BMP files.
-    lr_Image.Palette.resize(lr_Layout.PaletteCount);
-    for (UINT i = 0; i < lr_Layout.PaletteCount; ++i) {
-        const BYTE* p = data + lr_Layout.PaletteOffset + static_cast<size_t>(i) * lr_Layout.PaletteEntrySize;
-        lr_Image.Palette[i] = PALETTEENTRY{p[2], p[1], p[0], 0xff};
-    }
-    lr_Image.Pixels.assign(static_cast<size_t>(lr_Layout.Width) * lr_Layout.Height, 0xff000000u);
-
-    const HRESULT lr_Result = (lr_Layout.Compression == k_BiRle8 || lr_Layout.Compression == k_BiRle4)
-                                  ? DecodeRle(data, lr_Layout, &lr_Image)
-                                  : DecodeUncompressed(data, lr_Layout, &lr_Image);
-    if (FAILED(lr_Result)) return lr_Result;
-    *image = std::move(lr_Image);
+    image->Width = lr_Layout.Width;
+    image->Height = lr_Layout.Height;
+    image->FileFormat = lr_Layout.Format;
+    image->HasAlpha = lr_Layout.HasAlpha;
+    image->Palette = ReadPalette(data, lr_Layout);
     return D3D_OK;
+}
+
+HRESULT DecodeBmpRows(const BYTE* data, size_t size, IImageRowSink* sink) {
+    BmpLayout lr_Layout;
+    const HRESULT hr = ParseLayout(data, size, &lr_Layout);
+    if (FAILED(hr)) return hr;
+    const std::vector<PALETTEENTRY> lr_Palette = ReadPalette(data, lr_Layout);
+    return (lr_Layout.Compression == k_BiRle8 || lr_Layout.Compression == k_BiRle4)
+               ? DecodeRle(data, lr_Layout, lr_Palette, sink)
+               : DecodeUncompressed(data, lr_Layout, lr_Palette, sink);
 }
 
 }  // namespace softd3dx

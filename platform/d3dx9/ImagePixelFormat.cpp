@@ -1,7 +1,5 @@
 #include "ImagePixelFormat.h"
 
-#include <d3dx9tex.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -175,91 +173,6 @@ void WritePixels(D3DFORMAT format, const DWORD* argb, UINT count, BYTE* dest) {
         default: break;
         }
     }
-}
-
-namespace {
-
-// Source intervals covered by each destination index along one axis, with
-// the share of each source index.
-struct AxisWeights {
-    std::vector<UINT> First;      // first source index per destination index
-    std::vector<UINT> Count;      // number of source indices
-    std::vector<double> Weights;  // flattened, Count[d] per destination index
-    std::vector<size_t> Start;    // offset into Weights per destination index
-};
-
-AxisWeights AreaWeights(UINT source, UINT dest) {
-    AxisWeights lr_W;
-    const double lr_Ratio = static_cast<double>(source) / dest;
-    for (UINT d = 0; d < dest; ++d) {
-        const double lr_Lo = d * lr_Ratio;
-        const double lr_Hi = (d + 1) * lr_Ratio;
-        const UINT lr_First = std::min(static_cast<UINT>(lr_Lo), source - 1);
-        const UINT lr_Last = std::min(static_cast<UINT>(std::ceil(lr_Hi)), source);
-        lr_W.First.push_back(lr_First);
-        lr_W.Start.push_back(lr_W.Weights.size());
-        UINT lr_Count = 0;
-        for (UINT s = lr_First; s < std::max(lr_Last, lr_First + 1); ++s) {
-            const double lr_Overlap = std::min<double>(s + 1, lr_Hi) - std::max<double>(s, lr_Lo);
-            lr_W.Weights.push_back(std::max(lr_Overlap, 0.0) / lr_Ratio);
-            ++lr_Count;
-        }
-        lr_W.Count.push_back(lr_Count);
-    }
-    return lr_W;
-}
-
-}  // namespace
-
-PixelImage ResizeImage(const PixelImage& source, UINT width, UINT height, DWORD filter) {
-    PixelImage lr_Out;
-    lr_Out.Width = width;
-    lr_Out.Height = height;
-    lr_Out.Pixels.assign(static_cast<size_t>(width) * height, 0);
-    if (source.Width == width && source.Height == height) {
-        lr_Out.Pixels = source.Pixels;
-        return lr_Out;
-    }
-    const DWORD lr_Kind = filter & 0xffff;
-    if (lr_Kind == D3DX_FILTER_NONE) {
-        for (UINT y = 0; y < std::min(height, source.Height); ++y)
-            for (UINT x = 0; x < std::min(width, source.Width); ++x)
-                lr_Out.Pixels[static_cast<size_t>(y) * width + x] =
-                    source.Pixels[static_cast<size_t>(y) * source.Width + x];
-        return lr_Out;
-    }
-    if (lr_Kind == D3DX_FILTER_POINT) {
-        for (UINT y = 0; y < height; ++y) {
-            const UINT lr_Sy = static_cast<UINT>((static_cast<uint64_t>(y) * source.Height) / height);
-            for (UINT x = 0; x < width; ++x) {
-                const UINT lr_Sx = static_cast<UINT>((static_cast<uint64_t>(x) * source.Width) / width);
-                lr_Out.Pixels[static_cast<size_t>(y) * width + x] =
-                    source.Pixels[static_cast<size_t>(lr_Sy) * source.Width + lr_Sx];
-            }
-        }
-        return lr_Out;
-    }
-    const AxisWeights lr_X = AreaWeights(source.Width, width);
-    const AxisWeights lr_Y = AreaWeights(source.Height, height);
-    for (UINT y = 0; y < height; ++y) {
-        for (UINT x = 0; x < width; ++x) {
-            double lr_Sum[4] = {0, 0, 0, 0};
-            for (UINT j = 0; j < lr_Y.Count[y]; ++j) {
-                const double lr_Wy = lr_Y.Weights[lr_Y.Start[y] + j];
-                const DWORD* lr_Row = source.Pixels.data() + static_cast<size_t>(lr_Y.First[y] + j) * source.Width;
-                for (UINT i = 0; i < lr_X.Count[x]; ++i) {
-                    const double lr_W = lr_Wy * lr_X.Weights[lr_X.Start[x] + i];
-                    const DWORD p = lr_Row[lr_X.First[x] + i];
-                    for (int c = 0; c < 4; ++c) lr_Sum[c] += lr_W * ((p >> (8 * c)) & 0xff);
-                }
-            }
-            DWORD lr_Pixel = 0;
-            for (int c = 0; c < 4; ++c)
-                lr_Pixel |= static_cast<DWORD>(std::clamp(std::lround(lr_Sum[c]), 0L, 255L)) << (8 * c);
-            lr_Out.Pixels[static_cast<size_t>(y) * width + x] = lr_Pixel;
-        }
-    }
-    return lr_Out;
 }
 
 }  // namespace softd3dx

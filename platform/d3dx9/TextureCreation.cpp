@@ -1,9 +1,11 @@
 #include "TextureCreation.h"
 
 #include "ImagePixelFormat.h"
+#include "ImageRowScaler.h"
 
 #include <algorithm>
-#include <utility>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace softd3dx {
@@ -49,7 +51,7 @@ UINT SideSize(SideRule rule, UINT requested, UINT fromFile, bool devicePow2Only)
 }
 
 // The format a texture gets when the caller leaves it to the loader.
-D3DFORMAT PreferredFormat(const DecodedImage& image, bool wantAlpha) {
+D3DFORMAT PreferredFormat(const BmpImage& image, bool wantAlpha) {
     switch (image.FileFormat) {
     case D3DFMT_X1R5G5B5: return wantAlpha ? D3DFMT_A1R5G5B5 : D3DFMT_X1R5G5B5;
     case D3DFMT_X4R4G4B4: return wantAlpha ? D3DFMT_A4R4G4B4 : D3DFMT_X4R4G4B4;
@@ -103,7 +105,7 @@ private:
     D3DFORMAT mr_AdapterFormat = D3DFMT_UNKNOWN;
 };
 
-D3DFORMAT ChooseFormat(IDirect3DDevice9* device, const DecodedImage& image, const TextureRequest& request) {
+D3DFORMAT ChooseFormat(IDirect3DDevice9* device, const BmpImage& image, const TextureRequest& request) {
     const bool lr_WantAlpha = image.HasAlpha || request.ColorKey != 0;
     std::vector<D3DFORMAT> lr_Candidates;
     if (request.Format == D3DFMT_FROM_FILE) {
@@ -124,33 +126,105 @@ D3DFORMAT ChooseFormat(IDirect3DDevice9* device, const DecodedImage& image, cons
     return lr_Candidates[lr_Candidates.size() - 2];
 }
 
-// Every level of `texture`: level 0 resized from the image, each further
-// level reduced from the one above.
-// The image's memory is reused for each level in turn, so that a large image
-// needs no second copy of its own size.
-HRESULT FillLevels(IDirect3DTexture9* texture, PixelImage& image, D3DFORMAT format, DWORD filter, DWORD mipFilter) {
+// Writes rows into a locked level and hands them on to the scaler that
+// makes the next level from them.
+class LevelWriter : public IImageRowSink {
+public:
+    LevelWriter(const D3DLOCKED_RECT& locked, UINT width, D3DFORMAT format, IImageRowSink* next)
+        : mr_Bits_(static_cast<BYTE*>(locked.pBits)),
+          mr_Pitch(locked.Pitch),
+          mr_Width(width),
+          mr_Format(format),
+          mr_Next_(next) {}
+
+    void Rows(UINT y, UINT count, const DWORD* argb) override {
+        BYTE* lr_First = mr_Bits_ + static_cast<ptrdiff_t>(y) * mr_Pitch;
+        WritePixels(mr_Format, argb, mr_Width, lr_First);
+        const size_t lr_Bytes = static_cast<size_t>(mr_Width) * WritableFormatSize(mr_Format);
+        for (UINT i = 1; i < count; ++i)
+            std::memcpy(lr_First + static_cast<ptrdiff_t>(i) * mr_Pitch, lr_First, lr_Bytes);
+        if (mr_Next_) mr_Next_->Rows(y, count, argb);
+    }
+
+private:
+    BYTE* mr_Bits_;
+    INT mr_Pitch;
+    UINT mr_Width;
+    D3DFORMAT mr_Format;
+    IImageRowSink* mr_Next_;
+};
+
+// Pixels of the colour key become transparent black before any filtering.
+class ColourKeyRows : public IImageRowSink {
+public:
+    ColourKeyRows(D3DCOLOR key, UINT width, IImageRowSink& out) : mr_Key(key), mr_Row(width), mr_Out(out) {}
+
+    void Rows(UINT y, UINT count, const DWORD* argb) override {
+        for (size_t x = 0; x < mr_Row.size(); ++x) mr_Row[x] = argb[x] == mr_Key ? 0 : argb[x];
+        mr_Out.Rows(y, count, mr_Row.data());
+    }
+
+private:
+    D3DCOLOR mr_Key;
+    std::vector<DWORD> mr_Row;
+    IImageRowSink& mr_Out;
+};
+
+// Every level of `texture`, all locked at once: level 0 resized from the
+// decoded rows as they come, each further level reduced from the one above
+// in the same pass, so that no level is held outside the texture.
+HRESULT FillLevels(IDirect3DTexture9* texture, const BmpImage& image, const ImageDecoder& decode, D3DCOLOR colourKey,
+                   D3DFORMAT format, DWORD filter, DWORD mipFilter) {
     const DWORD lr_Levels = texture->GetLevelCount();
-    PixelImage& lr_Level = image;
+    std::vector<D3DSURFACE_DESC> lr_Descs(lr_Levels);
+    std::vector<D3DLOCKED_RECT> lr_Locked;
+    const auto lr_UnlockAll = [&]() {
+        HRESULT lr_Result = D3D_OK;
+        for (DWORD i = 0; i < lr_Locked.size(); ++i) {
+            const HRESULT hr = texture->UnlockRect(i);
+            if (SUCCEEDED(lr_Result)) lr_Result = hr;
+        }
+        lr_Locked.clear();
+        return lr_Result;
+    };
     for (DWORD lr_Index = 0; lr_Index < lr_Levels; ++lr_Index) {
-        D3DSURFACE_DESC lr_Desc{};
-        HRESULT hr = texture->GetLevelDesc(lr_Index, &lr_Desc);
-        if (FAILED(hr)) return hr;
-        if (lr_Level.Width != lr_Desc.Width || lr_Level.Height != lr_Desc.Height)
-            lr_Level = ResizeImage(lr_Level, lr_Desc.Width, lr_Desc.Height, lr_Index == 0 ? filter : mipFilter);
-        D3DLOCKED_RECT lr_Locked{};
-        hr = texture->LockRect(lr_Index, &lr_Locked, nullptr, 0);
-        if (FAILED(hr)) return hr;
-        if (!lr_Locked.pBits) {
-            texture->UnlockRect(lr_Index);
+        HRESULT hr = texture->GetLevelDesc(lr_Index, &lr_Descs[lr_Index]);
+        D3DLOCKED_RECT lr_Rect{};
+        if (SUCCEEDED(hr)) hr = texture->LockRect(lr_Index, &lr_Rect, nullptr, 0);
+        if (FAILED(hr)) {
+            lr_UnlockAll();
+            return hr;
+        }
+        lr_Locked.push_back(lr_Rect);
+        if (!lr_Rect.pBits) {
+            lr_UnlockAll();
             return D3DERR_INVALIDCALL;
         }
-        BYTE* lr_Row = static_cast<BYTE*>(lr_Locked.pBits);
-        for (UINT y = 0; y < lr_Desc.Height; ++y, lr_Row += lr_Locked.Pitch)
-            WritePixels(format, lr_Level.Pixels.data() + static_cast<size_t>(y) * lr_Desc.Width, lr_Desc.Width, lr_Row);
-        hr = texture->UnlockRect(lr_Index);
-        if (FAILED(hr)) return hr;
     }
-    return D3D_OK;
+
+    // Built from the last level up, each stage feeding the one after it.
+    std::vector<std::unique_ptr<LevelWriter>> lr_Writers(lr_Levels);
+    std::vector<std::unique_ptr<ImageRowScaler>> lr_Scalers(lr_Levels);
+    for (DWORD i = lr_Levels; i-- > 0;) {
+        IImageRowSink* lr_Next = i + 1 < lr_Levels ? lr_Scalers[i + 1].get() : nullptr;
+        lr_Writers[i] = std::make_unique<LevelWriter>(lr_Locked[i], lr_Descs[i].Width, format, lr_Next);
+        const UINT lr_FromWidth = i == 0 ? image.Width : lr_Descs[i - 1].Width;
+        const UINT lr_FromHeight = i == 0 ? image.Height : lr_Descs[i - 1].Height;
+        lr_Scalers[i] =
+            std::make_unique<ImageRowScaler>(lr_FromWidth, lr_FromHeight, lr_Descs[i].Width, lr_Descs[i].Height,
+                                             i == 0 ? filter : mipFilter, *lr_Writers[i]);
+    }
+    std::unique_ptr<ColourKeyRows> lr_Keyed;
+    IImageRowSink* lr_Input = lr_Scalers[0].get();
+    if (colourKey != 0) {
+        lr_Keyed = std::make_unique<ColourKeyRows>(colourKey, image.Width, *lr_Scalers[0]);
+        lr_Input = lr_Keyed.get();
+    }
+    HRESULT hr = decode(*lr_Input);
+    if (SUCCEEDED(hr))
+        for (auto& lr_Scaler : lr_Scalers) lr_Scaler->Finish();
+    const HRESULT lr_Unlocked = lr_UnlockAll();
+    return FAILED(hr) ? hr : lr_Unlocked;
 }
 
 // The low word names the filter; the flags above it are accepted. Of them
@@ -163,8 +237,8 @@ bool IsValidFilter(DWORD filter) {
 
 }  // namespace
 
-HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, const TextureRequest& request,
-                               IDirect3DTexture9** texture) {
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const BmpImage& image, const ImageDecoder& decode,
+                               const TextureRequest& request, IDirect3DTexture9** texture) {
     *texture = nullptr;
     const DWORD lr_Filter =
         request.Filter == D3DX_DEFAULT ? (D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER) : request.Filter;
@@ -211,15 +285,6 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, co
 
     const D3DFORMAT lr_Format = ChooseFormat(device, image, request);
 
-    PixelImage lr_Source;
-    lr_Source.Width = image.Width;
-    lr_Source.Height = image.Height;
-    lr_Source.Pixels = std::move(image.Pixels);
-    if (request.ColorKey != 0) {
-        for (DWORD& lr_Pixel : lr_Source.Pixels)
-            if (lr_Pixel == request.ColorKey) lr_Pixel = 0;
-    }
-
     IDirect3DTexture9* lr_Texture = nullptr;
     HRESULT hr = device->CreateTexture(lr_Width, lr_Height, lr_Levels, request.Usage, lr_Format, request.Pool,
                                        &lr_Texture, nullptr);
@@ -233,11 +298,12 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, co
         hr = device->CreateTexture(lr_Width, lr_Height, lr_Texture->GetLevelCount(), 0, lr_Format, D3DPOOL_SYSTEMMEM,
                                    &lr_Staging, nullptr);
         if (SUCCEEDED(hr) && !lr_Staging) hr = D3DERR_INVALIDCALL;
-        if (SUCCEEDED(hr)) hr = FillLevels(lr_Staging, lr_Source, lr_Format, lr_Filter, lr_MipFilter);
+        if (SUCCEEDED(hr))
+            hr = FillLevels(lr_Staging, image, decode, request.ColorKey, lr_Format, lr_Filter, lr_MipFilter);
         if (SUCCEEDED(hr)) hr = device->UpdateTexture(lr_Staging, lr_Texture);
         if (lr_Staging) lr_Staging->Release();
     } else {
-        hr = FillLevels(lr_Texture, lr_Source, lr_Format, lr_Filter, lr_MipFilter);
+        hr = FillLevels(lr_Texture, image, decode, request.ColorKey, lr_Format, lr_Filter, lr_MipFilter);
     }
     if (FAILED(hr)) {
         lr_Texture->Release();

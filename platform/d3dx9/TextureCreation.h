@@ -1,10 +1,12 @@
-// Creating and filling a texture from a decoded image, with the choices
+// Creating and filling a texture from an image decoded row by row, with the choices
 // D3DXCreateTextureFromFileEx makes for its D3DX_DEFAULT arguments.
 #pragma once
 
 #include "ImageBmpReader.h"
 
 #include <d3dx9tex.h>
+
+#include <functional>
 
 namespace softd3dx {
 
@@ -23,8 +25,12 @@ struct TextureRequest {
 // The texture in *texture on success; on failure *texture is null and
 // nothing the call created is left alive. D3DX_FROM_FILE sizes the device
 // cannot hold are D3DERR_NOTAVAILABLE.
-// Takes the image's pixels (they become the texture's).
-HRESULT CreateTextureFromImage(IDirect3DDevice9* device, DecodedImage& image, const TextureRequest& request,
-                               IDirect3DTexture9** texture);
+// Sends the image's rows to the sink; called once the texture is made.
+using ImageDecoder = std::function<HRESULT(IImageRowSink& sink)>;
+
+// `decode` goes straight into the locked texture (or its system-memory
+// copy): the image is never held whole outside it.
+HRESULT CreateTextureFromImage(IDirect3DDevice9* device, const BmpImage& image, const ImageDecoder& decode,
+                               const TextureRequest& request, IDirect3DTexture9** texture);
 
 }  // namespace softd3dx

@@ -33,10 +33,14 @@ HRESULT TextureFromMemory(IDirect3DDevice9* device, const void* data, size_t siz
     D3DXIMAGE_INFO lr_Info{};
     HRESULT hr = softd3dx::ReadBmpInfo(lr_Bytes, size, &lr_Info);
     if (FAILED(hr)) return hr;
-    softd3dx::DecodedImage lr_Image;
-    hr = softd3dx::DecodeBmp(lr_Bytes, size, &lr_Image);
+    softd3dx::BmpImage lr_Image;
+    hr = softd3dx::ReadBmpImage(lr_Bytes, size, &lr_Image);
+    // A bad file is found before a texture is made for it.
+    if (SUCCEEDED(hr)) hr = softd3dx::DecodeBmpRows(lr_Bytes, size, nullptr);
     if (FAILED(hr)) return hr;
-    hr = softd3dx::CreateTextureFromImage(device, lr_Image, request, texture);
+    hr = softd3dx::CreateTextureFromImage(
+        device, lr_Image, [&](softd3dx::IImageRowSink& sink) { return softd3dx::DecodeBmpRows(lr_Bytes, size, &sink); },
+        request, texture);
     if (FAILED(hr)) return hr;
     if (info) *info = lr_Info;
     if (palette && !lr_Image.Palette.empty()) {
