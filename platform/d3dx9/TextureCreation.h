@@ -1,5 +1,6 @@
-// Creating and filling a texture from an image decoded row by row, with the choices
-// D3DXCreateTextureFromFileEx makes for its D3DX_DEFAULT arguments.
+// Creating and filling a texture from an image decoded row by row, with
+// the choices D3DXCreateTextureFromFileEx makes for its D3DX_DEFAULT
+// arguments.
 #pragma once
 
 #include "ImageBmpReader.h"

@@ -58,6 +58,21 @@ HRESULT TextureFromFile(IDirect3DDevice9* device, const wchar_t* path, const sof
     return TextureFromMemory(device, lr_Bytes.data(), lr_Bytes.size(), request, info, palette, texture);
 }
 
+softd3dx::TextureRequest Request(UINT width, UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                 DWORD filter, DWORD mipFilter, D3DCOLOR colorKey) {
+    softd3dx::TextureRequest lr_Request;
+    lr_Request.Width = width;
+    lr_Request.Height = height;
+    lr_Request.MipLevels = mipLevels;
+    lr_Request.Usage = usage;
+    lr_Request.Format = format;
+    lr_Request.Pool = pool;
+    lr_Request.Filter = filter;
+    lr_Request.MipFilter = mipFilter;
+    lr_Request.ColorKey = colorKey;
+    return lr_Request;
+}
+
 }  // namespace
 
 extern "C" {
@@ -100,17 +115,20 @@ HRESULT WINAPI D3DXCreateTextureFromFileExW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR p
                                             DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
                                             PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture) {
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
-    softd3dx::TextureRequest lr_Request;
-    lr_Request.Width = Width;
-    lr_Request.Height = Height;
-    lr_Request.MipLevels = MipLevels;
-    lr_Request.Usage = Usage;
-    lr_Request.Format = Format;
-    lr_Request.Pool = Pool;
-    lr_Request.Filter = Filter;
-    lr_Request.MipFilter = MipFilter;
-    lr_Request.ColorKey = ColorKey;
-    return TextureFromFile(pDevice, pSrcFile, lr_Request, pSrcInfo, pPalette, ppTexture);
+    return TextureFromFile(pDevice, pSrcFile,
+                           Request(Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey),
+                           pSrcInfo, pPalette, ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
+                                                   UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
+                                                   D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                                   D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                                   LPDIRECT3DTEXTURE9* ppTexture) {
+    if (!pDevice || !pSrcData || SrcDataSize == 0 || !ppTexture) return D3DERR_INVALIDCALL;
+    return TextureFromMemory(pDevice, pSrcData, SrcDataSize,
+                             Request(Width, Height, MipLevels, Usage, Format, Pool, Filter, MipFilter, ColorKey),
+                             pSrcInfo, pPalette, ppTexture);
 }
 
 }  // extern "C"

@@ -62,4 +62,8 @@ DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateTextureFromFileExW(
     LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile, UINT Width, UINT Height, UINT MipLevels, DWORD Usage,
     D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
     PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture);
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateTextureFromFileInMemoryEx(
+    LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize, UINT Width, UINT Height, UINT MipLevels,
+    DWORD Usage, D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
+    D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette, LPDIRECT3DTEXTURE9* ppTexture);
 }

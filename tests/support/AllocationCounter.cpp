@@ -20,6 +20,16 @@ thread_local bool g_InCount = false;
 std::atomic<unsigned long> g_FailCountdown{0};
 std::atomic<bool> g_Failed{false};
 
+// Every block carries its size and the counting run it was made in, so that
+// the bytes held can be followed without counting frees of older blocks.
+struct alignas(16) BlockHeader {
+    std::size_t Size;
+    unsigned long Run;  // 0: made while not counting
+};
+std::atomic<unsigned long> g_Run{0};
+std::atomic<long long> g_LiveBytes{0};
+std::atomic<long long> g_PeakBytes{0};
+
 bool IsPlatformLibrary(const char* path) {
     return path &&
            (std::strstr(path, "/libd3d9.") || std::strstr(path, "/libd3dx9.") || std::strstr(path, "/libsoftwin32."));
@@ -80,10 +90,27 @@ void Count() {
 
 void* Allocate(std::size_t size) {
     if (ShouldFail()) throw std::bad_alloc();
-    if (g_Counting.load(std::memory_order_relaxed)) Count();
-    void* lr_Block = std::malloc(size ? size : 1);
-    if (!lr_Block) throw std::bad_alloc();
-    return lr_Block;
+    const bool lr_Counting = g_Counting.load(std::memory_order_relaxed) && !g_InCount;
+    if (lr_Counting) Count();
+    if (size > SIZE_MAX - sizeof(BlockHeader)) throw std::bad_alloc();
+    auto* lr_Header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+    if (!lr_Header) throw std::bad_alloc();
+    lr_Header->Size = size;
+    lr_Header->Run = lr_Counting ? g_Run.load() : 0;
+    if (lr_Counting) {
+        const long long lr_Live = g_LiveBytes.fetch_add(static_cast<long long>(size)) + static_cast<long long>(size);
+        long long lr_Peak = g_PeakBytes.load();
+        while (lr_Live > lr_Peak && !g_PeakBytes.compare_exchange_weak(lr_Peak, lr_Live)) {}
+    }
+    return lr_Header + 1;
+}
+
+void Release(void* block) {
+    if (!block) return;
+    BlockHeader* lr_Header = static_cast<BlockHeader*>(block) - 1;
+    if (lr_Header->Run != 0 && lr_Header->Run == g_Run.load())
+        g_LiveBytes.fetch_sub(static_cast<long long>(lr_Header->Size));
+    std::free(lr_Header);
 }
 
 }  // namespace
@@ -94,12 +121,16 @@ void AllocationCounter::Start() {
     ::backtrace(lr_Frames, 4);
     g_Total = 0;
     g_Platform = 0;
+    ++g_Run;
+    g_LiveBytes = 0;
+    g_PeakBytes = 0;
     g_Counting = true;
 }
 
 void AllocationCounter::Stop() { g_Counting = false; }
 unsigned long AllocationCounter::Total() { return g_Total.load(); }
 unsigned long AllocationCounter::Platform() { return g_Platform.load(); }
+unsigned long long AllocationCounter::PeakBytes() { return static_cast<unsigned long long>(g_PeakBytes.load()); }
 
 void AllocationCounter::FailOurs(unsigned long nth) {
     if (nth) {
@@ -127,9 +158,9 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }

@@ -26,6 +26,8 @@ public:
     static unsigned long Platform();
     // The rest.
     static unsigned long Ours() { return Total() - Platform(); }
+    // Most bytes held at once by blocks allocated since Start.
+    static unsigned long long PeakBytes();
 
     // Makes the nth allocation from now on that is not the platform
     // libraries' (1: the very next) throw std::bad_alloc; 0 disarms. The

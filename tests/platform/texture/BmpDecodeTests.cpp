@@ -247,6 +247,28 @@ TEST_F(BmpDecodeTest, RunLengthEncodedImages) {
     EXPECT_EQ((std::vector<DWORD>{k_Green, k_Blue, k_Green}), Pixels32(BuildBmp(lr_Rle4), D3DFMT_X8R8G8B8));
 }
 
+TEST_F(BmpDecodeTest, RunLengthSkippedRowsAreBlackOnEveryLevel) {
+    // 4x4 RLE8: a green bottom row; a delta up two rows and across two; two
+    // blue pixels on the top row; end of bitmap.
+    BmpRecipe lr_Rle = Paletted(8, 4, 4, {});
+    lr_Rle.Compression = 1;
+    lr_Rle.RawPixels = {4, 1, 0, 0, 0, 2, 2, 2, 2, 2, 0, 1};
+    FakeTexture* lr_Texture = Load(BuildBmp(lr_Rle));
+    ASSERT_NE(nullptr, lr_Texture);
+    ASSERT_EQ(3u, lr_Texture->GetLevelCount());
+    const auto lr_Level = [&](UINT level) {
+        const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(level);
+        std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
+        std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Bytes.size());
+        return lr_Out;
+    };
+    EXPECT_EQ((std::vector<DWORD>{k_Black, k_Black, k_Blue, k_Blue, k_Black, k_Black, k_Black, k_Black, k_Black,
+                                  k_Black, k_Black, k_Black, k_Green, k_Green, k_Green, k_Green}),
+              lr_Level(0));
+    EXPECT_EQ((std::vector<DWORD>{k_Black, 0xff000080u, 0xff008000u, 0xff008000u}), lr_Level(1));
+    EXPECT_EQ((std::vector<DWORD>{0xff004020u}), lr_Level(2));  // green 255/4, blue 255/8, rounded
+}
+
 TEST_F(BmpDecodeTest, InfoIsFilledAsD3DXFillsIt) {
     BmpRecipe lr_Recipe = Paletted(8, 5, -3, {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
     D3DXIMAGE_INFO lr_Info;

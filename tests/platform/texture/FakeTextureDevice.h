@@ -7,6 +7,7 @@
 
 #include <d3d9.h>
 
+#include <utility>
 #include <vector>
 
 class FakeTexture;
@@ -261,7 +262,7 @@ public:
             lr_Level.Pitch = static_cast<INT>(width * lr_Size + device->mr_PitchPadding);
             // Filled with a marker so that unwritten bytes show.
             lr_Level.Bytes.assign(static_cast<size_t>(lr_Level.Pitch) * height, 0xCD);
-            mr_Levels.push_back(lr_Level);
+            mr_Levels.push_back(std::move(lr_Level));
             width = width > 1 ? width / 2 : 1;
             height = height > 1 ? height / 2 : 1;
         }
