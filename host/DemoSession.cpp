@@ -1,7 +1,9 @@
 #include "DemoSession.h"
 
+#include "DemoStudy.h"
 #include "HostContract.h"
 #include "PathHost.h"
+#include "SceneRenderer.h"
 #include "Utf8.h"
 
 #include <soft/SoftShaderStatistics.h>
@@ -226,18 +228,8 @@ void DemoSession::Step(const std::string& label, const std::string& text) {
 bool DemoSession::RenderFrame(const std::string& label) {
     ++mr_Frame;
     const Snapshot lr_Before = Take();
-    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
-    IDirect3DSurface9* lr_Depth_ = nullptr;
-    mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_);
-    mr_Device_->GetDepthStencilSurface(&lr_Depth_);
-    std::string ls_Error = "no back buffer or depth buffer";
-    const bool lr_Written =
-        lr_BackBuffer_ && lr_Depth_ && mr_Scene.Write(mr_Control_, lr_BackBuffer_, lr_Depth_, mr_Frame, ls_Error);
-    if (lr_BackBuffer_) lr_BackBuffer_->Release();
-    if (lr_Depth_) lr_Depth_->Release();
-    // The host's scene, before the plug-in draws over it.
-    if (lr_Written && !mr_SceneSaved) mr_SceneSaved = SaveBackBuffer("scene.bmp", "the host's scene");
-    if (!lr_Written) {
+    std::string ls_Error;
+    if (!DrawScene(mr_Device_, mr_Camera, mr_Mesh, ls_Error)) {
         Step(label, "cannot draw the scene: " + ls_Error);
         ++mr_Failures;
         return false;
@@ -316,20 +308,15 @@ bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height)
     return SUCCEEDED(hr);
 }
 
-bool DemoSession::SaveBackBuffer(const std::string& fileName, const std::string& what) {
-    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
-    mr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_);
-    if (!lr_BackBuffer_) return false;
-    std::vector<BYTE> lr_Pixels;
-    const HRESULT hr = mr_Control_->ReadPixels(lr_BackBuffer_, lr_Pixels);
-    lr_BackBuffer_->Release();
-    if (FAILED(hr)) return false;
-    std::string ls_Path = mr_Options.OutputPath;
-    if (!ls_Path.empty() && ls_Path.back() != '/') ls_Path += '/';
-    ls_Path += fileName;
-    const bool lr_Saved = SaveBmp(ls_Path, lr_Pixels, mr_Present.BackBufferWidth, mr_Present.BackBufferHeight, 4);
-    Step("screenshot", lr_Saved ? "back buffer (" + what + ") saved to " + ls_Path : "could not write " + ls_Path);
-    return lr_Saved;
+bool DemoSession::RunStudy() {
+    std::string ls_Folder = mr_Options.OutputPath;
+    if (!ls_Folder.empty() && ls_Folder.back() != '/') ls_Folder += '/';
+    OcclusionStudy lr_Study(mr_Device_, mr_Control_, mr_Plugin_);
+    DemoStudy lr_Demo(mr_Scene, mr_Mesh, ls_Folder,
+                      [this](const std::string& label, const std::string& text) { Step(label, text); });
+    const bool lr_Done = lr_Demo.Run(lr_Study);
+    if (!lr_Done) ++mr_Failures;
+    return lr_Done;
 }
 
 bool DemoSession::SetShowAOOnly(bool value, bool asText) {
@@ -433,11 +420,10 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
          std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
 
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SaveBackBuffer("occlusion.bmp", "the occlusion term, ShowAOOnly on");
+    RunStudy();
 
     SetShowAOOnly(false, false);
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SaveBackBuffer("composite.bmp", "the composite, ShowAOOnly off");
     SetShowAOOnly(true, true);
     RenderFrame("frame " + std::to_string(mr_Frame + 1));
 

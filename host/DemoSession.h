@@ -4,7 +4,9 @@
 
 #include "DemoOptions.h"
 #include "HostContract.h"
-#include "SyntheticScene.h"
+#include "AnalyticScene.h"
+#include "SceneCamera.h"
+#include "SceneMesh.h"
 
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
@@ -41,8 +43,8 @@ private:
     bool RenderFrame(const std::string& label);
     bool RenderOffscreenFrame();
     bool ResetDevice(const std::string& label, UINT width, UINT height);
-    // `what` says in the demo's output what the picture shows.
-    bool SaveBackBuffer(const std::string& fileName, const std::string& what);
+    // Pictures of every pass and the figures against the ray-traced reference.
+    bool RunStudy();
     bool CheckLog(const std::string& logPath, size_t logStart);
     bool SetShowAOOnly(bool value, bool asText);
 
@@ -53,12 +55,13 @@ private:
     IDirect3DDevice9* mr_Device_ = nullptr;
     ISoftDeviceControl* mr_Control_ = nullptr;  // not referenced: lives as long as the device
     IDirect3D9BasePlugin* mr_Plugin_ = nullptr;
-    SyntheticScene mr_Scene;
+    AnalyticScene mr_Scene = AnalyticScene::MakeDemoRoom();
+    std::vector<SceneVertex> mr_Mesh = BuildSceneMesh(mr_Scene);
+    SceneCamera mr_Camera = SceneCamera::DemoView();
     int mr_Frame = 0;
     int mr_Failures = 0;
     size_t mr_TotalDraws = 0;
     size_t mr_TotalCopies = 0;
     int mr_Resets = 0;
     bool mr_ShadersShown = false;
-    bool mr_SceneSaved = false;
 };

@@ -23,7 +23,7 @@ struct ScenePixels {
 
 struct ReferenceSettings {
     int Rays = 256;       // cosine-weighted rays per pixel
-    double Radius = 1.0;  // world distance within which a hit occludes
+    double Radius = 2.3;  // world distance within which a hit occludes
     uint32_t Seed = 20261207;
 };
 

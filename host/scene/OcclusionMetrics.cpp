@@ -33,18 +33,25 @@ std::vector<float> NearestAround(const ScenePixels& pixels, int reach) {
     return lr_Out;
 }
 
-bool NearSliceStep(const ScenePixels& pixels, const std::vector<float>& slices, int x, int y, int reach) {
+// Side of the nearest slice step within `reach` pixels on the same shape:
+// 0 none, 1 the pixel is on the step's nearer side, 2 on its farther side.
+int SliceStepSide(const ScenePixels& pixels, const std::vector<float>& slices, int x, int y, int reach) {
     const size_t i = pixels.Index(x, y);
     const int lr_Offsets[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    int lr_Best = reach + 1, lr_Side = 0;
     for (const auto& lr_Offset : lr_Offsets)
-        for (int d = 1; d <= reach; ++d) {
+        for (int d = 1; d < lr_Best; ++d) {
             const int nx = x + lr_Offset[0] * d, ny = y + lr_Offset[1] * d;
             if (nx < 0 || ny < 0 || nx >= pixels.Width || ny >= pixels.Height) break;
             const size_t n = pixels.Index(nx, ny);
             if (pixels.Shape[n] != pixels.Shape[i]) break;  // an object edge, not a step on the plane
-            if (std::fabs(slices[n] - slices[i]) > 0.02f) return true;
+            if (std::fabs(slices[n] - slices[i]) > 0.02f) {
+                lr_Best = d;
+                lr_Side = slices[n] > slices[i] ? 1 : 2;
+                break;
+            }
         }
-    return false;
+    return lr_Side;
 }
 
 }  // namespace
@@ -56,8 +63,10 @@ OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<f
     if (term.size() != n || sliceImage.size() != n) return lr_Figures;
 
     double sa = 0, sr = 0, saa = 0, srr = 0, sar = 0;
-    double lr_Crease = 0, lr_Open = 0, lr_Halo = 0, lr_Boundary = 0, lr_Interior = 0;
-    size_t lr_InteriorCount = 0;
+    double lr_Crease = 0, lr_Open = 0, lr_Halo = 0;
+    double lr_Side[3] = {0, 0, 0};
+    size_t lr_SideCount[3] = {0, 0, 0};
+    const int lr_Reach = std::max(settings.BoundaryReach, pixels.Height / settings.BoundaryReachDivisor);
     const std::vector<float> lr_Nearest = NearestAround(pixels, settings.HaloBand);
     for (int y = 0; y < pixels.Height; ++y)
         for (int x = 0; x < pixels.Width; ++x) {
@@ -82,17 +91,15 @@ OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<f
                 lr_Crease += lr_Dark;
                 ++lr_Figures.CreasePixels;
             }
+            if (pixels.Planar[i]) {
+                // Darkening the reference does not explain, by where the pixel lies on its step.
+                const int lr_StepSide = SliceStepSide(pixels, sliceImage, x, y, lr_Reach);
+                lr_Side[lr_StepSide] += r - a;
+                ++lr_SideCount[lr_StepSide];
+            }
             if (!lr_IsOpen) continue;
             lr_Open += lr_Dark;
             ++lr_Figures.OpenPixels;
-            if (!pixels.Planar[i]) continue;
-            if (NearSliceStep(pixels, sliceImage, x, y, settings.BoundaryReach)) {
-                lr_Boundary += lr_Dark;
-                ++lr_Figures.BoundaryPixels;
-            } else {
-                lr_Interior += lr_Dark;
-                ++lr_InteriorCount;
-            }
         }
     const double lr_N = static_cast<double>(lr_Figures.ScenePixels);
     if (lr_N < 2) return lr_Figures;
@@ -109,7 +116,12 @@ OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<f
     lr_Figures.CreaseDarkening = Mean(lr_Crease, lr_Figures.CreasePixels);
     lr_Figures.FalseOcclusion = Mean(lr_Open, lr_Figures.OpenPixels);
     lr_Figures.Halo = Mean(lr_Halo, lr_Figures.HaloPixels);
-    lr_Figures.Banding = Mean(lr_Boundary, lr_Figures.BoundaryPixels) - Mean(lr_Interior, lr_InteriorCount);
+    // Darkening that follows the steps shows on one side of them or on both.
+    lr_Figures.BoundaryPixels = lr_SideCount[1] + lr_SideCount[2];
+    const double lr_Away = Mean(lr_Side[0], lr_SideCount[0]);
+    lr_Figures.Banding = std::max({Mean(lr_Side[1], lr_SideCount[1]) - lr_Away,
+                                   Mean(lr_Side[2], lr_SideCount[2]) - lr_Away,
+                                   Mean(lr_Side[1] + lr_Side[2], lr_Figures.BoundaryPixels) - lr_Away});
     return lr_Figures;
 }
 

@@ -14,14 +14,16 @@ struct OcclusionFigures {
     double CreaseDarkening = 0;  // mean darkening (1 - term) where the reference is below 0.8
     double FalseOcclusion = 0;   // mean darkening where the reference is above 0.97
     double Halo = 0;             // mean darkening just outside silhouettes of nearer objects
-    double Banding = 0;          // extra darkening along slice boundaries of open flat surfaces
+    double Banding = 0;          // darkening beyond the reference's near slice steps of flat surfaces (either
+                                 // side), less that away from them
     size_t ScenePixels = 0, CreasePixels = 0, OpenPixels = 0, HaloPixels = 0, BoundaryPixels = 0;
 };
 
 struct MetricSettings {
     int HaloBand = 6;                // pixels outside a silhouette
     double SilhouetteRatio = 0.8;    // nearer object: view depth below this times the pixel's
-    int BoundaryReach = 2;           // pixels from a slice step
+    int BoundaryReach = 2;           // pixels from a slice step, at least,
+    int BoundaryReachDivisor = 45;   // and the image height over this
 };
 
 // `term` and `sliceImage` hold one value per pixel, 0..1, as the plug-in left them.

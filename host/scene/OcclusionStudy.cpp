@@ -59,11 +59,15 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
                  Frame(true, camera, mesh, error);
     if (lr_Ok) {
         // Scene copy, depth-slice image, occlusion term: the frame's three copies, in that order.
+        // Copies: scene, depth slices, occlusion, then the occlusion again after
+        // each blur pass; draws: black fill, slices, occlusion and the blur
+        // passes. A pass whose effect did not load is missing.
         const std::vector<SoftCopyRecord> lr_Copies = mr_Control_->GetCopies();
-        lr_Ok = lr_Copies.size() == 3 && SUCCEEDED(lr_Copies[1].Result) && SUCCEEDED(lr_Copies[2].Result);
-        if (!lr_Ok) error = "the plug-in's frame did not copy its three images";
+        lr_Ok = lr_Copies.size() >= 3 && mr_Control_->GetDraws().size() == lr_Copies.size() &&
+                SUCCEEDED(lr_Copies[1].Result) && SUCCEEDED(lr_Copies.back().Result);
+        if (!lr_Ok) error = "the plug-in's frame did not draw every pass and copy its image";
         lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
-                SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[2].Dest, images.Occlusion));
+                SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
     }
     lr_Ok = lr_Ok && Frame(false, camera, mesh, error) && ReadBackBuffer(images.Composite, error);

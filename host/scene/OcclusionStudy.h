@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-// Surface images as the device holds them: 4 bytes per pixel, B G R X.
+// Surface images as the device holds them: 4 bytes per pixel, B G R X. The
+// occlusion term is as the plug-in shows it, after any blur passes.
 struct PassImages {
     int Width = 0, Height = 0;
     std::vector<BYTE> Scene, SliceImage, Occlusion, Composite;

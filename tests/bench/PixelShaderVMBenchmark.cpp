@@ -113,8 +113,8 @@ void Shade(benchmark::State& state, const char* file, const char* technique, boo
     }
 }
 
-void Occlusion(benchmark::State& state) { Shade(state, "SSAO.hlsl", "Occlusion8", false); }
-void OcclusionDeviceSampler(benchmark::State& state) { Shade(state, "SSAO.hlsl", "Occlusion8", true); }
+void Occlusion(benchmark::State& state) { Shade(state, "SSAO.hlsl", "Occlusion", false); }
+void OcclusionDeviceSampler(benchmark::State& state) { Shade(state, "SSAO.hlsl", "Occlusion", true); }
 void Blur(benchmark::State& state) { Shade(state, "ZBlur.hlsl", "Blur3x3", false); }
 void BlurDeviceSampler(benchmark::State& state) { Shade(state, "ZBlur.hlsl", "Blur3x3", true); }
 

@@ -41,7 +41,7 @@ std::vector<EffectFile> EffectFiles() {
         {"ZBlur.hlsl", "Blur3x3", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
         {"RenderDepth.hlsl", "RenderDepth", true, {}},
         {"RenderBlack.hlsl", "RenderBlack", false, {}},
-        {"SSAO.hlsl", "Occlusion8", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
+        {"SSAO.hlsl", "Occlusion", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
     };
 }
 

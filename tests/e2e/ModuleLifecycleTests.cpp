@@ -115,7 +115,7 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices
         }
         // Black, slices, occlusion and the composite.
         EXPECT_EQ(4u, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
-        EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), "Occlusion8PS"))
+        EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), "OcclusionPS"))
             << ::testing::PrintToString(lr_Names);
         mr_Control_->ClearRecords();
         RunFramesAndFinish(1);

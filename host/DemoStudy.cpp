@@ -1,0 +1,115 @@
+#include "DemoStudy.h"
+
+#include "PictureSheet.h"
+#include "PngWriter.h"
+
+#include <set>
+#include <sstream>
+
+namespace {
+
+Picture FromSurface(const PassImages& images, const std::vector<BYTE>& bgrx) {
+    return PictureFromBgrx(images.Width, images.Height, bgrx);
+}
+
+std::string CameraText(const SceneCamera& camera) {
+    std::ostringstream ls_Text;
+    ls_Text << "camera at (" << camera.Position.X << ", " << camera.Position.Y << ", " << camera.Position.Z
+            << "), heading " << camera.YawDegrees << ", pitch " << camera.PitchDegrees << ", field of view "
+            << camera.FovYDegrees << " deg, near " << camera.Near << ", far " << camera.Far;
+    return ls_Text.str();
+}
+
+}  // namespace
+
+bool DemoStudy::Save(const std::string& fileName, const Picture& picture, const std::string& what) {
+    const std::string ls_Path = mr_Output + fileName;
+    std::string ls_Error;
+    if (!WritePng(ls_Path, picture, ls_Error)) {
+        mr_Report("picture", "could not write " + what + ": " + ls_Error);
+        ++mr_Problems;
+        return false;
+    }
+    mr_Report("picture", what + " saved to " + ls_Path);
+    return true;
+}
+
+bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const std::string& name,
+                        PassImages& images, ScenePixels& pixels) {
+    std::string ls_Error;
+    if (!study.Run(camera, mr_Mesh, images, ls_Error)) {
+        mr_Report(name, "cannot draw the passes: " + ls_Error);
+        ++mr_Problems;
+        return false;
+    }
+    pixels = TraceScenePixels(mr_Scene, camera, images.Width, images.Height);
+    const ReferenceSettings lr_Settings;
+    TraceReferenceOcclusion(mr_Scene, camera, lr_Settings, pixels);
+    const OcclusionFigures lr_Figures = MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
+                                                         OcclusionStudy::RedChannel(images.SliceImage));
+    mr_Report(name, CameraText(camera));
+    mr_Report(name, DescribeFigures(lr_Figures));
+    return true;
+}
+
+bool DemoStudy::Run(OcclusionStudy& study) {
+    const ReferenceSettings lr_Settings;
+    std::ostringstream ls_Reference;
+    ls_Reference << "reference: " << lr_Settings.Rays << " cosine-weighted rays a pixel, occluders within "
+                 << lr_Settings.Radius << " m";
+    mr_Report("quality", ls_Reference.str());
+
+    PassImages lr_Demo, lr_Second, lr_Ordinary;
+    ScenePixels lr_DemoPixels, lr_SecondPixels;
+    if (!Measure(study, SceneCamera::DemoView(), "demo view", lr_Demo, lr_DemoPixels)) return false;
+    Measure(study, SceneCamera::SecondView(), "second view", lr_Second, lr_SecondPixels);
+
+    std::string ls_Error;
+    const SceneCamera lr_OrdinaryCamera = SceneCamera::OrdinaryNearPlaneView();
+    if (study.Run(lr_OrdinaryCamera, mr_Mesh, lr_Ordinary, ls_Error)) {
+        std::set<BYTE> lr_Levels;
+        for (size_t i = 2; i < lr_Ordinary.SliceImage.size(); i += 4) lr_Levels.insert(lr_Ordinary.SliceImage[i]);
+        std::ostringstream ls_Text;
+        ls_Text << "near plane " << lr_OrdinaryCamera.Near << ": the depth-slice image holds " << lr_Levels.size()
+                << " level(s) instead of up to 11";
+        mr_Report("ordinary host", ls_Text.str());
+    } else {
+        mr_Report("ordinary host", "cannot draw the passes: " + ls_Error);
+        ++mr_Problems;
+    }
+
+    const Picture lr_Scene = FromSurface(lr_Demo, lr_Demo.Scene);
+    const Picture lr_Slices = FromSurface(lr_Demo, lr_Demo.SliceImage);
+    const Picture lr_Term = FromSurface(lr_Demo, lr_Demo.Occlusion);
+    const Picture lr_Composite = FromSurface(lr_Demo, lr_Demo.Composite);
+    const Picture lr_Reference = PictureFromGrey(lr_Demo.Width, lr_Demo.Height, lr_DemoPixels.Reference);
+    const Picture lr_SecondTerm = FromSurface(lr_Second, lr_Second.Occlusion);
+    const Picture lr_FlatSlices = FromSurface(lr_Ordinary, lr_Ordinary.SliceImage);
+    const Picture lr_FlatTerm = FromSurface(lr_Ordinary, lr_Ordinary.Occlusion);
+    Save("scene.png", lr_Scene, "the host's scene");
+    Save("depth-slices.png", lr_Slices, "the depth-slice image");
+    Save("occlusion.png", lr_Term, "the occlusion term");
+    Save("composite.png", lr_Composite, "the composite, ShowAOOnly off");
+    Save("reference.png", lr_Reference, "the ray-traced reference");
+    Save("second-view-occlusion.png", lr_SecondTerm, "the occlusion term of the second view");
+
+    const int lr_Tile = 480;
+    std::string ls_SheetError;
+    const Picture lr_Near = MakeSheet({{lr_FlatSlices, "Depth slices, near plane 0.1"},
+                                       {lr_FlatTerm, "Occlusion term, near plane 0.1"}},
+                                      2, lr_Tile, ls_SheetError,
+                                      "A host with an ordinary near plane: everything in front of every slice");
+    Save("ordinary-near-plane.png", lr_Near, "what a host with near plane 0.1 gets");
+    const Picture lr_Sheet = MakeSheet({{lr_Scene, "Scene (before the plug-in)"},
+                                        {lr_Slices, "Depth-slice image"},
+                                        {lr_Term, "Occlusion term (ShowAOOnly on)"},
+                                        {lr_Composite, "Composite (ShowAOOnly off)"},
+                                        {lr_Reference, "Ray-traced reference"},
+                                        {lr_SecondTerm, "Occlusion term, second view"},
+                                        {lr_FlatSlices, "Depth slices, near plane 0.1"},
+                                        {lr_FlatTerm, "Occlusion term, near plane 0.1"}},
+                                       2, lr_Tile, ls_SheetError, "SSAO plug-in on the software device");
+    if (!ls_SheetError.empty()) mr_Report("picture", "the sheet has no labels: " + ls_SheetError);
+    Save("sheet.png", lr_Sheet, "the sheet of all pictures");
+    return mr_Problems == 0;
+}
