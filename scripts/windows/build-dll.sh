@@ -51,4 +51,9 @@ fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
     --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll" --require "d3d9.dll"
+program="$build/host/win/ssao_pass_draws.exe"
+if [ ! -f "$program" ]; then
+    echo "no ssao_pass_draws.exe was built in $build" >&2
+    exit 1
+fi
 echo "== $arch build is sound"

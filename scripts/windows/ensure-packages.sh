@@ -25,3 +25,18 @@ ensure_packages() {
         return 1
     fi
 }
+
+# ensure_architecture <arch>: Debian's multiarch for <arch> (i386 for 32-bit
+# Wine), so that its packages can be installed; ensure_packages then fetches
+# its package lists.
+ensure_architecture() {
+    local arch=$1
+    [ "$(dpkg --print-architecture)" = "$arch" ] && return 0
+    dpkg --print-foreign-architectures | grep -qx "$arch" && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "cannot add the $arch architecture: not root" >&2
+        return 1
+    fi
+    echo "adding the $arch architecture"
+    dpkg --add-architecture "$arch"
+}

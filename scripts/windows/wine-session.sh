@@ -1,0 +1,78 @@
+#!/bin/bash
+# Sourced by the scripts that run Windows programs under Wine:
+#   wine_session <x86_64|i686> <builddir>
+# installs what Wine needs for that width (32-bit: Debian's i386 multiarch
+# and wine32), starts a private X server, and makes the build's own Wine
+# prefix (win64 or win32). Both are stopped when the script exits.
+wine_session() {
+    local arch=$1 build=$2 n
+    local packages=(cmake=cmake wine=wine Xvfb=xvfb /usr/lib/x86_64-linux-gnu/dri/swrast_dri.so=libgl1-mesa-dri)
+    case $arch in
+        x86_64)
+            packages+=(x86_64-w64-mingw32-g++=mingw-w64 /usr/lib/wine/wine64=wine64)
+            export WINEARCH=win64 ;;
+        i686)
+            ensure_architecture i386 || return 1
+            # Wine's 32-bit loader and the 32-bit OpenGL stack its Direct3D runs on.
+            packages+=(i686-w64-mingw32-g++=mingw-w64 /usr/lib/wine/wine=wine32:i386
+                /usr/lib/i386-linux-gnu/libGL.so.1=libgl1:i386 /usr/lib/i386-linux-gnu/libGLX_mesa.so.0=libglx-mesa0:i386
+                /usr/lib/i386-linux-gnu/dri/swrast_dri.so=libgl1-mesa-dri:i386)
+            export WINEARCH=win32 ;;
+        *) echo "unknown architecture '$arch' (x86_64 or i686)" >&2; return 1 ;;
+    esac
+    ensure_packages "${packages[@]}" || return 1
+
+    wine_xvfb_pid=""
+    export WINEPREFIX="$build/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    trap wine_session_end EXIT
+    trap 'exit 130' INT TERM
+
+    # A display that nobody uses; another run may take one at the same moment,
+    # so a server that dies at once means: try the next.
+    for n in 90 91 92 93 94 95 96 97 98 99; do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
+        wine_xvfb_pid=$!
+        for _ in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$wine_xvfb_pid" 2>/dev/null || break
+            sleep 0.2
+        done
+        if kill -0 "$wine_xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+            export DISPLAY=":$n"
+            break
+        fi
+        wait "$wine_xvfb_pid" 2>/dev/null
+        wine_xvfb_pid=""
+    done
+    if [ -z "$wine_xvfb_pid" ]; then
+        echo "no free X display in :90..:99 for Xvfb" >&2
+        return 1
+    fi
+    echo "== Xvfb on $DISPLAY, Wine prefix $WINEPREFIX ($WINEARCH)"
+
+    # A prefix of the other width cannot be used: make it anew.
+    if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q "^#arch=$WINEARCH" "$WINEPREFIX/system.reg"; then
+        rm -rf "$WINEPREFIX"
+    fi
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== creating the Wine prefix (the first time takes a while)"
+        timeout 300 wine wineboot -i >"$build/wineboot.log" 2>&1
+        wineserver -w
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "wineboot did not create the prefix; see $build/wineboot.log" >&2
+            return 1
+        fi
+    fi
+}
+
+wine_session_end() {
+    # Our prefix's wineserver, then our X server; nothing else.
+    if [ -d "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1; fi
+    if [ -n "${wine_xvfb_pid:-}" ]; then
+        kill "$wine_xvfb_pid" 2>/dev/null
+        wait "$wine_xvfb_pid" 2>/dev/null
+    fi
+}
