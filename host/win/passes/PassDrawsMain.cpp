@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     const std::string ls_Out = argv[2];
     std::string ls_Error;
     PassInputs lr_Inputs;
-    if (!PassInputs::Load(ls_Shaders, lr_Inputs, ls_Error)) {
+    if (!PassInputs::Load(ls_Shaders, true, lr_Inputs, ls_Error)) {
         std::printf("pass draws: %s\n", ls_Error.c_str());
         return 1;
     }

@@ -130,6 +130,12 @@ private:
         MakeTarget(mr_Blur, D3DFMT_X8R8G8B8, "blur");
         MakeTarget(mr_Float, D3DFMT_A16B16G16R16F, "A16B16G16R16F");
         FillTexture(mr_Noise, mr_Inputs.Noise, "noise");
+        Held<IDirect3DTexture9>* const lr_Uploads[3] = {&mr_DepthSlicesInput, &mr_OcclusionInput, &mr_BlurInput};
+        for (int i = 0; i < 3; ++i) {
+            auto lr_Picture = mr_Inputs.Pictures.find(PassInputs::k_Pictures[i]);
+            if (lr_Picture != mr_Inputs.Pictures.end())
+                FillTexture(*lr_Uploads[i], lr_Picture->second, PassInputs::k_Pictures[i]);
+        }
 
         PassImage lr_Pattern;
         lr_Pattern.Width = 16;
@@ -341,10 +347,14 @@ private:
         }
     }
 
+    static IDirect3DTexture9* Input(const Held<IDirect3DTexture9>& upload, const Target& own) {
+        return upload.Get() ? upload.Get() : own.Texture.Get();
+    }
+
     void DrawOcclusion() {
+        IDirect3DTexture9* lr_DepthSlices_ = Input(mr_DepthSlicesInput, mr_DepthSlices);
         const PassShader& lr_SSAO = Shader("SSAO");
-        const std::vector<Binding> lr_Inputs = {{"DepthSampler", mr_DepthSlices.Texture.Get()},
-                                                {"NoiseSampler", mr_Noise.Get()}};
+        const std::vector<Binding> lr_Inputs = {{"DepthSampler", lr_DepthSlices_}, {"NoiseSampler", mr_Noise.Get()}};
         SetTarget(mr_Scratch.Surface.Get(), mr_DepthD24S8.Get());
         BindShader(lr_SSAO, lr_Inputs);
         SamplerStateAll(lr_SSAO, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
@@ -364,13 +374,13 @@ private:
 
         SetTarget(mr_Blur.Surface.Get(), mr_DepthD24S8.Get());
         BindShader(Shader("ZBlur"),
-                   {{"OcclusionSampler", mr_Occlusion.Texture.Get()}, {"DepthSampler", mr_DepthSlices.Texture.Get()}});
+                   {{"OcclusionSampler", Input(mr_OcclusionInput, mr_Occlusion)}, {"DepthSampler", lr_DepthSlices_}});
         DrawQuad(QuadLayout());
         Emit("blur", mr_Blur.Surface.Get());
 
         SetTarget(mr_Scratch.Surface.Get(), mr_DepthD24S8.Get());
         BindShader(Shader("ShowTexture"),
-                   {{"SceneSampler", mr_SceneCopy.Texture.Get()}, {"OcclusionSampler", mr_Blur.Texture.Get()}});
+                   {{"SceneSampler", mr_SceneCopy.Texture.Get()}, {"OcclusionSampler", Input(mr_BlurInput, mr_Blur)}});
         DrawQuad(QuadLayout());
         Emit("composite", mr_Scratch.Surface.Get());
     }
@@ -434,16 +444,21 @@ private:
     const PassSequence::Sink& mr_Sink;
     Held<IDirect3DSurface9> mr_DepthD24S8, mr_DepthD16;
     Target mr_Scene, mr_SceneD16, mr_SceneCopy, mr_DepthSlices, mr_Scratch, mr_Occlusion, mr_Blur, mr_Float;
-    Held<IDirect3DTexture9> mr_Noise, mr_Pattern;
+    Held<IDirect3DTexture9> mr_Noise, mr_Pattern, mr_DepthSlicesInput, mr_OcclusionInput, mr_BlurInput;
     Held<IDirect3DVertexBuffer9> mr_SliceVertices;
     Held<IDirect3DIndexBuffer9> mr_SliceIndices;
 };
 
 }  // namespace
 
-bool PassInputs::Load(const std::string& directory, PassInputs& inputs, std::string& error) {
+const char* const PassInputs::k_Pictures[3] = {"DepthSlices", "Occlusion", "Blur"};
+
+bool PassInputs::Load(const std::string& directory, bool withPictures, PassInputs& inputs, std::string& error) {
     for (const char* lr_Name : PassSequence::k_Shaders)
         if (!PassShader::Load(directory, lr_Name, inputs.Shaders[lr_Name], error)) return false;
+    if (withPictures)
+        for (const char* lr_Name : k_Pictures)
+            if (!PassImage::Load(directory + "/" + lr_Name + ".pix", inputs.Pictures[lr_Name], error)) return false;
     return PassImage::Load(directory + "/Noise.pix", inputs.Noise, error);
 }
 

@@ -5,6 +5,9 @@
 // noise texture, a blur pass, the composite, and sampling and blending cases
 // (POINT and LINEAR, CLAMP and WRAP, with and without the half-pixel offset,
 // X8R8G8B8 and A16B16G16R16F targets). Each target is read back as drawn.
+// The pictures named in PassInputs::k_Pictures are also the input of a
+// later pass: "slices_d24s8_greaterequal" (DepthSlices), "occlusion"
+// (Occlusion), "blur" (Blur).
 #pragma once
 
 #include "PassImage.h"
@@ -19,9 +22,17 @@
 struct PassInputs {
     std::map<std::string, PassShader> Shaders;  // by effect name
     PassImage Noise;                            // the noise image as a host loads it
+    // What the occlusion, blur and composite passes read instead of the
+    // device's own results (DepthSlices, Occlusion, Blur): a one-step
+    // difference upstream would show as a large one downstream, so each pass
+    // is compared on the same input pixels. Without them the passes read
+    // the device's own.
+    std::map<std::string, PassImage> Pictures;
 
-    // Every shader the sequence draws with and Noise.pix, from one directory.
-    static bool Load(const std::string& directory, PassInputs& inputs, std::string& error);
+    static const char* const k_Pictures[3];
+    // Every shader the sequence draws with, Noise.pix and, when asked for,
+    // the input pictures, from one directory.
+    static bool Load(const std::string& directory, bool withPictures, PassInputs& inputs, std::string& error);
 };
 
 class PassSequence {

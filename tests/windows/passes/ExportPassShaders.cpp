@@ -3,9 +3,11 @@
 // Compiles each effect with the substitute D3DX and writes, for its first
 // valid technique's first pass, <name>.ps (the pixel shader's bytecode) and
 // <name>.states (the render and sampler states the pass sets, read from the
-// device after BeginPass); and Noise.pix, the noise image as loaded. These
-// are the inputs the device comparison draws with on both devices.
+// device after BeginPass); Noise.pix, the noise image as loaded; and the
+// later passes' input pictures (PassInputs::k_Pictures) as the software
+// device draws them. These are what the comparison draws with on both devices.
 #include "PassImage.h"
+#include "PassSequence.h"
 #include "PassShader.h"
 #include "SoftTestDevice.h"
 
@@ -127,6 +129,28 @@ bool ExportNoise(IDirect3DDevice9* device, const std::string& path, const std::s
     return lr_Done;
 }
 
+// The later passes' input pictures, as the software device draws them from
+// its own results.
+bool ExportPictures(IDirect3DDevice9* device, const std::string& out) {
+    PassInputs lr_Inputs;
+    std::string ls_Error;
+    const std::map<std::string, std::string> lr_Names = {
+        {"slices_d24s8_greaterequal", "DepthSlices"}, {"occlusion", "Occlusion"}, {"blur", "Blur"}};
+    size_t lr_Saved = 0;
+    bool lr_Done = PassInputs::Load(out, false, lr_Inputs, ls_Error) &&
+                   PassSequence::Draw(
+                       device, lr_Inputs,
+                       [&](const std::string& name, const PassImage& image) {
+                           auto lr_Name = lr_Names.find(name);
+                           if (lr_Name != lr_Names.end() && image.Save(out + "/" + lr_Name->second + ".pix", ls_Error))
+                               ++lr_Saved;
+                       },
+                       ls_Error);
+    if (lr_Done && lr_Saved != lr_Names.size()) ls_Error = "not every input picture was drawn";
+    if (!ls_Error.empty()) std::fprintf(stderr, "input pictures: %s\n", ls_Error.c_str());
+    return ls_Error.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +167,7 @@ int main(int argc, char** argv) {
     }
     bool lr_Done = ExportNoise(lr_Device_, argv[2], argv[1]);
     for (int i = 3; i < argc; ++i) lr_Done = Export(lr_Device_, argv[i], argv[1]) && lr_Done;
+    lr_Done = lr_Done && ExportPictures(lr_Device_, argv[1]);
     lr_Device_->Release();
     lr_Direct3D_->Release();
     return lr_Done ? 0 : 1;

@@ -31,7 +31,7 @@ Pictures DrawOnSoftwareDevice() {
     Pictures lr_Pictures;
     PassInputs lr_Inputs;
     std::string ls_Error;
-    EXPECT_TRUE(PassInputs::Load(g_Shaders, lr_Inputs, ls_Error)) << ls_Error;
+    EXPECT_TRUE(PassInputs::Load(g_Shaders, true, lr_Inputs, ls_Error)) << ls_Error;
     if (!ls_Error.empty()) return lr_Pictures;
     IDirect3D9* lr_Direct3D_ = nullptr;
     IDirect3DDevice9* lr_Device_ = nullptr;
@@ -104,6 +104,8 @@ TEST(PassComparison, SoftwareDeviceMatchesWine) {
                     lr_Difference.Largest * 255.0f);
         if (lr_Difference.Allowed()) continue;
         const std::string ls_Base = g_WinePictures + "/" + ls_Name;
+        std::string ls_Ignored;
+        lr_Picture.second.Save(ls_Base + ".soft.pix", ls_Ignored);
         WritePassPng(ls_Base + ".soft.png", lr_Picture.second);
         WritePassPng(ls_Base + ".wine.png", lr_Wine);
         WriteDifferencePng(ls_Base + ".difference.png", lr_Picture.second, lr_Wine);
