@@ -145,12 +145,17 @@ void SoftTextureSampler::Texel(const Stage& stage, const Level& level, int x, in
 
 void SoftTextureSampler::Filter(const Stage& stage, const Level& level, bool linear, float u, float v,
                                 float out[4]) const {
-    float lr_X = Snap(Tame(u * static_cast<float>(level.Width)));
-    float lr_Y = Snap(Tame(v * static_cast<float>(level.Height)));
+    float lr_X = Tame(u * static_cast<float>(level.Width));
+    float lr_Y = Tame(v * static_cast<float>(level.Height));
     if (!linear) {
+        // The texel whose centre is nearest the coordinate as computed: not
+        // snapped, or a coordinate 1/1000 texel short of an edge would
+        // cross it (Wine's Direct3D 9 picks the nearer texel too).
         Texel(stage, level, static_cast<int>(Floor(lr_X)), static_cast<int>(Floor(lr_Y)), out);
         return;
     }
+    lr_X = Snap(lr_X);
+    lr_Y = Snap(lr_Y);
     // Between the four nearest texel centres; the snapped fractions are exact.
     lr_X -= 0.5f;
     lr_Y -= 0.5f;

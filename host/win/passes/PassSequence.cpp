@@ -355,13 +355,6 @@ private:
         IDirect3DTexture9* lr_DepthSlices_ = Input(mr_DepthSlicesInput, mr_DepthSlices);
         const PassShader& lr_SSAO = Shader("SSAO");
         const std::vector<Binding> lr_Inputs = {{"DepthSampler", lr_DepthSlices_}, {"NoiseSampler", mr_Noise.Get()}};
-        SetTarget(mr_Scratch.Surface.Get(), mr_DepthD24S8.Get());
-        BindShader(lr_SSAO, lr_Inputs);
-        SamplerStateAll(lr_SSAO, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-        SamplerStateAll(lr_SSAO, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        DrawQuad(QuadLayout());
-        Emit("occlusion_linear", mr_Scratch.Surface.Get());
-
         SetTarget(mr_Float.Surface.Get(), mr_DepthD24S8.Get());
         BindShader(lr_SSAO, lr_Inputs);
         DrawQuad(QuadLayout());
