@@ -3,7 +3,8 @@
 # build into an archive for the users of a host:
 #
 #   <out>/ssao-x86.zip and <out>/ssao-x64.zip, each holding one folder with
-#     ssao.dll
+#     ssao.dll (and, in ssao-x86, libgcc_s_dw2-1.dll, GCC's runtime it shares
+#               with its host)
 #     Plugins/SSAO/   the effect files and the noise image, as a host's data
 #                     folder holds them (from data/)
 #     INSTALL.txt     where each file goes
@@ -64,6 +65,10 @@ for pair in "x86_64 x64" "i686 x86"; do
     mkdir -p "$root"
     # Without symbols or debug information: the build's copy keeps them.
     "$arch-w64-mingw32-strip" --strip-all -o "$root/ssao.dll" "$builds/$arch/plugin/ssao.dll"
+    # The 32-bit module shares GCC's runtime with its host (see INSTALL.txt).
+    if [ "$arch" = i686 ]; then
+        cp "$builds/$arch/plugin/libgcc_s_dw2-1.dll" "$root/"
+    fi
     cp -R "$repo/data/." "$root/"
     # Windows line ends: the texts are read with the host's tools.
     sed 's/$/\r/' "$here/package/INSTALL.txt" >"$root/INSTALL.txt"

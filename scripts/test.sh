@@ -4,13 +4,15 @@
 #      the demo host, both Windows DLLs and the run under Wine),
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. the fuzzers: corpus replay and a bounded fuzzing run each.
-# Set SSAO_SKIP_WINE=1 to skip the Wine run.
+# Set SSAO_SKIP_WINE=1 to skip the Wine runs (each says it was skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
 scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev fonts-dejavu-core \
   clang libclang-rt-14-dev mingw-w64 wine wine64 libgl1-mesa-dri xvfb xauth
+# The 32-bit Wine runs and the device comparison's PNG pictures.
+scripts/install-deps.sh wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libpng-dev
 
 JOBS=$(nproc)
 step() { printf '\n==== %s ====\n' "$*"; }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -173,11 +174,18 @@ void HostSession::CheckNewPlugin() {
     mr_Checks.Expect(mr_Plugin_->FindParameter(k_UnknownId) == nullptr,
                      "FindParameter with an unknown GUID gives null");
     // The exception must cross from the module into the host.
+    // On 32 bits this holds only when both sides share libgcc's unwinder
+    // (cmake/MingwRuntime.cmake); otherwise the process ends in std::terminate.
     bool lr_Thrown = false;
     try {
         mr_Plugin_->GetParameter(k_UnknownId);
+    } catch (const std::out_of_range& error) {
+        lr_Thrown = true;
+        mr_Checks.Note(std::string("GetParameter with an unknown GUID: the host caught std::out_of_range (\"") +
+                       error.what() + "\")");
     } catch (const std::exception&) {
         lr_Thrown = true;
+        mr_Checks.Note("GetParameter threw a std::exception that is not std::out_of_range");
     } catch (...) {
         lr_Thrown = true;
         mr_Checks.Note("GetParameter threw something that is not a std::exception");

@@ -37,11 +37,25 @@ if [ ! -f "$dll" ]; then
     exit 1
 fi
 
+# The 32-bit module and host share GCC's runtime library, so that exceptions
+# cross between them (cmake/MingwRuntime.cmake); it lies beside each.
+runtime=""
+if [ "$arch" = i686 ]; then
+    runtime=libgcc_s_dw2-1.dll
+    for folder in plugin host/win; do
+        if [ ! -f "$build/$folder/$runtime" ]; then
+            echo "no $runtime beside the programs in $build/$folder" >&2
+            exit 1
+        fi
+    done
+fi
+
 echo "== checking $dll"
 # The module reaches Direct3D only through the device it is handed, so it
-# imports D3DX but not d3d9.dll; the C++ runtime is linked in statically.
+# imports D3DX but not d3d9.dll; the C++ runtime is linked in statically,
+# and on 32 bits libgcc is the shared one.
 "$here/check-pe.sh" "$dll" --exports CreatePlugin \
-    --allow "kernel32.dll msvcrt.dll d3dx9_43.dll" --require "d3dx9_43.dll"
+    --allow "kernel32.dll msvcrt.dll d3dx9_43.dll $runtime" --require "d3dx9_43.dll $runtime"
 
 host="$build/host/win/ssao_win_host.exe"
 if [ ! -f "$host" ]; then
@@ -50,7 +64,7 @@ if [ ! -f "$host" ]; then
 fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
-    --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll" --require "d3d9.dll"
+    --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll $runtime" --require "d3d9.dll $runtime"
 program="$build/host/win/ssao_pass_draws.exe"
 if [ ! -f "$program" ]; then
     echo "no ssao_pass_draws.exe was built in $build" >&2

@@ -23,6 +23,7 @@ for pair in "x86 pei-i386" "x64 pei-x86-64"; do
     expected=$( {
         echo "$name/INSTALL.txt"
         echo "$name/ssao.dll"
+        [ "$name" = ssao-x86 ] && echo "$name/libgcc_s_dw2-1.dll"
         [ -f "$repo/LICENSE" ] && echo "$name/LICENSE.txt"
         (cd "$repo/data" && find . -type f | sed "s|^\./|$name/|")
     } | LC_ALL=C sort)
