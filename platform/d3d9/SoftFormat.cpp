@@ -228,9 +228,10 @@ float FromUnorm(DWORD value) {
         return static_cast<float>(value) / static_cast<float>((1ull << Bits) - 1);
 }
 
-// Clamped to [0, 1] (NaN reads 0) and rounded to the nearest step, halves up.
-// The fraction after truncation (the floor of a positive value) is exact,
-// so values just below a half stay down.
+// Clamped to [0, 1] (NaN reads 0), scaled in float and rounded to the
+// nearest step, halves to even, as Direct3D 10's conversion rules say and
+// Wine's Direct3D 9 does: 1 - 3 * 0.1f scales to 178.5 and stores 178, 0.9f
+// to 229.5 and stores 230. The fraction after truncation is exact.
 template <unsigned Bits>
 DWORD ToUnorm(float value) {
     constexpr DWORD k_Max = static_cast<DWORD>((1ull << Bits) - 1);
@@ -238,7 +239,8 @@ DWORD ToUnorm(float value) {
     if (value >= 1.0f) return k_Max;
     const float lr_Scaled = value * static_cast<float>(k_Max);
     const DWORD lr_Floor = static_cast<DWORD>(lr_Scaled);
-    return lr_Floor + (lr_Scaled - static_cast<float>(lr_Floor) >= 0.5f ? 1u : 0u);
+    const float lr_Fraction = lr_Scaled - static_cast<float>(lr_Floor);
+    return lr_Floor + (lr_Fraction > 0.5f || (lr_Fraction == 0.5f && (lr_Floor & 1u)) ? 1u : 0u);
 }
 
 template <class Word>

@@ -55,7 +55,8 @@ TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesAStaircaseOfSliceValues) {
         float lr_Z, lr_Value;
         std::memcpy(&lr_Z, &lr_Draw.Vertices[v + 8], 4);
         std::memcpy(&lr_Value, &lr_Draw.Vertices[v + TexCoordOffset(lr_Draw.FVF, 1)], 4);
-        const Slice lr_Slice{Depth24(lr_Z), static_cast<BYTE>(std::lround(lr_Value * 255))};
+        // A UNORM target stores the float product rounded to nearest, halves to even.
+        const Slice lr_Slice{Depth24(lr_Z), static_cast<BYTE>(std::nearbyint(lr_Value * 255.0f))};
         if (lr_Slices.empty() || lr_Slices.back().Depth != lr_Slice.Depth || lr_Slices.back().Value != lr_Slice.Value)
             lr_Slices.push_back(lr_Slice);
     }

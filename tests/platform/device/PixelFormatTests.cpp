@@ -103,6 +103,9 @@ TEST(PixelFormatTests, UnormRoundsToTheNearestStepAndClamps) {
     EXPECT_EQ(Dword(Encode(D3DFMT_G16R16, 1000.51f / 65535, 1000.49f / 65535, 0, 0).data()), (1000u << 16) | 1001u);
     const float lr_NaN = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(Encode(D3DFMT_A8R8G8B8, -0.5f, 1.5f, lr_NaN, k_Inf), (std::vector<BYTE>{0x00, 0xFF, 0x00, 0xFF}));
+    // Products that round to a half step go to the even one: 178.5 and 229.5.
+    EXPECT_EQ(Encode(D3DFMT_A8, 0, 0, 0, 1.0f - 3.0f * 0.1f)[0], 178);
+    EXPECT_EQ(Encode(D3DFMT_A8, 0, 0, 0, 0.9f)[0], 230);
 }
 
 TEST(PixelFormatTests, HalfFloatsRoundToNearestEven) {
