@@ -165,8 +165,12 @@ private:
         Check(mr_SliceVertices.Get()->Lock(0, 0, &lr_Data, 0), "VertexBuffer Lock");
         std::memcpy(lr_Data, lr_Vertices.data(), lr_Bytes);
         mr_SliceVertices.Get()->Unlock();
+        // Far to near as the plug-in draws them, then near to far: the last
+        // slice that passes wins, so LESSEQUAL shows the farthest slice at or
+        // in front of the scene only when drawn in that order.
         std::vector<WORD> lr_Indices;
-        for (int i = 0; i < k_Slices; ++i) {
+        for (int n = 0; n < 2 * k_Slices; ++n) {
+            const int i = n < k_Slices ? n : 2 * k_Slices - 1 - n;
             const WORD b = static_cast<WORD>(4 * i);
             const WORD lr_Quad[6] = {b, static_cast<WORD>(b + 1), static_cast<WORD>(b + 2),
                                      b, static_cast<WORD>(b + 2), static_cast<WORD>(b + 3)};
@@ -324,13 +328,15 @@ private:
             IDirect3DSurface9* Depth;
             D3DCMPFUNC Function;
             IDirect3DSurface9* Target;
+            bool NearFirst;
         };
         const Case lr_Cases[] = {
-            {"slices_d24s8_lessequal", mr_DepthD24S8.Get(), D3DCMP_LESSEQUAL, mr_Scratch.Surface.Get()},
-            {"slices_d16_lessequal", mr_DepthD16.Get(), D3DCMP_LESSEQUAL, mr_Scratch.Surface.Get()},
-            {"slices_d16_greaterequal", mr_DepthD16.Get(), D3DCMP_GREATEREQUAL, mr_Scratch.Surface.Get()},
+            {"slices_d24s8_lessequal", mr_DepthD24S8.Get(), D3DCMP_LESSEQUAL, mr_Scratch.Surface.Get(), true},
+            {"slices_d16_lessequal", mr_DepthD16.Get(), D3DCMP_LESSEQUAL, mr_Scratch.Surface.Get(), true},
+            {"slices_d16_greaterequal", mr_DepthD16.Get(), D3DCMP_GREATEREQUAL, mr_Scratch.Surface.Get(), false},
             // Last, and kept: the occlusion pass reads it.
-            {"slices_d24s8_greaterequal", mr_DepthD24S8.Get(), D3DCMP_GREATEREQUAL, mr_DepthSlices.Surface.Get()},
+            {"slices_d24s8_greaterequal", mr_DepthD24S8.Get(), D3DCMP_GREATEREQUAL, mr_DepthSlices.Surface.Get(),
+             false},
         };
         for (const Case& lr_Case : lr_Cases) {
             FillBlack(lr_Case.Target, lr_Case.Depth);
@@ -339,7 +345,8 @@ private:
             Check(mr_Device_->SetFVF(k_QuadFvf), "SetFVF");
             Check(mr_Device_->SetStreamSource(0, mr_SliceVertices.Get(), 0, sizeof(QuadVertex)), "SetStreamSource");
             Check(mr_Device_->SetIndices(mr_SliceIndices.Get()), "SetIndices");
-            Check(mr_Device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4 * k_Slices, 0, 2 * k_Slices),
+            Check(mr_Device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4 * k_Slices,
+                                                   lr_Case.NearFirst ? 6 * k_Slices : 0, 2 * k_Slices),
                   "DrawIndexedPrimitive");
             mr_Device_->SetStreamSource(0, nullptr, 0, 0);
             mr_Device_->SetIndices(nullptr);
