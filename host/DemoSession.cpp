@@ -198,27 +198,38 @@ std::string DemoSession::DescribeRecords() const {
     return ls_Text.str();
 }
 
-// One line per pixel shader the frame drew with: what its compiled code costs.
-void DemoSession::DescribeShaders() {
-    std::vector<const void*> lr_Seen;
+// One line per pass of the frame: its compiled code and what it cost on the
+// device. Without flow control every shaded pixel runs the whole program, so
+// fetches and instructions are pixels times the code's counts (arithmetic
+// slots are an upper bound: the compiler does not optimise).
+void DemoSession::DescribeCost() {
+    unsigned long long lr_Pixels = 0, lr_Fetches = 0, lr_Instructions = 0;
     for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) {
         IDirect3DPixelShader9* lr_Shader_ = lr_Draw.PixelShader;
-        if (!lr_Shader_ || std::find(lr_Seen.begin(), lr_Seen.end(), lr_Shader_) != lr_Seen.end()) continue;
-        lr_Seen.push_back(lr_Shader_);
         UINT lr_Size = 0;
-        if (FAILED(lr_Shader_->GetFunction(nullptr, &lr_Size)) || lr_Size < 8) continue;
+        if (!lr_Shader_ || FAILED(lr_Shader_->GetFunction(nullptr, &lr_Size)) || lr_Size < 8) continue;
         std::vector<DWORD> lr_Tokens(lr_Size / sizeof(DWORD));
         SoftShaderStatistics lr_Stats;
         if (FAILED(lr_Shader_->GetFunction(lr_Tokens.data(), &lr_Size)) ||
             !SoftGetShaderStatistics(lr_Tokens.data(), static_cast<UINT>(lr_Tokens.size()), &lr_Stats))
             continue;
+        const unsigned long long lr_Fetch = lr_Draw.PixelsShaded * lr_Stats.Texture;
+        const unsigned long long lr_Run = lr_Draw.PixelsShaded * (lr_Stats.Texture + lr_Stats.Arithmetic);
+        lr_Pixels += lr_Draw.PixelsShaded;
+        lr_Fetches += lr_Fetch;
+        lr_Instructions += lr_Run;
         std::ostringstream ls_Text;
         ls_Text << lr_Draw.PixelShaderName << ": ps_" << ((lr_Stats.Version >> 8) & 0xFF) << "_"
-                << (lr_Stats.Version & 0xFF) << ", arithmetic <= " << lr_Stats.Arithmetic << ", texture "
-                << lr_Stats.Texture << ", temporaries " << lr_Stats.Temporaries << ", constants "
-                << lr_Stats.FloatConstants;
-        Step("shader", ls_Text.str());
+                << (lr_Stats.Version & 0xFF) << ", " << lr_Stats.Texture << " texture + <= " << lr_Stats.Arithmetic
+                << " arithmetic, " << lr_Stats.Temporaries << " temporaries, " << lr_Stats.FloatConstants
+                << " constants; " << lr_Draw.PrimitiveCount << " tri, " << lr_Draw.PixelsShaded << " pixels shaded, "
+                << lr_Fetch << " texture fetches, <= " << lr_Run << " instructions";
+        Step("cost", ls_Text.str());
     }
+    std::ostringstream ls_Total;
+    ls_Total << "frame: " << lr_Pixels << " pixels shaded, " << lr_Fetches << " texture fetches, <= "
+             << lr_Instructions << " instructions, " << mr_Control_->GetCopies().size() << " copies";
+    Step("cost", ls_Total.str());
 }
 
 void DemoSession::Step(const std::string& label, const std::string& text) {
@@ -240,9 +251,11 @@ bool DemoSession::RenderFrame(const std::string& label) {
     mr_Plugin_->Render();
     mr_Device_->EndScene();
     const std::string ls_Records = DescribeRecords();
-    if (!mr_ShadersShown && !mr_Control_->GetDraws().empty()) {
-        DescribeShaders();
-        mr_ShadersShown = true;
+    // The cost of each kind of frame once: occlusion only, then the composite.
+    const size_t lr_Kind = mr_Control_->GetDraws().size();
+    if (lr_Kind != 0 && std::find(mr_CostShown.begin(), mr_CostShown.end(), lr_Kind) == mr_CostShown.end()) {
+        DescribeCost();
+        mr_CostShown.push_back(lr_Kind);
     }
     mr_TotalDraws += mr_Control_->GetDraws().size();
     mr_TotalCopies += mr_Control_->GetCopies().size();

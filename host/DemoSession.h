@@ -37,7 +37,7 @@ private:
     Snapshot Take() const;
     std::string DescribeChange(const Snapshot& before, const Snapshot& after) const;
     std::string DescribeRecords() const;
-    void DescribeShaders();
+    void DescribeCost();
     void Step(const std::string& label, const std::string& text);
 
     bool RenderFrame(const std::string& label);
@@ -63,5 +63,5 @@ private:
     size_t mr_TotalDraws = 0;
     size_t mr_TotalCopies = 0;
     int mr_Resets = 0;
-    bool mr_ShadersShown = false;
+    std::vector<size_t> mr_CostShown;  // draw counts of the frames whose cost was shown
 };

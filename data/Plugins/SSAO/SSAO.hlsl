@@ -14,23 +14,27 @@
 // - The pixel's own value is off from the true level by up to one step, and
 //   by the same amount for every pair, so it would darken whole steps at
 //   once. The level is the mean of the pixel and its inner samples instead,
-//   each held within one step of the pixel so that a silhouette does not
-//   drag it along, and the mean no more than half a step above the pixel,
-//   so that open sky behind an edge does not lift it.
+//   held within one step below the pixel's value and half a step above it,
+//   so that a silhouette or open sky behind an edge does not drag it along.
 // - Creases only show over a wide radius: 0.2 of the screen height where
 //   the slice value is 0.4, scaled with 1 - value (that is, 1 / distance)
-//   to cover the same width in the world at every distance, about 2.3 m
-//   with the plug-in's slices.
+//   so that it spans the same width in the world at every distance, about
+//   2.3 m with the plug-in's slices.
 // - A surface bending towards the viewer comes nearer gradually, an object
 //   standing in front comes nearer at once. Each direction is sampled at
-//   the full and at half the radius; a sample nearer than twice its
-//   half-way sample by more than JumpLimit, a half-way sample already
-//   nearer by more than that, or any sample nearer by more than MaxGap,
-//   belongs to an object in front, and its pair does not count. That keeps
-//   halos off silhouettes.
+//   the full radius and at half of it; a pair whose nearer outer sample
+//   leads its half-way sample by more than it could on a bend (JumpLimit),
+//   whose half-way sample already leads by more than JumpLimit, or whose
+//   nearer sample leads by more than MaxGap, is an object in front and
+//   does not count. That keeps halos off silhouettes.
 // - Blur passes are off in the plug-in, so this pass is what users see: the
 //   noise image turns the pattern and jitters the radius per pixel, which
 //   trades ghost outlines and hard edges at the steps for fine grain.
+//
+// Budget (ps_2_0: 32 texture and 64 arithmetic slots): 16 depth samples, the
+// pixel's own and the noise are 18 texture reads; each pair costs one add and
+// one min besides its two coordinates, the rest is four-wide. A kernel of six
+// directions (24 samples) measured better but needs about 80 arithmetic slots.
 
 float4 sddx;  // x = 1 / width, y = 1 / height
 
@@ -61,7 +65,7 @@ static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
 static const float Radius = 0.2;      // outer radius in screen heights at slice value 0.4
 static const float RadiusJitter = 0.1;
 static const float Step = 0.1;        // one slice
-static const float Threshold = 0.1;
+static const float Threshold = 0.1;   // a pair's lead (sum, in slice values) that is still a plane
 static const float Ramp = 5.0;
 static const float MaxGap = 0.32;
 static const float GapFalloff = 10.0;
@@ -69,72 +73,52 @@ static const float JumpLimit = 0.12;
 static const float JumpFalloff = 10.0;
 static const float Strength = 6.0;
 
-// Six directions 30 degrees apart at radii 1.0, 0.8, 0.9, 0.7, 1.0 and 0.85,
-// two per constant pair: offset = AlongX * axis x + AlongY * axis y.
-static const float4 AlongX01 = float4(1.0, 1.0, 0.6928, 0.6928);
-static const float4 AlongY01 = float4(0.0, 0.0, 0.4, 0.4);
-static const float4 AlongX23 = float4(0.45, 0.45, 0.0, 0.0);
-static const float4 AlongY23 = float4(0.7794, 0.7794, 0.7, 0.7);
-static const float4 AlongX45 = float4(-0.5, -0.5, -0.7361, -0.7361);
-static const float4 AlongY45 = float4(0.866, 0.866, 0.425, 0.425);
+// Four directions 45 degrees apart at radii 1.0, 0.8, 0.9 and 0.7 (x, y of
+// each in the rotated frame).
+static const float4 Dir01 = float4(1.0, 0.0, 0.5657, 0.5657);
+static const float4 Dir23 = float4(0.0, 0.9, -0.4950, 0.4950);
 
-// Offsets of two directions in the rotated frame (axes.xy, axes.zw).
-float4 Directions(float4 axes, float4 alongX, float4 alongY)
+float Depth(float2 uv)
 {
-    return axes.xyxy * alongX + axes.zwzw * alongY;
-}
-
-// Samples at +dir0, -dir0, +dir1, -dir1, times `scale`.
-float4 Fetch4(float2 uv, float4 dirs, float scale)
-{
-    float4 v;
-    v.x = tex2D(DepthSampler, uv + scale * dirs.xy).r;
-    v.y = tex2D(DepthSampler, uv - scale * dirs.xy).r;
-    v.z = tex2D(DepthSampler, uv + scale * dirs.zw).r;
-    v.w = tex2D(DepthSampler, uv - scale * dirs.zw).r;
-    return v;
-}
-
-// Occlusion of the two outer pairs, with their half-way samples.
-float2 PairOcclusion(float level, float4 outer, float4 inner)
-{
-    float4 nearOuter = level - outer;
-    float4 nearInner = level - inner;
-    float4 jump = nearOuter - 2.0 * nearInner;
-    float4 counts = saturate((MaxGap - nearOuter) * GapFalloff) * saturate(1.0 - (jump - JumpLimit) * JumpFalloff) *
-                    saturate(1.0 - (nearInner - JumpLimit) * JumpFalloff);
-    float2 crease = saturate((nearOuter.xz + nearOuter.yw - Threshold) * Ramp);
-    return crease * counts.xz * counts.yw;
+    return tex2D(DepthSampler, uv).r;
 }
 
 float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    float centre = tex2D(DepthSampler, uv).r;
+    float centre = Depth(uv);
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
     float2 scale = float2(sddx.x / sddx.y, 1.0) * (Radius * saturate(1.0 - centre + RadiusJitter * noise.b) / 0.6);
     float2 direction = noise.rg * 2.0 - 1.0;
-    float4 axes = float4(direction, -direction.y, direction.x) * scale.xyxy;
+    float2 axisX = direction * scale;
+    float2 axisY = float2(-direction.y, direction.x) * scale;
+    float4 dirs01 = axisX.xyxy * Dir01.xxzz + axisY.xyxy * Dir01.yyww;
+    float4 dirs23 = axisX.xyxy * Dir23.xxzz + axisY.xyxy * Dir23.yyww;
 
-    float4 inner01 = Fetch4(uv, Directions(axes, AlongX01, AlongY01), 0.5);
-    float4 inner23 = Fetch4(uv, Directions(axes, AlongX23, AlongY23), 0.5);
-    float4 inner45 = Fetch4(uv, Directions(axes, AlongX45, AlongY45), 0.5);
-    float4 low = centre - Step;
-    float4 high = centre + Step;
-    float4 inner = clamp(inner01, low, high) + clamp(inner23, low, high) + clamp(inner45, low, high);
-    float level = min(centre + 0.5 * Step, (centre + dot(inner, 1.0)) / 13.0);
+    // Sum and nearer (lower) sample of each pair, inner (half radius) and outer.
+    float4 innerSum, outerSum, outerNearer, innerNearer;
+    float a, b;
+    a = Depth(uv + 0.5 * dirs01.xy); b = Depth(uv - 0.5 * dirs01.xy); innerSum.x = a + b; innerNearer.x = min(a, b);
+    a = Depth(uv + 0.5 * dirs01.zw); b = Depth(uv - 0.5 * dirs01.zw); innerSum.y = a + b; innerNearer.y = min(a, b);
+    a = Depth(uv + 0.5 * dirs23.xy); b = Depth(uv - 0.5 * dirs23.xy); innerSum.z = a + b; innerNearer.z = min(a, b);
+    a = Depth(uv + 0.5 * dirs23.zw); b = Depth(uv - 0.5 * dirs23.zw); innerSum.w = a + b; innerNearer.w = min(a, b);
+    a = Depth(uv + dirs01.xy); b = Depth(uv - dirs01.xy); outerSum.x = a + b; outerNearer.x = min(a, b);
+    a = Depth(uv + dirs01.zw); b = Depth(uv - dirs01.zw); outerSum.y = a + b; outerNearer.y = min(a, b);
+    a = Depth(uv + dirs23.xy); b = Depth(uv - dirs23.xy); outerSum.z = a + b; outerNearer.z = min(a, b);
+    a = Depth(uv + dirs23.zw); b = Depth(uv - dirs23.zw); outerSum.w = a + b; outerNearer.w = min(a, b);
 
-    float2 occlusion = PairOcclusion(level, Fetch4(uv, Directions(axes, AlongX01, AlongY01), 1.0), inner01);
-    occlusion += PairOcclusion(level, Fetch4(uv, Directions(axes, AlongX23, AlongY23), 1.0), inner23);
-    occlusion += PairOcclusion(level, Fetch4(uv, Directions(axes, AlongX45, AlongY45), 1.0), inner45);
-    // A pixel in front of every slice (value 0) has no depth to work with.
-    float ao = saturate(1.0 - Strength * dot(occlusion, 1.0 / 6.0));
+    float level = clamp((centre + dot(innerSum, 1.0)) / 9.0, centre - Step, centre + 0.5 * Step);
+    float4 crease = saturate((2.0 * level - outerSum - Threshold) * Ramp);
+    // Nearer by more than MaxGap, or nearer than twice the half-way sample by
+    // more than JumpLimit: an object in front.
+    float4 jump = 2.0 * innerNearer - outerNearer - level;
+    float4 counts = saturate((MaxGap - level + outerNearer) * GapFalloff) * saturate(1.0 - (jump - JumpLimit) * JumpFalloff) *
+                    saturate(1.0 - (level - innerNearer - JumpLimit) * JumpFalloff);
+    float ao = saturate(1.0 - Strength * dot(crease * counts, 0.25));
     return float4(ao, ao, ao, 1.0);
 }
 
-// 24 depth samples, the pixel's own and the noise: 26 texture reads, two
-// levels of dependent reads. The pass is pre-transformed quads without a
-// vertex shader, which a ps_3_0 shader cannot be paired with, so it stays
-// within ps_2_0.
+// Pre-transformed quads without a vertex shader, which a ps_3_0 shader
+// cannot be paired with: the pass stays within ps_2_0.
 technique Occlusion
 {
     pass Occlusion
