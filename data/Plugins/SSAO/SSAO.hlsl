@@ -14,8 +14,9 @@
 // - The pixel's own value is off from the true level by up to one step, and
 //   by the same amount for every pair, so it would darken whole steps at
 //   once. The level is the mean of the pixel and its inner samples instead,
-//   held within one step below the pixel's value and half a step above it,
-//   so that a silhouette or open sky behind an edge does not drag it along.
+//   held within the pixel's own step (the true level is never above the
+//   value a pixel shows, and less than one step below it), so that a
+//   silhouette or open sky behind an edge does not drag it along.
 // - Creases only show over a wide radius: 0.2 of the screen height where
 //   the slice value is 0.4, scaled with 1 - value (that is, 1 / distance)
 //   so that it spans the same width in the world at every distance, about
@@ -106,7 +107,7 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     a = Depth(uv + dirs23.xy); b = Depth(uv - dirs23.xy); outerSum.z = a + b; outerNearer.z = min(a, b);
     a = Depth(uv + dirs23.zw); b = Depth(uv - dirs23.zw); outerSum.w = a + b; outerNearer.w = min(a, b);
 
-    float level = clamp((centre + dot(innerSum, 1.0)) / 9.0, centre - Step, centre + 0.5 * Step);
+    float level = clamp((centre + dot(innerSum, 1.0)) / 9.0, centre - Step, centre);
     float4 crease = saturate((2.0 * level - outerSum - Threshold) * Ramp);
     // Nearer by more than MaxGap, or nearer than twice the half-way sample by
     // more than JumpLimit: an object in front.
