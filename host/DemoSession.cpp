@@ -227,8 +227,8 @@ void DemoSession::DescribeCost() {
         Step("cost", ls_Text.str());
     }
     std::ostringstream ls_Total;
-    ls_Total << "frame: " << lr_Pixels << " pixels shaded, " << lr_Fetches << " texture fetches, <= "
-             << lr_Instructions << " instructions, " << mr_Control_->GetCopies().size() << " copies";
+    ls_Total << "frame: " << lr_Pixels << " pixels shaded, " << lr_Fetches << " texture fetches, <= " << lr_Instructions
+             << " instructions, " << mr_Control_->GetCopies().size() << " copies";
     Step("cost", ls_Total.str());
 }
 

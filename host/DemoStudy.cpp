@@ -34,8 +34,8 @@ bool DemoStudy::Save(const std::string& fileName, const Picture& picture, const 
     return true;
 }
 
-bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const std::string& name,
-                        PassImages& images, ScenePixels& pixels) {
+bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const std::string& name, PassImages& images,
+                        ScenePixels& pixels) {
     std::string ls_Error;
     if (!study.Run(camera, mr_Mesh, images, ls_Error)) {
         mr_Report(name, "cannot draw the passes: " + ls_Error);
@@ -95,10 +95,9 @@ bool DemoStudy::Run(OcclusionStudy& study) {
 
     const int lr_Tile = 480;
     std::string ls_SheetError;
-    const Picture lr_Near = MakeSheet({{lr_FlatSlices, "Depth slices, near plane 0.1"},
-                                       {lr_FlatTerm, "Occlusion term, near plane 0.1"}},
-                                      2, lr_Tile, ls_SheetError,
-                                      "A host with an ordinary near plane: everything in front of every slice");
+    const Picture lr_Near =
+        MakeSheet({{lr_FlatSlices, "Depth slices, near plane 0.1"}, {lr_FlatTerm, "Occlusion term, near plane 0.1"}}, 2,
+                  lr_Tile, ls_SheetError, "A host with an ordinary near plane: everything in front of every slice");
     Save("ordinary-near-plane.png", lr_Near, "what a host with near plane 0.1 gets");
     const Picture lr_Sheet = MakeSheet({{lr_Scene, "Scene (before the plug-in)"},
                                         {lr_Slices, "Depth-slice image"},

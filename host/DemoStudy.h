@@ -17,8 +17,7 @@ class DemoStudy {
 public:
     using Report = std::function<void(const std::string& label, const std::string& text)>;
 
-    DemoStudy(const AnalyticScene& scene, const std::vector<SceneVertex>& mesh, std::string outputFolder,
-              Report report)
+    DemoStudy(const AnalyticScene& scene, const std::vector<SceneVertex>& mesh, std::string outputFolder, Report report)
         : mr_Scene(scene), mr_Mesh(mesh), mr_Output(std::move(outputFolder)), mr_Report(std::move(report)) {}
 
     // False when a frame or a picture could not be made; each problem is reported.

@@ -12,10 +12,10 @@
 // What each pixel sees, from one primary ray through its sample point.
 struct ScenePixels {
     int Width = 0, Height = 0;
-    std::vector<int> Shape;         // shape index, -1 for the sky
-    std::vector<float> ViewDepth;   // along the view direction; 0 for the sky
-    std::vector<uint8_t> Planar;    // 1 on flat faces
-    std::vector<float> Reference;   // 1 = open, 0 = fully occluded; 1 for the sky
+    std::vector<int> Shape;        // shape index, -1 for the sky
+    std::vector<float> ViewDepth;  // along the view direction; 0 for the sky
+    std::vector<uint8_t> Planar;   // 1 on flat faces
+    std::vector<float> Reference;  // 1 = open, 0 = fully occluded; 1 for the sky
 
     size_t Index(int x, int y) const { return static_cast<size_t>(y) * static_cast<size_t>(Width) + x; }
     bool IsScene(size_t i) const { return Shape[i] >= 0; }

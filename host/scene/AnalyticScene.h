@@ -13,10 +13,10 @@ enum class ShapeKind { Box, Sphere };
 
 struct SceneShape {
     ShapeKind Kind = ShapeKind::Box;
-    Vec3 Min, Max;       // box corners
-    Vec3 Centre;         // sphere
-    double Radius = 0;   // sphere
-    uint32_t Colour = 0; // 0xRRGGBB albedo
+    Vec3 Min, Max;           // box corners
+    Vec3 Centre;             // sphere
+    double Radius = 0;       // sphere
+    uint32_t Colour = 0;     // 0xRRGGBB albedo
     bool Checkered = false;  // top face drawn in 1-unit tiles of two shades
     std::string Name;
 };
@@ -25,7 +25,7 @@ struct SceneHit {
     double Distance = 0;
     Vec3 Point;
     Vec3 Normal;
-    int Shape = -1;  // index into the scene's shapes; -1: nothing (sky)
+    int Shape = -1;       // index into the scene's shapes; -1: nothing (sky)
     bool Planar = false;  // a flat face, not a curved surface
 };
 

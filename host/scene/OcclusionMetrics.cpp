@@ -119,9 +119,9 @@ OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<f
     // Darkening that follows the steps shows on one side of them or on both.
     lr_Figures.BoundaryPixels = lr_SideCount[1] + lr_SideCount[2];
     const double lr_Away = Mean(lr_Side[0], lr_SideCount[0]);
-    lr_Figures.Banding = std::max({Mean(lr_Side[1], lr_SideCount[1]) - lr_Away,
-                                   Mean(lr_Side[2], lr_SideCount[2]) - lr_Away,
-                                   Mean(lr_Side[1] + lr_Side[2], lr_Figures.BoundaryPixels) - lr_Away});
+    lr_Figures.Banding =
+        std::max({Mean(lr_Side[1], lr_SideCount[1]) - lr_Away, Mean(lr_Side[2], lr_SideCount[2]) - lr_Away,
+                  Mean(lr_Side[1] + lr_Side[2], lr_Figures.BoundaryPixels) - lr_Away});
     return lr_Figures;
 }
 

@@ -20,15 +20,16 @@ struct OcclusionFigures {
 };
 
 struct MetricSettings {
-    int HaloBand = 6;                // pixels outside a silhouette
-    double SilhouetteRatio = 0.8;    // nearer object: view depth below this times the pixel's
-    int BoundaryReach = 2;           // pixels from a slice step, at least,
-    int BoundaryReachDivisor = 45;   // and the image height over this
+    int HaloBand = 6;               // pixels outside a silhouette
+    double SilhouetteRatio = 0.8;   // nearer object: view depth below this times the pixel's
+    int BoundaryReach = 2;          // pixels from a slice step, at least,
+    int BoundaryReachDivisor = 45;  // and the image height over this
 };
 
 // `term` and `sliceImage` hold one value per pixel, 0..1, as the plug-in left them.
 OcclusionFigures MeasureOcclusion(const ScenePixels& pixels, const std::vector<float>& term,
-                                  const std::vector<float>& sliceImage, const MetricSettings& settings = MetricSettings());
+                                  const std::vector<float>& sliceImage,
+                                  const MetricSettings& settings = MetricSettings());
 
 // "correlation 0.52, fit error 0.071, ..." on one line.
 std::string DescribeFigures(const OcclusionFigures& figures);

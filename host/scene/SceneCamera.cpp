@@ -16,10 +16,8 @@ Vec3 SceneCamera::Up() const { return Cross(Forward(), Right()); }
 D3DMATRIX SceneCamera::View() const {
     const Vec3 x = Right(), y = Up(), z = Forward();
     D3DMATRIX lr_M{};
-    const double lr_Rows[4][3] = {{x.X, y.X, z.X},
-                                  {x.Y, y.Y, z.Y},
-                                  {x.Z, y.Z, z.Z},
-                                  {-Dot(x, Position), -Dot(y, Position), -Dot(z, Position)}};
+    const double lr_Rows[4][3] = {
+        {x.X, y.X, z.X}, {x.Y, y.Y, z.Y}, {x.Z, y.Z, z.Z}, {-Dot(x, Position), -Dot(y, Position), -Dot(z, Position)}};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c) lr_M.m[r][c] = static_cast<float>(lr_Rows[r][c]);
     lr_M.m[3][3] = 1.0f;
@@ -37,9 +35,7 @@ D3DMATRIX SceneCamera::Projection(double aspect) const {
     return lr_M;
 }
 
-double SceneCamera::FocalPixels(int height) const {
-    return 0.5 * height / std::tan(FovYDegrees * kDegrees / 2.0);
-}
+double SceneCamera::FocalPixels(int height) const { return 0.5 * height / std::tan(FovYDegrees * kDegrees / 2.0); }
 
 Ray SceneCamera::PixelRay(int x, int y, int width, int height) const {
     const double lr_Focal = FocalPixels(height);

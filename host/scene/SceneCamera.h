@@ -9,8 +9,8 @@
 
 struct SceneCamera {
     Vec3 Position;
-    double YawDegrees = 0;     // heading about y, 0 looks along +z, positive turns right
-    double PitchDegrees = 0;   // negative looks down
+    double YawDegrees = 0;    // heading about y, 0 looks along +z, positive turns right
+    double PitchDegrees = 0;  // negative looks down
     double FovYDegrees = 60;
     double Near = 0.0003;
     double Far = 80;

@@ -7,7 +7,9 @@ namespace {
 
 D3DCOLOR Lit(uint32_t albedo, const Vec3& normal, const SceneLight& light) {
     const double lr_Light = light.Ambient + light.Diffuse * std::max(0.0, Dot(normal, light.TowardsLight));
-    auto Channel = [lr_Light](uint32_t value) { return static_cast<DWORD>(std::min(255L, std::lround(value * lr_Light))); };
+    auto Channel = [lr_Light](uint32_t value) {
+        return static_cast<DWORD>(std::min(255L, std::lround(value * lr_Light)));
+    };
     return D3DCOLOR_XRGB(Channel((albedo >> 16) & 0xFF), Channel((albedo >> 8) & 0xFF), Channel(albedo & 0xFF));
 }
 

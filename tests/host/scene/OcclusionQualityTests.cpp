@@ -101,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ViewCase{"demo_view", &SceneCamera::DemoView, 0, {0.43, 0.123, 0.25, 0.004, 0.01, 0.075}},
                       ViewCase{"second_view", &SceneCamera::SecondView, 0, {0.39, 0.124, 0.17, 0.008, 0.01, 0.092}},
                       // The depth-aware blur takes grain off without spreading darkness over silhouettes.
-                      ViewCase{"demo_view_blurred", &SceneCamera::DemoView, 2, {0.52, 0.112, 0.25, 0.004, 0.01, 0.075}}),
+                      ViewCase{
+                          "demo_view_blurred", &SceneCamera::DemoView, 2, {0.52, 0.112, 0.25, 0.004, 0.01, 0.075}}),
     [](const ::testing::TestParamInfo<ViewCase>& info) { return std::string(info.param.Name); });
 
 // The slices resolve only distances beyond about 22,000 near planes: a host
