@@ -42,11 +42,7 @@ bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const 
         ++mr_Problems;
         return false;
     }
-    pixels = TraceScenePixels(mr_Scene, camera, images.Width, images.Height);
-    const ReferenceSettings lr_Settings;
-    TraceReferenceOcclusion(mr_Scene, camera, lr_Settings, pixels);
-    const OcclusionFigures lr_Figures = MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
-                                                         OcclusionStudy::RedChannel(images.SliceImage));
+    const OcclusionFigures lr_Figures = CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels);
     mr_Report(name, CameraText(camera));
     mr_Report(name, DescribeFigures(lr_Figures));
     return true;

@@ -54,6 +54,26 @@ std::vector<char32_t> DecodeUtf8(const std::string& text) {
     return lr_Points;
 }
 
+// Walks the line's glyphs from `pen` (26.6 fixed point), with kerning: each
+// glyph loaded with `loadFlags` is handed to `onGlyph` with the pen at its
+// origin. Returns the pen after the last glyph.
+template <typename GlyphFunction>
+FT_Pos WalkGlyphs(FT_Face face, const std::string& utf8, FT_Int32 loadFlags, FT_Pos pen, GlyphFunction onGlyph) {
+    FT_UInt lr_Previous = 0;
+    for (char32_t lr_Point : DecodeUtf8(utf8)) {
+        const FT_UInt lr_Glyph = FT_Get_Char_Index(face, lr_Point);
+        if (lr_Previous && lr_Glyph && FT_HAS_KERNING(face)) {
+            FT_Vector lr_Kern;
+            if (!FT_Get_Kerning(face, lr_Previous, lr_Glyph, FT_KERNING_DEFAULT, &lr_Kern)) pen += lr_Kern.x;
+        }
+        if (FT_Load_Glyph(face, lr_Glyph, loadFlags)) continue;
+        onGlyph(face->glyph, pen);
+        pen += face->glyph->advance.x;
+        lr_Previous = lr_Glyph;
+    }
+    return pen;
+}
+
 }  // namespace
 
 struct SheetText::Fonts {
@@ -95,18 +115,7 @@ bool SheetText::SetPixelSize(int pixels, std::string& error) {
 int SheetText::Measure(const std::string& utf8) {
     FT_Face lr_Face_ = mr_Fonts->Face_;
     if (!lr_Face_) return 0;
-    FT_Pos lr_Pen = 0;
-    FT_UInt lr_Previous = 0;
-    for (char32_t lr_Point : DecodeUtf8(utf8)) {
-        const FT_UInt lr_Glyph = FT_Get_Char_Index(lr_Face_, lr_Point);
-        if (lr_Previous && lr_Glyph && FT_HAS_KERNING(lr_Face_)) {
-            FT_Vector lr_Kern;
-            if (!FT_Get_Kerning(lr_Face_, lr_Previous, lr_Glyph, FT_KERNING_DEFAULT, &lr_Kern)) lr_Pen += lr_Kern.x;
-        }
-        if (FT_Load_Glyph(lr_Face_, lr_Glyph, FT_LOAD_DEFAULT)) continue;
-        lr_Pen += lr_Face_->glyph->advance.x;
-        lr_Previous = lr_Glyph;
-    }
+    const FT_Pos lr_Pen = WalkGlyphs(lr_Face_, utf8, FT_LOAD_DEFAULT, 0, [](FT_GlyphSlot, FT_Pos) {});
     return static_cast<int>((lr_Pen + 63) / 64);
 }
 
@@ -128,36 +137,23 @@ std::string SheetText::Fit(const std::string& utf8, int maxWidth) {
 void SheetText::Draw(Picture& picture, int x, int baseline, const std::string& utf8) {
     FT_Face lr_Face_ = mr_Fonts->Face_;
     if (!lr_Face_) return;
-    FT_Pos lr_Pen = static_cast<FT_Pos>(x) * 64;
-    FT_UInt lr_Previous = 0;
-    for (char32_t lr_Point : DecodeUtf8(utf8)) {
-        const FT_UInt lr_Glyph = FT_Get_Char_Index(lr_Face_, lr_Point);
-        if (lr_Previous && lr_Glyph && FT_HAS_KERNING(lr_Face_)) {
-            FT_Vector lr_Kern;
-            if (!FT_Get_Kerning(lr_Face_, lr_Previous, lr_Glyph, FT_KERNING_DEFAULT, &lr_Kern)) lr_Pen += lr_Kern.x;
-        }
-        if (FT_Load_Glyph(lr_Face_, lr_Glyph, FT_LOAD_RENDER)) continue;
-        const FT_GlyphSlot lr_Slot_ = lr_Face_->glyph;
+    WalkGlyphs(lr_Face_, utf8, FT_LOAD_RENDER, static_cast<FT_Pos>(x) * 64, [&](FT_GlyphSlot lr_Slot_, FT_Pos lr_Pen) {
         const FT_Bitmap& lr_Bitmap = lr_Slot_->bitmap;
-        if (lr_Bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
-            const int lr_Left = static_cast<int>((lr_Pen + 32) / 64) + lr_Slot_->bitmap_left;
-            const int lr_Top = baseline - lr_Slot_->bitmap_top;
-            for (unsigned int row = 0; row < lr_Bitmap.rows; ++row) {
-                const int lr_Y = lr_Top + static_cast<int>(row);
-                if (lr_Y < 0 || lr_Y >= picture.Height) continue;
-                const unsigned char* lr_Coverage_ = lr_Bitmap.buffer + static_cast<ptrdiff_t>(row) * lr_Bitmap.pitch;
-                for (unsigned int col = 0; col < lr_Bitmap.width; ++col) {
-                    const int lr_X = lr_Left + static_cast<int>(col);
-                    const unsigned lr_Alpha = lr_Coverage_[col];
-                    if (lr_X < 0 || lr_X >= picture.Width || lr_Alpha == 0) continue;
-                    uint8_t* lr_Pixel_ = &picture.Rgb[(static_cast<size_t>(lr_Y) * picture.Width + lr_X) * 3];
-                    for (int c = 0; c < 3; ++c)
-                        lr_Pixel_[c] =
-                            static_cast<uint8_t>(lr_Pixel_[c] + ((255u - lr_Pixel_[c]) * lr_Alpha + 127) / 255);
-                }
+        if (lr_Bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return;
+        const int lr_Left = static_cast<int>((lr_Pen + 32) / 64) + lr_Slot_->bitmap_left;
+        const int lr_Top = baseline - lr_Slot_->bitmap_top;
+        for (unsigned int row = 0; row < lr_Bitmap.rows; ++row) {
+            const int lr_Y = lr_Top + static_cast<int>(row);
+            if (lr_Y < 0 || lr_Y >= picture.Height) continue;
+            const unsigned char* lr_Coverage_ = lr_Bitmap.buffer + static_cast<ptrdiff_t>(row) * lr_Bitmap.pitch;
+            for (unsigned int col = 0; col < lr_Bitmap.width; ++col) {
+                const int lr_X = lr_Left + static_cast<int>(col);
+                const unsigned lr_Alpha = lr_Coverage_[col];
+                if (lr_X < 0 || lr_X >= picture.Width || lr_Alpha == 0) continue;
+                uint8_t* lr_Pixel_ = &picture.Rgb[(static_cast<size_t>(lr_Y) * picture.Width + lr_X) * 3];
+                for (int c = 0; c < 3; ++c)
+                    lr_Pixel_[c] = static_cast<uint8_t>(lr_Pixel_[c] + ((255u - lr_Pixel_[c]) * lr_Alpha + 127) / 255);
             }
         }
-        lr_Pen += lr_Slot_->advance.x;
-        lr_Previous = lr_Glyph;
-    }
+    });
 }

@@ -10,27 +10,27 @@ namespace {
 const float kOpen = 0.97f;
 const float kCrease = 0.8f;
 
-// Smallest view depth within `reach` pixels (square window); sky is infinitely far.
-std::vector<float> NearestAround(const ScenePixels& pixels, int reach) {
-    const float lr_Far = std::numeric_limits<float>::infinity();
-    const int w = pixels.Width, h = pixels.Height;
-    std::vector<float> lr_Depth(pixels.ViewDepth.size()), lr_Rows(lr_Depth.size()), lr_Out(lr_Depth.size());
-    for (size_t i = 0; i < lr_Depth.size(); ++i) lr_Depth[i] = pixels.IsScene(i) ? pixels.ViewDepth[i] : lr_Far;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            float lr_Min = lr_Far;
-            for (int dx = std::max(0, x - reach); dx <= std::min(w - 1, x + reach); ++dx)
-                lr_Min = std::min(lr_Min, lr_Depth[pixels.Index(dx, y)]);
-            lr_Rows[pixels.Index(x, y)] = lr_Min;
-        }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            float lr_Min = lr_Far;
-            for (int dy = std::max(0, y - reach); dy <= std::min(h - 1, y + reach); ++dy)
-                lr_Min = std::min(lr_Min, lr_Rows[pixels.Index(x, dy)]);
+// Smallest value within `reach` pixels along rows (horizontal) or columns.
+std::vector<float> MinAlong(const ScenePixels& pixels, const std::vector<float>& values, int reach, bool horizontal) {
+    std::vector<float> lr_Out(values.size());
+    const int lr_Length = horizontal ? pixels.Width : pixels.Height;
+    for (int y = 0; y < pixels.Height; ++y)
+        for (int x = 0; x < pixels.Width; ++x) {
+            const int lr_At = horizontal ? x : y;
+            float lr_Min = std::numeric_limits<float>::infinity();
+            for (int d = std::max(0, lr_At - reach); d <= std::min(lr_Length - 1, lr_At + reach); ++d)
+                lr_Min = std::min(lr_Min, values[horizontal ? pixels.Index(d, y) : pixels.Index(x, d)]);
             lr_Out[pixels.Index(x, y)] = lr_Min;
         }
     return lr_Out;
+}
+
+// Smallest view depth within `reach` pixels (square window); sky is infinitely far.
+std::vector<float> NearestAround(const ScenePixels& pixels, int reach) {
+    std::vector<float> lr_Depth(pixels.ViewDepth.size());
+    for (size_t i = 0; i < lr_Depth.size(); ++i)
+        lr_Depth[i] = pixels.IsScene(i) ? pixels.ViewDepth[i] : std::numeric_limits<float>::infinity();
+    return MinAlong(pixels, MinAlong(pixels, lr_Depth, reach, true), reach, false);
 }
 
 // Side of the nearest slice step within `reach` pixels on the same shape:

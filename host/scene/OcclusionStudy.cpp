@@ -30,14 +30,13 @@ bool OcclusionStudy::ReadBackBuffer(std::vector<BYTE>& pixels, std::string& erro
     return SUCCEEDED(hr);
 }
 
-bool OcclusionStudy::Frame(bool showOcclusionOnly, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
-                           std::string& error) {
-    ICheckBoxParameter* lr_Check = ShowAOOnly(mr_Plugin_);
-    if (!lr_Check) {
+bool OcclusionStudy::Frame(ICheckBoxParameter* showOcclusionOnly, bool value, const SceneCamera& camera,
+                           const std::vector<SceneVertex>& mesh, std::string& error) {
+    if (!showOcclusionOnly) {
         error = "the plug-in has no ShowAOOnly check box";
         return false;
     }
-    lr_Check->SetValue(showOcclusionOnly);
+    showOcclusionOnly->SetValue(value);
     if (!DrawScene(mr_Device_, camera, mesh, error)) return false;
     mr_Control_->ClearRecords();
     mr_Device_->BeginScene();
@@ -56,7 +55,7 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
     images.Height = static_cast<int>(lr_Viewport.Height);
 
     bool lr_Ok = DrawScene(mr_Device_, camera, mesh, error) && ReadBackBuffer(images.Scene, error) &&
-                 Frame(true, camera, mesh, error);
+                 Frame(lr_Check, true, camera, mesh, error);
     if (lr_Ok) {
         // Scene copy, depth-slice image, occlusion term: the frame's three copies, in that order.
         // Copies: scene, depth slices, occlusion, then the occlusion again after
@@ -70,7 +69,15 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
                 SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
     }
-    lr_Ok = lr_Ok && Frame(false, camera, mesh, error) && ReadBackBuffer(images.Composite, error);
+    lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, error) && ReadBackBuffer(images.Composite, error);
     if (lr_Check) lr_Check->SetValue(lr_Was);
     return lr_Ok;
+}
+
+OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
+                                      const ReferenceSettings& settings, ScenePixels& pixels) {
+    pixels = TraceScenePixels(scene, camera, images.Width, images.Height);
+    TraceReferenceOcclusion(scene, camera, settings, pixels);
+    return MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
+                            OcclusionStudy::RedChannel(images.SliceImage));
 }

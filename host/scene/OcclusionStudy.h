@@ -5,6 +5,8 @@
 // the device's copy records.
 #pragma once
 
+#include "AmbientReference.h"
+#include "OcclusionMetrics.h"
 #include "SceneCamera.h"
 #include "SceneMesh.h"
 
@@ -35,11 +37,16 @@ public:
     static std::vector<float> RedChannel(const std::vector<BYTE>& bgrx);
 
 private:
-    bool Frame(bool showOcclusionOnly, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
-               std::string& error);
+    bool Frame(ICheckBoxParameter* showOcclusionOnly, bool value, const SceneCamera& camera,
+               const std::vector<SceneVertex>& mesh, std::string& error);
     bool ReadBackBuffer(std::vector<BYTE>& pixels, std::string& error);
 
     IDirect3DDevice9* mr_Device_;
     ISoftDeviceControl* mr_Control_;
     IDirect3D9BasePlugin* mr_Plugin_;
 };
+
+// Traces the reference for the view the images were drawn from (into
+// `pixels`) and measures the plug-in's occlusion term against it.
+OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
+                                      const ReferenceSettings& settings, ScenePixels& pixels);

@@ -78,10 +78,9 @@ TEST_P(OcclusionQualityTest, TheOcclusionTermFollowsTheRayTracedReference) {
     const PassImages lr_Images = Draw(lr_Camera);
     ASSERT_EQ(lr_Images.Occlusion.size(), static_cast<size_t>(kWidth) * kHeight * 4);
 
-    ScenePixels lr_Pixels = TraceScenePixels(mr_Scene, lr_Camera, kWidth, kHeight);
-    TraceReferenceOcclusion(mr_Scene, lr_Camera, ReferenceSettings(), lr_Pixels);
-    const OcclusionFigures lr_Figures = MeasureOcclusion(lr_Pixels, OcclusionStudy::RedChannel(lr_Images.Occlusion),
-                                                         OcclusionStudy::RedChannel(lr_Images.SliceImage));
+    ScenePixels lr_Pixels;
+    const OcclusionFigures lr_Figures =
+        CompareWithReference(mr_Scene, lr_Camera, lr_Images, ReferenceSettings(), lr_Pixels);
     std::printf("%s: %s\n", lr_Case.Name, DescribeFigures(lr_Figures).c_str());
     Save(std::string(lr_Case.Name) + "-occlusion", PictureFromBgrx(kWidth, kHeight, lr_Images.Occlusion));
     Save(std::string(lr_Case.Name) + "-slices", PictureFromBgrx(kWidth, kHeight, lr_Images.SliceImage));
