@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// The rows of a render target described by `desc`, packed (width x
+// bytesPerPixel bytes each), read through a system-memory copy with
+// GetRenderTargetData. False with the failing call in `error`.
+bool ReadRenderTargetRows(IDirect3DDevice9* device, IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc,
+                          UINT bytesPerPixel, std::vector<unsigned char>& rows, std::string& error);
+
 struct SurfacePixels {
     UINT Width = 0;
     UINT Height = 0;

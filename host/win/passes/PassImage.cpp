@@ -1,5 +1,8 @@
 #include "PassImage.h"
 
+#include "CheckList.h"
+#include "SurfacePixels.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,12 +12,6 @@
 namespace {
 
 const char k_Magic[8] = {'S', 'S', 'A', 'O', 'P', 'I', 'X', '1'};
-
-std::string Hex(HRESULT hr) {
-    char lr_Text[16];
-    std::snprintf(lr_Text, sizeof lr_Text, "0x%08X", static_cast<unsigned>(hr) & 0xFFFFFFFFu);
-    return lr_Text;
-}
 
 void PutWord(unsigned char* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -71,45 +68,21 @@ void PassImage::Channels(UINT x, UINT y, float rgba[4]) const {
 
 bool PassImage::ReadBack(IDirect3DDevice9* device, IDirect3DSurface9* target, PassImage& image, std::string& error) {
     D3DSURFACE_DESC lr_Desc = {};
-    HRESULT hr = target->GetDesc(&lr_Desc);
+    const HRESULT hr = target->GetDesc(&lr_Desc);
     if (FAILED(hr)) {
-        error = "GetDesc failed with " + Hex(hr);
+        error = "GetDesc failed with " + HexResult(hr);
         return false;
     }
     if (!IsSupported(lr_Desc.Format)) {
         error = "format " + std::to_string(static_cast<int>(lr_Desc.Format)) + " is not read back";
         return false;
     }
-    IDirect3DSurface9* lr_Copy_ = nullptr;
-    hr = device->CreateOffscreenPlainSurface(lr_Desc.Width, lr_Desc.Height, lr_Desc.Format, D3DPOOL_SYSTEMMEM,
-                                             &lr_Copy_, nullptr);
-    if (FAILED(hr) || !lr_Copy_) {
-        error = "CreateOffscreenPlainSurface failed with " + Hex(hr);
+    if (!ReadRenderTargetRows(device, target, lr_Desc, BytesPerPixelOf(lr_Desc.Format), image.Bytes, error))
         return false;
-    }
-    std::unique_ptr<IDirect3DSurface9, void (*)(IDirect3DSurface9*)> lr_Owner(
-        lr_Copy_, [](IDirect3DSurface9* surface) { surface->Release(); });
-    hr = device->GetRenderTargetData(target, lr_Copy_);
-    if (FAILED(hr)) {
-        error = "GetRenderTargetData failed with " + Hex(hr);
-        return false;
-    }
-    D3DLOCKED_RECT lr_Locked = {};
-    hr = lr_Copy_->LockRect(&lr_Locked, nullptr, D3DLOCK_READONLY);
-    if (FAILED(hr)) {
-        error = "LockRect failed with " + Hex(hr);
-        return false;
-    }
     image.Width = lr_Desc.Width;
     image.Height = lr_Desc.Height;
     image.Format = lr_Desc.Format;
     image.BytesPerPixel = BytesPerPixelOf(lr_Desc.Format);
-    const size_t lr_Row = static_cast<size_t>(image.Width) * image.BytesPerPixel;
-    image.Bytes.resize(lr_Row * image.Height);
-    const unsigned char* lr_Source = static_cast<const unsigned char*>(lr_Locked.pBits);
-    for (UINT y = 0; y < image.Height; ++y)
-        std::memcpy(&image.Bytes[y * lr_Row], lr_Source + static_cast<size_t>(y) * lr_Locked.Pitch, lr_Row);
-    lr_Copy_->UnlockRect();
     return true;
 }
 
