@@ -31,13 +31,13 @@ bool OcclusionStudy::ReadBackBuffer(std::vector<BYTE>& pixels, std::string& erro
 }
 
 bool OcclusionStudy::Frame(ICheckBoxParameter* showOcclusionOnly, bool value, const SceneCamera& camera,
-                           const std::vector<SceneVertex>& mesh, std::string& error) {
+                           const std::vector<SceneVertex>& mesh, std::vector<BYTE>* scene, std::string& error) {
     if (!showOcclusionOnly) {
         error = "the plug-in has no ShowAOOnly check box";
         return false;
     }
     showOcclusionOnly->SetValue(value);
-    if (!DrawScene(mr_Device_, camera, mesh, error)) return false;
+    if (!DrawScene(mr_Device_, camera, mesh, error) || (scene && !ReadBackBuffer(*scene, error))) return false;
     mr_Control_->ClearRecords();
     mr_Device_->BeginScene();
     mr_Plugin_->Render();
@@ -54,10 +54,8 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
     images.Width = static_cast<int>(lr_Viewport.Width);
     images.Height = static_cast<int>(lr_Viewport.Height);
 
-    bool lr_Ok = DrawScene(mr_Device_, camera, mesh, error) && ReadBackBuffer(images.Scene, error) &&
-                 Frame(lr_Check, true, camera, mesh, error);
+    bool lr_Ok = Frame(lr_Check, true, camera, mesh, &images.Scene, error);
     if (lr_Ok) {
-        // Scene copy, depth-slice image, occlusion term: the frame's three copies, in that order.
         // Copies: scene, depth slices, occlusion, then the occlusion again after
         // each blur pass; draws: black fill, slices, occlusion and the blur
         // passes. A pass whose effect did not load is missing.
@@ -69,7 +67,7 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
                 SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
     }
-    lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, error) && ReadBackBuffer(images.Composite, error);
+    lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, nullptr, error) && ReadBackBuffer(images.Composite, error);
     if (lr_Check) lr_Check->SetValue(lr_Was);
     return lr_Ok;
 }

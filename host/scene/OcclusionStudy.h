@@ -37,8 +37,9 @@ public:
     static std::vector<float> RedChannel(const std::vector<BYTE>& bgrx);
 
 private:
+    // Draws the scene, reads it into `scene` when given, then runs one plug-in frame.
     bool Frame(ICheckBoxParameter* showOcclusionOnly, bool value, const SceneCamera& camera,
-               const std::vector<SceneVertex>& mesh, std::string& error);
+               const std::vector<SceneVertex>& mesh, std::vector<BYTE>* scene, std::string& error);
     bool ReadBackBuffer(std::vector<BYTE>& pixels, std::string& error);
 
     IDirect3DDevice9* mr_Device_;
