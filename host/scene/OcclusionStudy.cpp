@@ -2,6 +2,8 @@
 
 #include "SceneRenderer.h"
 
+#include <cmath>
+
 namespace {
 
 ICheckBoxParameter* ShowAOOnly(IDirect3D9BasePlugin* plugin) {
@@ -66,6 +68,8 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
         lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
                 SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
+        for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws())
+            images.PixelShaderVersions.push_back(lr_Draw.PixelShaderVersion);
     }
     lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, nullptr, error) && ReadBackBuffer(images.Composite, error);
     if (lr_Check) lr_Check->SetValue(lr_Was);
@@ -78,4 +82,29 @@ OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCam
     TraceReferenceOcclusion(scene, camera, settings, pixels);
     return MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
                             OcclusionStudy::RedChannel(images.SliceImage));
+}
+
+double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images) {
+    const size_t n = pixels.Reference.size();
+    if (images.Scene.size() != n * 4 || images.Composite.size() != n * 4) return 0.0;
+    auto Luminance = [](const std::vector<BYTE>& bgrx, size_t i) {
+        return (0.114 * bgrx[i * 4] + 0.587 * bgrx[i * 4 + 1] + 0.299 * bgrx[i * 4 + 2]) / 255.0;
+    };
+    // Below this a step of 1/255 is more than 2.6% of the ratio.
+    const double lr_Bright = 0.15;
+    double sa = 0, sr = 0, saa = 0, srr = 0, sar = 0, lr_N = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double lr_Scene = Luminance(images.Scene, i);
+        if (!pixels.IsScene(i) || lr_Scene < lr_Bright) continue;
+        const double a = Luminance(images.Composite, i) / lr_Scene, r = pixels.Reference[i];
+        sa += a;
+        sr += r;
+        saa += a * a;
+        srr += r * r;
+        sar += a * r;
+        lr_N += 1;
+    }
+    if (lr_N < 2) return 0.0;
+    const double lr_VarA = saa - sa * sa / lr_N, lr_VarR = srr - sr * sr / lr_N, lr_Cov = sar - sa * sr / lr_N;
+    return lr_VarA > 0 && lr_VarR > 0 ? lr_Cov / std::sqrt(lr_VarA * lr_VarR) : 0.0;
 }

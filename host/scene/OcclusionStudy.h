@@ -23,6 +23,9 @@
 struct PassImages {
     int Width = 0, Height = 0;
     std::vector<BYTE> Scene, SliceImage, Occlusion, Composite;
+    // Pixel shader version of each draw of the ShowAOOnly frame (black fill,
+    // slices, occlusion, blur passes).
+    std::vector<DWORD> PixelShaderVersions;
 };
 
 class OcclusionStudy {
@@ -46,6 +49,11 @@ private:
     ISoftDeviceControl* mr_Control_;
     IDirect3D9BasePlugin* mr_Plugin_;
 };
+
+// The composite's darkening (its luminance over the scene's, where the scene
+// is bright enough to tell) against the reference: Pearson correlation over
+// those scene pixels.
+double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images);
 
 // Traces the reference for the view the images were drawn from (into
 // `pixels`) and measures the plug-in's occlusion term against it.
