@@ -53,9 +53,12 @@ SliceOut Slice(float value, float offset)
     return o;
 }
 
-// Offset of the pixel whose centre is at `centre` (pixels): interleaved
-// gradient noise, whose every small block holds well spread values.
-float OrderedOffset(float2 centre)
+// The offsets: interleaved gradient noise over the pixel grid, whose every
+// small block holds well spread values, so that the mean of a few texels is
+// close to the true position. (White noise leaves twice the error; an
+// ordered pattern leaves an error that follows the scene's position within
+// a step.)
+float GridOffset(float2 centre)
 {
     return frac(52.9829189 * frac(dot(centre - 0.5, float2(0.06711056, 0.00583715))));
 }
@@ -63,17 +66,15 @@ float OrderedOffset(float2 centre)
 // Gradients give the pixel's own position from the quad's 0..1 coordinates.
 SliceOut SliceGradientPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
 {
-    float2 centre = uv / float2(ddx(uv.x), ddy(uv.y));
-    return Slice(slice.x, OrderedOffset(centre));
+    return Slice(slice.x, GridOffset(uv / float2(ddx(uv.x), ddy(uv.y))));
 }
 
-// ps_2_0 has no gradients and no screen position: a fixed irrational ramp
-// over the quad's coordinates stands in for the pattern (unbiased still,
-// less even).
+// ps_2_0 has no gradients and no screen position: the same noise over a
+// fixed grid of 1,920 x 1,080 cells, one per pixel at that size, unbiased
+// still at any other.
 SliceOut SliceFallbackPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
 {
-    float offset = frac(dot(uv, float2(1117.618, 618.034)));
-    return Slice(slice.x, offset);
+    return Slice(slice.x, GridOffset(uv * float2(1920.0, 1080.0)));
 }
 
 #if HOST_DEPTH_REVERSED

@@ -57,9 +57,13 @@ sampler NoiseSampler = sampler_state
 static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
 // A pair's occlusion: saturate(Crease * excess / reach - CreaseThreshold).
 static const float Crease = 2.5;
-static const float CreaseThreshold = 0.3;
+static const float CreaseThreshold = 0.5;
+// What a pair's summed value may stray from the plane through dither noise, in slice steps.
+static const float NoiseMargin = 0.1;
+// The fallback has fewer pairs and no texel-corner fetches: more noise.
+static const float FallbackThreshold = 0.8;
 // Mean pair occlusion that reads as fully dark, at AO_STRENGTH 1.
-static const float FullOcclusion = 0.6;
+static const float FullOcclusion = 0.45;
 
 // 8 axes 22.5 degrees apart: (x, y) of two axes per constant.
 static const float4 Axes0 = float4(1.0, 0.0, 0.7071, 0.7071);
@@ -92,7 +96,7 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
     float4 axisX = (direction * float2(1.0, 1.0) * radius).xyxy * one;                                          \
     float4 axisY = (float2(-direction.y, direction.x) * radius).xyxy * one;                                     \
     float2 scale = float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius);                           \
-    float4 base = (-2.0 * vc) * one.xxxx;                                                                        \
+    float4 base = (-2.0 * vc - NoiseMargin * SliceUnit) * one.xxxx;                                              \
     float4 lead = float4(-vc, -vc, -vc, -vc) * one;                                                              \
     float4 threshold = float4(-CreaseThreshold, -CreaseThreshold, 3.0, 3.0) * one;                               \
     float4 sum = 0.0;
@@ -100,7 +104,7 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
 // Four pairs on axes a (two of them) and b at `share` of the radius; the
 // offsets are moved onto texel corners so that each bilinear fetch is the
 // mean of four texels.
-#define OCCLUSION_PAIRS(a, b, share)                                                                             \
+#define OCCLUSION_PAIRS(a, b, share, weight)                                                                             \
     {                                                                                                            \
         float4 o01 = axisX * (a.xxzz * share) + axisY * (a.yyww * share);                                       \
         float4 o23 = axisX * (b.xxzz * share) + axisY * (b.yyww * share);                                       \
@@ -113,7 +117,7 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
                            tex2D(DepthSampler, m23.xy).r, tex2D(DepthSampler, m23.zw).r);                        \
         float4 excess = (va + vb + base) * (scale.x / share);                                                    \
         float4 nearer = (max(va, vb) + lead) * scale.y;                                                          \
-        sum += saturate(excess + threshold.x) * saturate(threshold.z - nearer);                                  \
+        sum += saturate(excess + threshold.x) * saturate(threshold.z - nearer) * weight;                         \
     }
 
 float4 Resolve(float4 sum, float pairs, float open)
@@ -125,21 +129,58 @@ float4 Resolve(float4 sum, float pairs, float open)
 float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
     OCCLUSION_FRAME(uv)
-    OCCLUSION_PAIRS(Axes0, Axes1, 0.35)
-    OCCLUSION_PAIRS(Axes2, Axes3, 0.55)
-    OCCLUSION_PAIRS(Axes0, Axes1, 0.75)
-    OCCLUSION_PAIRS(Axes2, Axes3, 0.95)
-    return Resolve(sum, 16.0, open);
+    OCCLUSION_PAIRS(Axes0, Axes1, 0.35, 1.0)
+    OCCLUSION_PAIRS(Axes2, Axes3, 0.55, 0.85)
+    OCCLUSION_PAIRS(Axes0, Axes1, 0.75, 0.6)
+    OCCLUSION_PAIRS(Axes2, Axes3, 0.95, 0.35)
+    return Resolve(sum, 11.2, open);
 }
 
-// ps_2_0: eight pairs (21 fetches with the pixel's own and the noise). No
-// `if` anywhere: the compiler cannot flatten one in ps_2_0.
+// ps_2_0: eight pairs (21 fetches with the pixel's own and the noise),
+// without snapping to texel corners, written so that few values stay live:
+// the profile has 12 temporaries. No `if` anywhere: the compiler cannot
+// flatten one in ps_2_0.
+#define FALLBACK_PAIRS(a, b, share, weight)                                                                      \
+    {                                                                                                            \
+        float4 o01 = axisX * (a.xxzz * share) + axisY * (a.yyww * share);                                       \
+        float4 o23 = axisX * (b.xxzz * share) + axisY * (b.yyww * share);                                       \
+        float4 va, vb, at;                                                                                       \
+        at = uv4 + o01;                                                                                          \
+        va.x = tex2D(DepthSampler, at.xy).r;                                                                     \
+        va.y = tex2D(DepthSampler, at.zw).r;                                                                     \
+        at = uv4 - o01;                                                                                          \
+        vb.x = tex2D(DepthSampler, at.xy).r;                                                                     \
+        vb.y = tex2D(DepthSampler, at.zw).r;                                                                     \
+        at = uv4 + o23;                                                                                          \
+        va.z = tex2D(DepthSampler, at.xy).r;                                                                     \
+        va.w = tex2D(DepthSampler, at.zw).r;                                                                     \
+        at = uv4 - o23;                                                                                          \
+        vb.z = tex2D(DepthSampler, at.xy).r;                                                                     \
+        vb.w = tex2D(DepthSampler, at.zw).r;                                                                     \
+        sum += saturate((va + vb + frame.z) * (frame.x / share) - FallbackThreshold) *                           \
+               saturate(3.0 - (max(va, vb) + frame.w) * frame.y) * weight;                                       \
+    }
+
 float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    OCCLUSION_FRAME(uv)
-    OCCLUSION_PAIRS(Axes0, Axes1, 0.5)
-    OCCLUSION_PAIRS(Axes2, Axes3, 0.9)
-    return Resolve(sum, 8.0, open);
+    float4 h = sddx.xyxy * float4(0.5, 0.5, -0.5, 0.5);
+    float vc = 0.25 * (tex2D(DepthSampler, uv + h.xy).r + tex2D(DepthSampler, uv - h.xy).r +
+                       tex2D(DepthSampler, uv + h.zw).r + tex2D(DepthSampler, uv - h.zw).r);
+    float wc = max(DecodeW0 + DecodeW1 * vc, 0.05 * SliceW1);
+    float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
+    float2 direction = noise.rg * 2.0 - 1.0;
+    direction *= rsqrt(dot(direction, direction) + 1e-4);
+    float radius = max(OcclusionRadius * wc / (2.0 * TanHalfFovY), 2.0 * sddx.y) * (0.85 + 0.3 * noise.b);
+    float4 axisX = (direction * float2(sddx.x / sddx.y, 1.0) * radius).xyxy;
+    float4 axisY = (float2(-direction.y, direction.x) * float2(sddx.x / sddx.y, 1.0) * radius).xyxy;
+    // (crease scale, nearness scale, pair base, sample base), as OCCLUSION_FRAME.
+    float4 frame = float4(float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius),
+                          -2.0 * vc - NoiseMargin * SliceUnit, -vc);
+    float4 uv4 = uv.xyxy;
+    float4 sum = 0.0;
+    FALLBACK_PAIRS(Axes0, Axes1, 0.45, 1.0)
+    FALLBACK_PAIRS(Axes2, Axes3, 0.85, 0.5)
+    return Resolve(sum, 9.0, step(-frame.w, 1.1 * SliceUnit));
 }
 
 #define OCCLUSION_STATES              \
@@ -173,7 +214,7 @@ technique OcclusionFallback
 {
     pass Occlusion
     {
-        PixelShader = compile ps_2_a OcclusionFallbackPS();
+        PixelShader = compile ps_2_0 OcclusionFallbackPS();
         OCCLUSION_STATES
     }
 }
