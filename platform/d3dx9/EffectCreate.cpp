@@ -5,12 +5,39 @@
 // compile errors (see EffectLexer.h).
 #include "Buffer.h"
 #include "Effect.h"
+#include "EffectBinary.h"
+#include "EffectCreate.h"
 #include "EffectParser.h"
 #include "HostFile.h"
 
 #include <new>
 #include <string>
 #include <vector>
+
+namespace softfx {
+
+HRESULT DefinitionFromData(const char* data, size_t size, const std::string& path, EffectDefinition& definition,
+                           ID3DXBuffer** ppErrors) {
+    std::string ls_Text;
+    if (IsEffectBinary(data, size)) {
+        // A compiled effect is taken wherever text is, whatever the file is called.
+        if (ReadEffectBinary(reinterpret_cast<const BYTE*>(data), size, definition, ls_Text)) return D3D_OK;
+        if (ppErrors) *ppErrors = CreateTextBuffer(path + ": " + ls_Text);
+        return D3DXERR_INVALIDDATA;
+    }
+    CompileError lr_Error;
+    if (CompileEffect(data, size, path, definition, lr_Error)) return D3D_OK;
+    if (ppErrors) {
+        ls_Text = !lr_Error.Text.empty()
+                      ? lr_Error.Text
+                      : path + "(" + std::to_string(lr_Error.Line) + "," + std::to_string(lr_Error.Column) +
+                            "): error " + lr_Error.Code + ": " + lr_Error.Message + "\n";
+        *ppErrors = CreateTextBuffer(ls_Text);
+    }
+    return E_FAIL;
+}
+
+}  // namespace softfx
 
 namespace {
 
@@ -19,17 +46,8 @@ HRESULT CreateFromText(IDirect3DDevice9* device, const char* data, size_t size, 
     *ppEffect = nullptr;
     try {
         softfx::EffectDefinition lr_Definition;
-        softfx::CompileError lr_Error;
-        if (!softfx::CompileEffect(data, size, path, lr_Definition, lr_Error)) {
-            if (ppErrors) {
-                const std::string ls_Text = !lr_Error.Text.empty() ? lr_Error.Text
-                                                                   : path + "(" + std::to_string(lr_Error.Line) + "," +
-                                                                         std::to_string(lr_Error.Column) + "): error " +
-                                                                         lr_Error.Code + ": " + lr_Error.Message + "\n";
-                *ppErrors = softfx::CreateTextBuffer(ls_Text);
-            }
-            return E_FAIL;
-        }
+        const HRESULT hr = softfx::DefinitionFromData(data, size, path, lr_Definition, ppErrors);
+        if (FAILED(hr)) return hr;
         softfx::Effect* lr_Effect_ = new softfx::Effect(device, std::move(lr_Definition));
         lr_Effect_->CreateShaders();
         *ppEffect = lr_Effect_;
