@@ -188,14 +188,14 @@ TEST_F(EffectTest, AMacroThatExpandsWithoutEndStopsWithinItsBudget) {
     for (int i = 1; i <= 40; ++i)
         ls_Text += "#define M" + std::to_string(i) + " M" + std::to_string(i - 1) + " M" + std::to_string(i - 1) + "\n";
     ls_Text += "float f = M40;\n";
-    // The budget is 10 s; the test shortens it to 2 s.
+    // The time budget is 10 s; the test shortens it to 2 s.
     setenv("SOFT_D3DX_PREPROCESS_SECONDS", "2", 1);
     const auto lr_Start = std::chrono::steady_clock::now();
     std::string ls_Errors;
     EXPECT_EQ(Compile(mr_Device, ls_Text, &ls_Errors), nullptr);
     const double lr_Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - lr_Start).count();
     unsetenv("SOFT_D3DX_PREPROCESS_SECONDS");
-    EXPECT_GE(lr_Seconds, 1.9);
+    // Whichever budget, time or memory, runs out first ends it.
     EXPECT_LT(lr_Seconds, 5.0);
     EXPECT_NE(ls_Errors.find("budget"), std::string::npos) << ls_Errors;
     // The next effect is unaffected.
