@@ -243,12 +243,12 @@ private:
     softfx::Effect* mr_Effect_;
 };
 
-HRESULT CreateCompiler(const char* data, size_t size, const std::string& path, LPD3DXEFFECTCOMPILER* ppEffectCompiler,
+HRESULT CreateCompiler(softfx::PreprocessRequest request, LPD3DXEFFECTCOMPILER* ppEffectCompiler,
                        LPD3DXBUFFER* ppParseErrors) {
     *ppEffectCompiler = nullptr;
     try {
         softfx::EffectDefinition lr_Definition;
-        const HRESULT hr = softfx::DefinitionFromData(data, size, path, lr_Definition, ppParseErrors);
+        const HRESULT hr = softfx::DefinitionFromData(std::move(request), lr_Definition, ppParseErrors);
         if (FAILED(hr)) return hr;
         *ppEffectCompiler = new EffectCompiler(std::move(lr_Definition));
         if (ppParseErrors) *ppParseErrors = nullptr;
@@ -264,27 +264,47 @@ constexpr long long k_MaxEffectFileBytes = 64LL << 20;
 
 extern "C" {
 
-DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompiler(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO*,
-                                                        LPD3DXINCLUDE, DWORD, LPD3DXEFFECTCOMPILER* ppEffectCompiler,
+// Includes are resolved here, at compile time: the compiled effect holds their results.
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompiler(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines,
+                                                        LPD3DXINCLUDE pInclude, DWORD,
+                                                        LPD3DXEFFECTCOMPILER* ppEffectCompiler,
                                                         LPD3DXBUFFER* ppParseErrors) {
     if (!pSrcData || !SrcDataLen || !ppEffectCompiler) return D3DERR_INVALIDCALL;
-    return CreateCompiler(pSrcData, SrcDataLen, "memory", ppEffectCompiler, ppParseErrors);
+    softfx::PreprocessRequest lr_Request;
+    try {
+        lr_Request.SourceName = "memory";
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    lr_Request.Text = pSrcData;
+    lr_Request.Size = SrcDataLen;
+    lr_Request.Defines = pDefines;
+    lr_Request.Include = pInclude;
+    return CreateCompiler(std::move(lr_Request), ppEffectCompiler, ppParseErrors);
 }
 
-DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO*, LPD3DXINCLUDE,
-                                                                 DWORD, LPD3DXEFFECTCOMPILER* ppEffectCompiler,
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                                 LPD3DXINCLUDE pInclude, DWORD,
+                                                                 LPD3DXEFFECTCOMPILER* ppEffectCompiler,
                                                                  LPD3DXBUFFER* ppParseErrors) {
     if (!pSrcFile || !ppEffectCompiler) return D3DERR_INVALIDCALL;
     *ppEffectCompiler = nullptr;
     std::vector<BYTE> lr_Data;
+    softfx::PreprocessRequest lr_Request;
     try {
-        if (!softd3dx::ReadWholeFile(softd3dx::WidePathFromAnsi(pSrcFile).c_str(), &lr_Data, k_MaxEffectFileBytes))
-            return D3DXERR_INVALIDDATA;
+        const std::wstring ls_Path = softd3dx::WidePathFromAnsi(pSrcFile);
+        if (!softd3dx::ReadWholeFile(ls_Path.c_str(), &lr_Data, k_MaxEffectFileBytes)) return D3DXERR_INVALIDDATA;
+        lr_Request.SourceName = pSrcFile;
+        // Without a handler, includes are read relative to the including file.
+        if (!pInclude) lr_Request.SourcePath = ls_Path;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return CreateCompiler(reinterpret_cast<const char*>(lr_Data.data()), lr_Data.size(), pSrcFile, ppEffectCompiler,
-                          ppParseErrors);
+    lr_Request.Text = reinterpret_cast<const char*>(lr_Data.data());
+    lr_Request.Size = lr_Data.size();
+    lr_Request.Defines = pDefines;
+    lr_Request.Include = pInclude;
+    return CreateCompiler(std::move(lr_Request), ppEffectCompiler, ppParseErrors);
 }
 
 }  // extern "C"

@@ -3,14 +3,13 @@
 #pragma once
 
 #include "EffectDefinition.h"
-
-#include <string>
+#include "EffectPreprocessor.h"
 
 namespace softfx {
 
-// `path` names the data in messages. On failure `*ppErrors` (when given)
-// gets the compiler's or the reader's text.
-HRESULT DefinitionFromData(const char* data, size_t size, const std::string& path, EffectDefinition& definition,
-                           ID3DXBuffer** ppErrors);
+// A compiled effect is read as it is; text is preprocessed and compiled.
+// On failure `*ppErrors` (when given) gets the compiler's or the reader's
+// text. May throw std::bad_alloc.
+HRESULT DefinitionFromData(PreprocessRequest request, EffectDefinition& definition, ID3DXBuffer** ppErrors);
 
 }  // namespace softfx
