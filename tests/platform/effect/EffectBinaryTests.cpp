@@ -357,6 +357,42 @@ TEST_F(EffectBinaryTest, DamagedBinariesAreRefusedAndLeaveNothingBehind) {
     EXPECT_LT(lr_Accepted, static_cast<int>(lr_Cases.size() / 2));
 }
 
+TEST_F(EffectBinaryTest, IncludesAreResolvedWhenCompiledNotWhenLoaded) {
+    const std::filesystem::path lr_Dir = std::filesystem::path(EFFECT_TEST_BINARY_DIR) / "compiled-include";
+    std::filesystem::create_directories(lr_Dir);
+    {
+        std::ofstream(lr_Dir / "Settings.fxh") << "#define DEPTH_FUNC GreaterEqual\nstatic const float k_Half = 0.5;\n";
+        std::ofstream(lr_Dir / "Main.hlsl")
+            << "#include \"Settings.fxh\"\nfloat4 PS() : COLOR0 { return k_Half; }\n"
+               "technique T { pass P { ZFunc = DEPTH_FUNC; PixelShader = compile ps_2_0 PS(); } }\n";
+    }
+    ID3DXEffectCompiler* lr_Compiler = nullptr;
+    ID3DXBuffer* lr_Errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((lr_Dir / "Main.hlsl").string().c_str(), nullptr, nullptr, 0,
+                                                &lr_Compiler, &lr_Errors),
+              D3D_OK)
+        << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
+    ID3DXBuffer* lr_Binary = nullptr;
+    ASSERT_EQ(lr_Compiler->CompileEffect(0, &lr_Binary, nullptr), D3D_OK);
+    lr_Compiler->Release();
+    std::filesystem::remove_all(lr_Dir);  // nothing of the text is needed any more
+
+    ID3DXEffect* e = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(mr_Device, lr_Binary->GetBufferPointer(), lr_Binary->GetBufferSize(), nullptr, nullptr,
+                               0, nullptr, &e, nullptr),
+              D3D_OK);
+    lr_Binary->Release();
+    UINT lr_Passes = 0;
+    e->Begin(&lr_Passes, D3DXFX_DONOTSAVESTATE);
+    e->BeginPass(0);
+    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_GREATEREQUAL));
+    ASSERT_NE(mr_Device->BoundPixelShaderInfo(), nullptr);
+    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "PS");
+    e->EndPass();
+    e->End();
+    e->Release();
+}
+
 TEST_F(EffectBinaryTest, ACompiledEffectLoadsFromAFileWhateverItIsCalled) {
     const std::vector<BYTE> lr_Binary = CompileToBinary(k_Rich);
     ASSERT_FALSE(lr_Binary.empty());
