@@ -34,10 +34,11 @@ void AddNameComment(CompiledShader& shader) {
     shader.Tokens.insert(shader.Tokens.begin() + 1, lr_Comment.begin(), lr_Comment.end());
 }
 
-// Binds the shader's constant table to the effect's parameters. A constant
-// without a parameter would be left unset on the device: refused.
-bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
-                   CompileError& error) {
+}  // namespace
+
+// A constant without a parameter would be left unset on the device: refused.
+bool BindShaderConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
+                         CompileError& error) {
     std::vector<ShaderConstant> lr_Constants;
     if (!ReadConstantTable(shader.Tokens, lr_Constants))
         return Failed(error, sourceName, "'" + shader.Entry + "' has no readable constant table");
@@ -72,8 +73,6 @@ bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, c
     return true;
 }
 
-}  // namespace
-
 bool CompileEffectShaders(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
                           CompileError& error) {
     // Passes often share a shader: compile each entry point and profile once.
@@ -96,7 +95,7 @@ bool CompileEffectShaders(const char* data, size_t size, const std::string& sour
             return false;
         }
         lr_Shader.Version = lr_Shader.Tokens[0];
-        if (!BindConstants(definition, lr_Shader, sourceName, error)) return false;
+        if (!BindShaderConstants(definition, lr_Shader, sourceName, error)) return false;
         AddNameComment(lr_Shader);
         lr_Done.emplace(lr_Key, s);
     }

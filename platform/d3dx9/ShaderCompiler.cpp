@@ -24,7 +24,8 @@ bool IsNumber(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// "name:line:col: E5005: text" (the compiler's form) to "name(line,col): error X5005: text".
+}  // namespace
+
 std::string D3DXMessages(const char* messages) {
     std::string ls_Out;
     std::istringstream lr_Lines(messages ? messages : "");
@@ -58,6 +59,8 @@ std::string D3DXMessages(const char* messages) {
     }
     return ls_Out;
 }
+
+namespace {
 
 std::string LocatedError(const std::string& sourceName, const std::string& code, const std::string& text) {
     return sourceName + "(1,1): error " + code + ": " + text + "\n";

@@ -32,6 +32,10 @@ bool ShaderProfileVersion(const std::string& profile, bool& pixel, DWORD& versio
 bool CompileShaderSource(const char* text, size_t size, const std::string& sourceName, const std::string& entry,
                          const std::string& profile, std::vector<DWORD>& tokens, std::string& errors);
 
+// Compiler messages, "name:line:col: E5005: text", in D3DX's form
+// "name(line,col): error X5005: text", one per line.
+std::string D3DXMessages(const char* messages);
+
 // The constant table (the "CTAB" comment) of a token stream; false when the
 // stream has none or it is malformed.
 bool ReadConstantTable(const std::vector<DWORD>& tokens, std::vector<ShaderConstant>& constants);
