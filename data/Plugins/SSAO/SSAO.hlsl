@@ -55,15 +55,18 @@ sampler NoiseSampler = sampler_state
 };
 
 static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
-// A pair's occlusion: saturate(Crease * excess / reach - CreaseThreshold).
+// A pair's occlusion: saturate(Crease * lead / reach - threshold), its
+// lead counted past a margin for the dither's noise; the mean pair
+// occlusion that reads as fully dark at AO_STRENGTH 1. The plug-in's own
+// layout (no projection set) has steps of several metres at the back of a
+// room-sized scene: there the noise needs a margin, in slice steps of a
+// pair's summed value; slices over the scene need none and see more.
 static const float Crease = 2.5;
-static const float CreaseThreshold = 0.5;
-// What a pair's summed value may stray from the plane through dither noise, in slice steps.
-static const float NoiseMargin = 0.1;
+#define CreaseThreshold lerp(0.4, 0.8, ProjectionKnown)
+#define NoiseMargin lerp(0.25, 0.0, ProjectionKnown)
+#define FullOcclusion lerp(0.34, 0.5, ProjectionKnown)
 // The fallback has fewer pairs and no texel-corner fetches: more noise.
 static const float FallbackThreshold = 0.8;
-// Mean pair occlusion that reads as fully dark, at AO_STRENGTH 1.
-static const float FullOcclusion = 0.45;
 
 // 8 axes 22.5 degrees apart: (x, y) of two axes per constant.
 static const float4 Axes0 = float4(1.0, 0.0, 0.7071, 0.7071);
@@ -98,7 +101,7 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
     float2 scale = float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius);                           \
     float4 base = (-2.0 * vc - NoiseMargin * SliceUnit) * one.xxxx;                                              \
     float4 lead = float4(-vc, -vc, -vc, -vc) * one;                                                              \
-    float4 threshold = float4(-CreaseThreshold, -CreaseThreshold, 3.0, 3.0) * one;                               \
+    float4 threshold = float4(-CreaseThreshold, -CreaseThreshold, 2.6, 2.6) * one;                               \
     float4 sum = 0.0;
 
 // Four pairs on axes a (two of them) and b at `share` of the radius; the
