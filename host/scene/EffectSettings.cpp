@@ -37,6 +37,18 @@ EffectSettings EffectSettings::ForCamera(const SceneCamera& camera) {
     return lr_Settings;
 }
 
+bool ReadProjection(const D3DMATRIX& projection, ProjectionPlanes& planes) {
+    const double m22 = projection.m[1][1], m33 = projection.m[2][2], m34 = projection.m[2][3],
+                 m43 = projection.m[3][2];
+    if (m34 != 1.0 || m33 == 0.0 || m33 == 1.0 || m22 <= 0.0) return false;
+    const double lr_First = -m43 / m33, lr_Second = m43 / (1.0 - m33);
+    planes.Reversed = lr_First > lr_Second;
+    planes.Near = planes.Reversed ? lr_Second : lr_First;
+    planes.Far = planes.Reversed ? lr_First : lr_Second;
+    planes.FieldOfViewY = 2.0 * std::atan(1.0 / m22) * 180.0 / 3.14159265358979323846;
+    return planes.Near > 0.0;
+}
+
 std::string SettingsText(const std::string& shipped, const EffectSettings& settings) {
     std::string ls_Text = shipped;
     const bool lr_Ok = SetDefine(ls_Text, "HOST_NEAR_PLANE", Number(settings.HostNearPlane)) &&

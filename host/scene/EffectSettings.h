@@ -22,6 +22,17 @@ struct EffectSettings {
     static EffectSettings ForCamera(const SceneCamera& camera);
 };
 
+// What Settings.fxh needs from a D3DXMatrixPerspectiveFovLH projection:
+// m22 = 1 / tan(fov / 2), m33 = f / (f - n), m43 = -n f / (f - n), so
+// n = -m43 / m33 and f = m43 / (1 - m33). A reversed-depth host builds its
+// matrix with the planes swapped; the same formulas then give n > f.
+struct ProjectionPlanes {
+    double Near = 0, Far = 0, FieldOfViewY = 0;  // view units, degrees
+    bool Reversed = false;
+};
+// False when the matrix is not such a projection (m34 not 1, or m33 0 or 1).
+bool ReadProjection(const D3DMATRIX& projection, ProjectionPlanes& planes);
+
 // Settings.fxh's text: `shipped` (the file as shipped) with each setting's
 // #define line given the value in `settings`. Empty when a setting is missing.
 std::string SettingsText(const std::string& shipped, const EffectSettings& settings);

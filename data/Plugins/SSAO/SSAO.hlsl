@@ -67,6 +67,7 @@ static const float Crease = 2.5;
 #define FullOcclusion lerp(0.34, 0.5, ProjectionKnown)
 // The fallback has fewer pairs and no texel-corner fetches: more noise.
 static const float FallbackThreshold = 0.8;
+static const float FallbackMargin = 0.2;
 
 // 8 axes 22.5 degrees apart: (x, y) of two axes per constant.
 static const float4 Axes0 = float4(1.0, 0.0, 0.7071, 0.7071);
@@ -86,11 +87,14 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
     float4 uv4 = uv.xyxy * one;                                                                                  \
     float4 texel = sddx.xyxy * one;                                                                              \
     float4 h = texel * float4(0.5, 0.5, -0.5, 0.5);                                                              \
-    float vc = 0.25 * (tex2D(DepthSampler, uv + h.xy).r + tex2D(DepthSampler, uv - h.xy).r +                    \
-                       tex2D(DepthSampler, uv + h.zw).r + tex2D(DepthSampler, uv - h.zw).r);                    \
+    float4 centre = float4(tex2D(DepthSampler, uv + h.xy).r, tex2D(DepthSampler, uv - h.xy).r,                   \
+                           tex2D(DepthSampler, uv + h.zw).r, tex2D(DepthSampler, uv - h.zw).r);                  \
+    float vc = dot(centre, 0.25);                                                                                \
     float wc = max(DecodeW0 + DecodeW1 * vc, 0.05 * SliceW1);                                                    \
-    /* Only the background slice: sky, or too far to tell. No occlusion. */                                      \
-    float open = step(vc, 1.1 * SliceUnit);                                                                      \
+    /* Only the background slice near the pixel (sky, or too far to tell), or an edge where its */              \
+    /* taps disagree by a fifth (its own depth is a mix of two surfaces): no occlusion. */                 \
+    centre.xy = min(centre.xy, centre.zw);                                                                        \
+    float open = step(min(centre.x, centre.y), max(1.1 * SliceUnit, 0.8 * vc));                                                 \
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;                                          \
     float2 direction = noise.rg * 2.0 - 1.0;                                                                     \
     direction *= rsqrt(dot(direction, direction) + 1e-4);                                                        \
@@ -167,8 +171,11 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
 {
     float4 h = sddx.xyxy * float4(0.5, 0.5, -0.5, 0.5);
-    float vc = 0.25 * (tex2D(DepthSampler, uv + h.xy).r + tex2D(DepthSampler, uv - h.xy).r +
-                       tex2D(DepthSampler, uv + h.zw).r + tex2D(DepthSampler, uv - h.zw).r);
+    float4 centre = float4(tex2D(DepthSampler, uv + h.xy).r, tex2D(DepthSampler, uv - h.xy).r,
+                           tex2D(DepthSampler, uv + h.zw).r, tex2D(DepthSampler, uv - h.zw).r);
+    float vc = dot(centre, 0.25);
+    centre.xy = min(centre.xy, centre.zw);
+    float open = step(min(centre.x, centre.y), max(1.1 * SliceUnit, 0.8 * vc));
     float wc = max(DecodeW0 + DecodeW1 * vc, 0.05 * SliceW1);
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
     float2 direction = noise.rg * 2.0 - 1.0;
@@ -178,12 +185,12 @@ float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
     float4 axisY = (float2(-direction.y, direction.x) * float2(sddx.x / sddx.y, 1.0) * radius).xyxy;
     // (crease scale, nearness scale, pair base, sample base), as OCCLUSION_FRAME.
     float4 frame = float4(float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius),
-                          -2.0 * vc - NoiseMargin * SliceUnit, -vc);
+                          -2.0 * vc - FallbackMargin * SliceUnit, -vc);
     float4 uv4 = uv.xyxy;
     float4 sum = 0.0;
     FALLBACK_PAIRS(Axes0, Axes1, 0.45, 1.0)
     FALLBACK_PAIRS(Axes2, Axes3, 0.85, 0.5)
-    return Resolve(sum, 9.0, step(-frame.w, 1.1 * SliceUnit));
+    return Resolve(sum, 11.0, open);
 }
 
 #define OCCLUSION_STATES              \
