@@ -3,6 +3,7 @@
 #include "PictureSheet.h"
 #include "PngWriter.h"
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -63,11 +64,13 @@ bool DemoStudy::Run(OcclusionStudy& study) {
     std::string ls_Error;
     const SceneCamera lr_OrdinaryCamera = SceneCamera::OrdinaryNearPlaneView();
     if (study.Run(lr_OrdinaryCamera, mr_Mesh, lr_Ordinary, ls_Error)) {
-        std::set<BYTE> lr_Levels;
-        for (size_t i = 2; i < lr_Ordinary.SliceImage.size(); i += 4) lr_Levels.insert(lr_Ordinary.SliceImage[i]);
+        // A pixel adds up (i + 1 - t) units of 24 for its nearest passing slice i and its offset t.
+        std::set<int> lr_Levels;
+        for (size_t i = 2; i < lr_Ordinary.SliceImage.size(); i += 4)
+            lr_Levels.insert(std::max(0, (lr_Ordinary.SliceImage[i] + 23) / 24 - 1));
         std::ostringstream ls_Text;
         ls_Text << "near plane " << lr_OrdinaryCamera.Near << ": the depth-slice image holds " << lr_Levels.size()
-                << " level(s) instead of up to 11";
+                << " slice level(s) instead of up to 10";
         mr_Report("ordinary host", ls_Text.str());
     } else {
         mr_Report("ordinary host", "cannot draw the passes: " + ls_Error);

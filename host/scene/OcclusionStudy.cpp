@@ -1,6 +1,7 @@
 #include "OcclusionStudy.h"
 
 #include "SceneRenderer.h"
+#include "EffectSettings.h"
 
 #include <cmath>
 
@@ -77,11 +78,13 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
 }
 
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& settings, ScenePixels& pixels) {
+                                      const ReferenceSettings& reference, ScenePixels& pixels,
+                                      const EffectSettings& settings) {
     pixels = TraceScenePixels(scene, camera, images.Width, images.Height);
-    TraceReferenceOcclusion(scene, camera, settings, pixels);
+    TraceReferenceOcclusion(scene, camera, reference, pixels);
+    // Banding against the staircase of the true depth, not the dithered image's own steps.
     return MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
-                            OcclusionStudy::RedChannel(images.SliceImage));
+                            TrueSliceStaircase(pixels, camera, settings));
 }
 
 double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "AmbientReference.h"
+#include "EffectSettings.h"
 #include "OcclusionMetrics.h"
 #include "SceneCamera.h"
 #include "SceneMesh.h"
@@ -57,5 +58,7 @@ double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages
 
 // Traces the reference for the view the images were drawn from (into
 // `pixels`) and measures the plug-in's occlusion term against it.
+// `settings`: those the effects ran with, for where the slices lie.
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& settings, ScenePixels& pixels);
+                                      const ReferenceSettings& reference, ScenePixels& pixels,
+                                      const EffectSettings& settings = EffectSettings::Shipped());
