@@ -493,15 +493,18 @@ std::string EntryName(const std::vector<DWORD>& tokens) {
     return std::string();
 }
 
-// Shader model 2 and 3 streams: every instruction token carries its length,
-// so the end token can be found without knowing the opcodes.
+// From shader model 2 every instruction token carries its length, so the
+// end token is found without knowing the opcodes. Model 1 tokens do not;
+// there every parameter token has its top bit set, so a word-by-word scan
+// cannot meet the end token inside an instruction (a constant of `def` may
+// only end it early, which the last check refuses).
 bool WellFormedShader(const std::vector<DWORD>& tokens, bool& pixel) {
     if (tokens.size() < 2) return false;
     const DWORD lr_Type = tokens[0] >> 16;
     if (lr_Type != 0xFFFF && lr_Type != 0xFFFE) return false;
     pixel = lr_Type == 0xFFFF;
     const DWORD lr_Major = (tokens[0] >> 8) & 0xFF;
-    if (lr_Major < 2 || lr_Major > 3) return false;
+    if (lr_Major < 1 || lr_Major > 3) return false;
     size_t i = 1;
     while (i < tokens.size()) {
         const DWORD t = tokens[i];
@@ -509,7 +512,7 @@ bool WellFormedShader(const std::vector<DWORD>& tokens, bool& pixel) {
         if ((t & 0xFFFF) == D3DSIO_COMMENT)
             i += 1 + ((t >> 16) & 0x7FFF);
         else
-            i += 1 + ((t >> 24) & 0x0F);
+            i += 1 + (lr_Major >= 2 ? ((t >> 24) & 0x0F) : 0);
     }
     return false;
 }
@@ -828,7 +831,7 @@ private:
         lr_Shader.Tokens.resize(bytes.size() / 4);
         if (!bytes.empty()) std::memcpy(lr_Shader.Tokens.data(), bytes.data(), bytes.size());
         if (!WellFormedShader(lr_Shader.Tokens, lr_Shader.Pixel)) {
-            Fail("shader bytecode is malformed or not of shader model 2 or 3");
+            Fail("shader bytecode is malformed or not of shader model 1 to 3");
             return -1;
         }
         lr_Shader.Version = lr_Shader.Tokens[0];
