@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace softfx {
@@ -129,6 +130,7 @@ constexpr DWORD k_OpLastSamplerState = 0xB1;   // D3DSAMP_DMAPOFFSET
 constexpr DWORD k_OpSampler = 0xB2;
 
 constexpr DWORD k_None = 0xFFFFFFFFu;
+constexpr DWORD k_MaxNameBytes = 1024;
 constexpr DWORD k_UsageBytecode = 0;
 constexpr DWORD k_UsageParameter = 1;
 
@@ -581,6 +583,12 @@ private:
     }
     bool Name(DWORD offset, std::string& name, bool& present) {
         size_t lr_At = offset;
+        DWORD lr_Length;
+        if (!Word(lr_At, lr_Length)) return false;
+        // Names are identifiers: a long one only makes every reference to it costly.
+        if (lr_Length > k_MaxNameBytes)
+            return Fail("a name is longer than " + std::to_string(k_MaxNameBytes) + " bytes");
+        lr_At = offset;
         std::vector<BYTE> lr_Bytes;
         if (!Bytes(lr_At, lr_Bytes)) return false;
         present = !lr_Bytes.empty();
@@ -875,12 +883,13 @@ private:
     }
 
     // A parameter or element named as in GetParameterByName: "name" or "name[i]".
-    int FindNamed(const std::string& name) const {
+    int FindNamed(const std::string& name) {
         const size_t lr_Bracket = name.find('[');
         const std::string ls_Base = name.substr(0, lr_Bracket);
-        for (UINT lr_Node : mr_Def.Parameters) {
+        const auto lr_Found = Index().find(ls_Base);
+        if (lr_Found != Index().end()) {
+            const UINT lr_Node = lr_Found->second;
             const ValueNode& lr_Parameter = mr_Def.Nodes[lr_Node];
-            if (lr_Parameter.Name != ls_Base) continue;
             if (lr_Bracket == std::string::npos) return static_cast<int>(lr_Node);
             const std::string ls_Index = name.substr(lr_Bracket + 1);
             if (ls_Index.size() < 2 || ls_Index.back() != ']') return -1;
@@ -954,10 +963,17 @@ private:
         return true;
     }
 
+    // Parameters by name, the first of each name as GetParameterByName finds it.
+    const std::unordered_map<std::string, UINT>& Index() {
+        if (mr_Index.empty())
+            for (UINT lr_Node : mr_Def.Parameters) mr_Index.emplace(mr_Def.Nodes[lr_Node].Name, lr_Node);
+        return mr_Index;
+    }
+
     bool BindShaders() {
         CompileError lr_Error;
         for (CompiledShader& lr_Shader : mr_Def.Shaders) {
-            if (!BindShaderConstants(mr_Def, lr_Shader, "compiled effect", lr_Error)) {
+            if (!BindShaderConstants(mr_Def, lr_Shader, "compiled effect", lr_Error, &Index())) {
                 mr_Error = lr_Error.Text;
                 return false;
             }
@@ -976,6 +992,7 @@ private:
     std::string& mr_Error;
     std::vector<ObjectUser> mr_ObjectUsers;
     std::vector<UINT> mr_ParameterNodes;
+    std::unordered_map<std::string, UINT> mr_Index;  // built once every parameter is read
     size_t mr_Components = 0;
 };
 
