@@ -65,7 +65,7 @@ fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
     --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll $runtime" --require "d3d9.dll $runtime"
-for program in ssao_pass_draws ssao_scene_frames; do
+for program in ssao_pass_draws ssao_scene_frames ssao_effect_states; do
     if [ ! -f "$build/host/win/$program.exe" ]; then
         echo "no $program.exe was built in $build" >&2
         exit 1
