@@ -1,5 +1,5 @@
 // What the substitute's effect runtime sets for each pass of the compiled
-// effects against what Wine's D3DX set (wine_effect_states_<arch>), from
+// effects against what Wine's D3DX set (windows_wine_effect_states_<arch>), from
 // the same compiled effects with the same parameter values: every state,
 // texture, shader and constant register, line by line.
 //

@@ -1,6 +1,6 @@
 // The shipped module's frames of the demo's room under Wine (real Direct3D 9
 // and D3DX reading the compiled effects, drawn by
-// wine_scene_frames_<arch>) against the same session on the software
+// windows_wine_scene_frames_<arch>) against the same session on the software
 // device from the same compiled effects. Frames that differ beyond the
 // limits are written as PNG files (both frames and their difference)
 // beside Wine's.
