@@ -60,6 +60,7 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
         // describe a stream, the device's decoder judges it.
         const SoftOpcodeInfo* lr_Row_ = SoftFindOpcode(s.Version, lr_Opcode);
         const BYTE lr_Flags = lr_Row_ ? lr_Row_->Flags : 0;
+        if (!lr_Row_) ++s.Unsupported;
         if (lr_Opcode == D3DSIO_DCL) {
             if (lr_Length >= 2) NoteRegister(lr_Params[1], s);
             continue;

@@ -248,4 +248,22 @@ TEST(ShaderStatistics, SlotsFlowAndTextureReadsFollowTheTable) {
     EXPECT_EQ(lr_Stats.FloatConstants, 3u);
     EXPECT_EQ(lr_Stats.BoolConstants, 1u);
     EXPECT_EQ(lr_Stats.Samplers, 1u);
+    EXPECT_EQ(lr_Stats.Unsupported, 0u);
+
+    // The same if block and a dsx in a ps_2_0 stream: three instructions that model lacks,
+    // which the compiler's check refuses.
+    const DWORD lr_Model20[] = {D3DPS_VERSION(2, 0),
+                                D3DSIO_IF | (1u << 24),
+                                b0,
+                                D3DSIO_ENDIF,
+                                D3DSIO_DSX | (2u << 24),
+                                r0,
+                                c0,
+                                D3DSIO_MOV | (2u << 24),
+                                oC0,
+                                r0s,
+                                D3DPS_END()};
+    ASSERT_TRUE(SoftGetShaderStatistics(lr_Model20, sizeof(lr_Model20) / sizeof(DWORD), &lr_Stats));
+    EXPECT_EQ(lr_Stats.Unsupported, 3u);
+    EXPECT_EQ(lr_Stats.FlowControl, 0u);  // not flow control where the model has none
 }
