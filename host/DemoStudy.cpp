@@ -23,6 +23,13 @@ std::string CameraText(const SceneCamera& camera) {
 
 }  // namespace
 
+SceneCamera WithHostProjection(SceneCamera camera, const DemoOptions& options) {
+    if (options.NearPlane > 0) camera.Near = options.NearPlane;
+    if (options.FarPlane > 0) camera.Far = options.FarPlane;
+    camera.ReversedDepth = options.ReversedDepth;
+    return camera;
+}
+
 bool DemoStudy::Save(const std::string& fileName, const Picture& picture, const std::string& what) {
     const std::string ls_Path = mr_Output + fileName;
     std::string ls_Error;
@@ -43,7 +50,10 @@ bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const 
         ++mr_Problems;
         return false;
     }
-    const OcclusionFigures lr_Figures = CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels);
+    const EffectSettings lr_Settings =
+        mr_Options.SetsProjection() ? EffectSettings::ForCamera(camera) : EffectSettings::Shipped();
+    const OcclusionFigures lr_Figures =
+        CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels, lr_Settings);
     mr_Report(name, CameraText(camera));
     mr_Report(name, DescribeFigures(lr_Figures));
     return true;
@@ -58,8 +68,10 @@ bool DemoStudy::Run(OcclusionStudy& study) {
 
     PassImages lr_Demo, lr_Second, lr_Ordinary;
     ScenePixels lr_DemoPixels, lr_SecondPixels;
-    if (!Measure(study, SceneCamera::DemoView(), "demo view", lr_Demo, lr_DemoPixels)) return false;
-    Measure(study, SceneCamera::SecondView(), "second view", lr_Second, lr_SecondPixels);
+    if (!Measure(study, WithHostProjection(SceneCamera::DemoView(), mr_Options), "demo view", lr_Demo, lr_DemoPixels))
+        return false;
+    Measure(study, WithHostProjection(SceneCamera::SecondView(), mr_Options), "second view", lr_Second,
+            lr_SecondPixels);
 
     std::string ls_Error;
     const SceneCamera lr_OrdinaryCamera = SceneCamera::OrdinaryNearPlaneView();
