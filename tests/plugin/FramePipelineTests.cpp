@@ -8,8 +8,6 @@
 
 namespace {
 
-using Vertex = ScreenMask::ScreenMaskVertex;
-
 class FramePipelineTest : public FrameFixture {
 protected:
     void RenderFrame() {
@@ -18,17 +16,6 @@ protected:
         mr_Plugin_->Render();
     }
 
-    // Whether the draw samples the texture whose level 0 is surface (a copy's destination).
-    static bool ReadsSurface(const SoftDrawRecord& draw, IDirect3DSurface9* surface) {
-        for (IDirect3DBaseTexture9* lr_Texture_ : draw.Textures) {
-            if (!lr_Texture_ || lr_Texture_->GetType() != D3DRTYPE_TEXTURE) continue;
-            IDirect3DSurface9* lr_Level_ = nullptr;
-            if (static_cast<IDirect3DTexture9*>(lr_Texture_)->GetSurfaceLevel(0, &lr_Level_) != D3D_OK) continue;
-            lr_Level_->Release();
-            if (lr_Level_ == surface) return true;
-        }
-        return false;
-    }
     // The plug-in's one managed texture, the noise image; null without it.
     IDirect3DBaseTexture9* NoiseTexture() {
         IDirect3DBaseTexture9* lr_Found_ = nullptr;
@@ -51,23 +38,6 @@ protected:
         for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects())
             if (lr_Object.Kind == SoftObjectKind::StateBlock)
                 static_cast<IDirect3DStateBlock9*>(const_cast<void*>(lr_Object.Object))->Capture();
-    }
-    // The slice vertices of the depth pass's one draw, by vertex index.
-    std::vector<Vertex> SliceVertices() {
-        const std::vector<SoftDrawRecord> lr_Depth = DrawsOf(FramePass::Depth);
-        EXPECT_EQ(lr_Depth.size(), 1u);
-        if (lr_Depth.size() != 1 || lr_Depth.front().Stride != sizeof(Vertex)) return {};
-        const SoftDrawRecord& lr_Draw = lr_Depth.front();
-        std::vector<Vertex> lr_Vertices(lr_Draw.NumVertices);
-        for (size_t lr_At = 0; lr_At < lr_Draw.Indices.size(); ++lr_At) {
-            const UINT lr_Index = lr_Draw.Indices[lr_At] - lr_Draw.MinVertexIndex;
-            if (lr_Index >= lr_Vertices.size()) {
-                ADD_FAILURE() << "index " << lr_Draw.Indices[lr_At] << " outside the vertices drawn";
-                return {};
-            }
-            std::memcpy(&lr_Vertices[lr_Index], &lr_Draw.Vertices[lr_At * sizeof(Vertex)], sizeof(Vertex));
-        }
-        return lr_Vertices;
     }
 };
 
