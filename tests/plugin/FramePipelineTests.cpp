@@ -41,7 +41,8 @@ protected:
     }
 };
 
-// Slice depth under the fixed matrices, in closed form: 2 - 2 / (1 + d) of the depth range.
+// Slice depth under the fixed camera (looking down +z, near plane 1, far plane 2), in closed form:
+// 2 - 2 / (1 + d) of the depth range.
 double ExpectedSliceDepth(double d, double minZ, double maxZ) { return minZ + (maxZ - minZ) * (2.0 - 2.0 / (1.0 + d)); }
 
 TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
@@ -92,6 +93,22 @@ TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
     EXPECT_EQ(lr_Depth.front().DepthStencil, lr_DepthStencil_);
     lr_BackBuffer_->Release();
     if (lr_DepthStencil_) lr_DepthStencil_->Release();
+}
+
+TEST_F(FramePipelineTest, InitialiseSetsTheTuningValuesAgain) {
+    StartPlugin();
+    SetShowAOOnly(false);
+    mr_Plugin_->SetBlurPasses(2);
+    RenderFrame();
+    ASSERT_EQ(DrawsOf(FramePass::Blur).size(), 2u);
+    // No blur again, and the viewport forgotten: the slices are laid out anew.
+    mr_Plugin_->Initialise(mr_Device_);
+    ASSERT_TRUE(mr_Plugin_->IsActive());
+    RenderFrame();
+    EXPECT_EQ(DrawNames(),
+              (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion, FramePass::Show}));
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 1u);
+    EXPECT_EQ(SliceVertices().size(), 40u) << "ten slices";
 }
 
 TEST_F(FramePipelineTest, SliceDepthFollowsTheViewportDepthRange) {

@@ -1,4 +1,4 @@
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "PluginExpectations.h"
 #include "SoftDeviceFixture.h"
 #include "TestFiles.h"
@@ -28,7 +28,7 @@ protected:
         fs::create_directories(mr_Data / "Plugins" / "SSAO");
         WriteBmp(mr_Data / "Plugins" / "SSAO" / "Noise.bmp", 4, 2);
         mr_Host = std::make_unique<TestHost>(WidePath(mr_Base) + L"/", WidePath(mr_Data) + L"/");
-        mr_Plugin = std::make_unique<ExposedPlugin>(mr_Host.get());
+        mr_Plugin = std::make_unique<k_Plugin>(mr_Host.get());
     }
     void TearDown() override {
         if (mr_Plugin && mr_Plugin->IsInitialised()) mr_Plugin->Deinitialise();
@@ -71,7 +71,7 @@ protected:
     fs::path mr_Base;
     fs::path mr_Data;
     std::unique_ptr<TestHost> mr_Host;
-    std::unique_ptr<ExposedPlugin> mr_Plugin;
+    std::unique_ptr<k_Plugin> mr_Plugin;
 };
 
 TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
@@ -113,19 +113,6 @@ TEST_F(PluginLifecycleTest, LogPathIsTheBasePathWithTheFileNameGlued) {
     EXPECT_FALSE(fs::exists(mr_TempDirectory / "glued"));
 }
 
-TEST_F(PluginLifecycleTest, FixedCameraMatrices) {
-    // Looking down +z from the origin: the view is the identity.
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(r == c ? 1.0f : 0.0f, mr_Plugin->mr_View.m[r][c] + 0.0f);
-    // fov pi/2, aspect 1, near 1, far 2.
-    EXPECT_NEAR(1.0f, mr_Plugin->mr_Projection.m[0][0], 1e-6f);
-    EXPECT_NEAR(1.0f, mr_Plugin->mr_Projection.m[1][1], 1e-6f);
-    EXPECT_NEAR(2.0f, mr_Plugin->mr_Projection.m[2][2], 1e-6f);
-    EXPECT_EQ(1.0f, mr_Plugin->mr_Projection.m[2][3]);
-    EXPECT_NEAR(-2.0f, mr_Plugin->mr_Projection.m[3][2], 1e-6f);
-    EXPECT_EQ(0.0f, mr_Plugin->mr_Projection.m[3][3]);
-}
-
 TEST_F(PluginLifecycleTest, NeverInitialisedPluginTouchesNoDevice) {
     const ULONG lr_Refs = mr_Control_->GetDeviceRefCount();
     mr_Control_->ResetCallCounts();
@@ -155,22 +142,12 @@ TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
 }
 
 TEST_F(PluginLifecycleTest, InitialiseSetsTheTuningValuesAndWritesTwoLines) {
-    mr_Plugin->mr_ShowAOOnly = true;
-    mr_Plugin->mr_SliceCount = 3;
-    mr_Plugin->mr_Viewport.MaxZ = 0.5f;
     const ULONG lr_Refs = mr_Control_->GetDeviceRefCount();
 
     mr_Plugin->Initialise(mr_Device_);
 
     EXPECT_TRUE(mr_Plugin->IsInitialised());
     EXPECT_FALSE(mr_Plugin->IsActive());
-    EXPECT_EQ(mr_Device_, mr_Plugin->mr_Device_);
-    EXPECT_FALSE(mr_Plugin->mr_ShowAOOnly) << "the check box is copied only at activation or in a frame";
-    EXPECT_EQ(10, mr_Plugin->mr_SliceCount);
-    EXPECT_EQ(1.0f, mr_Plugin->mr_SliceStart);
-    EXPECT_EQ(0.01f, mr_Plugin->mr_SliceRange);
-    EXPECT_EQ(0, mr_Plugin->mr_BlurPasses);
-    EXPECT_EQ(0.0f, mr_Plugin->mr_Viewport.MaxZ);
     EXPECT_EQ(std::vector<std::string>({"SSAO: Initialising...", "SSAO: Initialising finished."}), Log());
     EXPECT_EQ(0u, LiveObjects());
     EXPECT_EQ(lr_Refs, mr_Control_->GetDeviceRefCount()) << "the plug-in holds no device reference";
@@ -256,13 +233,11 @@ TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndRe
 
 TEST_F(PluginLifecycleTest, LostDeviceDeactivatesAndResetReactivates) {
     InitialiseAndActivate();
-    mr_Plugin->mr_SlicesDirty = false;
     size_t lr_Before = Log().size();
 
     mr_Plugin->OnLostDevice();
     EXPECT_EQ(DeactivationLines(), LogSince(lr_Before));
     EXPECT_FALSE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_WasActive);
     EXPECT_EQ(0u, LiveObjects()) << DescribeLiveObjects(mr_Control_, false);
 
     D3DPRESENT_PARAMETERS lr_Parameters = mr_PresentParameters;
@@ -272,8 +247,11 @@ TEST_F(PluginLifecycleTest, LostDeviceDeactivatesAndResetReactivates) {
     mr_Plugin->OnResetDevice();
     ExpectActivationLog(LogSince(lr_Before));
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_SlicesDirty);
-    EXPECT_FALSE(mr_Plugin->mr_WasActive);
+    EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
+    // The loss is over: a second reset has nothing to bring back.
+    lr_Before = Log().size();
+    mr_Plugin->OnResetDevice();
+    EXPECT_EQ(lr_Before, Log().size());
     EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
 }
 
