@@ -26,6 +26,18 @@ struct ShaderConstant {
 // does not offer.
 bool ShaderProfileVersion(const std::string& profile, bool& pixel, DWORD& version);
 
+struct ShaderSource {
+    std::string Entry;
+    std::string Profile;
+    std::vector<DWORD> Tokens;  // the result
+};
+
+// Compiles each shader of one effect's whole source text, all within the
+// effect's budget (SoftEffectCompiler.h). On failure `errors` holds the
+// messages of the first shader that failed, or the budget it went past.
+bool CompileShaderSources(const char* text, size_t size, const std::string& sourceName,
+                          std::vector<ShaderSource>& shaders, std::string& errors);
+
 // Compiles `entry` of the whole source text for `profile`. On failure
 // `errors` holds the compiler's messages in D3DX's form
 // ("name(line,col): error Xnnnn: text"), one per line.

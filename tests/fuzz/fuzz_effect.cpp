@@ -4,9 +4,17 @@
 #include "RecordingDevice.h"
 
 #include <d3dx9.h>
+#include <soft/SoftEffectCompiler.h>
 
 #include <cstdint>
 #include <cstdlib>
+
+// Well inside libFuzzer's own time-out per input (-timeout=10).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const SoftEffectCompileBudget lr_Budget = {2000, 512ull << 20};
+    SoftSetEffectCompileBudget(&lr_Budget);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
