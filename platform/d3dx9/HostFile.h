@@ -8,8 +8,6 @@
 
 namespace softd3dx {
 
-// The file system path of a Windows path: UTF-8, '\' read as '/'.
-std::string HostPathFromWide(const wchar_t* path);
 // The same path in UTF-8, separators as given.
 std::string Utf8FromWide(const wchar_t* path);
 
