@@ -45,6 +45,7 @@ protected:
                                    {-0.5f, 191.5f, 0.5f, 1, color},
                                    {255.5f, 191.5f, 0.5f, 1, color}};
         mr_Device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+        mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         mr_Device_->BeginScene();
         const HRESULT hr = mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lr_Quad, sizeof(Vertex));
         mr_Device_->EndScene();
@@ -109,7 +110,9 @@ TEST_F(ResourceExhaustionTest, ADrawWithoutWorkerThreadsIsDoneOnTheCallingThread
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     EXPECT_EQ(DrawQuad(0xFF00FF00), D3D_OK);
     EXPECT_EQ(PixelsOtherThan(0xFF00FF00), 0u);
-    if (std::thread::hardware_concurrency() > 1) EXPECT_GT(ThreadsOfThisProcess(), lr_Before);
+    if (std::thread::hardware_concurrency() > 1) {
+        EXPECT_GT(ThreadsOfThisProcess(), lr_Before);
+    }
 }
 
 TEST_F(ResourceExhaustionTest, EveryCreationReturnsOutOfMemoryInsteadOfThrowing) {
@@ -153,8 +156,8 @@ TEST_F(ResourceExhaustionTest, EveryCreationReturnsOutOfMemoryInsteadOfThrowing)
     EachAllocationFails("pixel shader", E_OUTOFMEMORY, [&](IUnknown** out) {
         return mr_Device_->CreatePixelShader(lr_Shader, reinterpret_cast<IDirect3DPixelShader9**>(out));
     });
-    const D3DVERTEXELEMENT9 lr_Elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITIONT, 0},
-                                             {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}};
+    const D3DVERTEXELEMENT9 lr_Elements[] = {{0, 0, 3 /* FLOAT4 */, 0, D3DDECLUSAGE_POSITIONT, 0},
+                                             {0xFF, 0, 17 /* UNUSED */, 0, 0, 0}};
     EachAllocationFails("vertex declaration", E_OUTOFMEMORY, [&](IUnknown** out) {
         return mr_Device_->CreateVertexDeclaration(lr_Elements, reinterpret_cast<IDirect3DVertexDeclaration9**>(out));
     });
