@@ -8,7 +8,7 @@ namespace softfx {
 
 Effect::Effect(IDirect3DDevice9* device, EffectDefinition&& definition)
     : mr_Device_(device), mr_Definition(std::move(definition)) {
-    mr_Device_->AddRef();
+    if (mr_Device_) mr_Device_->AddRef();
     mr_HandleCount = mr_Definition.Nodes.size() + mr_Definition.Techniques.size() + mr_Definition.Passes.size();
     mr_HandleBlock.reset(new char[mr_HandleCount ? mr_HandleCount : 1]());
     mr_CurrentTechnique = mr_Definition.Techniques.empty() ? -1 : 0;
@@ -44,7 +44,7 @@ Effect::~Effect() {
         lr_Shader.VertexObject = nullptr;
     }
     if (mr_StateManager_) mr_StateManager_->Release();
-    mr_Device_->Release();
+    if (mr_Device_) mr_Device_->Release();
 }
 
 HRESULT STDMETHODCALLTYPE Effect::QueryInterface(REFIID riid, void** ppvObject) {

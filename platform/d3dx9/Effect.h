@@ -16,8 +16,12 @@ struct NumberBlock;
 class Effect final : public ID3DXEffect {
 public:
     // Takes a reference on the device; CreateShaders makes the device shaders.
+    // Without a device (the effect compiler's) only the ID3DXBaseEffect
+    // methods may be called.
     Effect(IDirect3DDevice9* device, EffectDefinition&& definition);
     void CreateShaders();
+    const EffectDefinition& Definition() const { return mr_Definition; }
+    EffectDefinition& Definition() { return mr_Definition; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;

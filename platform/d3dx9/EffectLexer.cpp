@@ -20,8 +20,9 @@ const char* const kPunctuators[] = {"<<=", ">>=", "==", "!=", "<=", ">=", "&&", 
 
 class Lexer {
 public:
-    Lexer(const char* data, size_t size, std::vector<Token>& tokens, CompileError& error)
-        : mr_Data_(data), mr_Size(size), mr_Tokens(tokens), mr_Error(error) {}
+    Lexer(const char* data, size_t size, std::vector<Token>& tokens, CompileError& error,
+          std::vector<std::string>& files)
+        : mr_Data_(data), mr_Size(size), mr_Tokens(tokens), mr_Error(error), mr_Files(files) {}
 
     bool Run() {
         bool lr_LineStart = true;
@@ -104,6 +105,7 @@ private:
         lr_Token.Kind = kind;
         lr_Token.Line = mr_Line;
         lr_Token.Column = mr_Column;
+        lr_Token.File = mr_File;
         lr_Token.Offset = mr_Pos;
         return lr_Token;
     }
@@ -112,6 +114,7 @@ private:
         mr_Error.Message = message;
         mr_Error.Line = line;
         mr_Error.Column = column;
+        mr_Error.File = mr_File > 0 ? mr_Files[static_cast<size_t>(mr_File)] : std::string();
         return false;
     }
 
@@ -256,12 +259,23 @@ private:
         while (j < ls_Text.size() && IsIdentChar(ls_Text[j])) ++j;
         const std::string ls_Name = ls_Text.substr(i, j - i);
         if (ls_Name == "pragma" || (ls_Name.empty() && j >= ls_Text.size())) return true;
-        if (ls_Name == "line") {
+        // A line marker: "#line 5", "#line 5 \"file\"" or "# 5 \"file\"".
+        if (ls_Name == "line" || (!ls_Name.empty() && IsDigit(ls_Name[0]))) {
+            if (ls_Name != "line") j = i;
             while (j < ls_Text.size() && (ls_Text[j] == ' ' || ls_Text[j] == '\t')) ++j;
             size_t k = j;
             while (k < ls_Text.size() && IsDigit(ls_Text[k]) && k - j < 9) ++k;
             if (k == j) return Fail("X1000", "#line expects a line number", lr_Line, lr_Col);
             const int lr_Number = std::atoi(ls_Text.substr(j, k - j).c_str());
+            while (k < ls_Text.size() && (ls_Text[k] == ' ' || ls_Text[k] == '\t')) ++k;
+            if (k < ls_Text.size() && ls_Text[k] == '"') {
+                std::string ls_File;
+                for (++k; k < ls_Text.size() && ls_Text[k] != '"'; ++k) {
+                    if (ls_Text[k] == '\\' && k + 1 < ls_Text.size()) ++k;
+                    ls_File += ls_Text[k];
+                }
+                mr_File = FileIndex(ls_File);
+            }
             // The directive's own newline is still ahead and will count once.
             mr_Line = lr_Number - 1;
             return true;
@@ -272,23 +286,37 @@ private:
     const char* mr_Data_;
     size_t mr_Size;
     size_t mr_Pos = 0;
+    int FileIndex(const std::string& name) {
+        for (size_t i = 0; i < mr_Files.size(); ++i)
+            if (mr_Files[i] == name) return static_cast<int>(i);
+        mr_Files.push_back(name);
+        return static_cast<int>(mr_Files.size() - 1);
+    }
+
     int mr_Line = 1;
     int mr_Column = 1;
+    int mr_File = 0;
     std::vector<Token>& mr_Tokens;
     CompileError& mr_Error;
+    std::vector<std::string>& mr_Files;
 };
 
 }  // namespace
 
-bool Tokenize(const char* data, size_t size, std::vector<Token>& tokens, CompileError& error) {
-    tokens.clear();
-    // A byte-order mark at the start of a file is not part of the text.
+void SkipByteOrderMark(const char*& data, size_t& size) {
     if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF && static_cast<unsigned char>(data[1]) == 0xBB &&
         static_cast<unsigned char>(data[2]) == 0xBF) {
         data += 3;
         size -= 3;
     }
-    Lexer lr_Lexer(data, size, tokens, error);
+}
+
+bool Tokenize(const char* data, size_t size, std::vector<Token>& tokens, CompileError& error,
+              std::vector<std::string>* files) {
+    tokens.clear();
+    std::vector<std::string> lr_Files{std::string()};
+    Lexer lr_Lexer(data, size, tokens, error, files ? *files : lr_Files);
+    if (files) files->assign(1, std::string());
     return lr_Lexer.Run();
 }
 

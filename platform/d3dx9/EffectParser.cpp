@@ -40,9 +40,15 @@ void Parser::Next() {
 bool Parser::Fail(const char* code, const std::string& message, const Token& at) {
     mr_Error.Code = code;
     mr_Error.Message = message;
-    mr_Error.Line = at.Line;
-    mr_Error.Column = at.Column;
+    Locate(at.Line, at.Column, at.File);
     return false;
+}
+
+void Parser::Locate(int line, int column, int file) {
+    mr_Error.Line = line;
+    mr_Error.Column = column;
+    mr_Error.File =
+        file > 0 && static_cast<size_t>(file) < mr_Files.size() ? mr_Files[static_cast<size_t>(file)] : std::string();
 }
 
 bool Parser::Unexpected() {
@@ -107,8 +113,7 @@ bool Parser::Finish() {
         if (!mr_Functions.count(lr_Shader.Entry)) {
             mr_Error.Code = "X3501";
             mr_Error.Message = "'" + lr_Shader.Entry + "': entrypoint not found";
-            mr_Error.Line = lr_Entry.Line;
-            mr_Error.Column = lr_Entry.Column;
+            Locate(lr_Entry.Line, lr_Entry.Column, lr_Entry.File);
             return false;
         }
     }
@@ -122,9 +127,12 @@ bool Parser::Finish() {
 
 bool CompileEffect(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
                    CompileError& error) {
+    // Token offsets index the text the shader compiler is given below.
+    SkipByteOrderMark(data, size);
     std::vector<Token> lr_Tokens;
-    if (!Tokenize(data, size, lr_Tokens, error)) return false;
-    Parser lr_Parser(lr_Tokens, definition, error);
+    std::vector<std::string> lr_Files;
+    if (!Tokenize(data, size, lr_Tokens, error, &lr_Files)) return false;
+    Parser lr_Parser(lr_Tokens, lr_Files, definition, error);
     if (!lr_Parser.Run()) return false;
     // The shader compiler sees the text with those ranges blanked, line
     // breaks kept so that its messages point at the right lines.

@@ -17,4 +17,9 @@ bool CompileEffect(const char* data, size_t size, const std::string& sourceName,
 bool CompileEffectShaders(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
                           CompileError& error);
 
+// Binds a shader's constant table (its float, int and bool registers and
+// its samplers) to the effect's parameters of the same names.
+bool BindShaderConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
+                         CompileError& error);
+
 }  // namespace softfx

@@ -61,14 +61,17 @@ struct PendingEntry {
     UINT Shader;
     int Line;
     int Column;
+    int File;
 };
 
 // Reads fx_2_0 source: declarations, techniques and passes into an
 // EffectDefinition, recording what the shader compiler must compile.
 class Parser {
 public:
-    Parser(const std::vector<Token>& tokens, EffectDefinition& definition, CompileError& error)
-        : mr_Tokens(tokens), mr_Def(definition), mr_Error(error) {}
+    // `files` names the files tokens came from (index 0: the text itself).
+    Parser(const std::vector<Token>& tokens, const std::vector<std::string>& files, EffectDefinition& definition,
+           CompileError& error)
+        : mr_Tokens(tokens), mr_Files(files), mr_Def(definition), mr_Error(error) {}
     bool Run();
     // Byte ranges the shader compiler has no use for: techniques and the
     // declarations of compiled shader objects. Each `compile` is compiled
@@ -84,6 +87,7 @@ private:
     bool IsIdent(const char* p) const { return Cur().Kind == TokenKind::Identifier && Cur().Text == p; }
     void Next();
     bool Fail(const char* code, const std::string& message, const Token& at);
+    void Locate(int line, int column, int file);
     bool Unexpected();
     bool Expect(const char* p);
     bool ExpectIdent(std::string& name);
@@ -140,6 +144,7 @@ private:
     const std::unordered_set<std::string>& Reachable(const std::string& entry);
     bool Finish();
     const std::vector<Token>& mr_Tokens;
+    const std::vector<std::string>& mr_Files;
     size_t mr_Pos = 0;
     EffectDefinition& mr_Def;
     CompileError& mr_Error;

@@ -39,7 +39,7 @@ bool Parser::ParseCompile(bool pixel, int& shader) {
     if (mr_Def.Shaders.size() >= kMaxNodes) return Fail("X3000", "too many shaders", lr_EntryToken);
     mr_Def.Shaders.push_back(lr_Shader);
     shader = static_cast<int>(mr_Def.Shaders.size() - 1);
-    mr_Entries.push_back({static_cast<UINT>(shader), lr_EntryToken.Line, lr_EntryToken.Column});
+    mr_Entries.push_back({static_cast<UINT>(shader), lr_EntryToken.Line, lr_EntryToken.Column, lr_EntryToken.File});
     return true;
 }
 

@@ -44,10 +44,11 @@ void AddNameComment(CompiledShader& shader) {
     shader.Tokens.insert(shader.Tokens.begin() + 1, lr_Comment.begin(), lr_Comment.end());
 }
 
-// Binds the shader's constant table to the effect's parameters. A constant
-// without a parameter would be left unset on the device: refused.
-bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
-                   CompileError& error) {
+}  // namespace
+
+// A constant without a parameter would be left unset on the device: refused.
+bool BindShaderConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
+                         CompileError& error) {
     std::vector<ShaderConstant> lr_Constants;
     if (!ReadConstantTable(shader.Tokens, lr_Constants))
         return Failed(error, sourceName, "'" + shader.Entry + "' has no readable constant table");
@@ -81,8 +82,6 @@ bool BindConstants(const EffectDefinition& definition, CompiledShader& shader, c
     }
     return true;
 }
-
-}  // namespace
 
 bool CompileEffectShaders(const char* data, size_t size, const std::string& sourceName, EffectDefinition& definition,
                           CompileError& error) {
@@ -127,7 +126,7 @@ bool CompileEffectShaders(const char* data, size_t size, const std::string& sour
         }
         lr_Shader.Tokens = std::move(lr_Sources[lr_Source].Tokens);
         lr_Shader.Version = lr_Shader.Tokens[0];
-        if (!BindConstants(definition, lr_Shader, sourceName, error)) return false;
+        if (!BindShaderConstants(definition, lr_Shader, sourceName, error)) return false;
         AddNameComment(lr_Shader);
         lr_Done[lr_Source] = static_cast<int>(s);
     }

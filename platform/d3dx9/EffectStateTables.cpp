@@ -245,6 +245,18 @@ const StateInfo* FindSamplerState(const std::string& name) {
     return nullptr;
 }
 
+const StateInfo* RenderStateByValue(DWORD state) {
+    for (const StateInfo& lr_Info : kRenderStates)
+        if (lr_Info.State == state) return &lr_Info;
+    return nullptr;
+}
+
+const StateInfo* SamplerStateByValue(DWORD state) {
+    for (const StateInfo& lr_Info : kSamplerStates)
+        if (lr_Info.State == state) return &lr_Info;
+    return nullptr;
+}
+
 bool FindStateValue(ValueSet values, const std::string& name, DWORD& value) {
     for (const ValueName& lr_Value : kValues) {
         if (lr_Value.Set == values && EqualsNoCase(name, lr_Value.Name)) {

@@ -39,6 +39,9 @@ struct StateInfo {
 
 const StateInfo* FindRenderState(const std::string& name);
 const StateInfo* FindSamplerState(const std::string& name);
+// The same entries found by the device state they set.
+const StateInfo* RenderStateByValue(DWORD state);
+const StateInfo* SamplerStateByValue(DWORD state);
 // Value of an enumerated name within a set (TRUE/FALSE in boolean sets).
 bool FindStateValue(ValueSet values, const std::string& name, DWORD& value);
 bool EqualsNoCase(const std::string& a, const char* b);

@@ -2,6 +2,8 @@
 // constant table and the profile's limits.
 #pragma once
 
+#include "CompilerMessages.h"
+
 #include <d3dx9.h>
 
 #include <string>

@@ -62,6 +62,10 @@ typedef ID3DXEffectPool* LPD3DXEFFECTPOOL;
 typedef ID3DXBaseEffect* LPD3DXBASEEFFECT;
 typedef ID3DXEffect* LPD3DXEFFECT;
 typedef ID3DXEffectStateManager* LPD3DXEFFECTSTATEMANAGER;
+struct ID3DXEffectCompiler;
+typedef ID3DXEffectCompiler* LPD3DXEFFECTCOMPILER;
+struct ID3DXConstantTable;
+typedef ID3DXConstantTable* LPD3DXCONSTANTTABLE;
 
 // {9537AB04-3250-412e-8213-FCD2F8677933}
 DEFINE_GUID(IID_ID3DXEffectPool, 0x9537ab04, 0x3250, 0x412e, 0x82, 0x13, 0xfc, 0xd2, 0xf8, 0x67, 0x79, 0x33);
@@ -71,6 +75,9 @@ DEFINE_GUID(IID_ID3DXBaseEffect, 0x17c18ac, 0x103f, 0x4417, 0x8c, 0x51, 0x6b, 0x
 DEFINE_GUID(IID_ID3DXEffect, 0xf6ceb4b3, 0x4e4c, 0x40dd, 0xb8, 0x83, 0x8d, 0x8d, 0xe5, 0xea, 0xc, 0xd5);
 // {79AAB587-6DBC-4fa7-82DE-37FA1781C5CE}
 DEFINE_GUID(IID_ID3DXEffectStateManager, 0x79aab587, 0x6dbc, 0x4fa7, 0x82, 0xde, 0x37, 0xfa, 0x17, 0x81, 0xc5, 0xce);
+
+// {51B8A949-1A31-47E6-BEA0-4B30DB53F1E0}
+DEFINE_GUID(IID_ID3DXEffectCompiler, 0x51b8a949, 0x1a31, 0x47e6, 0xbe, 0xa0, 0x4b, 0x30, 0xdb, 0x53, 0xf1, 0xe0);
 
 struct ID3DXEffectPool : public IUnknown {};
 
@@ -120,8 +127,7 @@ struct ID3DXBaseEffect : public IUnknown {
     STDMETHOD(GetMatrixTranspose)(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) PURE;
     STDMETHOD(SetMatrixTransposeArray)(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) PURE;
     STDMETHOD(GetMatrixTransposeArray)(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) PURE;
-    STDMETHOD(SetMatrixTransposePointerArray)(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix,
-                                              UINT Count) PURE;
+    STDMETHOD(SetMatrixTransposePointerArray)(D3DXHANDLE hParameter, const D3DXMATRIX** ppMatrix, UINT Count) PURE;
     STDMETHOD(GetMatrixTransposePointerArray)(D3DXHANDLE hParameter, D3DXMATRIX** ppMatrix, UINT Count) PURE;
     STDMETHOD(SetString)(D3DXHANDLE hParameter, LPCSTR pString) PURE;
     STDMETHOD(GetString)(D3DXHANDLE hParameter, LPCSTR* ppString) PURE;
@@ -178,19 +184,34 @@ struct ID3DXEffect : public ID3DXBaseEffect {
     STDMETHOD(SetRawValue)(D3DXHANDLE hParameter, LPCVOID pData, UINT ByteOffset, UINT Bytes) PURE;
 };
 
+struct ID3DXEffectCompiler : public ID3DXBaseEffect {
+    STDMETHOD(SetLiteral)(D3DXHANDLE hParameter, BOOL Literal) PURE;
+    STDMETHOD(GetLiteral)(D3DXHANDLE hParameter, BOOL* pLiteral) PURE;
+    STDMETHOD(CompileEffect)(DWORD Flags, LPD3DXBUFFER* ppEffect, LPD3DXBUFFER* ppErrorMsgs) PURE;
+    STDMETHOD(CompileShader)
+    (D3DXHANDLE hFunction, LPCSTR pTarget, DWORD Flags, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+     LPD3DXCONSTANTTABLE* ppConstantTable) PURE;
+};
+
 extern "C" {
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompiler(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines,
+                                                        LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                        LPD3DXEFFECTCOMPILER* ppEffectCompiler,
+                                                        LPD3DXBUFFER* ppParseErrors);
+DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                                 LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                                 LPD3DXEFFECTCOMPILER* ppEffectCompiler,
+                                                                 LPD3DXBUFFER* ppParseErrors);
 DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataLen,
-                                                const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
-                                                DWORD Flags, LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
+                                                const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
                                                 LPD3DXBUFFER* ppCompilationErrors);
 DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
-                                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
-                                                         DWORD Flags, LPD3DXEFFECTPOOL pPool,
-                                                         LPD3DXEFFECT* ppEffect,
+                                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                         LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors);
 DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectFromFileW(LPDIRECT3DDEVICE9 pDevice, LPCWSTR pSrcFile,
-                                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
-                                                         DWORD Flags, LPD3DXEFFECTPOOL pPool,
-                                                         LPD3DXEFFECT* ppEffect,
+                                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                         LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
                                                          LPD3DXBUFFER* ppCompilationErrors);
 }

@@ -4,8 +4,8 @@
 // reading R32F textures. Reported as pixels per second; a frame is 921600.
 #include "SoftTestDevice.h"
 
-#include "SoftPixelShaderVM.h"
-#include "SoftTextureSampler.h"
+#include "shader/SoftPixelShaderVM.h"
+#include "pipeline/SoftTextureSampler.h"
 
 #include <d3dx9.h>
 

@@ -2,7 +2,7 @@
 // 256 x 256 texture swept at a little under one texel per sample.
 #include "SoftTestDevice.h"
 
-#include "SoftTextureSampler.h"
+#include "pipeline/SoftTextureSampler.h"
 
 #include <d3d9.h>
 

@@ -1,5 +1,5 @@
 // Pixel formats as RGBA floats and depth values, and back.
-#include "SoftFormat.h"
+#include "pipeline/SoftFormat.h"
 
 #include <gtest/gtest.h>
 

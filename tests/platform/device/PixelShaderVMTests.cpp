@@ -1,6 +1,6 @@
 // The pixel-shader decoder and interpreter, driven directly with small
 // assembled token streams and a sampler that records what it is asked.
-#include "SoftPixelShaderVM.h"
+#include "shader/SoftPixelShaderVM.h"
 
 #include "SoftDeviceFixture.h"
 

@@ -1,5 +1,5 @@
 // Texture sampling: filters, texel centres, address modes and mip levels.
-#include "SoftTextureSampler.h"
+#include "pipeline/SoftTextureSampler.h"
 
 #include "SoftDeviceFixture.h"
 

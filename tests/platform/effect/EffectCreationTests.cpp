@@ -85,9 +85,9 @@ TEST_F(EffectTest, SyntaxErrorsGiveFailAndAnFxcStyleLine) {
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,7): error X3003: redefinition of 'x'"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "#define X 1\nfloat y;", &ls_Errors, &hr);
+    e = Compile(mr_Device, "#define X 1\n#bogus\nfloat y;", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
-    EXPECT_NE(ls_Errors.find("unsupported preprocessor directive '#define'"), std::string::npos) << ls_Errors;
+    EXPECT_NE(ls_Errors.find("memory(2,"), std::string::npos) << ls_Errors;
 
     e = Compile(mr_Device, "float4 v = {1, 2, 3};", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);

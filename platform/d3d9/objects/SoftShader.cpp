@@ -1,0 +1,104 @@
+#include "objects/SoftShader.h"
+
+#include "objects/SoftDevice.h"
+
+#include <cstring>
+
+namespace {
+
+// Longest stream accepted; a stream without an end token is refused rather
+// than read without bound.
+const size_t k_MaxTokens = 1u << 20;
+
+}  // namespace
+
+HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersion, SoftShaderCode* code) {
+    if (!function) return D3DERR_INVALIDCALL;
+    DWORD lr_Version = function[0];
+    DWORD lr_Kind = lr_Version & 0xFFFF0000u;
+    if (lr_Kind != (pixel ? 0xFFFF0000u : 0xFFFE0000u)) return D3DERR_INVALIDCALL;
+    DWORD lr_Major = D3DSHADER_VERSION_MAJOR(lr_Version);
+    DWORD lr_Minor = D3DSHADER_VERSION_MINOR(lr_Version);
+    bool lr_Known = (lr_Major == 1 && lr_Minor <= (pixel ? 4u : 1u)) || (lr_Major == 2 && lr_Minor <= 1) ||
+                    (lr_Major == 3 && lr_Minor == 0);
+    if (!lr_Known) return D3DERR_INVALIDCALL;
+    if ((lr_Version & 0xFFFFu) > (supportedVersion & 0xFFFFu)) return D3DERR_INVALIDCALL;
+
+    std::string ls_Name;
+    size_t i = 1;
+    for (;;) {
+        if (i >= k_MaxTokens) return D3DERR_INVALIDCALL;
+        DWORD lr_Token = function[i];
+        if (lr_Token == D3DSIO_END) {
+            ++i;
+            break;
+        }
+        if ((lr_Token & 0xFFFFu) == D3DSIO_COMMENT) {
+            size_t lr_Length = (lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
+            if (i + 1 + lr_Length >= k_MaxTokens) return D3DERR_INVALIDCALL;
+            const char* lr_Payload = reinterpret_cast<const char*>(function + i + 1);
+            size_t lr_Bytes = lr_Length * sizeof(DWORD);
+            if (ls_Name.empty() && lr_Bytes >= 4 && std::memcmp(lr_Payload, "FUNC", 4) == 0) {
+                size_t lr_End = 4;
+                while (lr_End < lr_Bytes && lr_Payload[lr_End] != '\0') ++lr_End;
+                ls_Name.assign(lr_Payload + 4, lr_End - 4);
+            }
+            i += 1 + lr_Length;
+            continue;
+        }
+        if (lr_Major >= 2) {
+            // Shader model 2 and later carry the instruction length.
+            i += 1 + ((lr_Token >> 24) & 0x0Fu);
+        } else if ((lr_Token & 0xFFFFu) == 0x51u) {
+            // def: a register and four raw floats, which could look like anything.
+            i += 6;
+        } else {
+            // Shader model 1 has no lengths: parameters are the tokens with bit 31 set.
+            ++i;
+            while (i < k_MaxTokens && (function[i] & 0x80000000u)) ++i;
+        }
+    }
+    if (pixel) {
+        std::string ls_Reason;
+        if (!code->Program.Decode(function, i, ls_Reason)) return D3DERR_INVALIDCALL;
+    }
+    code->Version = lr_Version;
+    code->Name = std::move(ls_Name);
+    code->Tokens.assign(function, function + i);
+    return D3D_OK;
+}
+
+bool SoftQuery::Supported(D3DQUERYTYPE type) {
+    return type == D3DQUERYTYPE_EVENT || type == D3DQUERYTYPE_OCCLUSION || type == D3DQUERYTYPE_TIMESTAMP ||
+           type == D3DQUERYTYPE_TIMESTAMPDISJOINT || type == D3DQUERYTYPE_TIMESTAMPFREQ;
+}
+
+DWORD STDMETHODCALLTYPE SoftQuery::GetDataSize() {
+    switch (mr_Type) {
+    case D3DQUERYTYPE_EVENT:
+    case D3DQUERYTYPE_TIMESTAMPDISJOINT: return sizeof(BOOL);
+    case D3DQUERYTYPE_OCCLUSION: return sizeof(DWORD);
+    case D3DQUERYTYPE_TIMESTAMP:
+    case D3DQUERYTYPE_TIMESTAMPFREQ: return sizeof(ULONGLONG);
+    default: return 0;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE SoftQuery::Issue(DWORD) {
+    mr_Issued = true;
+    return D3D_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SoftQuery::GetData(void* pData, DWORD dwSize, DWORD) {
+    if (!mr_Issued && mr_Type != D3DQUERYTYPE_EVENT) return D3DERR_INVALIDCALL;
+    if (!pData || dwSize == 0) return S_OK;
+    DWORD lr_Size = GetDataSize();
+    if (dwSize < lr_Size) return D3DERR_INVALIDCALL;
+    std::memset(pData, 0, lr_Size);
+    if (mr_Type == D3DQUERYTYPE_EVENT) *static_cast<BOOL*>(pData) = TRUE;
+    if (mr_Type == D3DQUERYTYPE_TIMESTAMPFREQ) {
+        ULONGLONG lr_Frequency = 1000000;
+        std::memcpy(pData, &lr_Frequency, sizeof(lr_Frequency));
+    }
+    return S_OK;
+}
