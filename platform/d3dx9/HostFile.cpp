@@ -64,4 +64,14 @@ bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>* bytes, long long maxB
     return true;
 }
 
+bool RegularFileSize(const wchar_t* path, long long* size) {
+    FileHandle lr_File;
+    lr_File.Value = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER lr_Size;
+    if (lr_File.Value == INVALID_HANDLE_VALUE || !GetFileSizeEx(lr_File.Value, &lr_Size)) return false;
+    *size = lr_Size.QuadPart;
+    return true;
+}
+
 }  // namespace softd3dx
