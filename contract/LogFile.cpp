@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
-#include <mutex>
+#include <functional>
 #include <string>
 
 namespace {
@@ -18,28 +19,28 @@ const char k_LineEnd[] = "\r\n";
 const char k_LineEnd[] = "\n";
 #endif
 
-// The last log that could not be opened, and why: reported once, until a
-// write to it succeeds or another failure comes.
-std::mutex g_ReportMutex;
-std::wstring g_ReportedPath;
-DWORD g_ReportedError = ERROR_SUCCESS;
+// The last log that could not be opened, and why, as one hash (0: none):
+// reported once, until a write to it succeeds or another failure comes.
+// Atomic, not locked: some Windows toolchains' standard libraries have no
+// std::mutex, and two threads reporting the same failure at once is harmless.
+std::atomic<size_t> g_Reported{0};
+
+size_t FailureKey(const std::wstring& path, DWORD error) {
+    const size_t lr_Key = std::hash<std::wstring>()(path) ^ (static_cast<size_t>(error) * 0x9E3779B9u);
+    return lr_Key ? lr_Key : 1;
+}
 
 void ReportOpenFailure(const std::wstring& path, DWORD error) noexcept {
     try {
-        std::lock_guard<std::mutex> lr_Lock(g_ReportMutex);
-        if (error == g_ReportedError && path == g_ReportedPath) return;
-        g_ReportedPath = path;
-        g_ReportedError = error;
+        const size_t lr_Key = FailureKey(path, error);
+        if (g_Reported.exchange(lr_Key) == lr_Key) return;
         OutputDebugStringW((L"SSAO: the log " + path + L" cannot be written (error " + std::to_wstring(error) +
                             L"); going on without it.\n")
                                .c_str());
     } catch (...) {}
 }
 
-void ClearOpenFailure(const std::wstring& path) noexcept {
-    std::lock_guard<std::mutex> lr_Lock(g_ReportMutex);
-    if (g_ReportedError != ERROR_SUCCESS && path == g_ReportedPath) g_ReportedError = ERROR_SUCCESS;
-}
+void ClearOpenFailure() noexcept { g_Reported = 0; }
 
 }  // namespace
 
@@ -68,6 +69,6 @@ void AppendLogMessage(const std::wstring& path, const std::wstring& message) noe
         const BOOL lr_Done =
             WriteFile(lr_File, ls_Bytes.data(), static_cast<DWORD>(ls_Bytes.size()), &lr_Written, nullptr);
         CloseHandle(lr_File);
-        if (lr_Done) ClearOpenFailure(path);
+        if (lr_Done) ClearOpenFailure();
     } catch (...) {}
 }
