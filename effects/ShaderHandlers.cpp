@@ -95,34 +95,40 @@ bool Shader::OwnedBySystem(Handler* handler) const {
     return mr_Owner_ != nullptr && mr_Owner_->Owns(handler);
 }
 
-// --- annotation handlers ---
+// --- the three handler kinds, written once ---
+// Removing, finding, owning and dropping are the same for every kind.
+#define SSAO_SHADER_HANDLER_KIND(Kind, Member)                                                                \
+    bool Shader::Remove##Kind##Handler(const std::string& key) {                                              \
+        return Remove##Kind##Handler(Get##Kind##Handler(key));                                                \
+    }                                                                                                         \
+    bool Shader::Remove##Kind##Handler(I##Kind##Handler* handler) { return EraseEntry(Member, handler); }     \
+    I##Kind##Handler* Shader::Get##Kind##Handler(const std::string& key) { return FindHandler(Member, key); } \
+    bool Shader::OwnsHandler(I##Kind##Handler* handler) { return OwnsEntry(Member, handler); }                \
+    void Shader::DropSystemHandler(I##Kind##Handler* handler) { DropEntriesOf(Member, handler); }
 
-// A handler the system owns is refused as its own entries are: the shader
-// taking it too would delete it a second time. A shader made before the
-// handler was registered holds no entry for it, so the system is asked.
-bool Shader::AddAnnotationHandler(IAnnotationHandler* handler) {
-    return handler != nullptr && !OwnedBySystem(handler) &&
-           AddOwnedEntry(mr_AnnotationHandlers, handler, {handler, false});
-}
+SSAO_SHADER_HANDLER_KIND(Annotation, mr_AnnotationHandlers)
+SSAO_SHADER_HANDLER_KIND(Callback, mr_CallbackHandlers)
+SSAO_SHADER_HANDLER_KIND(Semantic, mr_SemanticHandlers)
+#undef SSAO_SHADER_HANDLER_KIND
 
-bool Shader::RemoveAnnotationHandler(const std::string& annotationName) {
-    return RemoveAnnotationHandler(GetAnnotationHandler(annotationName));
-}
+// Adding is too for annotation and semantic handlers. A handler the system
+// owns is refused as its own entries are: the shader taking it too would
+// delete it a second time. A shader made before the handler was registered
+// holds no entry for it, so the system is asked.
+#define SSAO_SHADER_PLAIN_HANDLER_ADD(Kind, Member)                                                               \
+    bool Shader::Add##Kind##Handler(I##Kind##Handler* handler) {                                                  \
+        return handler != nullptr && !OwnedBySystem(handler) && AddOwnedEntry(Member, handler, {handler, false}); \
+    }                                                                                                             \
+    bool Shader::AddSystem##Kind##Handler(I##Kind##Handler* handler) {                                            \
+        return handler != nullptr && AddSystemEntry(Member, handler, {handler, true});                            \
+    }
 
-bool Shader::RemoveAnnotationHandler(IAnnotationHandler* handler) { return EraseEntry(mr_AnnotationHandlers, handler); }
+SSAO_SHADER_PLAIN_HANDLER_ADD(Annotation, mr_AnnotationHandlers)
+SSAO_SHADER_PLAIN_HANDLER_ADD(Semantic, mr_SemanticHandlers)
+#undef SSAO_SHADER_PLAIN_HANDLER_ADD
 
-IAnnotationHandler* Shader::GetAnnotationHandler(const std::string& annotationName) {
-    return FindHandler(mr_AnnotationHandlers, annotationName);
-}
-
-bool Shader::AddSystemAnnotationHandler(IAnnotationHandler* handler) {
-    return handler != nullptr && AddSystemEntry(mr_AnnotationHandlers, handler, {handler, true});
-}
-
-// --- callback handlers ---
-// Their entries also hold the passes that call them, collected only for an
-// entry that is going to be kept.
-
+// Callback entries also hold the passes that call them, collected only for
+// an entry that is going to be kept.
 bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
     if (handler == nullptr || OwnedBySystem(handler)) {
         return false;
@@ -135,12 +141,6 @@ bool Shader::AddCallbackHandler(ICallbackHandler* handler) {
     return AddOwnedEntry(mr_CallbackHandlers, handler, std::move(lr_Entry));
 }
 
-bool Shader::RemoveCallbackHandler(const std::string& name) { return RemoveCallbackHandler(GetCallbackHandler(name)); }
-
-bool Shader::RemoveCallbackHandler(ICallbackHandler* handler) { return EraseEntry(mr_CallbackHandlers, handler); }
-
-ICallbackHandler* Shader::GetCallbackHandler(const std::string& name) { return FindHandler(mr_CallbackHandlers, name); }
-
 bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
     if (handler == nullptr || mr_CallbackHandlers.find(handler->GetName()) != mr_CallbackHandlers.end()) {
         return false;
@@ -149,43 +149,6 @@ bool Shader::AddSystemCallbackHandler(ICallbackHandler* handler) {
     CollectPasses(lr_Entry);
     return AddSystemEntry(mr_CallbackHandlers, handler, std::move(lr_Entry));
 }
-
-// --- semantic handlers ---
-
-bool Shader::AddSemanticHandler(ISemanticHandler* handler) {
-    return handler != nullptr && !OwnedBySystem(handler) &&
-           AddOwnedEntry(mr_SemanticHandlers, handler, {handler, false});
-}
-
-bool Shader::RemoveSemanticHandler(const std::string& semantic) {
-    return RemoveSemanticHandler(GetSemanticHandler(semantic));
-}
-
-bool Shader::RemoveSemanticHandler(ISemanticHandler* handler) { return EraseEntry(mr_SemanticHandlers, handler); }
-
-ISemanticHandler* Shader::GetSemanticHandler(const std::string& semantic) {
-    return FindHandler(mr_SemanticHandlers, semantic);
-}
-
-bool Shader::AddSystemSemanticHandler(ISemanticHandler* handler) {
-    return handler != nullptr && AddSystemEntry(mr_SemanticHandlers, handler, {handler, true});
-}
-
-// --- ownership ---
-
-bool Shader::OwnsHandler(IAnnotationHandler* handler) { return OwnsEntry(mr_AnnotationHandlers, handler); }
-
-bool Shader::OwnsHandler(ICallbackHandler* handler) { return OwnsEntry(mr_CallbackHandlers, handler); }
-
-bool Shader::OwnsHandler(ISemanticHandler* handler) { return OwnsEntry(mr_SemanticHandlers, handler); }
-
-// --- entries of handlers the system deletes ---
-
-void Shader::DropSystemHandler(IAnnotationHandler* handler) { DropEntriesOf(mr_AnnotationHandlers, handler); }
-
-void Shader::DropSystemHandler(ICallbackHandler* handler) { DropEntriesOf(mr_CallbackHandlers, handler); }
-
-void Shader::DropSystemHandler(ISemanticHandler* handler) { DropEntriesOf(mr_SemanticHandlers, handler); }
 
 void Shader::DropSystemHandlers() {
     DropSystemEntries(mr_AnnotationHandlers);

@@ -62,18 +62,6 @@ bool ShaderSystem::AddHandler(std::map<std::string, Handler*>& handlers, Handler
     return true;
 }
 
-bool ShaderSystem::Owns(IAnnotationHandler* handler) {
-    return handler != nullptr && FindHandler(mr_AnnotationHandlers, Key(*handler)) == handler;
-}
-
-bool ShaderSystem::Owns(ICallbackHandler* handler) {
-    return handler != nullptr && FindHandler(mr_CallbackHandlers, Key(*handler)) == handler;
-}
-
-bool ShaderSystem::Owns(ISemanticHandler* handler) {
-    return handler != nullptr && FindHandler(mr_SemanticHandlers, Key(*handler)) == handler;
-}
-
 // Deletes the handler registered under the key of the one given (which may
 // be another), once no shader holds an entry for it any more.
 template <typename Handler>
@@ -104,55 +92,24 @@ void ShaderSystem::ForgetShader(Shader* shader) {
     }
 }
 
-// --- annotation handlers ---
+// --- the three handler kinds, written once ---
+// Each kind has the same entry points over its own map; the interface names
+// them per kind.
+#define SSAO_SYSTEM_HANDLER_KIND(Kind, Member)                                                                      \
+    bool ShaderSystem::Add##Kind##Handler(I##Kind##Handler* handler) { return AddHandler(Member, handler); }        \
+    bool ShaderSystem::Remove##Kind##Handler(const std::string& key) {                                              \
+        return Remove##Kind##Handler(Get##Kind##Handler(key));                                                      \
+    }                                                                                                               \
+    bool ShaderSystem::Remove##Kind##Handler(I##Kind##Handler* handler) { return RemoveHandler(Member, handler); }  \
+    I##Kind##Handler* ShaderSystem::Get##Kind##Handler(const std::string& key) { return FindHandler(Member, key); } \
+    bool ShaderSystem::Owns(I##Kind##Handler* handler) {                                                            \
+        return handler != nullptr && FindHandler(Member, Key(*handler)) == handler;                                 \
+    }
 
-bool ShaderSystem::AddAnnotationHandler(IAnnotationHandler* handler) {
-    return AddHandler(mr_AnnotationHandlers, handler);
-}
-
-bool ShaderSystem::RemoveAnnotationHandler(const std::string& annotationName) {
-    return RemoveAnnotationHandler(GetAnnotationHandler(annotationName));
-}
-
-bool ShaderSystem::RemoveAnnotationHandler(IAnnotationHandler* handler) {
-    return RemoveHandler(mr_AnnotationHandlers, handler);
-}
-
-IAnnotationHandler* ShaderSystem::GetAnnotationHandler(const std::string& annotationName) {
-    return FindHandler(mr_AnnotationHandlers, annotationName);
-}
-
-// --- callback handlers ---
-
-bool ShaderSystem::AddCallbackHandler(ICallbackHandler* handler) { return AddHandler(mr_CallbackHandlers, handler); }
-
-bool ShaderSystem::RemoveCallbackHandler(const std::string& name) {
-    return RemoveCallbackHandler(GetCallbackHandler(name));
-}
-
-bool ShaderSystem::RemoveCallbackHandler(ICallbackHandler* handler) {
-    return RemoveHandler(mr_CallbackHandlers, handler);
-}
-
-ICallbackHandler* ShaderSystem::GetCallbackHandler(const std::string& name) {
-    return FindHandler(mr_CallbackHandlers, name);
-}
-
-// --- semantic handlers ---
-
-bool ShaderSystem::AddSemanticHandler(ISemanticHandler* handler) { return AddHandler(mr_SemanticHandlers, handler); }
-
-bool ShaderSystem::RemoveSemanticHandler(const std::string& semantic) {
-    return RemoveSemanticHandler(GetSemanticHandler(semantic));
-}
-
-bool ShaderSystem::RemoveSemanticHandler(ISemanticHandler* handler) {
-    return RemoveHandler(mr_SemanticHandlers, handler);
-}
-
-ISemanticHandler* ShaderSystem::GetSemanticHandler(const std::string& semantic) {
-    return FindHandler(mr_SemanticHandlers, semantic);
-}
+SSAO_SYSTEM_HANDLER_KIND(Annotation, mr_AnnotationHandlers)
+SSAO_SYSTEM_HANDLER_KIND(Callback, mr_CallbackHandlers)
+SSAO_SYSTEM_HANDLER_KIND(Semantic, mr_SemanticHandlers)
+#undef SSAO_SYSTEM_HANDLER_KIND
 
 // --- shaders ---
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "IRenderable.h"
+#include "QuadBuffers.h"
 #include "ScreenMask.h"
 
 #include <d3d9.h>
@@ -17,7 +18,6 @@ public:
     // A capacity above k_MaxCapacity is refused: the batch then holds nothing
     // and has no buffers.
     BatchScreenMask(IDirect3DDevice9* device, int capacity);
-    ~BatchScreenMask();
 
     BatchScreenMask(const BatchScreenMask&) = delete;
     BatchScreenMask& operator=(const BatchScreenMask&) = delete;
@@ -30,18 +30,13 @@ public:
 
     const std::vector<ScreenMask::ScreenMaskVertex>& GetVertices() const { return mr_Vertices; }
     int GetCapacity() const { return mr_Capacity; }
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return mr_VertexBuffer_; }
-    IDirect3DIndexBuffer9* GetIndexBuffer() const { return mr_IndexBuffer_; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return mr_Buffers.VertexBuffer(); }
+    IDirect3DIndexBuffer9* GetIndexBuffer() const { return mr_Buffers.IndexBuffer(); }
 
 private:
     void Upload();
-    void FillIndices();
 
     std::vector<ScreenMask::ScreenMaskVertex> mr_Vertices;
-    IDirect3DVertexBuffer9* mr_VertexBuffer_;
-    IDirect3DIndexBuffer9* mr_IndexBuffer_;
+    QuadBuffers mr_Buffers;
     int mr_Capacity;
-    // Set when an upload could not reach the buffer, so the next Bind retries it.
-    bool mr_UploadPending;
-    bool mr_IndicesReady;
 };

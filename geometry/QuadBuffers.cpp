@@ -2,36 +2,40 @@
 
 #include "ScreenMask.h"
 
-namespace QuadBuffers {
+#include <cstring>
 
-IDirect3DVertexBuffer9* CreateVertexBuffer(IDirect3DDevice9* device, UINT vertices) {
-    IDirect3DVertexBuffer9* lr_Buffer_ = nullptr;
-    if (FAILED(device->CreateVertexBuffer(vertices * ScreenMask::Stride, D3DUSAGE_WRITEONLY, ScreenMask::FVF,
-                                          D3DPOOL_MANAGED, &lr_Buffer_, nullptr))) {
-        return nullptr;
+void QuadBuffers::Create(IDirect3DDevice9* device, UINT vertices) {
+    // Created again, the buffers of the first creation must not leak.
+    Release();
+    mr_Quads = vertices / k_VerticesPerQuad;
+    if (vertices > 0 &&
+        FAILED(device->CreateVertexBuffer(vertices * ScreenMask::Stride, D3DUSAGE_WRITEONLY, ScreenMask::FVF,
+                                          D3DPOOL_MANAGED, &mr_VertexBuffer_, nullptr))) {
+        // A failed call may still have written the out pointer; it owns nothing.
+        mr_VertexBuffer_ = nullptr;
     }
-    return lr_Buffer_;
+    if (mr_Quads > 0 && FAILED(device->CreateIndexBuffer(mr_Quads * k_IndicesPerQuad * sizeof(WORD), D3DUSAGE_WRITEONLY,
+                                                         D3DFMT_INDEX16, D3DPOOL_MANAGED, &mr_IndexBuffer_, nullptr))) {
+        mr_IndexBuffer_ = nullptr;
+    }
+    FillIndices();
 }
 
-IDirect3DIndexBuffer9* CreateIndexBuffer(IDirect3DDevice9* device, UINT quads) {
-    IDirect3DIndexBuffer9* lr_Buffer_ = nullptr;
-    if (FAILED(device->CreateIndexBuffer(quads * k_IndicesPerQuad * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                         D3DPOOL_MANAGED, &lr_Buffer_, nullptr))) {
-        return nullptr;
-    }
-    return lr_Buffer_;
+void QuadBuffers::Release() {
+    if (mr_IndexBuffer_) mr_IndexBuffer_->Release();
+    mr_IndexBuffer_ = nullptr;
+    if (mr_VertexBuffer_) mr_VertexBuffer_->Release();
+    mr_VertexBuffer_ = nullptr;
+    mr_IndicesReady = false;
+    mr_VerticesReady = false;
 }
 
-bool FillIndices(IDirect3DIndexBuffer9* buffer, UINT quads) {
-    if (!buffer) {
-        return false;
-    }
+void QuadBuffers::FillIndices() {
     void* lr_Data = nullptr;
-    if (FAILED(buffer->Lock(0, 0, &lr_Data, 0)) || !lr_Data) {
-        return false;
-    }
+    // Left unfilled on failure; Bind tries again.
+    if (!mr_IndexBuffer_ || FAILED(mr_IndexBuffer_->Lock(0, 0, &lr_Data, 0)) || !lr_Data) return;
     WORD* lr_Indices = static_cast<WORD*>(lr_Data);
-    for (UINT lr_Quad = 0; lr_Quad < quads; ++lr_Quad) {
+    for (UINT lr_Quad = 0; lr_Quad < mr_Quads; ++lr_Quad) {
         const WORD lr_First = static_cast<WORD>(lr_Quad * k_VerticesPerQuad);
         WORD* lr_Out = lr_Indices + lr_Quad * k_IndicesPerQuad;
         lr_Out[0] = lr_First;
@@ -41,33 +45,29 @@ bool FillIndices(IDirect3DIndexBuffer9* buffer, UINT quads) {
         lr_Out[4] = static_cast<WORD>(lr_First + 3);
         lr_Out[5] = lr_First;
     }
-    buffer->Unlock();
+    mr_IndexBuffer_->Unlock();
+    mr_IndicesReady = true;
+}
+
+bool QuadBuffers::Upload(const void* vertices, UINT count) {
+    mr_VerticesReady = false;
+    void* lr_Data = nullptr;
+    if (!mr_VertexBuffer_ || FAILED(mr_VertexBuffer_->Lock(0, 0, &lr_Data, 0)) || !lr_Data) return false;
+    if (count > 0) std::memcpy(lr_Data, vertices, count * ScreenMask::Stride);
+    mr_VertexBuffer_->Unlock();
+    mr_VerticesReady = true;
     return true;
 }
 
-void Bind(IDirect3DDevice9* device, IDirect3DVertexBuffer9* vertices, IDirect3DIndexBuffer9* indices) {
+void QuadBuffers::Bind(IDirect3DDevice9* device) {
+    if (!mr_IndicesReady) FillIndices();
     device->SetFVF(ScreenMask::FVF);
-    device->SetIndices(indices);
-    device->SetStreamSource(0, vertices, 0, ScreenMask::Stride);
+    device->SetIndices(mr_IndexBuffer_);
+    device->SetStreamSource(0, mr_VertexBuffer_, 0, ScreenMask::Stride);
 }
 
-void Draw(IDirect3DDevice9* device, UINT vertices) {
+void QuadBuffers::Draw(IDirect3DDevice9* device, UINT vertices) const {
     const UINT lr_Primitives = (vertices / k_VerticesPerQuad) * 2;
-    if (lr_Primitives == 0) {
-        return;
-    }
+    if (!HasBuffers() || !mr_IndicesReady || !mr_VerticesReady || lr_Primitives == 0) return;
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 0, lr_Primitives);
 }
-
-void Release(IDirect3DVertexBuffer9*& vertices, IDirect3DIndexBuffer9*& indices) {
-    if (indices) {
-        indices->Release();
-        indices = nullptr;
-    }
-    if (vertices) {
-        vertices->Release();
-        vertices = nullptr;
-    }
-}
-
-}  // namespace QuadBuffers

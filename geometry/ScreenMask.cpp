@@ -1,15 +1,11 @@
 #include "ScreenMask.h"
 
-#include "QuadBuffers.h"
-
-#include <cstring>
-
-using QuadBuffers::k_VerticesPerQuad;
+namespace {
+constexpr UINT k_VerticesPerQuad = QuadBuffers::k_VerticesPerQuad;
+}
 
 ScreenMask::ScreenMask(bool batchedOnly)
-    : mr_VertexBuffer_(nullptr),
-      mr_IndexBuffer_(nullptr),
-      mr_Left(0.0f),
+    : mr_Left(0.0f),
       mr_Top(0.0f),
       mr_Depth(0.0f),
       mr_Right(0.0f),
@@ -17,13 +13,9 @@ ScreenMask::ScreenMask(bool batchedOnly)
       mr_Absolute(false),
       mr_Dirty(true),
       mr_PixelOffset(true),
-      mr_BatchedOnly(batchedOnly),
-      mr_IndicesReady(false),
-      mr_VerticesReady(false) {
+      mr_BatchedOnly(batchedOnly) {
     mr_Vertices.resize(k_VerticesPerQuad);
 }
-
-ScreenMask::~ScreenMask() { QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_); }
 
 void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float right, float bottom, bool absolute) {
     mr_Absolute = absolute;
@@ -33,25 +25,9 @@ void ScreenMask::Create(IDirect3DDevice9* device, float left, float top, float r
     mr_Bottom = bottom;
     SetTexCoords(0.0f, 0.0f, 1.0f, 1.0f, 0);
 
-    if (!mr_BatchedOnly) {
-        // A mask created again must not leak the buffers of its first creation.
-        QuadBuffers::Release(mr_VertexBuffer_, mr_IndexBuffer_);
-        mr_IndicesReady = false;
-        mr_VerticesReady = false;
-        const UINT lr_VertexCount = static_cast<UINT>(mr_Vertices.size());
-        mr_VertexBuffer_ = QuadBuffers::CreateVertexBuffer(device, lr_VertexCount);
-        mr_IndexBuffer_ = QuadBuffers::CreateIndexBuffer(device, lr_VertexCount / k_VerticesPerQuad);
-        FillIndices();
-    }
+    if (!mr_BatchedOnly) mr_Buffers.Create(device, static_cast<UINT>(mr_Vertices.size()));
 
     Update(device);
-}
-
-void ScreenMask::FillIndices() {
-    // Left unfilled on failure; Bind tries again.
-    if (QuadBuffers::FillIndices(mr_IndexBuffer_, static_cast<UINT>(mr_Vertices.size()) / k_VerticesPerQuad)) {
-        mr_IndicesReady = true;
-    }
 }
 
 void ScreenMask::SetPosition(float left, float top) {
@@ -128,16 +104,10 @@ void ScreenMask::Update(IDirect3DDevice9* device) {
         lr_Vertex.z = mr_Depth;
     }
 
-    if (!mr_BatchedOnly && mr_VertexBuffer_) {
-        void* pvVertices = nullptr;
-        if (FAILED(mr_VertexBuffer_->Lock(0, 0, &pvVertices, 0)) || !pvVertices) {
-            // Stays dirty so that the next Bind uploads again.
-            return;
-        }
-        std::memcpy(pvVertices, mr_Vertices.data(), mr_Vertices.size() * Stride);
-        mr_VertexBuffer_->Unlock();
-        mr_VerticesReady = true;
-    }
+    // A failed upload stays dirty so that the next Bind uploads again.
+    if (!mr_BatchedOnly && mr_Buffers.VertexBuffer() &&
+        !mr_Buffers.Upload(mr_Vertices.data(), static_cast<UINT>(mr_Vertices.size())))
+        return;
     mr_Dirty = false;
 }
 
@@ -147,19 +117,14 @@ void ScreenMask::Bind(IDirect3DDevice9* device) {
     if (mr_Dirty) {
         Update(device);
     }
-    if (mr_BatchedOnly || !mr_VertexBuffer_ || !mr_IndexBuffer_) {
+    if (mr_BatchedOnly || !mr_Buffers.HasBuffers()) {
         return;
     }
-    if (!mr_IndicesReady) {
-        FillIndices();
-    }
-    QuadBuffers::Bind(device, mr_VertexBuffer_, mr_IndexBuffer_);
+    mr_Buffers.Bind(device);
 }
 
 void ScreenMask::Draw(IDirect3DDevice9* device) {
     // A missing or never-filled buffer holds nothing worth drawing.
-    if (mr_BatchedOnly || !mr_VertexBuffer_ || !mr_IndexBuffer_ || !mr_IndicesReady || !mr_VerticesReady) {
-        return;
-    }
-    QuadBuffers::Draw(device, static_cast<UINT>(mr_Vertices.size()));
+    if (mr_BatchedOnly) return;
+    mr_Buffers.Draw(device, static_cast<UINT>(mr_Vertices.size()));
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "IRenderable.h"
+#include "QuadBuffers.h"
 
 #include <d3d9.h>
 
@@ -27,7 +28,6 @@ public:
     static constexpr UINT Stride = sizeof(ScreenMaskVertex);
 
     explicit ScreenMask(bool batchedOnly);
-    ~ScreenMask();
 
     ScreenMask(const ScreenMask&) = delete;
     ScreenMask& operator=(const ScreenMask&) = delete;
@@ -50,13 +50,12 @@ public:
     const std::vector<ScreenMaskVertex>& Vertices() const { return mr_Vertices; }
     bool IsDirty() const { return mr_Dirty; }
     bool IsBatchedOnly() const { return mr_BatchedOnly; }
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return mr_VertexBuffer_; }
-    IDirect3DIndexBuffer9* GetIndexBuffer() const { return mr_IndexBuffer_; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return mr_Buffers.VertexBuffer(); }
+    IDirect3DIndexBuffer9* GetIndexBuffer() const { return mr_Buffers.IndexBuffer(); }
 
 private:
     std::vector<ScreenMaskVertex> mr_Vertices;
-    IDirect3DVertexBuffer9* mr_VertexBuffer_;
-    IDirect3DIndexBuffer9* mr_IndexBuffer_;
+    QuadBuffers mr_Buffers;  // none when batched only
     float mr_Left;
     float mr_Top;
     float mr_Depth;
@@ -66,12 +65,6 @@ private:
     bool mr_Dirty;
     bool mr_PixelOffset;
     const bool mr_BatchedOnly;
-    // Whether the buffers hold what was last written to them: a buffer whose
-    // fill failed holds undefined data and must not be drawn.
-    bool mr_IndicesReady;
-    bool mr_VerticesReady;
-
-    void FillIndices();
 };
 
 static_assert(sizeof(ScreenMask::ScreenMaskVertex) == 32, "vertex stride must be 32 bytes");

@@ -1,6 +1,7 @@
 #include "DemoSession.h"
 
 #include "DemoStudy.h"
+#include "HResultText.h"
 #include "HostContract.h"
 #include "PathHost.h"
 #include "SceneRenderer.h"
@@ -17,34 +18,6 @@
 
 namespace {
 
-const char* KindName(SoftObjectKind kind) {
-    switch (kind) {
-    case SoftObjectKind::Texture: return "texture";
-    case SoftObjectKind::CubeTexture: return "cube texture";
-    case SoftObjectKind::VolumeTexture: return "volume texture";
-    case SoftObjectKind::Surface: return "surface";
-    case SoftObjectKind::SwapChain: return "swap chain";
-    case SoftObjectKind::VertexBuffer: return "vertex buffer";
-    case SoftObjectKind::IndexBuffer: return "index buffer";
-    case SoftObjectKind::StateBlock: return "state block";
-    case SoftObjectKind::VertexShader: return "vertex shader";
-    case SoftObjectKind::PixelShader: return "pixel shader";
-    case SoftObjectKind::VertexDeclaration: return "vertex declaration";
-    case SoftObjectKind::Query: return "query";
-    default: return "object";
-    }
-}
-
-const char* PoolName(D3DPOOL pool) {
-    switch (pool) {
-    case D3DPOOL_DEFAULT: return "default";
-    case D3DPOOL_MANAGED: return "managed";
-    case D3DPOOL_SYSTEMMEM: return "system";
-    case D3DPOOL_SCRATCH: return "scratch";
-    default: return "?";
-    }
-}
-
 std::string FormatText(D3DFORMAT format) {
     const char* ls_Name = FormatName(format);
     if (ls_Name[0] != '?') return ls_Name;
@@ -53,13 +26,13 @@ std::string FormatText(D3DFORMAT format) {
 
 std::string ObjectText(const SoftLiveObject& object) {
     std::ostringstream ls_Text;
-    ls_Text << KindName(object.Kind);
+    ls_Text << SoftObjectKindName(object.Kind);
     if (object.Kind == SoftObjectKind::Texture || object.Kind == SoftObjectKind::Surface) {
         ls_Text << " " << object.Width << "x" << object.Height << " " << FormatText(object.Format) << " "
-                << PoolName(object.Pool);
+                << SoftPoolName(object.Pool);
         if (object.Usage & D3DUSAGE_RENDERTARGET) ls_Text << " render target";
     } else if (object.Kind == SoftObjectKind::VertexBuffer || object.Kind == SoftObjectKind::IndexBuffer) {
-        ls_Text << " " << PoolName(object.Pool);
+        ls_Text << " " << SoftPoolName(object.Pool);
     }
     return ls_Text.str();
 }
@@ -87,13 +60,6 @@ std::string GuidText(const GUID& id) {
         ls_Text << std::setw(2) << static_cast<int>(id.Data4[i]);
     }
     ls_Text << "}";
-    return ls_Text.str();
-}
-
-std::string HResultText(HRESULT hr) {
-    if (hr == D3D_OK) return "D3D_OK";
-    std::ostringstream ls_Text;
-    ls_Text << "0x" << std::hex << std::setw(8) << std::setfill('0') << static_cast<uint32_t>(hr);
     return ls_Text.str();
 }
 

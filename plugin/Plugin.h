@@ -6,6 +6,7 @@
 #pragma once
 
 #include "BatchScreenMask.h"
+#include "ComPtr.h"
 #include "IHost.h"
 #include "IRenderable.h"
 #include "IShader.h"
@@ -50,7 +51,10 @@ protected:
     TextureRecord LoadTextureFile(const std::wstring& file, const std::wstring& directory);
 
     // Render targets.
-    IDirect3DTexture9* CreateTexture(unsigned width, unsigned height, D3DFORMAT format);
+    // A render-target texture, or nullptr. A retry is not logged: its failure was.
+    enum class TextureLogging { Logged, Silent };
+    IDirect3DTexture9* CreateTexture(unsigned width, unsigned height, D3DFORMAT format,
+                                     TextureLogging logging = TextureLogging::Logged);
     void UpdateRenderTargets();
     void ReplaceRenderTargets(const TextureRecord& target);
     // Makes again, without a log line, what a failure left out at the last frame.
@@ -138,8 +142,8 @@ protected:
     bool mr_ShowAOOnly;
     int mr_SliceCount;
     bool mr_SlicesDirty;
-    IDirect3DStateBlock9* mr_DefaultStateBlock_;
-    IDirect3DStateBlock9* mr_CurrentStateBlock_;
+    ComPtr<IDirect3DStateBlock9> mr_DefaultStateBlock;
+    ComPtr<IDirect3DStateBlock9> mr_CurrentStateBlock;
     D3DCAPS9 mr_Caps;
     D3DVIEWPORT9 mr_Viewport;
     D3DXMATRIX mr_View;

@@ -110,11 +110,11 @@ void k_Plugin::Activate() {
 }
 
 bool k_Plugin::CreateStateBlocks() {
-    for (IDirect3DStateBlock9** lr_Block_ : {&mr_DefaultStateBlock_, &mr_CurrentStateBlock_}) {
-        // A failed call may still have written the out pointer; it owns nothing.
-        if (!*lr_Block_ && FAILED(mr_Device_->CreateStateBlock(D3DSBT_ALL, lr_Block_))) *lr_Block_ = nullptr;
-    }
-    if (mr_DefaultStateBlock_ && mr_CurrentStateBlock_) {
+    // ComPtr's & is its out parameter: the holders' own addresses need std::addressof.
+    for (ComPtr<IDirect3DStateBlock9>* lr_Block_ :
+         {std::addressof(mr_DefaultStateBlock), std::addressof(mr_CurrentStateBlock)})
+        if (!*lr_Block_) Acquired(mr_Device_->CreateStateBlock(D3DSBT_ALL, &*lr_Block_), *lr_Block_);
+    if (mr_DefaultStateBlock && mr_CurrentStateBlock) {
         Recovered(k_StateBlocksFailed);
         return true;
     }
@@ -162,12 +162,10 @@ void k_Plugin::Deactivate() noexcept {
     ReleaseRecord(mr_ZBackBufferTexture);
 
     Log(L"SSAO: Deinitialising mr_DefaultStateBlock_...\n");
-    if (mr_DefaultStateBlock_) mr_DefaultStateBlock_->Release();
-    mr_DefaultStateBlock_ = nullptr;
+    mr_DefaultStateBlock.reset();
 
     Log(L"SSAO: Deinitialising mr_CurrentStateBlock_...\n");
-    if (mr_CurrentStateBlock_) mr_CurrentStateBlock_->Release();
-    mr_CurrentStateBlock_ = nullptr;
+    mr_CurrentStateBlock.reset();
 
     Log(L"SSAO: Deactivating finished.\n");
 }

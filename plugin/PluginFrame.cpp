@@ -63,14 +63,14 @@ void k_Plugin::RenderFrame(bool& hostStateSaved) {
     if (!CreateStateBlocks()) {
         return;
     }
-    if (FAILED(mr_CurrentStateBlock_->Capture())) {
+    if (FAILED(mr_CurrentStateBlock->Capture())) {
         // The block holds an older state of the host's: applying it would change the host's state.
         LogOnce(k_CaptureFailed, L"SSAO: Unable to save the host's device state.\n");
         return;
     }
     Recovered(k_CaptureFailed);
     hostStateSaved = true;
-    if (FAILED(mr_DefaultStateBlock_->Apply())) {
+    if (FAILED(mr_DefaultStateBlock->Apply())) {
         LogOnce(k_ApplyFailed, L"SSAO: Unable to set the device state of activation.\n");
     } else {
         Recovered(k_ApplyFailed);
@@ -83,7 +83,7 @@ void k_Plugin::RenderFrame(bool& hostStateSaved) {
 }
 
 void k_Plugin::RestoreHostState() noexcept {
-    if (SUCCEEDED(mr_CurrentStateBlock_->Apply())) {
+    if (SUCCEEDED(mr_CurrentStateBlock->Apply())) {
         Recovered(k_RestoreFailed);
         return;
     }

@@ -33,8 +33,6 @@ k_Plugin::k_Plugin(IHost* host)
       mr_ShowAOOnly(false),
       mr_SliceCount(10),
       mr_SlicesDirty(false),
-      mr_DefaultStateBlock_(nullptr),
-      mr_CurrentStateBlock_(nullptr),
       mr_WasActive(false),
       mr_DeviceLost(false),
       mr_Failures(0) {

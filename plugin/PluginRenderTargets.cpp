@@ -60,11 +60,13 @@ bool HasBuffers(const ScreenMask* mask) { return mask && mask->GetVertexBuffer()
 
 }  // namespace
 
-IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DFORMAT format) {
+IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DFORMAT format, TextureLogging logging) {
+    const bool lr_Logged = logging == TextureLogging::Logged;
     // One append: a host writing to the same file cannot split the line.
-    if (const char* ls_Name = FormatName(format)) {
+    const char* ls_Name = FormatName(format);
+    if (lr_Logged && ls_Name) {
         Log(L"SSAO: CreateTexture: ", ls_Name, L" ", static_cast<int>(width), L"x", static_cast<int>(height), L"\n");
-    } else {
+    } else if (lr_Logged) {
         Log(L"SSAO: CreateTexture: Unknown: ", static_cast<int>(format), L" ", static_cast<int>(width), L"x",
             static_cast<int>(height), L"\n");
     }
@@ -73,7 +75,7 @@ IDirect3DTexture9* k_Plugin::CreateTexture(unsigned width, unsigned height, D3DF
     if (mr_Device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &lr_Texture_,
                                   nullptr) != D3D_OK) {
         // A failed call may still have written the out pointer; it owns nothing.
-        Log(L"SSAO: Unable to create texture.\n");
+        if (lr_Logged) Log(L"SSAO: Unable to create texture.\n");
         return nullptr;
     }
     return lr_Texture_;
@@ -144,11 +146,9 @@ void k_Plugin::ReplaceRenderTargets(const TextureRecord& target) {
 // silently: its failure was logged when it happened.
 void k_Plugin::CompleteRenderTargets() {
     for (TextureRecord* lr_Record_ : {&mr_BackBufferTexture, &mr_ZBackBufferTexture, &mr_AOBackBufferTexture}) {
-        if (!lr_Record_->Texture &&
-            FAILED(mr_Device_->CreateTexture(lr_Record_->Width, lr_Record_->Height, 1, D3DUSAGE_RENDERTARGET,
-                                             lr_Record_->Format, D3DPOOL_DEFAULT, &lr_Record_->Texture, nullptr))) {
-            lr_Record_->Texture = nullptr;
-        }
+        if (!lr_Record_->Texture)
+            lr_Record_->Texture =
+                CreateTexture(lr_Record_->Width, lr_Record_->Height, lr_Record_->Format, TextureLogging::Silent);
     }
     if (!HasBuffers(mr_ScreenMask_)) ReplaceScreenMask(mr_ScreenMask_);
     if (!SlicesComplete()) ReplaceSliceMasks();

@@ -1,6 +1,7 @@
 #include "SceneRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -13,12 +14,16 @@ bool Check(HRESULT hr, const char* call, std::string& error) {
 }  // namespace
 
 bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
-               std::string& error) {
+               std::string& error, int depthNudge) {
     D3DVIEWPORT9 lr_Viewport;
     if (!Check(device->GetViewport(&lr_Viewport), "GetViewport", error)) return false;
     const double lr_Aspect = static_cast<double>(lr_Viewport.Width) / std::max<DWORD>(1, lr_Viewport.Height);
     const D3DMATRIX lr_World = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
-    const D3DMATRIX lr_View = camera.View(), lr_Projection = camera.Projection(lr_Aspect);
+    const D3DMATRIX lr_View = camera.View();
+    D3DMATRIX lr_Projection = camera.Projection(lr_Aspect);
+    // z_clip gains a multiple of w_clip (the view depth): screen depth moves by the same amount everywhere.
+    for (int i = 0; i < depthNudge; ++i) lr_Projection._33 = std::nextafter(lr_Projection._33, 2.0f);
+    for (int i = 0; i > depthNudge; --i) lr_Projection._33 = std::nextafter(lr_Projection._33, 0.0f);
     if (!Check(device->SetTransform(D3DTS_WORLD, &lr_World), "SetTransform(WORLD)", error) ||
         !Check(device->SetTransform(D3DTS_VIEW, &lr_View), "SetTransform(VIEW)", error) ||
         !Check(device->SetTransform(D3DTS_PROJECTION, &lr_Projection), "SetTransform(PROJECTION)", error))

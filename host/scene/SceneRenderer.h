@@ -13,6 +13,9 @@
 
 constexpr D3DCOLOR kSkyColour = D3DCOLOR_XRGB(150, 186, 222);
 
-// False with the failing call in `error`.
+// False with the failing call in `error`. A `depthNudge` of n moves every
+// screen depth by n float steps of the projection's depth scale (about 2n
+// steps of a 24-bit depth buffer): which pixels that changes shows what
+// depth precision alone decides.
 bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
-               std::string& error);
+               std::string& error, int depthNudge = 0);

@@ -23,9 +23,3 @@ void CheckList::Note(const std::string& what) {
     std::printf("   %s\n", what.c_str());
     std::fflush(stdout);
 }
-
-std::string HexResult(long hr) {
-    char lr_Text[16];
-    std::snprintf(lr_Text, sizeof lr_Text, "0x%08lX", static_cast<unsigned long>(hr) & 0xFFFFFFFFul);
-    return lr_Text;
-}

@@ -2,6 +2,9 @@
 // at once with what was expected, so a run under Wine explains itself.
 #pragma once
 
+// Shared with the demo host, whose folder the Windows hosts do not include.
+#include "../HResultText.h"
+
 #include <string>
 
 class CheckList {
@@ -20,6 +23,3 @@ private:
     int mr_Checks = 0;
     int mr_Failures = 0;
 };
-
-// "0x8876086C": result codes are read in hexadecimal.
-std::string HexResult(long hr);

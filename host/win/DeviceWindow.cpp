@@ -60,7 +60,7 @@ bool DeviceWindow::Create(UINT width, UINT height, std::string& error) {
     HRESULT hr = mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mr_Window_,
                                             D3DCREATE_SOFTWARE_VERTEXPROCESSING, &lr_Present, &mr_Device_);
     if (FAILED(hr) || !mr_Device_) {
-        error = "CreateDevice failed with " + HexResult(hr);
+        error = "CreateDevice failed with " + HResultText(hr);
         mr_Device_ = nullptr;
         return false;
     }

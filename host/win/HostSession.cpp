@@ -289,7 +289,7 @@ void HostSession::BackBufferFrame(const std::string& what, UINT inset, bool expe
 
     mr_Checks.Expect(SUCCEEDED(lr_Device_->EndScene()), what + ": EndScene");
     HRESULT hr = lr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
-    mr_Checks.Expect(SUCCEEDED(hr), what + ": Present returned " + HexResult(hr));
+    mr_Checks.Expect(SUCCEEDED(hr), what + ": Present returned " + HResultText(hr));
     mr_Window.PumpMessages();
     mr_Log.Reload();
     ExpectFrameLog(lr_From, what, expectTextures, w, h);
@@ -304,7 +304,8 @@ void HostSession::OffscreenFrame() {
     IDirect3DSurface9* lr_Target_ = nullptr;
     HRESULT hr =
         lr_Device_->CreateRenderTarget(w, h, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Target_, nullptr);
-    if (!mr_Checks.Expect(SUCCEEDED(hr) && lr_Target_, what + ": CreateRenderTarget returned " + HexResult(hr))) return;
+    if (!mr_Checks.Expect(SUCCEEDED(hr) && lr_Target_, what + ": CreateRenderTarget returned " + HResultText(hr)))
+        return;
     IDirect3DSurface9* lr_BackBuffer_ = BackBuffer(lr_Device_);
     if (!mr_Checks.Expect(lr_BackBuffer_ != nullptr, what + ": GetBackBuffer")) {
         lr_Target_->Release();
@@ -373,8 +374,8 @@ bool HostSession::ResetDevice(UINT width, UINT height, const std::string& what) 
 
     HRESULT hr = mr_Window.Reset(width, height);
     if (!mr_Checks.Expect(hr == D3D_OK,
-                          what + ": IDirect3DDevice9::Reset returned " + HexResult(hr) + ", not D3D_OK")) {
-        mr_Checks.Note("TestCooperativeLevel: " + HexResult(mr_Window.Device()->TestCooperativeLevel()));
+                          what + ": IDirect3DDevice9::Reset returned " + HResultText(hr) + ", not D3D_OK")) {
+        mr_Checks.Note("TestCooperativeLevel: " + HResultText(mr_Window.Device()->TestCooperativeLevel()));
         return false;
     }
     D3DVIEWPORT9 lr_Viewport = {};

@@ -11,20 +11,20 @@ bool ReadRenderTargetRows(IDirect3DDevice9* device, IDirect3DSurface9* surface, 
     HRESULT hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &lr_Copy_,
                                                      nullptr);
     if (FAILED(hr) || !lr_Copy_) {
-        error = "CreateOffscreenPlainSurface failed with " + HexResult(hr);
+        error = "CreateOffscreenPlainSurface failed with " + HResultText(hr);
         return false;
     }
     std::unique_ptr<IDirect3DSurface9, void (*)(IDirect3DSurface9*)> lr_Owner(
         lr_Copy_, [](IDirect3DSurface9* copy) { copy->Release(); });
     hr = device->GetRenderTargetData(surface, lr_Copy_);
     if (FAILED(hr)) {
-        error = "GetRenderTargetData failed with " + HexResult(hr);
+        error = "GetRenderTargetData failed with " + HResultText(hr);
         return false;
     }
     D3DLOCKED_RECT lr_Locked = {};
     hr = lr_Copy_->LockRect(&lr_Locked, nullptr, D3DLOCK_READONLY);
     if (FAILED(hr)) {
-        error = "LockRect failed with " + HexResult(hr);
+        error = "LockRect failed with " + HResultText(hr);
         return false;
     }
     const size_t lr_Row = static_cast<size_t>(desc.Width) * bytesPerPixel;
@@ -41,7 +41,7 @@ SurfacePixels SurfacePixels::Read(IDirect3DDevice9* device, IDirect3DSurface9* s
     D3DSURFACE_DESC lr_Desc = {};
     const HRESULT hr = surface->GetDesc(&lr_Desc);
     if (FAILED(hr)) {
-        error = "GetDesc failed with " + HexResult(hr);
+        error = "GetDesc failed with " + HResultText(hr);
         return lr_Result;
     }
     if (lr_Desc.Format != D3DFMT_X8R8G8B8 && lr_Desc.Format != D3DFMT_A8R8G8B8) {

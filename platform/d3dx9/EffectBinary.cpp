@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace softfx {
@@ -129,6 +130,7 @@ constexpr DWORD k_OpLastSamplerState = 0xB1;   // D3DSAMP_DMAPOFFSET
 constexpr DWORD k_OpSampler = 0xB2;
 
 constexpr DWORD k_None = 0xFFFFFFFFu;
+constexpr DWORD k_MaxNameBytes = 1024;
 constexpr DWORD k_UsageBytecode = 0;
 constexpr DWORD k_UsageParameter = 1;
 
@@ -493,15 +495,18 @@ std::string EntryName(const std::vector<DWORD>& tokens) {
     return std::string();
 }
 
-// Shader model 2 and 3 streams: every instruction token carries its length,
-// so the end token can be found without knowing the opcodes.
+// From shader model 2 every instruction token carries its length, so the
+// end token is found without knowing the opcodes. Model 1 tokens do not;
+// there every parameter token has its top bit set, so a word-by-word scan
+// cannot meet the end token inside an instruction (a constant of `def` may
+// only end it early, which the last check refuses).
 bool WellFormedShader(const std::vector<DWORD>& tokens, bool& pixel) {
     if (tokens.size() < 2) return false;
     const DWORD lr_Type = tokens[0] >> 16;
     if (lr_Type != 0xFFFF && lr_Type != 0xFFFE) return false;
     pixel = lr_Type == 0xFFFF;
     const DWORD lr_Major = (tokens[0] >> 8) & 0xFF;
-    if (lr_Major < 2 || lr_Major > 3) return false;
+    if (lr_Major < 1 || lr_Major > 3) return false;
     size_t i = 1;
     while (i < tokens.size()) {
         const DWORD t = tokens[i];
@@ -509,7 +514,7 @@ bool WellFormedShader(const std::vector<DWORD>& tokens, bool& pixel) {
         if ((t & 0xFFFF) == D3DSIO_COMMENT)
             i += 1 + ((t >> 16) & 0x7FFF);
         else
-            i += 1 + ((t >> 24) & 0x0F);
+            i += 1 + (lr_Major >= 2 ? ((t >> 24) & 0x0F) : 0);
     }
     return false;
 }
@@ -578,6 +583,12 @@ private:
     }
     bool Name(DWORD offset, std::string& name, bool& present) {
         size_t lr_At = offset;
+        DWORD lr_Length;
+        if (!Word(lr_At, lr_Length)) return false;
+        // Names are identifiers: a long one only makes every reference to it costly.
+        if (lr_Length > k_MaxNameBytes)
+            return Fail("a name is longer than " + std::to_string(k_MaxNameBytes) + " bytes");
+        lr_At = offset;
         std::vector<BYTE> lr_Bytes;
         if (!Bytes(lr_At, lr_Bytes)) return false;
         present = !lr_Bytes.empty();
@@ -828,7 +839,7 @@ private:
         lr_Shader.Tokens.resize(bytes.size() / 4);
         if (!bytes.empty()) std::memcpy(lr_Shader.Tokens.data(), bytes.data(), bytes.size());
         if (!WellFormedShader(lr_Shader.Tokens, lr_Shader.Pixel)) {
-            Fail("shader bytecode is malformed or not of shader model 2 or 3");
+            Fail("shader bytecode is malformed or not of shader model 1 to 3");
             return -1;
         }
         lr_Shader.Version = lr_Shader.Tokens[0];
@@ -872,12 +883,13 @@ private:
     }
 
     // A parameter or element named as in GetParameterByName: "name" or "name[i]".
-    int FindNamed(const std::string& name) const {
+    int FindNamed(const std::string& name) {
         const size_t lr_Bracket = name.find('[');
         const std::string ls_Base = name.substr(0, lr_Bracket);
-        for (UINT lr_Node : mr_Def.Parameters) {
+        const auto lr_Found = Index().find(ls_Base);
+        if (lr_Found != Index().end()) {
+            const UINT lr_Node = lr_Found->second;
             const ValueNode& lr_Parameter = mr_Def.Nodes[lr_Node];
-            if (lr_Parameter.Name != ls_Base) continue;
             if (lr_Bracket == std::string::npos) return static_cast<int>(lr_Node);
             const std::string ls_Index = name.substr(lr_Bracket + 1);
             if (ls_Index.size() < 2 || ls_Index.back() != ']') return -1;
@@ -951,10 +963,17 @@ private:
         return true;
     }
 
+    // Parameters by name, the first of each name as GetParameterByName finds it.
+    const std::unordered_map<std::string, UINT>& Index() {
+        if (mr_Index.empty())
+            for (UINT lr_Node : mr_Def.Parameters) mr_Index.emplace(mr_Def.Nodes[lr_Node].Name, lr_Node);
+        return mr_Index;
+    }
+
     bool BindShaders() {
         CompileError lr_Error;
         for (CompiledShader& lr_Shader : mr_Def.Shaders) {
-            if (!BindShaderConstants(mr_Def, lr_Shader, "compiled effect", lr_Error)) {
+            if (!BindShaderConstants(mr_Def, lr_Shader, "compiled effect", lr_Error, &Index())) {
                 mr_Error = lr_Error.Text;
                 return false;
             }
@@ -973,6 +992,7 @@ private:
     std::string& mr_Error;
     std::vector<ObjectUser> mr_ObjectUsers;
     std::vector<UINT> mr_ParameterNodes;
+    std::unordered_map<std::string, UINT> mr_Index;  // built once every parameter is read
     size_t mr_Components = 0;
 };
 

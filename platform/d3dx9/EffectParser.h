@@ -6,6 +6,8 @@
 #include "EffectDefinition.h"
 #include "EffectLexer.h"
 
+#include <unordered_map>
+
 namespace softfx {
 
 // `sourceName` names the text in compiler messages.
@@ -18,8 +20,9 @@ bool CompileEffectShaders(const char* data, size_t size, const std::string& sour
                           CompileError& error);
 
 // Binds a shader's constant table (its float, int and bool registers and
-// its samplers) to the effect's parameters of the same names.
+// its samplers) to the effect's parameters of the same names, found in
+// `index` (name to node) when given.
 bool BindShaderConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
-                         CompileError& error);
+                         CompileError& error, const std::unordered_map<std::string, UINT>* index = nullptr);
 
 }  // namespace softfx

@@ -423,6 +423,48 @@ std::string BudgetError(const std::string& name, const std::string& what) {
     return name + "(1,1): error X1000: preprocessing " + what + "\n";
 }
 
+// vkd3d-shader 1.17 reads freed memory when the text ends inside a macro's
+// argument list (its warning names the file after the file is gone). Text
+// whose code leaves a '(' open is refused before it gets there; it could not
+// compile anyway. Returns the 1-based line and column of the first such '('.
+bool UnclosedParenthesis(const std::string& text, int& line, int& column) {
+    std::vector<std::pair<int, int>> lr_Open;
+    int lr_Line = 1, lr_Column = 1;
+    bool lr_LineStart = true, lr_Directive = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char lr_Next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == '\n') {
+            ++lr_Line;
+            lr_Column = 1;
+            lr_LineStart = true;
+            lr_Directive = false;
+            continue;
+        }
+        ++lr_Column;
+        if (c == ' ' || c == '\t' || c == '\r') continue;
+        if (lr_LineStart && c == '#') lr_Directive = true;
+        lr_LineStart = false;
+        if (c == '/' && lr_Next == '/') {
+            while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+        } else if (c == '"' || c == '\'') {
+            while (i + 1 < text.size() && text[i + 1] != c && text[i + 1] != '\n') {
+                if (text[i + 1] == '\\') ++i;
+                ++i;
+            }
+            if (i + 1 < text.size() && text[i + 1] == c) ++i;
+        } else if (!lr_Directive && c == '(') {
+            lr_Open.emplace_back(lr_Line, lr_Column - 1);
+        } else if (!lr_Directive && c == ')' && !lr_Open.empty()) {
+            lr_Open.pop_back();
+        }
+    }
+    if (lr_Open.empty()) return false;
+    line = lr_Open.front().first;
+    column = lr_Open.front().second;
+    return true;
+}
+
 }  // namespace
 
 bool NeedsPreprocessing(const PreprocessRequest& request) {
@@ -440,6 +482,12 @@ bool PreprocessEffect(const PreprocessRequest& request, std::string& expanded, s
     IncludeOpener lr_Opener(request);
     PreprocessRequest lr_Request = request;
     const std::string ls_Text = KeepLineNumbers(request.Text, request.Size);
+    int lr_Line = 0, lr_Column = 0;
+    if (UnclosedParenthesis(ls_Text, lr_Line, lr_Column)) {
+        errors = request.SourceName + "(" + std::to_string(lr_Line) + "," + std::to_string(lr_Column) +
+                 "): error X3000: syntax error: '(' is never closed\n";
+        return false;
+    }
     lr_Request.Text = ls_Text.data();
     lr_Request.Size = ls_Text.size();
     std::string ls_Result;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace softfx {
@@ -23,7 +24,12 @@ constexpr size_t k_MaxCommentName = 1024;
 // names included; a name past this could not be written into it.
 constexpr size_t k_MaxParameterName = 4096;
 
-int FindParameter(const EffectDefinition& definition, const std::string& name) {
+int FindParameter(const EffectDefinition& definition, const std::string& name,
+                  const std::unordered_map<std::string, UINT>* index) {
+    if (index) {
+        const auto lr_Found = index->find(name);
+        return lr_Found == index->end() ? -1 : static_cast<int>(lr_Found->second);
+    }
     for (UINT lr_Node : definition.Parameters)
         if (definition.Nodes[lr_Node].Name == name) return static_cast<int>(lr_Node);
     return -1;
@@ -48,13 +54,13 @@ void AddNameComment(CompiledShader& shader) {
 
 // A constant without a parameter would be left unset on the device: refused.
 bool BindShaderConstants(const EffectDefinition& definition, CompiledShader& shader, const std::string& sourceName,
-                         CompileError& error) {
+                         CompileError& error, const std::unordered_map<std::string, UINT>* index) {
     std::vector<ShaderConstant> lr_Constants;
     if (!ReadConstantTable(shader.Tokens, lr_Constants))
         return Failed(error, sourceName, "'" + shader.Entry + "' has no readable constant table");
     const UINT lr_SamplerLimit = shader.Pixel ? 16u : 4u;
     for (const ShaderConstant& lr_Constant : lr_Constants) {
-        const int lr_Node = FindParameter(definition, lr_Constant.Name);
+        const int lr_Node = FindParameter(definition, lr_Constant.Name, index);
         const std::string ls_Where = "constant '" + lr_Constant.Name + "' of '" + shader.Entry + "'";
         if (lr_Node < 0) return Failed(error, sourceName, ls_Where + " is not a parameter of the effect");
         const ValueNode& lr_Parameter = definition.Nodes[static_cast<size_t>(lr_Node)];

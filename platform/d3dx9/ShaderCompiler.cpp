@@ -45,6 +45,11 @@ bool CheckLimits(const std::vector<DWORD>& tokens, const std::string& sourceName
         {lr_Stats.BoolConstants, lr_Limits.BoolConstants, "X5589", "boolean constant registers"},
         {lr_Stats.Samplers, lr_Limits.Samplers, "X4509", "samplers"},
     };
+    // The stream carries the profile's version: every instruction must be one its model has.
+    if (lr_Stats.Unsupported > 0)
+        errors += LocatedError(sourceName, "X4532",
+                               "'" + entry + "' uses " + std::to_string(lr_Stats.Unsupported) + " instructions that " +
+                                   profile + " does not have");
     for (const Check& c : lr_Checks) {
         if (c.Used <= c.Limit) continue;
         errors += LocatedError(sourceName, c.Code,

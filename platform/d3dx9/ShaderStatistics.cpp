@@ -1,4 +1,5 @@
 // Instruction and register counts of shader model 2 and 3 token streams.
+#include <soft/SoftShaderOpcodes.h>
 #include <soft/SoftShaderStatistics.h>
 
 #include <algorithm>
@@ -6,62 +7,12 @@
 
 namespace {
 
-DWORD RegisterType(DWORD token) {
-    return ((token & D3DSP_REGTYPE_MASK) >> D3DSP_REGTYPE_SHIFT) | ((token & D3DSP_REGTYPE_MASK2) >> D3DSP_REGTYPE_SHIFT2);
-}
 DWORD RegisterNumber(DWORD token) { return token & D3DSP_REGNUM_MASK; }
 bool RelativeAddressed(DWORD token) { return (token & D3DSHADER_ADDRESSMODE_MASK) != 0; }
 
-UINT ArithmeticSlots(DWORD opcode) {
-    switch (opcode) {
-    case D3DSIO_M4x4:
-    case D3DSIO_M3x4: return 4;
-    case D3DSIO_M4x3:
-    case D3DSIO_M3x3:
-    case D3DSIO_NRM:
-    case D3DSIO_POW: return 3;
-    case D3DSIO_M3x2:
-    case D3DSIO_LRP:
-    case D3DSIO_CRS: return 2;
-    case D3DSIO_SINCOS: return 8;
-    default: return 1;
-    }
-}
-
-bool IsFlowControl(DWORD opcode) {
-    return (opcode >= D3DSIO_CALL && opcode <= D3DSIO_LABEL) || opcode == D3DSIO_REP || opcode == D3DSIO_ENDREP ||
-           (opcode >= D3DSIO_IF && opcode <= D3DSIO_BREAKC) || opcode == D3DSIO_BREAKP;
-}
-
-// Instructions whose sources feed every result component (dot products,
-// matrix macros, texture coordinates), rather than component by component.
-bool ReadsAllComponents(DWORD opcode) {
-    switch (opcode) {
-    case D3DSIO_DP3:
-    case D3DSIO_DP4:
-    case D3DSIO_DP2ADD:
-    case D3DSIO_M4x4:
-    case D3DSIO_M4x3:
-    case D3DSIO_M3x4:
-    case D3DSIO_M3x3:
-    case D3DSIO_M3x2:
-    case D3DSIO_NRM:
-    case D3DSIO_CRS:
-    case D3DSIO_SINCOS:
-    case D3DSIO_TEX:
-    case D3DSIO_TEXLDD:
-    case D3DSIO_TEXLDL: return true;
-    default: return false;
-    }
-}
-
-bool IsTexture(DWORD opcode) {
-    return opcode == D3DSIO_TEX || opcode == D3DSIO_TEXKILL || opcode == D3DSIO_TEXLDD || opcode == D3DSIO_TEXLDL;
-}
-
 void NoteRegister(DWORD token, SoftShaderStatistics& s) {
     const UINT n = RegisterNumber(token) + 1;
-    switch (RegisterType(token)) {
+    switch (SoftRegisterType(token)) {
     case D3DSPR_TEMP: s.Temporaries = std::max(s.Temporaries, n); break;
     case D3DSPR_CONST: s.FloatConstants = std::max(s.FloatConstants, n); break;
     case D3DSPR_CONST2: s.FloatConstants = std::max(s.FloatConstants, n + 2048); break;
@@ -105,6 +56,11 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
         if (i + 1 + lr_Length > maxTokens) return FALSE;
         const DWORD* lr_Params = tokens + i + 1;
         i += 1 + lr_Length;
+        // An opcode the model lacks costs an arithmetic slot: the statistics
+        // describe a stream, the device's decoder judges it.
+        const SoftOpcodeInfo* lr_Row_ = SoftFindOpcode(s.Version, lr_Opcode);
+        const BYTE lr_Flags = lr_Row_ ? lr_Row_->Flags : 0;
+        if (!lr_Row_) ++s.Unsupported;
         if (lr_Opcode == D3DSIO_DCL) {
             if (lr_Length >= 2) NoteRegister(lr_Params[1], s);
             continue;
@@ -113,10 +69,12 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
             if (lr_Length >= 1) NoteRegister(lr_Params[0], s);
             continue;
         }
-        if (lr_Opcode == D3DSIO_PHASE || lr_Opcode == D3DSIO_NOP) continue;
-        const bool lr_HasDest = lr_Length > 0 && !IsFlowControl(lr_Opcode) && lr_Opcode != D3DSIO_TEXKILL;
+        if (lr_Opcode == D3DSIO_PHASE || (lr_Flags & k_SoftOpFree)) continue;
+        const bool lr_Flow = (lr_Flags & k_SoftOpFlow) != 0;
+        // texkill's register token is read, not written.
+        const bool lr_HasDest = lr_Length > 0 && !lr_Flow && lr_Opcode != D3DSIO_TEXKILL;
         const DWORD lr_Mask = lr_HasDest ? (lr_Params[0] & D3DSP_WRITEMASK_ALL) >> 16 : 0xF;
-        const bool lr_AllComponents = ReadsAllComponents(lr_Opcode);
+        const bool lr_AllComponents = (lr_Flags & k_SoftOpReadsAll) != 0;
         // Parameters: a destination (most instructions) and sources, each of
         // which may be followed by a relative-address token.
         UINT lr_SourceLevel = 0;
@@ -124,7 +82,7 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
             const DWORD lr_Param = lr_Params[p];
             NoteRegister(lr_Param, s);
             const bool lr_Source = p > 0 || !lr_HasDest;
-            if (lr_Source && RegisterType(lr_Param) == D3DSPR_TEMP && RegisterNumber(lr_Param) < 32) {
+            if (lr_Source && SoftRegisterType(lr_Param) == D3DSPR_TEMP && RegisterNumber(lr_Param) < 32) {
                 for (UINT c = 0; c < 4; ++c) {
                     if (!lr_AllComponents && !(lr_Mask & (1u << c))) continue;
                     const UINT lr_From = (lr_Param >> (16 + 2 * c)) & 3;
@@ -134,21 +92,21 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
             // Shader model 3 names the address register in a token of its own.
             if (lr_Model3 && RelativeAddressed(lr_Param) && p + 1 < lr_Length) ++p;
         }
-        if (IsFlowControl(lr_Opcode)) {
+        if (lr_Flow) {
             ++s.FlowControl;
             continue;
         }
         UINT lr_Result = lr_SourceLevel;
-        if (IsTexture(lr_Opcode)) {
+        if (lr_Flags & k_SoftOpTexture) {
             ++s.Texture;
             if (lr_Opcode != D3DSIO_TEXKILL) {
                 lr_Result = lr_SourceLevel + 1;
                 s.DependentLevels = std::max(s.DependentLevels, lr_Result);
             }
         } else {
-            s.Arithmetic += ArithmeticSlots(lr_Opcode);
+            s.Arithmetic += lr_Row_ ? lr_Row_->Slots : 1;
         }
-        if (lr_HasDest && RegisterType(lr_Params[0]) == D3DSPR_TEMP && RegisterNumber(lr_Params[0]) < 32)
+        if (lr_HasDest && SoftRegisterType(lr_Params[0]) == D3DSPR_TEMP && RegisterNumber(lr_Params[0]) < 32)
             for (UINT c = 0; c < 4; ++c)
                 if (lr_Mask & (1u << c)) lr_Level[RegisterNumber(lr_Params[0])][c] = lr_Result;
     }

@@ -65,9 +65,10 @@ fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
     --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll $runtime" --require "d3d9.dll $runtime"
-program="$build/host/win/ssao_pass_draws.exe"
-if [ ! -f "$program" ]; then
-    echo "no ssao_pass_draws.exe was built in $build" >&2
-    exit 1
-fi
+for program in ssao_pass_draws ssao_scene_frames ssao_effect_states; do
+    if [ ! -f "$build/host/win/$program.exe" ]; then
+        echo "no $program.exe was built in $build" >&2
+        exit 1
+    fi
+done
 echo "== $arch build is sound"

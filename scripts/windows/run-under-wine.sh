@@ -3,8 +3,10 @@
 # scripted session under Wine (real d3d9/d3dx9 on Mesa) on a private X server;
 # a 32-bit host and module run in a 32-bit Wine prefix.
 #
-#   run-under-wine.sh [builddir [x86_64|i686]]   (default: <repo>/build-win-wine x86_64)
+#   run-under-wine.sh [builddir [x86_64|i686 [datadir]]]   (default: <repo>/build-win-wine x86_64 <repo>/data)
 #
+# Wine's D3DX cannot compile effect text: a data folder of compiled effects
+# (the build's tests/windows/scene/compiled-data) lets the module load them.
 # SSAO_WINE_MODULE names another module for the host to load (the build is
 # still made, for the host).
 # The exit code is the host's; 77 when SSAO_SKIP_WINE is set.
@@ -23,6 +25,7 @@ fi
 
 build=${1:-$repo/build-win-wine}
 arch=${2:-x86_64}
+datadir=$(cd "${3:-$repo/data}" && pwd) || exit 1
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -40,7 +43,7 @@ out="$build/wine-run${SSAO_WINE_MODULE:+-other}"
 rm -rf "$out"
 mkdir -p "$out"
 base=$(winepath -w "$out")'\'
-data=$(winepath -w "$repo/data")'\'
+data=$(winepath -w "$datadir")'\'
 module=$(winepath -w "$dll")
 echo "== running $(basename "$host"): base $base, data $data"
 
@@ -52,6 +55,11 @@ fi
 if [ -f "$out/Vexil.log" ]; then
     echo "== $out/Vexil.log"
     cat "$out/Vexil.log"
+    # With compiled effects every one of them must load.
+    if [ -n "${3:-}" ] && grep -q "shader not loaded" "$out/Vexil.log"; then
+        echo "an effect was not loaded under Wine" >&2
+        [ $rc = 0 ] && rc=1
+    fi
 fi
 echo "== host exit code $rc"
 exit $rc

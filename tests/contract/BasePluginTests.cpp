@@ -128,9 +128,12 @@ TEST(BasePlugin, DestructorDeletesEveryOwnedParameterAndSkipsNull) {
         RecordingPlugin lr_Plugin;
         lr_Plugin.AddParameter(new CountedCheckBox(&lr_Plugin, MakeGuid(1), &lr_Destroyed));
         lr_Plugin.AddParameter(nullptr);
-        lr_Plugin.AddParameter(new CountedCheckBox(&lr_Plugin, MakeGuid(1), &lr_Destroyed));
-        EXPECT_EQ(nullptr, lr_Plugin.FindParameter(MakeGuid(2))) << "a null entry is passed over";
+        auto* lr_Behind = new CountedCheckBox(&lr_Plugin, MakeGuid(2), &lr_Destroyed);
+        lr_Plugin.AddParameter(lr_Behind);
+        // The lookup passes over the null entry to the parameter behind it.
+        EXPECT_EQ(lr_Behind, lr_Plugin.FindParameter(MakeGuid(2))) << "a null entry is passed over";
     }
+    // Both deleted: the null entry neither stops the destructor nor is deleted.
     EXPECT_EQ(2, lr_Destroyed);
 }
 

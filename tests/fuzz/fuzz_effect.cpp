@@ -1,6 +1,8 @@
 // Fuzzes the effect compiler and the effect object: any bytes go to
 // D3DXCreateEffect on a recording device; what compiles is then described,
 // validated and run through every pass, and must leave nothing behind.
+// Text that compiles is also compiled to a compiled effect, which must load
+// and run the same way; compiled effects among the inputs fuzz the reader.
 #include "RecordingDevice.h"
 
 #include <d3dx9.h>
@@ -8,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 // The compile budget (10 s) and the preprocessor's (10 s) would pass the
 // fuzzer's per-input timeout (-timeout=10); shorter ones still show that a
@@ -19,8 +22,43 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+namespace {
+
+// The compiled form of text the compiler took, or empty.
+std::vector<uint8_t> CompiledForm(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> lr_Bytes;
+    ID3DXEffectCompiler* lr_Compiler = nullptr;
+    if (FAILED(D3DXCreateEffectCompiler(reinterpret_cast<const char*>(data), static_cast<UINT>(size), nullptr, nullptr,
+                                        0, &lr_Compiler, nullptr)))
+        return lr_Bytes;
+    ID3DXBuffer* lr_Binary = nullptr;
+    if (SUCCEEDED(lr_Compiler->CompileEffect(0, &lr_Binary, nullptr))) {
+        const uint8_t* lr_Data = static_cast<const uint8_t*>(lr_Binary->GetBufferPointer());
+        lr_Bytes.assign(lr_Data, lr_Data + lr_Binary->GetBufferSize());
+        lr_Binary->Release();
+    }
+    if (lr_Compiler->Release() != 0) std::abort();
+    return lr_Bytes;
+}
+
+int RunOne(const uint8_t* data, size_t size, bool mustLoad);
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
+    if (RunOne(data, size, false) != 0) return 0;
+    // Text the runtime took: its compiled form must load too.
+    if (size >= 4 && data[0] == 0x01 && data[1] == 0x09 && data[2] == 0xFF && data[3] == 0xFE) return 0;
+    const std::vector<uint8_t> lr_Binary = CompiledForm(data, size);
+    if (!lr_Binary.empty()) RunOne(lr_Binary.data(), lr_Binary.size(), true);
+    return 0;
+}
+
+namespace {
+
+// 0 when the effect loaded (and was exercised), 1 when it did not.
+int RunOne(const uint8_t* data, size_t size, bool mustLoad) {
     auto* lr_Device = new fakedevice::RecordingDevice(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     lr_Device->RefuseShadersAboveCaps = (size & 1) != 0;
     // A private copy, so reading past the given length is caught.
@@ -31,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const HRESULT hr = D3DXCreateEffect(lr_Device, lr_Copy, static_cast<UINT>(size), nullptr, nullptr, 0, nullptr,
                                         &lr_Effect, &lr_Errors);
     std::free(lr_Copy);
+    if (FAILED(hr) && mustLoad) std::abort();
     if (FAILED(hr)) {
         if (lr_Effect) std::abort();
         if (lr_Errors) {
@@ -92,5 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lr_Device->RefCount() != 1) std::abort();
     lr_Device->Release();
     if (fakedevice::g_LiveObjects != 0) std::abort();
-    return 0;
+    return FAILED(hr) ? 1 : 0;
 }
+
+}  // namespace

@@ -153,6 +153,19 @@ TEST_F(BatchScreenMaskTest, ClearStartsOverAndOnlyUploadLocks) {
     }
 }
 
+TEST_F(BatchScreenMaskTest, BindUploadsVerticesAddedWithoutUpload) {
+    BatchScreenMask lr_Batch(mr_Device_, 4);
+    std::unique_ptr<ScreenMask> lr_Slice = MakeSlice(0.25f, 1.0f);
+    lr_Batch.AddMask(lr_Slice.get(), mr_Device_, true, false);
+    mr_Control_->ResetCallCounts();
+    const std::vector<SoftDrawRecord> lr_Draws = BindAndDraw(lr_Batch);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 1u);
+    ASSERT_EQ(lr_Draws.size(), 1u);
+    const std::vector<Vertex> lr_Drawn = DrawnVertices(lr_Draws.front());
+    ASSERT_EQ(lr_Drawn.size(), 6u);
+    EXPECT_FLOAT_EQ(lr_Drawn[0].z, 0.25f);
+}
+
 TEST_F(BatchScreenMaskTest, AddMaskCopiesVerticesAsTheyAre) {
     BatchScreenMask lr_Batch(mr_Device_, 4);
     std::unique_ptr<ScreenMask> lr_Slice = MakeSlice(0.5f, 0.5f);

@@ -311,6 +311,25 @@ TEST_F(ScreenMaskFailureTest, FailedVertexLockKeepsMaskDirtyUntilUploaded) {
     ExpectCorner(lr_Drawn[2], 799.5f, 599.5f);
 }
 
+TEST_F(ScreenMaskFailureTest, StaleVerticesAreNotDrawnAfterAFailedUpload) {
+    ScreenMask lr_Mask(false);
+    lr_Mask.Create(mr_Device_, 0.0f, 0.0f, 1.0f, 1.0f, false);
+    ASSERT_EQ(DrawnVertices(DrawOnce(lr_Mask)).size(), 6u);
+    // Moved, then the upload of Bind fails: the buffer holds the old place,
+    // which is not where the mask is.
+    lr_Mask.SetPosition(0.5f, 0.0f);
+    mr_Control_->FailCall(SoftCall::VertexBufferLock, 1, D3DERR_INVALIDCALL);
+    mr_Control_->ClearRecords();
+    lr_Mask.Bind(mr_Device_);
+    lr_Mask.Draw(mr_Device_);
+    EXPECT_TRUE(mr_Control_->GetDraws().empty());
+    EXPECT_TRUE(lr_Mask.IsDirty());
+    // The next Bind uploads the new place and draws it.
+    const std::vector<Vertex> lr_Drawn = DrawnVertices(DrawOnce(lr_Mask));
+    ASSERT_EQ(lr_Drawn.size(), 6u);
+    ExpectCorner(lr_Drawn[0], 399.5f, -0.5f);
+}
+
 TEST_F(ScreenMaskFailureTest, FailedIndexLockIsRetriedBeforeDrawing) {
     mr_Control_->FailCall(SoftCall::IndexBufferLock, 1, D3DERR_INVALIDCALL);
     ScreenMask lr_Mask(false);

@@ -132,7 +132,7 @@ TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
     // The frame sees the state captured at activation: change its depth range there.
     D3DVIEWPORT9 lr_Viewport = {0, 0, 800, 600, 0.5f, 1.0f};
     mr_Device_->SetViewport(&lr_Viewport);
-    mr_Plugin_->mr_DefaultStateBlock_->Capture();
+    mr_Plugin_->mr_DefaultStateBlock->Capture();
     RenderFrame();
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 1u);
     const std::vector<Vertex>& lr_Vertices = mr_Plugin_->mr_ZScreenMask_->GetVertices();
@@ -143,7 +143,7 @@ TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
     // Another origin and size with the same depth range: no new layout.
     lr_Viewport = {16, 8, 640, 480, 0.5f, 1.0f};
     mr_Device_->SetViewport(&lr_Viewport);
-    mr_Plugin_->mr_DefaultStateBlock_->Capture();
+    mr_Plugin_->mr_DefaultStateBlock->Capture();
     RenderFrame();
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 0u);
 }

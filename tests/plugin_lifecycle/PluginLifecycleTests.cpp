@@ -101,7 +101,7 @@ TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
     EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
     EXPECT_EQ(nullptr, mr_Plugin->mr_ZBlurShader_);
     EXPECT_EQ(nullptr, mr_Plugin->mr_SSAOShader_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock_);
+    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
 }
 
 TEST_F(PluginLifecycleTest, LogPathIsTheBasePathWithTheFileNameGlued) {
@@ -145,7 +145,7 @@ TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
     mr_Control_->ResetCallCounts();
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock_);
+    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
     EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
@@ -197,9 +197,9 @@ TEST_F(PluginLifecycleTest, ActivationBuildsEverythingButTheRenderTargets) {
     EXPECT_TRUE(mr_Plugin->mr_ShowAOOnly) << "activation copies the check box";
     EXPECT_TRUE(mr_Plugin->mr_SlicesDirty);
     EXPECT_NE(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_DefaultStateBlock_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock_);
-    EXPECT_NE(mr_Plugin->mr_DefaultStateBlock_, mr_Plugin->mr_CurrentStateBlock_);
+    EXPECT_NE(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
+    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
+    EXPECT_NE(mr_Plugin->mr_DefaultStateBlock.get(), mr_Plugin->mr_CurrentStateBlock.get());
     EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
     ASSERT_NE(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
     EXPECT_EQ(4u, mr_Plugin->mr_NoiseTexture.Width);
@@ -255,8 +255,8 @@ TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndRe
     EXPECT_FALSE(mr_Plugin->IsInitialised());
     EXPECT_EQ(0u, LiveObjects()) << DescribeLiveObjects(mr_Control_, false);
     EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock_);
+    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
+    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
     EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
     EXPECT_EQ(0u, mr_Plugin->mr_NoiseTexture.Width);
     EXPECT_EQ(nullptr, mr_Plugin->mr_Device_) << "the host may release its device now";
@@ -314,8 +314,8 @@ TEST_F(PluginLifecycleTest, FailedStateBlockLeavesNullAndActivationCarriesOn) {
     mr_Control_->FailCall(SoftCall::CreateStateBlock, 1, E_OUTOFMEMORY);
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock_);
+    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
+    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
     EXPECT_EQ(0u, LiveObjects());

@@ -26,8 +26,8 @@ public:
     using k_Plugin::mr_BlurPasses;
     using k_Plugin::mr_Caps;
     using k_Plugin::mr_ClearMask_;
-    using k_Plugin::mr_CurrentStateBlock_;
-    using k_Plugin::mr_DefaultStateBlock_;
+    using k_Plugin::mr_CurrentStateBlock;
+    using k_Plugin::mr_DefaultStateBlock;
     using k_Plugin::mr_Device_;
     using k_Plugin::mr_LogPath;
     using k_Plugin::mr_NoiseTexture;

@@ -10,35 +10,6 @@
 
 namespace {
 
-const char* KindName(SoftObjectKind kind) {
-    switch (kind) {
-    case SoftObjectKind::Texture: return "Texture";
-    case SoftObjectKind::CubeTexture: return "CubeTexture";
-    case SoftObjectKind::VolumeTexture: return "VolumeTexture";
-    case SoftObjectKind::Surface: return "Surface";
-    case SoftObjectKind::SwapChain: return "SwapChain";
-    case SoftObjectKind::VertexBuffer: return "VertexBuffer";
-    case SoftObjectKind::IndexBuffer: return "IndexBuffer";
-    case SoftObjectKind::StateBlock: return "StateBlock";
-    case SoftObjectKind::VertexShader: return "VertexShader";
-    case SoftObjectKind::PixelShader: return "PixelShader";
-    case SoftObjectKind::VertexDeclaration: return "VertexDeclaration";
-    case SoftObjectKind::Query: return "Query";
-    case SoftObjectKind::Count: break;
-    }
-    return "?";
-}
-
-const char* PoolName(D3DPOOL pool) {
-    switch (pool) {
-    case D3DPOOL_DEFAULT: return "DEFAULT";
-    case D3DPOOL_MANAGED: return "MANAGED";
-    case D3DPOOL_SYSTEMMEM: return "SYSTEMMEM";
-    case D3DPOOL_SCRATCH: return "SCRATCH";
-    default: return "?";
-    }
-}
-
 std::filesystem::path MakeTempDirectory() {
     static std::atomic<unsigned> lr_Counter{0};
     std::error_code lr_Error;
@@ -61,7 +32,7 @@ std::string SoftDeviceFixture::DescribeLiveObjects(ISoftDeviceControl* control, 
     std::ostringstream ls_Text;
     for (const SoftLiveObject& lr_Object : control->GetLiveObjects()) {
         if (lr_Object.Implicit && !includeImplicit) continue;
-        ls_Text << KindName(lr_Object.Kind) << " " << PoolName(lr_Object.Pool) << " usage=0x" << std::hex
+        ls_Text << SoftObjectKindName(lr_Object.Kind) << " " << SoftPoolName(lr_Object.Pool) << " usage=0x" << std::hex
                 << lr_Object.Usage << std::dec << " fmt=" << static_cast<int>(lr_Object.Format) << " "
                 << lr_Object.Width << "x" << lr_Object.Height << " refs=" << lr_Object.RefCount
                 << (lr_Object.Implicit ? " implicit" : "") << "\n";

@@ -27,7 +27,7 @@ public:
     // depth-stencil, no window.
     static D3DPRESENT_PARAMETERS DefaultPresentParameters();
 
-    // One line per live object ("Texture DEFAULT usage=0x1 fmt=21 800x600 refs=1").
+    // One line per live object ("texture default usage=0x1 fmt=21 800x600 refs=1").
     static std::string DescribeLiveObjects(ISoftDeviceControl* control, bool includeImplicit);
 
 protected:

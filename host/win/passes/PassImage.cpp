@@ -70,7 +70,7 @@ bool PassImage::ReadBack(IDirect3DDevice9* device, IDirect3DSurface9* target, Pa
     D3DSURFACE_DESC lr_Desc = {};
     const HRESULT hr = target->GetDesc(&lr_Desc);
     if (FAILED(hr)) {
-        error = "GetDesc failed with " + HexResult(hr);
+        error = "GetDesc failed with " + HResultText(hr);
         return false;
     }
     if (!IsSupported(lr_Desc.Format)) {

@@ -1,5 +1,7 @@
 #include "shader/SoftPixelProgram.h"
 
+#include <soft/SoftShaderOpcodes.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +24,40 @@ const ModelLimits k_Model20 = {12, 2, 8, 32, 0, 0, false, false};
 const ModelLimits k_Model2x = {32, 2, 8, 32, 16, 16, true, false};
 const ModelLimits k_Model30 = {32, 10, 0, 224, 16, 16, true, true};
 
-DWORD RegisterType(DWORD token) {
-    return ((token & D3DSP_REGTYPE_MASK) >> D3DSP_REGTYPE_SHIFT) |
-           ((token & D3DSP_REGTYPE_MASK2) >> D3DSP_REGTYPE_SHIFT2);
+// What the interpreter makes of each opcode it runs; the stream's facts
+// (operand counts, models) are the shared table's.
+SoftPixelOp PixelOp(DWORD opcode) {
+    static const struct {
+        DWORD Opcode;
+        SoftPixelOp Op;
+    } k_Ops[] = {
+        {D3DSIO_MOV, SoftPixelOp::Mov},       {D3DSIO_ADD, SoftPixelOp::Add},
+        {D3DSIO_SUB, SoftPixelOp::Sub},       {D3DSIO_MUL, SoftPixelOp::Mul},
+        {D3DSIO_MAD, SoftPixelOp::Mad},       {D3DSIO_MIN, SoftPixelOp::Min},
+        {D3DSIO_MAX, SoftPixelOp::Max},       {D3DSIO_CMP, SoftPixelOp::Cmp},
+        {D3DSIO_LRP, SoftPixelOp::Lrp},       {D3DSIO_FRC, SoftPixelOp::Frc},
+        {D3DSIO_ABS, SoftPixelOp::Abs},       {D3DSIO_RCP, SoftPixelOp::Rcp},
+        {D3DSIO_RSQ, SoftPixelOp::Rsq},       {D3DSIO_EXP, SoftPixelOp::Exp},
+        {D3DSIO_LOG, SoftPixelOp::Log},       {D3DSIO_POW, SoftPixelOp::Pow},
+        {D3DSIO_DP2ADD, SoftPixelOp::Dp2Add}, {D3DSIO_DP3, SoftPixelOp::Dp3},
+        {D3DSIO_DP4, SoftPixelOp::Dp4},       {D3DSIO_CRS, SoftPixelOp::Crs},
+        {D3DSIO_NRM, SoftPixelOp::Nrm},       {D3DSIO_SINCOS, SoftPixelOp::SinCos},
+        {D3DSIO_M4x4, SoftPixelOp::M4x4},     {D3DSIO_M4x3, SoftPixelOp::M4x3},
+        {D3DSIO_M3x4, SoftPixelOp::M3x4},     {D3DSIO_M3x3, SoftPixelOp::M3x3},
+        {D3DSIO_M3x2, SoftPixelOp::M3x2},     {D3DSIO_DSX, SoftPixelOp::Dsx},
+        {D3DSIO_DSY, SoftPixelOp::Dsy},       {D3DSIO_SETP, SoftPixelOp::SetP},
+        {D3DSIO_TEX, SoftPixelOp::TexLd},     {D3DSIO_TEXLDD, SoftPixelOp::TexLdd},
+        {D3DSIO_TEXLDL, SoftPixelOp::TexLdl}, {D3DSIO_TEXKILL, SoftPixelOp::TexKill},
+        {D3DSIO_IF, SoftPixelOp::If},         {D3DSIO_IFC, SoftPixelOp::IfC},
+        {D3DSIO_ELSE, SoftPixelOp::Else},     {D3DSIO_ENDIF, SoftPixelOp::EndIf},
+        {D3DSIO_REP, SoftPixelOp::Rep},       {D3DSIO_ENDREP, SoftPixelOp::EndRep},
+        {D3DSIO_LOOP, SoftPixelOp::Loop},     {D3DSIO_ENDLOOP, SoftPixelOp::EndLoop},
+        {D3DSIO_BREAK, SoftPixelOp::Break},   {D3DSIO_BREAKC, SoftPixelOp::BreakC},
+        {D3DSIO_BREAKP, SoftPixelOp::BreakP},
+    };
+    for (const auto& o : k_Ops)
+        if (o.Opcode == opcode) return o.Op;
+    return SoftPixelOp::Nop;
 }
 
 bool IsReplicate(const SoftPixelOperand& operand) {
@@ -160,236 +193,39 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
 
     if (lr_Opcode == D3DSIO_DCL) return Declaration();
     if (lr_Opcode == D3DSIO_DEF || lr_Opcode == D3DSIO_DEFI || lr_Opcode == D3DSIO_DEFB) return Definition(lr_Opcode);
+    if (lr_Opcode == D3DSIO_CALL || lr_Opcode == D3DSIO_CALLNZ || lr_Opcode == D3DSIO_LABEL || lr_Opcode == D3DSIO_RET)
+        return Fail("instruction %u: subroutines (opcode %u) are not interpreted", mr_Index, lr_Opcode);
 
+    const SoftOpcodeInfo* lr_Row_ = SoftFindOpcode(mr_Program.mr_Version, lr_Opcode);
+    if (!lr_Row_) {
+        if (!SoftFindOpcode(D3DPS_VERSION(3, 0), lr_Opcode))
+            return Fail("instruction %u: opcode %u is not a pixel shader 2.0-3.0 instruction", mr_Index, lr_Opcode);
+        if (!SoftFindOpcode(D3DPS_VERSION(2, 1), lr_Opcode))
+            return Fail("instruction %u: opcode %u needs ps_3_0", mr_Index, lr_Opcode);
+        return Fail("instruction %u: opcode %u needs ps_2_x or ps_3_0", mr_Index, lr_Opcode);
+    }
     SoftPixelInstruction lr_In;
     lr_In.Predicated = lr_Predicated;
     lr_In.Control = static_cast<uint8_t>(lr_Control);
-    // Instruction kinds: number of float sources, whether a result is written.
-    UINT lr_Sources = 0;
-    bool lr_HasDest = true;
-    bool lr_NeedsFlow = false;
-    bool lr_NeedsModel3 = false;
-    bool lr_ControlAllowed = false;
-    switch (lr_Opcode) {
-    case D3DSIO_NOP:
-        lr_In.Op = SoftPixelOp::Nop;
-        lr_HasDest = false;
-        break;
-    case D3DSIO_MOV:
-        lr_In.Op = SoftPixelOp::Mov;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_ADD:
-        lr_In.Op = SoftPixelOp::Add;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_SUB:
-        lr_In.Op = SoftPixelOp::Sub;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_MUL:
-        lr_In.Op = SoftPixelOp::Mul;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_MAD:
-        lr_In.Op = SoftPixelOp::Mad;
-        lr_Sources = 3;
-        break;
-    case D3DSIO_MIN:
-        lr_In.Op = SoftPixelOp::Min;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_MAX:
-        lr_In.Op = SoftPixelOp::Max;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_SLT:
-        lr_In.Op = SoftPixelOp::Slt;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_SGE:
-        lr_In.Op = SoftPixelOp::Sge;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_CMP:
-        lr_In.Op = SoftPixelOp::Cmp;
-        lr_Sources = 3;
-        break;
-    case D3DSIO_LRP:
-        lr_In.Op = SoftPixelOp::Lrp;
-        lr_Sources = 3;
-        break;
-    case D3DSIO_FRC:
-        lr_In.Op = SoftPixelOp::Frc;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_ABS:
-        lr_In.Op = SoftPixelOp::Abs;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_RCP:
-        lr_In.Op = SoftPixelOp::Rcp;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_RSQ:
-        lr_In.Op = SoftPixelOp::Rsq;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_EXP:
-        lr_In.Op = SoftPixelOp::Exp;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_LOG:
-        lr_In.Op = SoftPixelOp::Log;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_POW:
-        lr_In.Op = SoftPixelOp::Pow;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_DP2ADD:
-        lr_In.Op = SoftPixelOp::Dp2Add;
-        lr_Sources = 3;
-        break;
-    case D3DSIO_DP3:
-        lr_In.Op = SoftPixelOp::Dp3;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_DP4:
-        lr_In.Op = SoftPixelOp::Dp4;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_CRS:
-        lr_In.Op = SoftPixelOp::Crs;
-        lr_Sources = 2;
-        break;
-    case D3DSIO_NRM:
-        lr_In.Op = SoftPixelOp::Nrm;
-        lr_Sources = 1;
-        break;
-    case D3DSIO_SINCOS:
-        lr_In.Op = SoftPixelOp::SinCos;
-        // Shader model 2 passes two series constants besides the angle (read
-        // but not needed: sine and cosine are computed exactly); 3.0 does not.
-        lr_Sources = mr_Limits.Model3 ? 1 : 3;
-        break;
-    case D3DSIO_M4x4: lr_In.Op = SoftPixelOp::M4x4; break;
-    case D3DSIO_M4x3: lr_In.Op = SoftPixelOp::M4x3; break;
-    case D3DSIO_M3x4: lr_In.Op = SoftPixelOp::M3x4; break;
-    case D3DSIO_M3x3: lr_In.Op = SoftPixelOp::M3x3; break;
-    case D3DSIO_M3x2: lr_In.Op = SoftPixelOp::M3x2; break;
-    case D3DSIO_DSX:
-        lr_In.Op = SoftPixelOp::Dsx;
-        lr_Sources = 1;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_DSY:
-        lr_In.Op = SoftPixelOp::Dsy;
-        lr_Sources = 1;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_SETP:
+    lr_In.Op = PixelOp(lr_Opcode);
+    const UINT lr_Sources = lr_Row_->Sources;
+    const bool lr_HasDest = lr_Row_->Dests != 0;
+    const bool lr_ControlAllowed = (lr_Row_->Flags & k_SoftOpControl) != 0;
+    if (lr_In.Op == SoftPixelOp::SetP && lr_Predicated)
         // A predicate written under itself is left out.
-        if (lr_Predicated) return Fail("instruction %u: a predicated setp", mr_Index);
-        lr_In.Op = SoftPixelOp::SetP;
-        lr_Sources = 2;
-        lr_NeedsFlow = true;
-        lr_ControlAllowed = true;
-        break;
-    case D3DSIO_TEX:
+        return Fail("instruction %u: a predicated setp", mr_Index);
+    if (lr_Opcode == D3DSIO_TEX) {
         if (lr_Control == (D3DSI_TEXLD_PROJECT >> D3DSP_OPCODESPECIFICCONTROL_SHIFT)) {
             lr_In.Op = SoftPixelOp::TexLdp;
         } else if (lr_Control == (D3DSI_TEXLD_BIAS >> D3DSP_OPCODESPECIFICCONTROL_SHIFT)) {
             lr_In.Op = SoftPixelOp::TexLdb;
-        } else if (lr_Control == 0) {
-            lr_In.Op = SoftPixelOp::TexLd;
-        } else {
+        } else if (lr_Control != 0) {
             return Fail("instruction %u: texld flavour %u is unknown", mr_Index, lr_Control);
         }
-        lr_ControlAllowed = true;
-        break;
-    case D3DSIO_TEXLDD:
-        lr_In.Op = SoftPixelOp::TexLdd;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_TEXLDL:
-        lr_In.Op = SoftPixelOp::TexLdl;
-        lr_NeedsModel3 = true;
-        break;
-    case D3DSIO_TEXKILL: lr_In.Op = SoftPixelOp::TexKill; break;
-    case D3DSIO_IF:
-        lr_In.Op = SoftPixelOp::If;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_IFC:
-        lr_In.Op = SoftPixelOp::IfC;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        lr_ControlAllowed = true;
-        break;
-    case D3DSIO_ELSE:
-        lr_In.Op = SoftPixelOp::Else;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_ENDIF:
-        lr_In.Op = SoftPixelOp::EndIf;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_REP:
-        lr_In.Op = SoftPixelOp::Rep;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_ENDREP:
-        lr_In.Op = SoftPixelOp::EndRep;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_LOOP:
-        lr_In.Op = SoftPixelOp::Loop;
-        lr_HasDest = false;
-        lr_NeedsModel3 = true;
-        break;
-    case D3DSIO_ENDLOOP:
-        lr_In.Op = SoftPixelOp::EndLoop;
-        lr_HasDest = false;
-        lr_NeedsModel3 = true;
-        break;
-    case D3DSIO_BREAK:
-        lr_In.Op = SoftPixelOp::Break;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_BREAKC:
-        lr_In.Op = SoftPixelOp::BreakC;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        lr_ControlAllowed = true;
-        break;
-    case D3DSIO_BREAKP:
-        lr_In.Op = SoftPixelOp::BreakP;
-        lr_HasDest = false;
-        lr_NeedsFlow = true;
-        break;
-    case D3DSIO_CALL:
-    case D3DSIO_CALLNZ:
-    case D3DSIO_LABEL:
-    case D3DSIO_RET: return Fail("instruction %u: subroutines (opcode %u) are not interpreted", mr_Index, lr_Opcode);
-    default:
-        // Including cnd, texcoord, bem and the other model 1 texture opcodes,
-        // and the vertex-only lit, dst, sgn, mova, expp and logp.
-        return Fail("instruction %u: opcode %u is not a pixel shader 2.0-3.0 instruction", mr_Index, lr_Opcode);
     }
-    if (lr_NeedsModel3 && !mr_Limits.Model3) return Fail("instruction %u: opcode %u needs ps_3_0", mr_Index, lr_Opcode);
-    if (lr_NeedsFlow && !mr_Limits.Flow)
-        return Fail("instruction %u: opcode %u needs ps_2_x or ps_3_0", mr_Index, lr_Opcode);
     if (lr_Control && !lr_ControlAllowed)
         return Fail("instruction %u: unexpected control bits %u", mr_Index, lr_Control);
-    if (lr_ControlAllowed && lr_In.Op != SoftPixelOp::TexLd && lr_In.Op != SoftPixelOp::TexLdp &&
-        lr_In.Op != SoftPixelOp::TexLdb && (lr_Control < D3DSPC_GT || lr_Control > D3DSPC_LE))
+    if (lr_ControlAllowed && lr_Opcode != D3DSIO_TEX && (lr_Control < D3DSPC_GT || lr_Control > D3DSPC_LE))
         return Fail("instruction %u: comparison %u is unknown", mr_Index, lr_Control);
 
     const size_t lr_Position = mr_Program.mr_Instructions.size();
@@ -399,7 +235,7 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
         // components tested (clip of one value tests just that one).
         DWORD lr_Token;
         if (!Next(lr_Token)) return false;
-        const DWORD lr_Type = RegisterType(lr_Token);
+        const DWORD lr_Type = SoftRegisterType(lr_Token);
         if (lr_Type != D3DSPR_TEMP && lr_Type != D3DSPR_TEXTURE && !(mr_Limits.Model3 && lr_Type == D3DSPR_INPUT))
             return Fail("instruction %u: texkill of register type %u", mr_Index, lr_Type);
         if (lr_Token & (D3DSHADER_ADDRESSMODE_MASK | D3DSP_DSTSHIFT_MASK))
@@ -452,7 +288,7 @@ bool SoftPixelDecoder::Instruction(DWORD token) {
         if (lr_In.Op == SoftPixelOp::Loop) {
             DWORD lr_Token;
             if (!Next(lr_Token)) return false;
-            if (RegisterType(lr_Token) != D3DSPR_LOOP || (lr_Token & D3DSP_REGNUM_MASK) != 0)
+            if (SoftRegisterType(lr_Token) != D3DSPR_LOOP || (lr_Token & D3DSP_REGNUM_MASK) != 0)
                 return Fail("instruction %u: loop needs aL", mr_Index);
         }
         if (!Source(lr_In.Source[0], SourceUse::Int)) return false;
@@ -583,7 +419,7 @@ bool SoftPixelDecoder::MatrixRows(SoftPixelInstruction& instruction, UINT rows) 
 bool SoftPixelDecoder::Dest(SoftPixelInstruction& instruction, bool predicate) {
     DWORD lr_Token;
     if (!Next(lr_Token)) return false;
-    const DWORD lr_Type = RegisterType(lr_Token);
+    const DWORD lr_Type = SoftRegisterType(lr_Token);
     const UINT lr_Number = lr_Token & D3DSP_REGNUM_MASK;
     if (lr_Token & D3DSHADER_ADDRESSMODE_MASK) return Fail("instruction %u: a relative destination", mr_Index);
     if (lr_Token & D3DSP_DSTSHIFT_MASK) return Fail("instruction %u: result shifts belong to shader model 1", mr_Index);
@@ -667,7 +503,7 @@ void SoftPixelDecoder::NoteRead(const SoftPixelOperand& operand) {
 bool SoftPixelDecoder::Source(SoftPixelOperand& operand, SourceUse use) {
     DWORD lr_Token;
     if (!Next(lr_Token)) return false;
-    const DWORD lr_Type = RegisterType(lr_Token);
+    const DWORD lr_Type = SoftRegisterType(lr_Token);
     const UINT lr_Number = lr_Token & D3DSP_REGNUM_MASK;
     const DWORD lr_Swizzle = (lr_Token & D3DSP_SWIZZLE_MASK) >> D3DSP_SWIZZLE_SHIFT;
     for (int k = 0; k < 4; ++k) operand.Swizzle[k] = static_cast<uint8_t>((lr_Swizzle >> (2 * k)) & 3u);
@@ -691,7 +527,7 @@ bool SoftPixelDecoder::Source(SoftPixelOperand& operand, SourceUse use) {
         if (!Next(lr_Address)) return false;
         if (!mr_Limits.Model3 || (lr_Type != D3DSPR_INPUT && lr_Type != D3DSPR_CONST))
             return Fail("instruction %u: relative addressing of register type %u", mr_Index, lr_Type);
-        if (RegisterType(lr_Address) != D3DSPR_LOOP || mr_AddressedLoops == 0)
+        if (SoftRegisterType(lr_Address) != D3DSPR_LOOP || mr_AddressedLoops == 0)
             return Fail("instruction %u: relative addressing needs aL inside a loop", mr_Index);
         operand.Relative = true;
         if (lr_Type == D3DSPR_INPUT) mr_RelativeInputs = true;
@@ -752,7 +588,7 @@ bool SoftPixelDecoder::Source(SoftPixelOperand& operand, SourceUse use) {
 bool SoftPixelDecoder::Declaration() {
     DWORD lr_Usage, lr_Token;
     if (!Next(lr_Usage) || !Next(lr_Token)) return false;
-    const DWORD lr_Type = RegisterType(lr_Token);
+    const DWORD lr_Type = SoftRegisterType(lr_Token);
     const UINT lr_Number = lr_Token & D3DSP_REGNUM_MASK;
     const BYTE lr_Mask = static_cast<BYTE>((lr_Token & D3DSP_WRITEMASK_ALL) >> 16);
     SoftPixelProgram& p = mr_Program;
@@ -818,7 +654,7 @@ bool SoftPixelDecoder::Declaration() {
 bool SoftPixelDecoder::Definition(DWORD opcode) {
     DWORD lr_Token;
     if (!Next(lr_Token)) return false;
-    const DWORD lr_Type = RegisterType(lr_Token);
+    const DWORD lr_Type = SoftRegisterType(lr_Token);
     const UINT lr_Number = lr_Token & D3DSP_REGNUM_MASK;
     SoftPixelProgram& p = mr_Program;
     if (opcode == D3DSIO_DEF) {

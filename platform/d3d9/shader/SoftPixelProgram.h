@@ -49,8 +49,6 @@ enum class SoftPixelOp : uint8_t {
     Mad,
     Min,
     Max,
-    Slt,
-    Sge,
     Cmp,
     Lrp,
     Frc,
@@ -139,8 +137,6 @@ enum class SoftPixelStepKind : uint8_t {
     Mad,
     Min,
     Max,
-    Slt,
-    Sge,
     Cmp,
     Lrp,
     Frc,
@@ -185,9 +181,6 @@ enum : uint8_t {
     k_SoftStepPlain = 16,  // no source has a modifier
 };
 
-// Source modifiers of a step's references: none, -x, |x|, -|x|.
-enum : uint8_t { k_SoftModNone, k_SoftModNegate, k_SoftModAbs, k_SoftModAbsNegate };
-
 struct SoftPixelStep {
     SoftPixelStepKind Kind = SoftPixelStepKind::Mov;
     uint8_t Flags = 0;
@@ -198,14 +191,14 @@ struct SoftPixelStep {
     uint16_t Pred = 0;
     uint16_t Aux = 0;
     uint16_t Src[8] = {};
-    uint8_t Mod[8] = {};
+    SoftPixelModifier Mod[8] = {};  // none, -x, |x| or -|x| (Not is carried in Flags)
 };
 
 // A texture read of a step.
 struct SoftPixelTexture {
     SoftPixelOp Op;
     uint8_t Stage;
-    uint8_t CoordMod, DxMod, DyMod;
+    SoftPixelModifier CoordMod, DxMod, DyMod;
     uint16_t Coord[4], Dx[4], Dy[4];  // lane references
 };
 

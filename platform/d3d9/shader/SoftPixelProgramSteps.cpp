@@ -9,29 +9,25 @@ namespace {
 
 uint16_t Ref(uint16_t slot, uint8_t component) { return static_cast<uint16_t>(slot * 4 + component); }
 
-uint8_t StepModifier(SoftPixelModifier modifier) {
-    switch (modifier) {
-    case SoftPixelModifier::Negate: return k_SoftModNegate;
-    case SoftPixelModifier::Abs: return k_SoftModAbs;
-    case SoftPixelModifier::AbsNegate: return k_SoftModAbsNegate;
-    default: return k_SoftModNone;
-    }
+// Not applies to flow conditions and predicates, which carry it in Flags.
+SoftPixelModifier StepModifier(SoftPixelModifier modifier) {
+    return modifier == SoftPixelModifier::Not ? SoftPixelModifier::None : modifier;
 }
 
-uint8_t Negated(uint8_t modifier) {
+SoftPixelModifier Negated(SoftPixelModifier modifier) {
     switch (modifier) {
-    case k_SoftModNone: return k_SoftModNegate;
-    case k_SoftModNegate: return k_SoftModNone;
-    case k_SoftModAbs: return k_SoftModAbsNegate;
-    default: return k_SoftModAbs;
+    case SoftPixelModifier::None: return SoftPixelModifier::Negate;
+    case SoftPixelModifier::Negate: return SoftPixelModifier::None;
+    case SoftPixelModifier::Abs: return SoftPixelModifier::AbsNegate;
+    default: return SoftPixelModifier::Abs;
     }
 }
 
 // The modifier of outer(inner(x)).
-uint8_t Composed(uint8_t outer, uint8_t inner) {
+SoftPixelModifier Composed(SoftPixelModifier outer, SoftPixelModifier inner) {
     switch (outer) {
-    case k_SoftModNone: return inner;
-    case k_SoftModNegate: return Negated(inner);
+    case SoftPixelModifier::None: return inner;
+    case SoftPixelModifier::Negate: return Negated(inner);
     default: return outer;  // |x| and -|x| forget the sign inside
     }
 }
@@ -91,7 +87,7 @@ private:
     struct Operand {
         uint16_t Slot;
         const uint8_t* Swizzle;
-        uint8_t Mod;
+        SoftPixelModifier Mod;
         uint16_t At(int k) const { return Ref(Slot, Swizzle[k]); }
     };
     Operand Resolve(const SoftPixelOperand& operand, int position);
@@ -211,7 +207,7 @@ void SoftPixelLowering::Componentwise(const SoftPixelInstruction& in, SoftPixelS
             lr_Step.Mod[s] = lr_Source[s].Mod;
         }
         if (in.Op == SoftPixelOp::Sub) lr_Step.Mod[1] = Negated(lr_Step.Mod[1]);
-        if (in.Op == SoftPixelOp::Abs) lr_Step.Mod[0] = k_SoftModAbs;
+        if (in.Op == SoftPixelOp::Abs) lr_Step.Mod[0] = SoftPixelModifier::Abs;
         mr_Group.push_back(lr_Step);
     }
     EmitGroup(mr_Group);
@@ -263,8 +259,6 @@ void SoftPixelLowering::Lower(const SoftPixelInstruction& in) {
     case SoftPixelOp::Mad: return Componentwise(in, K::Mad, 3);
     case SoftPixelOp::Min: return Componentwise(in, K::Min, 2);
     case SoftPixelOp::Max: return Componentwise(in, K::Max, 2);
-    case SoftPixelOp::Slt: return Componentwise(in, K::Slt, 2);
-    case SoftPixelOp::Sge: return Componentwise(in, K::Sge, 2);
     case SoftPixelOp::Cmp: return Componentwise(in, K::Cmp, 3);
     case SoftPixelOp::Lrp: return Componentwise(in, K::Lrp, 3);
     case SoftPixelOp::Frc: return Componentwise(in, K::Frc, 1);
@@ -540,7 +534,7 @@ void SoftPixelLowering::MarkRuns() {
     for (SoftPixelStep& lr_Step : lr_Steps) {
         if (lr_Step.Kind > SoftPixelStepKind::Sin) continue;
         bool lr_Plain = true;
-        for (int i = 0; i < lr_Step.Count; ++i) lr_Plain = lr_Plain && lr_Step.Mod[i] == k_SoftModNone;
+        for (int i = 0; i < lr_Step.Count; ++i) lr_Plain = lr_Plain && lr_Step.Mod[i] == SoftPixelModifier::None;
         if (lr_Plain) lr_Step.Flags |= k_SoftStepPlain;
     }
     for (size_t n = lr_Steps.size(); n-- > 0;) {
@@ -559,10 +553,10 @@ void SoftPixelLowering::MarkRuns() {
 void SoftPixelLowering::PropagateCopies() {
     struct Copy {
         uint16_t Source;
-        uint8_t Mod;
+        SoftPixelModifier Mod;
         bool Valid;
     };
-    std::vector<Copy> lr_Copies(k_SoftSlotCount * 4, Copy{0, 0, false});
+    std::vector<Copy> lr_Copies(k_SoftSlotCount * 4, Copy{0, SoftPixelModifier::None, false});
     std::vector<uint16_t> lr_Active;  // references with a valid copy
     auto lr_Forget = [&](uint16_t first, int count) {
         for (size_t i = 0; i < lr_Active.size();) {
@@ -579,7 +573,7 @@ void SoftPixelLowering::PropagateCopies() {
             }
         }
     };
-    auto lr_Resolve = [&](uint16_t& ref, uint8_t& mod) {
+    auto lr_Resolve = [&](uint16_t& ref, SoftPixelModifier& mod) {
         const Copy& lr_Copy = lr_Copies[ref];
         if (!lr_Copy.Valid) return;
         ref = lr_Copy.Source;
@@ -601,7 +595,7 @@ void SoftPixelLowering::PropagateCopies() {
             for (uint16_t* lr_Refs : {lr_Read.Coord, lr_Read.Dx, lr_Read.Dy})
                 for (int k = 0; k < 4; ++k) {
                     const Copy& lr_Copy = lr_Copies[lr_Refs[k]];
-                    if (lr_Copy.Valid && lr_Copy.Mod == k_SoftModNone) lr_Refs[k] = lr_Copy.Source;
+                    if (lr_Copy.Valid && lr_Copy.Mod == SoftPixelModifier::None) lr_Refs[k] = lr_Copy.Source;
                 }
         }
         uint16_t lr_First = 0;
@@ -653,9 +647,9 @@ void SoftPixelLowering::FoldMoves() {
         SoftPixelStep& lr_Move = lr_Steps[j];
         if (lr_Move.Kind != SoftPixelStepKind::Mov || lr_Move.Src[0] != lr_Move.Dst) continue;
         const uint16_t d = lr_Move.Dst;
-        if (lr_Move.Flags == 0 && lr_Move.Mod[0] == k_SoftModNone) {
+        if (lr_Move.Flags == 0 && lr_Move.Mod[0] == SoftPixelModifier::None) {
             lr_Gone[j] = true;
-        } else if (lr_Move.Flags == k_SoftStepSaturate && lr_Move.Mod[0] == k_SoftModNone) {
+        } else if (lr_Move.Flags == k_SoftStepSaturate && lr_Move.Mod[0] == SoftPixelModifier::None) {
             for (size_t i = j; i-- > 0;) {
                 if (lr_Gone[i]) continue;
                 bool lr_Modifiable;

@@ -65,8 +65,9 @@ const SoftLaneMask k_ModifierXor[4] = {{0, 0, 0, 0},
                                        {0, 0, 0, 0},
                                        {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN}};
 
-inline SoftLanes Modified(SoftLanes value, uint8_t modifier) {
-    return Bits((Mask(value) & k_ModifierAnd[modifier]) ^ k_ModifierXor[modifier]);
+inline SoftLanes Modified(SoftLanes value, SoftPixelModifier modifier) {
+    const unsigned lr_Index = static_cast<unsigned>(modifier);
+    return Bits((Mask(value) & k_ModifierAnd[lr_Index]) ^ k_ModifierXor[lr_Index]);
 }
 
 template <class F>
@@ -190,8 +191,6 @@ inline SoftLanes QuadRun::Compute(const SoftPixelStep& u) const {
         const SoftLanes a = in(0), b = in(1);
         return Select(a >= b, a, b);
     }
-    if constexpr (Kind == K::Slt) return Select(in(0) < in(1), Splat(1.0f), Splat(0.0f));
-    if constexpr (Kind == K::Sge) return Select(in(0) >= in(1), Splat(1.0f), Splat(0.0f));
     if constexpr (Kind == K::Cmp) return Select(in(0) >= Splat(0.0f), in(1), in(2));
     if constexpr (Kind == K::Lrp) {
         const SoftLanes c = in(2);
@@ -286,8 +285,6 @@ void QuadRun::Execute() {
         case K::Mad: pc += Each<Masked, K::Mad>(s); continue;
         case K::Min: pc += Each<Masked, K::Min>(s); continue;
         case K::Max: pc += Each<Masked, K::Max>(s); continue;
-        case K::Slt: pc += Each<Masked, K::Slt>(s); continue;
-        case K::Sge: pc += Each<Masked, K::Sge>(s); continue;
         case K::Cmp: pc += Each<Masked, K::Cmp>(s); continue;
         case K::Lrp: pc += Each<Masked, K::Lrp>(s); continue;
         case K::Frc: pc += Each<Masked, K::Frc>(s); continue;

@@ -27,6 +27,37 @@ enum class SoftObjectKind {
     Count
 };
 
+// Names for reports and messages: "texture", "state block" ("object" past the list).
+inline const char* SoftObjectKindName(SoftObjectKind kind) {
+    switch (kind) {
+    case SoftObjectKind::Texture: return "texture";
+    case SoftObjectKind::CubeTexture: return "cube texture";
+    case SoftObjectKind::VolumeTexture: return "volume texture";
+    case SoftObjectKind::Surface: return "surface";
+    case SoftObjectKind::SwapChain: return "swap chain";
+    case SoftObjectKind::VertexBuffer: return "vertex buffer";
+    case SoftObjectKind::IndexBuffer: return "index buffer";
+    case SoftObjectKind::StateBlock: return "state block";
+    case SoftObjectKind::VertexShader: return "vertex shader";
+    case SoftObjectKind::PixelShader: return "pixel shader";
+    case SoftObjectKind::VertexDeclaration: return "vertex declaration";
+    case SoftObjectKind::Query: return "query";
+    case SoftObjectKind::Count: break;
+    }
+    return "object";
+}
+
+// "default", "managed", "system", "scratch" ("?" for another value).
+inline const char* SoftPoolName(D3DPOOL pool) {
+    switch (pool) {
+    case D3DPOOL_DEFAULT: return "default";
+    case D3DPOOL_MANAGED: return "managed";
+    case D3DPOOL_SYSTEMMEM: return "system";
+    case D3DPOOL_SCRATCH: return "scratch";
+    default: return "?";
+    }
+}
+
 // One object the device made that is still alive.
 struct SoftLiveObject {
     SoftObjectKind Kind;

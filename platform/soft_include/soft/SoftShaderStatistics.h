@@ -17,6 +17,7 @@ struct SoftShaderStatistics {
     UINT BoolConstants;    // b registers used
     UINT Samplers;         // s registers used
     UINT DependentLevels;  // longest chain of texture reads whose coordinates come from earlier reads (1: none)
+    UINT Unsupported;      // instructions the stream's model does not have (SoftShaderOpcodes.h)
 };
 
 // The limits of a profile that no optimiser could rescue.

@@ -19,7 +19,7 @@ TEST_F(FixtureTests, ALeakedObjectIsReportedWithItsDescription) {
     // The live object, then the device and the Direct3D object it keeps alive.
     ASSERT_EQ(lr_Results.size(), 3);
     EXPECT_NE(
-        std::string(lr_Results.GetTestPartResult(0).message()).find("Texture MANAGED usage=0x0 fmt=21 16x8 refs=1"),
+        std::string(lr_Results.GetTestPartResult(0).message()).find("texture managed usage=0x0 fmt=21 16x8 refs=1"),
         std::string::npos)
         << lr_Results.GetTestPartResult(0).message();
     EXPECT_NE(std::string(lr_Results.GetTestPartResult(1).message()).find("device is still referenced"),

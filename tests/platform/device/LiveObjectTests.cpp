@@ -83,7 +83,7 @@ TEST_F(LiveObjectTests, ObjectsAreListedByKindAndPoolWithTheirDescription) {
         }
     }
     std::string ls_Text = DescribeLiveObjects(mr_Control_, false);
-    EXPECT_NE(ls_Text.find("Texture DEFAULT usage=0x1 fmt=113 32x16 refs=1"), std::string::npos) << ls_Text;
+    EXPECT_NE(ls_Text.find("texture default usage=0x1 fmt=113 32x16 refs=1"), std::string::npos) << ls_Text;
 
     lr_Back_->Release();
     lr_Buffer_->Release();

@@ -263,8 +263,6 @@ TEST_F(PixelShaderVMTests, InstructionsFollowTheDocumentedSpecialCases) {
         {"cmp takes -0 as >= 0", k_PS3, D3DSIO_CMP, {Dst(OC, 0), Src(C, 8), Src(C, 0), Src(C, 1)}, {3, 2, 3, 4}},
         {"min", k_PS3, D3DSIO_MIN, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {0.25f, 2, 3, 3}},
         {"max", k_PS3, D3DSIO_MAX, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {1, 5, 4, 4}},
-        {"slt", k_PS3, D3DSIO_SLT, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {0, 1, 1, 0}},
-        {"sge", k_PS3, D3DSIO_SGE, {Dst(OC, 0), Src(C, 0), Src(C, 1, "wzyx")}, {1, 0, 0, 1}},
         {"sincos (3.0)", k_PS3, D3DSIO_SINCOS, {Dst(OC, 0, "xy"), Src(C, 2, "x")}, {1, 0, 0, 0}},
         {"sincos (2.x, with its constants)",
          k_PS2x,
@@ -577,7 +575,18 @@ TEST_F(PixelShaderVMTests, StreamsTheInterpreterCannotRunAreRefused) {
     EXPECT_NE(
         Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_CND, {Dst(R, 0), Src(C, 0), Src(C, 1), Src(C, 2)}).End()), "");
     EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(3, 0)).Op(200, {Dst(R, 0), Src(C, 0)}).End()), "");
-    EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_DSX, {Dst(R, 0), Src(C, 0)}).End()), "");
+    // The model's rows in the opcode table name what it allows.
+    EXPECT_EQ(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_DSX, {Dst(R, 0), Src(C, 0)}).End()),
+              "instruction 0: opcode " + std::to_string(D3DSIO_DSX) + " needs ps_2_x or ps_3_0");
+    EXPECT_EQ(Refusal(Assembler(D3DPS_VERSION(2, 1)).Op(D3DSIO_TEXLDL, {Dst(R, 0), Src(C, 0), Src(S, 0)}).End()),
+              "instruction 0: opcode " + std::to_string(D3DSIO_TEXLDL) + " needs ps_3_0");
+    EXPECT_EQ(Refusal(Assembler(D3DPS_VERSION(3, 0)).Op(D3DSIO_SGE, {Dst(R, 0), Src(C, 0), Src(C, 1)}).End()),
+              "instruction 0: opcode " + std::to_string(D3DSIO_SGE) + " is not a pixel shader 2.0-3.0 instruction");
+    // sincos takes two series constants below 3.0 and none in 3.0.
+    EXPECT_EQ(Refusal(Assembler(D3DPS_VERSION(3, 0))
+                          .Op(D3DSIO_SINCOS, {Dst(R, 0, "xy"), Src(C, 0, "x"), Src(C, 1), Src(C, 2)})
+                          .End()),
+              "instruction 0 has 2 unread parameter tokens");
     // Registers beyond the model.
     EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_MOV, {Dst(R, 12), Src(C, 0)}).End()), "");
     EXPECT_NE(Refusal(Assembler(D3DPS_VERSION(2, 0)).Op(D3DSIO_MOV, {Dst(R, 0), Src(C, 32)}).End()), "");

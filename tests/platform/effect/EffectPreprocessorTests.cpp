@@ -108,6 +108,10 @@ TEST_F(EffectTest, DirectivesAndCallerMacrosShapeTheText) {
     EXPECT_EQ(Compile(mr_Device, "#if 1\n#error near plane must be below far\n#endif\n", &ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("near plane must be below far"), std::string::npos) << ls_Errors;
+    // Text that ends inside a macro's arguments is refused with the place of the open '('.
+    EXPECT_EQ(Compile(mr_Device, "#define F(a) a\nfloat x = 1;\nfloat y = F(2, (3)\n", &ls_Errors), nullptr);
+    EXPECT_NE(ls_Errors.find("memory(3,12): error X3000: syntax error: '(' is never closed"), std::string::npos)
+        << ls_Errors;
 }
 
 TEST_F(EffectTest, IncludesResolveRelativeToTheIncludingFile) {

@@ -1,0 +1,47 @@
+#!/bin/bash
+# What Wine's D3DX effect runtime sets for each pass of the compiled effects:
+# runs the effect-states program of one width with the data folder of
+# compiled effects, writing <effect>.states into <outdir> (emptied first) for
+# the Linux comparison with the substitute's runtime.
+#
+#   run-effect-states-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir>
+#
+# The exit code is the program's; 77 when SSAO_SKIP_WINE is set.
+set -u
+set -o pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/ensure-packages.sh"
+source "$here/wine-session.sh"
+
+if [ -n "${SSAO_SKIP_WINE:-}" ]; then
+    echo "skipping the Wine run: SSAO_SKIP_WINE is set"
+    exit 77
+fi
+if [ $# -ne 4 ]; then
+    echo "usage: $0 <x86_64|i686> <builddir> <compiled data dir> <outdir>" >&2
+    exit 2
+fi
+arch=$1
+mkdir -p "$2" "$4"
+build=$(cd "$2" && pwd)
+data=$(cd "$3" && pwd) || exit 1
+out=$(cd "$4" && pwd)
+
+wine_session "$arch" "$build" || exit 1
+"$here/build-dll.sh" "$arch" "$build" || { echo "the $arch build failed" >&2; exit 1; }
+program=$build/host/win/ssao_effect_states.exe
+if [ ! -f "$program" ]; then
+    echo "no ssao_effect_states.exe in $build" >&2
+    exit 1
+fi
+
+find "$out" -mindepth 1 -delete
+echo "== recording the passes' states with $(basename "$program") ($arch), data $data, into $out"
+timeout 300 wine "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
+rc=$?
+if [ $rc = 124 ]; then
+    echo "the effect-states program did not finish within 300 s" >&2
+fi
+echo "== exit code $rc"
+exit $rc

@@ -1,0 +1,57 @@
+#!/bin/bash
+# The shipped module's frames of the demo's room on Wine's Direct3D 9 and
+# D3DX: runs the scene-frames program of one width with the data folder of
+# compiled effects, writing the frames and the module's log into <outdir>
+# (emptied first) for the Linux comparison test.
+#
+#   run-scene-frames-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir>
+#
+# The exit code is the program's; 77 when SSAO_SKIP_WINE is set.
+set -u
+set -o pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/ensure-packages.sh"
+source "$here/wine-session.sh"
+
+if [ -n "${SSAO_SKIP_WINE:-}" ]; then
+    echo "skipping the Wine run: SSAO_SKIP_WINE is set"
+    exit 77
+fi
+if [ $# -ne 4 ]; then
+    echo "usage: $0 <x86_64|i686> <builddir> <compiled data dir> <outdir>" >&2
+    exit 2
+fi
+arch=$1
+mkdir -p "$2" "$4"
+build=$(cd "$2" && pwd)
+data=$(cd "$3" && pwd) || exit 1
+out=$(cd "$4" && pwd)
+
+wine_session "$arch" "$build" || exit 1
+"$here/build-dll.sh" "$arch" "$build" || { echo "the $arch build failed" >&2; exit 1; }
+program=$build/host/win/ssao_scene_frames.exe
+if [ ! -f "$program" ]; then
+    echo "no ssao_scene_frames.exe in $build" >&2
+    exit 1
+fi
+
+find "$out" -mindepth 1 -delete
+echo "== drawing the scene frames with $(basename "$program") ($arch), data $data, into $out"
+timeout 300 wine "$program" --module "$(winepath -w "$build/plugin/ssao.dll")" --base "$(winepath -w "$out")" \
+    --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
+rc=$?
+if [ $rc = 124 ]; then
+    echo "the scene-frames program did not finish within 300 s" >&2
+fi
+if [ -f "$out/Vexil.log" ]; then
+    echo "== $out/Vexil.log"
+    tr -d '\r' < "$out/Vexil.log"
+    # Every compiled effect must load: Wine's D3DX cannot compile effect text.
+    if grep -q "shader not loaded" "$out/Vexil.log"; then
+        echo "an effect was not loaded under Wine" >&2
+        rc=1
+    fi
+fi
+echo "== exit code $rc"
+exit $rc

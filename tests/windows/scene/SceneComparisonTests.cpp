@@ -1,0 +1,230 @@
+// The shipped module's frames of the demo's room under Wine (real Direct3D 9
+// and D3DX reading the compiled effects, drawn by
+// windows_wine_scene_frames_<arch>) against the same session on the software
+// device from the same compiled effects. Frames that differ beyond the
+// limits are written as PNG files (both frames and their difference)
+// beside Wine's.
+//
+//   wine_scene_comparison_tests <compiled data folder> <Wine output folder> [gtest options]
+#include "PassDifference.h"
+#include "PassPng.h"
+#include "PathHost.h"
+#include "PluginModule.h"
+#include "SceneFrames.h"
+#include "SoftTestDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string g_CompiledData;
+std::string g_WineOutput;
+
+constexpr const char* k_EffectFiles[] = {"RenderBlack.hlsl", "RenderDepth.hlsl", "SSAO.hlsl", "ShowTexture.hlsl",
+                                         "ZBlur.hlsl"};
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lr_Lines;
+    std::ifstream lr_In(path, std::ios::binary);
+    std::string ls_Line;
+    while (std::getline(lr_In, ls_Line)) {
+        if (!ls_Line.empty() && ls_Line.back() == '\r') ls_Line.pop_back();
+        lr_Lines.push_back(ls_Line);
+    }
+    return lr_Lines;
+}
+
+// The data folder's path, which differs between the two runs, as "<data>".
+std::string WithoutDataPath(std::string line) {
+    const size_t lr_Plugins = line.find("Plugins\\SSAO\\");
+    if (lr_Plugins == std::string::npos) return line;
+    const size_t lr_Start = line.rfind(": ", lr_Plugins);
+    const size_t lr_From = lr_Start == std::string::npos ? 0 : lr_Start + 2;
+    return line.replace(lr_From, lr_Plugins - lr_From, "<data>");
+}
+
+PassImage AsImage(const SceneFrame& frame) {
+    PassImage lr_Image;
+    lr_Image.Width = frame.Width;
+    lr_Image.Height = frame.Height;
+    lr_Image.Format = D3DFMT_X8R8G8B8;
+    lr_Image.BytesPerPixel = 4;
+    lr_Image.Bytes.resize(frame.Pixels.size() * 4);
+    for (size_t i = 0; i < frame.Pixels.size(); ++i)
+        for (int c = 0; c < 4; ++c) lr_Image.Bytes[4 * i + c] = static_cast<unsigned char>(frame.Pixels[i] >> (8 * c));
+    return lr_Image;
+}
+
+// Float steps of the projection's depth scale the session is moved by.
+constexpr int k_DepthNudge = 1;
+
+bool WithinTwoSteps(std::uint32_t a, std::uint32_t b, unsigned* largest) {
+    unsigned lr_Largest = 0;
+    for (int c = 0; c < 24; c += 8) {
+        const int lr_A = static_cast<int>((a >> c) & 0xFF), lr_B = static_cast<int>((b >> c) & 0xFF);
+        lr_Largest = std::max(lr_Largest, static_cast<unsigned>(std::abs(lr_A - lr_B)));
+    }
+    if (largest) *largest = std::max(*largest, lr_Largest);
+    return lr_Largest <= 2;
+}
+
+// Pixels whose value moves beyond 2/255 when the depths move either way.
+std::vector<bool> UndecidedPixels(const SceneFrame& base, const SceneFrame& lower, const SceneFrame& higher) {
+    std::vector<bool> lr_Undecided(base.Pixels.size(), false);
+    for (size_t i = 0; i < base.Pixels.size() && i < lower.Pixels.size() && i < higher.Pixels.size(); ++i)
+        lr_Undecided[i] = !WithinTwoSteps(base.Pixels[i], lower.Pixels[i], nullptr) ||
+                          !WithinTwoSteps(base.Pixels[i], higher.Pixels[i], nullptr);
+    return lr_Undecided;
+}
+
+struct Agreement {
+    size_t Pixels = 0;
+    size_t Within = 0;
+    unsigned Largest = 0;
+    double Percent() const { return Pixels ? 100.0 * static_cast<double>(Within) / static_cast<double>(Pixels) : 0.0; }
+};
+
+// How many pixels (those not `skip`ped) agree within 2/255 on every channel.
+Agreement Agree(const SceneFrame& a, const SceneFrame& b, const std::vector<bool>* skip) {
+    Agreement lr_Result;
+    for (size_t i = 0; i < a.Pixels.size() && i < b.Pixels.size(); ++i) {
+        if (skip && (*skip)[i]) continue;
+        ++lr_Result.Pixels;
+        lr_Result.Within += WithinTwoSteps(a.Pixels[i], b.Pixels[i], &lr_Result.Largest);
+    }
+    return lr_Result;
+}
+
+// The undecided pixels in magenta over the frame.
+SceneFrame MaskFrame(const std::vector<bool>& undecided, const SceneFrame& frame) {
+    SceneFrame lr_Mask = frame;
+    for (size_t i = 0; i < lr_Mask.Pixels.size() && i < undecided.size(); ++i)
+        if (undecided[i]) lr_Mask.Pixels[i] = 0xFF00FFu;
+    return lr_Mask;
+}
+
+// The session on a fresh software device, its log in `base`.
+bool DrawOnSoftwareDevice(const std::string& base, SceneFrames& frames, std::string& error, int depthNudge = 0) {
+    PluginModule lr_Module;
+    if (!lr_Module.Load(SSAO_BUILT_MODULE, error)) return false;
+    IDirect3D9* lr_Direct3D_ = nullptr;
+    IDirect3DDevice9* lr_Device_ = nullptr;
+    if (FAILED(CreateSoftDevice(SoftPresentParameters(160, 90), D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Direct3D_,
+                                &lr_Device_))) {
+        error = "no software device";
+        return false;
+    }
+    const std::string ls_Data = g_CompiledData + "/";
+    PathHost lr_Host(std::wstring(base.begin(), base.end()), std::wstring(ls_Data.begin(), ls_Data.end()));
+    IDirect3D9BasePlugin* lr_Plugin_ = lr_Module.CreatePlugin()(lr_Host.AsHost());
+    const bool lr_Drawn = lr_Plugin_ && RunSceneFrames(lr_Device_, lr_Plugin_, frames, error, depthNudge);
+    delete lr_Plugin_;
+    const ULONG lr_Left = lr_Device_->Release();
+    lr_Direct3D_->Release();
+    if (lr_Drawn && lr_Left != 0) {
+        error = "the session left " + std::to_string(lr_Left) + " references on the device";
+        return false;
+    }
+    return lr_Drawn;
+}
+
+TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevice) {
+    const std::string ls_Wine = g_WineOutput + "/";
+    if (!std::filesystem::exists(ls_Wine + "composite.ppm"))
+        GTEST_SKIP() << "no frames from Wine in " << g_WineOutput << " (the Wine run was skipped or failed)";
+
+    // Wine's D3DX loaded every compiled effect.
+    const std::vector<std::string> lr_WineLog = ReadLines(ls_Wine + "Vexil.log");
+    for (const char* lr_File : k_EffectFiles) {
+        const std::string ls_Loaded = std::string("Plugins\\SSAO\\") + lr_File + " shader loaded.";
+        bool lr_Found = false;
+        for (const std::string& ls_Line : lr_WineLog)
+            lr_Found = lr_Found || ls_Line.find(ls_Loaded) != std::string::npos;
+        EXPECT_TRUE(lr_Found) << lr_File << " is not reported loaded in Wine's log";
+    }
+    for (const std::string& ls_Line : lr_WineLog)
+        EXPECT_EQ(ls_Line.find("shader not loaded"), std::string::npos) << ls_Line;
+
+    const std::string ls_Base = g_WineOutput + "/software/";
+    std::filesystem::remove_all(ls_Base);
+    std::filesystem::create_directories(ls_Base);
+    SceneFrames lr_Soft;
+    std::string ls_Error;
+    ASSERT_TRUE(DrawOnSoftwareDevice(ls_Base, lr_Soft, ls_Error)) << ls_Error;
+
+    // The rest of the log line by line, paths apart.
+    const std::vector<std::string> lr_SoftLog = ReadLines(ls_Base + "Vexil.log");
+    EXPECT_EQ(lr_SoftLog.size(), lr_WineLog.size());
+    for (size_t i = 0; i < lr_SoftLog.size() && i < lr_WineLog.size(); ++i)
+        EXPECT_EQ(WithoutDataPath(lr_WineLog[i]), WithoutDataPath(lr_SoftLog[i])) << "log line " << i + 1;
+
+    // Depth precision alone: the same session with every depth moved a few
+    // steps either way. The slices lie 75 steps of the 24-bit depth buffer
+    // apart at this near plane, and no two rasterisers agree on every
+    // step, so pixels whose term changes under such a move are decided by
+    // depth rounding, not by either runtime.
+    SceneFrames lr_Nudged[2];
+    for (int n = 0; n < 2; ++n) {
+        const std::string ls_NudgeBase = g_WineOutput + "/software-nudged-" + std::to_string(n) + "/";
+        std::filesystem::remove_all(ls_NudgeBase);
+        std::filesystem::create_directories(ls_NudgeBase);
+        ASSERT_TRUE(DrawOnSoftwareDevice(ls_NudgeBase, lr_Nudged[n], ls_Error, n ? k_DepthNudge : -k_DepthNudge))
+            << ls_Error;
+    }
+
+    const struct {
+        const char* Name;
+        SceneFrame SceneFrames::*Member;
+    } lr_Frames[] = {
+        {"scene", &SceneFrames::Scene}, {"occlusion", &SceneFrames::Occlusion}, {"composite", &SceneFrames::Composite}};
+    for (const auto& lr_Frame : lr_Frames) {
+        const SceneFrame& lr_SoftFrame = lr_Soft.*lr_Frame.Member;
+        WriteFramePpm(ls_Base + lr_Frame.Name + ".ppm", lr_SoftFrame);
+        SceneFrame lr_WineFrame;
+        ASSERT_TRUE(ReadFramePpm(ls_Wine + lr_Frame.Name + ".ppm", lr_WineFrame)) << lr_Frame.Name;
+        const PassImage lr_A = AsImage(lr_WineFrame);
+        const PassImage lr_B = AsImage(lr_SoftFrame);
+        ASSERT_TRUE(PassDifference::Of(lr_A, lr_B).SameShape) << lr_Frame.Name;
+        const std::vector<bool> lr_Undecided =
+            UndecidedPixels(lr_SoftFrame, lr_Nudged[0].*lr_Frame.Member, lr_Nudged[1].*lr_Frame.Member);
+        const Agreement lr_All = Agree(lr_WineFrame, lr_SoftFrame, nullptr);
+        const Agreement lr_Decided = Agree(lr_WineFrame, lr_SoftFrame, &lr_Undecided);
+        std::printf(
+            "%s: all %zu pixels: %.2f%% within 2/255, largest %u/255; the %zu decided by more than depth "
+            "rounding (%.2f%%): %.2f%% within 2/255\n",
+            lr_Frame.Name, lr_All.Pixels, lr_All.Percent(), lr_All.Largest, lr_Decided.Pixels,
+            100.0 * static_cast<double>(lr_Decided.Pixels) / static_cast<double>(lr_All.Pixels), lr_Decided.Percent());
+        if (lr_All.Within < lr_All.Pixels) {
+            const std::string ls_Stem = ls_Wine + lr_Frame.Name;
+            WritePassPng(ls_Stem + "-wine.png", lr_A);
+            WritePassPng(ls_Stem + "-software.png", lr_B);
+            WriteDifferencePng(ls_Stem + "-difference.png", lr_A, lr_B);
+            WritePassPng(ls_Stem + "-undecided.png", AsImage(MaskFrame(lr_Undecided, lr_SoftFrame)));
+        }
+        EXPECT_GE(lr_Decided.Percent(), 99.5) << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
+        // The move must leave most of the picture decided, or the comparison says nothing.
+        EXPECT_GE(lr_Decided.Pixels * 10, lr_All.Pixels * 8) << lr_Frame.Name;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: wine_scene_comparison_tests <compiled data folder> <Wine output folder>\n");
+        return 2;
+    }
+    g_CompiledData = argv[1];
+    g_WineOutput = argv[2];
+    return RUN_ALL_TESTS();
+}
