@@ -38,6 +38,11 @@ public:
     // Copies the ShowAOOnly check box into mr_ShowAOOnly.
     void UpdateParameters();
 
+    // Initialise sets no blur; hosts are offered no parameter for it, so a
+    // caller that wants the blur (a measurement, an embedder) sets it here
+    // after Initialise. A negative count draws none.
+    void SetBlurPasses(int passes) noexcept { mr_BlurPasses = passes; }
+
 protected:
     // Activation and deactivation, run by SetActive on a change of state.
     void Activate();

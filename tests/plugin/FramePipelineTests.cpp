@@ -302,7 +302,7 @@ TEST_F(FramePipelineTest, BackBufferOfAnAdditionalSwapChainIsNotTheFrame) {
 TEST_F(FramePipelineTest, HostStateIsTheSameAfterTheFrame) {
     StartPlugin();
     SetShowAOOnly(false);
-    mr_Plugin_->mr_BlurPasses = 1;
+    mr_Plugin_->SetBlurPasses(1);
 
     // A host state unlike the one captured at activation.
     IDirect3DTexture9* lr_HostTexture_ = nullptr;
@@ -408,7 +408,7 @@ TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
         size_t Blurs;
     } lr_Cases[] = {{0, 0}, {2, 2}, {-3, 0}, {1, 1}};
     for (const auto& lr_Case : lr_Cases) {
-        mr_Plugin_->mr_BlurPasses = lr_Case.Passes;
+        mr_Plugin_->SetBlurPasses(lr_Case.Passes);
         RenderFrame();
         std::vector<std::string> lr_Expected = {FramePass::Black, FramePass::Depth, FramePass::Occlusion};
         lr_Expected.insert(lr_Expected.end(), lr_Case.Blurs, FramePass::Blur);
@@ -425,7 +425,7 @@ TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
 
 TEST_F(FramePipelineTest, PixelSizeGoesToOcclusionAndBlur) {
     StartPlugin();
-    mr_Plugin_->mr_BlurPasses = 1;
+    mr_Plugin_->SetBlurPasses(1);
     RenderFrame();
     for (IShader* lr_Shader_ : {mr_Plugin_->mr_SSAOShader_, mr_Plugin_->mr_ZBlurShader_}) {
         ASSERT_NE(lr_Shader_, nullptr);
@@ -466,7 +466,7 @@ TEST_F(FrameMissingObjectTest, NullShaderIsLeftOut) {
     StartPlugin();
     mr_Plugin_->mr_RenderBlackShader_ = nullptr;
     mr_Plugin_->mr_ZBlurShader_ = nullptr;
-    mr_Plugin_->mr_BlurPasses = 2;
+    mr_Plugin_->SetBlurPasses(2);
     RenderFrame();
     EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Depth, FramePass::Occlusion}));
     // The blur copies still run: the composite reads the occlusion copy.

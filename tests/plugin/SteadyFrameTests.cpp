@@ -20,14 +20,10 @@ protected:
     // Switches the plug-in on and runs the frames that create and lay out everything.
     void WarmUp(bool showAOOnly, int blurPasses) {
         StartPlugin();
-        for (IShader* lr_Shader_ :
-             {mr_Plugin_->mr_ShowTextureShader_, mr_Plugin_->mr_ZBlurShader_, mr_Plugin_->mr_RenderDepthShader_,
-              mr_Plugin_->mr_RenderBlackShader_, mr_Plugin_->mr_SSAOShader_}) {
-            ASSERT_NE(lr_Shader_, nullptr);
-            ASSERT_TRUE(lr_Shader_->IsValid()) << lr_Shader_->GetName() << ": " << lr_Shader_->GetErrorMessage();
-        }
+        // Every pass is drawn only when all five effects loaded.
+        ASSERT_EQ(CountOf(ReadLog(), " shader loaded.\n"), 5u) << ReadLog();
         SetShowAOOnly(showAOOnly);
-        mr_Plugin_->mr_BlurPasses = blurPasses;
+        mr_Plugin_->SetBlurPasses(blurPasses);
         mr_Plugin_->Render();
         mr_Plugin_->Render();
         mr_Control_->SetRecording(false);

@@ -95,22 +95,22 @@ TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
     EXPECT_TRUE(lr_CheckBox->GetValue());
     EXPECT_TRUE(lr_CheckBox->GetDefaultValue());
 
-    EXPECT_EQ(WidePath(mr_Base) + L"/Vexil.log", mr_Plugin->mr_LogPath);
     EXPECT_FALSE(fs::exists(mr_Base / "Vexil.log")) << "construction writes no log";
     EXPECT_EQ(0, mr_Host->mr_DataPathCalls);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ZBlurShader_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_SSAOShader_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
+    EXPECT_EQ(0u, LiveObjects());
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateStateBlock));
+    mr_Plugin->Initialise(mr_Device_);
+    EXPECT_TRUE(fs::exists(mr_Base / "Vexil.log")) << "the log is the base path's Vexil.log";
 }
 
 TEST_F(PluginLifecycleTest, LogPathIsTheBasePathWithTheFileNameGlued) {
-    TestHost lr_Host(L"C:\\Games\\Base\\", L"D:\\");
-    ExposedPlugin lr_Plugin(&lr_Host);
-    EXPECT_EQ(L"C:\\Games\\Base\\Vexil.log", lr_Plugin.mr_LogPath);
-    TestHost lr_Bare(L"/no/separator", L"");
-    ExposedPlugin lr_Glued(&lr_Bare);
-    EXPECT_EQ(L"/no/separatorVexil.log", lr_Glued.mr_LogPath);
+    // Nothing inserts a separator the host left out.
+    TestHost lr_Bare(WidePath(mr_TempDirectory / "glued"), L"");
+    k_Plugin lr_Glued(&lr_Bare);
+    lr_Glued.Initialise(mr_Device_);
+    lr_Glued.Deinitialise();
+    EXPECT_FALSE(ReadLines(mr_TempDirectory / "gluedVexil.log").empty());
+    EXPECT_FALSE(fs::exists(mr_TempDirectory / "glued"));
 }
 
 TEST_F(PluginLifecycleTest, FixedCameraMatrices) {
@@ -145,8 +145,8 @@ TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
     mr_Control_->ResetCallCounts();
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
+    EXPECT_EQ(0u, LiveObjects());
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateTexture));
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
     EXPECT_EQ("SSAO: Deactivating finished.", Log().back());
@@ -194,26 +194,18 @@ TEST_F(PluginLifecycleTest, ActivationBuildsEverythingButTheRenderTargets) {
     mr_Plugin->SetActive(true);
 
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_ShowAOOnly) << "activation copies the check box";
-    EXPECT_TRUE(mr_Plugin->mr_SlicesDirty);
-    EXPECT_NE(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
-    EXPECT_NE(mr_Plugin->mr_DefaultStateBlock.get(), mr_Plugin->mr_CurrentStateBlock.get());
+    // Two state blocks (the host's defaults and the capture of each frame) and the noise image.
     EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
-    ASSERT_NE(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
-    EXPECT_EQ(4u, mr_Plugin->mr_NoiseTexture.Width);
-    EXPECT_EQ(2u, mr_Plugin->mr_NoiseTexture.Height);
-    EXPECT_EQ(3u, mr_Plugin->mr_NoiseTexture.Texture->GetLevelCount()) << "4x2, 2x1, 1x1: the device mipmaps";
-    EXPECT_EQ(nullptr, mr_Plugin->mr_BackBufferTexture.Texture);
-    EXPECT_EQ(0u, mr_Plugin->mr_BackBufferTexture.Width);
+    EXPECT_EQ(2u, mr_Control_->GetCallCount(SoftCall::CreateStateBlock));
     EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false)) << "only the noise image";
-    // Shaders exist even for missing files: they are kept, invalid.
-    EXPECT_NE(nullptr, mr_Plugin->mr_ShowTextureShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_ZBlurShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_RenderDepthShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_RenderBlackShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_SSAOShader_);
+    for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects()) {
+        if (lr_Object.Kind != SoftObjectKind::Texture) continue;
+        EXPECT_EQ(4u, lr_Object.Width);
+        EXPECT_EQ(2u, lr_Object.Height);
+        auto* lr_Texture_ = static_cast<IDirect3DTexture9*>(const_cast<void*>(lr_Object.Object));
+        EXPECT_EQ(3u, lr_Texture_->GetLevelCount()) << "4x2, 2x1, 1x1: the device mipmaps";
+    }
+    // Every effect has its outcome, the missing ones too.
     ExpectActivationLog(LogSince(lr_Before));
 }
 
@@ -242,6 +234,7 @@ TEST_F(PluginLifecycleTest, SwitchingToTheCurrentStateDoesNothing) {
 }
 
 TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndReleasesEverything) {
+    const ULONG lr_DeviceReferences = mr_Control_->GetDeviceRefCount();
     InitialiseAndActivate();
     const size_t lr_Before = Log().size();
     mr_Plugin->Deinitialise();
@@ -254,12 +247,11 @@ TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndRe
     EXPECT_FALSE(mr_Plugin->IsActive());
     EXPECT_FALSE(mr_Plugin->IsInitialised());
     EXPECT_EQ(0u, LiveObjects()) << DescribeLiveObjects(mr_Control_, false);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
-    EXPECT_EQ(0u, mr_Plugin->mr_NoiseTexture.Width);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_Device_) << "the host may release its device now";
+    EXPECT_EQ(lr_DeviceReferences, mr_Control_->GetDeviceRefCount()) << "the host may release its device now";
+    // Switched on again after a new Initialise, everything is made anew.
+    InitialiseAndActivate();
+    EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
+    EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
 }
 
 TEST_F(PluginLifecycleTest, LostDeviceDeactivatesAndResetReactivates) {
@@ -314,8 +306,7 @@ TEST_F(PluginLifecycleTest, FailedStateBlockLeavesNullAndActivationCarriesOn) {
     mr_Control_->FailCall(SoftCall::CreateStateBlock, 1, E_OUTOFMEMORY);
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
+    EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
     EXPECT_EQ(0u, LiveObjects());
@@ -325,11 +316,11 @@ TEST_F(PluginLifecycleTest, FailedStateBlockLeavesNullAndActivationCarriesOn) {
 TEST_F(PluginLifecycleTest, UnwritableLogChangesNothingElse) {
     TestHost lr_Host(WidePath(mr_TempDirectory / "missing") + L"/", WidePath(mr_Data) + L"/");
     {
-        ExposedPlugin lr_Plugin(&lr_Host);
+        k_Plugin lr_Plugin(&lr_Host);
         lr_Plugin.Initialise(mr_Device_);
         lr_Plugin.SetActive(true);
         EXPECT_TRUE(lr_Plugin.IsActive());
-        EXPECT_NE(nullptr, lr_Plugin.mr_NoiseTexture.Texture);
+        EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false)) << "the noise image";
         lr_Plugin.Deinitialise();
         EXPECT_FALSE(lr_Plugin.IsInitialised());
     }

@@ -4,7 +4,7 @@
 // sit just below what the shipped effects reach, so a change that makes the
 // picture worse fails here. Pictures of each case go to the build tree.
 #include "AmbientReference.h"
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "OcclusionMetrics.h"
 #include "OcclusionStudy.h"
 #include "PngWriter.h"
@@ -66,14 +66,14 @@ protected:
     const std::vector<SceneVertex> mr_Mesh = BuildSceneMesh(mr_Scene);
     ScopedSoftDevice mr_Device{kWidth, kHeight};
     TestHost mr_Host{WidePath(mr_Artefacts) + L"/", WidePath(std::filesystem::path(SSAO_DATA_ROOT)) + L"/"};
-    ExposedPlugin mr_Plugin{mr_Host.AsHost()};
+    k_Plugin mr_Plugin{mr_Host.AsHost()};
 };
 
 class OcclusionQualityTest : public SceneFixture, public ::testing::WithParamInterface<ViewCase> {};
 
 TEST_P(OcclusionQualityTest, TheOcclusionTermFollowsTheRayTracedReference) {
     const ViewCase& lr_Case = GetParam();
-    mr_Plugin.mr_BlurPasses = lr_Case.BlurPasses;
+    mr_Plugin.SetBlurPasses(lr_Case.BlurPasses);
     const SceneCamera lr_Camera = lr_Case.Camera();
     const PassImages lr_Images = Draw(lr_Camera);
     ASSERT_EQ(lr_Images.Occlusion.size(), static_cast<size_t>(kWidth) * kHeight * 4);
