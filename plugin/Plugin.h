@@ -100,6 +100,7 @@ protected:
         k_CaptureFailed = 1u << 5,
         k_ApplyFailed = 1u << 6,
         k_RestoreFailed = 1u << 7,
+        k_RenderThrew = 1u << 8,
     };
     void LogOnce(unsigned failure, const wchar_t* line) noexcept {
         if (mr_Failures & failure) return;
@@ -108,17 +109,21 @@ protected:
     }
     void Recovered(unsigned failure) noexcept { mr_Failures &= ~failure; }
 
-    // Runs one of the host's calls: what it throws ends here, with a log line.
+    // Runs one of the host's calls: what it throws ends here, with a log
+    // line. With a failure bit (a call made every frame), the line is written
+    // once until a call succeeds.
     template <typename Step>
-    bool Guarded(const wchar_t* slot, Step step) noexcept {
+    bool Guarded(const wchar_t* slot, Step step, unsigned failure = 0) noexcept {
         try {
             step();
+            Recovered(failure);
             return true;
         } catch (const std::exception& lr_Error) {
-            Log(L"SSAO: ", slot, L" failed: ", lr_Error.what(), L"\n");
+            if (!(mr_Failures & failure)) Log(L"SSAO: ", slot, L" failed: ", lr_Error.what(), L"\n");
         } catch (...) {
-            Log(L"SSAO: ", slot, L" failed.\n");
+            if (!(mr_Failures & failure)) Log(L"SSAO: ", slot, L" failed.\n");
         }
+        mr_Failures |= failure;
         return false;
     }
 
