@@ -4,49 +4,71 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
-#include <fstream>
+#include <functional>
 #include <string>
-#include <vector>
-
-#ifdef _WIN32
-#include <filesystem>
-#endif
 
 namespace {
 
-void OpenForAppend(std::ofstream& stream, const std::wstring& path) {
-    // Text mode, so that a line ends as text files end on the platform ("\r\n" on Windows).
-    const std::ios::openmode lr_Mode = std::ios::out | std::ios::app;
+// Lines end as text files end on the platform: a text-mode stream, which the
+// log was written through, turns "\n" into "\r\n" on Windows.
 #ifdef _WIN32
-    stream.open(std::filesystem::path(path), lr_Mode);
+const char k_LineEnd[] = "\r\n";
 #else
-    // File names on Linux are bytes; UTF-8 is what the rest of the system uses.
-    if (path.empty() || path.size() > static_cast<size_t>(INT_MAX)) return;
-    const int lr_Length = static_cast<int>(path.size());
-    const int lr_Size = WideCharToMultiByte(CP_UTF8, 0, path.data(), lr_Length, nullptr, 0, nullptr, nullptr);
-    if (lr_Size <= 0) return;
-    std::string ls_Path(static_cast<size_t>(lr_Size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, path.data(), lr_Length, &ls_Path[0], lr_Size, nullptr, nullptr) != lr_Size)
-        return;
-    if (ls_Path.find('\0') != std::string::npos) return;
-    // Hosts and plug-ins speak Windows paths; '\\' is the separator there.
-    for (char& lr_Char : ls_Path)
-        if (lr_Char == '\\') lr_Char = '/';
-    stream.open(ls_Path, lr_Mode);
+const char k_LineEnd[] = "\n";
 #endif
+
+// The last log that could not be opened, and why, as one hash (0: none):
+// reported once, until a write to it succeeds or another failure comes.
+// Atomic, not locked: some Windows toolchains' standard libraries have no
+// std::mutex, and two threads reporting the same failure at once is harmless.
+std::atomic<size_t> g_Reported{0};
+
+size_t FailureKey(const std::wstring& path, DWORD error) {
+    const size_t lr_Key = std::hash<std::wstring>()(path) ^ (static_cast<size_t>(error) * 0x9E3779B9u);
+    return lr_Key ? lr_Key : 1;
 }
+
+void ReportOpenFailure(const std::wstring& path, DWORD error) noexcept {
+    try {
+        const size_t lr_Key = FailureKey(path, error);
+        if (g_Reported.exchange(lr_Key) == lr_Key) return;
+        OutputDebugStringW((L"SSAO: the log " + path + L" cannot be written (error " + std::to_wstring(error) +
+                            L"); going on without it.\n")
+                               .c_str());
+    } catch (...) {}
+}
+
+void ClearOpenFailure() noexcept { g_Reported = 0; }
 
 }  // namespace
 
 void AppendLogMessage(const std::wstring& path, const std::wstring& message) noexcept {
+    // A name cut short at an embedded NUL would be another file.
+    if (path.empty() || path.find(L'\0') != std::wstring::npos) return;
     try {
         // Converted before the file is opened: a message lost to memory leaves no trace in it.
-        const std::string ls_Bytes = ToAnsi(message);
-        std::ofstream lr_Stream;
-        OpenForAppend(lr_Stream, path);
-        if (!lr_Stream.is_open()) return;
-        lr_Stream.write(ls_Bytes.data(), static_cast<std::streamsize>(ls_Bytes.size()));
-        lr_Stream.close();
+        std::string ls_Bytes;
+        for (char lr_Char : ToAnsi(message)) {
+            if (lr_Char == '\n')
+                ls_Bytes += k_LineEnd;
+            else
+                ls_Bytes += lr_Char;
+        }
+        if (ls_Bytes.size() > static_cast<size_t>(UINT_MAX)) return;
+        // Append-only: each message lands whole at the end, whoever else writes the file.
+        const HANDLE lr_File =
+            CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (lr_File == INVALID_HANDLE_VALUE) {
+            ReportOpenFailure(path, GetLastError());
+            return;
+        }
+        DWORD lr_Written = 0;
+        const BOOL lr_Done =
+            WriteFile(lr_File, ls_Bytes.data(), static_cast<DWORD>(ls_Bytes.size()), &lr_Written, nullptr);
+        CloseHandle(lr_File);
+        if (lr_Done) ClearOpenFailure();
     } catch (...) {}
 }

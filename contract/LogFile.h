@@ -3,6 +3,8 @@
 // crash loses nothing already written.
 #pragma once
 
+#include "TextConversion.h"
+
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -15,13 +17,12 @@ inline void AppendItem(std::wstring& out, const wchar_t* text) {
 inline void AppendItem(std::wstring& out, const std::wstring& text) { out += text; }
 inline void AppendItem(std::wstring& out, wchar_t c) { out += c; }
 
-// Narrow text is widened byte by byte (each byte as its own code unit).
+// Narrow text is in the ANSI code page (Windows-1252 on the substitute), as
+// every narrow string the module handles: compiler messages, exception texts,
+// file names.
+inline void AppendItem(std::wstring& out, const std::string& text) { out += FromAnsi(text); }
 inline void AppendItem(std::wstring& out, const char* text) {
-    if (!text) return;
-    for (; *text; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-}
-inline void AppendItem(std::wstring& out, const std::string& text) {
-    for (char c : text) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    if (text) AppendItem(out, std::string(text));
 }
 
 // Integers and enumerations (format codes) in signed decimal.
@@ -39,9 +40,11 @@ inline void AppendItem(std::wstring& out, T value) {
 }  // namespace LogFileDetail
 
 // Appends message (wide text) to the file at path, converted to the ANSI
-// code page with '?' for what it cannot hold. A file that cannot be opened,
-// or memory that runs out, loses the message silently: logging never fails
-// an operation.
+// code page with '?' for what it cannot hold. Memory that runs out loses the
+// message; a file that cannot be opened (or is not a regular file) loses it
+// too, and is reported once with OutputDebugStringW (standard error on the
+// substitute) until a write succeeds: logging never fails an operation, nor
+// waits.
 void AppendLogMessage(const std::wstring& path, const std::wstring& message) noexcept;
 
 // One message made of the items in order: wide or narrow text, integers.

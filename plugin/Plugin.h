@@ -38,6 +38,11 @@ public:
     // Copies the ShowAOOnly check box into mr_ShowAOOnly.
     void UpdateParameters();
 
+    // Initialise sets no blur; hosts are offered no parameter for it, so a
+    // caller that wants the blur (a measurement, an embedder) sets it here
+    // after Initialise. A negative count draws none.
+    void SetBlurPasses(int passes) noexcept { mr_BlurPasses = passes; }
+
 protected:
     // Activation and deactivation, run by SetActive on a change of state.
     void Activate();
@@ -95,6 +100,7 @@ protected:
         k_CaptureFailed = 1u << 5,
         k_ApplyFailed = 1u << 6,
         k_RestoreFailed = 1u << 7,
+        k_RenderThrew = 1u << 8,
     };
     void LogOnce(unsigned failure, const wchar_t* line) noexcept {
         if (mr_Failures & failure) return;
@@ -103,17 +109,21 @@ protected:
     }
     void Recovered(unsigned failure) noexcept { mr_Failures &= ~failure; }
 
-    // Runs one of the host's calls: what it throws ends here, with a log line.
+    // Runs one of the host's calls: what it throws ends here, with a log
+    // line. With a failure bit (a call made every frame), the line is written
+    // once until a call succeeds.
     template <typename Step>
-    bool Guarded(const wchar_t* slot, Step step) noexcept {
+    bool Guarded(const wchar_t* slot, Step step, unsigned failure = 0) noexcept {
         try {
             step();
+            Recovered(failure);
             return true;
         } catch (const std::exception& lr_Error) {
-            Log(L"SSAO: ", slot, L" failed: ", lr_Error.what(), L"\n");
+            if (!(mr_Failures & failure)) Log(L"SSAO: ", slot, L" failed: ", lr_Error.what(), L"\n");
         } catch (...) {
-            Log(L"SSAO: ", slot, L" failed.\n");
+            if (!(mr_Failures & failure)) Log(L"SSAO: ", slot, L" failed.\n");
         }
+        mr_Failures |= failure;
         return false;
     }
 

@@ -44,7 +44,9 @@ void SetPixelSize(IShader* shader, const D3DXVECTOR4& value) {
 
 void k_Plugin::Render() {
     bool lr_HostStateSaved = false;
-    if (!Guarded(L"Render", [&]() { RenderFrame(lr_HostStateSaved); }) && lr_HostStateSaved) {
+    if (!Guarded(
+            L"Render", [&]() { RenderFrame(lr_HostStateSaved); }, k_RenderThrew) &&
+        lr_HostStateSaved) {
         RestoreHostState();
     }
 }

@@ -336,6 +336,7 @@ bool Parser::ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared,
     std::vector<UINT> lr_Annotations;
     for (int lr_Round = 0; lr_Round < 2; ++lr_Round) {
         while (IsPunct(":")) {
+            const size_t lr_Colon = Cur().Offset;
             Next();
             if (IsIdent("register")) {
                 if (!ParseRegister(lr_Node.SamplerRegister)) return false;
@@ -344,6 +345,10 @@ bool Parser::ParseVariableBody(const TypeInfo& type, bool isStatic, bool shared,
                 if (!SkipBalanced("(", ")", nullptr)) return false;
             } else {
                 if (!ExpectIdent(lr_Node.Semantic)) return false;
+                // vkd3d-shader 1.17 leaves a uniform declared with a semantic
+                // out of the constant table, though the shader reads it; the
+                // semantic is the effect's business, not the compiler's.
+                mr_Blanks.push_back({lr_Colon, Cur().Offset});
             }
         }
         if (lr_Round == 0 && IsPunct("<") && !ParseAnnotations(lr_Annotations)) return false;

@@ -10,7 +10,6 @@
 
 #include <vkd3d_shader.h>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -271,16 +270,18 @@ private:
                                        : (lr_Slash == std::wstring::npos ? std::wstring()
                                                                          : ls_ParentPath.substr(0, lr_Slash + 1)) +
                                              ls_Name;
-            struct stat lr_Stat;
-            if (::stat(softd3dx::HostPathFromWide(include.Path.c_str()).c_str(), &lr_Stat) != 0) {
+            const DWORD lr_Attributes = GetFileAttributesW(include.Path.c_str());
+            if (lr_Attributes == INVALID_FILE_ATTRIBUTES) {
                 reason = "no such file";
                 return false;
             }
-            if (!S_ISREG(lr_Stat.st_mode)) {
+            long long lr_Size = 0;
+            if ((lr_Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
+                !softd3dx::RegularFileSize(include.Path.c_str(), &lr_Size)) {
                 reason = "not a regular file";
                 return false;
             }
-            if (!ReserveBytes(static_cast<size_t>(lr_Stat.st_size), reason)) return false;
+            if (!ReserveBytes(static_cast<size_t>(lr_Size), reason)) return false;
             if (!softd3dx::ReadWholeFile(include.Path.c_str(), &lr_File,
                                          static_cast<long long>(k_MaxPreprocessedBytes))) {
                 reason = "it could not be read";

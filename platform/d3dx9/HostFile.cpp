@@ -1,28 +1,21 @@
 #include "HostFile.h"
 
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
-#include <memory>
 
 namespace softd3dx {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// Closes a file handle at the end of a scope.
+struct FileHandle {
+    HANDLE Value = INVALID_HANDLE_VALUE;
+    ~FileHandle() {
+        if (Value != INVALID_HANDLE_VALUE) CloseHandle(Value);
+    }
 };
 
 }  // namespace
-
-std::string HostPathFromWide(const wchar_t* path) {
-    std::string ls_Path = Utf8FromWide(path);
-    for (char& lr_Char : ls_Path)
-        if (lr_Char == '\\') lr_Char = '/';
-    return ls_Path;
-}
 
 std::string Utf8FromWide(const wchar_t* path) {
     std::string ls_Path;
@@ -51,27 +44,33 @@ std::wstring WidePathFromAnsi(const char* path) {
 }
 
 bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>* bytes, long long maxBytes) {
-    const std::string ls_Path = HostPathFromWide(path);
-    if (ls_Path.empty()) return false;
-    // Opened without blocking and checked before any read: opening a named
-    // pipe for reading would otherwise wait for a writer.
-    const int lr_Descriptor = ::open(ls_Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (lr_Descriptor < 0) return false;
-    struct stat lr_Stat;
-    if (::fstat(lr_Descriptor, &lr_Stat) != 0 || !S_ISREG(lr_Stat.st_mode)) {
-        ::close(lr_Descriptor);
-        return false;
+    // CreateFileW opens regular files only, and never waits on a named pipe.
+    FileHandle lr_File;
+    lr_File.Value = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (lr_File.Value == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER lr_Size;
+    if (!GetFileSizeEx(lr_File.Value, &lr_Size) || lr_Size.QuadPart < 0 || lr_Size.QuadPart > maxBytes) return false;
+    bytes->resize(static_cast<size_t>(lr_Size.QuadPart));
+    size_t lr_Done = 0;
+    while (lr_Done < bytes->size()) {
+        const size_t lr_Chunk = std::min<size_t>(bytes->size() - lr_Done, 1u << 30);
+        DWORD lr_Read = 0;
+        if (!ReadFile(lr_File.Value, bytes->data() + lr_Done, static_cast<DWORD>(lr_Chunk), &lr_Read, nullptr) ||
+            lr_Read == 0)
+            return false;
+        lr_Done += lr_Read;
     }
-    std::unique_ptr<std::FILE, FileCloser> lr_File(::fdopen(lr_Descriptor, "rb"));
-    if (!lr_File) {
-        ::close(lr_Descriptor);
-        return false;
-    }
-    if (std::fseek(lr_File.get(), 0, SEEK_END) != 0) return false;
-    const long lr_Size = std::ftell(lr_File.get());
-    if (lr_Size < 0 || lr_Size > maxBytes || std::fseek(lr_File.get(), 0, SEEK_SET) != 0) return false;
-    bytes->resize(static_cast<size_t>(lr_Size));
-    if (lr_Size > 0 && std::fread(bytes->data(), 1, bytes->size(), lr_File.get()) != bytes->size()) return false;
+    return true;
+}
+
+bool RegularFileSize(const wchar_t* path, long long* size) {
+    FileHandle lr_File;
+    lr_File.Value = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER lr_Size;
+    if (lr_File.Value == INVALID_HANDLE_VALUE || !GetFileSizeEx(lr_File.Value, &lr_Size)) return false;
+    *size = lr_Size.QuadPart;
     return true;
 }
 

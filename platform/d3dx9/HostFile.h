@@ -8,8 +8,6 @@
 
 namespace softd3dx {
 
-// The file system path of a Windows path: UTF-8, '\' read as '/'.
-std::string HostPathFromWide(const wchar_t* path);
 // The same path in UTF-8, separators as given.
 std::string Utf8FromWide(const wchar_t* path);
 
@@ -20,6 +18,8 @@ std::wstring WidePathFromAnsi(const char* path);
 // regular file (a named pipe would block the caller forever), or is larger
 // than `maxBytes`.
 bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>* bytes, long long maxBytes);
+// The size of a regular file; false when it cannot be opened or is not one.
+bool RegularFileSize(const wchar_t* path, long long* size);
 
 // A 16384 x 16384 image of 32-bit pixels plus headers and palette.
 constexpr long long k_MaxImageFileBytes = 16384LL * 16384LL * 4LL + 4096LL;

@@ -1,16 +1,14 @@
-// The HLSL compiler is vkd3d-shader; this file turns its results into what
-// D3DX produces: bytecode whose version matches the profile, messages in
-// fxc's form, and limits checked as D3DX checks them.
+// The HLSL compiler is vkd3d-shader, run in a process of its own
+// (ShaderCompilerProcess.h); this file turns its results into what D3DX
+// produces: bytecode whose version matches the profile, and limits checked as
+// D3DX checks them.
 #include "ShaderCompiler.h"
+
+#include "ShaderCompilerProcess.h"
 
 #include <soft/SoftShaderStatistics.h>
 
-#include <vkd3d_shader.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <sstream>
 
 namespace softfx {
 
@@ -18,49 +16,6 @@ namespace {
 
 // Source text larger than this is refused before it reaches the compiler.
 constexpr size_t k_MaxSourceBytes = 4u << 20;
-
-// Digits only, at least one.
-bool IsNumber(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-}  // namespace
-
-std::string D3DXMessages(const char* messages) {
-    std::string ls_Out;
-    std::istringstream lr_Lines(messages ? messages : "");
-    std::string ls_Line;
-    while (std::getline(lr_Lines, ls_Line)) {
-        if (ls_Line.empty()) continue;
-        // The code is the first ": E<digits>:" or ": W<digits>:" after a "name:line:col" prefix.
-        size_t lr_At = 0;
-        bool lr_Done = false;
-        while (!lr_Done && (lr_At = ls_Line.find(": ", lr_At)) != std::string::npos) {
-            const size_t lr_CodeEnd = ls_Line.find(':', lr_At + 2);
-            const char lr_Kind = lr_At + 2 < ls_Line.size() ? ls_Line[lr_At + 2] : '\0';
-            const size_t lr_Col = ls_Line.rfind(':', lr_At == 0 ? 0 : lr_At - 1);
-            const size_t lr_Row =
-                lr_Col == std::string::npos || lr_Col == 0 ? std::string::npos : ls_Line.rfind(':', lr_Col - 1);
-            if ((lr_Kind == 'E' || lr_Kind == 'W') && lr_CodeEnd != std::string::npos && lr_Row != std::string::npos &&
-                IsNumber(ls_Line.substr(lr_At + 3, lr_CodeEnd - lr_At - 3)) &&
-                IsNumber(ls_Line.substr(lr_Row + 1, lr_Col - lr_Row - 1)) &&
-                IsNumber(ls_Line.substr(lr_Col + 1, lr_At - lr_Col - 1))) {
-                std::string ls_Text = ls_Line.substr(lr_CodeEnd + 1);
-                if (!ls_Text.empty() && ls_Text[0] == ' ') ls_Text.erase(0, 1);
-                ls_Line = ls_Line.substr(0, lr_Row) + "(" + ls_Line.substr(lr_Row + 1, lr_Col - lr_Row - 1) + "," +
-                          ls_Line.substr(lr_Col + 1, lr_At - lr_Col - 1) +
-                          "): " + (lr_Kind == 'E' ? "error" : "warning") + " X" +
-                          ls_Line.substr(lr_At + 3, lr_CodeEnd - lr_At - 3) + ": " + ls_Text;
-                lr_Done = true;
-            }
-            lr_At += 2;
-        }
-        ls_Out += ls_Line + "\n";
-    }
-    return ls_Out;
-}
-
-namespace {
 
 std::string LocatedError(const std::string& sourceName, const std::string& code, const std::string& text) {
     return sourceName + "(1,1): error " + code + ": " + text + "\n";
@@ -129,65 +84,66 @@ bool ShaderProfileVersion(const std::string& profile, bool& pixel, DWORD& versio
     return false;
 }
 
-bool CompileShaderSource(const char* text, size_t size, const std::string& sourceName, const std::string& entry,
-                         const std::string& profile, std::vector<DWORD>& tokens, std::string& errors) {
+bool CompileShaderSources(const char* text, size_t size, const std::string& sourceName,
+                          std::vector<ShaderSource>& shaders, std::string& errors) {
     errors.clear();
-    bool lr_Pixel;
-    DWORD lr_Version;
-    if (!ShaderProfileVersion(profile, lr_Pixel, lr_Version)) {
-        errors = LocatedError(sourceName, "X3000", "profile '" + profile + "' is not supported by this compiler");
-        return false;
-    }
     if (size > k_MaxSourceBytes) {
         errors = LocatedError(sourceName, "X3000", "source text of " + std::to_string(size) + " bytes is too large");
         return false;
     }
-    // The compiler writes its own notes ("fixme: ...") to stderr unless told
-    // otherwise; a host's console is not the place for them.
-    static std::once_flag s_Quiet;
-    std::call_once(s_Quiet, [] { setenv("VKD3D_SHADER_DEBUG", "none", 0); });
-    vkd3d_shader_hlsl_source_info lr_Hlsl;
-    std::memset(&lr_Hlsl, 0, sizeof(lr_Hlsl));
-    lr_Hlsl.type = VKD3D_SHADER_STRUCTURE_TYPE_HLSL_SOURCE_INFO;
-    lr_Hlsl.entry_point = entry.c_str();
-    lr_Hlsl.profile = profile.c_str();
-    vkd3d_shader_compile_info lr_Info;
-    std::memset(&lr_Info, 0, sizeof(lr_Info));
-    lr_Info.type = VKD3D_SHADER_STRUCTURE_TYPE_COMPILE_INFO;
-    lr_Info.next = &lr_Hlsl;
-    lr_Info.source.code = text;
-    lr_Info.source.size = size;
-    lr_Info.source_type = VKD3D_SHADER_SOURCE_HLSL;
-    lr_Info.target_type = VKD3D_SHADER_TARGET_D3D_BYTECODE;
-    lr_Info.log_level = VKD3D_SHADER_LOG_WARNING;
-    lr_Info.source_name = sourceName.c_str();
-    vkd3d_shader_code lr_Code;
-    std::memset(&lr_Code, 0, sizeof(lr_Code));
-    char* lr_Messages_ = nullptr;
-    const int lr_Result = vkd3d_shader_compile(&lr_Info, &lr_Code, &lr_Messages_);
-    if (lr_Result < 0) {
-        errors = D3DXMessages(lr_Messages_);
-        if (errors.empty())
-            errors = LocatedError(
-                sourceName, "X3000",
-                "'" + entry + "' failed to compile for " + profile + " (" + std::to_string(lr_Result) + ")");
-        vkd3d_shader_free_messages(lr_Messages_);
-        return false;
+    std::vector<ShaderJob> lr_Jobs;
+    for (const ShaderSource& lr_Shader : shaders) {
+        bool lr_Pixel = false;
+        DWORD lr_Version = 0;
+        if (!ShaderProfileVersion(lr_Shader.Profile, lr_Pixel, lr_Version)) {
+            errors = LocatedError(sourceName, "X3000",
+                                  "profile '" + lr_Shader.Profile + "' is not supported by this compiler");
+            return false;
+        }
+        ShaderJob lr_Job;
+        lr_Job.Entry = lr_Shader.Entry;
+        lr_Job.Profile = lr_Shader.Profile;
+        lr_Jobs.push_back(std::move(lr_Job));
     }
-    vkd3d_shader_free_messages(lr_Messages_);
-    const bool lr_Whole = lr_Code.size >= 8 && lr_Code.size % sizeof(DWORD) == 0;
-    if (lr_Whole) {
-        tokens.resize(lr_Code.size / sizeof(DWORD));
-        std::memcpy(tokens.data(), lr_Code.code, lr_Code.size);
+    std::string ls_Stopped;
+    const bool lr_Whole = RunShaderCompiler(text, size, sourceName, lr_Jobs, ls_Stopped);
+    // In order, as if compiled one by one: the first failure is the one reported.
+    for (size_t s = 0; s < shaders.size(); ++s) {
+        ShaderSource& lr_Shader = shaders[s];
+        const ShaderJob& lr_Job = lr_Jobs[s];
+        if (!lr_Whole && !lr_Job.Compiled && lr_Job.Messages.empty()) {
+            errors = ls_Stopped;
+            return false;
+        }
+        if (!lr_Job.Compiled) {
+            errors = lr_Job.Messages;
+            return false;
+        }
+        if (lr_Job.Bytes.size() < 8 || lr_Job.Bytes.size() % sizeof(DWORD) != 0) {
+            errors =
+                LocatedError(sourceName, "X3000", "'" + lr_Shader.Entry + "' compiled to a malformed token stream");
+            return false;
+        }
+        lr_Shader.Tokens.resize(lr_Job.Bytes.size() / sizeof(DWORD));
+        std::memcpy(lr_Shader.Tokens.data(), lr_Job.Bytes.data(), lr_Job.Bytes.size());
+        bool lr_Pixel = false;
+        DWORD lr_Version = 0;
+        ShaderProfileVersion(lr_Shader.Profile, lr_Pixel, lr_Version);
+        // ps_2_b is a shader model 2.x target like ps_2_a: its streams carry version 2.1.
+        lr_Shader.Tokens[0] = lr_Version;
+        if (!CheckLimits(lr_Shader.Tokens, sourceName, lr_Shader.Entry, lr_Shader.Profile, errors)) return false;
     }
-    vkd3d_shader_free_shader_code(&lr_Code);
-    if (!lr_Whole) {
-        errors = LocatedError(sourceName, "X3000", "'" + entry + "' compiled to a malformed token stream");
-        return false;
-    }
-    // ps_2_b is a shader model 2.x target like ps_2_a: its streams carry version 2.1.
-    tokens[0] = lr_Version;
-    return CheckLimits(tokens, sourceName, entry, profile, errors);
+    return true;
+}
+
+bool CompileShaderSource(const char* text, size_t size, const std::string& sourceName, const std::string& entry,
+                         const std::string& profile, std::vector<DWORD>& tokens, std::string& errors) {
+    std::vector<ShaderSource> lr_Shaders(1);
+    lr_Shaders[0].Entry = entry;
+    lr_Shaders[0].Profile = profile;
+    if (!CompileShaderSources(text, size, sourceName, lr_Shaders, errors)) return false;
+    tokens = std::move(lr_Shaders[0].Tokens);
+    return true;
 }
 
 bool ReadConstantTable(const std::vector<DWORD>& tokens, std::vector<ShaderConstant>& constants) {

@@ -2,6 +2,8 @@
 // constant table and the profile's limits.
 #pragma once
 
+#include "CompilerMessages.h"
+
 #include <d3dx9.h>
 
 #include <string>
@@ -26,15 +28,23 @@ struct ShaderConstant {
 // does not offer.
 bool ShaderProfileVersion(const std::string& profile, bool& pixel, DWORD& version);
 
+struct ShaderSource {
+    std::string Entry;
+    std::string Profile;
+    std::vector<DWORD> Tokens;  // the result
+};
+
+// Compiles each shader of one effect's whole source text, all within the
+// effect's budget (SoftEffectCompiler.h). On failure `errors` holds the
+// messages of the first shader that failed, or the budget it went past.
+bool CompileShaderSources(const char* text, size_t size, const std::string& sourceName,
+                          std::vector<ShaderSource>& shaders, std::string& errors);
+
 // Compiles `entry` of the whole source text for `profile`. On failure
 // `errors` holds the compiler's messages in D3DX's form
 // ("name(line,col): error Xnnnn: text"), one per line.
 bool CompileShaderSource(const char* text, size_t size, const std::string& sourceName, const std::string& entry,
                          const std::string& profile, std::vector<DWORD>& tokens, std::string& errors);
-
-// Compiler messages, "name:line:col: E5005: text", in D3DX's form
-// "name(line,col): error X5005: text", one per line.
-std::string D3DXMessages(const char* messages);
 
 // The constant table (the "CTAB" comment) of a token stream; false when the
 // stream has none or it is malformed.

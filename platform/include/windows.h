@@ -203,10 +203,58 @@ typedef IUnknown* LPUNKNOWN;
 #define WC_ERR_INVALID_CHARS 0x00000080
 
 #define ERROR_SUCCESS 0
+#define ERROR_INVALID_FUNCTION 1
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_GEN_FAILURE 31
+#define ERROR_SHARING_VIOLATION 32
+#define ERROR_FILE_EXISTS 80
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_DISK_FULL 112
 #define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_INVALID_NAME 123
+#define ERROR_ALREADY_EXISTS 183
+#define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 #define ERROR_INVALID_FLAGS 1004
+
+// Files (kernel32).
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
 
 extern "C" {
 // The substitute's ANSI code page (CP_ACP, CP_THREAD_ACP) is Windows-1252;
@@ -219,4 +267,24 @@ DECLSPEC_EXPORT int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPC
 DECLSPEC_EXPORT BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 DECLSPEC_EXPORT DWORD WINAPI GetLastError(void);
 DECLSPEC_EXPORT void WINAPI SetLastError(DWORD dwErrCode);
+
+// Paths are Windows paths, mapped to the host's file system in one place
+// (platform/win32/FileApi.cpp): UTF-8, with '\\' read as '/'. Departure
+// from Windows, on purpose: CreateFileW opens regular files only and never
+// blocks; a named pipe, device, socket or folder is refused with
+// ERROR_ACCESS_DENIED (Windows opens its own device names, such as NUL, and
+// pipes under \\.\pipe\, none of which a host path can name). Overlapped
+// I/O, security attributes and template files are not supported.
+DECLSPEC_EXPORT HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+DECLSPEC_EXPORT BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+DECLSPEC_EXPORT BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
+DECLSPEC_EXPORT BOOL WINAPI GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* lpFileSize);
+DECLSPEC_EXPORT BOOL WINAPI CloseHandle(HANDLE hObject);
+DECLSPEC_EXPORT DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+// Writes to the process's standard error, where a host sees it; on Windows a debugger shows it.
+DECLSPEC_EXPORT void WINAPI OutputDebugStringW(LPCWSTR lpOutputString);
 }

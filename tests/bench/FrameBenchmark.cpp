@@ -1,7 +1,7 @@
 // CPU time of one steady frame: the back buffer unchanged, all five effects
 // loaded, the software device recording nothing.
 #include "CountingDevice.h"
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "FrameTestData.h"
 #include "PluginExpectations.h"
 #include "SoftTestDevice.h"
@@ -17,19 +17,23 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-// Every pass is really drawn only when every effect loaded.
-bool AllEffectsLoaded(const ExposedPlugin& plugin) {
-    for (IShader* lr_Shader_ : {plugin.mr_ShowTextureShader_, plugin.mr_ZBlurShader_, plugin.mr_RenderDepthShader_,
-                                plugin.mr_RenderBlackShader_, plugin.mr_SSAOShader_}) {
-        if (!lr_Shader_ || !lr_Shader_->IsValid()) return false;
-    }
-    return true;
+// Every pass is really drawn only when every effect loaded, and each says so in the log.
+bool AllEffectsLoaded(const std::filesystem::path& log) {
+    std::ifstream lr_File(log, std::ios::binary);
+    const std::string ls_Log((std::istreambuf_iterator<char>(lr_File)), std::istreambuf_iterator<char>());
+    size_t lr_Loaded = 0;
+    for (size_t lr_At = ls_Log.find(" shader loaded.\n"); lr_At != std::string::npos;
+         lr_At = ls_Log.find(" shader loaded.\n", lr_At + 1))
+        ++lr_Loaded;
+    return lr_Loaded == 5;
 }
 
 // One frame after another of the plug-in. With the shipped effect files the
@@ -63,13 +67,13 @@ void RunFrames(benchmark::State& state, bool shipped, UINT width, UINT height) {
     CountingDevice* lr_Counting_ = new CountingDevice(lr_Device_);
 
     {
-        std::unique_ptr<ExposedPlugin> lr_Plugin(new ExposedPlugin(&lr_Host));
+        std::unique_ptr<k_Plugin> lr_Plugin(new k_Plugin(&lr_Host));
         lr_Plugin->Initialise(lr_Counting_);
         lr_Plugin->SetActive(true);
         IParameter* lr_Parameter_ = lr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
         static_cast<ICheckBoxParameter*>(lr_Parameter_->GetInterface(IID_ICheckBoxParameter))->SetValue(lr_ShowAOOnly);
-        lr_Plugin->mr_BlurPasses = lr_BlurPasses;
-        if (!AllEffectsLoaded(*lr_Plugin)) {
+        lr_Plugin->SetBlurPasses(lr_BlurPasses);
+        if (!AllEffectsLoaded(lr_Directory / "Vexil.log")) {
             state.SkipWithError("an effect did not load");
         } else {
             lr_Plugin->Render();  // creates the targets and lays out the slices

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -108,11 +111,39 @@ TEST_F(LogFileTest, NewlineIsWrittenAsIs) {
     EXPECT_EQ(std::string("a\nb\r\n"), ReadAll(mr_Directory / "Vexil.log"));
 }
 
-TEST_F(LogFileTest, NarrowTextIsWidenedBytewise) {
-    // Byte 0xE9 widens to U+00E9, which Windows-1252 holds as 0xE9 again;
-    // byte 0x80 widens to U+0080, which it does not hold.
-    WriteLog(mr_LogPath, std::string("caf\xE9 \x80!"), L"\n");
-    EXPECT_EQ(std::string("caf\xE9 ?!\n"), ReadAll(mr_Directory / "Vexil.log"));
+TEST_F(LogFileTest, NarrowTextIsReadInTheAnsiCodePage) {
+    // 0x80 is the euro sign in Windows-1252 and comes back as 0x80; read as
+    // Latin-1 it would be U+0080, which the page cannot hold ('?').
+    WriteLog(mr_LogPath, std::string("caf\xE9 \x80!"), L" ", "\x80\x9F", L" ", L"\u20AC\u0178", L"\n");
+    EXPECT_EQ(std::string("caf\xE9 \x80! \x80\x9F \x80\x9F\n"), ReadAll(mr_Directory / "Vexil.log"));
+}
+
+TEST_F(LogFileTest, ANamedPipeIsNeitherWaitedOnNorWrittenAndIsReportedOnceUntilTheLogWorksAgain) {
+    ASSERT_EQ(mkfifo((mr_Directory / "Vexil.log").c_str(), 0600), 0);
+    ::testing::internal::CaptureStderr();
+    // Without a reader, a blocking open would never return.
+    WriteLog(mr_LogPath, L"SSAO: lost\n");
+    // With a reader, the pipe is still not a log.
+    const int lr_Reader = ::open((mr_Directory / "Vexil.log").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(lr_Reader, 0);
+    WriteLog(mr_LogPath, L"SSAO: lost again\n");
+    char lr_Buffer[16];
+    EXPECT_LE(::read(lr_Reader, lr_Buffer, sizeof(lr_Buffer)), 0);
+    ::close(lr_Reader);
+    std::string ls_Reported = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ls_Reported, "SSAO: the log " + mr_Directory.string() +
+                               "/Vexil.log cannot be written (error 5); going on without it.\n");
+
+    fs::remove(mr_Directory / "Vexil.log");
+    ::testing::internal::CaptureStderr();
+    WriteLog(mr_LogPath, L"SSAO: kept\n");
+    EXPECT_EQ(ReadAll(mr_Directory / "Vexil.log"), "SSAO: kept\n");
+    fs::remove(mr_Directory / "Vexil.log");
+    ASSERT_TRUE(fs::create_directory(mr_Directory / "Vexil.log"));
+    WriteLog(mr_LogPath, L"SSAO: lost\n");
+    ls_Reported = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(ls_Reported.find("Vexil.log cannot be written (error 5)"), std::string::npos)
+        << "reported again after a write succeeded: " << ls_Reported;
 }
 
 TEST_F(LogFileTest, CharactersOutsideTheAnsiPageBecomeQuestionMarksAndTheLineGoesOn) {

@@ -6,14 +6,18 @@
 #include "RecordingDevice.h"
 
 #include <d3dx9.h>
+#include <soft/SoftEffectCompiler.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-// The preprocessor's time budget (10 s) would pass the fuzzer's per-input
-// timeout; a shorter one still shows that a runaway expansion is stopped.
+// The compile budget (10 s) and the preprocessor's (10 s) would pass the
+// fuzzer's per-input timeout (-timeout=10); shorter ones still show that a
+// runaway compile or expansion is stopped.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const SoftEffectCompileBudget lr_Budget = {2000, 512ull << 20};
+    SoftSetEffectCompileBudget(&lr_Budget);
     setenv("SOFT_D3DX_PREPROCESS_SECONDS", "3", 1);
     return 0;
 }

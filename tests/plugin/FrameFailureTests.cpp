@@ -50,7 +50,7 @@ TEST_P(FrameFailureTest, FrameSurvivesAndReportsTheFailure) {
     const FailureCase& lr_Case = GetParam();
     StartPlugin();
     SetShowAOOnly(false);
-    mr_Plugin_->mr_BlurPasses = 1;
+    mr_Plugin_->SetBlurPasses(1);
     mr_Control_->ResetCallCounts();
     mr_Control_->ClearRecords();
     mr_Control_->FailCall(lr_Case.Call, lr_Case.Nth, D3DERR_INVALIDCALL);

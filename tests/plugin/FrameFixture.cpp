@@ -5,6 +5,7 @@
 #include "ICheckBoxParameter.h"
 #include "IParameter.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -87,6 +88,36 @@ std::vector<SoftDrawRecord> FrameFixture::DrawsOf(const char* pass) const {
         }
     }
     return lr_Draws;
+}
+
+std::vector<FrameFixture::Vertex> FrameFixture::SliceVertices() const {
+    const std::vector<SoftDrawRecord> lr_Depth = DrawsOf(FramePass::Depth);
+    EXPECT_EQ(lr_Depth.size(), 1u);
+    if (lr_Depth.size() != 1) return {};
+    const SoftDrawRecord& lr_Draw = lr_Depth.front();
+    EXPECT_EQ(lr_Draw.Stride, sizeof(Vertex));
+    if (lr_Draw.Stride != sizeof(Vertex)) return {};
+    std::vector<Vertex> lr_Vertices(lr_Draw.NumVertices);
+    for (size_t lr_At = 0; lr_At < lr_Draw.Indices.size(); ++lr_At) {
+        const UINT lr_Index = lr_Draw.Indices[lr_At] - lr_Draw.MinVertexIndex;
+        if (lr_Index >= lr_Vertices.size()) {
+            ADD_FAILURE() << "index " << lr_Draw.Indices[lr_At] << " outside the vertices drawn";
+            return {};
+        }
+        std::memcpy(&lr_Vertices[lr_Index], &lr_Draw.Vertices[lr_At * sizeof(Vertex)], sizeof(Vertex));
+    }
+    return lr_Vertices;
+}
+
+bool FrameFixture::ReadsSurface(const SoftDrawRecord& draw, IDirect3DSurface9* surface) {
+    for (IDirect3DBaseTexture9* lr_Texture_ : draw.Textures) {
+        if (!lr_Texture_ || lr_Texture_->GetType() != D3DRTYPE_TEXTURE) continue;
+        IDirect3DSurface9* lr_Level_ = nullptr;
+        if (static_cast<IDirect3DTexture9*>(lr_Texture_)->GetSurfaceLevel(0, &lr_Level_) != D3D_OK) continue;
+        lr_Level_->Release();
+        if (lr_Level_ == surface) return true;
+    }
+    return false;
 }
 
 size_t CountOf(const std::string& text, const std::string& needle) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ExposedPlugin.h"
+#include "ScreenMask.h"
 #include "FrameTestData.h"
 #include "SoftDeviceFixture.h"
 #include "TestHost.h"
@@ -42,6 +43,11 @@ protected:
     std::vector<std::string> DrawNames() const;
     // The draws made by one pass.
     std::vector<SoftDrawRecord> DrawsOf(const char* pass) const;
+    // The slice vertices of the depth pass's one draw, by vertex index (empty, and a failure, without it).
+    using Vertex = ScreenMask::ScreenMaskVertex;
+    std::vector<Vertex> SliceVertices() const;
+    // Whether the draw samples the texture whose level 0 is surface (a copy's destination).
+    static bool ReadsSurface(const SoftDrawRecord& draw, IDirect3DSurface9* surface);
 
     std::unique_ptr<TestHost> mr_Host;
     ExposedPlugin* mr_Plugin_ = nullptr;

@@ -3,11 +3,10 @@
 #include <d3dx9.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
-
-using Vertex = ScreenMask::ScreenMaskVertex;
 
 class FramePipelineTest : public FrameFixture {
 protected:
@@ -17,33 +16,40 @@ protected:
         mr_Plugin_->Render();
     }
 
-    // Level 0 of a texture, for comparing with the copy records.
-    IDirect3DSurface9* LevelOf(IDirect3DTexture9* texture) {
-        IDirect3DSurface9* lr_Surface_ = nullptr;
-        EXPECT_EQ(texture->GetSurfaceLevel(0, &lr_Surface_), D3D_OK);
-        if (lr_Surface_) lr_Surface_->Release();
-        return lr_Surface_;
+    // The plug-in's one managed texture, the noise image; null without it.
+    IDirect3DBaseTexture9* NoiseTexture() {
+        IDirect3DBaseTexture9* lr_Found_ = nullptr;
+        for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects())
+            if (lr_Object.Kind == SoftObjectKind::Texture && lr_Object.Pool == D3DPOOL_MANAGED) {
+                EXPECT_EQ(lr_Found_, nullptr) << "one managed texture";
+                lr_Found_ = static_cast<IDirect3DTexture9*>(const_cast<void*>(lr_Object.Object));
+            }
+        return lr_Found_;
     }
-
     static bool UsesTexture(const SoftDrawRecord& draw, IDirect3DBaseTexture9* texture) {
         for (IDirect3DBaseTexture9* lr_Texture_ : draw.Textures) {
             if (lr_Texture_ == texture) return true;
         }
         return false;
     }
+    // The host's state changes after activation: the frame runs in the state
+    // captured then, held in the plug-in's state blocks, so they are captured anew.
+    void RecaptureActivationState() {
+        for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects())
+            if (lr_Object.Kind == SoftObjectKind::StateBlock)
+                static_cast<IDirect3DStateBlock9*>(const_cast<void*>(lr_Object.Object))->Capture();
+    }
 };
 
-// Slice depth under the fixed matrices, in closed form: 2 - 2 / (1 + d) of the depth range.
+// Slice depth under the fixed camera (looking down +z, near plane 1, far plane 2), in closed form:
+// 2 - 2 / (1 + d) of the depth range.
 double ExpectedSliceDepth(double d, double minZ, double maxZ) { return minZ + (maxZ - minZ) * (2.0 - 2.0 / (1.0 + d)); }
 
 TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
     StartPlugin();
     RenderFrame();
-    EXPECT_FALSE(mr_Plugin_->mr_SlicesDirty);
-    ASSERT_EQ(mr_Plugin_->mr_ZScreenMasks.size(), 10u);
-    ASSERT_NE(mr_Plugin_->mr_ZScreenMask_, nullptr);
-    const std::vector<Vertex>& lr_Vertices = mr_Plugin_->mr_ZScreenMask_->GetVertices();
-    ASSERT_EQ(lr_Vertices.size(), 40u);
+    const std::vector<Vertex> lr_Vertices = SliceVertices();
+    ASSERT_EQ(lr_Vertices.size(), 40u) << "ten slices of four corners";
 
     // Slice 0 is the far plane; each later slice is slightly nearer.
     const struct {
@@ -89,36 +95,37 @@ TEST_F(FramePipelineTest, FirstFrameLaysOutTenSlicesDrawnInOneBatch) {
     if (lr_DepthStencil_) lr_DepthStencil_->Release();
 }
 
-TEST_F(FramePipelineTest, SliceDepthFollowsTheViewportDepthRange) {
+TEST_F(FramePipelineTest, InitialiseSetsTheTuningValuesAgain) {
     StartPlugin();
-    mr_Plugin_->mr_Viewport.MinZ = 0.25f;
-    mr_Plugin_->mr_Viewport.MaxZ = 0.75f;
-    EXPECT_NEAR(mr_Plugin_->ComputeSliceDepth(0.0), 0.25, 1e-6);
-    EXPECT_NEAR(mr_Plugin_->ComputeSliceDepth(1.0), 0.75, 1e-6);
-    EXPECT_NEAR(mr_Plugin_->ComputeSliceDepth(0.5), ExpectedSliceDepth(0.5, 0.25, 0.75), 1e-6);
-    EXPECT_NEAR(mr_Plugin_->ComputeSliceDepth(0.99991), ExpectedSliceDepth(0.99991, 0.25, 0.75), 1e-6);
+    SetShowAOOnly(false);
+    mr_Plugin_->SetBlurPasses(2);
+    RenderFrame();
+    ASSERT_EQ(DrawsOf(FramePass::Blur).size(), 2u);
+    // No blur again, and the viewport forgotten: the slices are laid out anew.
+    mr_Plugin_->Initialise(mr_Device_);
+    ASSERT_TRUE(mr_Plugin_->IsActive());
+    RenderFrame();
+    EXPECT_EQ(DrawNames(),
+              (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion, FramePass::Show}));
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 1u);
+    EXPECT_EQ(SliceVertices().size(), 40u) << "ten slices";
 }
 
-TEST_F(FramePipelineTest, OnlyTheDepthRangeCountsAsAViewportChange) {
+TEST_F(FramePipelineTest, SliceDepthFollowsTheViewportDepthRange) {
+    // The viewport in force at activation is the one the frame sees.
+    D3DVIEWPORT9 lr_Viewport = {0, 0, 800, 600, 0.25f, 0.75f};
+    mr_Device_->SetViewport(&lr_Viewport);
     StartPlugin();
-    D3DVIEWPORT9 lr_Viewport = {0, 0, 800, 600, 0.0f, 1.0f};
-    mr_Device_->SetViewport(&lr_Viewport);
-    // Zeroed at Initialise, so the first look sees a change.
-    EXPECT_TRUE(mr_Plugin_->HasViewportDepthRangeChanged());
-    EXPECT_FALSE(mr_Plugin_->HasViewportDepthRangeChanged());
-
-    lr_Viewport = {10, 20, 300, 200, 0.0f, 1.0f};
-    mr_Device_->SetViewport(&lr_Viewport);
-    EXPECT_FALSE(mr_Plugin_->HasViewportDepthRangeChanged());
-    EXPECT_EQ(mr_Plugin_->mr_Viewport.X, 0u);
-
-    lr_Viewport.MinZ = 0.5f;
-    mr_Device_->SetViewport(&lr_Viewport);
-    EXPECT_TRUE(mr_Plugin_->HasViewportDepthRangeChanged());
-    EXPECT_EQ(0, std::memcmp(&mr_Plugin_->mr_Viewport, &lr_Viewport, sizeof(lr_Viewport)));
-    lr_Viewport.MaxZ = 0.75f;
-    mr_Device_->SetViewport(&lr_Viewport);
-    EXPECT_TRUE(mr_Plugin_->HasViewportDepthRangeChanged());
+    RenderFrame();
+    const std::vector<Vertex> lr_Vertices = SliceVertices();
+    ASSERT_EQ(lr_Vertices.size(), 40u);
+    EXPECT_NEAR(lr_Vertices[0].z, 0.75, 1e-6) << "the far slice is at MaxZ";
+    for (int i = 0; i < 10; ++i) {
+        const double lr_A = static_cast<double>(1.0f - static_cast<float>(i) * (0.01f / 10.0f));
+        const double lr_B = static_cast<float>(std::pow(lr_A, 0.01));
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(lr_Vertices[4 * i + k].z, ExpectedSliceDepth(lr_B, 0.25, 0.75), 1e-6) << "slice " << i;
+    }
 }
 
 TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
@@ -132,10 +139,10 @@ TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
     // The frame sees the state captured at activation: change its depth range there.
     D3DVIEWPORT9 lr_Viewport = {0, 0, 800, 600, 0.5f, 1.0f};
     mr_Device_->SetViewport(&lr_Viewport);
-    mr_Plugin_->mr_DefaultStateBlock->Capture();
+    RecaptureActivationState();
     RenderFrame();
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 1u);
-    const std::vector<Vertex>& lr_Vertices = mr_Plugin_->mr_ZScreenMask_->GetVertices();
+    const std::vector<Vertex> lr_Vertices = SliceVertices();
     ASSERT_EQ(lr_Vertices.size(), 40u);
     EXPECT_NEAR(lr_Vertices[0].z, 1.0, 1e-6);
     EXPECT_NEAR(lr_Vertices[36].z, 0.5 + 0.5 * 0.999955, 1e-6);
@@ -143,9 +150,22 @@ TEST_F(FramePipelineTest, SlicesAreLaidOutAgainOnlyWhenTheDepthRangeChanges) {
     // Another origin and size with the same depth range: no new layout.
     lr_Viewport = {16, 8, 640, 480, 0.5f, 1.0f};
     mr_Device_->SetViewport(&lr_Viewport);
-    mr_Plugin_->mr_DefaultStateBlock->Capture();
+    RecaptureActivationState();
     RenderFrame();
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 0u);
+
+    // Either end of the range is a change, seen once.
+    const auto lr_Locks = [&](float minZ, float maxZ) {
+        lr_Viewport.MinZ = minZ;
+        lr_Viewport.MaxZ = maxZ;
+        mr_Device_->SetViewport(&lr_Viewport);
+        RecaptureActivationState();
+        RenderFrame();
+        return mr_Control_->GetCallCount(SoftCall::VertexBufferLock);
+    };
+    EXPECT_EQ(lr_Locks(0.5f, 0.75f), 1u) << "MaxZ";
+    EXPECT_EQ(lr_Locks(0.5f, 0.75f), 0u) << "unchanged";
+    EXPECT_EQ(lr_Locks(0.25f, 0.75f), 1u) << "MinZ";
 }
 
 // Everything a frame may change, read back through the device's Get* calls.
@@ -262,9 +282,10 @@ TEST_F(FramePipelineTest, FrameIntoAnOffScreenTargetTouchesNothing) {
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
     EXPECT_EQ(LogSinceMark(), "");
     EXPECT_EQ(ReadPixels(lr_Target_), lr_Pattern);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, nullptr);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 0u);
-    EXPECT_EQ(mr_Plugin_->mr_ScreenMask_, nullptr);
+    // No frame texture or mask was made: the noise image is the one texture, and no buffer was made.
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false), 1u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateVertexBuffer), 0u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateIndexBuffer), 0u);
     const DeviceSnapshot lr_After = DeviceSnapshot::Take(mr_Device_);
     ExpectSameState(lr_Before, lr_After);
     EXPECT_EQ(lr_After.RenderTarget, lr_Target_);
@@ -287,13 +308,13 @@ TEST_F(FramePipelineTest, BackBufferOfAnAdditionalSwapChainIsNotTheFrame) {
     ASSERT_EQ(lr_Chain_->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &lr_ChainBuffer_), D3D_OK);
     IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
     mr_Device_->SetRenderTarget(0, lr_ChainBuffer_);
-    EXPECT_FALSE(mr_Plugin_->IsRenderingToBackBuffer());
     RenderFrame();
     EXPECT_TRUE(mr_Control_->GetDraws().empty());
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StateBlockCapture), 0u);
 
     mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
-    EXPECT_TRUE(mr_Plugin_->IsRenderingToBackBuffer());
+    RenderFrame();
+    EXPECT_FALSE(mr_Control_->GetDraws().empty()) << "the device's own back buffer is the frame";
     lr_BackBuffer_->Release();
     lr_ChainBuffer_->Release();
     lr_Chain_->Release();
@@ -302,7 +323,7 @@ TEST_F(FramePipelineTest, BackBufferOfAnAdditionalSwapChainIsNotTheFrame) {
 TEST_F(FramePipelineTest, HostStateIsTheSameAfterTheFrame) {
     StartPlugin();
     SetShowAOOnly(false);
-    mr_Plugin_->mr_BlurPasses = 1;
+    mr_Plugin_->SetBlurPasses(1);
 
     // A host state unlike the one captured at activation.
     IDirect3DTexture9* lr_HostTexture_ = nullptr;
@@ -355,21 +376,21 @@ TEST_F(FramePipelineTest, ShowAOOnlyLeavesTheOcclusionTermOnScreen) {
     StartPlugin();
     // The check box is on by default.
     RenderFrame();
-    EXPECT_TRUE(mr_Plugin_->mr_ShowAOOnly);
     EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion}));
 
     SetShowAOOnly(false);
     RenderFrame();
-    EXPECT_FALSE(mr_Plugin_->mr_ShowAOOnly);
     EXPECT_EQ(DrawNames(),
               (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion, FramePass::Show}));
     // The composite reads the scene copy and the one unblurred occlusion copy.
+    // The copies are the scene, the depth and the occlusion term, in that order.
     const std::vector<SoftDrawRecord> lr_Show = DrawsOf(FramePass::Show);
     ASSERT_EQ(lr_Show.size(), 1u);
-    EXPECT_TRUE(UsesTexture(lr_Show.front(), mr_Plugin_->mr_BackBufferTexture.Texture));
-    EXPECT_TRUE(UsesTexture(lr_Show.front(), mr_Plugin_->mr_AOBackBufferTexture.Texture));
-    ASSERT_EQ(mr_Control_->GetCopies().size(), 3u);
-    EXPECT_EQ(mr_Control_->GetCopies()[2].Dest, LevelOf(mr_Plugin_->mr_AOBackBufferTexture.Texture));
+    const std::vector<SoftCopyRecord>& lr_Copies = mr_Control_->GetCopies();
+    ASSERT_EQ(lr_Copies.size(), 3u);
+    EXPECT_TRUE(ReadsSurface(lr_Show.front(), lr_Copies[0].Dest));
+    EXPECT_FALSE(ReadsSurface(lr_Show.front(), lr_Copies[1].Dest));
+    EXPECT_TRUE(ReadsSurface(lr_Show.front(), lr_Copies[2].Dest));
 }
 
 TEST_F(FramePipelineTest, CopiesGoFromTheBackBufferIntoEachTextureUnfiltered) {
@@ -378,12 +399,21 @@ TEST_F(FramePipelineTest, CopiesGoFromTheBackBufferIntoEachTextureUnfiltered) {
     const std::vector<SoftCopyRecord>& lr_Copies = mr_Control_->GetCopies();
     ASSERT_EQ(lr_Copies.size(), 3u);
     IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
-    IDirect3DSurface9* lr_Dest[3] = {LevelOf(mr_Plugin_->mr_BackBufferTexture.Texture),
-                                     LevelOf(mr_Plugin_->mr_ZBackBufferTexture.Texture),
-                                     LevelOf(mr_Plugin_->mr_AOBackBufferTexture.Texture)};
+    // Three distinct targets, each level 0 of a render-target texture of the back buffer's size.
+    EXPECT_NE(lr_Copies[0].Dest, lr_Copies[1].Dest);
+    EXPECT_NE(lr_Copies[1].Dest, lr_Copies[2].Dest);
+    EXPECT_NE(lr_Copies[0].Dest, lr_Copies[2].Dest);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(lr_Copies[i].Source, lr_BackBuffer_) << "copy " << i;
-        EXPECT_EQ(lr_Copies[i].Dest, lr_Dest[i]) << "copy " << i;
+        IDirect3DTexture9* lr_Texture_ = nullptr;
+        ASSERT_EQ(lr_Copies[i].Dest->GetContainer(IID_IDirect3DTexture9, reinterpret_cast<void**>(&lr_Texture_)),
+                  D3D_OK)
+            << "copy " << i;
+        D3DSURFACE_DESC lr_Desc;
+        lr_Texture_->GetLevelDesc(0, &lr_Desc);
+        lr_Texture_->Release();
+        EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+        EXPECT_EQ(lr_Desc.Width, 800u);
         EXPECT_EQ(lr_Copies[i].Filter, D3DTEXF_NONE);
         EXPECT_EQ(lr_Copies[i].Result, D3D_OK);
         EXPECT_EQ(lr_Copies[i].SourceRect.right, 800);
@@ -395,9 +425,10 @@ TEST_F(FramePipelineTest, CopiesGoFromTheBackBufferIntoEachTextureUnfiltered) {
     // The occlusion pass reads the depth copy and the noise image.
     const std::vector<SoftDrawRecord> lr_Occlusion = DrawsOf(FramePass::Occlusion);
     ASSERT_EQ(lr_Occlusion.size(), 1u);
-    EXPECT_TRUE(UsesTexture(lr_Occlusion.front(), mr_Plugin_->mr_ZBackBufferTexture.Texture));
-    ASSERT_NE(mr_Plugin_->mr_NoiseTexture.Texture, nullptr);
-    EXPECT_TRUE(UsesTexture(lr_Occlusion.front(), mr_Plugin_->mr_NoiseTexture.Texture));
+    EXPECT_TRUE(ReadsSurface(lr_Occlusion.front(), lr_Copies[1].Dest));
+    EXPECT_FALSE(ReadsSurface(lr_Occlusion.front(), lr_Copies[0].Dest));
+    ASSERT_NE(NoiseTexture(), nullptr);
+    EXPECT_TRUE(UsesTexture(lr_Occlusion.front(), NoiseTexture()));
 }
 
 TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
@@ -408,7 +439,7 @@ TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
         size_t Blurs;
     } lr_Cases[] = {{0, 0}, {2, 2}, {-3, 0}, {1, 1}};
     for (const auto& lr_Case : lr_Cases) {
-        mr_Plugin_->mr_BlurPasses = lr_Case.Passes;
+        mr_Plugin_->SetBlurPasses(lr_Case.Passes);
         RenderFrame();
         std::vector<std::string> lr_Expected = {FramePass::Black, FramePass::Depth, FramePass::Occlusion};
         lr_Expected.insert(lr_Expected.end(), lr_Case.Blurs, FramePass::Blur);
@@ -416,27 +447,48 @@ TEST_F(FramePipelineTest, BlurPassesEachDrawAndCopyAgain) {
         EXPECT_EQ(DrawNames(), lr_Expected) << lr_Case.Passes << " passes";
         const std::vector<SoftCopyRecord>& lr_Copies = mr_Control_->GetCopies();
         ASSERT_EQ(lr_Copies.size(), 3u + lr_Case.Blurs) << lr_Case.Passes << " passes";
+        // Each blur is copied over the occlusion term, which the composite reads.
         for (size_t i = 2; i < lr_Copies.size(); ++i) {
-            EXPECT_EQ(lr_Copies[i].Dest, LevelOf(mr_Plugin_->mr_AOBackBufferTexture.Texture));
+            EXPECT_EQ(lr_Copies[i].Dest, lr_Copies[2].Dest);
         }
+        for (const SoftDrawRecord& lr_Blur : DrawsOf(FramePass::Blur))
+            EXPECT_TRUE(ReadsSurface(lr_Blur, lr_Copies[2].Dest));
+        ASSERT_EQ(DrawsOf(FramePass::Show).size(), 1u);
+        EXPECT_TRUE(ReadsSurface(DrawsOf(FramePass::Show).front(), lr_Copies[2].Dest));
         EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::StretchRect), 3u + lr_Case.Blurs);
     }
 }
 
 TEST_F(FramePipelineTest, PixelSizeGoesToOcclusionAndBlur) {
+    // Each pass writes the pixel size it was given, scaled to one half for
+    // this 800x600 back buffer; with ShowAOOnly the last pass stays on screen.
+    WriteEffectFile("SSAO.hlsl",
+                    "float4 sddx;\n"
+                    "float4 PS_SSAO() : COLOR0 { return float4(sddx.x * 400, sddx.y * 300, sddx.z + sddx.w, 1); }\n"
+                    "technique T { pass P0 { PixelShader = compile ps_2_0 PS_SSAO(); } }\n");
+    WriteEffectFile("ZBlur.hlsl",
+                    "float4 sddx;\n"
+                    "float4 PS_Blur() : COLOR0 { return float4(sddx.z + sddx.w, sddx.y * 300, sddx.x * 400, 1); }\n"
+                    "technique T { pass P0 { PixelShader = compile ps_2_0 PS_Blur(); } }\n");
     StartPlugin();
-    mr_Plugin_->mr_BlurPasses = 1;
+    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
+    // Bytes B, G, R of the middle pixel, each within one step of 0 (0) or one half (128).
+    const auto lr_Middle = [&]() {
+        const std::vector<BYTE> lr_Pixels = ReadPixels(lr_BackBuffer_);
+        const size_t lr_At = (300u * 800u + 400u) * 4u;
+        std::vector<int> lr_Levels;
+        for (size_t i = 0; i < 3 && lr_At + i < lr_Pixels.size(); ++i)
+            lr_Levels.push_back(std::abs(lr_Pixels[lr_At + i] - 128) <= 1 ? 128 : lr_Pixels[lr_At + i]);
+        return lr_Levels;
+    };
     RenderFrame();
-    for (IShader* lr_Shader_ : {mr_Plugin_->mr_SSAOShader_, mr_Plugin_->mr_ZBlurShader_}) {
-        ASSERT_NE(lr_Shader_, nullptr);
-        ASSERT_NE(lr_Shader_->GetEffect(), nullptr) << lr_Shader_->GetErrorMessage();
-        D3DXVECTOR4 lr_Value(9.0f, 9.0f, 9.0f, 9.0f);
-        ASSERT_EQ(lr_Shader_->GetEffect()->GetVector("sddx", &lr_Value), D3D_OK);
-        EXPECT_FLOAT_EQ(lr_Value.x, 1.0f / 800.0f);
-        EXPECT_FLOAT_EQ(lr_Value.y, 1.0f / 600.0f);
-        EXPECT_EQ(lr_Value.z, 0.0f);
-        EXPECT_EQ(lr_Value.w, 0.0f);
-    }
+    ASSERT_EQ(DrawsOf(FramePass::Occlusion).size(), 1u);
+    EXPECT_EQ(lr_Middle(), (std::vector<int>{0, 128, 128})) << "occlusion";
+    mr_Plugin_->SetBlurPasses(1);
+    RenderFrame();
+    ASSERT_EQ(DrawsOf(FramePass::Blur).size(), 1u);
+    EXPECT_EQ(lr_Middle(), (std::vector<int>{128, 128, 0})) << "blur";
+    lr_BackBuffer_->Release();
 }
 
 TEST_F(FramePipelineTest, EffectWithoutPixelSizeIsDrawnAllTheSame) {
@@ -454,19 +506,18 @@ class FrameMissingObjectTest : public FramePipelineTest {};
 TEST_F(FrameMissingObjectTest, EffectThatDidNotCompileIsLeftOut) {
     WriteEffectFile("SSAO.hlsl", "this is not an effect;\n");
     StartPlugin();
-    ASSERT_NE(mr_Plugin_->mr_SSAOShader_, nullptr);
-    EXPECT_EQ(mr_Plugin_->mr_SSAOShader_->GetEffect(), nullptr);
+    EXPECT_EQ(CountOf(ReadLog(), "SSAO.hlsl shader not loaded:\n"), 1u) << ReadLog();
     SetShowAOOnly(false);
     RenderFrame();
     EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Show}));
     EXPECT_EQ(mr_Control_->GetCopies().size(), 3u);
 }
 
-TEST_F(FrameMissingObjectTest, NullShaderIsLeftOut) {
+TEST_F(FrameMissingObjectTest, MissingEffectFileIsLeftOut) {
+    std::filesystem::remove(EffectDirectory() / "RenderBlack.hlsl");
+    std::filesystem::remove(EffectDirectory() / "ZBlur.hlsl");
     StartPlugin();
-    mr_Plugin_->mr_RenderBlackShader_ = nullptr;
-    mr_Plugin_->mr_ZBlurShader_ = nullptr;
-    mr_Plugin_->mr_BlurPasses = 2;
+    mr_Plugin_->SetBlurPasses(2);
     RenderFrame();
     EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Depth, FramePass::Occlusion}));
     // The blur copies still run: the composite reads the occlusion copy.
@@ -476,11 +527,12 @@ TEST_F(FrameMissingObjectTest, NullShaderIsLeftOut) {
 TEST_F(FrameMissingObjectTest, MissingNoiseImageStillDrawsTheOcclusion) {
     std::filesystem::remove(EffectDirectory() / "Noise.bmp");
     StartPlugin();
-    EXPECT_EQ(mr_Plugin_->mr_NoiseTexture.Texture, nullptr);
+    EXPECT_EQ(NoiseTexture(), nullptr);
     RenderFrame();
     const std::vector<SoftDrawRecord> lr_Occlusion = DrawsOf(FramePass::Occlusion);
     ASSERT_EQ(lr_Occlusion.size(), 1u);
-    EXPECT_TRUE(UsesTexture(lr_Occlusion.front(), mr_Plugin_->mr_ZBackBufferTexture.Texture));
+    ASSERT_EQ(mr_Control_->GetCopies().size(), 3u);
+    EXPECT_TRUE(ReadsSurface(lr_Occlusion.front(), mr_Control_->GetCopies()[1].Dest));
 }
 
 }  // namespace

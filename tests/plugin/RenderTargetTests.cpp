@@ -1,6 +1,9 @@
 #include "FrameFixture.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
+#include <vector>
 
 namespace {
 
@@ -12,35 +15,49 @@ protected:
         mr_Plugin_->Render();
     }
 
-    void ExpectFrameTexture(const TextureRecord& record, UINT width, UINT height, D3DFORMAT format) {
-        EXPECT_EQ(record.Width, width);
-        EXPECT_EQ(record.Height, height);
-        EXPECT_EQ(record.Format, format);
-        ASSERT_NE(record.Texture, nullptr);
-        EXPECT_EQ(record.Texture->GetLevelCount(), 1u);
-        D3DSURFACE_DESC lr_Desc = {};
-        ASSERT_EQ(record.Texture->GetLevelDesc(0, &lr_Desc), D3D_OK);
-        EXPECT_EQ(lr_Desc.Width, width);
-        EXPECT_EQ(lr_Desc.Height, height);
-        EXPECT_EQ(lr_Desc.Format, format);
-        EXPECT_EQ(lr_Desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
-        EXPECT_EQ(lr_Desc.Pool, D3DPOOL_DEFAULT);
+    // The three frame textures: render targets in the default pool, one level
+    // of the back buffer's size and format each.
+    void ExpectFrameTextures(UINT width, UINT height, D3DFORMAT format) {
+        size_t lr_Count = 0;
+        for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects()) {
+            if (lr_Object.Kind != SoftObjectKind::Texture || lr_Object.Pool == D3DPOOL_MANAGED) continue;
+            ++lr_Count;
+            EXPECT_EQ(lr_Object.Pool, D3DPOOL_DEFAULT);
+            EXPECT_EQ(lr_Object.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+            EXPECT_EQ(lr_Object.Width, width);
+            EXPECT_EQ(lr_Object.Height, height);
+            EXPECT_EQ(lr_Object.Format, format);
+            EXPECT_EQ(static_cast<IDirect3DTexture9*>(const_cast<void*>(lr_Object.Object))->GetLevelCount(), 1u);
+        }
+        EXPECT_EQ(lr_Count, 3u);
     }
 
+    // The masks: a vertex and index buffer pair for the whole-screen quad,
+    // one for the clearing quad and one for the ten slices drawn as a batch.
     void ExpectMasksBuilt() {
-        ASSERT_NE(mr_Plugin_->mr_ScreenMask_, nullptr);
-        ASSERT_NE(mr_Plugin_->mr_ClearMask_, nullptr);
-        EXPECT_FALSE(mr_Plugin_->mr_ScreenMask_->IsBatchedOnly());
-        EXPECT_FALSE(mr_Plugin_->mr_ClearMask_->IsBatchedOnly());
-        ASSERT_EQ(mr_Plugin_->mr_ZScreenMasks.size(), 10u);
-        for (ScreenMask* lr_Mask_ : mr_Plugin_->mr_ZScreenMasks) {
-            ASSERT_NE(lr_Mask_, nullptr);
-            EXPECT_TRUE(lr_Mask_->IsBatchedOnly());
-            EXPECT_EQ(lr_Mask_->Vertices()[2].tu0, 1.0f);
-            EXPECT_EQ(lr_Mask_->Vertices()[2].tv0, 1.0f);
+        std::vector<UINT> lr_Vertices;
+        for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects()) {
+            if (lr_Object.Kind != SoftObjectKind::VertexBuffer) continue;
+            D3DVERTEXBUFFER_DESC lr_Desc = {};
+            static_cast<IDirect3DVertexBuffer9*>(const_cast<void*>(lr_Object.Object))->GetDesc(&lr_Desc);
+            lr_Vertices.push_back(lr_Desc.Size / ScreenMask::Stride);
         }
-        ASSERT_NE(mr_Plugin_->mr_ZScreenMask_, nullptr);
-        EXPECT_EQ(mr_Plugin_->mr_ZScreenMask_->GetCapacity(), 40);
+        std::sort(lr_Vertices.begin(), lr_Vertices.end());
+        EXPECT_EQ(lr_Vertices, (std::vector<UINT>{4, 4, 40}));
+        EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::IndexBuffer, -1, false), 3u);
+        const std::vector<Vertex> lr_Slices = SliceVertices();
+        ASSERT_EQ(lr_Slices.size(), 40u);
+        for (int i = 0; i < 10; ++i) {
+            EXPECT_EQ(lr_Slices[4 * i + 2].tu0, 1.0f) << "slice " << i;
+            EXPECT_EQ(lr_Slices[4 * i + 2].tv0, 1.0f) << "slice " << i;
+        }
+    }
+
+    // The device objects there are, by identity.
+    std::set<const void*> Objects() {
+        std::set<const void*> lr_Objects;
+        for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects()) lr_Objects.insert(lr_Object.Object);
+        return lr_Objects;
     }
 
     // Changes the back buffer's size or format the way a host does: the
@@ -58,14 +75,10 @@ protected:
 
 TEST_F(RenderTargetTest, FirstFrameCreatesThreeTexturesAndTheMasks) {
     StartPlugin();
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, nullptr);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false), 1u) << "only the noise image";
     MarkLog();
     RenderFrame();
-    ExpectFrameTexture(mr_Plugin_->mr_BackBufferTexture, 800, 600, D3DFMT_X8R8G8B8);
-    ExpectFrameTexture(mr_Plugin_->mr_ZBackBufferTexture, 800, 600, D3DFMT_X8R8G8B8);
-    ExpectFrameTexture(mr_Plugin_->mr_AOBackBufferTexture, 800, 600, D3DFMT_X8R8G8B8);
-    EXPECT_NE(mr_Plugin_->mr_BackBufferTexture.Texture, mr_Plugin_->mr_ZBackBufferTexture.Texture);
-    EXPECT_NE(mr_Plugin_->mr_BackBufferTexture.Texture, mr_Plugin_->mr_AOBackBufferTexture.Texture);
+    ExpectFrameTextures(800, 600, D3DFMT_X8R8G8B8);
     ExpectMasksBuilt();
     const std::string ls_Line = "SSAO: CreateTexture: D3DFMT_X8R8G8B8 800x600\n";
     EXPECT_EQ(LogSinceMark(), ls_Line + ls_Line + ls_Line);
@@ -75,18 +88,15 @@ TEST_F(RenderTargetTest, FirstFrameCreatesThreeTexturesAndTheMasks) {
 TEST_F(RenderTargetTest, UnchangedBackBufferCreatesNothing) {
     StartPlugin();
     RenderFrame();
-    IDirect3DTexture9* lr_Scene_ = mr_Plugin_->mr_BackBufferTexture.Texture;
-    ScreenMask* lr_Mask_ = mr_Plugin_->mr_ScreenMask_;
-    BatchScreenMask* lr_Batch_ = mr_Plugin_->mr_ZScreenMask_;
+    const std::set<const void*> lr_Before = Objects();
     MarkLog();
     RenderFrame();
     RenderFrame();
     EXPECT_EQ(LogSinceMark(), "");
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateTexture), 0u);
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::CreateVertexBuffer), 0u);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Texture, lr_Scene_);
-    EXPECT_EQ(mr_Plugin_->mr_ScreenMask_, lr_Mask_);
-    EXPECT_EQ(mr_Plugin_->mr_ZScreenMask_, lr_Batch_);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::VertexBufferLock), 0u);
+    EXPECT_EQ(Objects(), lr_Before) << "the same textures and buffers";
 }
 
 TEST_F(RenderTargetTest, ResizedBackBufferRecreatesEverythingAndDrawsTheSlices) {
@@ -97,34 +107,23 @@ TEST_F(RenderTargetTest, ResizedBackBufferRecreatesEverythingAndDrawsTheSlices) 
     RenderFrame();
     const std::string ls_Line = "SSAO: CreateTexture: D3DFMT_X8R8G8B8 640x480\n";
     EXPECT_EQ(LogSinceMark(), ls_Line + ls_Line + ls_Line);
-    ExpectFrameTexture(mr_Plugin_->mr_BackBufferTexture, 640, 480, D3DFMT_X8R8G8B8);
-    ExpectFrameTexture(mr_Plugin_->mr_ZBackBufferTexture, 640, 480, D3DFMT_X8R8G8B8);
-    ExpectFrameTexture(mr_Plugin_->mr_AOBackBufferTexture, 640, 480, D3DFMT_X8R8G8B8);
+    ExpectFrameTextures(640, 480, D3DFMT_X8R8G8B8);
     ExpectMasksBuilt();
-    EXPECT_FLOAT_EQ(mr_Plugin_->mr_ScreenMask_->Vertices()[2].x, 639.5f);
+    // The whole-screen quad of the occlusion pass fits the new size.
+    const std::vector<SoftDrawRecord> lr_Occlusion = DrawsOf(FramePass::Occlusion);
+    ASSERT_EQ(lr_Occlusion.size(), 1u);
+    float lr_Right = 0.0f;
+    for (size_t lr_At = 0; lr_At + sizeof(Vertex) <= lr_Occlusion.front().Vertices.size(); lr_At += sizeof(Vertex)) {
+        Vertex lr_Vertex;
+        std::memcpy(&lr_Vertex, &lr_Occlusion.front().Vertices[lr_At], sizeof(Vertex));
+        lr_Right = std::max(lr_Right, lr_Vertex.x);
+    }
+    EXPECT_FLOAT_EQ(lr_Right, 639.5f);
     const std::vector<SoftDrawRecord> lr_Depth = DrawsOf(FramePass::Depth);
     ASSERT_EQ(lr_Depth.size(), 1u);
     EXPECT_EQ(lr_Depth.front().NumVertices, 40u);
     ASSERT_EQ(mr_Control_->GetCopies().size(), 3u);
     EXPECT_EQ(mr_Control_->GetCopies()[0].SourceRect.right, 640);
-}
-
-TEST_F(RenderTargetTest, RecreationWithoutActivationStillDrawsTheSlices) {
-    StartPlugin();
-    RenderFrame();
-    ASSERT_FALSE(mr_Plugin_->mr_SlicesDirty);
-    // Something other than an activation makes the next frame re-create:
-    // here the record no longer matches render target 0.
-    mr_Plugin_->mr_BackBufferTexture.Width = 1;
-    MarkLog();
-    RenderFrame();
-    EXPECT_EQ(CountOf(LogSinceMark(), "SSAO: CreateTexture: "), 3u);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 800u);
-    const std::vector<SoftDrawRecord> lr_Depth = DrawsOf(FramePass::Depth);
-    ASSERT_EQ(lr_Depth.size(), 1u);
-    EXPECT_EQ(lr_Depth.front().NumVertices, 40u);
-    EXPECT_EQ(lr_Depth.front().PrimitiveCount, 20u);
-    EXPECT_FALSE(mr_Plugin_->mr_SlicesDirty);
 }
 
 TEST_F(RenderTargetTest, FormatOutsideTheTableIsLoggedByValueAndStillUsed) {
@@ -138,11 +137,11 @@ TEST_F(RenderTargetTest, FormatOutsideTheTableIsLoggedByValueAndStillUsed) {
     RenderFrame();
     const std::string ls_Line = "SSAO: CreateTexture: Unknown: 119 800x600\n";
     EXPECT_EQ(LogSinceMark(), ls_Line + ls_Line + ls_Line);
-    ExpectFrameTexture(mr_Plugin_->mr_BackBufferTexture, 800, 600, lr_Format);
+    ExpectFrameTextures(800, 600, lr_Format);
 }
 
 TEST_F(RenderTargetTest, CreateTextureNamesTheFormat) {
-    StartPlugin();
+    // The back buffer's format is the frame textures' and the log names it.
     const struct {
         D3DFORMAT Format;
         const char* Name;
@@ -151,12 +150,16 @@ TEST_F(RenderTargetTest, CreateTextureNamesTheFormat) {
         {D3DFMT_A16B16G16R16F, "D3DFMT_A16B16G16R16F"}, {D3DFMT_R32F, "D3DFMT_R32F"},
         {D3DFMT_A2R10G10B10, "D3DFMT_A2R10G10B10"},
     };
+    StartPlugin();
     for (const auto& lr_Case : lr_Cases) {
+        SCOPED_TRACE(lr_Case.Name);
+        mr_Control_->SetRenderTargetFormatSupported(lr_Case.Format, true);
+        ResetBackBuffer(16, 8, lr_Case.Format);
         MarkLog();
-        IDirect3DTexture9* lr_Texture_ = mr_Plugin_->CreateTexture(16, 8, lr_Case.Format);
-        EXPECT_EQ(LogSinceMark(), std::string("SSAO: CreateTexture: ") + lr_Case.Name + " 16x8\n");
-        ASSERT_NE(lr_Texture_, nullptr) << lr_Case.Name;
-        lr_Texture_->Release();
+        RenderFrame();
+        const std::string ls_Line = std::string("SSAO: CreateTexture: ") + lr_Case.Name + " 16x8\n";
+        EXPECT_EQ(LogSinceMark(), ls_Line + ls_Line + ls_Line);
+        ExpectFrameTextures(16, 8, lr_Case.Format);
     }
 }
 
@@ -164,7 +167,6 @@ TEST_F(RenderTargetTest, DeactivationEmptiesTheRecordsSoTheNextFrameRecreates) {
     StartPlugin();
     RenderFrame();
     mr_Plugin_->SetActive(false);
-    EXPECT_EQ(mr_Plugin_->mr_BackBufferTexture.Width, 0u);
     EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false), 0u);
     EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::VertexBuffer, -1, false), 0u);
     mr_Plugin_->SetActive(true);

@@ -8,6 +8,7 @@
 #include <d3dx9.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,14 +21,10 @@ protected:
     // Switches the plug-in on and runs the frames that create and lay out everything.
     void WarmUp(bool showAOOnly, int blurPasses) {
         StartPlugin();
-        for (IShader* lr_Shader_ :
-             {mr_Plugin_->mr_ShowTextureShader_, mr_Plugin_->mr_ZBlurShader_, mr_Plugin_->mr_RenderDepthShader_,
-              mr_Plugin_->mr_RenderBlackShader_, mr_Plugin_->mr_SSAOShader_}) {
-            ASSERT_NE(lr_Shader_, nullptr);
-            ASSERT_TRUE(lr_Shader_->IsValid()) << lr_Shader_->GetName() << ": " << lr_Shader_->GetErrorMessage();
-        }
+        // Every pass is drawn only when all five effects loaded.
+        ASSERT_EQ(CountOf(ReadLog(), " shader loaded.\n"), 5u) << ReadLog();
         SetShowAOOnly(showAOOnly);
-        mr_Plugin_->mr_BlurPasses = blurPasses;
+        mr_Plugin_->SetBlurPasses(blurPasses);
         mr_Plugin_->Render();
         mr_Plugin_->Render();
         mr_Control_->SetRecording(false);
@@ -69,6 +66,36 @@ TEST_F(SteadyFrameTest, CounterSeesAllocations) {
     lr_Buffer_->Release();
     EXPECT_EQ(AllocationCounter::Ours(), 0u);
     EXPECT_GE(AllocationCounter::Platform(), 1u);
+}
+
+// A frame that runs out of memory anywhere in the plug-in's own code while
+// it makes its textures and masks is followed, without an activation, by
+// one that makes all of them and draws every slice.
+TEST_F(SteadyFrameTest, FrameAfterAnyAllocationFailureOfTheFirstDrawsTheWholeFrame) {
+    StartPlugin();
+    SetShowAOOnly(false);
+    unsigned long lr_Nth = 1;
+    for (;; ++lr_Nth) {
+        SCOPED_TRACE("allocation " + std::to_string(lr_Nth));
+        // Off and on again: nothing of the frame is left, the layout included.
+        mr_Plugin_->SetActive(false);
+        mr_Plugin_->SetActive(true);
+        AllocationCounter::FailOurs(lr_Nth);
+        mr_Plugin_->Render();
+        const bool lr_Failed = AllocationCounter::Failed();
+        AllocationCounter::FailOurs(0);
+        if (!lr_Failed) break;
+        ASSERT_TRUE(mr_Plugin_->IsActive());
+        mr_Control_->ClearRecords();
+        mr_Plugin_->Render();
+        EXPECT_EQ(DrawNames(), (std::vector<std::string>{FramePass::Black, FramePass::Depth, FramePass::Occlusion,
+                                                         FramePass::Show}));
+        EXPECT_EQ(SliceVertices().size(), 40u);
+        EXPECT_EQ(mr_Control_->GetCopies().size(), 3u);
+        EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false), 4u) << "three and the noise";
+        mr_Control_->ClearRecords();
+    }
+    EXPECT_GT(lr_Nth, 3u) << "the failure was never armed";
 }
 
 struct PerFrame {

@@ -1,4 +1,4 @@
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "PluginExpectations.h"
 #include "SoftDeviceFixture.h"
 #include "TestFiles.h"
@@ -28,7 +28,7 @@ protected:
         fs::create_directories(mr_Data / "Plugins" / "SSAO");
         WriteBmp(mr_Data / "Plugins" / "SSAO" / "Noise.bmp", 4, 2);
         mr_Host = std::make_unique<TestHost>(WidePath(mr_Base) + L"/", WidePath(mr_Data) + L"/");
-        mr_Plugin = std::make_unique<ExposedPlugin>(mr_Host.get());
+        mr_Plugin = std::make_unique<k_Plugin>(mr_Host.get());
     }
     void TearDown() override {
         if (mr_Plugin && mr_Plugin->IsInitialised()) mr_Plugin->Deinitialise();
@@ -71,7 +71,7 @@ protected:
     fs::path mr_Base;
     fs::path mr_Data;
     std::unique_ptr<TestHost> mr_Host;
-    std::unique_ptr<ExposedPlugin> mr_Plugin;
+    std::unique_ptr<k_Plugin> mr_Plugin;
 };
 
 TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
@@ -95,35 +95,22 @@ TEST_F(PluginLifecycleTest, NewPluginPublishesItselfAndTouchesNothing) {
     EXPECT_TRUE(lr_CheckBox->GetValue());
     EXPECT_TRUE(lr_CheckBox->GetDefaultValue());
 
-    EXPECT_EQ(WidePath(mr_Base) + L"/Vexil.log", mr_Plugin->mr_LogPath);
     EXPECT_FALSE(fs::exists(mr_Base / "Vexil.log")) << "construction writes no log";
     EXPECT_EQ(0, mr_Host->mr_DataPathCalls);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ZBlurShader_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_SSAOShader_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
+    EXPECT_EQ(0u, LiveObjects());
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateStateBlock));
+    mr_Plugin->Initialise(mr_Device_);
+    EXPECT_TRUE(fs::exists(mr_Base / "Vexil.log")) << "the log is the base path's Vexil.log";
 }
 
 TEST_F(PluginLifecycleTest, LogPathIsTheBasePathWithTheFileNameGlued) {
-    TestHost lr_Host(L"C:\\Games\\Base\\", L"D:\\");
-    ExposedPlugin lr_Plugin(&lr_Host);
-    EXPECT_EQ(L"C:\\Games\\Base\\Vexil.log", lr_Plugin.mr_LogPath);
-    TestHost lr_Bare(L"/no/separator", L"");
-    ExposedPlugin lr_Glued(&lr_Bare);
-    EXPECT_EQ(L"/no/separatorVexil.log", lr_Glued.mr_LogPath);
-}
-
-TEST_F(PluginLifecycleTest, FixedCameraMatrices) {
-    // Looking down +z from the origin: the view is the identity.
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(r == c ? 1.0f : 0.0f, mr_Plugin->mr_View.m[r][c] + 0.0f);
-    // fov pi/2, aspect 1, near 1, far 2.
-    EXPECT_NEAR(1.0f, mr_Plugin->mr_Projection.m[0][0], 1e-6f);
-    EXPECT_NEAR(1.0f, mr_Plugin->mr_Projection.m[1][1], 1e-6f);
-    EXPECT_NEAR(2.0f, mr_Plugin->mr_Projection.m[2][2], 1e-6f);
-    EXPECT_EQ(1.0f, mr_Plugin->mr_Projection.m[2][3]);
-    EXPECT_NEAR(-2.0f, mr_Plugin->mr_Projection.m[3][2], 1e-6f);
-    EXPECT_EQ(0.0f, mr_Plugin->mr_Projection.m[3][3]);
+    // Nothing inserts a separator the host left out.
+    TestHost lr_Bare(WidePath(mr_TempDirectory / "glued"), L"");
+    k_Plugin lr_Glued(&lr_Bare);
+    lr_Glued.Initialise(mr_Device_);
+    lr_Glued.Deinitialise();
+    EXPECT_FALSE(ReadLines(mr_TempDirectory / "gluedVexil.log").empty());
+    EXPECT_FALSE(fs::exists(mr_TempDirectory / "glued"));
 }
 
 TEST_F(PluginLifecycleTest, NeverInitialisedPluginTouchesNoDevice) {
@@ -145,8 +132,8 @@ TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
     mr_Control_->ResetCallCounts();
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
+    EXPECT_EQ(0u, LiveObjects());
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateTexture));
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
     EXPECT_EQ("SSAO: Deactivating finished.", Log().back());
@@ -155,22 +142,12 @@ TEST_F(PluginLifecycleTest, SwitchingOnBeforeAnyDeviceCreatesNothingOnADevice) {
 }
 
 TEST_F(PluginLifecycleTest, InitialiseSetsTheTuningValuesAndWritesTwoLines) {
-    mr_Plugin->mr_ShowAOOnly = true;
-    mr_Plugin->mr_SliceCount = 3;
-    mr_Plugin->mr_Viewport.MaxZ = 0.5f;
     const ULONG lr_Refs = mr_Control_->GetDeviceRefCount();
 
     mr_Plugin->Initialise(mr_Device_);
 
     EXPECT_TRUE(mr_Plugin->IsInitialised());
     EXPECT_FALSE(mr_Plugin->IsActive());
-    EXPECT_EQ(mr_Device_, mr_Plugin->mr_Device_);
-    EXPECT_FALSE(mr_Plugin->mr_ShowAOOnly) << "the check box is copied only at activation or in a frame";
-    EXPECT_EQ(10, mr_Plugin->mr_SliceCount);
-    EXPECT_EQ(1.0f, mr_Plugin->mr_SliceStart);
-    EXPECT_EQ(0.01f, mr_Plugin->mr_SliceRange);
-    EXPECT_EQ(0, mr_Plugin->mr_BlurPasses);
-    EXPECT_EQ(0.0f, mr_Plugin->mr_Viewport.MaxZ);
     EXPECT_EQ(std::vector<std::string>({"SSAO: Initialising...", "SSAO: Initialising finished."}), Log());
     EXPECT_EQ(0u, LiveObjects());
     EXPECT_EQ(lr_Refs, mr_Control_->GetDeviceRefCount()) << "the plug-in holds no device reference";
@@ -194,26 +171,18 @@ TEST_F(PluginLifecycleTest, ActivationBuildsEverythingButTheRenderTargets) {
     mr_Plugin->SetActive(true);
 
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_ShowAOOnly) << "activation copies the check box";
-    EXPECT_TRUE(mr_Plugin->mr_SlicesDirty);
-    EXPECT_NE(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
-    EXPECT_NE(mr_Plugin->mr_DefaultStateBlock.get(), mr_Plugin->mr_CurrentStateBlock.get());
+    // Two state blocks (the host's defaults and the capture of each frame) and the noise image.
     EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
-    ASSERT_NE(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
-    EXPECT_EQ(4u, mr_Plugin->mr_NoiseTexture.Width);
-    EXPECT_EQ(2u, mr_Plugin->mr_NoiseTexture.Height);
-    EXPECT_EQ(3u, mr_Plugin->mr_NoiseTexture.Texture->GetLevelCount()) << "4x2, 2x1, 1x1: the device mipmaps";
-    EXPECT_EQ(nullptr, mr_Plugin->mr_BackBufferTexture.Texture);
-    EXPECT_EQ(0u, mr_Plugin->mr_BackBufferTexture.Width);
+    EXPECT_EQ(2u, mr_Control_->GetCallCount(SoftCall::CreateStateBlock));
     EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false)) << "only the noise image";
-    // Shaders exist even for missing files: they are kept, invalid.
-    EXPECT_NE(nullptr, mr_Plugin->mr_ShowTextureShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_ZBlurShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_RenderDepthShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_RenderBlackShader_);
-    EXPECT_NE(nullptr, mr_Plugin->mr_SSAOShader_);
+    for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects()) {
+        if (lr_Object.Kind != SoftObjectKind::Texture) continue;
+        EXPECT_EQ(4u, lr_Object.Width);
+        EXPECT_EQ(2u, lr_Object.Height);
+        auto* lr_Texture_ = static_cast<IDirect3DTexture9*>(const_cast<void*>(lr_Object.Object));
+        EXPECT_EQ(3u, lr_Texture_->GetLevelCount()) << "4x2, 2x1, 1x1: the device mipmaps";
+    }
+    // Every effect has its outcome, the missing ones too.
     ExpectActivationLog(LogSince(lr_Before));
 }
 
@@ -242,6 +211,7 @@ TEST_F(PluginLifecycleTest, SwitchingToTheCurrentStateDoesNothing) {
 }
 
 TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndReleasesEverything) {
+    const ULONG lr_DeviceReferences = mr_Control_->GetDeviceRefCount();
     InitialiseAndActivate();
     const size_t lr_Before = Log().size();
     mr_Plugin->Deinitialise();
@@ -254,23 +224,20 @@ TEST_F(PluginLifecycleTest, DeinitialiseOnAnActivePluginWritesFourteenLinesAndRe
     EXPECT_FALSE(mr_Plugin->IsActive());
     EXPECT_FALSE(mr_Plugin->IsInitialised());
     EXPECT_EQ(0u, LiveObjects()) << DescribeLiveObjects(mr_Control_, false);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_ShaderSystem_);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_NoiseTexture.Texture);
-    EXPECT_EQ(0u, mr_Plugin->mr_NoiseTexture.Width);
-    EXPECT_EQ(nullptr, mr_Plugin->mr_Device_) << "the host may release its device now";
+    EXPECT_EQ(lr_DeviceReferences, mr_Control_->GetDeviceRefCount()) << "the host may release its device now";
+    // Switched on again after a new Initialise, everything is made anew.
+    InitialiseAndActivate();
+    EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
+    EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
 }
 
 TEST_F(PluginLifecycleTest, LostDeviceDeactivatesAndResetReactivates) {
     InitialiseAndActivate();
-    mr_Plugin->mr_SlicesDirty = false;
     size_t lr_Before = Log().size();
 
     mr_Plugin->OnLostDevice();
     EXPECT_EQ(DeactivationLines(), LogSince(lr_Before));
     EXPECT_FALSE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_WasActive);
     EXPECT_EQ(0u, LiveObjects()) << DescribeLiveObjects(mr_Control_, false);
 
     D3DPRESENT_PARAMETERS lr_Parameters = mr_PresentParameters;
@@ -280,8 +247,11 @@ TEST_F(PluginLifecycleTest, LostDeviceDeactivatesAndResetReactivates) {
     mr_Plugin->OnResetDevice();
     ExpectActivationLog(LogSince(lr_Before));
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_TRUE(mr_Plugin->mr_SlicesDirty);
-    EXPECT_FALSE(mr_Plugin->mr_WasActive);
+    EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
+    // The loss is over: a second reset has nothing to bring back.
+    lr_Before = Log().size();
+    mr_Plugin->OnResetDevice();
+    EXPECT_EQ(lr_Before, Log().size());
     EXPECT_EQ(2u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
 }
 
@@ -314,8 +284,7 @@ TEST_F(PluginLifecycleTest, FailedStateBlockLeavesNullAndActivationCarriesOn) {
     mr_Control_->FailCall(SoftCall::CreateStateBlock, 1, E_OUTOFMEMORY);
     mr_Plugin->SetActive(true);
     EXPECT_TRUE(mr_Plugin->IsActive());
-    EXPECT_EQ(nullptr, mr_Plugin->mr_DefaultStateBlock.get());
-    EXPECT_NE(nullptr, mr_Plugin->mr_CurrentStateBlock.get());
+    EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false));
     EXPECT_EQ("SSAO: Activating finished.", Log().back());
     mr_Plugin->SetActive(false);
     EXPECT_EQ(0u, LiveObjects());
@@ -325,11 +294,11 @@ TEST_F(PluginLifecycleTest, FailedStateBlockLeavesNullAndActivationCarriesOn) {
 TEST_F(PluginLifecycleTest, UnwritableLogChangesNothingElse) {
     TestHost lr_Host(WidePath(mr_TempDirectory / "missing") + L"/", WidePath(mr_Data) + L"/");
     {
-        ExposedPlugin lr_Plugin(&lr_Host);
+        k_Plugin lr_Plugin(&lr_Host);
         lr_Plugin.Initialise(mr_Device_);
         lr_Plugin.SetActive(true);
         EXPECT_TRUE(lr_Plugin.IsActive());
-        EXPECT_NE(nullptr, lr_Plugin.mr_NoiseTexture.Texture);
+        EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false)) << "the noise image";
         lr_Plugin.Deinitialise();
         EXPECT_FALSE(lr_Plugin.IsInitialised());
     }

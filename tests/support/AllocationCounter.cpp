@@ -1,12 +1,14 @@
 #include "AllocationCounter.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <new>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +21,8 @@ const bool g_Trace = std::getenv("SSAO_TRACE_ALLOCATIONS") != nullptr;
 thread_local bool g_InCount = false;
 std::atomic<unsigned long> g_FailCountdown{0};
 std::atomic<bool> g_Failed{false};
+std::atomic<unsigned long> g_PlatformCountdown{0};
+std::atomic<bool> g_FailThreads{false};
 
 // Every block carries its size and the counting run it was made in, so that
 // the bytes held can be followed without counting frees of older blocks.
@@ -60,12 +64,18 @@ bool FromPlatform(void** frames, int count) {
 
 // True when this allocation is the one armed to fail.
 bool ShouldFail() {
-    if (g_FailCountdown.load(std::memory_order_relaxed) == 0 || g_InCount) return false;
+    if ((g_FailCountdown.load(std::memory_order_relaxed) == 0 &&
+         g_PlatformCountdown.load(std::memory_order_relaxed) == 0) ||
+        g_InCount)
+        return false;
     g_InCount = true;
     void* lr_Frames[64];
     const int lr_Count = ::backtrace(lr_Frames, 64);
     const bool lr_Platform = FromPlatform(lr_Frames, lr_Count);
-    const bool lr_Fail = !lr_Platform && g_FailCountdown.fetch_sub(1) == 1;
+    std::atomic<unsigned long>& lr_Countdown = lr_Platform ? g_PlatformCountdown : g_FailCountdown;
+    unsigned long lr_Left = lr_Countdown.load();
+    while (lr_Left != 0 && !lr_Countdown.compare_exchange_weak(lr_Left, lr_Left - 1)) {}
+    const bool lr_Fail = lr_Left == 1;
     if (lr_Fail && g_Trace) ::backtrace_symbols_fd(lr_Frames, lr_Count, 2);
     g_InCount = false;
     if (lr_Fail) g_Failed = true;
@@ -141,6 +151,26 @@ void AllocationCounter::FailOurs(unsigned long nth) {
     g_FailCountdown = nth;
 }
 bool AllocationCounter::Failed() { return g_Failed.load(); }
+
+void AllocationCounter::FailPlatform(unsigned long nth) {
+    if (nth) {
+        void* lr_Frames[4];
+        ::backtrace(lr_Frames, 4);
+    }
+    g_Failed = false;
+    g_PlatformCountdown = nth;
+}
+
+void AllocationCounter::FailThreadStarts(bool fail) { g_FailThreads = fail; }
+
+// Every thread of the program starts here: std::thread, the device's workers.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                              void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const Create s_Next = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+    if (g_FailThreads.load()) return EAGAIN;
+    return s_Next ? s_Next(thread, attributes, start, argument) : EAGAIN;
+}
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }

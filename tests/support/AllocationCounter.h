@@ -34,6 +34,13 @@ public:
     // platform stands in for the system's libraries, which do not throw
     // through their C interfaces, so its allocations never fail.
     static void FailOurs(unsigned long nth);
-    // Whether the allocation armed by FailOurs has failed.
+    // Makes the nth allocation from now on made with the substitute platform
+    // on the stack throw std::bad_alloc (1: the very next); 0 disarms. Its
+    // interface methods must turn that into a failure code.
+    static void FailPlatform(unsigned long nth);
+    // Whether the allocation armed by FailOurs or FailPlatform has failed.
     static bool Failed();
+    // While on, no thread of the program can start: pthread_create returns
+    // EAGAIN, as when a process has run out of threads or address space.
+    static void FailThreadStarts(bool fail);
 };

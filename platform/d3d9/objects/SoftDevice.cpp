@@ -8,6 +8,7 @@
 #include "objects/SoftSurface.h"
 #include "objects/SoftSwapChain.h"
 
+#include <stdexcept>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -173,16 +174,19 @@ SoftObject* SoftDevice::FindObject(IUnknown* object) const {
 bool SoftDevice::TakeFault(SoftCall call, HRESULT* result) {
     ++mr_CallCounts[static_cast<int>(call)];
     bool lr_Fired = false;
+    bool lr_Throw = false;
     for (size_t i = 0; i < mr_Faults.size();) {
         Fault& lr_Fault = mr_Faults[i];
         if (lr_Fault.Call == call && --lr_Fault.Countdown == 0) {
             if (!lr_Fired) *result = lr_Fault.Result;
+            lr_Throw = lr_Throw || lr_Fault.Throw;
             lr_Fired = true;
             mr_Faults.erase(mr_Faults.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
         ++i;
     }
+    if (lr_Throw) throw std::runtime_error("soft device fault");
     return lr_Fired;
 }
 

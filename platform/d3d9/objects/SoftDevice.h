@@ -222,6 +222,7 @@ private:
         SoftCall Call;
         UINT Countdown;
         HRESULT Result;
+        bool Throw;  // as a host's own device might, instead of returning Result
     };
 
     ~SoftDevice();

@@ -63,7 +63,12 @@ void SoftDeviceControlImpl::ResetCallCounts() {
 
 void SoftDeviceControlImpl::FailCall(SoftCall call, UINT nth, HRESULT result) {
     if (nth == 0 || call == SoftCall::Count) return;
-    mr_Device_->mr_Faults.push_back(SoftDevice::Fault{call, nth, result});
+    mr_Device_->mr_Faults.push_back(SoftDevice::Fault{call, nth, result, false});
+}
+
+void SoftDeviceControlImpl::ThrowFromCall(SoftCall call, UINT times) {
+    if (call == SoftCall::Count) return;
+    for (UINT i = 1; i <= times; ++i) mr_Device_->mr_Faults.push_back(SoftDevice::Fault{call, i, D3D_OK, true});
 }
 
 void SoftDeviceControlImpl::ClearFaults() { mr_Device_->mr_Faults.clear(); }

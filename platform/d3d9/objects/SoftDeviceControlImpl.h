@@ -24,6 +24,7 @@ public:
     void ResetCallCounts() override;
     void FailCall(SoftCall call, UINT nth, HRESULT result) override;
     void ClearFaults() override;
+    void ThrowFromCall(SoftCall call, UINT times) override;
     void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) override;
     void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) override;
     void SetDeviceLost(bool lost) override;

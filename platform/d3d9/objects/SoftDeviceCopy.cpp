@@ -7,6 +7,7 @@
 #include "objects/SoftTexture.h"
 
 #include <algorithm>
+#include <new>
 #include <cmath>
 #include <cstring>
 
@@ -160,8 +161,12 @@ HRESULT STDMETHODCALLTYPE SoftDevice::StretchRect(IDirect3DSurface9* pSourceSurf
 void SoftDevice::RecordCopy(IDirect3DSurface9* source, const RECT& sourceRect, IDirect3DSurface9* dest,
                             const RECT& destRect, D3DTEXTUREFILTERTYPE filter, HRESULT result) {
     if (!mr_RecordCalls) return;
-    MakeRoomFor(mr_Copies);
-    mr_Copies.push_back(SoftCopyRecord{source, sourceRect, dest, destRect, filter, result});
+    try {
+        MakeRoomFor(mr_Copies);
+        mr_Copies.push_back(SoftCopyRecord{source, sourceRect, dest, destRect, filter, result});
+    } catch (const std::bad_alloc&) {
+        // A record lost to memory does not fail the copy.
+    }
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,

@@ -1,6 +1,7 @@
 // Draw calls: checked against what is bound, recorded, and rasterised.
 #include "objects/SoftBuffer.h"
 #include "objects/SoftDevice.h"
+#include "objects/SoftNoThrow.h"
 #include "pipeline/SoftDrawPipeline.h"
 #include "objects/SoftShader.h"
 #include "objects/SoftSurface.h"
@@ -196,23 +197,29 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                                     UINT PrimitiveCount) {
-    return DrawCommon(PrimitiveType, 0, 0, 0, StartVertex, PrimitiveCount, false, nullptr, 0, nullptr, D3DFMT_UNKNOWN,
-                      SoftCall::DrawPrimitive);
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        return DrawCommon(PrimitiveType, 0, 0, 0, StartVertex, PrimitiveCount, false, nullptr, 0, nullptr,
+                          D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex,
                                                            UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
                                                            UINT primCount) {
-    return DrawCommon(PrimitiveType, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex, primCount, true, nullptr,
-                      0, nullptr, D3DFMT_UNKNOWN, SoftCall::DrawIndexedPrimitive);
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        return DrawCommon(PrimitiveType, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex, primCount, true,
+                          nullptr, 0, nullptr, D3DFMT_UNKNOWN, SoftCall::DrawIndexedPrimitive);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
     if (!pVertexStreamZeroData) return D3DERR_INVALIDCALL;
-    HRESULT hr =
-        DrawCommon(PrimitiveType, 0, 0, 0, 0, PrimitiveCount, false, static_cast<const BYTE*>(pVertexStreamZeroData),
-                   VertexStreamZeroStride, nullptr, D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
+    HRESULT hr = SoftNoThrow(E_OUTOFMEMORY, [&] {
+        return DrawCommon(PrimitiveType, 0, 0, 0, 0, PrimitiveCount, false,
+                          static_cast<const BYTE*>(pVertexStreamZeroData), VertexStreamZeroStride, nullptr,
+                          D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
+    });
     // The runtime unbinds stream 0 after a draw from user memory.
     if (SUCCEEDED(hr)) mr_State.Streams[0] = SoftStreamSource();
     return hr;
@@ -224,9 +231,11 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE Pr
                                                              const void* pVertexStreamZeroData,
                                                              UINT VertexStreamZeroStride) {
     if (!pVertexStreamZeroData || !pIndexData) return D3DERR_INVALIDCALL;
-    HRESULT hr = DrawCommon(PrimitiveType, 0, MinVertexIndex, NumVertices, 0, PrimitiveCount, true,
-                            static_cast<const BYTE*>(pVertexStreamZeroData), VertexStreamZeroStride, pIndexData,
-                            IndexDataFormat, SoftCall::DrawIndexedPrimitive);
+    HRESULT hr = SoftNoThrow(E_OUTOFMEMORY, [&] {
+        return DrawCommon(PrimitiveType, 0, MinVertexIndex, NumVertices, 0, PrimitiveCount, true,
+                          static_cast<const BYTE*>(pVertexStreamZeroData), VertexStreamZeroStride, pIndexData,
+                          IndexDataFormat, SoftCall::DrawIndexedPrimitive);
+    });
     // ...and the index buffer after an indexed one.
     if (SUCCEEDED(hr)) {
         mr_State.Streams[0] = SoftStreamSource();

@@ -2,6 +2,7 @@
 #include "objects/SoftBuffer.h"
 #include "objects/SoftDevice.h"
 #include "objects/SoftDirect3D9.h"
+#include "objects/SoftNoThrow.h"
 #include "pipeline/SoftFormat.h"
 #include "objects/SoftShader.h"
 #include "objects/SoftStateBlock.h"
@@ -20,6 +21,9 @@ bool HasMemoryLayout(D3DFORMAT format) {
     SoftFormatInfo lr_Info = SoftGetFormatInfo(format);
     return lr_Info.BytesPerPixel != 0 || lr_Info.BlockBytes != 0;
 }
+
+// What a creation returns when memory runs out: video memory for the default pool.
+HRESULT OutOfMemory(D3DPOOL pool) { return pool == D3DPOOL_DEFAULT ? D3DERR_OUTOFVIDEOMEMORY : E_OUTOFMEMORY; }
 
 // The new object gets its first public reference (and so a reference on the device).
 template <class I, class T>
@@ -40,9 +44,11 @@ HRESULT CreateBuffer(SoftDevice* device, SoftCall call, const typename T::Desc& 
     if (!SoftBufferKind<I>::ValidFormat(desc.Format)) return D3DERR_INVALIDCALL;
     if (desc.Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
     if ((desc.Usage & D3DUSAGE_DYNAMIC) && desc.Pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-    T* lr_Buffer_ = new (std::nothrow) T(device, desc);
-    if (!lr_Buffer_) return E_OUTOFMEMORY;
-    return HandOut(lr_Buffer_, out);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(desc.Pool), [&] {
+        T* lr_Buffer_ = new T(device, desc);
+        return HandOut(lr_Buffer_, out);
+    });
 }
 
 // Either kind of shader, checked against the version the caps report for it.
@@ -55,13 +61,15 @@ HRESULT CreateShader(SoftDevice* device, SoftCall call, const DWORD* function, I
     const bool lr_Pixel = std::is_same<I, IDirect3DPixelShader9>::value;
     D3DCAPS9 lr_Caps;
     device->FillCaps(&lr_Caps);
-    SoftShaderCode lr_Code;
-    hr = SoftParseShader(function, lr_Pixel, lr_Pixel ? lr_Caps.PixelShaderVersion : lr_Caps.VertexShaderVersion,
-                         &lr_Code);
-    if (FAILED(hr)) return hr;
-    T* lr_Shader_ = new (std::nothrow) T(device, std::move(lr_Code));
-    if (!lr_Shader_) return E_OUTOFMEMORY;
-    return HandOut(lr_Shader_, out);
+    // Decoding allocates too.
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        SoftShaderCode lr_Code;
+        const HRESULT lr_Parsed = SoftParseShader(
+            function, lr_Pixel, lr_Pixel ? lr_Caps.PixelShaderVersion : lr_Caps.VertexShaderVersion, &lr_Code);
+        if (FAILED(lr_Parsed)) return lr_Parsed;
+        T* lr_Shader_ = new T(device, std::move(lr_Code));
+        return HandOut(lr_Shader_, out);
+    });
 }
 
 }  // namespace
@@ -104,9 +112,11 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateTexture(UINT Width, UINT Height, UIN
     if (pSharedHandle) return D3DERR_INVALIDCALL;  // shared resources are a 9Ex feature
     hr = CheckTextureRequest(*mr_Direct3D_, Width, Height, &Levels, Usage, Format, Pool);
     if (FAILED(hr)) return hr;
-    SoftTexture* lr_Texture_ = new (std::nothrow) SoftTexture(this, Width, Height, Levels, Usage, Format, Pool);
-    if (!lr_Texture_) return E_OUTOFMEMORY;
-    return HandOut(lr_Texture_, ppTexture);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(Pool), [&] {
+        SoftTexture* lr_Texture_ = new SoftTexture(this, Width, Height, Levels, Usage, Format, Pool);
+        return HandOut(lr_Texture_, ppTexture);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage,
@@ -124,10 +134,12 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVolumeTexture(UINT Width, UINT Heigh
     if (Depth > lr_Largest) lr_Largest = Depth;
     hr = CheckTextureRequest(*mr_Direct3D_, lr_Largest, 1, &lr_Levels, Usage, Format, Pool);
     if (FAILED(hr) || Width == 0 || Height == 0) return D3DERR_INVALIDCALL;
-    SoftVolumeTexture* lr_Texture_ =
-        new (std::nothrow) SoftVolumeTexture(this, Width, Height, Depth, lr_Levels, Usage, Format, Pool);
-    if (!lr_Texture_) return E_OUTOFMEMORY;
-    return HandOut(lr_Texture_, ppVolumeTexture);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(Pool), [&] {
+        SoftVolumeTexture* lr_Texture_ =
+            new SoftVolumeTexture(this, Width, Height, Depth, lr_Levels, Usage, Format, Pool);
+        return HandOut(lr_Texture_, ppVolumeTexture);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format,
@@ -140,9 +152,11 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Le
     if (pSharedHandle || (Usage & D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
     hr = CheckTextureRequest(*mr_Direct3D_, EdgeLength, EdgeLength, &Levels, Usage, Format, Pool);
     if (FAILED(hr)) return hr;
-    SoftCubeTexture* lr_Texture_ = new (std::nothrow) SoftCubeTexture(this, EdgeLength, Levels, Usage, Format, Pool);
-    if (!lr_Texture_) return E_OUTOFMEMORY;
-    return HandOut(lr_Texture_, ppCubeTexture);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(Pool), [&] {
+        SoftCubeTexture* lr_Texture_ = new SoftCubeTexture(this, EdgeLength, Levels, Usage, Format, Pool);
+        return HandOut(lr_Texture_, ppCubeTexture);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
@@ -176,10 +190,12 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateRenderTarget(UINT Width, UINT Height
     D3DSURFACE_DESC lr_Desc{
         Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample, MultisampleQuality, Width,
         Height};
-    SoftSurface* lr_Surface_ = new (std::nothrow)
-        SoftSurface(this, SoftSurfaceRole::RenderTarget, lr_Desc, Lockable != FALSE, nullptr, nullptr, false);
-    if (!lr_Surface_) return E_OUTOFMEMORY;
-    return HandOut(lr_Surface_, ppSurface);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(D3DPOOL_DEFAULT), [&] {
+        SoftSurface* lr_Surface_ =
+            new SoftSurface(this, SoftSurfaceRole::RenderTarget, lr_Desc, Lockable != FALSE, nullptr, nullptr, false);
+        return HandOut(lr_Surface_, ppSurface);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format,
@@ -198,10 +214,12 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateDepthStencilSurface(UINT Width, UINT
     D3DSURFACE_DESC lr_Desc{
         Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample, MultisampleQuality, Width,
         Height};
-    SoftSurface* lr_Surface_ = new (std::nothrow)
-        SoftSurface(this, SoftSurfaceRole::DepthStencil, lr_Desc, lr_Info.LockableDepth, nullptr, nullptr, false);
-    if (!lr_Surface_) return E_OUTOFMEMORY;
-    return HandOut(lr_Surface_, ppSurface);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(D3DPOOL_DEFAULT), [&] {
+        SoftSurface* lr_Surface_ = new SoftSurface(this, SoftSurfaceRole::DepthStencil, lr_Desc, lr_Info.LockableDepth,
+                                                   nullptr, nullptr, false);
+        return HandOut(lr_Surface_, ppSurface);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format,
@@ -217,10 +235,12 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateOffscreenPlainSurface(UINT Width, UI
     SoftFormatInfo lr_Info = SoftGetFormatInfo(Format);
     if (lr_Info.Depth) return D3DERR_INVALIDCALL;
     D3DSURFACE_DESC lr_Desc{Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
-    SoftSurface* lr_Surface_ =
-        new (std::nothrow) SoftSurface(this, SoftSurfaceRole::OffscreenPlain, lr_Desc, true, nullptr, nullptr, false);
-    if (!lr_Surface_) return E_OUTOFMEMORY;
-    return HandOut(lr_Surface_, ppSurface);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(OutOfMemory(Pool), [&] {
+        SoftSurface* lr_Surface_ =
+            new SoftSurface(this, SoftSurfaceRole::OffscreenPlain, lr_Desc, true, nullptr, nullptr, false);
+        return HandOut(lr_Surface_, ppSurface);
+    });
 }
 
 // Swap chains ------------------------------------------------------------------
@@ -236,9 +256,11 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateAdditionalSwapChain(D3DPRESENT_PARAM
     hr = NormalizePresentParameters(lr_Params);
     if (FAILED(hr)) return hr;
     *pPresentationParameters = lr_Params;
-    SoftSwapChain* lr_Chain_ = new (std::nothrow) SoftSwapChain(this, lr_Params, false);
-    if (!lr_Chain_) return E_OUTOFMEMORY;
-    return HandOut(lr_Chain_, pSwapChain);
+    // The object's memory (pixels, bytes) is allocated in its constructor.
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        SoftSwapChain* lr_Chain_ = new SoftSwapChain(this, lr_Params, false);
+        return HandOut(lr_Chain_, pSwapChain);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** pSwapChain) {
@@ -334,17 +356,29 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, I
     if (TakeFault(SoftCall::CreateStateBlock, &hr)) return hr;
     if (Type != D3DSBT_ALL && Type != D3DSBT_PIXELSTATE && Type != D3DSBT_VERTEXSTATE) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) return D3DERR_INVALIDCALL;  // not while recording
-    SoftStateBlock* lr_Block_ = new (std::nothrow) SoftStateBlock(this, Type);
-    if (!lr_Block_) return E_OUTOFMEMORY;
-    // Captures at creation; no fault is counted for this inner capture.
-    lr_Block_->CaptureState();
-    return HandOut(lr_Block_, ppSB);
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        SoftStateBlock* lr_Block_ = new SoftStateBlock(this, Type);
+        HandOut(lr_Block_, ppSB);
+        // Captures at creation; no fault is counted for this inner capture.
+        try {
+            lr_Block_->CaptureState();
+        } catch (...) {
+            *ppSB = nullptr;
+            lr_Block_->Release();
+            throw;
+        }
+        return D3D_OK;
+    });
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::BeginStateBlock() {
     if (mr_RecordMask_) return D3DERR_INVALIDCALL;
-    SoftStateBlock* lr_Block_ = new (std::nothrow) SoftStateBlock(this, static_cast<D3DSTATEBLOCKTYPE>(0));
-    if (!lr_Block_) return E_OUTOFMEMORY;
+    SoftStateBlock* lr_Block_ = nullptr;
+    if (FAILED(SoftNoThrow(E_OUTOFMEMORY, [&] {
+            lr_Block_ = new SoftStateBlock(this, static_cast<D3DSTATEBLOCKTYPE>(0));
+            return D3D_OK;
+        })))
+        return E_OUTOFMEMORY;
     mr_RecordingBlock.Reset(lr_Block_, lr_Block_);
     mr_Target_ = &lr_Block_->Values();
     mr_RecordMask_ = &lr_Block_->Mask();
@@ -379,14 +413,15 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexDeclaration(const D3DVERTEXELE
     if (!ppDecl) return D3DERR_INVALIDCALL;
     *ppDecl = nullptr;
     if (!pVertexElements) return D3DERR_INVALIDCALL;
-    std::vector<D3DVERTEXELEMENT9> lr_Elements;
-    for (UINT i = 0;; ++i) {
-        if (i >= MAXD3DDECLLENGTH + 1) return D3DERR_INVALIDCALL;
-        lr_Elements.push_back(pVertexElements[i]);
-        if (pVertexElements[i].Stream == 0xFF) break;  // D3DDECL_END
-        if (pVertexElements[i].Stream >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
-    }
-    SoftVertexDeclaration* lr_Decl_ = new (std::nothrow) SoftVertexDeclaration(this, std::move(lr_Elements));
-    if (!lr_Decl_) return E_OUTOFMEMORY;
-    return HandOut(lr_Decl_, ppDecl);
+    return SoftNoThrow(E_OUTOFMEMORY, [&] {
+        std::vector<D3DVERTEXELEMENT9> lr_Elements;
+        for (UINT i = 0;; ++i) {
+            if (i >= MAXD3DDECLLENGTH + 1) return D3DERR_INVALIDCALL;
+            lr_Elements.push_back(pVertexElements[i]);
+            if (pVertexElements[i].Stream == 0xFF) break;  // D3DDECL_END
+            if (pVertexElements[i].Stream >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
+        }
+        SoftVertexDeclaration* lr_Decl_ = new SoftVertexDeclaration(this, std::move(lr_Elements));
+        return HandOut(lr_Decl_, ppDecl);
+    });
 }

@@ -3,6 +3,8 @@
 #include "objects/SoftDevice.h"
 #include "pipeline/SoftFormat.h"
 
+#include <memory>
+
 UINT SoftFullChainLength(UINT width, UINT height) {
     UINT lr_Size = width > height ? width : height;
     UINT lr_Levels = 1;
@@ -53,11 +55,16 @@ SoftTexture::SoftTexture(SoftDevice* device, UINT width, UINT height, UINT level
                          D3DPOOL pool)
     : SoftBaseTextureImpl<IDirect3DTexture9>(device, SoftObjectKind::Texture, D3DRTYPE_TEXTURE, usage, format, pool,
                                              width, height) {
+    // Each level is owned before the next allocation, so that memory running
+    // out half-way frees the levels made so far.
+    mr_Levels.reserve(levels);
     for (UINT lr_Level = 0; lr_Level < levels; ++lr_Level) {
         D3DSURFACE_DESC lr_Desc =
             LevelDesc(usage, format, pool, LevelSize(width, lr_Level), LevelSize(height, lr_Level));
-        mr_Levels.emplace_back(new SoftSurface(device, SoftSurfaceRole::TextureLevel, lr_Desc, Lockable(), this,
-                                               static_cast<IDirect3DTexture9*>(this), false));
+        std::unique_ptr<SoftSurface> lr_Surface(new SoftSurface(device, SoftSurfaceRole::TextureLevel, lr_Desc,
+                                                                Lockable(), this, static_cast<IDirect3DTexture9*>(this),
+                                                                false));
+        mr_Levels.push_back(std::move(lr_Surface));
     }
 }
 
@@ -98,12 +105,15 @@ SoftCubeTexture::SoftCubeTexture(SoftDevice* device, UINT edge, UINT levels, DWO
     : SoftBaseTextureImpl<IDirect3DCubeTexture9>(device, SoftObjectKind::CubeTexture, D3DRTYPE_CUBETEXTURE, usage,
                                                  format, pool, edge, edge),
       mr_LevelCount(levels) {
+    mr_Surfaces.reserve(6 * static_cast<size_t>(levels));
     for (UINT lr_Face = 0; lr_Face < 6; ++lr_Face) {
         for (UINT lr_Level = 0; lr_Level < levels; ++lr_Level) {
             UINT lr_Size = LevelSize(edge, lr_Level);
             D3DSURFACE_DESC lr_Desc = LevelDesc(usage, format, pool, lr_Size, lr_Size);
-            mr_Surfaces.emplace_back(new SoftSurface(device, SoftSurfaceRole::TextureLevel, lr_Desc, Lockable(), this,
-                                                     static_cast<IDirect3DCubeTexture9*>(this), false));
+            std::unique_ptr<SoftSurface> lr_Surface(new SoftSurface(device, SoftSurfaceRole::TextureLevel, lr_Desc,
+                                                                    Lockable(), this,
+                                                                    static_cast<IDirect3DCubeTexture9*>(this), false));
+            mr_Surfaces.push_back(std::move(lr_Surface));
         }
     }
 }

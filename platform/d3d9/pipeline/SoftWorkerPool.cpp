@@ -1,6 +1,7 @@
 #include "pipeline/SoftWorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 
 SoftWorkerPool::SoftWorkerPool(UINT threads)
     : mr_WorkerCount(threads),
@@ -10,7 +11,8 @@ SoftWorkerPool::SoftWorkerPool(UINT threads)
       mr_NextTask(0),
       mr_Running(0),
       mr_Generation(0),
-      mr_Stop(false) {
+      mr_Stop(false),
+      mr_StartFailed(false) {
     if (mr_WorkerCount == 0) mr_WorkerCount = std::max(1u, std::thread::hardware_concurrency());
     mr_WorkerCount = std::min(mr_WorkerCount, 16u);
 }
@@ -24,9 +26,22 @@ SoftWorkerPool::~SoftWorkerPool() {
     for (std::thread& lr_Thread : mr_Threads) lr_Thread.join();
 }
 
-void SoftWorkerPool::Start() {
-    mr_Threads.reserve(mr_WorkerCount - 1);
-    for (UINT i = 1; i < mr_WorkerCount; ++i) mr_Threads.emplace_back(&SoftWorkerPool::Loop, this, i);
+bool SoftWorkerPool::Start() noexcept {
+    // A thread that cannot start (no memory, no more threads) is not an
+    // error of the draw: the caller does its tasks, and the next attempt is
+    // made a while later. The threads that did start are kept.
+    const auto lr_Now = std::chrono::steady_clock::now();
+    if (mr_StartFailed && lr_Now - mr_LastStartFailure < std::chrono::seconds(1)) return false;
+    mr_StartFailed = false;
+    try {
+        mr_Threads.reserve(mr_WorkerCount - 1);
+        for (UINT i = static_cast<UINT>(mr_Threads.size()) + 1; i < mr_WorkerCount; ++i)
+            mr_Threads.emplace_back(&SoftWorkerPool::Loop, this, i);
+    } catch (...) {
+        mr_StartFailed = true;
+        mr_LastStartFailure = lr_Now;
+    }
+    return !mr_StartFailed;
 }
 
 void SoftWorkerPool::Work(UINT worker) {
@@ -60,7 +75,11 @@ void SoftWorkerPool::Run(UINT taskCount, TaskFunction task, void* context) {
         for (UINT i = 0; i < taskCount; ++i) task(context, i, 0);
         return;
     }
-    if (mr_Threads.empty()) Start();
+    if (mr_Threads.size() + 1 < mr_WorkerCount) Start();
+    if (mr_Threads.empty()) {
+        for (UINT i = 0; i < taskCount; ++i) task(context, i, 0);
+        return;
+    }
     {
         std::lock_guard<std::mutex> lr_Lock(mr_Mutex);
         mr_Task_ = task;

@@ -1,12 +1,14 @@
 // A small set of threads that run the tasks of one job at a time; the
 // calling thread works too. Threads start on the first job that has more
-// than one task and live until the pool is destroyed. A job allocates
+// than one task and live until the pool is destroyed; when none can be
+// started, the caller does every task and a start is tried again later. A job allocates
 // nothing: it is a plain function pointer, a context and a task count.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -28,7 +30,8 @@ public:
     void Run(UINT taskCount, TaskFunction task, void* context);
 
 private:
-    void Start();
+    // False while no thread could be started lately.
+    bool Start() noexcept;
     void Loop(UINT worker);
     void Work(UINT worker);
 
@@ -44,4 +47,6 @@ private:
     UINT mr_Running;  // threads (not the caller) still in the current job
     unsigned long mr_Generation;
     bool mr_Stop;
+    bool mr_StartFailed;
+    std::chrono::steady_clock::time_point mr_LastStartFailure;
 };

@@ -166,6 +166,11 @@ struct ISoftDeviceControl : public IUnknown {
     // The nth next call of the operation (1: the very next) fails with the given result.
     virtual void FailCall(SoftCall call, UINT nth, HRESULT result) = 0;
     virtual void ClearFaults() = 0;
+    // The next `times` calls of the operation throw std::runtime_error, as a
+    // host's own device might: for tests of what the caller's guard does.
+    // Only operations that check faults outside their own guard throw
+    // (GetRenderTarget, GetBackBuffer, GetSwapChain, the state-block calls).
+    virtual void ThrowFromCall(SoftCall call, UINT times) = 0;
 
     // Adapter configuration.
     virtual void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) = 0;

@@ -8,7 +8,7 @@
 // the build tree.
 #include "AmbientReference.h"
 #include "EffectSettings.h"
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "OcclusionMetrics.h"
 #include "OcclusionStudy.h"
 #include "PngWriter.h"
@@ -55,6 +55,7 @@ struct Row {
     Host Kind;
     bool ModelTwoDevice;  // a device limited to ps_2_0
     Limits Limit;
+    int BlurPasses = 0;  // fixed at zero in the plug-in; set here to reach the blur effect
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.Name; }
@@ -79,7 +80,8 @@ struct PluginRun {
 // the shipped folder with `settings`.
 class PluginRunFixture : public ::testing::Test {
 protected:
-    PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo) {
+    PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo,
+                   int blurPasses = 0) {
         PluginRun lr_Run;
         const std::filesystem::path lr_Root = mr_Artefacts / name;
         std::string ls_Error;
@@ -96,10 +98,11 @@ protected:
             ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device.Get());
             if (modelTwo) lr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
             TestHost lr_Host{WidePath(lr_Root) + L"/", WidePath(lr_Root) + L"/"};
-            ExposedPlugin lr_Plugin{lr_Host.AsHost()};
+            k_Plugin lr_Plugin{lr_Host.AsHost()};
             lr_Plugin.Initialise(lr_Device.Get());
             lr_Plugin.SetActive(true);
             EXPECT_TRUE(lr_Plugin.IsActive());
+            lr_Plugin.SetBlurPasses(blurPasses);  // after switching on, which sets the plug-in's tuning
             OcclusionStudy lr_Study(lr_Device.Get(), lr_Control_, &lr_Plugin);
             EXPECT_TRUE(lr_Study.Run(camera, mr_Mesh, lr_Run.Images, ls_Error)) << ls_Error;
             lr_Plugin.SetActive(false);
@@ -132,7 +135,8 @@ protected:
         if (FILE* lr_File_ = std::fopen(path.string().c_str(), "rb")) {
             char lr_Buffer[4096];
             size_t lr_Read;
-            while ((lr_Read = std::fread(lr_Buffer, 1, sizeof(lr_Buffer), lr_File_)) > 0) ls_Text.append(lr_Buffer, lr_Read);
+            while ((lr_Read = std::fread(lr_Buffer, 1, sizeof(lr_Buffer), lr_File_)) > 0)
+                ls_Text.append(lr_Buffer, lr_Read);
             std::fclose(lr_File_);
         }
         return ls_Text;
@@ -172,7 +176,7 @@ TEST_P(OcclusionQualityTest, TheOcclusionFollowsTheRayTracedReference) {
         GTEST_SKIP() << "skipped under the sanitizers (run time); the release build checks this row";
     const SceneCamera lr_Camera = CameraOf(lr_Row);
     const EffectSettings lr_Settings = SettingsOf(lr_Row, lr_Camera);
-    const PluginRun lr_Run = Draw(lr_Row.Name, lr_Camera, lr_Settings, lr_Row.ModelTwoDevice);
+    const PluginRun lr_Run = Draw(lr_Row.Name, lr_Camera, lr_Settings, lr_Row.ModelTwoDevice, lr_Row.BlurPasses);
     const PassImages& lr_Images = lr_Run.Images;
     ASSERT_EQ(lr_Images.Occlusion.size(), static_cast<size_t>(kWidth) * kHeight * 4) << lr_Run.Log;
     // The occlusion pass ran the technique the device's shader model allows.
@@ -182,12 +186,10 @@ TEST_P(OcclusionQualityTest, TheOcclusionFollowsTheRayTracedReference) {
 
     const ScenePixels& lr_Pixels = Reference(lr_Camera);
     // Banding against the staircase of the true depth, not the dithered image's own steps.
-    const OcclusionFigures lr_Figures =
-        MeasureOcclusion(lr_Pixels, OcclusionStudy::RedChannel(lr_Images.Occlusion),
-                         TrueSliceStaircase(lr_Pixels, lr_Camera, lr_Settings));
+    const OcclusionFigures lr_Figures = MeasureOcclusion(lr_Pixels, OcclusionStudy::RedChannel(lr_Images.Occlusion),
+                                                         TrueSliceStaircase(lr_Pixels, lr_Camera, lr_Settings));
     const double lr_Composite = CompositeDarkeningCorrelation(lr_Pixels, lr_Images);
-    std::printf("%s: %s, composite correlation %.3f\n", lr_Row.Name, DescribeFigures(lr_Figures).c_str(),
-                lr_Composite);
+    std::printf("%s: %s, composite correlation %.3f\n", lr_Row.Name, DescribeFigures(lr_Figures).c_str(), lr_Composite);
     Save(std::string(lr_Row.Name) + "-occlusion", PictureFromBgrx(kWidth, kHeight, lr_Images.Occlusion));
     Save(std::string(lr_Row.Name) + "-composite", PictureFromBgrx(kWidth, kHeight, lr_Images.Composite));
     Save(std::string(lr_Row.Name) + "-slices", PictureFromBgrx(kWidth, kHeight, lr_Images.SliceImage));
@@ -212,7 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"reversed_depth_demo_view", false, Host::ReversedDepth, false, kFirstTechnique},
                       Row{"reversed_depth_second_view", true, Host::ReversedDepth, false, kFirstTechnique},
                       Row{"fallback_demo_view", false, Host::NearPlane, true, kFallback},
-                      Row{"fallback_second_view", true, Host::NearPlane, true, kFallback}),
+                      Row{"fallback_second_view", true, Host::NearPlane, true, kFallback},
+                      // The depth-aware blur decodes the slice image as the occlusion pass does.
+                      Row{"blurred_near_plane_demo_view", false, Host::NearPlane, false, kFirstTechnique, 2}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.Name); });
 
 // How many pixels of an image show each slice index: a pixel adds up
@@ -267,7 +271,8 @@ TEST_F(PluginRunFixture, AnOrdinaryNearPlaneNeedsItsSettings) {
 TEST(ProjectionReading, NearFarAndFieldOfViewComeBackFromTheMatrix) {
     struct Case {
         float FovY, Aspect, Near, Far;
-    } const lr_Cases[] = {{1.0471976f, 16.0f / 9.0f, 0.1f, 80.0f}, {0.7f, 1.0f, 0.5f, 5000.0f}, {1.2f, 1.5f, 2.0f, 3.0f}};
+    } const lr_Cases[] = {
+        {1.0471976f, 16.0f / 9.0f, 0.1f, 80.0f}, {0.7f, 1.0f, 0.5f, 5000.0f}, {1.2f, 1.5f, 2.0f, 3.0f}};
     for (const Case& c : lr_Cases) {
         for (const bool lr_Reversed : {false, true}) {
             D3DXMATRIX lr_M;

@@ -179,3 +179,37 @@ TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereIt
 }
 
 }  // namespace
+
+TEST_F(SoftDeviceEffectTest, UniformsWithSemanticsReachTheirRegisters) {
+    // A host's matrices usually carry semantics; the shader must still be given them.
+    const std::string ls_Text =
+        "float Scale : SCALE = 1.5;\nfloat4x4 World : WORLD;\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR0 { return mul(float4(uv, 0, 1), World) * Scale; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n";
+    ID3DXEffect* e = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, ls_Text.data(), static_cast<UINT>(ls_Text.size()), nullptr, nullptr, 0,
+                               nullptr, &e, nullptr),
+              D3D_OK);
+    D3DXPASS_DESC lr_Pass;
+    ASSERT_EQ(e->GetPassDesc(e->GetPass(e->GetTechnique(0), 0), &lr_Pass), D3D_OK);
+    const auto lr_Table = ConstantTable(lr_Pass.pPixelShaderFunction);
+    ASSERT_EQ(lr_Table.count("Scale"), 1u);
+    ASSERT_EQ(lr_Table.count("World"), 1u);
+    EXPECT_EQ(e->GetParameterBySemantic(nullptr, "WORLD"), e->GetParameterByName(nullptr, "World"));
+    D3DXMATRIX lr_World;
+    D3DXMatrixIdentity(&lr_World);
+    lr_World._41 = 7.0f;
+    ASSERT_EQ(e->SetMatrix("World", &lr_World), D3D_OK);
+    ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    float lr_Scale[4] = {};
+    ASSERT_EQ(mr_Device_->GetPixelShaderConstantF(lr_Table.at("Scale").second, lr_Scale, 1), D3D_OK);
+    EXPECT_EQ(lr_Scale[0], 1.5f);
+    float lr_Rows[16] = {};
+    ASSERT_EQ(mr_Device_->GetPixelShaderConstantF(lr_Table.at("World").second, lr_Rows, 4), D3D_OK);
+    // Column-major in the registers: the translation ends the first register.
+    EXPECT_EQ(lr_Rows[3], 7.0f);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    EXPECT_EQ(e->Release(), 0u);
+}
