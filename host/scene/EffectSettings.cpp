@@ -38,8 +38,7 @@ EffectSettings EffectSettings::ForCamera(const SceneCamera& camera) {
 }
 
 bool ReadProjection(const D3DMATRIX& projection, ProjectionPlanes& planes) {
-    const double m22 = projection.m[1][1], m33 = projection.m[2][2], m34 = projection.m[2][3],
-                 m43 = projection.m[3][2];
+    const double m22 = projection.m[1][1], m33 = projection.m[2][2], m34 = projection.m[2][3], m43 = projection.m[3][2];
     if (m34 != 1.0 || m33 == 0.0 || m33 == 1.0 || m22 <= 0.0) return false;
     const double lr_First = -m43 / m33, lr_Second = m43 / (1.0 - m33);
     planes.Reversed = lr_First > lr_Second;
@@ -104,8 +103,7 @@ std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCame
         if (!pixels.IsScene(i)) continue;
         const double d = pixels.ViewDepth[i];
         // Unknown projection: the plug-in's own slices at screen depth 1 - 0.000005 i.
-        const double lr_Position =
-            lr_Known ? (1.0 / d - lr_W0) / lr_W1 : (1.0 - camera.ScreenDepth(d)) / 0.000005;
+        const double lr_Position = lr_Known ? (1.0 / d - lr_W0) / lr_W1 : (1.0 - camera.ScreenDepth(d)) / 0.000005;
         const double lr_Slice = std::clamp(std::floor(lr_Position), 0.0, 9.0);
         lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
     }

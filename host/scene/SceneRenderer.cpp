@@ -43,7 +43,8 @@ bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::v
     device->SetVertexShader(nullptr);
     if (!Check(device->SetFVF(kSceneVertexFvf), "SetFVF", error) ||
         !Check(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSkyColour,
-                             camera.ReversedDepth ? 0.0f : 1.0f, 0), "Clear", error) ||
+                             camera.ReversedDepth ? 0.0f : 1.0f, 0),
+               "Clear", error) ||
         !Check(device->BeginScene(), "BeginScene", error))
         return false;
     // Batches of a size every Direct3D 9 device accepts.

@@ -116,10 +116,11 @@ TEST_F(EffectFileTest, PixelShadersStayWithinTheirProfiles) {
                 EXPECT_LE(lr_Stats.Temporaries, 12u);
             }
             EXPECT_LE(lr_Stats.FloatConstants, 32u);
-            std::printf("%-17s %-19s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, "
-                        "constants %2u\n",
-                        lr_File.File, lr_Desc.Name, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels,
-                        lr_Stats.Temporaries, lr_Stats.FloatConstants);
+            std::printf(
+                "%-17s %-19s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, "
+                "constants %2u\n",
+                lr_File.File, lr_Desc.Name, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels,
+                lr_Stats.Temporaries, lr_Stats.FloatConstants);
         }
         lr_Effect->Release();
     }
