@@ -75,6 +75,11 @@ std::string DemoUsage(const char* program) {
             << "  --format NAME     back-buffer format: X8R8G8B8 (default) or A8R8G8B8\n"
             << "  --depth NAME      depth-stencil format: D24S8 (default), D24X8 or D16\n"
             << "  --frames N        frames per rendering step, 1-100 (default: 2)\n"
+            << "  --near D          the host camera's near plane (default 0.0003)\n"
+            << "  --far D           its far plane (default 80)\n"
+            << "  --reversed-depth  a reversed depth buffer (1 near, 0 far, cleared to 0)\n"
+            << "                    Any of these three writes a Settings.fxh to match into a copy\n"
+            << "                    of the data folder under the output folder, and runs with it\n"
             << "  --help            this text\n"
             << "\n"
             << "Exit status: 0 when every step worked; 1 when a device reset failed, a device object of\n"
@@ -88,6 +93,10 @@ bool ParseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
         const std::string ls_Option = argv[i];
         if (ls_Option == "--help" || ls_Option == "-h") {
             options.Help = true;
+            continue;
+        }
+        if (ls_Option == "--reversed-depth") {
+            options.ReversedDepth = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -130,10 +139,24 @@ bool ParseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
                 return false;
             }
             options.FramesPerStep = static_cast<int>(lr_Frames);
+        } else if (ls_Option == "--near" || ls_Option == "--far") {
+            char* lr_End = nullptr;
+            const double lr_Plane = std::strtod(ls_Value.c_str(), &lr_End);
+            if (*lr_End != '\0' || !(lr_Plane > 0) || lr_Plane > 1e6) {
+                error = "bad " + ls_Option.substr(2) + " plane '" + ls_Value + "' (above 0, at most 1e6)";
+                return false;
+            }
+            (ls_Option == "--near" ? options.NearPlane : options.FarPlane) = lr_Plane;
         } else {
             error = "unknown option " + ls_Option;
             return false;
         }
+    }
+    const double lr_Near = options.NearPlane > 0 ? options.NearPlane : 0.0003;
+    const double lr_Far = options.FarPlane > 0 ? options.FarPlane : 80.0;
+    if (options.SetsProjection() && lr_Near >= lr_Far) {
+        error = "the near plane must lie in front of the far plane";
+        return false;
     }
     return true;
 }

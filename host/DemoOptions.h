@@ -16,7 +16,14 @@ struct DemoOptions {
     UINT ResizeWidth = 960;
     UINT ResizeHeight = 540;
     int FramesPerStep = 2;
+    // The host's projection: 0 keeps the demo camera's own (near 0.0003,
+    // far 80). Any of these makes the demo write a matching Settings.fxh into
+    // a copy of the data folder under the output folder and run with it.
+    double NearPlane = 0, FarPlane = 0;
+    bool ReversedDepth = false;
     bool Help = false;
+
+    bool SetsProjection() const { return NearPlane > 0 || FarPlane > 0 || ReversedDepth; }
 };
 
 // Parses argv; on a bad option returns false with the reason in error.

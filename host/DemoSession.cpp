@@ -66,6 +66,7 @@ std::string GuidText(const GUID& id) {
 }  // namespace
 
 DemoSession::DemoSession(const DemoOptions& options, std::ostream& out) : mr_Options(options), mr_Out(out) {
+    mr_Camera = WithHostProjection(SceneCamera::DemoView(), options);
     mr_Present = D3DPRESENT_PARAMETERS{};
     mr_Present.BackBufferWidth = options.Width;
     mr_Present.BackBufferHeight = options.Height;
@@ -291,7 +292,7 @@ bool DemoSession::RunStudy() {
     std::string ls_Folder = mr_Options.OutputPath;
     if (!ls_Folder.empty() && ls_Folder.back() != '/') ls_Folder += '/';
     OcclusionStudy lr_Study(mr_Device_, mr_Control_, mr_Plugin_);
-    DemoStudy lr_Demo(mr_Scene, mr_Mesh, ls_Folder,
+    DemoStudy lr_Demo(mr_Scene, mr_Mesh, ls_Folder, mr_Options,
                       [this](const std::string& label, const std::string& text) { Step(label, text); });
     const bool lr_Done = lr_Demo.Run(lr_Study);
     if (!lr_Done) ++mr_Failures;

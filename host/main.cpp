@@ -2,6 +2,7 @@
 // scripted session on the software Direct3D 9 device.
 #include "DemoOptions.h"
 #include "DemoSession.h"
+#include "DemoStudy.h"
 #include "PathHost.h"
 #include "PluginModule.h"
 #include "Utf8.h"
@@ -44,8 +45,7 @@ int main(int argc, char** argv) {
                   << "\nBuild the 'ssao' target or name the module with --module PATH.\n";
         return 2;
     }
-    const std::string ls_Data =
-        WithSeparator(lr_Options.DataPath.empty() ? SSAO_DEFAULT_DATA_DIR : lr_Options.DataPath);
+    std::string ls_Data = WithSeparator(lr_Options.DataPath.empty() ? SSAO_DEFAULT_DATA_DIR : lr_Options.DataPath);
     if (!fs::is_directory(ls_Data + "Plugins/SSAO", lr_Fs)) {
         std::cerr << "ssao_demo_host: data folder " << ls_Data
                   << " holds no Plugins/SSAO folder.\nName the folder that does with --data PATH.\n";
@@ -57,6 +57,21 @@ int main(int argc, char** argv) {
     if (!fs::is_directory(ls_Output, lr_Fs)) {
         std::cerr << "ssao_demo_host: cannot create the output folder " << ls_Output << "\n";
         return 2;
+    }
+
+    if (lr_Options.SetsProjection()) {
+        // The host's own settings, in a copy: the data folder named is left alone.
+        const SceneCamera lr_Camera = WithHostProjection(SceneCamera::DemoView(), lr_Options);
+        const std::string ls_Copy = ls_Output + "data/";
+        if (!WriteEffectFolder(ls_Data + "Plugins/SSAO", ls_Copy + "Plugins/SSAO", EffectSettings::ForCamera(lr_Camera),
+                               ls_Error)) {
+            std::cerr << "ssao_demo_host: " << ls_Error << "\n";
+            return 2;
+        }
+        std::cout << "Settings.fxh for near " << lr_Camera.Near << ", far " << lr_Camera.Far
+                  << (lr_Camera.ReversedDepth ? ", reversed depth" : "") << " written to " << ls_Copy
+                  << "Plugins/SSAO/\n";
+        ls_Data = ls_Copy;
     }
 
     std::cout << "SSAO demo host\n"

@@ -1,6 +1,9 @@
 #include "OcclusionStudy.h"
 
 #include "SceneRenderer.h"
+#include "EffectSettings.h"
+
+#include <cmath>
 
 namespace {
 
@@ -66,6 +69,8 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
         lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
                 SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
+        for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws())
+            images.PixelShaderVersions.push_back(lr_Draw.PixelShaderVersion);
     }
     lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, nullptr, error) && ReadBackBuffer(images.Composite, error);
     if (lr_Check) lr_Check->SetValue(lr_Was);
@@ -73,9 +78,36 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
 }
 
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& settings, ScenePixels& pixels) {
+                                      const ReferenceSettings& reference, ScenePixels& pixels,
+                                      const EffectSettings& settings) {
     pixels = TraceScenePixels(scene, camera, images.Width, images.Height);
-    TraceReferenceOcclusion(scene, camera, settings, pixels);
+    TraceReferenceOcclusion(scene, camera, reference, pixels);
+    // Banding against the staircase of the true depth, not the dithered image's own steps.
     return MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
-                            OcclusionStudy::RedChannel(images.SliceImage));
+                            TrueSliceStaircase(pixels, camera, settings));
+}
+
+double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images) {
+    const size_t n = pixels.Reference.size();
+    if (images.Scene.size() != n * 4 || images.Composite.size() != n * 4) return 0.0;
+    auto Luminance = [](const std::vector<BYTE>& bgrx, size_t i) {
+        return (0.114 * bgrx[i * 4] + 0.587 * bgrx[i * 4 + 1] + 0.299 * bgrx[i * 4 + 2]) / 255.0;
+    };
+    // Below this a step of 1/255 is more than 2.6% of the ratio.
+    const double lr_Bright = 0.15;
+    double sa = 0, sr = 0, saa = 0, srr = 0, sar = 0, lr_N = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double lr_Scene = Luminance(images.Scene, i);
+        if (!pixels.IsScene(i) || lr_Scene < lr_Bright) continue;
+        const double a = Luminance(images.Composite, i) / lr_Scene, r = pixels.Reference[i];
+        sa += a;
+        sr += r;
+        saa += a * a;
+        srr += r * r;
+        sar += a * r;
+        lr_N += 1;
+    }
+    if (lr_N < 2) return 0.0;
+    const double lr_VarA = saa - sa * sa / lr_N, lr_VarR = srr - sr * sr / lr_N, lr_Cov = sar - sa * sr / lr_N;
+    return lr_VarA > 0 && lr_VarR > 0 ? lr_Cov / std::sqrt(lr_VarA * lr_VarR) : 0.0;
 }

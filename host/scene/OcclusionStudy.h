@@ -6,6 +6,7 @@
 #pragma once
 
 #include "AmbientReference.h"
+#include "EffectSettings.h"
 #include "OcclusionMetrics.h"
 #include "SceneCamera.h"
 #include "SceneMesh.h"
@@ -23,6 +24,9 @@
 struct PassImages {
     int Width = 0, Height = 0;
     std::vector<BYTE> Scene, SliceImage, Occlusion, Composite;
+    // Pixel shader version of each draw of the ShowAOOnly frame (black fill,
+    // slices, occlusion, blur passes).
+    std::vector<DWORD> PixelShaderVersions;
 };
 
 class OcclusionStudy {
@@ -47,7 +51,14 @@ private:
     IDirect3D9BasePlugin* mr_Plugin_;
 };
 
+// The composite's darkening (its luminance over the scene's, where the scene
+// is bright enough to tell) against the reference: Pearson correlation over
+// those scene pixels.
+double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images);
+
 // Traces the reference for the view the images were drawn from (into
 // `pixels`) and measures the plug-in's occlusion term against it.
+// `settings`: those the effects ran with, for where the slices lie.
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& settings, ScenePixels& pixels);
+                                      const ReferenceSettings& reference, ScenePixels& pixels,
+                                      const EffectSettings& settings = EffectSettings::Shipped());

@@ -29,9 +29,11 @@ D3DMATRIX SceneCamera::Projection(double aspect) const {
     D3DMATRIX lr_M{};
     lr_M.m[0][0] = static_cast<float>(lr_YScale / aspect);
     lr_M.m[1][1] = static_cast<float>(lr_YScale);
-    lr_M.m[2][2] = static_cast<float>(Far / (Far - Near));
+    // D3DXMatrixPerspectiveFovLH's depth terms; reversed depth swaps the planes.
+    const double lr_Zn = ReversedDepth ? Far : Near, lr_Zf = ReversedDepth ? Near : Far;
+    lr_M.m[2][2] = static_cast<float>(lr_Zf / (lr_Zf - lr_Zn));
     lr_M.m[2][3] = 1.0f;
-    lr_M.m[3][2] = static_cast<float>(-Near * Far / (Far - Near));
+    lr_M.m[3][2] = static_cast<float>(lr_Zn * lr_Zf / (lr_Zn - lr_Zf));
     return lr_M;
 }
 
@@ -64,4 +66,10 @@ SceneCamera SceneCamera::OrdinaryNearPlaneView() {
     SceneCamera lr_Camera = DemoView();
     lr_Camera.Near = 0.1;
     return lr_Camera;
+}
+
+SceneCamera SceneCamera::WithOrdinaryNearPlane(SceneCamera camera, bool reversedDepth) {
+    camera.Near = 0.1;
+    camera.ReversedDepth = reversedDepth;
+    return camera;
 }

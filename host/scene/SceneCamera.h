@@ -14,6 +14,9 @@ struct SceneCamera {
     double FovYDegrees = 60;
     double Near = 0.0003;
     double Far = 80;
+    // A reversed depth buffer: 1 at the near plane, 0 far away (cleared to 0,
+    // tested GreaterEqual), from a projection with near and far swapped.
+    bool ReversedDepth = false;
 
     Vec3 Forward() const;
     Vec3 Right() const;
@@ -27,7 +30,10 @@ struct SceneCamera {
     // Distance along the view direction (the depth the projection uses).
     double ViewDepth(const Vec3& point) const { return Dot(point - Position, Forward()); }
     // Screen depth the device stores for a view depth.
-    double ScreenDepth(double viewDepth) const { return Far / (Far - Near) * (1.0 - Near / viewDepth); }
+    double ScreenDepth(double viewDepth) const {
+        const double lr_Z = Far / (Far - Near) * (1.0 - Near / viewDepth);
+        return ReversedDepth ? 1.0 - lr_Z : lr_Z;
+    }
     // Focal length in pixels for an image `height` pixels tall.
     double FocalPixels(int height) const;
 
@@ -36,4 +42,6 @@ struct SceneCamera {
     static SceneCamera SecondView();
     // The same demo view with an ordinary near plane (0.1).
     static SceneCamera OrdinaryNearPlaneView();
+    // `camera` with near plane 0.1, and with a reversed depth buffer if asked.
+    static SceneCamera WithOrdinaryNearPlane(SceneCamera camera, bool reversedDepth);
 };

@@ -30,7 +30,7 @@ bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::v
         return false;
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    device->SetRenderState(D3DRS_ZFUNC, camera.ReversedDepth ? D3DCMP_GREATEREQUAL : D3DCMP_LESSEQUAL);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -42,7 +42,9 @@ bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::v
     device->SetPixelShader(nullptr);
     device->SetVertexShader(nullptr);
     if (!Check(device->SetFVF(kSceneVertexFvf), "SetFVF", error) ||
-        !Check(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSkyColour, 1.0f, 0), "Clear", error) ||
+        !Check(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSkyColour,
+                             camera.ReversedDepth ? 0.0f : 1.0f, 0),
+               "Clear", error) ||
         !Check(device->BeginScene(), "BeginScene", error))
         return false;
     // Batches of a size every Direct3D 9 device accepts.

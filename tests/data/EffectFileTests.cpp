@@ -1,8 +1,11 @@
 // The five effect files compile with the effect runtime on the software
-// device, offer one ps_2_0 technique that is chosen whatever the device's
-// shader model (their quads are pre-transformed, and ps_3_0 would need a
-// vs_3_0 beside it), draw with it, publish the texture semantics and "sddx" the plug-in binds, and set the
-// depth and blend states each pass needs.
+// device. The slices, the occlusion and the composite offer a ps_2_a
+// technique first and a ps_2_0 fallback that a device without ps_2_x
+// takes; the blur and the black fill one ps_2_0 technique (their quads are
+// pre-transformed, and ps_3_0 would need a vs_3_0 beside it). Each shader
+// stays within its profile as the compiler counts it, draws, publishes the
+// texture semantics and "sddx" the plug-in binds, and sets the depth and
+// blend states its pass needs.
 #include "SoftDeviceFixture.h"
 
 #include <d3dx9.h>
@@ -26,8 +29,9 @@ struct ExpectedParameter {
 
 struct EffectFile {
     const char* File;
-    const char* Technique;  // chosen on ps_2_0 and ps_3_0 devices alike
-    bool DepthTest;         // only the slices are tested against the depth buffer
+    const char* Technique;          // chosen on a shader model 3 device
+    const char* ModelTwoTechnique;  // chosen on a device limited to ps_2_0
+    bool DepthTest;                 // only the slices are tested against the depth buffer
     std::vector<ExpectedParameter> Parameters;
 };
 
@@ -37,11 +41,19 @@ ExpectedParameter Texture(const char* semantic) { return {semantic, nullptr, D3D
 
 std::vector<EffectFile> EffectFiles() {
     return {
-        {"ShowTexture.hlsl", "ShowTexture", false, {Texture("BackBuffer"), Texture("BlurBackBuffer")}},
-        {"ZBlur.hlsl", "Blur3x3", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
-        {"RenderDepth.hlsl", "RenderDepth", true, {}},
-        {"RenderBlack.hlsl", "RenderBlack", false, {}},
-        {"SSAO.hlsl", "Occlusion", false, {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
+        {"ShowTexture.hlsl",
+         "ShowTexture",
+         "ShowTextureFallback",
+         false,
+         {Texture("BackBuffer"), Texture("BlurBackBuffer"), Texture("ZBackBuffer")}},
+        {"ZBlur.hlsl", "Blur3x3", "Blur3x3", false, {Texture("BlurBackBuffer"), Texture("ZBackBuffer"), k_Sddx}},
+        {"RenderDepth.hlsl", "RenderDepth", "RenderDepthFallback", true, {}},
+        {"RenderBlack.hlsl", "RenderBlack", "RenderBlack", false, {}},
+        {"SSAO.hlsl",
+         "Occlusion",
+         "OcclusionFallback",
+         false,
+         {Texture("ZBackBuffer"), Texture("NoiseTexture"), k_Sddx}},
     };
 }
 
@@ -68,44 +80,67 @@ protected:
     }
 };
 
-// Each pass's pixel shader is compiled ps_2_0 bytecode within the profile's
-// limits; the counts are printed for the record.
-TEST_F(EffectFileTest, PixelShadersAreRealModelTwoBytecode) {
+// Each technique's pixel shader is real model 2 bytecode within its
+// profile's limits: ps_2_0 as the substitute checks it (texture slots,
+// temporaries, dependent reads), ps_2_x within its 512 instruction slots as
+// the compiler counts them, moves included (a driver would refuse more).
+// The counts are printed for the record.
+TEST_F(EffectFileTest, PixelShadersStayWithinTheirProfiles) {
     for (const EffectFile& lr_File : EffectFiles()) {
         SCOPED_TRACE(lr_File.File);
         ID3DXEffect* lr_Effect = Compile(lr_File.File);
         ASSERT_NE(nullptr, lr_Effect);
-        D3DXPASS_DESC lr_Pass{};
-        ASSERT_EQ(D3D_OK, lr_Effect->GetPassDesc(lr_Effect->GetPass(lr_Effect->GetTechnique(0), 0), &lr_Pass));
-        SoftShaderStatistics lr_Stats{};
-        ASSERT_TRUE(SoftGetShaderStatistics(lr_Pass.pPixelShaderFunction, 1u << 16, &lr_Stats));
-        EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), lr_Stats.Version);
-        EXPECT_GE(lr_Stats.Arithmetic, 1u) << "at least the write of the colour";
-        EXPECT_LE(lr_Stats.Texture, 32u);
-        EXPECT_LE(lr_Stats.DependentLevels, 4u);
-        EXPECT_LE(lr_Stats.Temporaries, 12u);
-        // Only the black fill and the depth slices read no texture.
-        const std::string ls_File = lr_File.File;
-        EXPECT_EQ(ls_File == "RenderBlack.hlsl" || ls_File == "RenderDepth.hlsl", lr_Stats.Texture == 0u);
-        // The device made the shader from these tokens (a refusal leaves no valid technique).
-        EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
-        std::printf("%-17s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, constants %2u\n",
-                    lr_File.File, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels, lr_Stats.Temporaries,
-                    lr_Stats.FloatConstants);
+        D3DXEFFECT_DESC lr_Effects{};
+        ASSERT_EQ(D3D_OK, lr_Effect->GetDesc(&lr_Effects));
+        const bool lr_HasFallback = std::string(lr_File.Technique) != lr_File.ModelTwoTechnique;
+        EXPECT_EQ(lr_HasFallback ? 2u : 1u, lr_Effects.Techniques);
+        for (UINT t = 0; t < lr_Effects.Techniques; ++t) {
+            const D3DXHANDLE lr_Technique = lr_Effect->GetTechnique(t);
+            D3DXTECHNIQUE_DESC lr_Desc{};
+            ASSERT_EQ(D3D_OK, lr_Effect->GetTechniqueDesc(lr_Technique, &lr_Desc));
+            SCOPED_TRACE(lr_Desc.Name);
+            D3DXPASS_DESC lr_Pass{};
+            ASSERT_EQ(D3D_OK, lr_Effect->GetPassDesc(lr_Effect->GetPass(lr_Technique, 0), &lr_Pass));
+            SoftShaderStatistics lr_Stats{};
+            ASSERT_TRUE(SoftGetShaderStatistics(lr_Pass.pPixelShaderFunction, 1u << 16, &lr_Stats));
+            // The first of two techniques is the extended one, the last always plain ps_2_0.
+            const bool lr_Extended = lr_HasFallback && t == 0;
+            EXPECT_EQ(static_cast<DWORD>(lr_Extended ? D3DPS_VERSION(2, 1) : D3DPS_VERSION(2, 0)), lr_Stats.Version);
+            EXPECT_GE(lr_Stats.Arithmetic, 1u) << "at least the write of the colour";
+            if (lr_Extended) {
+                EXPECT_LE(lr_Stats.Arithmetic + lr_Stats.Texture, 512u);
+                EXPECT_LE(lr_Stats.Temporaries, 32u);
+            } else {
+                EXPECT_LE(lr_Stats.Texture, 32u);
+                EXPECT_LE(lr_Stats.DependentLevels, 4u);
+                EXPECT_LE(lr_Stats.Temporaries, 12u);
+            }
+            EXPECT_LE(lr_Stats.FloatConstants, 32u);
+            std::printf(
+                "%-17s %-19s arithmetic <= %3u, texture %2u, dependent levels %u, temporaries %2u, "
+                "constants %2u\n",
+                lr_File.File, lr_Desc.Name, lr_Stats.Arithmetic, lr_Stats.Texture, lr_Stats.DependentLevels,
+                lr_Stats.Temporaries, lr_Stats.FloatConstants);
+        }
         lr_Effect->Release();
     }
 }
 
-TEST_F(EffectFileTest, EachFileRunsItsShaderModelTwoTechniqueOnModelTwoAndThree) {
+// A device limited to ps_2_0 reports the base 2.0 caps, so the ps_2_a
+// techniques fail validation there and the fallbacks are chosen; a model 3
+// device takes the first technique; nothing runs below model 2.
+TEST_F(EffectFileTest, EachFileRunsTheTechniqueItsDeviceAllows) {
+    D3DCAPS9 lr_Caps{};
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    ASSERT_EQ(D3D_OK, mr_Device_->GetDeviceCaps(&lr_Caps));
+    EXPECT_LT(lr_Caps.PS20Caps.NumInstructionSlots, 512);
+    EXPECT_EQ(0u, lr_Caps.PS20Caps.Caps & D3DPS20CAPS_GRADIENTINSTRUCTIONS);
     for (const EffectFile& lr_File : EffectFiles()) {
         SCOPED_TRACE(lr_File.File);
         mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
         ID3DXEffect* lr_Effect = Compile(lr_File.File);
         ASSERT_NE(nullptr, lr_Effect);
-        EXPECT_EQ(lr_File.Technique, ValidTechnique(lr_Effect));
-        D3DXEFFECT_DESC lr_Desc{};
-        ASSERT_EQ(D3D_OK, lr_Effect->GetDesc(&lr_Desc));
-        EXPECT_EQ(1u, lr_Desc.Techniques) << "no technique a pre-transformed quad cannot draw with";
+        EXPECT_EQ(lr_File.ModelTwoTechnique, ValidTechnique(lr_Effect));
         lr_Effect->Release();
 
         mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
@@ -171,8 +206,17 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         ASSERT_EQ(1u, lr_Passes);
         ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(0));
         DWORD lr_Value = 0;
+        // Only the slices blend: the passing ones add up.
         mr_Device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &lr_Value);
-        EXPECT_EQ(static_cast<DWORD>(FALSE), lr_Value);
+        EXPECT_EQ(static_cast<DWORD>(lr_File.DepthTest ? TRUE : FALSE), lr_Value);
+        if (lr_File.DepthTest) {
+            mr_Device_->GetRenderState(D3DRS_SRCBLEND, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(D3DBLEND_ONE), lr_Value);
+            mr_Device_->GetRenderState(D3DRS_DESTBLEND, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(D3DBLEND_ONE), lr_Value);
+            mr_Device_->GetRenderState(D3DRS_BLENDOP, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(D3DBLENDOP_ADD), lr_Value);
+        }
         mr_Device_->GetRenderState(D3DRS_ZWRITEENABLE, &lr_Value);
         EXPECT_EQ(static_cast<DWORD>(FALSE), lr_Value);
         mr_Device_->GetRenderState(D3DRS_COLORWRITEENABLE, &lr_Value);
@@ -182,7 +226,7 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value);
         EXPECT_EQ(static_cast<DWORD>(lr_File.DepthTest ? D3DZB_TRUE : D3DZB_FALSE), lr_Value);
         if (lr_File.DepthTest) {
-            // Slices drawn far to near: the nearest one at or behind the scene wins.
+            // A slice passes where it lies at or behind the scene.
             mr_Device_->GetRenderState(D3DRS_ZFUNC, &lr_Value);
             EXPECT_EQ(static_cast<DWORD>(D3DCMP_GREATEREQUAL), lr_Value);
         }
@@ -205,7 +249,9 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         const size_t lr_Before = mr_Control_->GetDraws().size();
         EXPECT_EQ(D3D_OK, mr_Device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lr_Quad, sizeof(lr_Quad[0])));
         ASSERT_EQ(lr_Before + 1, mr_Control_->GetDraws().size());
-        EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), mr_Control_->GetDraws().back().PixelShaderVersion);
+        const bool lr_Extended = std::string(lr_File.Technique) != lr_File.ModelTwoTechnique;
+        EXPECT_EQ(static_cast<DWORD>(lr_Extended ? D3DPS_VERSION(2, 1) : D3DPS_VERSION(2, 0)),
+                  mr_Control_->GetDraws().back().PixelShaderVersion);
         EXPECT_EQ(D3D_OK, lr_Effect->EndPass());
         EXPECT_EQ(D3D_OK, lr_Effect->End());
         lr_Effect->Release();

@@ -86,8 +86,8 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsAreValidOnAShaderModel2Device) {
 }
 
 // The passes draw pre-transformed quads without a vertex shader, so even a
-// shader model 3 device must get the ps_2_0 technique; a ps_3_0 one would
-// have its draws refused.
+// shader model 3 device must get a ps_2_x technique (a ps_3_0 one would
+// have its draws refused); a device limited to ps_2_0 gets the fallbacks.
 TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices) {
     for (const DWORD lr_Model : {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
         SCOPED_TRACE(lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? "ps_3_0" : "ps_2_0");
@@ -110,12 +110,15 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices
         std::vector<std::string> lr_Names;
         for (const SoftDrawRecord& lr_Draw : lr_Draws) {
             lr_Names.push_back(lr_Draw.PixelShaderName);
-            EXPECT_EQ(static_cast<DWORD>(D3DPS_VERSION(2, 0)), lr_Draw.PixelShaderVersion) << lr_Draw.PixelShaderName;
+            EXPECT_LE(lr_Draw.PixelShaderVersion, std::min<DWORD>(lr_Model, D3DPS_VERSION(2, 1)))
+                << lr_Draw.PixelShaderName;
             EXPECT_EQ(nullptr, lr_Draw.VertexShader) << lr_Draw.PixelShaderName;
         }
         // Black, slices, occlusion and the composite.
         EXPECT_EQ(4u, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
-        EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), "OcclusionPS"))
+        const char* ls_Occlusion =
+            lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? "OcclusionPS" : "OcclusionFallbackPS";
+        EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), ls_Occlusion))
             << ::testing::PrintToString(lr_Names);
         mr_Control_->ClearRecords();
         RunFramesAndFinish(1);

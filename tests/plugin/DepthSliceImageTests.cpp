@@ -1,8 +1,12 @@
 // The depth-slice image as pixels: one frame over a host depth buffer that
 // holds a known ramp leaves, in the texture the occlusion pass reads, the
-// value of the nearest slice lying at or behind the scene at each pixel.
+// nearest slice lying at or behind the scene at each pixel, with the
+// pixel's dither offset, so that the image resolves depth finer than a
+// slice: averaged down a column it gives the scene's position between the
+// slices without bias.
 #include "FrameFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -11,66 +15,34 @@
 
 namespace {
 
-struct Slice {
-    UINT Depth;  // as the D24S8 buffer holds it
-    BYTE Value;  // as the X8R8G8B8 image holds it
-};
-
 UINT Depth24(float z) { return static_cast<UINT>(std::lround(static_cast<double>(z) * 0xFFFFFF)); }
-
-// Byte offset of texture coordinate set `set` in a vertex of `fvf`.
-UINT TexCoordOffset(DWORD fvf, UINT set) {
-    UINT lr_Offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
-    if (fvf & D3DFVF_DIFFUSE) lr_Offset += 4;
-    if (fvf & D3DFVF_SPECULAR) lr_Offset += 4;
-    for (UINT s = 0; s < set; ++s) {
-        const DWORD lr_Size = (fvf >> (16 + 2 * s)) & 3;
-        lr_Offset += lr_Size == D3DFVF_TEXTUREFORMAT1   ? 4
-                     : lr_Size == D3DFVF_TEXTUREFORMAT3 ? 12
-                     : lr_Size == D3DFVF_TEXTUREFORMAT4 ? 16
-                                                        : 8;
-    }
-    return lr_Offset;
-}
 
 class DepthSliceImageTest : public FrameFixture {};
 
-TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesAStaircaseOfSliceValues) {
-    std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/RenderDepth.hlsl");
-    std::stringstream ls_Shipped;
-    ls_Shipped << lr_File.rdbuf();
-    WriteEffectFile("RenderDepth.hlsl", ls_Shipped.str());
+TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesItsPositionBetweenTheSlices) {
+    // The shipped effect with its settings (projection unknown: the plug-in's own
+    // slice depths, 1 - 0.000005 i, dithered between them).
+    for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh"}) {
+        std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/" + ls_File);
+        std::stringstream ls_Shipped;
+        ls_Shipped << lr_File.rdbuf();
+        ASSERT_FALSE(ls_Shipped.str().empty()) << ls_File;
+        WriteEffectFile(ls_File, ls_Shipped.str());
+    }
     StartPlugin();
     SetShowAOOnly(true);
     mr_Plugin_->Render();  // lays the slices out
+    ASSERT_EQ(DrawsOf("SliceGradientPS").size(), 1u) << "the ps_2_a technique on a model 3 device";
 
-    // The slices as drawn: depth of each quad and the value it carries.
-    const std::vector<SoftDrawRecord> lr_Draws = DrawsOf("SlicePS");
-    ASSERT_EQ(lr_Draws.size(), 1u);
-    const SoftDrawRecord& lr_Draw = lr_Draws[0];
-    ASSERT_EQ(lr_Draw.FVF & D3DFVF_POSITION_MASK, static_cast<DWORD>(D3DFVF_XYZRHW));
-    // Vertices come in the order drawn; each slice's depth and value, in that order.
-    std::vector<Slice> lr_Slices;
-    for (size_t v = 0; v + lr_Draw.Stride <= lr_Draw.Vertices.size(); v += lr_Draw.Stride) {
-        float lr_Z, lr_Value;
-        std::memcpy(&lr_Z, &lr_Draw.Vertices[v + 8], 4);
-        std::memcpy(&lr_Value, &lr_Draw.Vertices[v + TexCoordOffset(lr_Draw.FVF, 1)], 4);
-        // A UNORM target stores the float product rounded to nearest, halves to even.
-        const Slice lr_Slice{Depth24(lr_Z), static_cast<BYTE>(std::nearbyint(lr_Value * 255.0f))};
-        if (lr_Slices.empty() || lr_Slices.back().Depth != lr_Slice.Depth || lr_Slices.back().Value != lr_Slice.Value)
-            lr_Slices.push_back(lr_Slice);
-    }
-    ASSERT_EQ(lr_Slices.size(), 10u);
-
-    // Scene depths rising across the width from in front of the nearest slice to the far plane.
+    // Scene depths rising across the width from in front of the nearest slice to
+    // behind the farthest but one (D24 units; a slice step is 0.000005).
     D3DSURFACE_DESC lr_Desc;
     IDirect3DSurface9* lr_DepthSurface_ = nullptr;
     ASSERT_EQ(mr_Device_->GetDepthStencilSurface(&lr_DepthSurface_), D3D_OK);
     lr_DepthSurface_->GetDesc(&lr_Desc);
     ASSERT_EQ(lr_Desc.Format, D3DFMT_D24S8);
-    UINT lr_Nearest = 0xFFFFFF;
-    for (const Slice& s : lr_Slices) lr_Nearest = std::min(lr_Nearest, s.Depth);
-    const UINT lr_From = lr_Nearest - 64, lr_To = 0xFFFFFF;
+    const double lr_Step = 0.000005 * 0xFFFFFF;
+    const UINT lr_From = Depth24(1.0f) - static_cast<UINT>(10.5 * lr_Step), lr_To = Depth24(1.0f) - 1;
     std::vector<BYTE> lr_Pixels(static_cast<size_t>(lr_Desc.Width) * lr_Desc.Height * 4);
     std::vector<UINT> lr_Ramp(lr_Desc.Width);
     for (UINT x = 0; x < lr_Desc.Width; ++x) {
@@ -90,23 +62,35 @@ TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesAStaircaseOfSliceValues) {
     std::vector<BYTE> lr_Image;
     ASSERT_EQ(mr_Control_->ReadPixels(lr_Copies[1].Dest, lr_Image), D3D_OK);
 
-    std::set<BYTE> lr_Levels;
-    int lr_Wrong = 0;
+    // A pixel holds (i + 1 - t) units of 24 for its nearest passing slice i and
+    // its offset t: position i - t + 0.5 within half a step of the scene's.
+    int lr_Wrong = 0, lr_Columns = 0;
+    double lr_WorstBias = 0;
+    std::set<int> lr_Slices;
     for (UINT x = 0; x < lr_Desc.Width; ++x) {
-        // The last slice drawn (the nearest) that is not in front of the scene wins.
-        int lr_Expected = -1;
-        for (const Slice& s : lr_Slices)
-            if (s.Depth >= lr_Ramp[x]) lr_Expected = s.Value;
-        for (UINT y = 0; y < lr_Desc.Height; y += 7) {
+        const double lr_Position = (0xFFFFFF - static_cast<double>(lr_Ramp[x])) / lr_Step;
+        double lr_Sum = 0;
+        for (UINT y = 0; y < lr_Desc.Height; ++y) {
             const BYTE lr_Red = lr_Image[(static_cast<size_t>(y) * lr_Desc.Width + x) * 4 + 2];
-            if (lr_Red != (lr_Expected < 0 ? 0 : lr_Expected) && ++lr_Wrong < 5)
-                ADD_FAILURE() << "x " << x << " y " << y << ": " << int(lr_Red) << ", expected " << lr_Expected;
-            lr_Levels.insert(lr_Red);
+            lr_Slices.insert(std::max(0, (lr_Red + 23) / 24 - 1));  // t rounds to 1 at 0
+            const double lr_Decoded = lr_Red / 24.0 - 0.5;
+            lr_Sum += lr_Decoded;
+            // Past the nearest slice every pixel saturates at slice 9.
+            const double lr_Expected = std::min(lr_Position, 9.5);
+            if (std::fabs(lr_Decoded - lr_Expected) > 0.55 && lr_Position < 9.0 && ++lr_Wrong < 5)
+                ADD_FAILURE() << "x " << x << " y " << y << ": " << lr_Decoded << ", scene at " << lr_Position;
+        }
+        if (lr_Position > 0.5 && lr_Position < 9.0) {
+            ++lr_Columns;
+            lr_WorstBias = std::max(lr_WorstBias, std::fabs(lr_Sum / lr_Desc.Height - lr_Position));
         }
     }
     EXPECT_EQ(lr_Wrong, 0);
-    // In front of every slice the nearest one shows; beyond, each of the ten in turn.
-    EXPECT_EQ(lr_Levels.size(), 10u);
+    EXPECT_GT(lr_Columns, 10);
+    // The mean down a column follows the scene, not the steps (a staircase would be
+    // up to half a step off).
+    EXPECT_LT(lr_WorstBias, 0.2);
+    EXPECT_EQ(lr_Slices.size(), 10u);
 }
 
 }  // namespace

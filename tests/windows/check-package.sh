@@ -35,6 +35,9 @@ for pair in "x86 pei-i386" "x64 pei-x86-64"; do
             { echo "FAIL: $name/${file#./} differs from data/${file#./}"; exit 1; }
     done || status=1
 
+    unzip -p "$archive" "$name/INSTALL.txt" | grep -q 'Plugins\\SSAO\\Settings.fxh' ||
+        fail "$name/INSTALL.txt does not point to Plugins\\SSAO\\Settings.fxh"
+
     dll=$(mktemp)
     unzip -p "$archive" "$name/ssao.dll" >"$dll"
     "$objdump" -f "$dll" | grep -q "file format $format" || fail "$name/ssao.dll is not $format"

@@ -1,48 +1,122 @@
-// RenderDepth.hlsl: rebuilds a coarse depth image from the host's depth
-// buffer. The plug-in draws a stack of full-viewport slice quads in one
-// batch, slice 0 first: slice i lies at screen depth z_i and carries its
-// value v_i in TEXCOORD1 (slice 0: z = 1.0, v = 1.0; later slices are
-// nearer and darker). Each pixel is left showing the value of the nearest
-// slice that still lies at or behind the scene there, so the image reads
-// brighter = farther.
+// RenderDepth.hlsl: rebuilds a depth image from the host's depth buffer. The
+// plug-in draws a stack of full-viewport slice quads in one batch over a
+// black fill, slice 0 first; slice i carries its value v_i = 1 - i / 10 in
+// TEXCOORD1. A slice passes where it lies at or behind the scene.
 //
-// Why ZFunc = GreaterEqual: the depth buffer is only tested, never written
-// (ZWriteEnable = false), so each slice passes or fails on its own against
-// the scene depth d. A slice passes where z_i >= d, i.e. where it lies at or
-// behind the scene surface. Because the slices come far to near and the
-// last passing one overwrites the others, the pixel ends with the nearest
-// slice behind the surface. "Equal" matters for pixels the host never drew
-// (depth still cleared to 1.0): slice 0 at exactly 1.0 must pass there, so
-// empty background reads as the farthest value instead of staying black.
-// Less or LessEqual would let the slices in front of the surface pass
-// instead; drawn far to near, the last of them is always the nearest slice,
-// so the image would hold one value wherever any slice passed.
+// The shader writes each slice's depth itself (DEPTH), so the slices lie
+// where the host's scene is, and it dithers them: at each pixel every
+// threshold is moved nearer by a fraction t of a step (interleaved gradient
+// noise over the pixel grid). Slice i then passes where the scene lies at
+// slice position q >= i - t. The passing slices add up (blending One + One):
+// slice 0, the background, adds (1 - t) units, every other slice one unit of
+// 24/255, so a pixel ends at (i + 1 - t) units for the nearest passing slice
+// i: q = i - t + 0.5 give or take half a step, without bias, in one channel
+// and linear in it, so a bilinear fetch averages positions. Brighter is
+// nearer; DepthSlices.fxh decodes it.
+//
+// Slice positions q in (0, 9] run from SLICE_FARTHEST to SLICE_NEAREST
+// evenly in 1 / distance, as screen depth does (DepthSlices.fxh says why).
+// With HOST_NEAR_PLANE 0 (projection unknown) the slices keep the plug-in's
+// own screen depths 1 - 0.000005 i, dithered between them.
+//
+// Slice 0 writes the cleared depth (1, or 0 reversed), so it passes
+// everywhere. The depth buffer is only tested, never written: GreaterEqual,
+// LessEqual for a reversed buffer.
 
-float4 SlicePS(float2 slice : TEXCOORD1) : COLOR0
+#include "Settings.fxh"
+#include "DepthSlices.fxh"
+
+struct SliceOut {
+    float4 Colour : COLOR0;
+    float Depth : DEPTH;
+};
+
+// Screen depth of slice position q.
+float SliceScreenDepth(float q)
 {
-    return float4(slice.xxx, 1.0);
+    float z = SliceZ0 - SliceZ1 * q;
+#if HOST_DEPTH_REVERSED
+    return 1.0 - z;
+#else
+    return z;
+#endif
 }
+
+SliceOut Slice(float value, float offset)
+{
+    float index = (1.0 - value) * 10.0;
+    float background = step(index, 0.5);
+    SliceOut o;
+    o.Colour = float4(SliceUnit * lerp(1.0, 1.0 - offset, background).xxx, 1.0);
+    // Slice 0 on the cleared depth.
+    o.Depth = lerp(SliceScreenDepth(index - offset), BackgroundDepth, background);
+    return o;
+}
+
+// The offsets: interleaved gradient noise over the pixel grid, whose every
+// small block holds well spread values, so that the mean of a few texels is
+// close to the true position. (White noise leaves twice the error; an
+// ordered pattern leaves an error that follows the scene's position within
+// a step.)
+float GridOffset(float2 centre)
+{
+    return frac(52.9829189 * frac(dot(centre - 0.5, float2(0.06711056, 0.00583715))));
+}
+
+// Gradients give the pixel's own position from the quad's 0..1 coordinates.
+SliceOut SliceGradientPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
+{
+    return Slice(slice.x, GridOffset(uv / float2(ddx(uv.x), ddy(uv.y))));
+}
+
+// ps_2_0 has no gradients and no screen position: the same noise over a
+// fixed grid of 1,920 x 1,080 cells, one per pixel at that size, unbiased
+// still at any other.
+SliceOut SliceFallbackPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
+{
+    return Slice(slice.x, GridOffset(uv * float2(1920.0, 1080.0)));
+}
+
+#if HOST_DEPTH_REVERSED
+#define SLICE_ZFUNC LessEqual
+#else
+#define SLICE_ZFUNC GreaterEqual
+#endif
+
+#define SLICE_STATES                       \
+    VertexShader = NULL;                   \
+    ZEnable = true;                        \
+    ZWriteEnable = false;                  \
+    ZFunc = SLICE_ZFUNC;                   \
+    StencilEnable = false;                 \
+    AlphaBlendEnable = true;               \
+    SrcBlend = One;                        \
+    DestBlend = One;                       \
+    BlendOp = Add;                         \
+    SeparateAlphaBlendEnable = false;      \
+    AlphaTestEnable = false;               \
+    FogEnable = false;                     \
+    ScissorTestEnable = false;             \
+    SRGBWriteEnable = false;               \
+    ClipPlaneEnable = 0;                   \
+    CullMode = None;                       \
+    FillMode = Solid;                      \
+    ColorWriteEnable = Red | Green | Blue | Alpha;
 
 technique RenderDepth
 {
     pass Slices
     {
-        VertexShader = NULL;
-        PixelShader = compile ps_2_0 SlicePS();
+        PixelShader = compile ps_2_a SliceGradientPS();
+        SLICE_STATES
+    }
+}
 
-        ZEnable = true;
-        ZWriteEnable = false;
-        ZFunc = GreaterEqual;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
+technique RenderDepthFallback
+{
+    pass Slices
+    {
+        PixelShader = compile ps_2_0 SliceFallbackPS();
+        SLICE_STATES
     }
 }

@@ -1,9 +1,13 @@
 // ZBlur.hlsl: one depth-aware blur step of the occlusion term. Averages the
 // occlusion image ("BlurBackBuffer") over a square around each pixel,
-// weighting each tap by how close its slice value in the depth image
-// ("ZBackBuffer") is to the pixel's own, so that the occlusion of one
-// surface does not bleed across a depth edge onto another. "sddx" holds the
-// size of one screen pixel in texture units. Output: grey, 1 = unoccluded.
+// weighting each tap by how close its value in the depth-slice image
+// ("ZBackBuffer", linear in slice position: DepthSlices.fxh) is to the
+// pixel's own, so that the occlusion of one surface does not bleed across a
+// depth edge onto another. "sddx" holds the size of one screen pixel in
+// texture units. Output: grey, 1 = unoccluded.
+
+#include "Settings.fxh"
+#include "DepthSlices.fxh"
 
 float4 sddx;  // x = 1 / width, y = 1 / height
 
@@ -30,8 +34,9 @@ sampler DepthSampler = sampler_state
     AddressV = Clamp;
 };
 
-// A tap one slice (0.1) away keeps 0.3 of its weight, two slices none.
-static const float DepthFalloff = 7.0;
+// A tap one slice step away keeps 0.3 of its weight, two steps none (the
+// dither puts neighbours on one surface up to a step apart).
+static const float DepthFalloff = 0.7 / SliceUnit;
 
 // Weighted occlusion (x) and weight (y) of four taps at pixel offsets
 // first.xy, first.zw, second.xy, second.zw.

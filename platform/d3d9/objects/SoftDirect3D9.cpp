@@ -266,13 +266,28 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->NumSimultaneousRTs = SOFT_RENDER_TARGETS;
     caps->StretchRectFilterCaps =
         D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
-    caps->VS20Caps.NumTemps = 32;
-    caps->VS20Caps.DynamicFlowControlDepth = 24;
-    caps->VS20Caps.StaticFlowControlDepth = 4;
-    caps->PS20Caps.NumTemps = 32;
-    caps->PS20Caps.DynamicFlowControlDepth = 24;
-    caps->PS20Caps.StaticFlowControlDepth = 4;
-    caps->PS20Caps.NumInstructionSlots = 512;
+    // A part limited to model 2.0 reports the base 2.0 caps, as such hardware
+    // does, so that 2_a and 2_b techniques fail validation there.
+    if ((mr_VertexShaderVersion & 0xFFFF) >= 0x0300) {
+        caps->VS20Caps.NumTemps = 32;
+        caps->VS20Caps.DynamicFlowControlDepth = 24;
+        caps->VS20Caps.StaticFlowControlDepth = 4;
+    } else {
+        caps->VS20Caps.NumTemps = 12;
+        caps->VS20Caps.StaticFlowControlDepth = 1;
+    }
+    if ((mr_PixelShaderVersion & 0xFFFF) >= 0x0300) {
+        caps->PS20Caps.Caps = D3DPS20CAPS_ARBITRARYSWIZZLE | D3DPS20CAPS_GRADIENTINSTRUCTIONS |
+                              D3DPS20CAPS_PREDICATION | D3DPS20CAPS_NODEPENDENTREADLIMIT |
+                              D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT;
+        caps->PS20Caps.NumTemps = 32;
+        caps->PS20Caps.DynamicFlowControlDepth = 24;
+        caps->PS20Caps.StaticFlowControlDepth = 4;
+        caps->PS20Caps.NumInstructionSlots = D3DPS20_MAX_NUMINSTRUCTIONSLOTS;
+    } else {
+        caps->PS20Caps.NumTemps = 12;
+        caps->PS20Caps.NumInstructionSlots = D3DPS20_MIN_NUMINSTRUCTIONSLOTS;
+    }
     caps->MaxVShaderInstructionsExecuted = 65535;
     caps->MaxPShaderInstructionsExecuted = 65535;
     caps->MaxVertexShader30InstructionSlots = 32768;
