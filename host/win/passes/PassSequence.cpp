@@ -379,8 +379,9 @@ private:
         Emit("blur", mr_Blur.Surface.Get());
 
         SetTarget(mr_Scratch.Surface.Get(), mr_DepthD24S8.Get());
-        BindShader(Shader("ShowTexture"),
-                   {{"SceneSampler", mr_SceneCopy.Texture.Get()}, {"OcclusionSampler", Input(mr_BlurInput, mr_Blur)}});
+        BindShader(Shader("ShowTexture"), {{"SceneSampler", mr_SceneCopy.Texture.Get()},
+                                           {"OcclusionSampler", Input(mr_BlurInput, mr_Blur)},
+                                           {"DepthSampler", lr_DepthSlices_}});
         DrawQuad(QuadLayout());
         Emit("composite", mr_Scratch.Surface.Get());
     }
