@@ -43,7 +43,7 @@ public:
     // after Initialise. A negative count draws none.
     void SetBlurPasses(int passes) noexcept { mr_BlurPasses = passes; }
 
-protected:
+private:
     // Activation and deactivation, run by SetActive on a change of state.
     void Activate();
     void Deactivate() noexcept;

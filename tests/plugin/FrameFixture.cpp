@@ -32,7 +32,7 @@ void FrameFixture::WriteEffectFile(const std::string& file, const std::string& c
 
 void FrameFixture::StartPlugin() {
     ASSERT_EQ(mr_Plugin_, nullptr);
-    mr_Plugin_ = new ExposedPlugin(mr_Host.get());
+    mr_Plugin_ = new k_Plugin(mr_Host.get());
     mr_Plugin_->Initialise(mr_Device_);
     mr_Plugin_->SetActive(true);
     ASSERT_TRUE(mr_Plugin_->IsActive());

@@ -3,7 +3,7 @@
 // data paths are the test's temporary directory.
 #pragma once
 
-#include "ExposedPlugin.h"
+#include "Plugin.h"
 #include "ScreenMask.h"
 #include "FrameTestData.h"
 #include "SoftDeviceFixture.h"
@@ -50,7 +50,7 @@ protected:
     static bool ReadsSurface(const SoftDrawRecord& draw, IDirect3DSurface9* surface);
 
     std::unique_ptr<TestHost> mr_Host;
-    ExposedPlugin* mr_Plugin_ = nullptr;
+    k_Plugin* mr_Plugin_ = nullptr;
     std::string mr_LogMark;
 };
 
