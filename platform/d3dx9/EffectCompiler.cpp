@@ -258,8 +258,6 @@ HRESULT CreateCompiler(softfx::PreprocessRequest request, LPD3DXEFFECTCOMPILER* 
     }
 }
 
-constexpr long long k_MaxEffectFileBytes = 64LL << 20;
-
 }  // namespace
 
 extern "C" {
@@ -291,19 +289,14 @@ DECLSPEC_EXPORT HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile
     *ppEffectCompiler = nullptr;
     std::vector<BYTE> lr_Data;
     softfx::PreprocessRequest lr_Request;
+    HRESULT hr;
     try {
-        const std::wstring ls_Path = softd3dx::WidePathFromAnsi(pSrcFile);
-        if (!softd3dx::ReadWholeFile(ls_Path.c_str(), &lr_Data, k_MaxEffectFileBytes)) return D3DXERR_INVALIDDATA;
-        lr_Request.SourceName = pSrcFile;
-        // Without a handler, includes are read relative to the including file.
-        if (!pInclude) lr_Request.SourcePath = ls_Path;
+        hr = softfx::ReadEffectFile(softd3dx::WidePathFromAnsi(pSrcFile), pSrcFile, pDefines, pInclude, lr_Data,
+                                    lr_Request);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    lr_Request.Text = reinterpret_cast<const char*>(lr_Data.data());
-    lr_Request.Size = lr_Data.size();
-    lr_Request.Defines = pDefines;
-    lr_Request.Include = pInclude;
+    if (FAILED(hr)) return hr;
     return CreateCompiler(std::move(lr_Request), ppEffectCompiler, ppParseErrors);
 }
 

@@ -72,27 +72,14 @@ HRESULT CreateFromText(IDirect3DDevice9* device, softfx::PreprocessRequest reque
     }
 }
 
-// Effect files far beyond any real one are refused before they are read.
-constexpr long long k_MaxEffectFileBytes = 64LL << 20;
-
 // `name` is what compiler messages call the file: the path as the caller gave it.
 HRESULT CreateFromFile(IDirect3DDevice9* device, const std::wstring& path, const std::string& name,
                        const D3DXMACRO* pDefines, ID3DXInclude* pInclude, ID3DXEffect** ppEffect,
                        ID3DXBuffer** ppErrors) {
     std::vector<BYTE> lr_Data;
     softfx::PreprocessRequest lr_Request;
-    try {
-        if (!softd3dx::ReadWholeFile(path.c_str(), &lr_Data, k_MaxEffectFileBytes)) return D3DXERR_INVALIDDATA;
-        lr_Request.SourceName = name;
-        // Without a handler, includes are read relative to the including file.
-        if (!pInclude) lr_Request.SourcePath = path;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    lr_Request.Text = reinterpret_cast<const char*>(lr_Data.data());
-    lr_Request.Size = lr_Data.size();
-    lr_Request.Defines = pDefines;
-    lr_Request.Include = pInclude;
+    const HRESULT hr = softfx::ReadEffectFile(path, name, pDefines, pInclude, lr_Data, lr_Request);
+    if (FAILED(hr)) return hr;
     return CreateFromText(device, std::move(lr_Request), ppEffect, ppErrors);
 }
 

@@ -10,13 +10,13 @@
 
 #include <vkd3d_shader.h>
 
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <map>
+#include <new>
 #include <sstream>
 #include <vector>
 
@@ -466,6 +466,24 @@ bool UnclosedParenthesis(const std::string& text, int& line, int& column) {
 }
 
 }  // namespace
+
+HRESULT ReadEffectFile(const std::wstring& path, const std::string& name, const D3DXMACRO* defines,
+                       ID3DXInclude* include, std::vector<BYTE>& data, PreprocessRequest& request) {
+    // Effect files far beyond any real one are refused before they are read.
+    constexpr long long k_MaxEffectFileBytes = 64LL << 20;
+    try {
+        if (!softd3dx::ReadWholeFile(path.c_str(), &data, k_MaxEffectFileBytes)) return D3DXERR_INVALIDDATA;
+        request.SourceName = name;
+        if (!include) request.SourcePath = path;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    request.Text = reinterpret_cast<const char*>(data.data());
+    request.Size = data.size();
+    request.Defines = defines;
+    request.Include = include;
+    return D3D_OK;
+}
 
 bool NeedsPreprocessing(const PreprocessRequest& request) {
     return (request.Defines && request.Defines->Name) || std::memchr(request.Text, '#', request.Size) != nullptr;

@@ -5,6 +5,7 @@
 #include <d3dx9.h>
 
 #include <string>
+#include <vector>
 
 namespace softfx {
 
@@ -20,6 +21,12 @@ struct PreprocessRequest {
 // Limits that keep hostile text from hanging or exhausting the host.
 constexpr unsigned k_MaxIncludeDepth = 32;
 constexpr size_t k_MaxPreprocessedBytes = 4u << 20;
+
+// Reads an effect file into `data` and describes it in `request` (named
+// `name` in messages; without a handler, its includes are read relative to
+// it). D3DXERR_INVALIDDATA when it cannot be read, E_OUTOFMEMORY.
+HRESULT ReadEffectFile(const std::wstring& path, const std::string& name, const D3DXMACRO* defines,
+                       ID3DXInclude* include, std::vector<BYTE>& data, PreprocessRequest& request);
 
 // True when the text needs the preprocessor: it has a directive or the
 // caller defines macros. Text without either reads the same either way.
