@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,11 +17,12 @@ namespace {
 using effecttest::EffectTest;
 
 // The compiled form of `text`, or empty with the messages in `errors`.
-std::vector<BYTE> CompileToBinary(const std::string& text, std::string* errors = nullptr) {
+std::vector<BYTE> CompileToBinary(const std::string& text, std::string* errors = nullptr,
+                                  ID3DXInclude* include = nullptr) {
     std::vector<BYTE> lr_Bytes;
     ID3DXEffectCompiler* lr_Compiler = nullptr;
     ID3DXBuffer* lr_Errors = nullptr;
-    if (FAILED(D3DXCreateEffectCompiler(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 0, &lr_Compiler,
+    if (FAILED(D3DXCreateEffectCompiler(text.data(), static_cast<UINT>(text.size()), nullptr, include, 0, &lr_Compiler,
                                         &lr_Errors))) {
         if (errors && lr_Errors) *errors = static_cast<const char*>(lr_Errors->GetBufferPointer());
         if (lr_Errors) lr_Errors->Release();
@@ -162,9 +164,9 @@ protected:
         EffectTest::TearDown();
     }
     // Both effects described on fresh device state, with the same textures set.
-    void ExpectSameAsText(const std::string& text) {
+    void ExpectSameAsText(const std::string& text, ID3DXInclude* include = nullptr) {
         std::string ls_Errors;
-        const std::vector<BYTE> lr_Binary = CompileToBinary(text, &ls_Errors);
+        const std::vector<BYTE> lr_Binary = CompileToBinary(text, &ls_Errors, include);
         ASSERT_FALSE(lr_Binary.empty()) << ls_Errors;
         DWORD lr_Tag = 0;
         std::memcpy(&lr_Tag, lr_Binary.data(), 4);
@@ -172,8 +174,12 @@ protected:
         while (mr_Textures.size() < 4) mr_Textures.push_back(new fakedevice::FakeTexture());
         ResetCounts();
 
-        ID3DXEffect* lr_FromText = Make(text);
-        ASSERT_NE(lr_FromText, nullptr);
+        ID3DXEffect* lr_FromText = nullptr;
+        ID3DXBuffer* lr_TextErrors = nullptr;
+        D3DXCreateEffect(mr_Device, text.data(), static_cast<UINT>(text.size()), nullptr, include, 0, nullptr,
+                         &lr_FromText, &lr_TextErrors);
+        ASSERT_NE(lr_FromText, nullptr) << (lr_TextErrors ? static_cast<const char*>(lr_TextErrors->GetBufferPointer())
+                                                          : "");
         std::string ls_TextUsed, ls_BinaryUsed;
         const std::string ls_Text = Describe(lr_FromText, mr_Device, mr_Textures, &ls_TextUsed);
         const size_t lr_ShadersFromText = mr_Device->CreatedShaders.size();
@@ -265,14 +271,32 @@ technique {
 
 TEST_F(EffectBinaryTest, RoundTripKeepsDescriptionsValuesPassesAndDeviceCalls) { ExpectSameAsText(k_Rich); }
 
+// Includes from the shipped effects' own folder, as the plug-in's effects find them.
+class FolderInclude : public ID3DXInclude {
+public:
+    explicit FolderInclude(std::filesystem::path folder) : mr_Folder(std::move(folder)) {}
+    STDMETHOD(Open)(D3DXINCLUDE_TYPE, LPCSTR pFileName, LPCVOID, LPCVOID* ppData, UINT* pBytes) override {
+        mr_Texts.push_back(ReadText(mr_Folder / pFileName));
+        *ppData = mr_Texts.back().data();
+        *pBytes = static_cast<UINT>(mr_Texts.back().size());
+        return mr_Texts.back().empty() ? E_FAIL : S_OK;
+    }
+    STDMETHOD(Close)(LPCVOID) override { return S_OK; }
+
+private:
+    std::filesystem::path mr_Folder;
+    std::list<std::string> mr_Texts;
+};
+
 TEST_F(EffectBinaryTest, ShippedEffectFilesRoundTrip) {
     const std::filesystem::path lr_Dir = std::filesystem::path(SSAO_SOURCE_DIR) / "data" / "Plugins" / "SSAO";
+    FolderInclude lr_Include(lr_Dir);
     int lr_Files = 0;
     for (const auto& lr_Entry : std::filesystem::directory_iterator(lr_Dir)) {
         if (lr_Entry.path().extension() != ".hlsl") continue;
         SCOPED_TRACE(lr_Entry.path().string());
         ++lr_Files;
-        ExpectSameAsText(ReadText(lr_Entry.path()));
+        ExpectSameAsText(ReadText(lr_Entry.path()), &lr_Include);
     }
     EXPECT_EQ(lr_Files, 5);
 }

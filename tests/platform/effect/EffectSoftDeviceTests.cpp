@@ -128,8 +128,12 @@ TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereIt
     const std::string ls_File = std::string(SSAO_SOURCE_DIR) + "/data/Plugins/SSAO/SSAO.hlsl";
     ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3D_OK);
+    // The technique the plug-in runs on this shader model 2.0 device: the first that validates.
+    D3DXHANDLE lr_Technique = nullptr;
+    ASSERT_EQ(e->FindNextValidTechnique(nullptr, &lr_Technique), D3D_OK);
+    ASSERT_EQ(e->SetTechnique(lr_Technique), D3D_OK);
     D3DXPASS_DESC lr_Pass;
-    ASSERT_EQ(e->GetPassDesc(e->GetPass(e->GetTechnique(0), 0), &lr_Pass), D3D_OK);
+    ASSERT_EQ(e->GetPassDesc(e->GetPass(lr_Technique, 0), &lr_Pass), D3D_OK);
     ASSERT_NE(lr_Pass.pPixelShaderFunction, nullptr);
     const auto lr_Table = ConstantTable(lr_Pass.pPixelShaderFunction);
     ASSERT_EQ(lr_Table.count("sddx"), 1u);
