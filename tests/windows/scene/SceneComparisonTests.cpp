@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include "WineRunFiles.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,19 +31,8 @@ namespace {
 std::string g_CompiledData;
 std::string g_WineOutput;
 
-constexpr const char* k_EffectFiles[] = {"RenderBlack.hlsl", "RenderDepth.hlsl", "SSAO.hlsl", "ShowTexture.hlsl",
-                                         "ZBlur.hlsl"};
-
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lr_Lines;
-    std::ifstream lr_In(path, std::ios::binary);
-    std::string ls_Line;
-    while (std::getline(lr_In, ls_Line)) {
-        if (!ls_Line.empty() && ls_Line.back() == '\r') ls_Line.pop_back();
-        lr_Lines.push_back(ls_Line);
-    }
-    return lr_Lines;
-}
+using winerun::k_EffectFiles;
+using winerun::ReadLines;
 
 // The data folder's path, which differs between the two runs, as "<data>".
 std::string WithoutDataPath(std::string line) {
