@@ -232,3 +232,16 @@ TEST_F(EffectTest, AnIncludeHandlerIsAskedInsteadOfTheFileSystem) {
     EXPECT_EQ(lr_Include.Opens[1].second, lr_Include.Files["a.fxh"].data()) << "the parent is the includer's data";
     EXPECT_EQ(lr_Include.Closes, 2);
 }
+
+TEST_F(EffectTest, AByteOrderMarkLeavesTechniquesWhereTheyAre) {
+    // The mark is not text: techniques blanked for the shader compiler must
+    // be blanked where they stand, with or without a directive to preprocess.
+    for (const char* lr_Head : {"", "#define ONE 1\n"}) {
+        const std::string ls_Text = std::string("\xEF\xBB\xBF") + lr_Head +
+                                    "float4 PS() : COLOR { return 1; }\n"
+                                    "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n";
+        ID3DXEffect* e = Make(ls_Text);
+        ASSERT_NE(e, nullptr);
+        e->Release();
+    }
+}
