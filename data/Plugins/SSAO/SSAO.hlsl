@@ -28,6 +28,7 @@
 
 #include "Settings.fxh"
 #include "DepthSlices.fxh"
+#include "FullScreenPass.fxh"
 
 float4 sddx;  // x = 1 / width, y = 1 / height
 
@@ -193,22 +194,6 @@ float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
     return Resolve(sum, 11.0, open);
 }
 
-#define OCCLUSION_STATES              \
-    VertexShader = NULL;              \
-    ZEnable = false;                  \
-    ZWriteEnable = false;             \
-    StencilEnable = false;            \
-    AlphaBlendEnable = false;         \
-    SeparateAlphaBlendEnable = false; \
-    AlphaTestEnable = false;          \
-    FogEnable = false;                \
-    ScissorTestEnable = false;        \
-    SRGBWriteEnable = false;          \
-    ClipPlaneEnable = 0;              \
-    CullMode = None;                  \
-    FillMode = Solid;                 \
-    ColorWriteEnable = Red | Green | Blue | Alpha;
-
 // Pre-transformed quads have no vertex shader, which ps_3_0 needs: the
 // first technique is ps_2_a (512 slots), the fallback ps_2_0.
 technique Occlusion
@@ -216,7 +201,7 @@ technique Occlusion
     pass Occlusion
     {
         PixelShader = compile ps_2_a OcclusionPS();
-        OCCLUSION_STATES
+        FULL_SCREEN_PASS_STATES
     }
 }
 
@@ -225,6 +210,6 @@ technique OcclusionFallback
     pass Occlusion
     {
         PixelShader = compile ps_2_0 OcclusionFallbackPS();
-        OCCLUSION_STATES
+        FULL_SCREEN_PASS_STATES
     }
 }

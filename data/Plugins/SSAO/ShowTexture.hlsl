@@ -13,6 +13,7 @@
 
 #include "Settings.fxh"
 #include "DepthSlices.fxh"
+#include "FullScreenPass.fxh"
 
 texture SceneTexture : BackBuffer;
 texture OcclusionTexture : BlurBackBuffer;
@@ -84,28 +85,12 @@ float4 CombinePS(float2 uv : TEXCOORD0) : COLOR0
     return float4(scene.rgb * occlusion, scene.a);
 }
 
-#define COMPOSITE_STATES              \
-    VertexShader = NULL;              \
-    ZEnable = false;                  \
-    ZWriteEnable = false;             \
-    StencilEnable = false;            \
-    AlphaBlendEnable = false;         \
-    SeparateAlphaBlendEnable = false; \
-    AlphaTestEnable = false;          \
-    FogEnable = false;                \
-    ScissorTestEnable = false;        \
-    SRGBWriteEnable = false;          \
-    ClipPlaneEnable = 0;              \
-    CullMode = None;                  \
-    FillMode = Solid;                 \
-    ColorWriteEnable = Red | Green | Blue | Alpha;
-
 technique ShowTexture
 {
     pass Combine
     {
         PixelShader = compile ps_2_a FilteredPS();
-        COMPOSITE_STATES
+        FULL_SCREEN_PASS_STATES
     }
 }
 
@@ -114,6 +99,6 @@ technique ShowTextureFallback
     pass Combine
     {
         PixelShader = compile ps_2_0 CombinePS();
-        COMPOSITE_STATES
+        FULL_SCREEN_PASS_STATES
     }
 }

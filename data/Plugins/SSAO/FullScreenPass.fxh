@@ -1,0 +1,20 @@
+// FullScreenPass.fxh: the states a full-screen pass of the plug-in sets, so
+// that nothing the host left on (depth, stencil, blending, alpha test, fog,
+// scissor, sRGB writes, clip planes, culling, wireframe, write masks) changes
+// what the quad draws. Pre-transformed quads have no vertex shader.
+
+#define FULL_SCREEN_PASS_STATES       \
+    VertexShader = NULL;              \
+    ZEnable = false;                  \
+    ZWriteEnable = false;             \
+    StencilEnable = false;            \
+    AlphaBlendEnable = false;         \
+    SeparateAlphaBlendEnable = false; \
+    AlphaTestEnable = false;          \
+    FogEnable = false;                \
+    ScissorTestEnable = false;        \
+    SRGBWriteEnable = false;          \
+    ClipPlaneEnable = 0;              \
+    CullMode = None;                  \
+    FillMode = Solid;                 \
+    ColorWriteEnable = Red | Green | Blue | Alpha;
