@@ -14,29 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
-if [ -n "${SSAO_SKIP_WINE:-}" ]; then
-    echo "skipping the Wine run: SSAO_SKIP_WINE is set"
-    exit 77
-fi
-if [ $# -ne 4 ]; then
-    echo "usage: $0 <x86_64|i686> <builddir> <compiled data dir> <outdir>" >&2
-    exit 2
-fi
-arch=$1
-mkdir -p "$2" "$4"
-build=$(cd "$2" && pwd)
-data=$(cd "$3" && pwd) || exit 1
-out=$(cd "$4" && pwd)
-
-wine_session "$arch" "$build" || exit 1
-"$here/build-dll.sh" "$arch" "$build" || { echo "the $arch build failed" >&2; exit 1; }
-program=$build/host/win/ssao_effect_states.exe
-if [ ! -f "$program" ]; then
-    echo "no ssao_effect_states.exe in $build" >&2
-    exit 1
-fi
-
-find "$out" -mindepth 1 -delete
+wine_program_setup ssao_effect_states.exe "compiled data dir" "$@"
+data=$input
 echo "== recording the passes' states with $(basename "$program") ($arch), data $data, into $out"
 timeout 300 wine "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
 rc=$?

@@ -76,3 +76,35 @@ wine_session_end() {
         wait "$wine_xvfb_pid" 2>/dev/null
     fi
 }
+
+# The start every run of one of the build's Windows programs shares:
+#   wine_program_setup <program.exe> <name of the input folder> "$@"
+# with "$@" the script's <x86_64|i686> <builddir> <input dir> <outdir>.
+# Exits 77 when SSAO_SKIP_WINE is set and 2 on wrong arguments; otherwise
+# starts the Wine session, builds the module, empties <outdir> and sets
+# arch, build, input, out and program (the program's path).
+wine_program_setup() {
+    local exe=$1 input_name=$2
+    shift 2
+    if [ -n "${SSAO_SKIP_WINE:-}" ]; then
+        echo "skipping the Wine run: SSAO_SKIP_WINE is set"
+        exit 77
+    fi
+    if [ $# -ne 4 ]; then
+        echo "usage: $0 <x86_64|i686> <builddir> <$input_name> <outdir>" >&2
+        exit 2
+    fi
+    arch=$1
+    mkdir -p "$2" "$4"
+    build=$(cd "$2" && pwd)
+    input=$(cd "$3" && pwd) || exit 1
+    out=$(cd "$4" && pwd)
+    wine_session "$arch" "$build" || exit 1
+    "$here/build-dll.sh" "$arch" "$build" || { echo "the $arch build failed" >&2; exit 1; }
+    program=$build/host/win/$exe
+    if [ ! -f "$program" ]; then
+        echo "no $exe in $build" >&2
+        exit 1
+    fi
+    find "$out" -mindepth 1 -delete
+}
