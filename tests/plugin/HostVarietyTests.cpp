@@ -1,7 +1,6 @@
 // Hosts unlike the usual one: a device of several heads or back buffers, a
 // viewport inside the back buffer, a log the host shares.
 #include "AppendWatch.h"
-#include "CountingDevice.h"
 #include "PublicPluginFixture.h"
 #include "SoftTestDevice.h"
 
@@ -31,18 +30,10 @@ protected:
         EXPECT_EQ(lr_Span[3], bottom);
     }
 
-    IDirect3DSwapChain9* MakeChain(UINT width, UINT height, D3DFORMAT format) {
-        D3DPRESENT_PARAMETERS lr_Params = SoftPresentParameters(width, height);
-        lr_Params.BackBufferFormat = format;
-        lr_Params.EnableAutoDepthStencil = FALSE;
-        IDirect3DSwapChain9* lr_Chain_ = nullptr;
-        EXPECT_EQ(mr_Device_->CreateAdditionalSwapChain(&lr_Params, &lr_Chain_), D3D_OK);
-        return lr_Chain_;
-    }
-
-    void RenderInto(IDirect3DSwapChain9* chain) {
+    // Makes render target 0 the back buffer of one head, then draws a frame.
+    void RenderInto(UINT head) {
         IDirect3DSurface9* lr_Buffer_ = nullptr;
-        ASSERT_EQ(chain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &lr_Buffer_), D3D_OK);
+        ASSERT_EQ(mr_Device_->GetBackBuffer(head, 0, D3DBACKBUFFER_TYPE_MONO, &lr_Buffer_), D3D_OK);
         mr_Device_->SetRenderTarget(0, lr_Buffer_);
         lr_Buffer_->Release();
         Frame();
@@ -50,13 +41,14 @@ protected:
 };
 
 TEST_F(HostVarietyTest, SubordinateHeadReportingNoAdaptersInItsGroupIsRendered) {
-    CountingDevice* lr_Head_ = new CountingDevice(mr_Device_);
-    lr_Head_->SetAdaptersInGroup(0);
-    Start(lr_Head_);
+    mr_Control_->SetAdaptersInGroup(2);
+    ASSERT_EQ(ReplaceDevice(1, D3DCREATE_HARDWARE_VERTEXPROCESSING, {mr_PresentParameters}), D3D_OK);
+    D3DCAPS9 lr_Caps;
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
+    ASSERT_EQ(lr_Caps.NumberOfAdaptersInGroup, 0u);
+    Start(mr_Device_);
     Frame();
     EXPECT_EQ(DrawNames(), k_Frame);
-    Delete();
-    lr_Head_->Release();
 }
 
 TEST_F(HostVarietyTest, EachHeadsBackBufferReplacesTheFrameTexturesInOrder) {
@@ -64,25 +56,26 @@ TEST_F(HostVarietyTest, EachHeadsBackBufferReplacesTheFrameTexturesInOrder) {
     WriteEffectFile("SSAO.hlsl",
                     "float4 PS_SSAO() : COLOR0 { return 1; }\n"
                     "technique T { pass P0 { PixelShader = compile ps_2_0 PS_SSAO(); } }\n");
-    CountingDevice* lr_Heads_ = new CountingDevice(mr_Device_);
-    lr_Heads_->SetAdaptersInGroup(3);
-    IDirect3DSwapChain9* lr_Chains[2] = {MakeChain(800, 480, D3DFMT_X8R8G8B8), MakeChain(800, 600, D3DFMT_A8R8G8B8)};
-    for (IDirect3DSwapChain9* lr_Chain_ : lr_Chains) lr_Heads_->AddHead(lr_Chain_);
+    // Three heads driven by one device; only the height changes, then only the format.
+    std::vector<D3DPRESENT_PARAMETERS> lr_Heads(3, mr_PresentParameters);
+    lr_Heads[1].BackBufferHeight = 480;
+    lr_Heads[2].BackBufferFormat = D3DFMT_A8R8G8B8;
+    for (D3DPRESENT_PARAMETERS& lr_Head : lr_Heads) lr_Head.Windowed = FALSE;
+    mr_Control_->SetAdaptersInGroup(3);
+    ASSERT_EQ(ReplaceDevice(0, D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_ADAPTERGROUP_DEVICE, lr_Heads), D3D_OK);
     std::vector<UINT> lr_LiveAtCreation;
-    lr_Heads_->mr_BeforeCreateTexture = [&]() {
+    mr_Control_->SetCallHook(SoftCall::CreateTexture, [&]() {
         lr_LiveAtCreation.push_back(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
-    };
-    IDirect3DSurface9* lr_BackBuffer_ = GetBackBuffer0();
-    Start(lr_Heads_);
-    Frame();
+    });
+    Start(mr_Device_);
+    RenderInto(0);
 
-    // Only the height changes, then only the format.
-    const char* const lr_Lines[2] = {"SSAO: CreateTexture: D3DFMT_X8R8G8B8 800x480\n",
+    const char* const lr_Lines[3] = {nullptr, "SSAO: CreateTexture: D3DFMT_X8R8G8B8 800x480\n",
                                      "SSAO: CreateTexture: D3DFMT_A8R8G8B8 800x600\n"};
-    for (int lr_Head = 0; lr_Head < 2; ++lr_Head) {
+    for (UINT lr_Head = 1; lr_Head < 3; ++lr_Head) {
         lr_LiveAtCreation.clear();
         MarkLog();
-        RenderInto(lr_Chains[lr_Head]);
+        RenderInto(lr_Head);
         EXPECT_EQ(CountOf(LogSinceMark(), lr_Lines[lr_Head]), 3u) << LogSinceMark();
         EXPECT_EQ(DrawNames(), k_Frame);
         // The noise image and three frame textures: the scene and depth copies
@@ -91,12 +84,7 @@ TEST_F(HostVarietyTest, EachHeadsBackBufferReplacesTheFrameTexturesInOrder) {
         ASSERT_EQ(mr_Control_->GetCopies().size(), 3u);
         for (const SoftCopyRecord& lr_Copy : mr_Control_->GetCopies()) EXPECT_EQ(lr_Copy.Result, D3D_OK);
     }
-
-    mr_Device_->SetRenderTarget(0, lr_BackBuffer_);
-    lr_BackBuffer_->Release();
-    Delete();
-    lr_Heads_->Release();
-    for (IDirect3DSwapChain9* lr_Chain_ : lr_Chains) lr_Chain_->Release();
+    mr_Control_->SetCallHook(SoftCall::CreateTexture, {});
 }
 
 TEST_F(HostVarietyTest, ViewportInsideTheBackBufferPlacesThePassesAtItsCorner) {

@@ -64,6 +64,17 @@ void SoftDeviceFixture::SetUp() {
 }
 
 void SoftDeviceFixture::ReleaseDevice() {
+    ReleaseDeviceOnly();
+    if (mr_Direct3D_) {
+        ULONG lr_Left = mr_Direct3D_->Release();
+        mr_Direct3D_ = nullptr;
+        if (mr_CheckLiveObjects) {
+            EXPECT_EQ(lr_Left, 0u) << "the Direct3D object is still referenced";
+        }
+    }
+}
+
+void SoftDeviceFixture::ReleaseDeviceOnly() {
     if (mr_Device_) {
         if (mr_CheckLiveObjects && mr_Control_) {
             EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false), 0u)
@@ -78,13 +89,15 @@ void SoftDeviceFixture::ReleaseDevice() {
             EXPECT_EQ(lr_Left, 0u) << "the device is still referenced after the fixture released it";
         }
     }
-    if (mr_Direct3D_) {
-        ULONG lr_Left = mr_Direct3D_->Release();
-        mr_Direct3D_ = nullptr;
-        if (mr_CheckLiveObjects) {
-            EXPECT_EQ(lr_Left, 0u) << "the Direct3D object is still referenced";
-        }
-    }
+}
+
+HRESULT SoftDeviceFixture::ReplaceDevice(UINT adapter, DWORD behaviorFlags,
+                                         std::vector<D3DPRESENT_PARAMETERS> heads) {
+    ReleaseDeviceOnly();
+    const HRESULT hr = mr_Direct3D_->CreateDevice(adapter, D3DDEVTYPE_HAL, nullptr, behaviorFlags, heads.data(),
+                                                  &mr_Device_);
+    if (SUCCEEDED(hr)) mr_Control_ = SoftControlOf(mr_Device_);
+    return hr;
 }
 
 void SoftDeviceFixture::TearDown() {

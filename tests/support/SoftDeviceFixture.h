@@ -41,6 +41,13 @@ protected:
     // run here); later calls do nothing. Useful to test what happens after.
     void ReleaseDevice();
 
+    // Replaces the device with one the same Direct3D object makes on the
+    // given adapter (the tear-down checks run on the old one first). Several
+    // heads: a device driving the adapter group. The result of CreateDevice.
+    HRESULT ReplaceDevice(UINT adapter, DWORD behaviorFlags, std::vector<D3DPRESENT_PARAMETERS> heads);
+    // The device part of ReleaseDevice: the Direct3D object stays.
+    void ReleaseDeviceOnly();
+
     // Public reference count of a device object, without touching it.
     ULONG RefCount(IUnknown* object) const;
     // Packed pixels of any surface (width x bytes per pixel per row).

@@ -27,6 +27,7 @@ SoftDevice::SoftDevice(SoftDirect3D9* direct3D, UINT adapter, D3DDEVTYPE type, H
       mr_NeedsReset(false),
       mr_ShuttingDown(false),
       mr_RecordCalls(true),
+      mr_TotalCalls(0),
       mr_OverReleases(0) {
     mr_Direct3D_->AddRef();
     for (UINT i = 0; i < 256; ++i) {
@@ -40,9 +41,27 @@ SoftDevice::SoftDevice(SoftDirect3D9* direct3D, UINT adapter, D3DDEVTYPE type, H
 SoftDevice::~SoftDevice() { mr_Direct3D_->Release(); }
 
 HRESULT SoftDevice::Initialize(D3DPRESENT_PARAMETERS* presentParameters) {
-    HRESULT hr = NormalizePresentParameters(*presentParameters);
+    HRESULT hr = NormalizeHeads(presentParameters);
     if (FAILED(hr)) return hr;
-    return CreateImplicitObjects(*presentParameters);
+    return CreateImplicitObjects(presentParameters);
+}
+
+UINT SoftDevice::HeadCount() const {
+    if (!(mr_Creation.BehaviorFlags & D3DCREATE_ADAPTERGROUP_DEVICE)) return 1;
+    D3DCAPS9 lr_Caps;
+    FillCaps(&lr_Caps);
+    return lr_Caps.NumberOfAdaptersInGroup;
+}
+
+HRESULT SoftDevice::NormalizeHeads(D3DPRESENT_PARAMETERS* heads) const {
+    const UINT lr_Heads = HeadCount();
+    for (UINT i = 0; i < lr_Heads; ++i) {
+        // A device driving several heads is full-screen on each.
+        if (lr_Heads > 1 && heads[i].Windowed) return D3DERR_INVALIDCALL;
+        HRESULT hr = NormalizePresentParameters(heads[i]);
+        if (FAILED(hr)) return hr;
+    }
+    return D3D_OK;
 }
 
 HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) const {
@@ -77,13 +96,14 @@ HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) co
     return D3D_OK;
 }
 
-HRESULT SoftDevice::CreateImplicitObjects(const D3DPRESENT_PARAMETERS& params) {
-    D3DCAPS9 lr_Caps;
-    FillCaps(&lr_Caps);
-    for (UINT i = 0; i < lr_Caps.NumberOfAdaptersInGroup; ++i) {
-        SoftSwapChain* lr_Chain_ = new SoftSwapChain(this, params, true);
+HRESULT SoftDevice::CreateImplicitObjects(const D3DPRESENT_PARAMETERS* heads) {
+    const UINT lr_Heads = HeadCount();
+    for (UINT i = 0; i < lr_Heads; ++i) {
+        SoftSwapChain* lr_Chain_ = new SoftSwapChain(this, heads[i], true);
         mr_SwapChains.emplace_back(lr_Chain_, lr_Chain_);
     }
+    // The automatic depth-stencil surface and the viewport follow the master head.
+    const D3DPRESENT_PARAMETERS& params = heads[0];
     SoftSwapChain* lr_Chain_ = ImplicitSwapChain(0);
     mr_RenderTargets[0].Reset(lr_Chain_->BackBufferInterface(0), lr_Chain_->BackBuffer(0));
     if (params.EnableAutoDepthStencil) {
@@ -125,6 +145,7 @@ void SoftDevice::Shutdown() {
 // IUnknown -------------------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::QueryInterface(REFIID riid, void** ppv) {
+    NoteCall();
     if (!ppv) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IDirect3DDevice9) {
         *ppv = static_cast<IDirect3DDevice9*>(this);
@@ -173,6 +194,11 @@ SoftObject* SoftDevice::FindObject(IUnknown* object) const {
 
 bool SoftDevice::TakeFault(SoftCall call, HRESULT* result) {
     ++mr_CallCounts[static_cast<int>(call)];
+    // A copy: the hook may replace itself.
+    if (mr_CallHooks[static_cast<int>(call)]) {
+        const std::function<void()> lr_Hook = mr_CallHooks[static_cast<int>(call)];
+        lr_Hook();
+    }
     bool lr_Fired = false;
     bool lr_Throw = false;
     for (size_t i = 0; i < mr_Faults.size();) {
@@ -191,8 +217,7 @@ bool SoftDevice::TakeFault(SoftCall call, HRESULT* result) {
 }
 
 void SoftDevice::FillCaps(D3DCAPS9* caps) const {
-    mr_Direct3D_->FillCaps(caps);
-    caps->AdapterOrdinal = mr_Creation.AdapterOrdinal;
+    mr_Direct3D_->FillCaps(mr_Creation.AdapterOrdinal, caps);
     caps->DeviceType = mr_Creation.DeviceType;
 }
 
@@ -206,16 +231,24 @@ SoftSurface* SoftDevice::OwnSurface(IDirect3DSurface9* surface) const {
 // Device-wide queries ----------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::TestCooperativeLevel() {
+    NoteCall();
     if (mr_Lost) return D3DERR_DEVICELOST;
     if (mr_NeedsReset) return D3DERR_DEVICENOTRESET;
     return D3D_OK;
 }
 
-UINT STDMETHODCALLTYPE SoftDevice::GetAvailableTextureMem() { return 512u * 1024u * 1024u; }
+UINT STDMETHODCALLTYPE SoftDevice::GetAvailableTextureMem() {
+    NoteCall();
+    return 512u * 1024u * 1024u;
+}
 
-HRESULT STDMETHODCALLTYPE SoftDevice::EvictManagedResources() { return D3D_OK; }
+HRESULT STDMETHODCALLTYPE SoftDevice::EvictManagedResources() {
+    NoteCall();
+    return D3D_OK;
+}
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetDirect3D(IDirect3D9** ppD3D9) {
+    NoteCall();
     if (!ppD3D9) return D3DERR_INVALIDCALL;
     *ppD3D9 = mr_Direct3D_;
     mr_Direct3D_->AddRef();
@@ -223,83 +256,100 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetDirect3D(IDirect3D9** ppD3D9) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
+    NoteCall();
     if (!pCaps) return D3DERR_INVALIDCALL;
     FillCaps(pCaps);
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
+    NoteCall();
     if (iSwapChain >= mr_SwapChains.size() || !pMode) return D3DERR_INVALIDCALL;
     return mr_Direct3D_->GetAdapterDisplayMode(mr_Creation.AdapterOrdinal, pMode);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) {
+    NoteCall();
     if (!pParameters) return D3DERR_INVALIDCALL;
     *pParameters = mr_Creation;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetCursorProperties(UINT, UINT, IDirect3DSurface9* pCursorBitmap) {
+    NoteCall();
     SoftSurface* lr_Surface_ = OwnSurface(pCursorBitmap);
     if (!lr_Surface_ || lr_Surface_->Desc().Format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
 
-void STDMETHODCALLTYPE SoftDevice::SetCursorPosition(int, int, DWORD) {}
+void STDMETHODCALLTYPE SoftDevice::SetCursorPosition(int, int, DWORD) { NoteCall(); }
 
 BOOL STDMETHODCALLTYPE SoftDevice::ShowCursor(BOOL bShow) {
+    NoteCall();
     BOOL lr_Old = mr_ShowCursor;
     mr_ShowCursor = bShow;
     return lr_Old;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRasterStatus(UINT iSwapChain, D3DRASTER_STATUS* pRasterStatus) {
+    NoteCall();
     SoftSwapChain* lr_Chain_ = ImplicitSwapChain(iSwapChain);
     if (!lr_Chain_) return D3DERR_INVALIDCALL;
     return lr_Chain_->GetRasterStatus(pRasterStatus);
 }
 
-HRESULT STDMETHODCALLTYPE SoftDevice::SetDialogBoxMode(BOOL) { return D3D_OK; }
+HRESULT STDMETHODCALLTYPE SoftDevice::SetDialogBoxMode(BOOL) {
+    NoteCall();
+    return D3D_OK;
+}
 
 void STDMETHODCALLTYPE SoftDevice::SetGammaRamp(UINT iSwapChain, DWORD, const D3DGAMMARAMP* pRamp) {
+    NoteCall();
     if (iSwapChain < mr_SwapChains.size() && pRamp) mr_GammaRamp = *pRamp;
 }
 
 void STDMETHODCALLTYPE SoftDevice::GetGammaRamp(UINT iSwapChain, D3DGAMMARAMP* pRamp) {
+    NoteCall();
     if (iSwapChain < mr_SwapChains.size() && pRamp) *pRamp = mr_GammaRamp;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::BeginScene() {
+    NoteCall();
     if (mr_InScene) return D3DERR_INVALIDCALL;
     mr_InScene = true;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::EndScene() {
+    NoteCall();
     if (!mr_InScene) return D3DERR_INVALIDCALL;
     mr_InScene = false;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetClipStatus(const D3DCLIPSTATUS9* pClipStatus) {
+    NoteCall();
     if (!pClipStatus) return D3DERR_INVALIDCALL;
     mr_ClipStatus = *pClipStatus;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetClipStatus(D3DCLIPSTATUS9* pClipStatus) {
+    NoteCall();
     if (!pClipStatus) return D3DERR_INVALIDCALL;
     *pClipStatus = mr_ClipStatus;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::ValidateDevice(DWORD* pNumPasses) {
+    NoteCall();
     if (!pNumPasses) return D3DERR_INVALIDCALL;
     *pNumPasses = 1;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetPaletteEntries(UINT PaletteNumber, const PALETTEENTRY* pEntries) {
+    NoteCall();
     if (!pEntries || PaletteNumber > 0xFFFF) return D3DERR_INVALIDCALL;
     size_t lr_Needed = (static_cast<size_t>(PaletteNumber) + 1) * 256;
     if (mr_Palettes.size() < lr_Needed) mr_Palettes.resize(lr_Needed, PALETTEENTRY{0xFF, 0xFF, 0xFF, 0xFF});
@@ -308,24 +358,28 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetPaletteEntries(UINT PaletteNumber, cons
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetPaletteEntries(UINT PaletteNumber, PALETTEENTRY* pEntries) {
+    NoteCall();
     if (!pEntries || (static_cast<size_t>(PaletteNumber) + 1) * 256 > mr_Palettes.size()) return D3DERR_INVALIDCALL;
     std::memcpy(pEntries, &mr_Palettes[static_cast<size_t>(PaletteNumber) * 256], 256 * sizeof(PALETTEENTRY));
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetCurrentTexturePalette(UINT PaletteNumber) {
+    NoteCall();
     if ((static_cast<size_t>(PaletteNumber) + 1) * 256 > mr_Palettes.size()) return D3DERR_INVALIDCALL;
     Target().CurrentTexturePalette = PaletteNumber;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetCurrentTexturePalette(UINT* PaletteNumber) {
+    NoteCall();
     if (!PaletteNumber) return D3DERR_INVALIDCALL;
     *PaletteNumber = mr_State.CurrentTexturePalette;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetSoftwareVertexProcessing(BOOL bSoftware) {
+    NoteCall();
     // Only a mixed-processing device may switch.
     if (!(mr_Creation.BehaviorFlags & D3DCREATE_MIXED_VERTEXPROCESSING)) return D3DERR_INVALIDCALL;
     mr_State.SoftwareVertexProcessing = bSoftware;
@@ -333,34 +387,46 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetSoftwareVertexProcessing(BOOL bSoftware
 }
 
 BOOL STDMETHODCALLTYPE SoftDevice::GetSoftwareVertexProcessing() {
+    NoteCall();
     if (mr_Creation.BehaviorFlags & D3DCREATE_SOFTWARE_VERTEXPROCESSING) return TRUE;
     return mr_State.SoftwareVertexProcessing;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetNPatchMode(float nSegments) {
+    NoteCall();
     Target().NPatchMode = nSegments;
     if (mr_RecordMask_) mr_RecordMask_->NPatchMode = true;
     return D3D_OK;
 }
 
-float STDMETHODCALLTYPE SoftDevice::GetNPatchMode() { return mr_State.NPatchMode; }
+float STDMETHODCALLTYPE SoftDevice::GetNPatchMode() {
+    NoteCall();
+    return mr_State.NPatchMode;
+}
 
 HRESULT STDMETHODCALLTYPE SoftDevice::ProcessVertices(UINT, UINT, UINT, IDirect3DVertexBuffer9* pDestBuffer,
                                                       IDirect3DVertexDeclaration9*, DWORD) {
+    NoteCall();
     return pDestBuffer ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawRectPatch(UINT, const float*, const D3DRECTPATCH_INFO*) {
+    NoteCall();
     return D3DERR_INVALIDCALL;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawTriPatch(UINT, const float*, const D3DTRIPATCH_INFO*) {
+    NoteCall();
     return D3DERR_INVALIDCALL;
 }
 
-HRESULT STDMETHODCALLTYPE SoftDevice::DeletePatch(UINT) { return D3DERR_INVALIDCALL; }
+HRESULT STDMETHODCALLTYPE SoftDevice::DeletePatch(UINT) {
+    NoteCall();
+    return D3DERR_INVALIDCALL;
+}
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) {
+    NoteCall();
     // A null out pointer asks only whether the type is supported.
     if (!SoftQuery::Supported(Type)) {
         if (ppQuery) *ppQuery = nullptr;

@@ -11,6 +11,7 @@
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -201,6 +202,8 @@ public:
     void Register(SoftObject* object);
     void Unregister(SoftObject* object);
     SoftObject* FindObject(IUnknown* object) const;
+    // Counts a call of any method but AddRef and Release.
+    void NoteCall() { ++mr_TotalCalls; }
     // Counts a call of the operation; true when a test asked it to fail now.
     bool TakeFault(SoftCall call, HRESULT* result);
     // A Release on an object with no public reference left.
@@ -228,7 +231,10 @@ private:
     ~SoftDevice();
     void Shutdown();
     HRESULT NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) const;
-    HRESULT CreateImplicitObjects(const D3DPRESENT_PARAMETERS& params);
+    // Implicit swap chains: one, or one per head of a device driving its adapter group.
+    UINT HeadCount() const;
+    HRESULT NormalizeHeads(D3DPRESENT_PARAMETERS* heads) const;
+    HRESULT CreateImplicitObjects(const D3DPRESENT_PARAMETERS* heads);
     void ReleaseImplicitObjects();
     SoftSwapChain* ImplicitSwapChain(UINT index) const;
 
@@ -290,6 +296,8 @@ private:
     std::unique_ptr<SoftDrawPipeline> mr_Pipeline;
     std::vector<SoftCopyRecord> mr_Copies;
     UINT mr_CallCounts[static_cast<int>(SoftCall::Count)];
+    std::function<void()> mr_CallHooks[static_cast<int>(SoftCall::Count)];
+    unsigned long long mr_TotalCalls;
     std::vector<Fault> mr_Faults;
     UINT mr_OverReleases;
 };

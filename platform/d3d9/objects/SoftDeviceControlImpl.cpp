@@ -6,6 +6,7 @@
 #include "objects/SoftSurface.h"
 
 #include <cstring>
+#include <utility>
 
 HRESULT STDMETHODCALLTYPE SoftDeviceControlImpl::QueryInterface(REFIID riid, void** ppv) {
     return mr_Device_->QueryInterface(riid, ppv);
@@ -57,8 +58,17 @@ UINT SoftDeviceControlImpl::GetCallCount(SoftCall call) {
     return mr_Device_->mr_CallCounts[lr_Index];
 }
 
+unsigned long long SoftDeviceControlImpl::GetTotalCallCount() { return mr_Device_->mr_TotalCalls; }
+
 void SoftDeviceControlImpl::ResetCallCounts() {
     for (UINT& lr_Count : mr_Device_->mr_CallCounts) lr_Count = 0;
+    mr_Device_->mr_TotalCalls = 0;
+}
+
+void SoftDeviceControlImpl::SetCallHook(SoftCall call, std::function<void()> hook) {
+    const int lr_Index = static_cast<int>(call);
+    if (lr_Index < 0 || lr_Index >= static_cast<int>(SoftCall::Count)) return;
+    mr_Device_->mr_CallHooks[lr_Index] = std::move(hook);
 }
 
 void SoftDeviceControlImpl::FailCall(SoftCall call, UINT nth, HRESULT result) {
@@ -80,6 +90,8 @@ void SoftDeviceControlImpl::SetRenderTargetFormatSupported(D3DFORMAT format, boo
 void SoftDeviceControlImpl::SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) {
     mr_Device_->mr_Direct3D_->SetShaderVersions(vertexShaderVersion, pixelShaderVersion);
 }
+
+void SoftDeviceControlImpl::SetAdaptersInGroup(UINT count) { mr_Device_->mr_Direct3D_->SetAdaptersInGroup(count); }
 
 void SoftDeviceControlImpl::SetDeviceLost(bool lost) {
     mr_Device_->mr_Lost = lost;

@@ -21,12 +21,15 @@ public:
     void ClearRecords() override;
     void SetRecording(bool on) override;
     UINT GetCallCount(SoftCall call) override;
+    unsigned long long GetTotalCallCount() override;
     void ResetCallCounts() override;
+    void SetCallHook(SoftCall call, std::function<void()> hook) override;
     void FailCall(SoftCall call, UINT nth, HRESULT result) override;
     void ClearFaults() override;
     void ThrowFromCall(SoftCall call, UINT times) override;
     void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) override;
     void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) override;
+    void SetAdaptersInGroup(UINT count) override;
     void SetDeviceLost(bool lost) override;
     HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) override;
     HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;

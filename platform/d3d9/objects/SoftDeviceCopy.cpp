@@ -148,6 +148,7 @@ HRESULT SoftDevice::StretchRectChecked(IDirect3DSurface9* pSourceSurface, const 
 HRESULT STDMETHODCALLTYPE SoftDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
                                                   IDirect3DSurface9* pDestSurface, const RECT* pDestRect,
                                                   D3DTEXTUREFILTERTYPE Filter) {
+    NoteCall();
     RECT lr_SourceRect{0, 0, 0, 0};
     RECT lr_DestRect{0, 0, 0, 0};
     HRESULT hr;
@@ -171,6 +172,7 @@ void SoftDevice::RecordCopy(IDirect3DSurface9* source, const RECT& sourceRect, I
 
 HRESULT STDMETHODCALLTYPE SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
                                             DWORD Stencil) {
+    NoteCall();
     if (Count && !pRects) return D3DERR_INVALIDCALL;
     if (Flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) return D3DERR_INVALIDCALL;
     auto* lr_Depth_ = static_cast<SoftSurface*>(mr_DepthStencil.Object());
@@ -242,6 +244,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Clear(DWORD Count, const D3DRECT* pRects, 
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color) {
+    NoteCall();
     SoftSurface* lr_Surface_ = OwnSurface(pSurface);
     if (!lr_Surface_) return D3DERR_INVALIDCALL;
     const D3DSURFACE_DESC& lr_Desc = lr_Surface_->Desc();
@@ -260,6 +263,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::ColorFill(IDirect3DSurface9* pSurface, con
 
 HRESULT STDMETHODCALLTYPE SoftDevice::UpdateSurface(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
                                                     IDirect3DSurface9* pDestinationSurface, const POINT* pDestPoint) {
+    NoteCall();
     SoftSurface* lr_Source_ = OwnSurface(pSourceSurface);
     SoftSurface* lr_Dest_ = OwnSurface(pDestinationSurface);
     if (!lr_Source_ || !lr_Dest_ || lr_Source_ == lr_Dest_) return D3DERR_INVALIDCALL;
@@ -281,6 +285,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::UpdateSurface(IDirect3DSurface9* pSourceSu
 
 HRESULT STDMETHODCALLTYPE SoftDevice::UpdateTexture(IDirect3DBaseTexture9* pSourceTexture,
                                                     IDirect3DBaseTexture9* pDestinationTexture) {
+    NoteCall();
     auto* lr_Source_ = pSourceTexture ? dynamic_cast<SoftTexture*>(pSourceTexture) : nullptr;
     auto* lr_Dest_ = pDestinationTexture ? dynamic_cast<SoftTexture*>(pDestinationTexture) : nullptr;
     // 2-D textures only here.
@@ -309,6 +314,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::UpdateTexture(IDirect3DBaseTexture9* pSour
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget,
                                                           IDirect3DSurface9* pDestSurface) {
+    NoteCall();
     SoftSurface* lr_Source_ = OwnSurface(pRenderTarget);
     SoftSurface* lr_Dest_ = OwnSurface(pDestSurface);
     if (!lr_Source_ || !lr_Dest_ || lr_Source_ == lr_Dest_) return D3DERR_INVALIDCALL;
@@ -325,6 +331,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderTargetData(IDirect3DSurface9* pRe
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface) {
+    NoteCall();
     SoftSwapChain* lr_Chain_ = ImplicitSwapChain(iSwapChain);
     if (!lr_Chain_) return D3DERR_INVALIDCALL;
     return lr_Chain_->GetFrontBufferData(pDestSurface);

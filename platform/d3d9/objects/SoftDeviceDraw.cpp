@@ -197,6 +197,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                                     UINT PrimitiveCount) {
+    NoteCall();
     return SoftNoThrow(E_OUTOFMEMORY, [&] {
         return DrawCommon(PrimitiveType, 0, 0, 0, StartVertex, PrimitiveCount, false, nullptr, 0, nullptr,
                           D3DFMT_UNKNOWN, SoftCall::DrawPrimitive);
@@ -206,6 +207,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveTy
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex,
                                                            UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
                                                            UINT primCount) {
+    NoteCall();
     return SoftNoThrow(E_OUTOFMEMORY, [&] {
         return DrawCommon(PrimitiveType, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex, primCount, true,
                           nullptr, 0, nullptr, D3DFMT_UNKNOWN, SoftCall::DrawIndexedPrimitive);
@@ -214,6 +216,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE Prim
 
 HRESULT STDMETHODCALLTYPE SoftDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                                       const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+    NoteCall();
     if (!pVertexStreamZeroData) return D3DERR_INVALIDCALL;
     HRESULT hr = SoftNoThrow(E_OUTOFMEMORY, [&] {
         return DrawCommon(PrimitiveType, 0, 0, 0, 0, PrimitiveCount, false,
@@ -230,6 +233,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE Pr
                                                              const void* pIndexData, D3DFORMAT IndexDataFormat,
                                                              const void* pVertexStreamZeroData,
                                                              UINT VertexStreamZeroStride) {
+    NoteCall();
     if (!pVertexStreamZeroData || !pIndexData) return D3DERR_INVALIDCALL;
     HRESULT hr = SoftNoThrow(E_OUTOFMEMORY, [&] {
         return DrawCommon(PrimitiveType, 0, MinVertexIndex, NumVertices, 0, PrimitiveCount, true,

@@ -3,6 +3,9 @@
 #include "objects/SoftStateBlock.h"
 #include "objects/SoftSwapChain.h"
 
+#include <algorithm>
+#include <vector>
+
 bool SoftDevice::ResetBlocked() const {
     SoftLiveObject lr_Desc;
     for (SoftObject* lr_Object_ : mr_Objects) {
@@ -39,6 +42,7 @@ bool SoftDevice::ResetBlocked() const {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) {
+    NoteCall();
     HRESULT hr;
     if (TakeFault(SoftCall::Reset, &hr)) {
         mr_NeedsReset = true;
@@ -51,13 +55,15 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
         mr_NeedsReset = true;
         return D3DERR_INVALIDCALL;
     }
-    D3DPRESENT_PARAMETERS lr_Params = *pPresentationParameters;
-    hr = NormalizePresentParameters(lr_Params);
+    // A device driving an adapter group takes one set of parameters per head.
+    std::vector<D3DPRESENT_PARAMETERS> lr_Heads(pPresentationParameters, pPresentationParameters + HeadCount());
+    hr = NormalizeHeads(lr_Heads.data());
     if (FAILED(hr)) {
         mr_NeedsReset = true;
         return hr;
     }
-    *pPresentationParameters = lr_Params;
+    std::copy(lr_Heads.begin(), lr_Heads.end(), pPresentationParameters);
+    const D3DPRESENT_PARAMETERS& lr_Params = lr_Heads[0];
 
     // Recording stops; the device state returns to its defaults, which
     // drops every binding (objects only the device held go away here).
@@ -69,7 +75,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
     mr_InScene = false;
     mr_State.SetDefaults(lr_Params.BackBufferWidth, lr_Params.BackBufferHeight, lr_Params.EnableAutoDepthStencil != 0);
     ReleaseImplicitObjects();
-    hr = CreateImplicitObjects(lr_Params);
+    hr = CreateImplicitObjects(lr_Heads.data());
     if (FAILED(hr)) {
         mr_NeedsReset = true;
         return hr;
@@ -80,6 +86,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
 
 HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                                               const RGNDATA* pDirtyRegion) {
+    NoteCall();
     for (size_t i = 0; i < mr_SwapChains.size(); ++i) {
         HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))
                          ->Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion, 0);

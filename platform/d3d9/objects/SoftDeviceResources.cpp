@@ -105,6 +105,7 @@ static HRESULT CheckTextureRequest(const SoftDirect3D9& d3d, UINT width, UINT he
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
                                                     D3DPOOL Pool, IDirect3DTexture9** ppTexture,
                                                     HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     HRESULT hr;
@@ -123,6 +124,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVolumeTexture(UINT Width, UINT Heigh
                                                           D3DFORMAT Format, D3DPOOL Pool,
                                                           IDirect3DVolumeTexture9** ppVolumeTexture,
                                                           HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppVolumeTexture) return D3DERR_INVALIDCALL;
     *ppVolumeTexture = nullptr;
     HRESULT hr;
@@ -145,6 +147,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVolumeTexture(UINT Width, UINT Heigh
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format,
                                                         D3DPOOL Pool, IDirect3DCubeTexture9** ppCubeTexture,
                                                         HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppCubeTexture) return D3DERR_INVALIDCALL;
     *ppCubeTexture = nullptr;
     HRESULT hr;
@@ -162,6 +165,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateCubeTexture(UINT EdgeLength, UINT Le
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                                          IDirect3DVertexBuffer9** ppVertexBuffer,
                                                          HANDLE* pSharedHandle) {
+    NoteCall();
     return CreateBuffer<SoftVertexBuffer>(this, SoftCall::CreateVertexBuffer,
                                           {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF},
                                           pSharedHandle, ppVertexBuffer);
@@ -169,6 +173,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexBuffer(UINT Length, DWORD Usag
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                                         IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
+    NoteCall();
     return CreateBuffer<SoftIndexBuffer>(this, SoftCall::CreateIndexBuffer,
                                          {Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length}, pSharedHandle,
                                          ppIndexBuffer);
@@ -178,6 +183,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateRenderTarget(UINT Width, UINT Height
                                                          D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality,
                                                          BOOL Lockable, IDirect3DSurface9** ppSurface,
                                                          HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppSurface) return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
     HRESULT hr;
@@ -202,6 +208,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateDepthStencilSurface(UINT Width, UINT
                                                                 D3DMULTISAMPLE_TYPE MultiSample,
                                                                 DWORD MultisampleQuality, BOOL,
                                                                 IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppSurface) return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
     HRESULT hr;
@@ -225,6 +232,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateDepthStencilSurface(UINT Width, UINT
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format,
                                                                   D3DPOOL Pool, IDirect3DSurface9** ppSurface,
                                                                   HANDLE* pSharedHandle) {
+    NoteCall();
     if (!ppSurface) return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
     HRESULT hr;
@@ -247,6 +255,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateOffscreenPlainSurface(UINT Width, UI
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* pPresentationParameters,
                                                                 IDirect3DSwapChain9** pSwapChain) {
+    NoteCall();
     if (!pSwapChain) return D3DERR_INVALIDCALL;
     *pSwapChain = nullptr;
     HRESULT hr;
@@ -264,6 +273,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateAdditionalSwapChain(D3DPRESENT_PARAM
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetSwapChain(UINT iSwapChain, IDirect3DSwapChain9** pSwapChain) {
+    NoteCall();
     if (!pSwapChain) return D3DERR_INVALIDCALL;
     *pSwapChain = nullptr;
     HRESULT hr;
@@ -274,10 +284,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetSwapChain(UINT iSwapChain, IDirect3DSwa
     return D3D_OK;
 }
 
-UINT STDMETHODCALLTYPE SoftDevice::GetNumberOfSwapChains() { return static_cast<UINT>(mr_SwapChains.size()); }
+UINT STDMETHODCALLTYPE SoftDevice::GetNumberOfSwapChains() {
+    NoteCall();
+    return static_cast<UINT>(mr_SwapChains.size());
+}
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
                                                     IDirect3DSurface9** ppBackBuffer) {
+    NoteCall();
     if (!ppBackBuffer) return D3DERR_INVALIDCALL;
     *ppBackBuffer = nullptr;
     SoftSwapChain* lr_Chain_ = ImplicitSwapChain(iSwapChain);
@@ -292,6 +306,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetBackBuffer(UINT iSwapChain, UINT iBackB
 // Render targets and depth-stencil ---------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
+    NoteCall();
     HRESULT hr;
     if (TakeFault(SoftCall::SetRenderTarget, &hr)) return hr;
     if (RenderTargetIndex >= SOFT_RENDER_TARGETS) return D3DERR_INVALIDCALL;
@@ -314,6 +329,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderTarget(DWORD RenderTargetIndex, I
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
+    NoteCall();
     if (!ppRenderTarget) return D3DERR_INVALIDCALL;
     *ppRenderTarget = nullptr;
     HRESULT hr;
@@ -326,6 +342,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderTarget(DWORD RenderTargetIndex, I
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
+    NoteCall();
     if (!pNewZStencil) {
         mr_DepthStencil.Reset();
         return D3D_OK;
@@ -337,6 +354,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetDepthStencilSurface(IDirect3DSurface9* 
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
+    NoteCall();
     if (!ppZStencilSurface) return D3DERR_INVALIDCALL;
     *ppZStencilSurface = nullptr;
     HRESULT hr;
@@ -350,6 +368,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetDepthStencilSurface(IDirect3DSurface9**
 // State blocks -----------------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) {
+    NoteCall();
     if (!ppSB) return D3DERR_INVALIDCALL;
     *ppSB = nullptr;
     HRESULT hr;
@@ -372,6 +391,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, I
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::BeginStateBlock() {
+    NoteCall();
     if (mr_RecordMask_) return D3DERR_INVALIDCALL;
     SoftStateBlock* lr_Block_ = nullptr;
     if (FAILED(SoftNoThrow(E_OUTOFMEMORY, [&] {
@@ -386,6 +406,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::BeginStateBlock() {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::EndStateBlock(IDirect3DStateBlock9** ppSB) {
+    NoteCall();
     if (!ppSB) return D3DERR_INVALIDCALL;
     *ppSB = nullptr;
     if (!mr_RecordMask_) return D3DERR_INVALIDCALL;
@@ -401,15 +422,18 @@ HRESULT STDMETHODCALLTYPE SoftDevice::EndStateBlock(IDirect3DStateBlock9** ppSB)
 // Shaders and declarations -----------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
+    NoteCall();
     return CreateShader<SoftVertexShader>(this, SoftCall::CreateVertexShader, pFunction, ppShader);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
+    NoteCall();
     return CreateShader<SoftPixelShader>(this, SoftCall::CreatePixelShader, pFunction, ppShader);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
                                                               IDirect3DVertexDeclaration9** ppDecl) {
+    NoteCall();
     if (!ppDecl) return D3DERR_INVALIDCALL;
     *ppDecl = nullptr;
     if (!pVertexElements) return D3DERR_INVALIDCALL;

@@ -36,6 +36,7 @@ HRESULT HandBack(T* object, T** out) {
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
     if (!pMatrix || lr_Index >= SOFT_TRANSFORMS) return D3DERR_INVALIDCALL;
     Target().Transforms[lr_Index] = *pMatrix;
@@ -44,6 +45,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTransform(D3DTRANSFORMSTATETYPE State, 
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
+    NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
     if (!pMatrix || lr_Index >= SOFT_TRANSFORMS) return D3DERR_INVALIDCALL;
     *pMatrix = mr_State.Transforms[lr_Index];
@@ -51,6 +53,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetTransform(D3DTRANSFORMSTATETYPE State, 
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
     if (!pMatrix || lr_Index >= SOFT_TRANSFORMS) return D3DERR_INVALIDCALL;
     // The new matrix is the given one times the current one.
@@ -65,6 +68,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE St
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetViewport(const D3DVIEWPORT9* pViewport) {
+    NoteCall();
     if (!pViewport) return D3DERR_INVALIDCALL;
     // A viewport must lie within render target 0.
     SoftSurface* lr_Target_ = static_cast<SoftSurface*>(mr_RenderTargets[0].Object());
@@ -81,12 +85,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetViewport(D3DVIEWPORT9* pViewport) {
+    NoteCall();
     if (!pViewport) return D3DERR_INVALIDCALL;
     *pViewport = mr_State.Viewport;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetMaterial(const D3DMATERIAL9* pMaterial) {
+    NoteCall();
     if (!pMaterial) return D3DERR_INVALIDCALL;
     Target().Material = *pMaterial;
     if (mr_RecordMask_) mr_RecordMask_->Material = true;
@@ -94,12 +100,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetMaterial(const D3DMATERIAL9* pMaterial)
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetMaterial(D3DMATERIAL9* pMaterial) {
+    NoteCall();
     if (!pMaterial) return D3DERR_INVALIDCALL;
     *pMaterial = mr_State.Material;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetLight(DWORD Index, const D3DLIGHT9* pLight) {
+    NoteCall();
     if (!pLight) return D3DERR_INVALIDCALL;
     if (pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
     Target().LightAt(Index).Light = *pLight;
@@ -108,6 +116,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetLight(DWORD Index, const D3DLIGHT9* pLi
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLight(DWORD Index, D3DLIGHT9* pLight) {
+    NoteCall();
     if (!pLight) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -116,6 +125,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetLight(DWORD Index, D3DLIGHT9* pLight) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::LightEnable(DWORD Index, BOOL Enable) {
+    NoteCall();
     // Enabling a light never set gives it the default light's values.
     Target().LightAt(Index).Enabled = Enable ? TRUE : FALSE;
     if (mr_RecordMask_) mr_RecordMask_->AddLight(Index);
@@ -123,6 +133,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::LightEnable(DWORD Index, BOOL Enable) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLightEnable(DWORD Index, BOOL* pEnable) {
+    NoteCall();
     if (!pEnable) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -132,6 +143,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetLightEnable(DWORD Index, BOOL* pEnable)
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetClipPlane(DWORD Index, const float* pPlane) {
+    NoteCall();
     if (!pPlane || Index >= SOFT_CLIP_PLANES) return D3DERR_INVALIDCALL;
     std::memcpy(Target().ClipPlanes[Index], pPlane, sizeof(float) * 4);
     if (mr_RecordMask_) mr_RecordMask_->ClipPlanes[Index] = true;
@@ -139,12 +151,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetClipPlane(DWORD Index, const float* pPl
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetClipPlane(DWORD Index, float* pPlane) {
+    NoteCall();
     if (!pPlane || Index >= SOFT_CLIP_PLANES) return D3DERR_INVALIDCALL;
     std::memcpy(pPlane, mr_State.ClipPlanes[Index], sizeof(float) * 4);
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
+    NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
     if (lr_Index == 0 || lr_Index >= SOFT_RENDER_STATES) return D3DERR_INVALIDCALL;
     Target().RenderStates[lr_Index] = Value;
@@ -153,6 +167,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderState(D3DRENDERSTATETYPE State, D
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
+    NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
     if (!pValue || lr_Index == 0 || lr_Index >= SOFT_RENDER_STATES) return D3DERR_INVALIDCALL;
     *pValue = mr_State.RenderStates[lr_Index];
@@ -160,6 +175,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, D
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
+    NoteCall();
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     UINT lr_Slot = SoftSamplerSlot(Stage);
@@ -168,6 +184,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetTexture(DWORD Stage, IDirect3DBaseTextu
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
+    NoteCall();
     UINT lr_Slot = SoftSamplerSlot(Stage);
     if (lr_Slot >= SOFT_SAMPLERS) return D3DERR_INVALIDCALL;
     SoftObject* lr_Object_ = nullptr;
@@ -185,6 +202,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTexture(DWORD Stage, IDirect3DBaseTextu
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
+    NoteCall();
     if (!pValue || Stage >= SOFT_TEXTURE_STAGES || Type == 0 || static_cast<UINT>(Type) >= SOFT_STAGE_STATES)
         return D3DERR_INVALIDCALL;
     *pValue = mr_State.StageStates[Stage][Type];
@@ -192,6 +210,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetTextureStageState(DWORD Stage, D3DTEXTU
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
+    NoteCall();
     if (Stage >= SOFT_TEXTURE_STAGES || Type == 0 || static_cast<UINT>(Type) >= SOFT_STAGE_STATES)
         return D3DERR_INVALIDCALL;
     Target().StageStates[Stage][Type] = Value;
@@ -200,6 +219,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTextureStageState(DWORD Stage, D3DTEXTU
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
+    NoteCall();
     UINT lr_Slot = SoftSamplerSlot(Sampler);
     if (!pValue || lr_Slot >= SOFT_SAMPLERS || Type == 0 || static_cast<UINT>(Type) >= SOFT_SAMPLER_STATES)
         return D3DERR_INVALIDCALL;
@@ -208,6 +228,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERS
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+    NoteCall();
     UINT lr_Slot = SoftSamplerSlot(Sampler);
     if (lr_Slot >= SOFT_SAMPLERS || Type == 0 || static_cast<UINT>(Type) >= SOFT_SAMPLER_STATES)
         return D3DERR_INVALIDCALL;
@@ -217,6 +238,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERS
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetScissorRect(const RECT* pRect) {
+    NoteCall();
     if (!pRect) return D3DERR_INVALIDCALL;
     Target().Scissor = *pRect;
     if (mr_RecordMask_) mr_RecordMask_->Scissor = true;
@@ -224,12 +246,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetScissorRect(const RECT* pRect) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetScissorRect(RECT* pRect) {
+    NoteCall();
     if (!pRect) return D3DERR_INVALIDCALL;
     *pRect = mr_State.Scissor;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
+    NoteCall();
     // A declaration replaces the FVF and the other way round. The runtime
     // also makes a declaration for an FVF (GetVertexDeclaration then returns
     // it); here GetVertexDeclaration returns null after SetFVF.
@@ -240,11 +264,13 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclar
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
+    NoteCall();
     if (!ppDecl) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Declaration.Get(), ppDecl);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetFVF(DWORD FVF) {
+    NoteCall();
     Target().FVF = FVF;
     Target().Declaration.Reset();
     if (mr_RecordMask_) mr_RecordMask_->Declaration = mr_RecordMask_->FVF = true;
@@ -252,29 +278,34 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetFVF(DWORD FVF) {
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetFVF(DWORD* pFVF) {
+    NoteCall();
     if (!pFVF) return D3DERR_INVALIDCALL;
     *pFVF = mr_State.FVF;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
+    NoteCall();
     if (!BindOwn<SoftVertexShader>(this, pShader, Target().VertexShader)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->VertexShader = true;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
+    NoteCall();
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.VertexShader.Get(), ppShader);
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
+    NoteCall();
     if (!BindOwn<SoftPixelShader>(this, pShader, Target().PixelShader)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->PixelShader = true;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
+    NoteCall();
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.PixelShader.Get(), ppShader);
 }
@@ -282,6 +313,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
 // Shader constants: a run of registers must fit in the register file.
 #define SOFT_CONSTANTS(Name, Array, Type, Width, Limit)                                                          \
     HRESULT STDMETHODCALLTYPE SoftDevice::Set##Name(UINT StartRegister, const Type* pConstantData, UINT Count) { \
+        NoteCall();                                                                                              \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(&Target().Array[StartRegister], pConstantData, sizeof(Type) * Width * Count);                \
         if (mr_RecordMask_)                                                                                      \
@@ -289,6 +321,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
         return D3D_OK;                                                                                           \
     }                                                                                                            \
     HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {       \
+        NoteCall();                                                                                              \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);                \
         return D3D_OK;                                                                                           \
@@ -305,6 +338,7 @@ SOFT_CONSTANTS(PixelShaderConstantB, PixelConstantsB, BOOL, 1, SOFT_CONSTANTS_B)
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
                                                       UINT OffsetInBytes, UINT Stride) {
+    NoteCall();
     if (StreamNumber >= SOFT_STREAMS || Stride > 508) return D3DERR_INVALIDCALL;
     SoftStreamSource& lr_Stream = Target().Streams[StreamNumber];
     if (!BindOwn<SoftVertexBuffer>(this, pStreamData, lr_Stream.Buffer)) return D3DERR_INVALIDCALL;
@@ -316,6 +350,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSource(UINT StreamNumber, IDirect
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData,
                                                       UINT* pOffsetInBytes, UINT* pStride) {
+    NoteCall();
     if (!ppStreamData || !pOffsetInBytes || !pStride) return D3DERR_INVALIDCALL;
     *ppStreamData = nullptr;
     if (StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
@@ -326,6 +361,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSource(UINT StreamNumber, IDirect
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSourceFreq(UINT StreamNumber, UINT Setting) {
+    NoteCall();
     if (StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
     Target().StreamFrequency[StreamNumber] = Setting;
     if (mr_RecordMask_) mr_RecordMask_->StreamFrequency[StreamNumber] = true;
@@ -333,18 +369,21 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSourceFreq(UINT StreamNumber, UIN
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSourceFreq(UINT StreamNumber, UINT* pSetting) {
+    NoteCall();
     if (!pSetting || StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
     *pSetting = mr_State.StreamFrequency[StreamNumber];
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
+    NoteCall();
     if (!BindOwn<SoftIndexBuffer>(this, pIndexData, Target().Indices)) return D3DERR_INVALIDCALL;
     if (mr_RecordMask_) mr_RecordMask_->Indices = true;
     return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
+    NoteCall();
     if (!ppIndexData) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Indices.Get(), ppIndexData);
 }

@@ -40,7 +40,8 @@ SoftDirect3D9::SoftDirect3D9()
                              D3DFMT_G32R32F,       D3DFMT_A32B32G32R32F, D3DFMT_R5G6B5,      D3DFMT_X1R5G5B5,
                              D3DFMT_A1R5G5B5},
       mr_VertexShaderVersion(D3DVS_VERSION(3, 0)),
-      mr_PixelShaderVersion(D3DPS_VERSION(3, 0)) {}
+      mr_PixelShaderVersion(D3DPS_VERSION(3, 0)),
+      mr_AdaptersInGroup(1) {}
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -169,13 +170,14 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceFormatConversion(UINT Adapte
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE, D3DCAPS9* pCaps) {
     if (Adapter >= AdapterCount() || !pCaps) return D3DERR_INVALIDCALL;
-    FillCaps(pCaps);
+    FillCaps(Adapter, pCaps);
     return D3D_OK;
 }
 
 HMONITOR STDMETHODCALLTYPE SoftDirect3D9::GetAdapterMonitor(UINT Adapter) {
-    static HMONITOR__ lr_Monitor{0};
-    return Adapter < AdapterCount() ? &lr_Monitor : nullptr;
+    // Each head shows on a monitor of its own.
+    static HMONITOR__ lr_Monitors[k_MaxAdapters] = {};
+    return Adapter < AdapterCount() ? &lr_Monitors[Adapter] : nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
@@ -185,6 +187,8 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE D
     if (!ppReturnedDeviceInterface) return D3DERR_INVALIDCALL;
     *ppReturnedDeviceInterface = nullptr;
     if (Adapter >= AdapterCount() || !pPresentationParameters) return D3DERR_INVALIDCALL;
+    // Only the master adapter may drive the heads of its group.
+    if ((BehaviorFlags & D3DCREATE_ADAPTERGROUP_DEVICE) && Adapter != 0) return D3DERR_INVALIDCALL;
     DWORD lr_Processing = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
                                            D3DCREATE_MIXED_VERTEXPROCESSING);
     // Exactly one kind of vertex processing, as the runtime demands.
@@ -218,10 +222,14 @@ void SoftDirect3D9::SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShad
     mr_PixelShaderVersion = pixelShaderVersion;
 }
 
-void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
+void SoftDirect3D9::SetAdaptersInGroup(UINT count) {
+    mr_AdaptersInGroup = std::min(std::max(count, 1u), k_MaxAdapters);
+}
+
+void SoftDirect3D9::FillCaps(UINT adapter, D3DCAPS9* caps) const {
     std::memset(caps, 0, sizeof(*caps));
     caps->DeviceType = D3DDEVTYPE_HAL;
-    caps->AdapterOrdinal = 0;
+    caps->AdapterOrdinal = adapter;
     caps->Caps2 = D3DCAPS2_CANAUTOGENMIPMAP;
     caps->PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
     caps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
@@ -260,9 +268,10 @@ void SoftDirect3D9::FillCaps(D3DCAPS9* caps) const {
     caps->PixelShaderVersion = mr_PixelShaderVersion;
     caps->PixelShader1xMaxValue = 65504.0f;
     caps->DevCaps2 = D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
+    // All heads form one group: the master counts them, a subordinate head reports 0.
     caps->MasterAdapterOrdinal = 0;
-    caps->AdapterOrdinalInGroup = 0;
-    caps->NumberOfAdaptersInGroup = 1;
+    caps->AdapterOrdinalInGroup = adapter;
+    caps->NumberOfAdaptersInGroup = adapter == 0 ? mr_AdaptersInGroup : 0;
     caps->NumSimultaneousRTs = SOFT_RENDER_TARGETS;
     caps->StretchRectFilterCaps =
         D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;

@@ -1,4 +1,5 @@
-// IDirect3D9 of the software runtime: one adapter whose capabilities and
+// IDirect3D9 of the software runtime: one adapter, or the heads of one
+// multi-head card (adapter 0 the master), whose capabilities and
 // render-target formats the tests can change through the device's controls.
 #pragma once
 
@@ -42,8 +43,10 @@ public:
     bool IsRenderTargetFormat(D3DFORMAT format) const;
     void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported);
     void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion);
-    void FillCaps(D3DCAPS9* caps) const;
-    UINT AdapterCount() const { return 1; }
+    void SetAdaptersInGroup(UINT count);
+    void FillCaps(UINT adapter, D3DCAPS9* caps) const;
+    UINT AdapterCount() const { return mr_AdaptersInGroup; }
+    static constexpr UINT k_MaxAdapters = 8;
     static bool IsDisplayFormat(D3DFORMAT format);
 
 private:
@@ -53,4 +56,5 @@ private:
     std::vector<D3DFORMAT> mr_RenderTargetFormats;
     DWORD mr_VertexShaderVersion;
     DWORD mr_PixelShaderVersion;
+    UINT mr_AdaptersInGroup;
 };

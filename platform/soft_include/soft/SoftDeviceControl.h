@@ -5,6 +5,7 @@
 
 #include <d3d9.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -161,7 +162,14 @@ struct ISoftDeviceControl : public IUnknown {
 
     // Number of calls of an operation since the last ResetCallCounts.
     virtual UINT GetCallCount(SoftCall call) = 0;
+    // Number of calls of any IDirect3DDevice9 method but AddRef and Release,
+    // whoever made them (the application or D3DX), since the last ResetCallCounts.
+    virtual unsigned long long GetTotalCallCount() = 0;
     virtual void ResetCallCounts() = 0;
+
+    // Runs at each call of the operation, when it is counted and before a
+    // fault set for it fires or it does anything; an empty hook removes it.
+    virtual void SetCallHook(SoftCall call, std::function<void()> hook) = 0;
 
     // The nth next call of the operation (1: the very next) fails with the given result.
     virtual void FailCall(SoftCall call, UINT nth, HRESULT result) = 0;
@@ -175,6 +183,12 @@ struct ISoftDeviceControl : public IUnknown {
     // Adapter configuration.
     virtual void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) = 0;
     virtual void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) = 0;
+    // The Direct3D object becomes a multi-head card of `count` adapters (1 to 8)
+    // in one group, adapter 0 the master: its caps count the heads, each
+    // subordinate's report NumberOfAdaptersInGroup 0. Devices made afterwards
+    // see it; one made on the master with D3DCREATE_ADAPTERGROUP_DEVICE takes
+    // an array of full-screen parameters and has an implicit swap chain per head.
+    virtual void SetAdaptersInGroup(UINT count) = 0;
     virtual void SetDeviceLost(bool lost) = 0;
 
     // Pixel access to any surface, bypassing the lock rules. Rows are packed

@@ -204,3 +204,54 @@ TEST_F(FaultTests, ClearFaultsAndResetCallCounts) {
     mr_Control_->ResetCallCounts();
     EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetRenderTarget), 0u);
 }
+
+TEST_F(FaultTests, AHookRunsAtEachCallBeforeItsFaultAndTheCreation) {
+    std::vector<UINT> lr_LiveAtCall;
+    std::vector<UINT> lr_CountAtCall;
+    mr_Control_->SetCallHook(SoftCall::CreateTexture, [&]() {
+        lr_LiveAtCall.push_back(mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
+        lr_CountAtCall.push_back(mr_Control_->GetCallCount(SoftCall::CreateTexture));
+    });
+    mr_Control_->FailCall(SoftCall::CreateTexture, 2, E_OUTOFMEMORY);
+    IDirect3DTexture9* lr_Textures[3] = {};
+    for (IDirect3DTexture9*& lr_Texture_ : lr_Textures)
+        mr_Device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_, nullptr);
+    EXPECT_NE(lr_Textures[0], nullptr);
+    EXPECT_EQ(lr_Textures[1], nullptr);
+    // The failed call ran the hook too; the calls are counted before it runs.
+    EXPECT_EQ(lr_LiveAtCall, (std::vector<UINT>{0, 1, 1}));
+    EXPECT_EQ(lr_CountAtCall, (std::vector<UINT>{1, 2, 3}));
+    // Other operations run no hook, and an empty one removes it.
+    IDirect3DVertexBuffer9* lr_Buffer_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &lr_Buffer_, nullptr), D3D_OK);
+    lr_Buffer_->Release();
+    mr_Control_->SetCallHook(SoftCall::CreateTexture, {});
+    lr_Textures[0]->Release();
+    ASSERT_EQ(mr_Device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Textures[0], nullptr),
+              D3D_OK);
+    EXPECT_EQ(lr_LiveAtCall.size(), 3u);
+    for (IDirect3DTexture9* lr_Texture_ : lr_Textures)
+        if (lr_Texture_) lr_Texture_->Release();
+}
+
+TEST_F(FaultTests, TheTotalCountsEveryDeviceMethodButAddRefAndRelease) {
+    mr_Control_->ResetCallCounts();
+    EXPECT_EQ(mr_Control_->GetTotalCallCount(), 0u);
+    mr_Device_->AddRef();
+    mr_Device_->Release();
+    DWORD lr_Value = 0;
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value);
+    mr_Device_->SetVertexShaderConstantF(0, nullptr, 1);  // refused, still a call
+    IDirect3DSurface9* lr_Target_ = nullptr;
+    ASSERT_EQ(mr_Device_->GetRenderTarget(0, &lr_Target_), D3D_OK);
+    // Calls on the objects the device made are not the device's.
+    D3DSURFACE_DESC lr_Desc;
+    lr_Target_->GetDesc(&lr_Desc);
+    lr_Target_->Release();
+    mr_Device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    EXPECT_EQ(mr_Control_->GetTotalCallCount(), 5u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetRenderTarget), 1u);
+    mr_Control_->ResetCallCounts();
+    EXPECT_EQ(mr_Control_->GetTotalCallCount(), 0u);
+}
