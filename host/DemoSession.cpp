@@ -1,6 +1,7 @@
 #include "DemoSession.h"
 
 #include "DemoStudy.h"
+#include "EffectSettings.h"
 #include "HResultText.h"
 #include "HostContract.h"
 #include "PathHost.h"
@@ -14,6 +15,7 @@
 #include <iomanip>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -292,11 +294,50 @@ bool DemoSession::RunStudy() {
     std::string ls_Folder = mr_Options.OutputPath;
     if (!ls_Folder.empty() && ls_Folder.back() != '/') ls_Folder += '/';
     OcclusionStudy lr_Study(mr_Device_, mr_Control_, mr_Plugin_);
-    DemoStudy lr_Demo(mr_Scene, mr_Mesh, ls_Folder, mr_Options,
-                      [this](const std::string& label, const std::string& text) { Step(label, text); });
+    DemoStudy lr_Demo(
+        mr_Scene, mr_Mesh, ls_Folder, mr_Options,
+        [this](const std::string& label, const std::string& text) { Step(label, text); },
+        [this](const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error) {
+            return DrawOtherHost(name, camera, images, error);
+        });
     const bool lr_Done = lr_Demo.Run(lr_Study);
     if (!lr_Done) ++mr_Failures;
     return lr_Done;
+}
+
+bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& camera, PassImages& images,
+                                std::string& error) {
+    if (!mr_CreatePlugin) {
+        error = "no module to create another instance from";
+        return false;
+    }
+    // Its own folder, so that its log and settings stay apart from the session's.
+    std::string ls_Folder = mr_Options.OutputPath;
+    if (!ls_Folder.empty() && ls_Folder.back() != '/') ls_Folder += '/';
+    ls_Folder += "hosts/";
+    for (char c : name) ls_Folder += c == ' ' ? '-' : c;
+    ls_Folder += '/';
+    if (!WriteEffectFolder(mr_ShippedEffects, ls_Folder + "data/Plugins/SSAO", EffectSettings::ForCamera(camera),
+                           error))
+        return false;
+    PathHost lr_Host(WidenUtf8(ls_Folder), WidenUtf8(ls_Folder + "data/"));
+    std::unique_ptr<IDirect3D9BasePlugin> lr_Plugin(mr_CreatePlugin(&lr_Host));
+    if (!lr_Plugin) {
+        error = "CreatePlugin returned nothing";
+        return false;
+    }
+    lr_Plugin->Initialise(mr_Device_);
+    lr_Plugin->SetActive(true);
+    bool lr_Drawn = lr_Plugin->IsActive();
+    if (lr_Drawn) {
+        OcclusionStudy lr_Study(mr_Device_, mr_Control_, lr_Plugin.get());
+        lr_Drawn = lr_Study.Run(camera, mr_Mesh, images, error);
+    } else {
+        error = "the instance did not switch on (see " + ls_Folder + "Vexil.log)";
+    }
+    lr_Plugin->SetActive(false);
+    lr_Plugin->Deinitialise();
+    return lr_Drawn;
 }
 
 bool DemoSession::SetShowAOOnly(bool value, bool asText) {

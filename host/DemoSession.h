@@ -6,6 +6,7 @@
 #include "HostContract.h"
 #include "AnalyticScene.h"
 #include "SceneCamera.h"
+#include "OcclusionStudy.h"
 #include "SceneMesh.h"
 
 #include <d3d9.h>
@@ -27,6 +28,12 @@ public:
     int Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, size_t logStart);
 
     bool CreateDevice(std::string& error);
+    // The module and shipped effect folder from which the study draws other
+    // hosts, each through its own instance with its own Settings.fxh.
+    void SetOtherHosts(CreatePluginFunction create, const std::string& shippedEffects) {
+        mr_CreatePlugin = create;
+        mr_ShippedEffects = shippedEffects;
+    }
     void ReleaseDevice();
 
 private:
@@ -45,6 +52,7 @@ private:
     bool ResetDevice(const std::string& label, UINT width, UINT height);
     // Pictures of every pass and the figures against the ray-traced reference.
     bool RunStudy();
+    bool DrawOtherHost(const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error);
     bool CheckLog(const std::string& logPath, size_t logStart);
     bool SetShowAOOnly(bool value, bool asText);
 
@@ -55,6 +63,8 @@ private:
     IDirect3DDevice9* mr_Device_ = nullptr;
     ISoftDeviceControl* mr_Control_ = nullptr;  // not referenced: lives as long as the device
     IDirect3D9BasePlugin* mr_Plugin_ = nullptr;
+    CreatePluginFunction mr_CreatePlugin = nullptr;
+    std::string mr_ShippedEffects;
     AnalyticScene mr_Scene = AnalyticScene::MakeDemoRoom();
     std::vector<SceneVertex> mr_Mesh = BuildSceneMesh(mr_Scene);
     SceneCamera mr_Camera = SceneCamera::DemoView();

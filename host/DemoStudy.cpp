@@ -50,12 +50,29 @@ bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const 
         ++mr_Problems;
         return false;
     }
-    const EffectSettings lr_Settings =
-        mr_Options.SetsProjection() ? EffectSettings::ForCamera(camera) : EffectSettings::Shipped();
+    ReportFigures(camera, mr_Options.SetsProjection() ? EffectSettings::ForCamera(camera) : EffectSettings::Shipped(),
+                  name, images, pixels);
+    return true;
+}
+
+void DemoStudy::ReportFigures(const SceneCamera& camera, const EffectSettings& settings, const std::string& name,
+                              const PassImages& images, ScenePixels& pixels) {
     const OcclusionFigures lr_Figures =
-        CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels, lr_Settings);
+        CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels, settings);
     mr_Report(name, CameraText(camera));
-    mr_Report(name, DescribeFigures(lr_Figures));
+    mr_Report(name, DescribeFigures(lr_Figures) + ", composite correlation " +
+                        std::to_string(CompositeDarkeningCorrelation(pixels, images)).substr(0, 5));
+}
+
+bool DemoStudy::DrawOtherHost(const std::string& name, bool reversedDepth, PassImages& images, ScenePixels& pixels) {
+    const SceneCamera lr_Camera = SceneCamera::WithOrdinaryNearPlane(SceneCamera::DemoView(), reversedDepth);
+    std::string ls_Error;
+    if (!mr_OtherHost || !mr_OtherHost(name, lr_Camera, images, ls_Error)) {
+        mr_Report(name, "cannot draw the passes: " + (mr_OtherHost ? ls_Error : std::string("no other host")));
+        ++mr_Problems;
+        return false;
+    }
+    ReportFigures(lr_Camera, EffectSettings::ForCamera(lr_Camera), name, images, pixels);
     return true;
 }
 
@@ -66,8 +83,8 @@ bool DemoStudy::Run(OcclusionStudy& study) {
                  << lr_Settings.Radius << " m";
     mr_Report("quality", ls_Reference.str());
 
-    PassImages lr_Demo, lr_Second, lr_Ordinary;
-    ScenePixels lr_DemoPixels, lr_SecondPixels;
+    PassImages lr_Demo, lr_Second, lr_Ordinary, lr_NearSet, lr_Reversed;
+    ScenePixels lr_DemoPixels, lr_SecondPixels, lr_NearSetPixels, lr_ReversedPixels;
     if (!Measure(study, WithHostProjection(SceneCamera::DemoView(), mr_Options), "demo view", lr_Demo, lr_DemoPixels))
         return false;
     Measure(study, WithHostProjection(SceneCamera::SecondView(), mr_Options), "second view", lr_Second,
@@ -89,6 +106,9 @@ bool DemoStudy::Run(OcclusionStudy& study) {
         ++mr_Problems;
     }
 
+    const bool lr_NearDrawn = DrawOtherHost("near plane set", false, lr_NearSet, lr_NearSetPixels);
+    const bool lr_ReversedDrawn = DrawOtherHost("reversed depth", true, lr_Reversed, lr_ReversedPixels);
+
     const Picture lr_Scene = FromSurface(lr_Demo, lr_Demo.Scene);
     const Picture lr_Slices = FromSurface(lr_Demo, lr_Demo.SliceImage);
     const Picture lr_Term = FromSurface(lr_Demo, lr_Demo.Occlusion);
@@ -103,6 +123,17 @@ bool DemoStudy::Run(OcclusionStudy& study) {
     Save("composite.png", lr_Composite, "the composite, ShowAOOnly off");
     Save("reference.png", lr_Reference, "the ray-traced reference");
     Save("second-view-occlusion.png", lr_SecondTerm, "the occlusion term of the second view");
+    std::vector<SheetTile> lr_Hosts;
+    if (lr_NearDrawn) {
+        lr_Hosts.push_back({FromSurface(lr_NearSet, lr_NearSet.Occlusion), "Occlusion term, near 0.1, its settings"});
+        Save("near-plane-set-occlusion.png", lr_Hosts.back().Image,
+             "the occlusion term of near plane 0.1, its settings");
+    }
+    if (lr_ReversedDrawn) {
+        lr_Hosts.push_back(
+            {FromSurface(lr_Reversed, lr_Reversed.Occlusion), "Occlusion term, near 0.1, reversed depth"});
+        Save("reversed-depth-occlusion.png", lr_Hosts.back().Image, "the occlusion term of the reversed-depth host");
+    }
 
     const int lr_Tile = 480;
     std::string ls_SheetError;
@@ -110,15 +141,16 @@ bool DemoStudy::Run(OcclusionStudy& study) {
         MakeSheet({{lr_FlatSlices, "Depth slices, near plane 0.1"}, {lr_FlatTerm, "Occlusion term, near plane 0.1"}}, 2,
                   lr_Tile, ls_SheetError, "A host with an ordinary near plane: everything in front of every slice");
     Save("ordinary-near-plane.png", lr_Near, "what a host with near plane 0.1 gets");
-    const Picture lr_Sheet = MakeSheet({{lr_Scene, "Scene (before the plug-in)"},
-                                        {lr_Slices, "Depth-slice image"},
-                                        {lr_Term, "Occlusion term (ShowAOOnly on)"},
-                                        {lr_Composite, "Composite (ShowAOOnly off)"},
-                                        {lr_Reference, "Ray-traced reference"},
-                                        {lr_SecondTerm, "Occlusion term, second view"},
-                                        {lr_FlatSlices, "Depth slices, near plane 0.1"},
-                                        {lr_FlatTerm, "Occlusion term, near plane 0.1"}},
-                                       2, lr_Tile, ls_SheetError, "SSAO plug-in on the software device");
+    std::vector<SheetTile> lr_Tiles = {{lr_Scene, "Scene (before the plug-in)"},
+                                       {lr_Slices, "Depth-slice image"},
+                                       {lr_Term, "Occlusion term (ShowAOOnly on)"},
+                                       {lr_Composite, "Composite (ShowAOOnly off)"},
+                                       {lr_Reference, "Ray-traced reference"},
+                                       {lr_SecondTerm, "Occlusion term, second view"},
+                                       {lr_FlatSlices, "Depth slices, near 0.1, as shipped"},
+                                       {lr_FlatTerm, "Occlusion term, near 0.1, as shipped"}};
+    lr_Tiles.insert(lr_Tiles.end(), lr_Hosts.begin(), lr_Hosts.end());
+    const Picture lr_Sheet = MakeSheet(lr_Tiles, 2, lr_Tile, ls_SheetError, "SSAO plug-in on the software device");
     if (!ls_SheetError.empty()) mr_Report("picture", "the sheet has no labels: " + ls_SheetError);
     Save("sheet.png", lr_Sheet, "the sheet of all pictures");
     return mr_Problems == 0;

@@ -1,7 +1,8 @@
 // The demo's look at the plug-in's picture: the scene through the demo's
 // camera, every pass as a PNG, the ray-traced reference and the figures
 // that compare the two, a second camera view, and what a host with an
-// ordinary near plane gets. Ends with one labelled sheet of the pictures.
+// ordinary near plane gets, with the shipped settings and with its own
+// (depth as usual, and reversed). Ends with one labelled sheet of the pictures.
 #pragma once
 
 #include "AnalyticScene.h"
@@ -22,14 +23,19 @@ SceneCamera WithHostProjection(SceneCamera camera, const DemoOptions& options);
 class DemoStudy {
 public:
     using Report = std::function<void(const std::string& label, const std::string& text)>;
+    // Draws `camera`'s view through another instance of the plug-in whose
+    // Settings.fxh matches the camera's projection; `name` is the host's short name.
+    using OtherHost =
+        std::function<bool(const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error)>;
 
     DemoStudy(const AnalyticScene& scene, const std::vector<SceneVertex>& mesh, std::string outputFolder,
-              const DemoOptions& options, Report report)
+              const DemoOptions& options, Report report, OtherHost otherHost)
         : mr_Scene(scene),
           mr_Mesh(mesh),
           mr_Output(std::move(outputFolder)),
           mr_Options(options),
-          mr_Report(std::move(report)) {}
+          mr_Report(std::move(report)),
+          mr_OtherHost(std::move(otherHost)) {}
 
     // False when a frame or a picture could not be made; each problem is reported.
     bool Run(OcclusionStudy& study);
@@ -37,6 +43,11 @@ public:
 private:
     bool Measure(OcclusionStudy& study, const SceneCamera& camera, const std::string& name, PassImages& images,
                  ScenePixels& pixels);
+    // The figures of images drawn with `settings`, against the reference.
+    void ReportFigures(const SceneCamera& camera, const EffectSettings& settings, const std::string& name,
+                       const PassImages& images, ScenePixels& pixels);
+    // A host with near plane 0.1 and its own settings; false when it could not be drawn.
+    bool DrawOtherHost(const std::string& name, bool reversedDepth, PassImages& images, ScenePixels& pixels);
     bool Save(const std::string& fileName, const Picture& picture, const std::string& what);
 
     const AnalyticScene& mr_Scene;
@@ -44,5 +55,6 @@ private:
     std::string mr_Output;
     const DemoOptions& mr_Options;
     Report mr_Report;
+    OtherHost mr_OtherHost;
     int mr_Problems = 0;
 };

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const std::string ls_ShippedEffects = ls_Data + "Plugins/SSAO";
     if (lr_Options.SetsProjection()) {
         // The host's own settings, in a copy: the data folder named is left alone.
         const SceneCamera lr_Camera = WithHostProjection(SceneCamera::DemoView(), lr_Options);
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
         std::cerr << "ssao_demo_host: cannot load " << ls_Module << ": " << ls_Error << "\n";
         return 2;
     }
+
+    lr_Session.SetOtherHosts(lr_Module.CreatePlugin(), ls_ShippedEffects);
 
     const std::string ls_LogPath = ls_Output + "Vexil.log";
     const size_t lr_LogStart = fs::is_regular_file(ls_LogPath, lr_Fs) ? fs::file_size(ls_LogPath, lr_Fs) : 0;

@@ -31,9 +31,11 @@ static const float SliceUnit = 24.0 / 255.0;
 #define BackgroundDepth (1.0 - (HOST_DEPTH_REVERSED))
 
 // Unknown projection: the plug-in's slice i lies at screen depth about
-// 1 - 0.000005 i, that is 1 / distance = 0.000005 i / n for a near plane n;
-// distances are taken for n = 0.0003, the host the plug-in's layout is for.
-#define SliceW0 (ProjectionKnown / SliceFarthest)
+// 1 - 0.000005 i, that is 1 / distance = 0.000005 i / n + 1 / f for near and
+// far planes n and f; distances are taken for n = 0.0003 and f = 80, the host
+// the plug-in's layout is for. (Leaving out 1 / f reads a room's back wall
+// a fifth too far, and every lead and radius there is off.)
+#define SliceW0 lerp(1.0 / 80.0, 1.0 / SliceFarthest, ProjectionKnown)
 #define SliceW1 lerp(1.0 / 60.0, (1.0 / SliceNearest - 1.0 / SliceFarthest) / 9.0, ProjectionKnown)
 
 // Screen depth of slice position q: z = f / (f - n) * (1 - n w).

@@ -56,16 +56,12 @@ sampler NoiseSampler = sampler_state
 };
 
 static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
-// A pair's occlusion: saturate(Crease * lead / reach - threshold), its
-// lead counted past a margin for the dither's noise; the mean pair
-// occlusion that reads as fully dark at AO_STRENGTH 1. The plug-in's own
-// layout (no projection set) has steps of several metres at the back of a
-// room-sized scene: there the noise needs a margin, in slice steps of a
-// pair's summed value; slices over the scene need none and see more.
+// A pair's occlusion: saturate(Crease * lead / reach - CreaseThreshold);
+// FullOcclusion, the mean pair occlusion that reads as fully dark at
+// AO_STRENGTH 1.
 static const float Crease = 2.5;
-#define CreaseThreshold lerp(0.4, 0.8, ProjectionKnown)
-#define NoiseMargin lerp(0.25, 0.0, ProjectionKnown)
-#define FullOcclusion lerp(0.34, 0.5, ProjectionKnown)
+static const float CreaseThreshold = 0.75;
+static const float FullOcclusion = 0.55;
 // The fallback has fewer pairs and no texel-corner fetches: more noise.
 static const float FallbackThreshold = 0.8;
 static const float FallbackMargin = 0.2;
@@ -104,7 +100,7 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
     float4 axisX = (direction * float2(1.0, 1.0) * radius).xyxy * one;                                          \
     float4 axisY = (float2(-direction.y, direction.x) * radius).xyxy * one;                                     \
     float2 scale = float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius);                           \
-    float4 base = (-2.0 * vc - NoiseMargin * SliceUnit) * one.xxxx;                                              \
+    float4 base = -2.0 * vc * one.xxxx;                                              \
     float4 lead = float4(-vc, -vc, -vc, -vc) * one;                                                              \
     float4 threshold = float4(-CreaseThreshold, -CreaseThreshold, 2.6, 2.6) * one;                               \
     float4 sum = 0.0;
@@ -191,7 +187,9 @@ float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
     float4 sum = 0.0;
     FALLBACK_PAIRS(Axes0, Axes1, 0.45, 1.0)
     FALLBACK_PAIRS(Axes2, Axes3, 0.85, 0.5)
-    return Resolve(sum, 11.0, open);
+    // Its margin lets fewer pairs count: they are read as darker, so that a
+    // crease is about as dark as with the first technique.
+    return Resolve(sum, 6.0, open);
 }
 
 // Pre-transformed quads have no vertex shader, which ps_3_0 needs: the

@@ -86,6 +86,17 @@ TEST_P(DepthTest, ComparesAtTheFormatsPrecision) {
     EXPECT_FALSE(DrawAt(D3DCMP_LESS, 0.500004f));
 }
 
+TEST_P(DepthTest, RoundsAHalfStepUpAsDirect3DConvertsFloatToUnorm) {
+    // 1 - 2^-17 times 65535 is 65534.5 in single precision: Direct3D's
+    // conversion (scale, add 0.5, drop the fraction) gives 65535, the
+    // cleared 1.0; rounding the tie to even (as Mesa does) would give
+    // 65534. At 24 bits the same depth lies 128 steps below 1.
+    mr_Device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    mr_Device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
+    DrawRect(0, 0, 16, 16, 0xFFFFFFFF, 1.0f - 1.0f / 131072.0f);
+    EXPECT_EQ(Pixel(3, 3) == 0xFFFFFFFFu, GetParam().Format == D3DFMT_D16);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, DepthTest,
                          ::testing::Values(DepthCase{D3DFMT_D16, true}, DepthCase{D3DFMT_D16, false},
                                            DepthCase{D3DFMT_D24S8, true}, DepthCase{D3DFMT_D24S8, false}),

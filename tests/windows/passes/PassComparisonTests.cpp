@@ -48,6 +48,27 @@ Pictures DrawOnSoftwareDevice() {
     return lr_Pictures;
 }
 
+// Pixels more than 2/255 apart whose difference is not the one their known
+// cause gives. On a slice image (one value in red, green and blue): slice 0
+// failing leaves Wine's pixel black where ours holds slice 0's share of a
+// unit alone; a slice passing on one side only moves the value by one unit.
+enum class KnownShape { Slice0Failed, OneSliceStep, Any };
+
+size_t UnlikeTheirCause(const PassImage& soft, const PassImage& wine, KnownShape where) {
+    if (where == KnownShape::Any) return 0;
+    const int lr_Unit = 24;
+    size_t lr_Odd = 0;
+    for (size_t i = 0; i + 2 < soft.Bytes.size() && i + 2 < wine.Bytes.size(); i += soft.BytesPerPixel) {
+        const int lr_Soft = soft.Bytes[i + 2], lr_Wine = wine.Bytes[i + 2];
+        if (std::abs(lr_Soft - lr_Wine) <= 2) continue;
+        const bool lr_Expected = where == KnownShape::Slice0Failed
+                                     ? lr_Wine == 0 && lr_Soft <= lr_Unit + 1
+                                     : std::abs(std::abs(lr_Soft - lr_Wine) - lr_Unit) <= 1;
+        lr_Odd += !lr_Expected;
+    }
+    return lr_Odd;
+}
+
 TEST(PassDifference, AllowsOneStepOnAllAndTwoStepsOnOneInAThousand) {
     PassImage lr_A;
     lr_A.Width = 100;
@@ -104,28 +125,42 @@ TEST(PassComparison, SoftwareDeviceMatchesWine) {
                     lr_Difference.Largest * 255.0f);
         if (lr_Difference.Allowed()) continue;
         const std::string ls_Base = g_WinePictures + "/" + ls_Name;
-        // Open differences of the depth-writing, dithered slices (a slice
-        // step where the scene lies near a dithered threshold) and of the
-        // occlusion pass's LINEAR depth fetch: not yet explained, so held to
-        // what they measure now, with their pictures written, rather than
-        // passed over.
+        // Known differences, each held to what it measures (see the README,
+        // "Differences with the new effects"):
+        // - slices_d24s8_greaterequal: Wine's GL computes slice 0's depth,
+        //   lerp(1 - k, 1, 1), as fl(1 - k) + k (its arithmetic is not
+        //   precise), a float step below 1 at about a quarter of the
+        //   background pixels, which fails against a buffer cleared to 1;
+        // - slices_d16_greaterequal: Wine's GL rounds a depth whose single
+        //   precision product with 65535 ends in exactly .5 to even, where
+        //   Direct3D's conversion adds 0.5 and truncates;
+        // - occlusion: Wine's GL filters 8-bit textures in 8-bit fixed point
+        //   (each of the two interpolations rounded to 1/255), which the
+        //   occlusion's steep creases magnify; held to the 99.5% limit.
         const struct {
-            const char* Prefix;
-            double Share;  // of pixels beyond 2/255
-        } lr_Open[] = {{"slices_d", 0.15}, {"occlusion", 0.01}};
+            const char* Name;
+            double Share;      // of pixels beyond 2/255
+            KnownShape Where;  // what each of them must look like
+        } lr_Open[] = {{"slices_d24s8_greaterequal", 0.12, KnownShape::Slice0Failed},
+                       {"slices_d16_greaterequal", 0.006, KnownShape::OneSliceStep},
+                       {"occlusion", 0.005, KnownShape::Any},
+                       {"occlusion_a16b16g16r16f", 0.005, KnownShape::Any}};
         bool lr_Known = false;
         for (const auto& lr_Case : lr_Open)
-            if (ls_Name.rfind(lr_Case.Prefix, 0) == 0 && lr_Difference.SameShape &&
+            if (ls_Name == lr_Case.Name && lr_Difference.SameShape &&
                 static_cast<double>(lr_Difference.BeyondTwoSteps) <=
-                    lr_Case.Share * static_cast<double>(lr_Difference.Pixels))
-                lr_Known = true;
+                    lr_Case.Share * static_cast<double>(lr_Difference.Pixels)) {
+                const size_t lr_Odd = UnlikeTheirCause(lr_Picture.second, lr_Wine, lr_Case.Where);
+                EXPECT_EQ(lr_Odd, 0u) << ls_Name << ": pixels that differ otherwise than their known cause makes them";
+                lr_Known = lr_Odd == 0;
+            }
         std::string ls_Ignored;
         lr_Picture.second.Save(ls_Base + ".soft.pix", ls_Ignored);
         WritePassPng(ls_Base + ".soft.png", lr_Picture.second);
         WritePassPng(ls_Base + ".wine.png", lr_Wine);
         WriteDifferencePng(ls_Base + ".difference.png", lr_Picture.second, lr_Wine);
         if (lr_Known) {
-            std::printf("%-36s an open difference, within its bound; see %s.{soft,wine,difference}.png\n",
+            std::printf("%-36s a known difference, within its bound; see %s.{soft,wine,difference}.png\n",
                         ls_Name.c_str(), ls_Base.c_str());
             continue;
         }

@@ -201,13 +201,17 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
             WriteDifferencePng(ls_Stem + "-difference.png", lr_A, lr_B);
             WritePassPng(ls_Stem + "-undecided.png", AsImage(MaskFrame(lr_Undecided, lr_SoftFrame)));
         }
-        // The scene holds to 99.5%. The occlusion term and the composite of
-        // the dithered slices and the noise-rotated kernel differ in their
-        // grain (same structure, other grain): an open difference, held to
-        // what it measures now until it is explained.
+        // The scene holds to 99.5%. The occlusion term and the composite
+        // hold to what they measure (see the README, "Differences with the
+        // new effects"): the dithered slices turn any one-step difference
+        // in the scene's stored depth into a slice step at scattered pixels,
+        // which the uniform move above cannot single out (without the
+        // dither both reach 99.5%); the dither's position, taken from
+        // gradients of coordinates that are not exact at this width, and
+        // Wine's 8-bit filtering add the rest.
         const bool lr_Scene = std::string(lr_Frame.Name) == "scene";
-        EXPECT_GE(lr_Decided.Percent(), lr_Scene ? 99.5 : 93.0)
-            << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
+        const double lr_Least = lr_Scene ? 99.5 : (std::string(lr_Frame.Name) == "occlusion" ? 94.5 : 95.5);
+        EXPECT_GE(lr_Decided.Percent(), lr_Least) << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
         // The move must leave most of the picture decided, or the comparison says nothing.
         EXPECT_GE(lr_Decided.Pixels * 10, lr_All.Pixels * (lr_Scene ? 8 : 6)) << lr_Frame.Name;
     }
