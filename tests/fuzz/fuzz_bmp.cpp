@@ -8,6 +8,7 @@
 
 #include <d3dx9.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,12 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FuzzDevice lr_Device;
     const bool lr_Pow2 = (size & 1) != 0;
-    if (lr_Pow2) {  // exercises the caps path
-        D3DCAPS9 lr_Caps;
-        lr_Device.mr_Device_->GetDeviceCaps(&lr_Caps);
+    D3DCAPS9 lr_Caps;
+    lr_Device.mr_Device_->GetDeviceCaps(&lr_Caps);
+    if (lr_Pow2)  // exercises the caps path
         lr_Device.mr_Control_->SetTextureCaps(lr_Caps.TextureCaps | D3DPTEXTURECAPS_POW2, lr_Caps.MaxTextureWidth,
                                               lr_Caps.MaxTextureHeight);
-    }
     // Rows padded to 1 to 128 bytes.
     lr_Device.mr_Control_->SetRowPitchAlignment(1u << (size % 8));
     // Large images go into a texture of 1 to 64 texels a side, by area or point sampling.
@@ -56,11 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         D3DSURFACE_DESC lr_Desc{};
         if (FAILED(lr_Texture->GetLevelDesc(0, &lr_Desc))) __builtin_trap();
         // Default sizes are the file's, rounded up to powers of two on every
-        // device; given ones are rounded only where the device needs it.
-        const UINT lr_WantWidth =
-            lr_Large ? (lr_Pow2 ? NextPowerOfTwo(lr_Width) : lr_Width) : NextPowerOfTwo(lr_Info.Width);
-        const UINT lr_WantHeight =
-            lr_Large ? (lr_Pow2 ? NextPowerOfTwo(lr_Height) : lr_Height) : NextPowerOfTwo(lr_Info.Height);
+        // device and kept within its largest texture; given ones are rounded
+        // only where the device needs it.
+        const UINT lr_WantWidth = lr_Large ? (lr_Pow2 ? NextPowerOfTwo(lr_Width) : lr_Width)
+                                           : std::min(NextPowerOfTwo(lr_Info.Width), lr_Caps.MaxTextureWidth);
+        const UINT lr_WantHeight = lr_Large ? (lr_Pow2 ? NextPowerOfTwo(lr_Height) : lr_Height)
+                                            : std::min(NextPowerOfTwo(lr_Info.Height), lr_Caps.MaxTextureHeight);
         if (lr_Desc.Width != lr_WantWidth || lr_Desc.Height != lr_WantHeight) __builtin_trap();
         lr_Texture->Release();
     } else if (lr_Texture != nullptr || lr_Result != D3DXERR_INVALIDDATA) {
