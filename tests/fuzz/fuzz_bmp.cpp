@@ -1,17 +1,45 @@
 // Fuzzes the D3DX BMP reader: image information from memory, and the full
-// decode-and-upload path onto a fake device. Checks that whatever the
+// decode-and-upload path onto the software device. Checks that whatever the
 // information reader accepts and the loader turns into a texture agrees
 // with it, and that no texture outlives a failed load. Images too large for
 // a texture of their own size are scaled into a small one, which the
 // loader does without holding the image.
-#include "FakeTextureDevice.h"
-
+#include <d3d9.h>
 #include <d3dx9.h>
+#include <soft/SoftDeviceControl.h>
 
 #include <cstddef>
 #include <cstdint>
 
 namespace {
+
+// A software device with a back buffer of one pixel: only its textures matter.
+struct Device {
+    Device() {
+        mr_Direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!mr_Direct3D_) __builtin_trap();
+        D3DPRESENT_PARAMETERS lr_Params{};
+        lr_Params.BackBufferWidth = 1;
+        lr_Params.BackBufferHeight = 1;
+        lr_Params.BackBufferFormat = D3DFMT_X8R8G8B8;
+        lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        lr_Params.Windowed = TRUE;
+        void* lr_Control = nullptr;
+        if (FAILED(mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                              D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params, &mr_Device_)) ||
+            FAILED(mr_Device_->QueryInterface(IID_ISoftDeviceControl, &lr_Control)))
+            __builtin_trap();
+        mr_Control_ = static_cast<ISoftDeviceControl*>(lr_Control);
+        mr_Control_->Release();  // the control lives as long as the device
+    }
+    ~Device() {
+        mr_Device_->Release();
+        mr_Direct3D_->Release();
+    }
+    IDirect3D9* mr_Direct3D_ = nullptr;
+    IDirect3DDevice9* mr_Device_ = nullptr;
+    ISoftDeviceControl* mr_Control_ = nullptr;
+};
 
 UINT NextPowerOfTwo(UINT value) {
     UINT lr_Power = 1;
@@ -31,19 +59,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool lr_Large =
         SUCCEEDED(lr_InfoResult) && static_cast<uint64_t>(lr_Info.Width) * lr_Info.Height > (1u << 18);
 
-    FakeTextureDevice lr_Device;
+    Device lr_Device;
     const bool lr_Pow2 = (size & 1) != 0;
-    if (lr_Pow2) lr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;  // exercises the caps path
-    lr_Device.mr_PitchPadding = static_cast<UINT>(size % 8);
+    if (lr_Pow2) {  // exercises the caps path
+        D3DCAPS9 lr_Caps;
+        lr_Device.mr_Device_->GetDeviceCaps(&lr_Caps);
+        lr_Device.mr_Control_->SetTextureCaps(lr_Caps.TextureCaps | D3DPTEXTURECAPS_POW2, lr_Caps.MaxTextureWidth,
+                                              lr_Caps.MaxTextureHeight);
+    }
+    // Rows padded to 1 to 128 bytes.
+    lr_Device.mr_Control_->SetRowPitchAlignment(1u << (size % 8));
     // Large images go into a texture of 1 to 64 texels a side, by area or point sampling.
     const UINT lr_Width = 1 + static_cast<UINT>(size % 64), lr_Height = 1 + static_cast<UINT>((size / 64) % 64);
     const DWORD lr_Filter = (size & 2) ? D3DX_FILTER_POINT : D3DX_FILTER_BOX;
     IDirect3DTexture9* lr_Texture = nullptr;
     const HRESULT lr_Result =
-        lr_Large ? D3DXCreateTextureFromFileInMemoryEx(&lr_Device, data, lr_Size, lr_Width, lr_Height, D3DX_DEFAULT, 0,
-                                                       D3DFMT_UNKNOWN, D3DPOOL_MANAGED, lr_Filter, D3DX_DEFAULT, 0,
-                                                       nullptr, nullptr, &lr_Texture)
-                 : D3DXCreateTextureFromFileInMemory(&lr_Device, data, lr_Size, &lr_Texture);
+        lr_Large ? D3DXCreateTextureFromFileInMemoryEx(lr_Device.mr_Device_, data, lr_Size, lr_Width, lr_Height,
+                                                       D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, lr_Filter,
+                                                       D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Texture)
+                 : D3DXCreateTextureFromFileInMemory(lr_Device.mr_Device_, data, lr_Size, &lr_Texture);
     if (SUCCEEDED(lr_Result)) {
         // The loader never accepts what the information reader refuses.
         if (FAILED(lr_InfoResult) || !lr_Texture) __builtin_trap();
@@ -60,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (lr_Texture != nullptr || lr_Result != D3DXERR_INVALIDDATA) {
         __builtin_trap();
     }
-    if (lr_Device.mr_LiveTextures != 0) __builtin_trap();
+    if (lr_Device.mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false) != 0) __builtin_trap();
     return 0;
 }

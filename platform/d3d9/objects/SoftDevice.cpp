@@ -28,6 +28,7 @@ SoftDevice::SoftDevice(SoftDirect3D9* direct3D, UINT adapter, D3DDEVTYPE type, H
       mr_ShuttingDown(false),
       mr_RecordCalls(true),
       mr_TotalCalls(0),
+      mr_RowPitchAlignment(1),
       mr_OverReleases(0) {
     mr_Direct3D_->AddRef();
     for (UINT i = 0; i < 256; ++i) {

@@ -204,6 +204,8 @@ public:
     SoftObject* FindObject(IUnknown* object) const;
     // Counts a call of any method but AddRef and Release.
     void NoteCall() { ++mr_TotalCalls; }
+    // Bytes a row of a new surface starts at a multiple of.
+    UINT RowPitchAlignment() const { return mr_RowPitchAlignment; }
     // Counts a call of the operation; true when a test asked it to fail now.
     bool TakeFault(SoftCall call, HRESULT* result);
     // A Release on an object with no public reference left.
@@ -298,6 +300,7 @@ private:
     UINT mr_CallCounts[static_cast<int>(SoftCall::Count)];
     std::function<void()> mr_CallHooks[static_cast<int>(SoftCall::Count)];
     unsigned long long mr_TotalCalls;
+    UINT mr_RowPitchAlignment;
     std::vector<Fault> mr_Faults;
     UINT mr_OverReleases;
 };

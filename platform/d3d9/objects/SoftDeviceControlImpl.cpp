@@ -93,6 +93,16 @@ void SoftDeviceControlImpl::SetShaderVersions(DWORD vertexShaderVersion, DWORD p
 
 void SoftDeviceControlImpl::SetAdaptersInGroup(UINT count) { mr_Device_->mr_Direct3D_->SetAdaptersInGroup(count); }
 
+void SoftDeviceControlImpl::SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) {
+    mr_Device_->mr_Direct3D_->SetTextureCaps(textureCaps, maxWidth, maxHeight);
+}
+
+void SoftDeviceControlImpl::SetRowPitchAlignment(UINT alignment) {
+    // Anything else is not a power of two the rows could start at.
+    if (alignment == 0 || alignment > 4096 || (alignment & (alignment - 1)) != 0) return;
+    mr_Device_->mr_RowPitchAlignment = alignment;
+}
+
 void SoftDeviceControlImpl::SetDeviceLost(bool lost) {
     mr_Device_->mr_Lost = lost;
     // A lost device must be reset once it can be.

@@ -30,6 +30,8 @@ public:
     void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported) override;
     void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion) override;
     void SetAdaptersInGroup(UINT count) override;
+    void SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) override;
+    void SetRowPitchAlignment(UINT alignment) override;
     void SetDeviceLost(bool lost) override;
     HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) override;
     HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;

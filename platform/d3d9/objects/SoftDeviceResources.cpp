@@ -74,6 +74,26 @@ HRESULT CreateShader(SoftDevice* device, SoftCall call, const DWORD* function, I
 
 }  // namespace
 
+static bool IsPowerOfTwo(UINT value) { return (value & (value - 1)) == 0; }
+
+// What the adapter's texture caps allow a 2D texture (levels 0: the full chain).
+static HRESULT CheckTextureCaps(const SoftDevice& device, UINT width, UINT height, UINT* levels) {
+    D3DCAPS9 lr_Caps;
+    device.FillCaps(&lr_Caps);
+    if (width > lr_Caps.MaxTextureWidth || height > lr_Caps.MaxTextureHeight) return D3DERR_INVALIDCALL;
+    if ((lr_Caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) && width != height) return D3DERR_INVALIDCALL;
+    if (!(lr_Caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP)) {
+        // The full chain of a part without mipmaps is its one level.
+        if (*levels == 0) *levels = 1;
+        if (*levels > 1) return D3DERR_INVALIDCALL;
+    }
+    if ((lr_Caps.TextureCaps & D3DPTEXTURECAPS_POW2) && !(IsPowerOfTwo(width) && IsPowerOfTwo(height))) {
+        // Conditionally: without mipmaps, and a full chain of such a size has more than one level.
+        if (!(lr_Caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) || *levels != 1) return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+}
+
 // Texture usage and pool rules shared by the texture kinds. Levels: 0 asks
 // for the full chain; more than the full chain is refused.
 static HRESULT CheckTextureRequest(const SoftDirect3D9& d3d, UINT width, UINT height, UINT* levels, DWORD usage,
@@ -111,6 +131,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateTexture(UINT Width, UINT Height, UIN
     HRESULT hr;
     if (TakeFault(SoftCall::CreateTexture, &hr)) return hr;
     if (pSharedHandle) return D3DERR_INVALIDCALL;  // shared resources are a 9Ex feature
+    hr = CheckTextureCaps(*this, Width, Height, &Levels);
+    if (FAILED(hr)) return hr;
     hr = CheckTextureRequest(*mr_Direct3D_, Width, Height, &Levels, Usage, Format, Pool);
     if (FAILED(hr)) return hr;
     // The object's memory (pixels, bytes) is allocated in its constructor.

@@ -41,7 +41,13 @@ SoftDirect3D9::SoftDirect3D9()
                              D3DFMT_A1R5G5B5},
       mr_VertexShaderVersion(D3DVS_VERSION(3, 0)),
       mr_PixelShaderVersion(D3DPS_VERSION(3, 0)),
-      mr_AdaptersInGroup(1) {}
+      mr_AdaptersInGroup(1),
+      // What a typical shader-model-3 adapter reports: full mip chains, no power-of-two restrictions.
+      mr_TextureCaps(D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_PROJECTED |
+                     D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
+                     D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP),
+      mr_MaxTextureWidth(8192),
+      mr_MaxTextureHeight(8192) {}
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -226,6 +232,13 @@ void SoftDirect3D9::SetAdaptersInGroup(UINT count) {
     mr_AdaptersInGroup = std::min(std::max(count, 1u), k_MaxAdapters);
 }
 
+void SoftDirect3D9::SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) {
+    mr_TextureCaps = textureCaps;
+    // Within what the device can hold at all.
+    mr_MaxTextureWidth = std::min(std::max(maxWidth, 1u), 8192u);
+    mr_MaxTextureHeight = std::min(std::max(maxHeight, 1u), 8192u);
+}
+
 void SoftDirect3D9::FillCaps(UINT adapter, D3DCAPS9* caps) const {
     std::memset(caps, 0, sizeof(*caps));
     caps->DeviceType = D3DDEVTYPE_HAL;
@@ -234,10 +247,7 @@ void SoftDirect3D9::FillCaps(UINT adapter, D3DCAPS9* caps) const {
     caps->PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
     caps->DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
     caps->PrimitiveMiscCaps = D3DPMISCCAPS_COLORWRITEENABLE;
-    // What a typical shader-model-3 adapter reports: full mip chains, no power-of-two restrictions.
-    caps->TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_PROJECTED |
-                        D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
-                        D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
+    caps->TextureCaps = mr_TextureCaps;
     caps->TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                               D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     caps->CubeTextureFilterCaps = caps->TextureFilterCaps;
@@ -245,8 +255,8 @@ void SoftDirect3D9::FillCaps(UINT adapter, D3DCAPS9* caps) const {
     caps->TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
                                D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
     caps->VolumeTextureAddressCaps = caps->TextureAddressCaps;
-    caps->MaxTextureWidth = 8192;
-    caps->MaxTextureHeight = 8192;
+    caps->MaxTextureWidth = mr_MaxTextureWidth;
+    caps->MaxTextureHeight = mr_MaxTextureHeight;
     caps->MaxVolumeExtent = 2048;
     caps->MaxTextureRepeat = 8192;
     caps->MaxTextureAspectRatio = 8192;

@@ -44,6 +44,7 @@ public:
     void SetRenderTargetFormatSupported(D3DFORMAT format, bool supported);
     void SetShaderVersions(DWORD vertexShaderVersion, DWORD pixelShaderVersion);
     void SetAdaptersInGroup(UINT count);
+    void SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight);
     void FillCaps(UINT adapter, D3DCAPS9* caps) const;
     UINT AdapterCount() const { return mr_AdaptersInGroup; }
     static constexpr UINT k_MaxAdapters = 8;
@@ -57,4 +58,7 @@ private:
     DWORD mr_VertexShaderVersion;
     DWORD mr_PixelShaderVersion;
     UINT mr_AdaptersInGroup;
+    DWORD mr_TextureCaps;
+    UINT mr_MaxTextureWidth;
+    UINT mr_MaxTextureHeight;
 };

@@ -3,6 +3,12 @@
 #include "objects/SoftDevice.h"
 #include "pipeline/SoftFormat.h"
 
+namespace {
+
+UINT AlignedPitch(UINT row, UINT alignment) { return (row + alignment - 1) / alignment * alignment; }
+
+}  // namespace
+
 SoftSurface::SoftSurface(SoftDevice* device, SoftSurfaceRole role, const D3DSURFACE_DESC& desc, bool lockable,
                          SoftObject* owner, IUnknown* container, bool implicit)
     : SoftResourceImpl<IDirect3DSurface9>(device, SoftObjectKind::Surface, implicit, D3DRTYPE_SURFACE),
@@ -11,7 +17,7 @@ SoftSurface::SoftSurface(SoftDevice* device, SoftSurfaceRole role, const D3DSURF
       mr_Lockable(lockable),
       mr_Owner_(owner),
       mr_Container_(container),
-      mr_Pitch(SoftRowPitch(desc.Format, desc.Width)),
+      mr_Pitch(AlignedPitch(SoftRowPitch(desc.Format, desc.Width), device->RowPitchAlignment())),
       mr_Pixels(static_cast<size_t>(mr_Pitch) * SoftRowCount(desc.Format, desc.Height)),
       mr_Locked(false),
       mr_HasDC(false) {

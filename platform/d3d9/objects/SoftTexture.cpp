@@ -92,6 +92,8 @@ HRESULT STDMETHODCALLTYPE SoftTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLoc
 }
 
 HRESULT STDMETHODCALLTYPE SoftTexture::UnlockRect(UINT Level) {
+    HRESULT hr;
+    if (mr_Device_->TakeFault(SoftCall::TextureUnlockRect, &hr)) return hr;
     if (Level >= mr_Levels.size()) return D3DERR_INVALIDCALL;
     return mr_Levels[Level]->UnlockRect();
 }
@@ -148,6 +150,8 @@ HRESULT STDMETHODCALLTYPE SoftCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, U
 }
 
 HRESULT STDMETHODCALLTYPE SoftCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
+    HRESULT hr;
+    if (mr_Device_->TakeFault(SoftCall::TextureUnlockRect, &hr)) return hr;
     SoftSurface* lr_Surface_ = Face(FaceType, Level);
     return lr_Surface_ ? lr_Surface_->UnlockRect() : D3DERR_INVALIDCALL;
 }

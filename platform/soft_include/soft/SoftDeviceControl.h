@@ -102,6 +102,7 @@ enum class SoftCall {
     DrawIndexedPrimitive,
     SetRenderTarget,
     Reset,
+    TextureUnlockRect,
     Count
 };
 
@@ -189,6 +190,17 @@ struct ISoftDeviceControl : public IUnknown {
     // see it; one made on the master with D3DCREATE_ADAPTERGROUP_DEVICE takes
     // an array of full-screen parameters and has an implicit swap chain per head.
     virtual void SetAdaptersInGroup(UINT count) = 0;
+    // The adapter's D3DPTEXTURECAPS_* flags and largest texture (shared by
+    // its devices). CreateTexture then refuses what they rule out: a side
+    // over the maximum, a texture not square under SQUAREONLY, one not a
+    // power of two under POW2 (under NONPOW2CONDITIONAL too unless it has
+    // one level), and more than one level without MIPMAP (Levels 0 then
+    // means one level).
+    virtual void SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) = 0;
+    // Rows of the surfaces and texture levels made afterwards start at
+    // multiples of `alignment` bytes (a power of two up to 4096; 1, the
+    // default, packs them), as drivers pad them; LockRect reports that pitch.
+    virtual void SetRowPitchAlignment(UINT alignment) = 0;
     virtual void SetDeviceLost(bool lost) = 0;
 
     // Pixel access to any surface, bypassing the lock rules. Rows are packed

@@ -244,3 +244,81 @@ TEST_F(DeviceCreationTests, TextureCapsAreThoseOfAShaderModelThreeAdapter) {
     ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Ps2Caps), D3D_OK);
     EXPECT_EQ(lr_Ps2Caps.TextureCaps, lr_Caps.TextureCaps);
 }
+
+TEST_F(DeviceCreationTests, TextureCapsSetRuleOutWhatTheyForbid) {
+    const auto lr_Levels = [&](UINT width, UINT height, UINT levels) -> int {
+        IDirect3DTexture9* lr_Texture_ = nullptr;
+        if (FAILED(CreateTexture(width, height, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture_))) return -1;
+        const int lr_Count = static_cast<int>(lr_Texture_->GetLevelCount());
+        lr_Texture_->Release();
+        return lr_Count;
+    };
+    D3DCAPS9 lr_Caps;
+    ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
+    const DWORD lr_Base = lr_Caps.TextureCaps;
+    EXPECT_EQ(lr_Levels(100, 60, 0), 7);
+
+    mr_Control_->SetTextureCaps(lr_Base | D3DPTEXTURECAPS_POW2, 256, 128);
+    ASSERT_EQ(mr_Direct3D_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &lr_Caps), D3D_OK);
+    EXPECT_EQ(lr_Caps.TextureCaps, lr_Base | D3DPTEXTURECAPS_POW2);
+    EXPECT_EQ(lr_Caps.MaxTextureWidth, 256u);
+    EXPECT_EQ(lr_Caps.MaxTextureHeight, 128u);
+    EXPECT_EQ(lr_Levels(100, 60, 1), -1);
+    EXPECT_EQ(lr_Levels(256, 128, 0), 9);
+    EXPECT_EQ(lr_Levels(512, 128, 1), -1);
+    EXPECT_EQ(lr_Levels(256, 256, 1), -1);
+
+    // Other sizes conditionally: one level only.
+    mr_Control_->SetTextureCaps(lr_Base | D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 8192, 8192);
+    EXPECT_EQ(lr_Levels(100, 60, 1), 1);
+    EXPECT_EQ(lr_Levels(100, 60, 0), -1);
+    EXPECT_EQ(lr_Levels(100, 60, 2), -1);
+
+    // Without mipmaps a full chain is one level, and more are refused.
+    mr_Control_->SetTextureCaps(lr_Base & ~D3DPTEXTURECAPS_MIPMAP, 8192, 8192);
+    EXPECT_EQ(lr_Levels(64, 64, 0), 1);
+    EXPECT_EQ(lr_Levels(64, 64, 2), -1);
+
+    mr_Control_->SetTextureCaps(lr_Base | D3DPTEXTURECAPS_SQUAREONLY, 8192, 8192);
+    EXPECT_EQ(lr_Levels(64, 32, 1), -1);
+    EXPECT_EQ(lr_Levels(32, 32, 0), 6);
+}
+
+TEST_F(DeviceCreationTests, RowPitchAlignmentPadsTheRowsOfNewSurfacesOnly) {
+    IDirect3DTexture9* lr_Before_ = nullptr;
+    ASSERT_EQ(CreateTexture(5, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Before_), D3D_OK);
+    mr_Control_->SetRowPitchAlignment(48);  // not a power of two: ignored
+    mr_Control_->SetRowPitchAlignment(64);
+    IDirect3DTexture9* lr_After_ = nullptr;
+    ASSERT_EQ(CreateTexture(5, 2, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_After_), D3D_OK);
+    IDirect3DSurface9* lr_Plain_ = nullptr;
+    ASSERT_EQ(mr_Device_->CreateOffscreenPlainSurface(3, 1, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &lr_Plain_, nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT lr_Rect;
+    ASSERT_EQ(lr_Before_->LockRect(0, &lr_Rect, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr_Rect.Pitch, 20);
+    lr_Before_->UnlockRect(0);
+    ASSERT_EQ(lr_After_->LockRect(0, &lr_Rect, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr_Rect.Pitch, 64);
+    // The second row starts one pitch in: what is written there reads back as row 1.
+    std::memset(lr_Rect.pBits, 0, 128);
+    static_cast<BYTE*>(lr_Rect.pBits)[64] = 0x7F;
+    lr_After_->UnlockRect(0);
+    ASSERT_EQ(lr_After_->LockRect(1, &lr_Rect, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr_Rect.Pitch, 64);
+    lr_After_->UnlockRect(1);
+    ASSERT_EQ(lr_Plain_->LockRect(&lr_Rect, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr_Rect.Pitch, 64);
+    lr_Plain_->UnlockRect();
+    IDirect3DSurface9* lr_Level_ = nullptr;
+    ASSERT_EQ(lr_After_->GetSurfaceLevel(0, &lr_Level_), D3D_OK);
+    std::vector<BYTE> lr_Packed = ReadPixels(lr_Level_);
+    lr_Level_->Release();
+    ASSERT_EQ(lr_Packed.size(), 40u);
+    EXPECT_EQ(lr_Packed[20], 0x7F);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::TextureLockRect), 3u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::TextureUnlockRect), 3u);
+    lr_Plain_->Release();
+    lr_After_->Release();
+    lr_Before_->Release();
+}

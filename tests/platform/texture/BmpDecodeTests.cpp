@@ -1,7 +1,8 @@
 // BMP decoding and image information, through the exported D3DX entry
-// points, onto a fake device whose texture memory the tests read back.
+// points, onto the software device, whose texture memory the tests read back.
 #include "BmpBuilder.h"
-#include "FakeTextureDevice.h"
+#include "SoftDeviceFixture.h"
+#include "TextureReadBack.h"
 
 #include <d3dx9.h>
 
@@ -11,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 namespace {
@@ -39,61 +39,53 @@ D3DXIMAGE_INFO Info(const std::vector<BYTE>& file, HRESULT expected = D3D_OK) {
     return lr_Info;
 }
 
-class BmpDecodeTest : public ::testing::Test {
+class BmpDecodeTest : public SoftDeviceFixture {
 protected:
-    ~BmpDecodeTest() override {
+    // The texture goes before the fixture checks that nothing outlived the test.
+    void TearDown() override {
         if (mr_Texture_) mr_Texture_->Release();
-        EXPECT_EQ(0, mr_Device.mr_LiveTextures);
+        mr_Texture_ = nullptr;
+        SoftDeviceFixture::TearDown();
     }
 
     // Loads at the file's own size (the defaults would scale odd sizes up
     // to powers of two) and otherwise with the D3DX defaults; the texture
     // stays owned by the test.
-    FakeTexture* Load(const std::vector<BYTE>& file) {
-        std::random_device lr_Random;
-        const std::filesystem::path lr_Path =
-            std::filesystem::temp_directory_path() /
-            ("bmp-decode-" + std::to_string(lr_Random()) + "-" + std::to_string(lr_Random()) + ".bmp");
+    IDirect3DTexture9* Load(const std::vector<BYTE>& file) {
+        const std::filesystem::path lr_Path = mr_TempDirectory / "decode.bmp";
         {
             std::ofstream lr_Out(lr_Path, std::ios::binary);
             lr_Out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
         }
         IDirect3DTexture9* lr_Texture = nullptr;
         const HRESULT hr = D3DXCreateTextureFromFileExW(
-            &mr_Device, lr_Path.wstring().c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+            mr_Device_, lr_Path.wstring().c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
             D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Texture);
         std::error_code lr_Error;
         std::filesystem::remove(lr_Path, lr_Error);
         EXPECT_EQ(D3D_OK, hr);
         if (FAILED(hr) || !lr_Texture) return nullptr;
         if (mr_Texture_) mr_Texture_->Release();
-        mr_Texture_ = static_cast<FakeTexture*>(lr_Texture);
+        mr_Texture_ = lr_Texture;
         return mr_Texture_;
     }
 
     // Level 0 as 32-bit pixels, top row first.
     std::vector<DWORD> Pixels32(const std::vector<BYTE>& file, D3DFORMAT expectedFormat) {
-        FakeTexture* lr_Texture = Load(file);
+        IDirect3DTexture9* lr_Texture = Load(file);
         if (!lr_Texture) return {};
-        EXPECT_EQ(expectedFormat, lr_Texture->mr_Format);
-        const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(0);
-        std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
-        std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Out.size() * 4);
-        return lr_Out;
+        EXPECT_EQ(expectedFormat, LevelDesc(lr_Texture, 0).Format);
+        return LevelPixels<DWORD>(mr_Control_, lr_Texture, 0);
     }
 
     std::vector<WORD> Pixels16(const std::vector<BYTE>& file, D3DFORMAT expectedFormat) {
-        FakeTexture* lr_Texture = Load(file);
+        IDirect3DTexture9* lr_Texture = Load(file);
         if (!lr_Texture) return {};
-        EXPECT_EQ(expectedFormat, lr_Texture->mr_Format);
-        const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(0);
-        std::vector<WORD> lr_Out(lr_Bytes.size() / 2);
-        std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Out.size() * 2);
-        return lr_Out;
+        EXPECT_EQ(expectedFormat, LevelDesc(lr_Texture, 0).Format);
+        return LevelPixels<WORD>(mr_Control_, lr_Texture, 0);
     }
 
-    FakeTextureDevice mr_Device;
-    FakeTexture* mr_Texture_ = nullptr;
+    IDirect3DTexture9* mr_Texture_ = nullptr;
 };
 
 BmpRecipe Paletted(WORD bits, int32_t width, int32_t height, std::vector<std::vector<BYTE>> rows) {
@@ -253,15 +245,10 @@ TEST_F(BmpDecodeTest, RunLengthSkippedRowsAreBlackOnEveryLevel) {
     BmpRecipe lr_Rle = Paletted(8, 4, 4, {});
     lr_Rle.Compression = 1;
     lr_Rle.RawPixels = {4, 1, 0, 0, 0, 2, 2, 2, 2, 2, 0, 1};
-    FakeTexture* lr_Texture = Load(BuildBmp(lr_Rle));
+    IDirect3DTexture9* lr_Texture = Load(BuildBmp(lr_Rle));
     ASSERT_NE(nullptr, lr_Texture);
     ASSERT_EQ(3u, lr_Texture->GetLevelCount());
-    const auto lr_Level = [&](UINT level) {
-        const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(level);
-        std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
-        std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Bytes.size());
-        return lr_Out;
-    };
+    const auto lr_Level = [&](UINT level) { return LevelPixels<DWORD>(mr_Control_, lr_Texture, level); };
     EXPECT_EQ((std::vector<DWORD>{k_Black, k_Black, k_Blue, k_Blue, k_Black, k_Black, k_Black, k_Black, k_Black,
                                   k_Black, k_Black, k_Black, k_Green, k_Green, k_Green, k_Green}),
               lr_Level(0));
@@ -391,10 +378,10 @@ TEST_F(BmpDecodeTest, MalformedFilesAreInvalidDataAndMakeNoTexture) {
                   D3DXGetImageInfoFromFileInMemory(lr_Case.File.data(), lr_Size, nullptr));
         IDirect3DTexture9* lr_Texture = reinterpret_cast<IDirect3DTexture9*>(0x1);
         EXPECT_EQ(D3DXERR_INVALIDDATA,
-                  D3DXCreateTextureFromFileInMemory(&mr_Device, lr_Case.File.data(), lr_Size, &lr_Texture));
+                  D3DXCreateTextureFromFileInMemory(mr_Device_, lr_Case.File.data(), lr_Size, &lr_Texture));
         EXPECT_EQ(nullptr, lr_Texture);
     }
-    EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+    EXPECT_EQ(0u, mr_Control_->GetCallCount(SoftCall::CreateTexture));
 }
 
 TEST_F(BmpDecodeTest, NonBmpDataIsInvalidData) {
@@ -406,8 +393,10 @@ TEST_F(BmpDecodeTest, NonBmpDataIsInvalidData) {
 
 namespace {
 
+class BmpCorpus : public SoftDeviceFixture {};
+
 // The fuzzer's seeds are one valid file of each layout; each must load.
-TEST(BmpCorpus, EverySeedFileLoads) {
+TEST_F(BmpCorpus, EverySeedFileLoads) {
     size_t lr_Count = 0;
     for (const auto& lr_Entry : std::filesystem::directory_iterator(SSAO_BMP_CORPUS)) {
         SCOPED_TRACE(lr_Entry.path().string());
@@ -416,9 +405,8 @@ TEST(BmpCorpus, EverySeedFileLoads) {
         D3DXIMAGE_INFO lr_Info{};
         ASSERT_EQ(D3D_OK,
                   D3DXGetImageInfoFromFileInMemory(lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Info));
-        FakeTextureDevice lr_Device;
         IDirect3DTexture9* lr_Texture = nullptr;
-        ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(&lr_Device, lr_File.data(),
+        ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(mr_Device_, lr_File.data(),
                                                             static_cast<UINT>(lr_File.size()), &lr_Texture));
         // The file's size, rounded up to powers of two.
         D3DSURFACE_DESC lr_Desc{};

@@ -1,10 +1,11 @@
 // What loading a BMP costs in memory: a small file that claims a large
 // image must need about the texture's own size, and into a small texture
 // hardly anything. Linked with the allocation counter, which sees the
-// loader's allocations and the fake device's texture memory alike.
+// loader's allocations and the software device's texture memory alike.
 #include "AllocationCounter.h"
 #include "BmpBuilder.h"
-#include "FakeTextureDevice.h"
+#include "SoftDeviceFixture.h"
+#include "TextureReadBack.h"
 
 #include <d3dx9.h>
 
@@ -27,29 +28,33 @@ std::vector<BYTE> LargeClaim(int32_t side) {
     return BuildBmp(lr_Recipe);
 }
 
-TEST(BmpMemory, LargeRunLengthClaimsNeedNoMoreThanTheTexture) {
+class BmpMemory : public SoftDeviceFixture {};
+
+TEST_F(BmpMemory, LargeRunLengthClaimsNeedNoMoreThanTheTexture) {
     const std::vector<BYTE> lr_File = LargeClaim(4096);
-    FakeTextureDevice lr_Device;
-    IDirect3DTexture9* lr_Raw = nullptr;
+    IDirect3DTexture9* lr_Texture = nullptr;
     AllocationCounter::Start();
     const HRESULT hr =
-        D3DXCreateTextureFromFileInMemory(&lr_Device, lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Raw);
+        D3DXCreateTextureFromFileInMemory(mr_Device_, lr_File.data(), static_cast<UINT>(lr_File.size()), &lr_Texture);
     AllocationCounter::Stop();
     ASSERT_EQ(D3D_OK, hr);
-    auto* lr_Texture = static_cast<FakeTexture*>(lr_Raw);
     ASSERT_EQ(13u, lr_Texture->GetLevelCount());
     unsigned long long lr_TextureBytes = 0;
-    for (const FakeTexture::Level& lr_Level : lr_Texture->mr_Levels) lr_TextureBytes += lr_Level.Bytes.size();
+    for (UINT lr_Level = 0; lr_Level < 13; ++lr_Level) {
+        const D3DSURFACE_DESC lr_Desc = LevelDesc(lr_Texture, lr_Level);
+        lr_TextureBytes += 4ull * lr_Desc.Width * lr_Desc.Height;
+    }
     // A decoded copy of the image alone would be 64 MiB more.
     EXPECT_LE(AllocationCounter::PeakBytes(), lr_TextureBytes + k_Margin);
     EXPECT_GE(AllocationCounter::PeakBytes(), lr_TextureBytes);
 
     // Bottom row: 255 green pixels, then black; the rows above black.
+    const std::vector<DWORD> lr_Levels[2] = {LevelPixels<DWORD>(mr_Control_, lr_Texture, 0),
+                                             LevelPixels<DWORD>(mr_Control_, lr_Texture, 1)};
+    const std::vector<DWORD> lr_Last = LevelPixels<DWORD>(mr_Control_, lr_Texture, 12);
     const auto lr_Pixel = [&](UINT level, UINT x, UINT y) {
-        const FakeTexture::Level& lr_L = lr_Texture->mr_Levels[level];
-        DWORD lr_Value;
-        std::memcpy(&lr_Value, lr_L.Bytes.data() + static_cast<size_t>(y) * lr_L.Pitch + x * 4, 4);
-        return lr_Value;
+        if (level == 12) return lr_Last.at(0);
+        return lr_Levels[level].at(static_cast<size_t>(y) * (4096 >> level) + x);
     };
     EXPECT_EQ(0xff00ff00u, lr_Pixel(0, 254, 4095));
     EXPECT_EQ(0xff000000u, lr_Pixel(0, 255, 4095));
@@ -58,23 +63,19 @@ TEST(BmpMemory, LargeRunLengthClaimsNeedNoMoreThanTheTexture) {
     EXPECT_EQ(0xff008000u, lr_Pixel(1, 0, 2047));  // half green, half black
     EXPECT_EQ(0xff000000u, lr_Pixel(1, 0, 2046));
     EXPECT_EQ(0xff000000u, lr_Pixel(12, 0, 0));
-    lr_Raw->Release();
+    lr_Texture->Release();
 
     // Scaled into a small texture, the image is never needed whole.
     AllocationCounter::Start();
     const HRESULT lr_Small = D3DXCreateTextureFromFileInMemoryEx(
-        &lr_Device, lr_File.data(), static_cast<UINT>(lr_File.size()), 64, 64, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw);
+        mr_Device_, lr_File.data(), static_cast<UINT>(lr_File.size()), 64, 64, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Texture);
     AllocationCounter::Stop();
     ASSERT_EQ(D3D_OK, lr_Small);
     EXPECT_LE(AllocationCounter::PeakBytes(), k_Margin);
     // The bottom row covers 64 source rows, of which one is green there.
-    const FakeTexture::Level& lr_Bottom = static_cast<FakeTexture*>(lr_Raw)->mr_Levels[0];
-    DWORD lr_Corner;
-    std::memcpy(&lr_Corner, lr_Bottom.Bytes.data() + 63 * lr_Bottom.Pitch, 4);
-    EXPECT_EQ(0xff000400u, lr_Corner);  // 255 / 64, rounded
-    lr_Raw->Release();
-    EXPECT_EQ(0, lr_Device.mr_LiveTextures);
+    EXPECT_EQ(0xff000400u, LevelPixels<DWORD>(mr_Control_, lr_Texture, 0).at(63 * 64));  // 255 / 64, rounded
+    lr_Texture->Release();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The committed noise image is what the generator writes, and it holds what
 // SSAO.hlsl expects of it: 64 x 64 texels of unit rotation vectors.
-#include "FakeTextureDevice.h"
+#include "SoftDeviceFixture.h"
+#include "TextureReadBack.h"
 
 #include <d3dx9.h>
 
@@ -11,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <set>
 
 namespace {
@@ -23,30 +23,28 @@ std::vector<BYTE> ReadFile(const std::filesystem::path& path) {
 
 const std::filesystem::path k_Committed = SSAO_NOISE_IMAGE;
 
-TEST(NoiseImage, CommittedFileEqualsTheGeneratorOutput) {
-    std::random_device lr_Random;
-    const std::filesystem::path lr_Out =
-        std::filesystem::temp_directory_path() / ("noise-" + std::to_string(lr_Random()) + ".bmp");
+class NoiseImage : public SoftDeviceFixture {};
+
+TEST_F(NoiseImage, CommittedFileEqualsTheGeneratorOutput) {
+    const std::filesystem::path lr_Out = mr_TempDirectory / "noise.bmp";
     const std::string ls_Command = std::string("'") + SSAO_MAKE_NOISE + "' '" + lr_Out.string() + "'";
     ASSERT_EQ(0, std::system(ls_Command.c_str()));
     const std::vector<BYTE> lr_Generated = ReadFile(lr_Out);
-    std::filesystem::remove(lr_Out);
     const std::vector<BYTE> lr_Committed = ReadFile(k_Committed);
     ASSERT_FALSE(lr_Committed.empty()) << k_Committed;
     EXPECT_TRUE(lr_Generated == lr_Committed) << "run make_noise to regenerate " << k_Committed;
 }
 
-TEST(NoiseImage, LoadsAsA64By64ImageOfUnitVectors) {
+TEST_F(NoiseImage, LoadsAsA64By64ImageOfUnitVectors) {
     D3DXIMAGE_INFO lr_Info{};
     ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileW(k_Committed.wstring().c_str(), &lr_Info));
     EXPECT_EQ(64u, lr_Info.Width);
     EXPECT_EQ(64u, lr_Info.Height);
     EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
 
-    FakeTextureDevice lr_Device;
     IDirect3DTexture9* lr_Texture = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(&lr_Device, k_Committed.wstring().c_str(), &lr_Texture));
-    const std::vector<BYTE> lr_Bytes = static_cast<FakeTexture*>(lr_Texture)->Packed(0);
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(mr_Device_, k_Committed.wstring().c_str(), &lr_Texture));
+    const std::vector<BYTE> lr_Bytes = LevelPixels<BYTE>(mr_Control_, lr_Texture, 0);
     EXPECT_EQ(7u, lr_Texture->GetLevelCount());
     lr_Texture->Release();
     ASSERT_EQ(64u * 64u * 4u, lr_Bytes.size());

@@ -1,8 +1,10 @@
 // Texture creation choices of the D3DX loaders (size, levels, format, pool,
 // filters, colour key), device failures, and loading from files by narrow
-// and wide Windows paths. Runs on a fake device whose memory tests read.
+// and wide Windows paths. Runs on the software device, whose texture memory
+// the tests read back.
 #include "BmpBuilder.h"
-#include "FakeTextureDevice.h"
+#include "SoftDeviceFixture.h"
+#include "TextureReadBack.h"
 
 #include <d3dx9.h>
 
@@ -58,52 +60,48 @@ std::vector<BYTE> Argb32(int32_t width, const std::vector<DWORD>& pixels) {
     return BuildBmp(lr_Recipe);
 }
 
-std::vector<DWORD> Level32(FakeTexture* texture, UINT level) {
-    const std::vector<BYTE> lr_Bytes = texture->Packed(level);
-    std::vector<DWORD> lr_Out(lr_Bytes.size() / 4);
-    std::memcpy(lr_Out.data(), lr_Bytes.data(), lr_Out.size() * 4);
-    return lr_Out;
-}
-
-class TextureLoadTest : public ::testing::Test {
+class TextureLoadTest : public SoftDeviceFixture {
 protected:
-    ~TextureLoadTest() override {
+    // The textures kept go before the fixture checks that nothing outlived the test.
+    void TearDown() override {
         for (IDirect3DTexture9* lr_Texture : mr_Textures) lr_Texture->Release();
-        EXPECT_EQ(0, mr_Device.mr_LiveTextures);
-        std::error_code lr_Error;
-        if (!mr_Directory.empty()) std::filesystem::remove_all(mr_Directory, lr_Error);
+        SoftDeviceFixture::TearDown();
     }
 
-    FakeTexture* Keep(IDirect3DTexture9* texture) {
-        if (!texture) return nullptr;
-        mr_Textures.push_back(texture);
-        return static_cast<FakeTexture*>(texture);
+    IDirect3DTexture9* Keep(IDirect3DTexture9* texture) {
+        if (texture) mr_Textures.push_back(texture);
+        return texture;
     }
 
-    FakeTexture* LoadDefault(const std::vector<BYTE>& file) {
+    IDirect3DTexture9* LoadDefault(const std::vector<BYTE>& file) {
         IDirect3DTexture9* lr_Texture = nullptr;
-        EXPECT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(&mr_Device, file.data(), static_cast<UINT>(file.size()),
+        EXPECT_EQ(D3D_OK, D3DXCreateTextureFromFileInMemory(mr_Device_, file.data(), static_cast<UINT>(file.size()),
                                                             &lr_Texture));
         return Keep(lr_Texture);
     }
 
-    // Writes `bytes` to a file with the given (UTF-8) name in a fresh directory.
+    std::vector<DWORD> Level32(IDirect3DTexture9* texture, UINT level) {
+        return LevelPixels<DWORD>(mr_Control_, texture, level);
+    }
+
+    // The adapter's texture caps with some flags added and others taken away.
+    void SetTextureCaps(DWORD add, DWORD remove, UINT maxWidth = 8192, UINT maxHeight = 8192) {
+        D3DCAPS9 lr_Caps;
+        mr_Device_->GetDeviceCaps(&lr_Caps);
+        mr_Control_->SetTextureCaps((lr_Caps.TextureCaps | add) & ~remove, maxWidth, maxHeight);
+    }
+
+    UINT CreateCalls() { return mr_Control_->GetCallCount(SoftCall::CreateTexture); }
+
+    // Writes `bytes` to a file with the given (UTF-8) name in the test's directory.
     std::filesystem::path WriteFile(const std::string& utf8Name, const std::vector<BYTE>& bytes) {
-        if (mr_Directory.empty()) {
-            std::random_device lr_Random;
-            mr_Directory = std::filesystem::temp_directory_path() /
-                           ("texture-load-" + std::to_string(lr_Random()) + "-" + std::to_string(lr_Random()));
-            std::filesystem::create_directories(mr_Directory);
-        }
-        const std::filesystem::path lr_Path = mr_Directory / std::filesystem::u8path(utf8Name);
+        const std::filesystem::path lr_Path = mr_TempDirectory / std::filesystem::u8path(utf8Name);
         std::ofstream lr_Out(lr_Path, std::ios::binary);
         lr_Out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return lr_Path;
     }
 
-    FakeTextureDevice mr_Device;
     std::vector<IDirect3DTexture9*> mr_Textures;
-    std::filesystem::path mr_Directory;
 };
 
 TEST_F(TextureLoadTest, DefaultsRoundTheFileSizeUpToPowersOfTwoEvenWhereTheDeviceNeedNot) {
@@ -114,13 +112,13 @@ TEST_F(TextureLoadTest, DefaultsRoundTheFileSizeUpToPowersOfTwoEvenWhereTheDevic
     EXPECT_EQ(60u, lr_Info.Height);
     EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
 
-    FakeTexture* lr_Texture = LoadDefault(lr_File);
+    IDirect3DTexture9* lr_Texture = LoadDefault(lr_File);
     ASSERT_NE(nullptr, lr_Texture);
-    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
-    const FakeTextureDevice::Creation& lr_C = mr_Device.mr_Creations[0];
+    EXPECT_EQ(1u, CreateCalls());
+    const D3DSURFACE_DESC lr_C = LevelDesc(lr_Texture, 0);
     EXPECT_EQ(128u, lr_C.Width);
     EXPECT_EQ(64u, lr_C.Height);
-    ASSERT_EQ(8u, lr_C.Levels);  // 128x64 down to 1x1
+    ASSERT_EQ(8u, lr_Texture->GetLevelCount());  // 128x64 down to 1x1
     EXPECT_EQ(0u, lr_C.Usage);
     EXPECT_EQ(D3DFMT_X8R8G8B8, lr_C.Format);
     EXPECT_EQ(D3DPOOL_MANAGED, lr_C.Pool);
@@ -131,15 +129,17 @@ TEST_F(TextureLoadTest, DefaultsRoundTheFileSizeUpToPowersOfTwoEvenWhereTheDevic
                   lr_Pixels.size());
         for (DWORD lr_Pixel : lr_Pixels) ASSERT_EQ(0xff204060u, lr_Pixel) << lr_Level;
     }
-    EXPECT_EQ(mr_Device.mr_LockCalls, mr_Device.mr_UnlockCalls);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::TextureLockRect),
+              mr_Control_->GetCallCount(SoftCall::TextureUnlockRect));
+    EXPECT_TRUE(AllLevelsUnlocked(lr_Texture));
 }
 
 TEST_F(TextureLoadTest, ScalingKeepsLeftAndRightColoursAtTheirEdges) {
     // Left half red, right half blue.
-    FakeTexture* lr_Texture =
+    IDirect3DTexture9* lr_Texture =
         LoadDefault(Columns24(100, 60, [](int32_t x) { return x < 50 ? 0xffff0000u : 0xff0000ffu; }));
     ASSERT_NE(nullptr, lr_Texture);
-    ASSERT_EQ(128u, lr_Texture->mr_Levels[0].Width);
+    ASSERT_EQ(128u, LevelDesc(lr_Texture, 0).Width);
     const std::vector<DWORD> lr_Pixels = Level32(lr_Texture, 0);
     ASSERT_EQ(128u * 64u, lr_Pixels.size());
     for (UINT y = 0; y < 64; ++y) {
@@ -155,67 +155,78 @@ TEST_F(TextureLoadTest, ScalingKeepsLeftAndRightColoursAtTheirEdges) {
 }
 
 TEST_F(TextureLoadTest, MipLevelsAverageTheLevelAbove) {
-    FakeTexture* lr_Texture = LoadDefault(Argb32(2, {0xff000000u, 0xff0000ffu, 0x00ff0000u, 0xffffffffu}));
+    IDirect3DTexture9* lr_Texture = LoadDefault(Argb32(2, {0xff000000u, 0xff0000ffu, 0x00ff0000u, 0xffffffffu}));
     ASSERT_NE(nullptr, lr_Texture);
-    EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Texture->mr_Format);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, LevelDesc(lr_Texture, 0).Format);
     ASSERT_EQ(2u, lr_Texture->GetLevelCount());
     // Channel means: A (255*3)/4, R (255*2)/4, G 255/4, B (255*2)/4, rounded.
     EXPECT_EQ((std::vector<DWORD>{0xbf804080u}), Level32(lr_Texture, 1));
 }
 
 TEST_F(TextureLoadTest, RowsFollowThePitchTheLockReturns) {
-    mr_Device.mr_PitchPadding = 12;
-    FakeTexture* lr_Texture = LoadDefault(Argb32(4, {1, 2, 3, 4, 5, 6, 7, 8}));
+    // Rows of 16 bytes start 64 bytes apart.
+    mr_Control_->SetRowPitchAlignment(64);
+    IDirect3DTexture9* lr_Texture = LoadDefault(Argb32(4, {1, 2, 3, 4, 5, 6, 7, 8}));
     ASSERT_NE(nullptr, lr_Texture);
     EXPECT_EQ((std::vector<DWORD>{1, 2, 3, 4, 5, 6, 7, 8}), Level32(lr_Texture, 0));
-    // The padding between rows is not written.
-    const FakeTexture::Level& lr_Level = lr_Texture->mr_Levels[0];
-    EXPECT_EQ(0xCD, lr_Level.Bytes[16]);
-    EXPECT_EQ(0xCD, lr_Level.Bytes[27]);
+    // The padding between rows is not written: it keeps the zeros of a new texture.
+    D3DLOCKED_RECT lr_Rect;
+    ASSERT_EQ(D3D_OK, lr_Texture->LockRect(0, &lr_Rect, nullptr, D3DLOCK_READONLY));
+    ASSERT_EQ(64, lr_Rect.Pitch);
+    const BYTE* lr_Bytes = static_cast<const BYTE*>(lr_Rect.pBits);
+    EXPECT_EQ(std::vector<BYTE>(48, 0), std::vector<BYTE>(lr_Bytes + 16, lr_Bytes + 64));
+    lr_Texture->UnlockRect(0);
 }
 
 TEST_F(TextureLoadTest, DevicesWithoutMipmapsGetOneLevel) {
-    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
-    FakeTexture* lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
+    SetTextureCaps(D3DPTEXTURECAPS_POW2, 0);
+    IDirect3DTexture9* lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
     ASSERT_NE(nullptr, lr_Texture);
-    EXPECT_EQ(8u, mr_Device.mr_Creations[0].Width);
-    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Height);
-    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Levels);
+    EXPECT_EQ(8u, LevelDesc(lr_Texture, 0).Width);
+    EXPECT_EQ(4u, LevelDesc(lr_Texture, 0).Height);
+    EXPECT_EQ(4u, lr_Texture->GetLevelCount());
 
-    mr_Device.mr_Caps.TextureCaps &= ~D3DPTEXTURECAPS_MIPMAP;
-    ASSERT_NE(nullptr, LoadDefault(Solid24(5, 3, 0xff102030u)));
-    EXPECT_EQ(8u, mr_Device.mr_Creations[1].Width);
-    EXPECT_EQ(1u, mr_Device.mr_Creations[1].Levels);
+    SetTextureCaps(D3DPTEXTURECAPS_POW2, D3DPTEXTURECAPS_MIPMAP);
+    lr_Texture = LoadDefault(Solid24(5, 3, 0xff102030u));
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(8u, LevelDesc(lr_Texture, 0).Width);
+    EXPECT_EQ(1u, lr_Texture->GetLevelCount());
 }
 
 TEST_F(TextureLoadTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnlyWhereTheDeviceAllowsIt) {
     const std::wstring ls_Path = WriteFile("np2.bmp", Solid24(100, 60, 0xff0c0d0eu)).wstring();
+    // Size and level count of what the loader made.
+    struct Made {
+        UINT Width = 0, Height = 0, Levels = 0;
+    };
     const auto lr_Load = [&](UINT mipLevels) {
         IDirect3DTexture9* lr_Raw = nullptr;
         EXPECT_EQ(D3D_OK,
-                  D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2,
+                  D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2,
                                                mipLevels, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                                D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
-        Keep(lr_Raw);
-        return mr_Device.mr_Creations.empty() ? FakeTextureDevice::Creation{} : mr_Device.mr_Creations.back();
+        if (!Keep(lr_Raw)) return Made{};
+        const D3DSURFACE_DESC lr_Desc = LevelDesc(lr_Raw, 0);
+        return Made{lr_Desc.Width, lr_Desc.Height, lr_Raw->GetLevelCount()};
     };
 
     // Any size goes: 100x60 with its chain 100, 50, 25, 12, 6, 3, 1.
-    FakeTextureDevice::Creation lr_C = lr_Load(D3DX_DEFAULT);
+    Made lr_C = lr_Load(D3DX_DEFAULT);
     EXPECT_EQ(100u, lr_C.Width);
     EXPECT_EQ(60u, lr_C.Height);
     EXPECT_EQ(7u, lr_C.Levels);
-    for (DWORD lr_Pixel : Level32(static_cast<FakeTexture*>(mr_Textures.back()), 0)) ASSERT_EQ(0xff0c0d0eu, lr_Pixel);
+    ASSERT_FALSE(mr_Textures.empty());
+    for (DWORD lr_Pixel : Level32(mr_Textures.back(), 0)) ASSERT_EQ(0xff0c0d0eu, lr_Pixel);
 
     // Powers of two only.
-    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
+    SetTextureCaps(D3DPTEXTURECAPS_POW2, 0);
     lr_C = lr_Load(D3DX_DEFAULT);
     EXPECT_EQ(128u, lr_C.Width);
     EXPECT_EQ(64u, lr_C.Height);
     EXPECT_EQ(8u, lr_C.Levels);
 
     // Other sizes only for a texture of one level.
-    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_NONPOW2CONDITIONAL;
+    SetTextureCaps(D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 0);
     lr_C = lr_Load(D3DX_DEFAULT);
     EXPECT_EQ(128u, lr_C.Width);
     EXPECT_EQ(8u, lr_C.Levels);
@@ -228,49 +239,44 @@ TEST_F(TextureLoadTest, NonPowerOfTwoDefaultKeepsTheFileSizeOnlyWhereTheDeviceAl
 TEST_F(TextureLoadTest, FromFileKeepsTheFileSizeOrFails) {
     const std::wstring ls_Path = WriteFile("exact.bmp", Solid24(100, 60, 0xff0c0d0eu)).wstring();
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE,
                                                    D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                                    D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
-    Keep(lr_Raw);
-    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
-    EXPECT_EQ(100u, mr_Device.mr_Creations[0].Width);
-    EXPECT_EQ(60u, mr_Device.mr_Creations[0].Height);
+    ASSERT_NE(nullptr, Keep(lr_Raw));
+    EXPECT_EQ(100u, LevelDesc(lr_Raw, 0).Width);
+    EXPECT_EQ(60u, LevelDesc(lr_Raw, 0).Height);
 
     // Each side follows its own argument.
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_DEFAULT, 1, 0,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_DEFAULT, 1, 0,
                                                    D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                    nullptr, nullptr, &lr_Raw));
-    Keep(lr_Raw);
-    ASSERT_EQ(2u, mr_Device.mr_Creations.size());
-    EXPECT_EQ(100u, mr_Device.mr_Creations[1].Width);
-    EXPECT_EQ(64u, mr_Device.mr_Creations[1].Height);
+    ASSERT_NE(nullptr, Keep(lr_Raw));
+    EXPECT_EQ(100u, LevelDesc(lr_Raw, 0).Width);
+    EXPECT_EQ(64u, LevelDesc(lr_Raw, 0).Height);
 
-    // A device that cannot hold the file's size gets no texture at all.
-    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
+    // A device that cannot hold the file's size is not even asked for a texture.
+    SetTextureCaps(D3DPTEXTURECAPS_POW2, 0);
     EXPECT_EQ(D3DERR_NOTAVAILABLE,
-              D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0,
+              D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_DEFAULT, 0,
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
                                            nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
-    mr_Device.mr_Caps.TextureCaps &= ~D3DPTEXTURECAPS_POW2;
-    mr_Device.mr_Caps.MaxTextureWidth = 64;
+    SetTextureCaps(0, 0, 64, 8192);
     EXPECT_EQ(
         D3DERR_NOTAVAILABLE,
-        D3DXCreateTextureFromFileExW(&mr_Device, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0, D3DFMT_UNKNOWN,
+        D3DXCreateTextureFromFileExW(mr_Device_, ls_Path.c_str(), D3DX_FROM_FILE, D3DX_FROM_FILE, 1, 0, D3DFMT_UNKNOWN,
                                      D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
-    EXPECT_EQ(2u, mr_Device.mr_CreateCalls);
+    EXPECT_EQ(2u, CreateCalls());
 }
 
 TEST_F(TextureLoadTest, SquareOnlyAndMaximumSizesStillBindTheDefaults) {
-    mr_Device.mr_Caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
-    mr_Device.mr_Caps.MaxTextureWidth = 64;
-    mr_Device.mr_Caps.MaxTextureHeight = 64;
-    FakeTexture* lr_Texture = LoadDefault(Solid24(100, 20, 0xff405060u));
+    SetTextureCaps(D3DPTEXTURECAPS_SQUAREONLY, 0, 64, 64);
+    IDirect3DTexture9* lr_Texture = LoadDefault(Solid24(100, 20, 0xff405060u));
     ASSERT_NE(nullptr, lr_Texture);
-    EXPECT_EQ(64u, mr_Device.mr_Creations[0].Width);
-    EXPECT_EQ(64u, mr_Device.mr_Creations[0].Height);
-    EXPECT_EQ(7u, mr_Device.mr_Creations[0].Levels);
+    EXPECT_EQ(64u, LevelDesc(lr_Texture, 0).Width);
+    EXPECT_EQ(64u, LevelDesc(lr_Texture, 0).Height);
+    EXPECT_EQ(7u, lr_Texture->GetLevelCount());
     for (DWORD lr_Pixel : Level32(lr_Texture, 0)) ASSERT_EQ(0xff405060u, lr_Pixel);
 }
 
@@ -279,28 +285,28 @@ TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
         WriteFile("ex.bmp", Argb32(2, {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xffffffffu}));
     D3DXIMAGE_INFO lr_Info{};
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 4, 4, 1, 0, D3DFMT_R5G6B5,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), 4, 4, 1, 0, D3DFMT_R5G6B5,
                                                    D3DPOOL_SYSTEMMEM, D3DX_FILTER_POINT, D3DX_DEFAULT, 0, &lr_Info,
                                                    nullptr, &lr_Raw));
-    FakeTexture* lr_Texture = Keep(lr_Raw);
+    IDirect3DTexture9* lr_Texture = Keep(lr_Raw);
+    ASSERT_NE(nullptr, lr_Texture);
     EXPECT_EQ(2u, lr_Info.Width);
     EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Info.Format);  // the file's, not the texture's
-    ASSERT_EQ(1u, mr_Device.mr_Creations.size());
-    EXPECT_EQ(4u, mr_Device.mr_Creations[0].Width);
-    EXPECT_EQ(1u, mr_Device.mr_Creations[0].Levels);
-    EXPECT_EQ(D3DFMT_R5G6B5, mr_Device.mr_Creations[0].Format);
-    EXPECT_EQ(D3DPOOL_SYSTEMMEM, mr_Device.mr_Creations[0].Pool);
+    EXPECT_EQ(1u, CreateCalls());
+    EXPECT_EQ(4u, LevelDesc(lr_Texture, 0).Width);
+    EXPECT_EQ(1u, lr_Texture->GetLevelCount());
+    EXPECT_EQ(D3DFMT_R5G6B5, LevelDesc(lr_Texture, 0).Format);
+    EXPECT_EQ(D3DPOOL_SYSTEMMEM, LevelDesc(lr_Texture, 0).Pool);
     // Point sampling doubles each texel.
-    const std::vector<BYTE> lr_Bytes = lr_Texture->Packed(0);
-    std::vector<WORD> lr_Words(lr_Bytes.size() / 2);
-    std::memcpy(lr_Words.data(), lr_Bytes.data(), lr_Bytes.size());
+    const std::vector<WORD> lr_Words = LevelPixels<WORD>(mr_Control_, lr_Texture, 0);
+    ASSERT_EQ(16u, lr_Words.size());
     EXPECT_EQ((std::vector<WORD>{0xf800, 0xf800, 0x07e0, 0x07e0}),
               std::vector<WORD>(lr_Words.begin(), lr_Words.begin() + 4));
     EXPECT_EQ((std::vector<WORD>{0x001f, 0x001f, 0xffff, 0xffff}),
               std::vector<WORD>(lr_Words.begin() + 12, lr_Words.end()));
 
     EXPECT_EQ(D3DERR_INVALIDCALL,
-              D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
+              D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
                                            D3DPOOL_MANAGED, 77, D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
     EXPECT_EQ(nullptr, lr_Raw);
 }
@@ -308,24 +314,29 @@ TEST_F(TextureLoadTest, ExtendedLoaderHonoursSizeLevelsFormatAndFilter) {
 TEST_F(TextureLoadTest, DefaultPoolTexturesAreFilledThroughASystemMemoryCopy) {
     const std::filesystem::path lr_Path = WriteFile("default.bmp", Argb32(1, {0x80402010u}));
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
                                                    D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT, D3DX_DEFAULT,
                                                    D3DX_DEFAULT, 0, nullptr, nullptr, &lr_Raw));
-    FakeTexture* lr_Texture = Keep(lr_Raw);
-    EXPECT_EQ(D3DPOOL_DEFAULT, lr_Texture->mr_Pool);
-    EXPECT_EQ(1u, mr_Device.mr_UpdateTextureCalls);
+    IDirect3DTexture9* lr_Texture = Keep(lr_Raw);
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(D3DPOOL_DEFAULT, LevelDesc(lr_Texture, 0).Pool);
+    // Such a texture cannot be locked: its pixels came from a second, system-memory texture, now gone.
+    D3DLOCKED_RECT lr_Rect;
+    EXPECT_EQ(D3DERR_INVALIDCALL, lr_Texture->LockRect(0, &lr_Rect, nullptr, 0));
+    EXPECT_EQ(2u, CreateCalls());
     EXPECT_EQ((std::vector<DWORD>{0x80402010u}), Level32(lr_Texture, 0));
-    EXPECT_EQ(1, mr_Device.mr_LiveTextures);  // the copy is gone
+    EXPECT_EQ(1u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
 }
 
 TEST_F(TextureLoadTest, ColourKeyedPixelsBecomeTransparentBlack) {
     const std::filesystem::path lr_Path = WriteFile("key.bmp", Solid24(2, 1, 0xff00ff00u));
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 1, 0, D3DFMT_UNKNOWN,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), 0, 0, 1, 0, D3DFMT_UNKNOWN,
                                                    D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0xff00ff00u, nullptr,
                                                    nullptr, &lr_Raw));
-    FakeTexture* lr_Texture = Keep(lr_Raw);
-    EXPECT_EQ(D3DFMT_A8R8G8B8, lr_Texture->mr_Format);
+    IDirect3DTexture9* lr_Texture = Keep(lr_Raw);
+    ASSERT_NE(nullptr, lr_Texture);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, LevelDesc(lr_Texture, 0).Format);
     EXPECT_EQ((std::vector<DWORD>{0, 0}), Level32(lr_Texture, 0));
 }
 
@@ -339,7 +350,7 @@ TEST_F(TextureLoadTest, PalettedFilesHandTheirPaletteOut) {
     PALETTEENTRY lr_Palette[256];
     std::memset(lr_Palette, 0xAB, sizeof(lr_Palette));
     IDirect3DTexture9* lr_Raw = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), 0, 0, 0, 0, D3DFMT_UNKNOWN,
                                                    D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, lr_Palette,
                                                    &lr_Raw));
     Keep(lr_Raw);
@@ -353,47 +364,47 @@ TEST_F(TextureLoadTest, DeviceFailuresArePassedOnAndNothingLeaks) {
     const std::vector<BYTE> lr_File = Solid24(4, 4, 0xff123456u);
     IDirect3DTexture9* lr_Texture = nullptr;
 
-    mr_Device.mr_FailCreateTexture = 1;
-    EXPECT_EQ(E_OUTOFMEMORY, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(),
+    mr_Control_->FailCall(SoftCall::CreateTexture, 1, E_OUTOFMEMORY);
+    EXPECT_EQ(E_OUTOFMEMORY, D3DXCreateTextureFromFileInMemory(mr_Device_, lr_File.data(),
                                                                static_cast<UINT>(lr_File.size()), &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
 
     // The third level's lock fails: the created texture is released.
-    mr_Device.mr_FailCreateTexture = 0;
-    mr_Device.mr_FailLockRect = 3;
-    mr_Device.mr_FailResult = D3DERR_DEVICELOST;
-    EXPECT_EQ(D3DERR_DEVICELOST, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(),
+    mr_Control_->ResetCallCounts();
+    mr_Control_->FailCall(SoftCall::TextureLockRect, 3, D3DERR_DEVICELOST);
+    EXPECT_EQ(D3DERR_DEVICELOST, D3DXCreateTextureFromFileInMemory(mr_Device_, lr_File.data(),
                                                                    static_cast<UINT>(lr_File.size()), &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
-    EXPECT_EQ(0, mr_Device.mr_LiveTextures);
-    EXPECT_EQ(2u, mr_Device.mr_UnlockCalls);
+    EXPECT_EQ(0u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
+    EXPECT_EQ(3u, mr_Control_->GetCallCount(SoftCall::TextureLockRect));
+    EXPECT_EQ(2u, mr_Control_->GetCallCount(SoftCall::TextureUnlockRect));
 
     // A render-target texture outside the default pool is refused by the device.
     const std::filesystem::path lr_Path = WriteFile("rt.bmp", lr_File);
     EXPECT_EQ(D3DERR_INVALIDCALL,
-              D3DXCreateTextureFromFileExW(&mr_Device, lr_Path.wstring().c_str(), 0, 0, 0, D3DUSAGE_RENDERTARGET,
+              D3DXCreateTextureFromFileExW(mr_Device_, lr_Path.wstring().c_str(), 0, 0, 0, D3DUSAGE_RENDERTARGET,
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
                                            nullptr, &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
-    EXPECT_EQ(0, mr_Device.mr_LiveTextures);
+    EXPECT_EQ(0u, mr_Control_->CountLiveObjects(SoftObjectKind::Texture, -1, false));
 }
 
 TEST_F(TextureLoadTest, NullArgumentsAreInvalidCalls) {
     const std::vector<BYTE> lr_File = Solid24(1, 1, 0);
     IDirect3DTexture9* lr_Texture = nullptr;
     EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileInMemory(nullptr, lr_File.data(), 10, &lr_Texture));
-    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileInMemory(&mr_Device, lr_File.data(), 10, nullptr));
-    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileW(&mr_Device, nullptr, &lr_Texture));
-    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileA(&mr_Device, nullptr, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileInMemory(mr_Device_, lr_File.data(), 10, nullptr));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileW(mr_Device_, nullptr, &lr_Texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTextureFromFileA(mr_Device_, nullptr, &lr_Texture));
     EXPECT_EQ(D3DERR_INVALIDCALL, D3DXGetImageInfoFromFileW(nullptr, nullptr));
-    EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+    EXPECT_EQ(0u, CreateCalls());
 }
 
 TEST_F(TextureLoadTest, WindowsPathsWithEitherSeparatorAndNonAsciiNames) {
     const std::vector<BYTE> lr_File = Solid24(3, 2, 0xff0a0b0cu);
     // The same name spelt in UTF-8 (for the file system) and as wide text.
     WriteFile("Noise \xc3\xa4\xe6\x97\xa5\xf0\x9f\x8c\x8a.bmp", lr_File);
-    const std::wstring ls_Path = mr_Directory.wstring() + L"/Noise \u00e4\u65e5\U0001F30A.bmp";
+    const std::wstring ls_Path = mr_TempDirectory.wstring() + L"/Noise \u00e4\u65e5\U0001F30A.bmp";
     std::wstring ls_Windows = ls_Path;
     for (wchar_t& c : ls_Windows)
         if (c == L'/') c = L'\\';
@@ -407,7 +418,7 @@ TEST_F(TextureLoadTest, WindowsPathsWithEitherSeparatorAndNonAsciiNames) {
     EXPECT_EQ(2u, lr_Info.Height);
 
     IDirect3DTexture9* lr_Texture = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(&mr_Device, ls_Windows.c_str(), &lr_Texture));
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileW(mr_Device_, ls_Windows.c_str(), &lr_Texture));
     EXPECT_EQ(0xff0a0b0cu, Level32(Keep(lr_Texture), 0)[0]);
 
     // A near-miss of the name is not found.
@@ -419,7 +430,7 @@ TEST_F(TextureLoadTest, WindowsPathsWithEitherSeparatorAndNonAsciiNames) {
 TEST_F(TextureLoadTest, NarrowPathsAreReadInTheAnsiCodePage) {
     // "\xe9" is e-acute in Windows-1252: the file is named with its UTF-8 form.
     const std::filesystem::path lr_Path = WriteFile("caf\xc3\xa9.bmp", Solid24(1, 1, 0xff010203u));
-    const std::string ls_Ansi = (mr_Directory / "caf").string() + "\xe9.bmp";
+    const std::string ls_Ansi = (mr_TempDirectory / "caf").string() + "\xe9.bmp";
     D3DXIMAGE_INFO lr_Info{};
     EXPECT_EQ(D3D_OK, D3DXGetImageInfoFromFileA(ls_Ansi.c_str(), &lr_Info));
     EXPECT_EQ(D3DFMT_R8G8B8, lr_Info.Format);
@@ -427,7 +438,7 @@ TEST_F(TextureLoadTest, NarrowPathsAreReadInTheAnsiCodePage) {
     std::string ls_Backslashed = ls_Ansi;
     for (char& c : ls_Backslashed)
         if (c == '/') c = '\\';
-    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileA(&mr_Device, ls_Backslashed.c_str(), &lr_Texture));
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileA(mr_Device_, ls_Backslashed.c_str(), &lr_Texture));
     Keep(lr_Texture);
     // The UTF-8 bytes, read as Windows-1252, name a different file.
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileA(lr_Path.string().c_str(), &lr_Info));
@@ -437,27 +448,27 @@ TEST_F(TextureLoadTest, MissingTruncatedAndUnreadableFilesAreInvalidData) {
     WriteFile("placeholder", {});
     D3DXIMAGE_INFO lr_Info{};
     IDirect3DTexture9* lr_Texture = nullptr;
-    const std::wstring ls_Missing = (mr_Directory / "missing.bmp").wstring();
+    const std::wstring ls_Missing = (mr_TempDirectory / "missing.bmp").wstring();
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(ls_Missing.c_str(), &lr_Info));
-    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, ls_Missing.c_str(), &lr_Texture));
-    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(mr_Directory.wstring().c_str(), &lr_Info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(mr_Device_, ls_Missing.c_str(), &lr_Texture));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(mr_TempDirectory.wstring().c_str(), &lr_Info));
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(L"", &lr_Info));
 
     const std::vector<BYTE> lr_File = Solid24(4, 4, 0);
     const std::filesystem::path lr_Short =
         WriteFile("short.bmp", std::vector<BYTE>(lr_File.begin(), lr_File.end() - 3));
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(lr_Short.wstring().c_str(), &lr_Info));
-    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Short.wstring().c_str(), &lr_Texture));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(mr_Device_, lr_Short.wstring().c_str(), &lr_Texture));
     const std::filesystem::path lr_Empty = WriteFile("empty.bmp", {});
-    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Empty.wstring().c_str(), &lr_Texture));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(mr_Device_, lr_Empty.wstring().c_str(), &lr_Texture));
     EXPECT_EQ(nullptr, lr_Texture);
-    EXPECT_EQ(0u, mr_Device.mr_CreateCalls);
+    EXPECT_EQ(0u, CreateCalls());
 
     // A named pipe with no writer is refused at once rather than waited on.
-    const std::filesystem::path lr_Pipe = mr_Directory / "pipe.bmp";
+    const std::filesystem::path lr_Pipe = mr_TempDirectory / "pipe.bmp";
     ASSERT_EQ(0, ::mkfifo(lr_Pipe.c_str(), 0600));
     EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileW(lr_Pipe.wstring().c_str(), &lr_Info));
-    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(&mr_Device, lr_Pipe.wstring().c_str(), &lr_Texture));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXCreateTextureFromFileW(mr_Device_, lr_Pipe.wstring().c_str(), &lr_Texture));
 }
 
 }  // namespace
