@@ -48,8 +48,9 @@ SliceOut Slice(float value, float offset)
     float background = step(index, 0.5);
     SliceOut o;
     o.Colour = float4(SliceUnit * lerp(1.0, 1.0 - offset, background).xxx, 1.0);
-    // Slice 0 on the cleared depth.
-    o.Depth = lerp(SliceScreenDepth(index - offset), BackgroundDepth, background);
+    // Slice 0 on the cleared depth, exactly: a lerp to it may land one float
+    // step short of 1 and fail against the cleared buffer.
+    o.Depth = background > 0.5 ? BackgroundDepth : SliceScreenDepth(index - offset);
     return o;
 }
 
@@ -63,10 +64,12 @@ float GridOffset(float2 centre)
     return frac(52.9829189 * frac(dot(centre - 0.5, float2(0.06711056, 0.00583715))));
 }
 
-// Gradients give the pixel's own position from the quad's 0..1 coordinates.
+// Gradients give the pixel's own position from the quad's 0..1 coordinates;
+// rounded to the pixel's centre, since neither the coordinates nor the
+// gradients are exact and the noise magnifies any error.
 SliceOut SliceGradientPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
 {
-    return Slice(slice.x, GridOffset(uv / float2(ddx(uv.x), ddy(uv.y))));
+    return Slice(slice.x, GridOffset(floor(uv / float2(ddx(uv.x), ddy(uv.y))) + 0.5));
 }
 
 // ps_2_0 has no gradients and no screen position: the same noise over a
