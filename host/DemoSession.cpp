@@ -1,57 +1,22 @@
 #include "DemoSession.h"
 
+#include "CostTable.h"
 #include "DemoStudy.h"
+#include "DeviceRecords.h"
 #include "EffectSettings.h"
 #include "HResultText.h"
 #include "HostContract.h"
+#include "LogCheck.h"
 #include "PathHost.h"
 #include "SceneRenderer.h"
 #include "Utf8.h"
 
-#include <soft/SoftShaderStatistics.h>
-
 #include <algorithm>
-#include <fstream>
 #include <iomanip>
-#include <iterator>
-#include <map>
 #include <memory>
 #include <sstream>
 
 namespace {
-
-std::string FormatText(D3DFORMAT format) {
-    const char* ls_Name = FormatName(format);
-    if (ls_Name[0] != '?') return ls_Name;
-    return "format " + std::to_string(static_cast<int>(format));
-}
-
-std::string ObjectText(const SoftLiveObject& object) {
-    std::ostringstream ls_Text;
-    ls_Text << SoftObjectKindName(object.Kind);
-    if (object.Kind == SoftObjectKind::Texture || object.Kind == SoftObjectKind::Surface) {
-        ls_Text << " " << object.Width << "x" << object.Height << " " << FormatText(object.Format) << " "
-                << SoftPoolName(object.Pool);
-        if (object.Usage & D3DUSAGE_RENDERTARGET) ls_Text << " render target";
-    } else if (object.Kind == SoftObjectKind::VertexBuffer || object.Kind == SoftObjectKind::IndexBuffer) {
-        ls_Text << " " << SoftPoolName(object.Pool);
-    }
-    return ls_Text.str();
-}
-
-// "3 x texture 1280x720 ..., 1 x state block"
-std::string Group(const std::vector<SoftLiveObject>& objects) {
-    std::map<std::string, int> lr_Counts;
-    std::vector<std::string> lr_Order;
-    for (const SoftLiveObject& lr_Object : objects) {
-        const std::string ls_Text = ObjectText(lr_Object);
-        if (lr_Counts[ls_Text]++ == 0) lr_Order.push_back(ls_Text);
-    }
-    std::ostringstream ls_Out;
-    for (size_t i = 0; i < lr_Order.size(); ++i)
-        ls_Out << (i ? ", " : "") << lr_Counts[lr_Order[i]] << " " << lr_Order[i];
-    return ls_Out.str();
-}
 
 std::string GuidText(const GUID& id) {
     std::ostringstream ls_Text;
@@ -118,87 +83,8 @@ void DemoSession::ReleaseDevice() {
     mr_Direct3D_ = nullptr;
 }
 
-DemoSession::Snapshot DemoSession::Take() const {
-    Snapshot lr_Snapshot;
-    for (const SoftLiveObject& lr_Object : mr_Control_->GetLiveObjects())
-        if (!lr_Object.Implicit) lr_Snapshot.Objects.push_back(lr_Object);
-    return lr_Snapshot;
-}
-
-std::string DemoSession::DescribeChange(const Snapshot& before, const Snapshot& after) const {
-    auto Contains = [](const Snapshot& snapshot, const void* object) {
-        for (const SoftLiveObject& lr_Object : snapshot.Objects)
-            if (lr_Object.Object == object) return true;
-        return false;
-    };
-    std::vector<SoftLiveObject> lr_Created, lr_Released;
-    for (const SoftLiveObject& lr_Object : after.Objects)
-        if (!Contains(before, lr_Object.Object)) lr_Created.push_back(lr_Object);
-    for (const SoftLiveObject& lr_Object : before.Objects)
-        if (!Contains(after, lr_Object.Object)) lr_Released.push_back(lr_Object);
-    std::ostringstream ls_Text;
-    if (!lr_Created.empty()) ls_Text << "created " << Group(lr_Created);
-    if (!lr_Released.empty()) ls_Text << (lr_Created.empty() ? "" : "; ") << "released " << Group(lr_Released);
-    if (lr_Created.empty() && lr_Released.empty()) ls_Text << "no objects created or released";
-    ls_Text << " (" << after.Objects.size() << " alive)";
-    return ls_Text.str();
-}
-
-// "4 draws [RenderBlack, RenderDepth, SSAO, ...], 3 copies"
-std::string DemoSession::DescribeRecords() const {
-    const std::vector<SoftDrawRecord>& lr_Draws = mr_Control_->GetDraws();
-    const std::vector<SoftCopyRecord>& lr_Copies = mr_Control_->GetCopies();
-    std::ostringstream ls_Text;
-    ls_Text << lr_Draws.size() << " draw" << (lr_Draws.size() == 1 ? "" : "s");
-    if (!lr_Draws.empty()) {
-        ls_Text << " [";
-        for (size_t i = 0; i < lr_Draws.size(); ++i) {
-            const SoftDrawRecord& lr_Draw = lr_Draws[i];
-            ls_Text << (i ? ", " : "") << (lr_Draw.PixelShaderName.empty() ? "fixed" : lr_Draw.PixelShaderName) << " "
-                    << lr_Draw.PrimitiveCount << " tri";
-        }
-        ls_Text << "]";
-    }
-    size_t lr_Failed = 0;
-    for (const SoftCopyRecord& lr_Copy : lr_Copies)
-        if (FAILED(lr_Copy.Result)) ++lr_Failed;
-    ls_Text << ", " << lr_Copies.size() << " cop" << (lr_Copies.size() == 1 ? "y" : "ies");
-    if (lr_Failed) ls_Text << " (" << lr_Failed << " refused)";
-    return ls_Text.str();
-}
-
-// One line per pass of the frame: its compiled code and what it cost on the
-// device. Without flow control every shaded pixel runs the whole program, so
-// fetches and instructions are pixels times the code's counts (arithmetic
-// slots are an upper bound: the compiler does not optimise).
 void DemoSession::DescribeCost() {
-    unsigned long long lr_Pixels = 0, lr_Fetches = 0, lr_Instructions = 0;
-    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws()) {
-        IDirect3DPixelShader9* lr_Shader_ = lr_Draw.PixelShader;
-        UINT lr_Size = 0;
-        if (!lr_Shader_ || FAILED(lr_Shader_->GetFunction(nullptr, &lr_Size)) || lr_Size < 8) continue;
-        std::vector<DWORD> lr_Tokens(lr_Size / sizeof(DWORD));
-        SoftShaderStatistics lr_Stats;
-        if (FAILED(lr_Shader_->GetFunction(lr_Tokens.data(), &lr_Size)) ||
-            !SoftGetShaderStatistics(lr_Tokens.data(), static_cast<UINT>(lr_Tokens.size()), &lr_Stats))
-            continue;
-        const unsigned long long lr_Fetch = lr_Draw.PixelsShaded * lr_Stats.Texture;
-        const unsigned long long lr_Run = lr_Draw.PixelsShaded * (lr_Stats.Texture + lr_Stats.Arithmetic);
-        lr_Pixels += lr_Draw.PixelsShaded;
-        lr_Fetches += lr_Fetch;
-        lr_Instructions += lr_Run;
-        std::ostringstream ls_Text;
-        ls_Text << lr_Draw.PixelShaderName << ": ps_" << ((lr_Stats.Version >> 8) & 0xFF) << "_"
-                << (lr_Stats.Version & 0xFF) << ", " << lr_Stats.Texture << " texture + <= " << lr_Stats.Arithmetic
-                << " arithmetic, " << lr_Stats.Temporaries << " temporaries, " << lr_Stats.FloatConstants
-                << " constants; " << lr_Draw.PrimitiveCount << " tri, " << lr_Draw.PixelsShaded << " pixels shaded, "
-                << lr_Fetch << " texture fetches, <= " << lr_Run << " instructions";
-        Step("cost", ls_Text.str());
-    }
-    std::ostringstream ls_Total;
-    ls_Total << "frame: " << lr_Pixels << " pixels shaded, " << lr_Fetches << " texture fetches, <= " << lr_Instructions
-             << " instructions, " << mr_Control_->GetCopies().size() << " copies";
-    Step("cost", ls_Total.str());
+    for (const std::string& ls_Line : ::DescribeCost(mr_Control_)) Step("cost", ls_Line);
 }
 
 void DemoSession::Step(const std::string& label, const std::string& text) {
@@ -207,7 +93,7 @@ void DemoSession::Step(const std::string& label, const std::string& text) {
 
 bool DemoSession::RenderFrame(const std::string& label) {
     ++mr_Frame;
-    const Snapshot lr_Before = Take();
+    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
     std::string ls_Error;
     if (!DrawScene(mr_Device_, mr_Camera, mr_Mesh, ls_Error)) {
         Step(label, "cannot draw the scene: " + ls_Error);
@@ -219,7 +105,7 @@ bool DemoSession::RenderFrame(const std::string& label) {
     mr_Device_->BeginScene();
     mr_Plugin_->Render();
     mr_Device_->EndScene();
-    const std::string ls_Records = DescribeRecords();
+    const std::string ls_Records = DescribeRecords(mr_Control_);
     // The cost of each kind of frame once: occlusion only, then the composite.
     const size_t lr_Kind = mr_Control_->GetDraws().size();
     if (lr_Kind != 0 && std::find(mr_CostShown.begin(), mr_CostShown.end(), lr_Kind) == mr_CostShown.end()) {
@@ -230,7 +116,7 @@ bool DemoSession::RenderFrame(const std::string& label) {
     mr_TotalCopies += mr_Control_->GetCopies().size();
     mr_Control_->ClearRecords();
     mr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
-    Step(label, ls_Records + "; " + DescribeChange(lr_Before, Take()));
+    Step(label, ls_Records + "; " + DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
     return true;
 }
 
@@ -248,15 +134,15 @@ bool DemoSession::RenderOffscreenFrame() {
         return false;
     }
     mr_Device_->SetRenderTarget(0, lr_Target_);
-    const Snapshot lr_Before = Take();
+    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
     mr_Control_->ClearRecords();
     mr_Device_->BeginScene();
     mr_Plugin_->Render();
     mr_Device_->EndScene();
     const size_t lr_Work = mr_Control_->GetDraws().size() + mr_Control_->GetCopies().size();
-    const std::string ls_Records = DescribeRecords();
+    const std::string ls_Records = DescribeRecords(mr_Control_);
     mr_Control_->ClearRecords();
-    const std::string ls_Change = DescribeChange(lr_Before, Take());
+    const std::string ls_Change = DescribeChange(lr_Before, TakeLiveObjects(mr_Control_));
     mr_Device_->SetRenderTarget(0, lr_Saved_);
     if (lr_Saved_) lr_Saved_->Release();
     lr_Target_->Release();
@@ -268,9 +154,9 @@ bool DemoSession::RenderOffscreenFrame() {
 }
 
 bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height) {
-    const Snapshot lr_Before = Take();
+    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
     mr_Plugin_->OnLostDevice();
-    const Snapshot lr_Lost = Take();
+    const LiveObjects lr_Lost = TakeLiveObjects(mr_Control_);
     mr_Present.BackBufferWidth = width;
     mr_Present.BackBufferHeight = height;
     D3DPRESENT_PARAMETERS lr_Present = mr_Present;
@@ -280,11 +166,11 @@ bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height)
     ls_Text << "OnLostDevice: " << DescribeChange(lr_Before, lr_Lost) << "; Reset to " << width << "x" << height << ": "
             << HResultText(hr);
     if (FAILED(hr)) {
-        ls_Text << " -- FAILED, still alive: " << Group(lr_Lost.Objects);
+        ls_Text << " -- FAILED, still alive: " << GroupObjects(lr_Lost.Objects);
         ++mr_Failures;
     }
     mr_Plugin_->OnResetDevice();
-    ls_Text << "; OnResetDevice: " << DescribeChange(lr_Lost, Take()) << ", active "
+    ls_Text << "; OnResetDevice: " << DescribeChange(lr_Lost, TakeLiveObjects(mr_Control_)) << ", active "
             << (mr_Plugin_->IsActive() ? "yes" : "no");
     Step(label, ls_Text.str());
     return SUCCEEDED(hr);
@@ -364,55 +250,9 @@ bool DemoSession::SetShowAOOnly(bool value, bool asText) {
 }
 
 bool DemoSession::CheckLog(const std::string& logPath, size_t logStart) {
-    std::ifstream lr_In(logPath, std::ios::binary);
-    std::string ls_All((std::istreambuf_iterator<char>(lr_In)), std::istreambuf_iterator<char>());
-    if (ls_All.size() < logStart) logStart = 0;  // someone truncated it meanwhile
-    std::vector<std::string> lr_Lines;
-    std::istringstream lr_Stream(ls_All.substr(logStart));
-    std::string ls_Line;
-    while (std::getline(lr_Stream, ls_Line)) lr_Lines.push_back(ls_Line);
-    auto Count = [&lr_Lines](const std::string& text, bool prefix) {
-        size_t lr_N = 0;
-        for (const std::string& ls_Entry : lr_Lines) {
-            if (prefix ? ls_Entry.rfind(text, 0) == 0
-                       : (ls_Entry.size() >= text.size() &&
-                          ls_Entry.compare(ls_Entry.size() - text.size(), text.size(), text) == 0))
-                ++lr_N;
-        }
-        return lr_N;
-    };
-    // Three activations (switch on, two resets), each loading five effects.
-    const size_t lr_Activations = 1 + static_cast<size_t>(mr_Resets);
-    const struct {
-        const char* Text;
-        bool Prefix;
-        size_t AtLeast;
-    } lr_Expected[] = {
-        {"SSAO: Initialising...", true, 1},
-        {"SSAO: Initialising finished.", true, 1},
-        {"SSAO: Activating finished.", true, lr_Activations},
-        {" shader loaded.", false, 5 * lr_Activations},
-        {"SSAO: CreateTexture: ", true, 3 * lr_Activations},
-        {"SSAO: Deactivating finished.", true, lr_Activations},
-        {"SSAO: Deinitialising finished.", true, 1},
-    };
-    bool lr_Ok = true;
-    std::ostringstream ls_Missing;
-    for (const auto& lr_Entry : lr_Expected) {
-        const size_t lr_Found = Count(lr_Entry.Text, lr_Entry.Prefix);
-        if (lr_Found < lr_Entry.AtLeast) {
-            ls_Missing << (lr_Ok ? "" : "; ") << "\"" << lr_Entry.Text << "\" " << lr_Found << "x, expected "
-                       << lr_Entry.AtLeast;
-            lr_Ok = false;
-        }
-    }
-    const size_t lr_Errors = Count("Critical error!", false) + Count(" shader not loaded:", false) +
-                             Count("SSAO: Unable to create texture.", true);
-    std::ostringstream ls_Text;
-    ls_Text << lr_Lines.size() << " lines written to " << logPath;
-    if (lr_Errors) ls_Text << ", " << lr_Errors << " error line(s)";
-    if (!lr_Ok) ls_Text << " -- MISSING: " << ls_Missing.str();
-    Step("log", ls_Text.str());
+    std::string ls_Text;
+    const bool lr_Ok = ::CheckLog(logPath, logStart, mr_Resets, ls_Text);
+    Step("log", ls_Text);
     if (!lr_Ok) ++mr_Failures;
     return lr_Ok;
 }
@@ -430,15 +270,15 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
         Step("", ls_Text.str());
     }
 
-    Snapshot lr_Before = Take();
+    LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
     plugin->Initialise(mr_Device_);
     Step("Initialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
-                           DescribeChange(lr_Before, Take()));
+                           DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
 
-    lr_Before = Take();
+    lr_Before = TakeLiveObjects(mr_Control_);
     plugin->SetActive(true);
-    Step("SetActive(on)",
-         std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
+    Step("SetActive(on)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
+                              DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
 
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
     RunStudy();
@@ -456,18 +296,18 @@ int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, s
     ResetDevice("resize", mr_Options.ResizeWidth, mr_Options.ResizeHeight);
     for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
 
-    lr_Before = Take();
+    lr_Before = TakeLiveObjects(mr_Control_);
     plugin->SetActive(false);
-    Step("SetActive(off)",
-         std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " + DescribeChange(lr_Before, Take()));
+    Step("SetActive(off)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
+                               DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
 
-    lr_Before = Take();
+    lr_Before = TakeLiveObjects(mr_Control_);
     plugin->Deinitialise();
-    const Snapshot lr_After = Take();
+    const LiveObjects lr_After = TakeLiveObjects(mr_Control_);
     Step("Deinitialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
                              DescribeChange(lr_Before, lr_After));
     if (!lr_After.Objects.empty()) {
-        Step("leak", "still alive after Deinitialise: " + Group(lr_After.Objects));
+        Step("leak", "still alive after Deinitialise: " + GroupObjects(lr_After.Objects));
         ++mr_Failures;
     }
 

@@ -37,13 +37,6 @@ public:
     void ReleaseDevice();
 
 private:
-    struct Snapshot {
-        std::vector<SoftLiveObject> Objects;
-    };
-
-    Snapshot Take() const;
-    std::string DescribeChange(const Snapshot& before, const Snapshot& after) const;
-    std::string DescribeRecords() const;
     void DescribeCost();
     void Step(const std::string& label, const std::string& text);
 
