@@ -301,6 +301,7 @@ private:
     std::function<void()> mr_CallHooks[static_cast<int>(SoftCall::Count)];
     unsigned long long mr_TotalCalls;
     UINT mr_RowPitchAlignment;
+    bool mr_FixedPointFiltering = false;
     std::vector<Fault> mr_Faults;
     UINT mr_OverReleases;
 };

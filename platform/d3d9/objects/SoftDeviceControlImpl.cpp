@@ -103,6 +103,8 @@ void SoftDeviceControlImpl::SetRowPitchAlignment(UINT alignment) {
     mr_Device_->mr_RowPitchAlignment = alignment;
 }
 
+void SoftDeviceControlImpl::SetFixedPointFiltering(bool on) { mr_Device_->mr_FixedPointFiltering = on; }
+
 void SoftDeviceControlImpl::SetDeviceLost(bool lost) {
     mr_Device_->mr_Lost = lost;
     // A lost device must be reset once it can be.

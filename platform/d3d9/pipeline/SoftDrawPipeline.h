@@ -59,6 +59,8 @@ public:
     SoftDrawOutcome Draw(const SoftDeviceState& state, SoftSurface* const targets[SOFT_RENDER_TARGETS],
                          SoftSurface* depthStencil, const SoftDrawInput& input);
 
+    void SetFixedPointFiltering(bool on) { mr_Sampler.SetFixedPointBlend(on); }
+
 private:
     const char* Prepare(const SoftDeviceState& state, SoftSurface* const targets[SOFT_RENDER_TARGETS],
                         SoftSurface* depthStencil, const SoftDrawInput& input, SoftRasterJob* job);

@@ -38,6 +38,27 @@ float RoundEven(float value) {
 // coordinate computed as (i + 0.5) / width lands exactly on the texel centre.
 float Snap(float texelCoord) { return RoundEven(texelCoord * 256.0f) * (1.0f / 256.0f); }
 
+// Formats whose every channel is 8-bit UNORM.
+bool IsEightBit(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_A8:
+    case D3DFMT_L8:
+    case D3DFMT_A8L8: return true;
+    default: return false;
+    }
+}
+
+// a + (b - a) w / 256 for 8-bit values and an 8-bit weight, rounded to a
+// whole step (floor of the value plus one half), as fixed-point filters do.
+int BlendFixed(int a, int b, int weight) {
+    const int lr_Scaled = (b - a) * weight + 128;
+    return a + (lr_Scaled >= 0 ? lr_Scaled / 256 : -((-lr_Scaled + 255) / 256));
+}
+
 // A texel index to one inside [0, size), or -1 for the border colour.
 int Address(DWORD mode, int index, int size) {
     if (index >= 0 && index < size) return index;
@@ -98,6 +119,7 @@ void SoftTextureSampler::Bind(IDirect3DBaseTexture9* const textures[SOFT_PIXEL_S
         }
         const DWORD* lr_States = samplerStates[s];
         lr_Stage.Decode = lr_Codec.Decode;
+        lr_Stage.EightBit = IsEightBit(lr_Texture_->Format());
         lr_Stage.BytesPerPixel = lr_Codec.BytesPerPixel;
         lr_Stage.LastLevel = lr_Count - 1;
         // The most detailed level: MAXMIPLEVEL, or a managed texture's LOD if larger.
@@ -167,6 +189,17 @@ void SoftTextureSampler::Filter(const Stage& stage, const Level& level, bool lin
     Texel(stage, level, lr_I + 1, lr_J, lr_T10);
     Texel(stage, level, lr_I, lr_J + 1, lr_T01);
     Texel(stage, level, lr_I + 1, lr_J + 1, lr_T11);
+    if (mr_FixedPoint && stage.EightBit && !stage.Srgb) {
+        // The snapped fractions are whole 256ths, the texels whole 255ths.
+        const int lr_Wx = static_cast<int>(lr_Ax * 256.0f), lr_Wy = static_cast<int>(lr_Ay * 256.0f);
+        auto Byte = [](float value) { return static_cast<int>(value * 255.0f + 0.5f); };
+        for (int c = 0; c < 4; ++c) {
+            const int lr_Top = BlendFixed(Byte(lr_T00[c]), Byte(lr_T10[c]), lr_Wx);
+            const int lr_Bottom = BlendFixed(Byte(lr_T01[c]), Byte(lr_T11[c]), lr_Wx);
+            out[c] = static_cast<float>(BlendFixed(lr_Top, lr_Bottom, lr_Wy)) / 255.0f;
+        }
+        return;
+    }
     for (int c = 0; c < 4; ++c) {
         float lr_Top = lr_T00[c] * (1.0f - lr_Ax) + lr_T10[c] * lr_Ax;
         float lr_Bottom = lr_T01[c] * (1.0f - lr_Ax) + lr_T11[c] * lr_Ax;

@@ -18,6 +18,9 @@ public:
               const DWORD (*samplerStates)[SOFT_SAMPLER_STATES]);
     void Bind(const SoftDeviceState& state);
 
+    // LINEAR blends of 8-bit channels in 8-bit fixed point instead of float.
+    void SetFixedPointBlend(bool on) { mr_FixedPoint = on; }
+
     void Sample(UINT stage, const float coord[4], const float ddx[4], const float ddy[4], SoftLodMode mode, float lod,
                 float out[4]) override;
 
@@ -43,6 +46,7 @@ private:
         DWORD MipFilter;
         bool NeedsLod;  // the level or the filter depends on the derivatives
         bool Srgb;
+        bool EightBit;  // every channel 8-bit UNORM
         float LodBias;
         float Border[4];
     };
@@ -51,4 +55,5 @@ private:
     void Texel(const Stage& stage, const Level& level, int x, int y, float out[4]) const;
 
     Stage mr_Stages[SOFT_PIXEL_SAMPLERS];
+    bool mr_FixedPoint = false;
 };

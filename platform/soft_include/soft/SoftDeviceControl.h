@@ -208,6 +208,12 @@ struct ISoftDeviceControl : public IUnknown {
     // multiples of `alignment` bytes (a power of two up to 4096; 1, the
     // default, packs them), as drivers pad them; LockRect reports that pitch.
     virtual void SetRowPitchAlignment(UINT alignment) = 0;
+    // LINEAR fetches of textures with 8-bit channels blend in 8-bit fixed
+    // point, as some drivers do (OpenGL's software rasteriser among them):
+    // 8-bit weights, each of the two interpolations rounded to a whole
+    // 1/255. Off, the default, they blend in float. Direct3D leaves the
+    // precision to the driver; this shows what a picture owes to it.
+    virtual void SetFixedPointFiltering(bool on) = 0;
     virtual void SetDeviceLost(bool lost) = 0;
 
     // Pixel access to any surface, bypassing the lock rules. Rows are packed

@@ -160,3 +160,26 @@ TEST_F(PixelStageTest, ShaderOutputsGoToTheirRenderTargets) {
     lr_Shader_->Release();
     lr_Second_->Release();
 }
+
+// The device control reaches the draws: one pixel sampling texels 10, 11
+// over 20, 21 halfway across and a quarter down reads 13 in float and 14
+// with fixed-point filtering.
+TEST_F(PixelStageTest, FixedPointFilteringIsTheDevicesChoice) {
+    IDirect3DTexture9* lr_Texture_ = MakeTexture(2, 2,
+                                                 {D3DCOLOR_ARGB(0xFF, 10, 0, 0), D3DCOLOR_ARGB(0xFF, 11, 0, 0),
+                                                  D3DCOLOR_ARGB(0xFF, 20, 0, 0), D3DCOLOR_ARGB(0xFF, 21, 0, 0)});
+    ASSERT_NE(lr_Texture_, nullptr);
+    mr_Device_->SetTexture(0, lr_Texture_);
+    mr_Device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    mr_Device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    SetStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE);
+    // Pixel (0, 0)'s centre at u = 0.5, v = 0.375.
+    DrawTexturedRect(-0.5f, -0.75f, 0.5f, 1.25f, 0xFFFFFFFF);
+    EXPECT_EQ((Pixel(0, 0) >> 16) & 0xFF, 13u);
+    mr_Control_->SetFixedPointFiltering(true);
+    DrawTexturedRect(-0.5f, -0.75f, 0.5f, 1.25f, 0xFFFFFFFF);
+    EXPECT_EQ((Pixel(0, 0) >> 16) & 0xFF, 14u);
+    mr_Control_->SetFixedPointFiltering(false);
+    mr_Device_->SetTexture(0, nullptr);
+    lr_Texture_->Release();
+}
