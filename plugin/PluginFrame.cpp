@@ -2,6 +2,7 @@
 #include "Plugin.h"
 
 #include "ComPtr.h"
+#include "ShaderPasses.h"
 
 #include <cmath>
 #include <string>
@@ -183,22 +184,7 @@ void k_Plugin::RenderWithShader(IRenderable* renderable, IShader* shader) {
         return;
     }
     renderable->Bind(mr_Device_);
-    const unsigned lr_Passes = shader->GetPassCount();
-    shader->Begin();
-    for (unsigned lr_Pass = 0; lr_Pass < lr_Passes; ++lr_Pass) {
-        PassResult lr_Result = shader->BeginPass(lr_Pass);
-        for (;;) {
-            if (lr_Result != PassResult::Skip) {
-                renderable->Draw(mr_Device_);
-            }
-            if (lr_Result != PassResult::Repeat) {
-                break;
-            }
-            lr_Result = shader->BeginPass(lr_Pass);
-        }
-        shader->EndPass();
-    }
-    shader->End();
+    DrawPasses(*shader, [&]() { renderable->Draw(mr_Device_); });
 }
 
 // A frame texture that could not be made is said once, not at every frame

@@ -129,12 +129,16 @@ public:
     PassResult Apply(IShader*, D3DXHANDLE pass) override {
         HandlerRegistry::Called(this, "callback:" + mr_Name + ":apply");
         mr_Passes.push_back(pass);
-        return mr_Result;
+        if (mr_First.empty()) return mr_Result;
+        const PassResult lr_Result = mr_First.front();
+        mr_First.erase(mr_First.begin());
+        return lr_Result;
     }
     void Reset(IShader*) override { HandlerRegistry::Called(this, "callback:" + mr_Name + ":reset"); }
     const std::string& GetName() override { return mr_Name; }
 
     std::string mr_Name;
     PassResult mr_Result;
+    std::vector<PassResult> mr_First;   // returned first, in order, before mr_Result
     std::vector<D3DXHANDLE> mr_Passes;  // one per Apply
 };

@@ -2,6 +2,7 @@
 // and who deletes what.
 #include "EffectsDeviceTest.h"
 
+#include "ShaderPasses.h"
 #include "ShaderSystem.h"
 
 #include <gtest/gtest.h>
@@ -278,4 +279,30 @@ TEST_F(ShaderSystemTest, DestructionDeletesEverythingOnceInItsOrder) {
               std::vector<std::string>({"annotation:Marker", "semantic:Other", "semantic:TintColour", "callback:Blur",
                                         "semantic:TintColourone", "semantic:TintColourtwo"}));
     EXPECT_TRUE(HandlerRegistry::Live().empty());
+}
+
+TEST_F(ShaderSystemTest, EachPassIsDrawnAsItsCallbackDecides) {
+    // A callback on every pass: P0 repeated twice, P1 skipped, P2 left to the effect.
+    auto* lr_Decide = new CountingCallbackHandler("Decide", PassResult::None);
+    lr_Decide->mr_First = {PassResult::Repeat, PassResult::Repeat, PassResult::Done, PassResult::Skip};
+    ASSERT_TRUE(mr_System_->AddCallbackHandler(lr_Decide));
+    IShader* lr_Shader_ = mr_System_->CreateShaderFromCode("passes", R"(
+        float4 Main() : COLOR { return 1; }
+        technique Draw
+        {
+            pass P0 < bool Decide = true; > { PixelShader = compile ps_2_0 Main(); FillMode = Wireframe; }
+            pass P1 < bool Decide = true; > { PixelShader = compile ps_2_0 Main(); FillMode = Point; }
+            pass P2 < bool Decide = true; > { PixelShader = compile ps_2_0 Main(); FillMode = Solid; CullMode = None; }
+        }
+    )");
+    ASSERT_NE(lr_Shader_, nullptr);
+    ASSERT_TRUE(lr_Shader_->IsValid()) << lr_Shader_->GetErrorMessage();
+
+    // Each drawing sees the states of the pass it draws.
+    std::vector<DWORD> lr_Drawn;
+    DrawPasses(*lr_Shader_, [&]() { lr_Drawn.push_back(RenderState(D3DRS_FILLMODE)); });
+    EXPECT_EQ(lr_Drawn, (std::vector<DWORD>{D3DFILL_WIREFRAME, D3DFILL_WIREFRAME, D3DFILL_WIREFRAME, D3DFILL_SOLID}));
+    EXPECT_EQ(HandlerRegistry::Calls(), std::vector<std::string>(5, "callback:Decide:apply"));
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW)) << "the effect ended";
+    EXPECT_TRUE(lr_Shader_->IsValid()) << lr_Shader_->GetErrorMessage();
 }

@@ -1,15 +1,16 @@
 // Fuzzes the effect compiler and the effect object: any bytes go to
-// D3DXCreateEffect on a recording device; what compiles is then described,
+// D3DXCreateEffect on the software device (shader model 2); what compiles is then described,
 // validated and run through every pass, and must leave nothing behind.
 // Text that compiles is also compiled to a compiled effect, which must load
 // and run the same way; compiled effects among the inputs fuzz the reader.
-#include "RecordingDevice.h"
+#include "FuzzDevice.h"
 
 #include <d3dx9.h>
 #include <soft/SoftEffectCompiler.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 // The compile budget (10 s) and the preprocessor's (10 s) would pass the
@@ -59,8 +60,10 @@ namespace {
 
 // 0 when the effect loaded (and was exercised), 1 when it did not.
 int RunOne(const uint8_t* data, size_t size, bool mustLoad) {
-    auto* lr_Device = new fakedevice::RecordingDevice(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    lr_Device->RefuseShadersAboveCaps = (size & 1) != 0;
+    FuzzDevice lr_Soft;
+    IDirect3DDevice9* lr_Device = lr_Soft.mr_Device_;
+    // Shaders above the caps are refused, as the runtime does.
+    lr_Soft.mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     // A private copy, so reading past the given length is caught.
     uint8_t* lr_Copy = static_cast<uint8_t*>(std::malloc(size ? size : 1));
     if (size) std::memcpy(lr_Copy, data, size);
@@ -80,7 +83,9 @@ int RunOne(const uint8_t* data, size_t size, bool mustLoad) {
         }
     } else {
         if (lr_Errors) std::abort();
-        auto* lr_Texture = new fakedevice::FakeTexture();
+        IDirect3DTexture9* lr_Texture = nullptr;
+        if (FAILED(lr_Device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lr_Texture, nullptr)))
+            std::abort();
         D3DXEFFECT_DESC lr_Desc;
         lr_Effect->GetDesc(&lr_Desc);
         for (UINT p = 0; p < lr_Desc.Parameters; ++p) {
@@ -124,13 +129,11 @@ int RunOne(const uint8_t* data, size_t size, bool mustLoad) {
         lr_Texture->Release();
     }
     // Unbind what the passes left bound (when state was not saved) before the device goes.
-    for (DWORD s = 0; s < 300; ++s)
-        if (lr_Device->BoundTexture(s)) lr_Device->SetTexture(s, nullptr);
+    for (DWORD s = 0; s < 16; ++s) lr_Device->SetTexture(s, nullptr);
+    for (DWORD s = D3DVERTEXTEXTURESAMPLER0; s <= D3DVERTEXTEXTURESAMPLER3; ++s) lr_Device->SetTexture(s, nullptr);
     lr_Device->SetPixelShader(nullptr);
     lr_Device->SetVertexShader(nullptr);
-    if (lr_Device->RefCount() != 1) std::abort();
-    lr_Device->Release();
-    if (fakedevice::g_LiveObjects != 0) std::abort();
+    // lr_Soft traps if an object of the effect outlived it or the device is still referenced.
     return FAILED(hr) ? 1 : 0;
 }
 

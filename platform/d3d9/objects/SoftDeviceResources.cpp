@@ -414,6 +414,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, I
 
 HRESULT STDMETHODCALLTYPE SoftDevice::BeginStateBlock() {
     NoteCall();
+    HRESULT hr;
+    if (TakeFault(SoftCall::BeginStateBlock, &hr)) return hr;
     if (mr_RecordMask_) return D3DERR_INVALIDCALL;
     SoftStateBlock* lr_Block_ = nullptr;
     if (FAILED(SoftNoThrow(E_OUTOFMEMORY, [&] {
@@ -432,6 +434,14 @@ HRESULT STDMETHODCALLTYPE SoftDevice::EndStateBlock(IDirect3DStateBlock9** ppSB)
     if (!ppSB) return D3DERR_INVALIDCALL;
     *ppSB = nullptr;
     if (!mr_RecordMask_) return D3DERR_INVALIDCALL;
+    HRESULT hr;
+    if (TakeFault(SoftCall::EndStateBlock, &hr)) {
+        // Recording ends either way; the block is lost.
+        mr_Target_ = &mr_State;
+        mr_RecordMask_ = nullptr;
+        mr_RecordingBlock.Reset();
+        return hr;
+    }
     SoftStateBlock* lr_Block_ = static_cast<SoftStateBlock*>(mr_RecordingBlock.Object());
     lr_Block_->PublicAddRef();
     *ppSB = lr_Block_;

@@ -46,6 +46,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTransform(D3DTRANSFORMSTATETYPE State, 
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     UINT lr_Index = static_cast<UINT>(State);
     if (!pMatrix || lr_Index >= SOFT_TRANSFORMS) return D3DERR_INVALIDCALL;
     *pMatrix = mr_State.Transforms[lr_Index];
@@ -86,6 +88,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetViewport(D3DVIEWPORT9* pViewport) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pViewport) return D3DERR_INVALIDCALL;
     *pViewport = mr_State.Viewport;
     return D3D_OK;
@@ -101,6 +105,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetMaterial(const D3DMATERIAL9* pMaterial)
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetMaterial(D3DMATERIAL9* pMaterial) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pMaterial) return D3DERR_INVALIDCALL;
     *pMaterial = mr_State.Material;
     return D3D_OK;
@@ -117,6 +123,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetLight(DWORD Index, const D3DLIGHT9* pLi
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLight(DWORD Index, D3DLIGHT9* pLight) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pLight) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -134,6 +142,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::LightEnable(DWORD Index, BOOL Enable) {
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLightEnable(DWORD Index, BOOL* pEnable) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pEnable) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -152,6 +162,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetClipPlane(DWORD Index, const float* pPl
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetClipPlane(DWORD Index, float* pPlane) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pPlane || Index >= SOFT_CLIP_PLANES) return D3DERR_INVALIDCALL;
     std::memcpy(pPlane, mr_State.ClipPlanes[Index], sizeof(float) * 4);
     return D3D_OK;
@@ -168,6 +180,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderState(D3DRENDERSTATETYPE State, D
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     UINT lr_Index = static_cast<UINT>(State);
     if (!pValue || lr_Index == 0 || lr_Index >= SOFT_RENDER_STATES) return D3DERR_INVALIDCALL;
     *pValue = mr_State.RenderStates[lr_Index];
@@ -176,6 +190,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, D
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     UINT lr_Slot = SoftSamplerSlot(Stage);
@@ -203,6 +219,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTexture(DWORD Stage, IDirect3DBaseTextu
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pValue || Stage >= SOFT_TEXTURE_STAGES || Type == 0 || static_cast<UINT>(Type) >= SOFT_STAGE_STATES)
         return D3DERR_INVALIDCALL;
     *pValue = mr_State.StageStates[Stage][Type];
@@ -220,6 +238,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTextureStageState(DWORD Stage, D3DTEXTU
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     UINT lr_Slot = SoftSamplerSlot(Sampler);
     if (!pValue || lr_Slot >= SOFT_SAMPLERS || Type == 0 || static_cast<UINT>(Type) >= SOFT_SAMPLER_STATES)
         return D3DERR_INVALIDCALL;
@@ -247,6 +267,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetScissorRect(const RECT* pRect) {
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetScissorRect(RECT* pRect) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pRect) return D3DERR_INVALIDCALL;
     *pRect = mr_State.Scissor;
     return D3D_OK;
@@ -265,6 +287,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclar
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppDecl) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Declaration.Get(), ppDecl);
 }
@@ -279,6 +303,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetFVF(DWORD FVF) {
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetFVF(DWORD* pFVF) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pFVF) return D3DERR_INVALIDCALL;
     *pFVF = mr_State.FVF;
     return D3D_OK;
@@ -293,6 +319,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexShader(IDirect3DVertexShader9* pS
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.VertexShader.Get(), ppShader);
 }
@@ -306,6 +334,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetPixelShader(IDirect3DPixelShader9* pSha
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.PixelShader.Get(), ppShader);
 }
@@ -314,6 +344,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
 #define SOFT_CONSTANTS(Name, Array, Type, Width, Limit)                                                          \
     HRESULT STDMETHODCALLTYPE SoftDevice::Set##Name(UINT StartRegister, const Type* pConstantData, UINT Count) { \
         NoteCall();                                                                                              \
+        HRESULT lr_Fault;                                                                                        \
+        if (TakeFault(SoftCall::SetShaderConstant, &lr_Fault)) return lr_Fault;                                  \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(&Target().Array[StartRegister], pConstantData, sizeof(Type) * Width * Count);                \
         if (mr_RecordMask_)                                                                                      \
@@ -322,6 +354,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
     }                                                                                                            \
     HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {       \
         NoteCall();                                                                                              \
+        HRESULT lr_Fault;                                                                                        \
+        if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;                                           \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);                \
         return D3D_OK;                                                                                           \
@@ -351,6 +385,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSource(UINT StreamNumber, IDirect
 HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData,
                                                       UINT* pOffsetInBytes, UINT* pStride) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppStreamData || !pOffsetInBytes || !pStride) return D3DERR_INVALIDCALL;
     *ppStreamData = nullptr;
     if (StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
@@ -370,6 +406,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSourceFreq(UINT StreamNumber, UIN
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSourceFreq(UINT StreamNumber, UINT* pSetting) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!pSetting || StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
     *pSetting = mr_State.StreamFrequency[StreamNumber];
     return D3D_OK;
@@ -384,6 +422,8 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetIndices(IDirect3DIndexBuffer9* pIndexDa
 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
     NoteCall();
+    HRESULT lr_Fault;
+    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
     if (!ppIndexData) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Indices.Get(), ppIndexData);
 }

@@ -103,6 +103,13 @@ enum class SoftCall {
     SetRenderTarget,
     Reset,
     TextureUnlockRect,
+    BeginStateBlock,
+    EndStateBlock,
+    SetShaderConstant,  // any Set*ShaderConstant* call
+    // Any read of what a state block holds (Get of render, sampler and
+    // texture-stage states, textures, shaders, shader constants, transforms,
+    // viewport, streams...); made to fail, the device acts as a pure device.
+    GetState,
     Count
 };
 

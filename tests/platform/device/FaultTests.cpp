@@ -255,3 +255,37 @@ TEST_F(FaultTests, TheTotalCountsEveryDeviceMethodButAddRefAndRelease) {
     mr_Control_->ResetCallCounts();
     EXPECT_EQ(mr_Control_->GetTotalCallCount(), 0u);
 }
+
+TEST_F(FaultTests, StateBlockRecordingConstantsAndStateReadsAreCountedAndFailOnDemand) {
+    mr_Control_->FailCall(SoftCall::BeginStateBlock, 1, E_OUTOFMEMORY);
+    EXPECT_EQ(mr_Device_->BeginStateBlock(), E_OUTOFMEMORY);
+    ASSERT_EQ(mr_Device_->BeginStateBlock(), D3D_OK);
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    // A failed end still ends the recording: the block is lost.
+    mr_Control_->FailCall(SoftCall::EndStateBlock, 1, E_OUTOFMEMORY);
+    IDirect3DStateBlock9* lr_Block_ = nullptr;
+    EXPECT_EQ(mr_Device_->EndStateBlock(&lr_Block_), E_OUTOFMEMORY);
+    EXPECT_EQ(lr_Block_, nullptr);
+    EXPECT_EQ(mr_Device_->EndStateBlock(&lr_Block_), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::BeginStateBlock), 2u);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::EndStateBlock), 1u);
+
+    const float lr_Values[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const BOOL lr_Flag = TRUE;
+    mr_Device_->SetPixelShaderConstantF(0, lr_Values, 2);
+    mr_Device_->SetVertexShaderConstantB(0, &lr_Flag, 1);
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::SetShaderConstant), 2u);
+
+    // Made to fail, state reads answer as a pure device's do.
+    mr_Control_->FailCall(SoftCall::GetState, 1, D3DERR_INVALIDCALL);
+    mr_Control_->FailCall(SoftCall::GetState, 2, D3DERR_INVALIDCALL);
+    DWORD lr_Value = 0;
+    float lr_Read[4] = {};
+    EXPECT_EQ(mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mr_Device_->GetPixelShaderConstantF(1, lr_Read, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(mr_Device_->GetPixelShaderConstantF(1, lr_Read, 1), D3D_OK);
+    EXPECT_EQ(lr_Read[0], 5.0f);
+    EXPECT_EQ(mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value), D3D_OK);
+    EXPECT_EQ(lr_Value, static_cast<DWORD>(D3DZB_TRUE)) << "the lost block's state was never applied";
+    EXPECT_EQ(mr_Control_->GetCallCount(SoftCall::GetState), 4u);
+}

@@ -11,7 +11,6 @@
 namespace {
 
 using effecttest::EffectTest;
-using fakedevice::FakeTexture;
 
 const char* const kTwoTechniques = R"(
 texture sceneTex;
@@ -69,8 +68,6 @@ protected:
             if (FAILED(effect->SetTechnique(ls_Technique))) ++lr_Failures;
             lr_Failures += RunTechnique(effect, flags);
         }
-        // The recording device keeps what it was asked; forget it, keeping the room.
-        mr_Device->Calls.clear();
         return lr_Failures;
     }
 };
@@ -78,12 +75,12 @@ protected:
 TEST_F(EffectAllocationTest, SteadyFramesAllocateNothing) {
     ID3DXEffect* e = Make(kTwoTechniques);
     ASSERT_NE(e, nullptr);
-    FakeTexture* scene = new FakeTexture();
-    FakeTexture* heights = new FakeTexture();
+    IDirect3DTexture9* scene = NewTexture();
+    IDirect3DTexture9* heights = NewTexture();
     ASSERT_EQ(e->SetTexture("sceneTex", scene), D3D_OK);
     ASSERT_EQ(e->SetTexture("heights", heights), D3D_OK);
-    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    mr_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     // The first Begin with each kind of saving records its state block.
     const DWORD kFlags[] = {0, D3DXFX_DONOTSAVESHADERSTATE, D3DXFX_DONOTSAVESAMPLERSTATE, D3DXFX_DONOTSAVESTATE};
     for (DWORD lr_Flags : kFlags) ASSERT_EQ(RunFrame(e, lr_Flags), 0);
@@ -94,10 +91,10 @@ TEST_F(EffectAllocationTest, SteadyFramesAllocateNothing) {
     AllocationCounter::Start();
     for (int lr_Frame = 0; lr_Frame < 100; ++lr_Frame) {
         // The host's own state, which a frame without saving leaves changed.
-        mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-        mr_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-        mr_Device->SetTexture(6, nullptr);
-        mr_Device->SetPixelShader(nullptr);
+        mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        mr_Device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        mr_Device_->SetTexture(6, nullptr);
+        mr_Device_->SetPixelShader(nullptr);
         lr_Failures += FAILED(e->SetFloat(lr_Scale, static_cast<float>(lr_Frame))) ? 1 : 0;
         lr_Failures += FAILED(e->SetBool("depthOn", lr_Frame % 2 == 0)) ? 1 : 0;
         lr_Failures += FAILED(e->SetTexture("sceneTex", lr_Frame % 2 ? heights : scene)) ? 1 : 0;
@@ -107,7 +104,7 @@ TEST_F(EffectAllocationTest, SteadyFramesAllocateNothing) {
             lr_Failures += FAILED(e->SetTechnique("Large")) ? 1 : 0;
             lr_Failures += FAILED(e->Begin(nullptr, 0)) ? 1 : 0;
             lr_Failures += FAILED(e->BeginPass(0)) ? 1 : 0;
-            lr_ZEnableInPass = mr_Device->RenderState(D3DRS_ZENABLE);
+            lr_ZEnableInPass = RenderState(D3DRS_ZENABLE);
             lr_Failures += FAILED(e->EndPass()) ? 1 : 0;
             lr_Failures += FAILED(e->End()) ? 1 : 0;
         }
@@ -117,10 +114,10 @@ TEST_F(EffectAllocationTest, SteadyFramesAllocateNothing) {
     EXPECT_EQ(lr_Failures, 0);
     EXPECT_EQ(lr_ZEnableInPass, 0u);
     // End still put back what the passes changed.
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
-    EXPECT_EQ(mr_Device->BoundTexture(6), nullptr);
-    EXPECT_EQ(mr_Device->BoundPixelShader(), nullptr);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+    EXPECT_EQ(BoundTexture(6), nullptr);
+    EXPECT_EQ(BoundPixelShader(), nullptr);
     e->Release();
     scene->Release();
     heights->Release();
@@ -129,7 +126,7 @@ TEST_F(EffectAllocationTest, SteadyFramesAllocateNothing) {
 TEST_F(EffectAllocationTest, ValueCallsAllocateNothing) {
     ID3DXEffect* e = Make(kTwoTechniques);
     ASSERT_NE(e, nullptr);
-    FakeTexture* scene = new FakeTexture();
+    IDirect3DTexture9* scene = NewTexture();
     const D3DXHANDLE lr_Tint = e->GetParameterByName(nullptr, "tint");
     const D3DXHANDLE lr_World = e->GetParameterByName(nullptr, "world");
     ASSERT_NE(lr_Tint, nullptr);
@@ -190,7 +187,7 @@ TEST_F(EffectAllocationTest, CounterSeesTheRuntimesAllocations) {
     // Without this the tests above could pass by counting nothing: compiling
     // an effect allocates inside the effect runtime's library.
     AllocationCounter::Start();
-    ID3DXEffect* e = effecttest::Compile(mr_Device, kTwoTechniques);
+    ID3DXEffect* e = effecttest::Compile(mr_Device_, kTwoTechniques);
     AllocationCounter::Stop();
     ASSERT_NE(e, nullptr);
     EXPECT_GT(AllocationCounter::Platform(), 10u);

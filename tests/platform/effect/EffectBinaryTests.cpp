@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <fstream>
 #include <sstream>
@@ -74,13 +75,14 @@ void DescribeAnnotations(ID3DXEffect* effect, D3DXHANDLE owner, UINT count, std:
 }
 
 // What a test can see of an effect through the API: its description,
-// parameters with values and annotations, techniques and passes, and the
-// device calls of every pass (shaders by entry point and token count,
-// textures by the parameter they were set through).
+// parameters with values and annotations, techniques and passes, and what
+// every pass set on the device and with how many calls (shaders by entry
+// point and token count, textures by the parameter they were set through),
+// and what End left.
 // Which parameters each technique uses goes to `used`: a compiled effect
 // answers from its shaders' constant tables, the text from the source.
-std::string Describe(ID3DXEffect* effect, fakedevice::RecordingDevice* device,
-                     const std::vector<fakedevice::FakeTexture*>& textures, std::string* used = nullptr) {
+std::string Describe(ID3DXEffect* effect, ISoftDeviceControl* control, const std::function<std::string()>& deviceState,
+                     const std::vector<IDirect3DTexture9*>& textures, std::string* used = nullptr) {
     std::ostringstream lr_Out;
     D3DXEFFECT_DESC lr_Desc{};
     effect->GetDesc(&lr_Desc);
@@ -124,35 +126,31 @@ std::string Describe(ID3DXEffect* effect, fakedevice::RecordingDevice* device,
             D3DXPASS_DESC pd{};
             effect->GetPassDesc(effect->GetPass(ht, p), &pd);
             lr_Out << " pass " << (pd.Name ? pd.Name : "(none)")
-                   << " ps=" << (pd.pPixelShaderFunction ? fakedevice::ReadTokens(pd.pPixelShaderFunction).Entry : "-")
+                   << " ps=" << (pd.pPixelShaderFunction ? effecttest::ReadTokens(pd.pPixelShaderFunction).Entry : "-")
                    << "\n";
             DescribeAnnotations(effect, effect->GetPass(ht, p), pd.Annotations, lr_Out);
         }
         effect->SetTechnique(ht);
-        device->Calls.clear();
+        const std::string ls_Before = deviceState();
+        control->ResetCallCounts();
         UINT lr_Passes = 0;
         effect->Begin(&lr_Passes, 0);
         for (UINT p = 0; p < lr_Passes; ++p) {
             effect->BeginPass(p);
             effect->CommitChanges();
+            // Reading the state back makes calls of its own: counted first.
+            lr_Out << "  pass " << p << " calls=" << control->GetTotalCallCount() << "\n";
+            std::istringstream lr_Set(effecttest::Changed(ls_Before, deviceState()));
+            for (std::string ls_Line; std::getline(lr_Set, ls_Line);) lr_Out << "  set " << ls_Line << "\n";
+            control->ResetCallCounts();
             effect->EndPass();
         }
         effect->End();
-        for (const fakedevice::SetCall& c : device->Calls) {
-            lr_Out << "  call " << static_cast<int>(c.What) << " " << c.Index << " " << c.State << " " << c.Value;
-            if (c.Object && c.What == fakedevice::SetCall::Kind::PixelShader) {
-                const auto& lr_Info = static_cast<fakedevice::FakePixelShader*>(
-                                          static_cast<IDirect3DPixelShader9*>(const_cast<void*>(c.Object)))
-                                          ->Info();
-                lr_Out << " shader " << lr_Info.Entry << " " << lr_Info.Tokens;
-            } else if (c.Object) {
-                const auto lr_At = std::find(textures.begin(), textures.end(), c.Object);
-                lr_Out << " texture " << (lr_At - textures.begin());
-            }
-            lr_Out << "\n";
-        }
-        lr_Out << " blocks=" << device->StateBlocksRecorded << " captures=" << device->Captures
-               << " applies=" << device->Applies << "\n";
+        lr_Out << " end calls=" << control->GetTotalCallCount()
+               << " blocks=" << control->GetCallCount(SoftCall::EndStateBlock)
+               << " captures=" << control->GetCallCount(SoftCall::StateBlockCapture)
+               << " applies=" << control->GetCallCount(SoftCall::StateBlockApply) << "\n";
+        lr_Out << " left " << effecttest::Changed(ls_Before, deviceState()) << "\n";
     }
     return lr_Out.str();
 }
@@ -160,7 +158,7 @@ std::string Describe(ID3DXEffect* effect, fakedevice::RecordingDevice* device,
 class EffectBinaryTest : public EffectTest {
 protected:
     void TearDown() override {
-        for (fakedevice::FakeTexture* t : mr_Textures) t->Release();
+        for (IDirect3DTexture9* t : mr_Textures) t->Release();
         EffectTest::TearDown();
     }
     // Both effects described on fresh device state, with the same textures set.
@@ -171,29 +169,29 @@ protected:
         DWORD lr_Tag = 0;
         std::memcpy(&lr_Tag, lr_Binary.data(), 4);
         EXPECT_EQ(lr_Tag, 0xFEFF0901u);
-        while (mr_Textures.size() < 4) mr_Textures.push_back(new fakedevice::FakeTexture());
+        while (mr_Textures.size() < 4) mr_Textures.push_back(NewTexture());
         ResetCounts();
 
         ID3DXEffect* lr_FromText = nullptr;
         ID3DXBuffer* lr_TextErrors = nullptr;
-        D3DXCreateEffect(mr_Device, text.data(), static_cast<UINT>(text.size()), nullptr, include, 0, nullptr,
+        D3DXCreateEffect(mr_Device_, text.data(), static_cast<UINT>(text.size()), nullptr, include, 0, nullptr,
                          &lr_FromText, &lr_TextErrors);
         ASSERT_NE(lr_FromText, nullptr) << (lr_TextErrors ? static_cast<const char*>(lr_TextErrors->GetBufferPointer())
                                                           : "");
         std::string ls_TextUsed, ls_BinaryUsed;
-        const std::string ls_Text = Describe(lr_FromText, mr_Device, mr_Textures, &ls_TextUsed);
-        const size_t lr_ShadersFromText = mr_Device->CreatedShaders.size();
+        const UINT lr_ShadersFromText = ShadersCreated();
+        const std::string ls_Text = Describe(lr_FromText, mr_Control_, State(), mr_Textures, &ls_TextUsed);
         lr_FromText->Release();
         ResetCounts();
 
         ID3DXEffect* lr_FromBinary = nullptr;
         ID3DXBuffer* lr_Errors = nullptr;
-        ASSERT_EQ(D3DXCreateEffect(mr_Device, lr_Binary.data(), static_cast<UINT>(lr_Binary.size()), nullptr, nullptr,
+        ASSERT_EQ(D3DXCreateEffect(mr_Device_, lr_Binary.data(), static_cast<UINT>(lr_Binary.size()), nullptr, nullptr,
                                    0, nullptr, &lr_FromBinary, &lr_Errors),
                   D3D_OK)
             << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
-        const std::string ls_Binary = Describe(lr_FromBinary, mr_Device, mr_Textures, &ls_BinaryUsed);
-        EXPECT_EQ(mr_Device->CreatedShaders.size(), lr_ShadersFromText);
+        EXPECT_EQ(ShadersCreated(), lr_ShadersFromText);
+        const std::string ls_Binary = Describe(lr_FromBinary, mr_Control_, State(), mr_Textures, &ls_BinaryUsed);
         lr_FromBinary->Release();
         EXPECT_EQ(ls_Binary, ls_Text);
         ASSERT_EQ(ls_BinaryUsed.size(), ls_TextUsed.size());
@@ -205,15 +203,18 @@ protected:
         if (ls_TextUsed.find('U') != std::string::npos) {
             EXPECT_NE(ls_BinaryUsed.find('U'), std::string::npos);
         }
-        EXPECT_NE(ls_Text.find("call"), std::string::npos) << "the passes set nothing";
+        EXPECT_NE(ls_Text.find("  set "), std::string::npos) << "the passes set nothing";
     }
 
-    void ResetCounts() {
-        mr_Device->CreatedShaders.clear();
-        mr_Device->StateBlocksRecorded = mr_Device->Captures = mr_Device->Applies = 0;
+    void ResetCounts() { mr_Control_->ResetCallCounts(); }
+    // The device's state, textures named by their place in mr_Textures.
+    std::function<std::string()> State() {
+        return [this]() {
+            return DescribeState(std::vector<IDirect3DBaseTexture9*>(mr_Textures.begin(), mr_Textures.end()));
+        };
     }
 
-    std::vector<fakedevice::FakeTexture*> mr_Textures;
+    std::vector<IDirect3DTexture9*> mr_Textures;
 };
 
 const char* const k_Rich = R"(
@@ -319,7 +320,7 @@ TEST_F(EffectBinaryTest, ValuesSetOnTheCompilerAreWrittenAndLiteralIsKept) {
     lr_Compiler->Release();
 
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffect(mr_Device, lr_Binary->GetBufferPointer(), lr_Binary->GetBufferSize(), nullptr, nullptr,
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, lr_Binary->GetBufferPointer(), lr_Binary->GetBufferSize(), nullptr, nullptr,
                                0, nullptr, &e, nullptr),
               D3D_OK);
     lr_Binary->Release();
@@ -335,7 +336,7 @@ TEST_F(EffectBinaryTest, ValuesSetOnTheCompilerAreWrittenAndLiteralIsKept) {
     UINT lr_Passes = 0;
     e->Begin(&lr_Passes, D3DXFX_DONOTSAVESTATE);
     e->BeginPass(0);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), 6u) << "the state reads the value set on the compiler";
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), 6u) << "the state reads the value set on the compiler";
     e->EndPass();
     e->End();
     e->Release();
@@ -363,7 +364,7 @@ TEST_F(EffectBinaryTest, DamagedBinariesAreRefusedAndLeaveNothingBehind) {
     for (const std::vector<BYTE>& lr_Case : lr_Cases) {
         ID3DXEffect* e = nullptr;
         ID3DXBuffer* lr_Errors = nullptr;
-        const HRESULT hr = D3DXCreateEffect(mr_Device, lr_Case.data(), static_cast<UINT>(lr_Case.size()), nullptr,
+        const HRESULT hr = D3DXCreateEffect(mr_Device_, lr_Case.data(), static_cast<UINT>(lr_Case.size()), nullptr,
                                             nullptr, 0, nullptr, &e, &lr_Errors);
         if (SUCCEEDED(hr)) {
             ++lr_Accepted;
@@ -402,16 +403,16 @@ TEST_F(EffectBinaryTest, IncludesAreResolvedWhenCompiledNotWhenLoaded) {
     std::filesystem::remove_all(lr_Dir);  // nothing of the text is needed any more
 
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffect(mr_Device, lr_Binary->GetBufferPointer(), lr_Binary->GetBufferSize(), nullptr, nullptr,
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, lr_Binary->GetBufferPointer(), lr_Binary->GetBufferSize(), nullptr, nullptr,
                                0, nullptr, &e, nullptr),
               D3D_OK);
     lr_Binary->Release();
     UINT lr_Passes = 0;
     e->Begin(&lr_Passes, D3DXFX_DONOTSAVESTATE);
     e->BeginPass(0);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_GREATEREQUAL));
-    ASSERT_NE(mr_Device->BoundPixelShaderInfo(), nullptr);
-    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "PS");
+    EXPECT_EQ(RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_GREATEREQUAL));
+    ASSERT_NE(BoundPixelShader(), nullptr);
+    EXPECT_EQ(BoundPixelShaderInfo().Entry, "PS");
     e->EndPass();
     e->End();
     e->Release();
@@ -426,8 +427,9 @@ TEST_F(EffectBinaryTest, ACompiledEffectLoadsFromAFileWhateverItIsCalled) {
         lr_Out.write(reinterpret_cast<const char*>(lr_Binary.data()), static_cast<std::streamsize>(lr_Binary.size()));
     }
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, lr_Path.string().c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXCreateEffectFromFileA(mr_Device_, lr_Path.string().c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+        D3D_OK);
     D3DXEFFECT_DESC d{};
     e->GetDesc(&d);
     EXPECT_EQ(d.Techniques, 2u);

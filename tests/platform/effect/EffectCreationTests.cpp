@@ -38,66 +38,68 @@ TEST_F(EffectTest, NullArgumentsAreInvalidCalls) {
     ID3DXEffect* e = reinterpret_cast<ID3DXEffect*>(1);
     EXPECT_EQ(D3DXCreateEffect(nullptr, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffect(mr_Device, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, nullptr, nullptr),
-              D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffect(mr_Device, nullptr, 5, nullptr, nullptr, 0, nullptr, &e, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        D3DXCreateEffect(mr_Device_, lr_Text, sizeof(lr_Text) - 1, nullptr, nullptr, 0, nullptr, nullptr, nullptr),
+        D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffect(mr_Device_, nullptr, 5, nullptr, nullptr, 0, nullptr, &e, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, "x.fx", nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, nullptr, nullptr, nullptr, 0, nullptr, &e, nullptr),
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, nullptr, nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffectFromFileW(mr_Device, L"x.fx", nullptr, nullptr, 0, nullptr, nullptr, nullptr),
+    EXPECT_EQ(D3DXCreateEffectFromFileW(mr_Device_, L"x.fx", nullptr, nullptr, 0, nullptr, nullptr, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(mr_Device->RefCount(), 1u);
+    EXPECT_EQ(mr_Control_->GetDeviceRefCount(), 1u);
 }
 
 TEST_F(EffectTest, SyntaxErrorsGiveFailAndAnFxcStyleLine) {
     std::string ls_Errors;
     HRESULT hr = S_OK;
-    ID3DXEffect* e = Compile(mr_Device, "float x;\nfloat y = 1 x;\n", &ls_Errors, &hr);
+    ID3DXEffect* e = Compile(mr_Device_, "float x;\nfloat y = 1 x;\n", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_EQ(hr, E_FAIL);
     EXPECT_EQ(ls_Errors, "memory(2,13): error X3000: syntax error: unexpected token 'x'\n");
 
-    e = Compile(mr_Device, "technique { pass { PixelShader = compile ps_2_0 Missing(); } }", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "technique { pass { PixelShader = compile ps_2_0 Missing(); } }", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_EQ(hr, E_FAIL);
     EXPECT_NE(ls_Errors.find("memory(1,49): error X3501: 'Missing': entrypoint not found"), std::string::npos)
         << ls_Errors;
 
-    e = Compile(mr_Device, "sampler s = sampler_state { Texture = <nope>; };", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "sampler s = sampler_state { Texture = <nope>; };", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("error X3004: undeclared identifier 'nope'"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "technique { pass { ZEnable = Sometimes; } }", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "technique { pass { ZEnable = Sometimes; } }", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("error X3004: undeclared identifier 'Sometimes'"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "technique { pass { NoSuchState = 1; } }", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "technique { pass { NoSuchState = 1; } }", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("(1,20): error X3000: unrecognized state 'NoSuchState'"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "float4 P() : COLOR { return 0; }\ntechnique { pass { PixelShader = compile ps_9_9 P(); } }",
+    e = Compile(mr_Device_,
+                "float4 P() : COLOR { return 0; }\ntechnique { pass { PixelShader = compile ps_9_9 P(); } }",
                 &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "float x;\nfloat x;", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "float x;\nfloat x;", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,7): error X3003: redefinition of 'x'"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "#define X 1\n#bogus\nfloat y;", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "#define X 1\n#bogus\nfloat y;", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,"), std::string::npos) << ls_Errors;
 
-    e = Compile(mr_Device, "float4 v = {1, 2, 3};", &ls_Errors, &hr);
+    e = Compile(mr_Device_, "float4 v = {1, 2, 3};", &ls_Errors, &hr);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("X3017"), std::string::npos) << ls_Errors;
-    EXPECT_EQ(mr_Device->CreatedShaders.size(), 0u) << "no shaders are made for a failed compile";
+    EXPECT_EQ(ShadersCreated(), 0u) << "no shaders are made for a failed compile";
 }
 
 TEST_F(EffectTest, LineDirectivesMoveTheReportedLine) {
     std::string ls_Errors;
-    ID3DXEffect* e = Compile(mr_Device, "#line 40\nfloat x = ;", &ls_Errors);
+    ID3DXEffect* e = Compile(mr_Device_, "#line 40\nfloat x = ;", &ls_Errors);
     EXPECT_EQ(e, nullptr);
     EXPECT_EQ(ls_Errors, "memory(40,11): error X3000: syntax error: unexpected token ';'\n");
 }
@@ -111,7 +113,7 @@ TEST_F(EffectTest, FilesAreReadWithWindowsSeparators) {
     ID3DXEffect* e = nullptr;
     ID3DXBuffer* errors = nullptr;
     std::string ls_Windows = ls_Dir + "\\good.fx";
-    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Windows.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_Windows.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
               D3D_OK);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(errors, nullptr);
@@ -121,11 +123,12 @@ TEST_F(EffectTest, FilesAreReadWithWindowsSeparators) {
     e->Release();
 
     const std::wstring ls_Wide(ls_Windows.begin(), ls_Windows.end());
-    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
+    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device_, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+              D3D_OK);
     e->Release();
 
     const std::string ls_Bad = ls_Dir + "/bad.fx";
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Bad.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors), E_FAIL);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_Bad.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors), E_FAIL);
     EXPECT_EQ(e, nullptr);
     ASSERT_NE(errors, nullptr);
     const std::string ls_Expected = ls_Bad + "(1,15): error X3000: syntax error: unexpected token ';'\n";
@@ -140,7 +143,8 @@ TEST_F(EffectTest, NonAsciiWidePathsAreConvertedToUtf8) {
     std::wstring ls_Wide(ls_Dir.begin(), ls_Dir.end());
     ls_Wide += L"\\\u00E9t\u00E9.fx";
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
+    ASSERT_EQ(D3DXCreateEffectFromFileW(mr_Device_, ls_Wide.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+              D3D_OK);
     e->Release();
 }
 
@@ -149,14 +153,14 @@ TEST_F(EffectTest, NarrowPathsAreReadInTheAnsiCodePageAndPipesAreRefused) {
     const std::string ls_Dir = TempDir();
     WriteFile(ls_Dir + "/caf\xC3\xA9.fx", "float x = 2;");
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device, (ls_Dir + "\\caf\xE9.fx").c_str(), nullptr, nullptr, 0, nullptr, &e,
+    ASSERT_EQ(D3DXCreateEffectFromFileA(mr_Device_, (ls_Dir + "\\caf\xE9.fx").c_str(), nullptr, nullptr, 0, nullptr, &e,
                                         nullptr),
               D3D_OK);
     e->Release();
     // A named pipe with no writer would block the reader forever.
     const std::string ls_Pipe = ls_Dir + "/pipe.fx";
     ASSERT_EQ(0, ::mkfifo(ls_Pipe.c_str(), 0600));
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Pipe.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_Pipe.c_str(), nullptr, nullptr, 0, nullptr, &e, nullptr),
               D3DXERR_INVALIDDATA);
 }
 
@@ -164,14 +168,14 @@ TEST_F(EffectTest, AMissingFileIsInvalidDataAndLeavesTheErrorPointerAlone) {
     ID3DXEffect* e = nullptr;
     ID3DXBuffer* errors = reinterpret_cast<ID3DXBuffer*>(0x1234);
     const std::string ls_Path = TempDir() + "\\does\\not\\exist.fx";
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, ls_Path.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_Path.c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
               D3DXERR_INVALIDDATA);
     EXPECT_EQ(errors, reinterpret_cast<ID3DXBuffer*>(0x1234));
-    EXPECT_EQ(D3DXCreateEffectFromFileW(mr_Device, L"/no/such/dir/x.fx", nullptr, nullptr, 0, nullptr, &e, &errors),
+    EXPECT_EQ(D3DXCreateEffectFromFileW(mr_Device_, L"/no/such/dir/x.fx", nullptr, nullptr, 0, nullptr, &e, &errors),
               D3DXERR_INVALIDDATA);
     EXPECT_EQ(errors, reinterpret_cast<ID3DXBuffer*>(0x1234));
     // A directory is not an effect file either.
-    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device, TempDir().c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
+    EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, TempDir().c_str(), nullptr, nullptr, 0, nullptr, &e, &errors),
               D3DXERR_INVALIDDATA);
 }
 
@@ -179,11 +183,11 @@ TEST_F(EffectTest, LengthIsRespectedAndNulsAreErrors) {
     // The text after the given length is never looked at.
     const std::string ls_Text = "float x = 1;GARBAGE(((";
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffect(mr_Device, ls_Text.data(), 12, nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, ls_Text.data(), 12, nullptr, nullptr, 0, nullptr, &e, nullptr), D3D_OK);
     e->Release();
     const std::string ls_WithNul("float x;\0float y;", 17);
     std::string ls_Errors;
-    e = Compile(mr_Device, ls_WithNul, &ls_Errors);
+    e = Compile(mr_Device_, ls_WithNul, &ls_Errors);
     EXPECT_EQ(e, nullptr);
     EXPECT_NE(ls_Errors.find("memory(1,9): error X3000: Illegal character in shader file"), std::string::npos)
         << ls_Errors;
@@ -215,7 +219,7 @@ TEST_F(EffectTest, HostileInputFailsWithoutCrashingOrHanging) {
         SCOPED_TRACE(ls_Case.substr(0, 60));
         std::string ls_Errors;
         HRESULT hr = S_OK;
-        ID3DXEffect* e = Compile(mr_Device, ls_Case, &ls_Errors, &hr);
+        ID3DXEffect* e = Compile(mr_Device_, ls_Case, &ls_Errors, &hr);
         if (e) {
             e->Release();
             continue;
@@ -234,7 +238,7 @@ TEST_F(EffectTest, HostileInputFailsWithoutCrashingOrHanging) {
         for (int k = 0; k < 3 && !ls_Mutant.empty(); ++k)
             ls_Mutant[lr_Random() % ls_Mutant.size()] = static_cast<char>(lr_Random() % 256);
         if (ls_Mutant.empty()) continue;
-        ID3DXEffect* e = Compile(mr_Device, ls_Mutant);
+        ID3DXEffect* e = Compile(mr_Device_, ls_Mutant);
         if (e) e->Release();
     }
 }

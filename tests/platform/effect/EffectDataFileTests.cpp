@@ -30,12 +30,11 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
         SCOPED_TRACE(ls_File);
         for (const DWORD lr_Model :
              {static_cast<DWORD>(D3DPS_VERSION(2, 0)), static_cast<DWORD>(D3DPS_VERSION(3, 0))}) {
-            mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), lr_Model);
-            mr_Device->RefuseShadersAboveCaps = true;
+            mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), lr_Model);
             ID3DXEffect* e = nullptr;
             ID3DXBuffer* lr_Errors = nullptr;
             ASSERT_EQ(
-                D3DXCreateEffectFromFileA(mr_Device, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, &lr_Errors),
+                D3DXCreateEffectFromFileA(mr_Device_, ls_File.c_str(), nullptr, nullptr, 0, nullptr, &e, &lr_Errors),
                 D3D_OK)
                 << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");
             D3DXEFFECT_DESC d;
@@ -55,20 +54,19 @@ TEST_F(EffectTest, PluginEffectFilesCompileAndValidateOnShaderModel2) {
             ASSERT_EQ(e->Begin(&lr_Passes, 0), D3D_OK);
             for (UINT p = 0; p < lr_Passes; ++p) {
                 EXPECT_EQ(e->BeginPass(p), D3D_OK);
-                EXPECT_NE(mr_Device->BoundPixelShader(), nullptr);
+                EXPECT_NE(BoundPixelShader(), nullptr);
                 // Without a vertex shader the pixel shader must be below model 3.
-                EXPECT_EQ(mr_Device->BoundVertexShader(), nullptr);
-                const fakedevice::ShaderInfo* lr_Info = mr_Device->BoundPixelShaderInfo();
-                ASSERT_NE(lr_Info, nullptr);
+                EXPECT_EQ(BoundVertexShader(), nullptr);
+                const effecttest::ShaderInfo lr_Info = BoundPixelShaderInfo();
                 if (lr_Model2) {
-                    EXPECT_EQ(lr_Info->Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+                    EXPECT_EQ(lr_Info.Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
                 } else {
-                    EXPECT_LT(lr_Info->Version, static_cast<DWORD>(D3DPS_VERSION(3, 0)));
+                    EXPECT_LT(lr_Info.Version, static_cast<DWORD>(D3DPS_VERSION(3, 0)));
                 }
                 EXPECT_EQ(e->EndPass(), D3D_OK);
             }
             EXPECT_EQ(e->End(), D3D_OK);
-            EXPECT_EQ(mr_Device->BoundPixelShader(), nullptr) << "restored by End";
+            EXPECT_EQ(BoundPixelShader(), nullptr) << "restored by End";
             e->Release();
         }
     }
@@ -98,7 +96,7 @@ TEST_F(EffectTest, FuzzSeedsCompileUnlessMeantToFail) {
             ls_Name.find("error") != std::string::npos || ls_Name.find("missing") != std::string::npos;
         ID3DXEffect* e = nullptr;
         ID3DXBuffer* lr_Errors = nullptr;
-        const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device, lr_Seed.string().c_str(), nullptr, nullptr, 0, nullptr,
+        const HRESULT hr = D3DXCreateEffectFromFileA(mr_Device_, lr_Seed.string().c_str(), nullptr, nullptr, 0, nullptr,
                                                      &e, &lr_Errors);
         EXPECT_EQ(SUCCEEDED(hr), !lr_MeantToFail)
             << (lr_Errors ? static_cast<const char*>(lr_Errors->GetBufferPointer()) : "");

@@ -92,7 +92,7 @@ TEST_F(EffectTest, DirectivesAndCallerMacrosShapeTheText) {
 
     const D3DXMACRO lr_Fast[] = {{"FAST", "2"}, {nullptr, nullptr}};
     ID3DXEffect* f = nullptr;
-    ASSERT_EQ(D3DXCreateEffect(mr_Device, ls_Text.data(), static_cast<UINT>(ls_Text.size()), lr_Fast, nullptr, 0,
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, ls_Text.data(), static_cast<UINT>(ls_Text.size()), lr_Fast, nullptr, 0,
                                nullptr, &f, nullptr),
               D3D_OK);
     EXPECT_EQ(FloatOf(f, "mode"), 2.0f);
@@ -105,11 +105,11 @@ TEST_F(EffectTest, DirectivesAndCallerMacrosShapeTheText) {
     ASSERT_NE(e, nullptr);
     e->Release();
     std::string ls_Errors;
-    EXPECT_EQ(Compile(mr_Device, "#if 1\n#error near plane must be below far\n#endif\n", &ls_Errors), nullptr);
+    EXPECT_EQ(Compile(mr_Device_, "#if 1\n#error near plane must be below far\n#endif\n", &ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("memory(2,"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("near plane must be below far"), std::string::npos) << ls_Errors;
     // Text that ends inside a macro's arguments is refused with the place of the open '('.
-    EXPECT_EQ(Compile(mr_Device, "#define F(a) a\nfloat x = 1;\nfloat y = F(2, (3)\n", &ls_Errors), nullptr);
+    EXPECT_EQ(Compile(mr_Device_, "#define F(a) a\nfloat x = 1;\nfloat y = F(2, (3)\n", &ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("memory(3,12): error X3000: syntax error: '(' is never closed"), std::string::npos)
         << ls_Errors;
 }
@@ -124,7 +124,7 @@ TEST_F(EffectTest, IncludesResolveRelativeToTheIncludingFile) {
     // A file of the same name beside the main file must not be taken.
     WriteFile(ls_Dir + "/fx/values.fxh", "#define BRIGHT 0.25\nfloat level = BRIGHT;\n");
     std::string ls_Errors;
-    ID3DXEffect* e = FromFile(mr_Device, ls_Dir + "\\fx\\main.fx", ls_Errors);
+    ID3DXEffect* e = FromFile(mr_Device_, ls_Dir + "\\fx\\main.fx", ls_Errors);
     ASSERT_NE(e, nullptr) << ls_Errors;
     EXPECT_EQ(FloatOf(e, "level"), 0.75f);
     e->Release();
@@ -132,24 +132,24 @@ TEST_F(EffectTest, IncludesResolveRelativeToTheIncludingFile) {
     // An error inside an included file names that file and its own line;
     // lines of the main file after the include still count from its own start.
     WriteFile(ls_Dir + "/fx/common/values.fxh", "#define BRIGHT 0.75\n\nfloat level = ;\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("values.fxh(3,15): error X3000"), std::string::npos) << ls_Errors;
     WriteFile(ls_Dir + "/fx/common/values.fxh", "#define BRIGHT 0.75\n");
     WriteFile(
         ls_Dir + "/fx/main.fx",
         "/* settings\n   first */\n#include \"common/settings.fxh\"\n#define LONG 1 + \\\n  2\nfloat broken = ;\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("main.fx(6,"), std::string::npos) << ls_Errors;
     WriteFile(ls_Dir + "/fx/common/values.fxh", "float4 Broken() { return undeclared_value; }\n");
     WriteFile(ls_Dir + "/fx/main.fx",
               "#include \"common/values.fxh\"\nfloat4 PS() : COLOR { return Broken(); }\n" + std::string(k_Pass));
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
     // Columns are those of the expanded text; the line is the file's own.
     EXPECT_NE(ls_Errors.find("common/values.fxh(1,"), std::string::npos) << ls_Errors;
 
     // A missing include is named in the message.
     WriteFile(ls_Dir + "/fx/main.fx", "float a;\n#include \"absent.fxh\"\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/fx/main.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("main.fx(2,"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("absent.fxh"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("no such file"), std::string::npos) << ls_Errors;
@@ -160,27 +160,27 @@ TEST_F(EffectTest, HostileIncludesEndInErrors) {
     const std::string ls_Dir = TempDir();
     std::string ls_Errors;
     WriteFile(ls_Dir + "/self.fx", "float a;\n#include \"self.fx\"\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/self.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/self.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("includes itself"), std::string::npos) << ls_Errors;
 
     // Two files including each other.
     WriteFile(ls_Dir + "/ping.fxh", "#include \"pong.fxh\"\n");
     WriteFile(ls_Dir + "/pong.fxh", "#include \"ping.fxh\"\n");
     WriteFile(ls_Dir + "/loop.fx", "#include \"ping.fxh\"\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/loop.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/loop.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("includes itself"), std::string::npos) << ls_Errors;
 
     // A chain deeper than the limit.
     for (unsigned i = 0; i <= 40; ++i)
         WriteFile(ls_Dir + "/d" + std::to_string(i) + ".fxh", "#include \"d" + std::to_string(i + 1) + ".fxh\"\n");
     WriteFile(ls_Dir + "/deep.fx", "#include \"d0.fxh\"\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/deep.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/deep.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("nested deeper than 32"), std::string::npos) << ls_Errors;
 
     // A named pipe is refused, never opened for a blocking read.
     ASSERT_EQ(mkfifo((ls_Dir + "/pipe.fxh").c_str(), 0600), 0);
     WriteFile(ls_Dir + "/fifo.fx", "#include \"pipe.fxh\"\n");
-    EXPECT_EQ(FromFile(mr_Device, ls_Dir + "/fifo.fx", ls_Errors), nullptr);
+    EXPECT_EQ(FromFile(mr_Device_, ls_Dir + "/fifo.fx", ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("pipe.fxh"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("not a regular file"), std::string::npos) << ls_Errors;
     std::filesystem::remove_all(ls_Dir);
@@ -196,7 +196,7 @@ TEST_F(EffectTest, AMacroThatExpandsWithoutEndStopsWithinItsBudget) {
     setenv("SOFT_D3DX_PREPROCESS_SECONDS", "2", 1);
     const auto lr_Start = std::chrono::steady_clock::now();
     std::string ls_Errors;
-    EXPECT_EQ(Compile(mr_Device, ls_Text, &ls_Errors), nullptr);
+    EXPECT_EQ(Compile(mr_Device_, ls_Text, &ls_Errors), nullptr);
     const double lr_Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - lr_Start).count();
     unsetenv("SOFT_D3DX_PREPROCESS_SECONDS");
     // Whichever budget, time or memory, runs out first ends it.
@@ -211,7 +211,7 @@ TEST_F(EffectTest, AMacroThatExpandsWithoutEndStopsWithinItsBudget) {
 
 TEST_F(EffectTest, AnIncludeHandlerIsAskedInsteadOfTheFileSystem) {
     std::string ls_Errors;
-    EXPECT_EQ(Compile(mr_Device, "#include \"a.fxh\"\n", &ls_Errors), nullptr);
+    EXPECT_EQ(Compile(mr_Device_, "#include \"a.fxh\"\n", &ls_Errors), nullptr);
     EXPECT_NE(ls_Errors.find("without an include handler"), std::string::npos) << ls_Errors;
 
     MapInclude lr_Include;
@@ -219,7 +219,7 @@ TEST_F(EffectTest, AnIncludeHandlerIsAskedInsteadOfTheFileSystem) {
     lr_Include.Files["b.fxh"] = "#define B 41\n";
     const std::string ls_Text = "#include \"a.fxh\"\nfloat b = B;\n";
     ID3DXEffect* e = nullptr;
-    ASSERT_EQ(D3DXCreateEffect(mr_Device, ls_Text.data(), static_cast<UINT>(ls_Text.size()), nullptr, &lr_Include, 0,
+    ASSERT_EQ(D3DXCreateEffect(mr_Device_, ls_Text.data(), static_cast<UINT>(ls_Text.size()), nullptr, &lr_Include, 0,
                                nullptr, &e, nullptr),
               D3D_OK);
     EXPECT_EQ(FloatOf(e, "a"), 42.0f);

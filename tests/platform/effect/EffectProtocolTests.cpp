@@ -4,9 +4,8 @@
 
 namespace {
 
+using effecttest::Changed;
 using effecttest::EffectTest;
-using fakedevice::FakeTexture;
-using fakedevice::SetCall;
 
 const char* const kTwoPasses = R"(
 texture sceneTex;
@@ -36,45 +35,46 @@ technique Main
 TEST_F(EffectTest, BeginPassAppliesTheStatesOfThePass) {
     ID3DXEffect* e = Make(kTwoPasses);
     ASSERT_NE(e, nullptr);
-    FakeTexture* scene = new FakeTexture();
-    FakeTexture* noise = new FakeTexture();
+    IDirect3DTexture9* scene = NewTexture();
+    IDirect3DTexture9* noise = NewTexture();
     ASSERT_EQ(e->SetTexture("sceneTex", scene), D3D_OK);
     ASSERT_EQ(e->SetTexture(e->GetParameterBySemantic(nullptr, "noisetexture"), noise), D3D_OK);
     UINT passes = 0;
+    const std::string ls_Before = DescribeState();
     ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
     EXPECT_EQ(passes, 2u);
-    EXPECT_TRUE(mr_Device->Calls.empty()) << "Begin applies no state";
+    EXPECT_EQ(Changed(ls_Before, DescribeState()), "") << "Begin applies no state";
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ALPHABLENDENABLE), 1u);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_BLENDOP), static_cast<DWORD>(D3DBLENDOP_ADD));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_COLORWRITEENABLE), 7u);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
+    EXPECT_EQ(RenderState(D3DRS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(RenderState(D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(RenderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(RenderState(D3DRS_BLENDOP), static_cast<DWORD>(D3DBLENDOP_ADD));
+    EXPECT_EQ(RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
+    EXPECT_EQ(RenderState(D3DRS_COLORWRITEENABLE), 7u);
     float fogStart = 0;
-    DWORD bits = mr_Device->RenderState(D3DRS_FOGSTART);
+    DWORD bits = RenderState(D3DRS_FOGSTART);
     std::memcpy(&fogStart, &bits, 4);
     EXPECT_FLOAT_EQ(fogStart, 0.5f) << "float states are written as float bits";
-    ASSERT_NE(mr_Device->BoundPixelShaderInfo(), nullptr);
-    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "ShowScene");
-    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
-    EXPECT_EQ(mr_Device->BoundVertexShader(), nullptr);
+    ASSERT_NE(BoundPixelShader(), nullptr);
+    EXPECT_EQ(BoundPixelShaderInfo().Entry, "ShowScene");
+    EXPECT_EQ(BoundPixelShaderInfo().Version, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+    EXPECT_EQ(BoundVertexShader(), nullptr);
     // ShowScene reaches only sceneSampler: it gets register 0.
-    EXPECT_EQ(mr_Device->BoundTexture(0), scene);
-    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
-    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
-    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(BoundTexture(0), scene);
+    EXPECT_EQ(SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_EQ(SamplerState(0, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    EXPECT_EQ(SamplerState(0, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
     EXPECT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->BeginPass(1), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_STENCILENABLE), 1u);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ALPHAREF), 0x80u);
-    EXPECT_EQ(mr_Device->BoundPixelShaderInfo()->Entry, "Blend");
+    EXPECT_EQ(RenderState(D3DRS_STENCILENABLE), 1u);
+    EXPECT_EQ(RenderState(D3DRS_ALPHAREF), 0x80u);
+    EXPECT_EQ(BoundPixelShaderInfo().Entry, "Blend");
     // Blend uses both samplers; registers follow declaration order.
-    EXPECT_EQ(mr_Device->BoundTexture(0), scene);
-    EXPECT_EQ(mr_Device->BoundTexture(1), noise);
-    EXPECT_EQ(mr_Device->SamplerState(1, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(BoundTexture(0), scene);
+    EXPECT_EQ(BoundTexture(1), noise);
+    EXPECT_EQ(SamplerState(1, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_MIRROR));
     EXPECT_EQ(e->EndPass(), D3D_OK);
     EXPECT_EQ(e->End(), D3D_OK);
     e->Release();
@@ -85,62 +85,63 @@ TEST_F(EffectTest, BeginPassAppliesTheStatesOfThePass) {
 TEST_F(EffectTest, EndRestoresWhatThePassesChanged) {
     ID3DXEffect* e = Make(kTwoPasses);
     ASSERT_NE(e, nullptr);
-    FakeTexture* hostTexture = new FakeTexture();
-    FakeTexture* scene = new FakeTexture();
+    IDirect3DTexture9* hostTexture = NewTexture();
+    IDirect3DTexture9* scene = NewTexture();
     ASSERT_EQ(e->SetTexture("sceneTex", scene), D3D_OK);
-    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    mr_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
-    mr_Device->SetTexture(0, hostTexture);
-    IDirect3DPixelShader9* hostShader = new fakedevice::FakePixelShader(fakedevice::ShaderInfo());
-    mr_Device->SetPixelShader(hostShader);
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    mr_Device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    mr_Device_->SetTexture(0, hostTexture);
+    IDirect3DPixelShader9* hostShader = NewPixelShader();
+    mr_Device_->SetPixelShader(hostShader);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_NE(mr_Device->BoundTexture(0), hostTexture);
+    EXPECT_NE(BoundTexture(0), hostTexture);
     EXPECT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->BeginPass(1), D3D_OK);
     EXPECT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_STENCILENABLE), 0u) << "second pass's state restored too";
-    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
-    EXPECT_EQ(mr_Device->BoundTexture(0), hostTexture);
-    EXPECT_EQ(mr_Device->BoundTexture(1), nullptr);
-    EXPECT_EQ(mr_Device->BoundPixelShader(), hostShader);
-    // The device, the test and the effect's saved-state block hold the host's texture.
-    EXPECT_EQ(static_cast<FakeTexture*>(hostTexture)->Count(), 3u);
-    mr_Device->SetTexture(0, nullptr);
-    mr_Device->SetPixelShader(nullptr);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+    EXPECT_EQ(RenderState(D3DRS_STENCILENABLE), 0u) << "second pass's state restored too";
+    EXPECT_EQ(SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+    EXPECT_EQ(BoundTexture(0), hostTexture);
+    EXPECT_EQ(BoundTexture(1), nullptr);
+    EXPECT_EQ(BoundPixelShader(), hostShader);
+    // The effect keeps its saved-state block, holding the host's bindings, until it goes.
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false), 1u);
+    mr_Device_->SetTexture(0, nullptr);
+    mr_Device_->SetPixelShader(nullptr);
     hostShader->Release();
     hostTexture->Release();
     e->Release();
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false), 0u);
     scene->Release();
 }
 
 TEST_F(EffectTest, DoNotSaveStateFlagsAreHonoured) {
     ID3DXEffect* e = Make(kTwoPasses);
     ASSERT_NE(e, nullptr);
-    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
-    mr_Device->GetCalls = 0;
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    mr_Control_->ResetCallCounts();
     ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
-    EXPECT_EQ(mr_Device->GetCalls, 0) << "nothing is read when nothing is saved";
+    EXPECT_EQ(mr_Control_->GetTotalCallCount(), 0u) << "nothing is read or recorded when nothing is saved";
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
 
-    mr_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    mr_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    mr_Device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
     ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESAMPLERSTATE | D3DXFX_DONOTSAVESHADERSTATE), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)) << "render states still saved";
-    EXPECT_EQ(mr_Device->SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
-    EXPECT_NE(mr_Device->BoundPixelShader(), nullptr) << "shader not restored";
-    mr_Device->SetPixelShader(nullptr);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)) << "render states still saved";
+    EXPECT_EQ(SamplerState(0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_NE(BoundPixelShader(), nullptr) << "shader not restored";
+    mr_Device_->SetPixelShader(nullptr);
     e->Release();
 }
 
@@ -167,14 +168,15 @@ TEST_F(EffectTest, ProtocolErrorsAreRefused) {
 TEST_F(EffectTest, ReleasingAnEffectInsideBeginDropsTheSavedReferences) {
     ID3DXEffect* e = Make(kTwoPasses);
     ASSERT_NE(e, nullptr);
-    FakeTexture* hostTexture = new FakeTexture();
-    mr_Device->SetTexture(0, hostTexture);
+    IDirect3DTexture9* hostTexture = NewTexture();
+    mr_Device_->SetTexture(0, hostTexture);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
-    EXPECT_EQ(hostTexture->Count(), 3u) << "test, device binding, saved copy";
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false), 1u) << "the saved copy";
     e->Release();
-    EXPECT_EQ(hostTexture->Count(), 2u);
-    mr_Device->SetTexture(0, nullptr);
-    mr_Device->SetTexture(1, nullptr);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::StateBlock, -1, false), 0u);
+    EXPECT_EQ(RefCount(hostTexture), 1u) << "the test's own";
+    mr_Device_->SetTexture(0, nullptr);
+    mr_Device_->SetTexture(1, nullptr);
     hostTexture->Release();
 }
 
@@ -219,9 +221,10 @@ technique Legacy { pass { VertexShader = compile vs_1_1 VS(); } }
 )";
 
 TEST_F(EffectTest, ValidationComparesShaderModelsWithTheDeviceCaps) {
-    mr_Device->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    // Made where every shader is accepted, validated against the caps of the moment.
     ID3DXEffect* e = Make(kModels);
     ASSERT_NE(e, nullptr);
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     EXPECT_EQ(e->ValidateTechnique("Needs30"), E_FAIL);
     EXPECT_EQ(e->ValidateTechnique("Needs2a"), E_FAIL);
     EXPECT_EQ(e->ValidateTechnique("NeedsVs30"), E_FAIL);
@@ -238,27 +241,27 @@ TEST_F(EffectTest, ValidationComparesShaderModelsWithTheDeviceCaps) {
     // Validation does not change the current technique.
     EXPECT_EQ(e->GetCurrentTechnique(), e->GetTechnique(0));
 
-    mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
     EXPECT_EQ(e->ValidateTechnique("Needs30"), D3D_OK);
     EXPECT_EQ(e->ValidateTechnique("Needs2a"), D3D_OK);
     EXPECT_EQ(e->ValidateTechnique("NeedsVs30"), D3D_OK);
-    mr_Device->SetShaderVersions(D3DVS_VERSION(1, 0), D3DPS_VERSION(3, 0));
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(1, 0), D3DPS_VERSION(3, 0));
     EXPECT_EQ(e->ValidateTechnique("Legacy"), E_FAIL);
     e->Release();
 }
 
 TEST_F(EffectTest, AShaderTheDeviceRefusedFailsValidationAndItsPass) {
-    mr_Device->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    mr_Device->RefuseShadersAboveCaps = true;
+    // The device refuses shaders above its caps.
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     ID3DXEffect* e = Make(kModels);
     ASSERT_NE(e, nullptr) << "a refused shader does not fail creation";
     // Even with caps raised later, the shader does not exist.
-    mr_Device->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
+    mr_Control_->SetShaderVersions(D3DVS_VERSION(3, 0), D3DPS_VERSION(3, 0));
     EXPECT_EQ(e->ValidateTechnique("Needs30"), E_FAIL);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
-    mr_Device->Calls.clear();
+    const std::string ls_Before = DescribeState();
     EXPECT_EQ(e->BeginPass(0), E_FAIL);
-    EXPECT_TRUE(mr_Device->Calls.empty()) << "nothing applied for a pass that cannot run";
+    EXPECT_EQ(Changed(ls_Before, DescribeState()), "") << "nothing applied for a pass that cannot run";
     EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL);
     EXPECT_EQ(e->End(), D3D_OK);
     e->Release();
@@ -274,31 +277,33 @@ TEST_F(EffectTest, ShadersCarryTheirProfilesVersionAndEntryName) {
         } }
     )");
     ASSERT_NE(e, nullptr);
-    ASSERT_EQ(mr_Device->CreatedShaders.size(), 2u);
-    EXPECT_EQ(mr_Device->CreatedShaders[0].Version, static_cast<DWORD>(D3DVS_VERSION(1, 1)));
-    EXPECT_EQ(mr_Device->CreatedShaders[0].Entry, "VSMain");
+    // The shaders the effect holds, in the order it made them.
+    const std::vector<effecttest::ShaderInfo> lr_Shaders = LiveShaders();
+    ASSERT_EQ(lr_Shaders.size(), 2u);
+    EXPECT_EQ(lr_Shaders[0].Version, static_cast<DWORD>(D3DVS_VERSION(1, 1)));
+    EXPECT_EQ(lr_Shaders[0].Entry, "VSMain");
     // ps_2_b is shader model 2.x, as ps_2_a.
-    EXPECT_EQ(mr_Device->CreatedShaders[1].Version, static_cast<DWORD>(D3DPS_VERSION(2, 1)));
-    EXPECT_EQ(mr_Device->CreatedShaders[1].Entry, "AVeryLongEntryPointName");
+    EXPECT_EQ(lr_Shaders[1].Version, static_cast<DWORD>(D3DPS_VERSION(2, 1)));
+    EXPECT_EQ(lr_Shaders[1].Entry, "AVeryLongEntryPointName");
     e->Release();
 }
 
 TEST_F(EffectTest, CommitChangesRebindsTexturesChangedInsideAPass) {
     ID3DXEffect* e = Make(kTwoPasses);
     ASSERT_NE(e, nullptr);
-    FakeTexture* first = new FakeTexture();
-    FakeTexture* second = new FakeTexture();
+    IDirect3DTexture9* first = NewTexture();
+    IDirect3DTexture9* second = NewTexture();
     ASSERT_EQ(e->SetTexture("sceneTex", first), D3D_OK);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(0), first);
+    EXPECT_EQ(BoundTexture(0), first);
     ASSERT_EQ(e->SetTexture("sceneTex", second), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(0), first) << "not before CommitChanges";
-    mr_Device->Calls.clear();
+    EXPECT_EQ(BoundTexture(0), first) << "not before CommitChanges";
+    // Changed behind the effect's back: a re-sent pass state would undo it.
+    mr_Device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     ASSERT_EQ(e->CommitChanges(), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(0), second);
-    for (const SetCall& c : mr_Device->Calls)
-        EXPECT_NE(c.What, SetCall::Kind::RenderState) << "constant render states are not re-sent";
+    EXPECT_EQ(BoundTexture(0), second);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)) << "constant render states are not re-sent";
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
     e->Release();
@@ -326,26 +331,26 @@ TEST_F(EffectTest, ExplicitRegistersIndexedStatesAndParameterValues) {
         }
     )");
     ASSERT_NE(e, nullptr);
-    FakeTexture* ta = new FakeTexture();
-    FakeTexture* tb = new FakeTexture();
+    IDirect3DTexture9* ta = NewTexture();
+    IDirect3DTexture9* tb = NewTexture();
     ASSERT_EQ(e->SetTexture("a", ta), D3D_OK);
     ASSERT_EQ(e->SetTexture("b", tb), D3D_OK);
     ASSERT_EQ(e->SetBool("depthOn", FALSE), D3D_OK);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_EQ(mr_Device->RenderState(D3DRS_ZENABLE), 0u) << "the value at BeginPass time";
-    DWORD bits = mr_Device->RenderState(D3DRS_DEPTHBIAS);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), 0u) << "the value at BeginPass time";
+    DWORD bits = RenderState(D3DRS_DEPTHBIAS);
     float bias = 0;
     std::memcpy(&bias, &bits, 4);
     EXPECT_FLOAT_EQ(bias, 1.5f);
-    EXPECT_EQ(mr_Device->SamplerState(5, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
-    EXPECT_EQ(mr_Device->BoundTexture(6), tb);
-    EXPECT_EQ(mr_Device->BoundTexture(7), ta);
-    EXPECT_EQ(mr_Device->BoundTexture(3), ta) << "register(s3)";
-    EXPECT_EQ(mr_Device->BoundTexture(0), tb) << "first free register";
+    EXPECT_EQ(SamplerState(5, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+    EXPECT_EQ(BoundTexture(6), tb);
+    EXPECT_EQ(BoundTexture(7), ta);
+    EXPECT_EQ(BoundTexture(3), ta) << "register(s3)";
+    EXPECT_EQ(BoundTexture(0), tb) << "first free register";
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(6), nullptr);
+    EXPECT_EQ(BoundTexture(6), nullptr);
     EXPECT_TRUE(e->IsParameterUsed("a", e->GetTechnique(0)));
     EXPECT_TRUE(e->IsParameterUsed("bias", e->GetTechnique(0)));
     e->Release();
@@ -423,8 +428,9 @@ TEST_F(EffectTest, AStateManagerReceivesThePassStatesInsteadOfTheDevice) {
     EXPECT_EQ(lr_Got, &lr_Manager);
     lr_Got->Release();
     ASSERT_EQ(e->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    const std::string ls_Before = DescribeState();
     ASSERT_EQ(e->BeginPass(1), D3D_OK);
-    EXPECT_TRUE(mr_Device->Calls.empty());
+    EXPECT_EQ(Changed(ls_Before, DescribeState()), "");
     ASSERT_EQ(lr_Manager.RenderStates.size(), 2u);
     EXPECT_EQ(lr_Manager.RenderStates[0], std::make_pair(static_cast<DWORD>(D3DRS_STENCILENABLE), 1u));
     ASSERT_EQ(lr_Manager.PixelShaders.size(), 1u);
@@ -443,16 +449,16 @@ TEST_F(EffectTest, VertexShaderSamplersUseTheVertexTextureStages) {
         technique { pass { VertexShader = compile vs_3_0 VS(); } }
     )");
     ASSERT_NE(e, nullptr);
-    FakeTexture* tex = new FakeTexture();
+    IDirect3DTexture9* tex = NewTexture();
     ASSERT_EQ(e->SetTexture("heights", tex), D3D_OK);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(D3DVERTEXTEXTURESAMPLER0), tex);
-    EXPECT_EQ(mr_Device->BoundTexture(0), nullptr);
-    EXPECT_EQ(mr_Device->SamplerState(D3DVERTEXTEXTURESAMPLER0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_EQ(BoundTexture(D3DVERTEXTEXTURESAMPLER0), tex);
+    EXPECT_EQ(BoundTexture(0), nullptr);
+    EXPECT_EQ(SamplerState(D3DVERTEXTEXTURESAMPLER0, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundTexture(D3DVERTEXTEXTURESAMPLER0), nullptr);
+    EXPECT_EQ(BoundTexture(D3DVERTEXTEXTURESAMPLER0), nullptr);
     e->Release();
     tex->Release();
 }

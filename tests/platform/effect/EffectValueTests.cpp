@@ -5,7 +5,6 @@
 namespace {
 
 using effecttest::EffectTest;
-using fakedevice::FakeTexture;
 
 const char* const kValues = R"(
 float f = 1.5;
@@ -189,14 +188,14 @@ TEST_F(EffectTest, NumbersConvertBetweenTypesAsD3DXDoes) {
 TEST_F(EffectTest, SettersRefuseTheWrongKindOfParameter) {
     ID3DXEffect* e = Make(kValues);
     ASSERT_NE(e, nullptr);
-    FakeTexture* tex = new FakeTexture();
+    IDirect3DTexture9* tex = NewTexture();
     const D3DXVECTOR4 v(1, 2, 3, 4);
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);
     EXPECT_EQ(e->SetTexture("f", tex), D3DERR_INVALIDCALL);
     EXPECT_EQ(e->SetTexture("smp", tex), D3DERR_INVALIDCALL) << "a sampler is not a texture";
     EXPECT_EQ(e->SetTexture("s", tex), D3DERR_INVALIDCALL);
-    EXPECT_EQ(tex->Count(), 1u) << "a refused SetTexture takes no reference";
+    EXPECT_EQ(RefCount(tex), 1u) << "a refused SetTexture takes no reference";
     EXPECT_EQ(e->SetFloat("v4", 1.0f), D3DERR_INVALIDCALL);
     EXPECT_EQ(e->SetFloat("fa", 1.0f), D3DERR_INVALIDCALL) << "whole arrays take arrays";
     EXPECT_EQ(e->SetVector("m", &v), D3DERR_INVALIDCALL);
@@ -222,45 +221,45 @@ TEST_F(EffectTest, SettersRefuseTheWrongKindOfParameter) {
 TEST_F(EffectTest, TexturesAreReferencedWhileTheEffectHoldsThem) {
     ID3DXEffect* e = Make(kValues);
     ASSERT_NE(e, nullptr);
-    FakeTexture* a = new FakeTexture();
-    FakeTexture* b = new FakeTexture();
+    IDirect3DTexture9* a = NewTexture();
+    IDirect3DTexture9* b = NewTexture();
     ASSERT_EQ(e->SetTexture("t", a), D3D_OK);
-    EXPECT_EQ(a->Count(), 2u);
+    EXPECT_EQ(RefCount(a), 2u);
     ASSERT_EQ(e->SetTexture("t", a), D3D_OK);
-    EXPECT_EQ(a->Count(), 2u) << "setting the same texture again keeps one reference";
+    EXPECT_EQ(RefCount(a), 2u) << "setting the same texture again keeps one reference";
     IDirect3DBaseTexture9* got = nullptr;
     ASSERT_EQ(e->GetTexture("t", &got), D3D_OK);
     EXPECT_EQ(got, a);
-    EXPECT_EQ(a->Count(), 3u) << "GetTexture adds a reference";
+    EXPECT_EQ(RefCount(a), 3u) << "GetTexture adds a reference";
     got->Release();
     ASSERT_EQ(e->SetTexture("t", b), D3D_OK);
-    EXPECT_EQ(a->Count(), 1u) << "the old value is released";
-    EXPECT_EQ(b->Count(), 2u);
+    EXPECT_EQ(RefCount(a), 1u) << "the old value is released";
+    EXPECT_EQ(RefCount(b), 2u);
     ASSERT_EQ(e->SetTexture("t2", b), D3D_OK);
-    EXPECT_EQ(b->Count(), 3u);
+    EXPECT_EQ(RefCount(b), 3u);
     ASSERT_EQ(e->SetTexture("t2", nullptr), D3D_OK);
-    EXPECT_EQ(b->Count(), 2u);
+    EXPECT_EQ(RefCount(b), 2u);
     IDirect3DBaseTexture9* lr_Pair[1] = {a};
     ASSERT_EQ(e->SetValue("t2", lr_Pair, sizeof(lr_Pair)), D3D_OK);
-    EXPECT_EQ(a->Count(), 2u) << "SetValue of a texture references it too";
+    EXPECT_EQ(RefCount(a), 2u) << "SetValue of a texture references it too";
     EXPECT_EQ(e->Release(), 0u);
-    EXPECT_EQ(a->Count(), 1u) << "released with the effect";
-    EXPECT_EQ(b->Count(), 1u);
+    EXPECT_EQ(RefCount(a), 1u) << "released with the effect";
+    EXPECT_EQ(RefCount(b), 1u);
     a->Release();
     b->Release();
 }
 
 TEST_F(EffectTest, EffectReferenceCountsAndDevice) {
-    const ULONG lr_Before = mr_Device->RefCount();
+    const ULONG lr_Before = mr_Control_->GetDeviceRefCount();
     ID3DXEffect* e = Make("float x;");
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(mr_Device->RefCount(), lr_Before + 1) << "an effect holds its device";
+    EXPECT_EQ(mr_Control_->GetDeviceRefCount(), lr_Before + 1) << "an effect holds its device";
     EXPECT_EQ(e->AddRef(), 2u);
     EXPECT_EQ(e->Release(), 1u);
     IDirect3DDevice9* device = nullptr;
     ASSERT_EQ(e->GetDevice(&device), D3D_OK);
-    EXPECT_EQ(device, mr_Device);
-    EXPECT_EQ(mr_Device->RefCount(), lr_Before + 2);
+    EXPECT_EQ(device, mr_Device_);
+    EXPECT_EQ(mr_Control_->GetDeviceRefCount(), lr_Before + 2);
     device->Release();
     ID3DXBaseEffect* base = nullptr;
     ASSERT_EQ(e->QueryInterface(IID_ID3DXBaseEffect, reinterpret_cast<void**>(&base)), S_OK);
@@ -271,29 +270,28 @@ TEST_F(EffectTest, EffectReferenceCountsAndDevice) {
     EXPECT_EQ(e->OnLostDevice(), S_OK);
     EXPECT_EQ(e->OnResetDevice(), S_OK);
     EXPECT_EQ(e->Release(), 0u);
-    EXPECT_EQ(mr_Device->RefCount(), lr_Before);
+    EXPECT_EQ(mr_Control_->GetDeviceRefCount(), lr_Before);
 }
 
 TEST_F(EffectTest, ShadersAreReleasedWithTheEffect) {
-    const int lr_Live = fakedevice::g_LiveObjects;
     ID3DXEffect* e = Make(R"(
         float4 PS() : COLOR { return 0; }
         PixelShader shared_ps = compile ps_2_0 PS();
         technique { pass { PixelShader = (shared_ps); } pass { PixelShader = compile ps_2_0 PS(); } }
     )");
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(fakedevice::g_LiveObjects, lr_Live + 2);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::PixelShader, -1, false), 2u);
     IDirect3DPixelShader9* ps = nullptr;
     ASSERT_EQ(e->GetPixelShader("shared_ps", &ps), D3D_OK);
     ASSERT_NE(ps, nullptr);
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
-    EXPECT_EQ(mr_Device->BoundPixelShader(), ps);
+    EXPECT_EQ(BoundPixelShader(), ps);
     ASSERT_EQ(e->EndPass(), D3D_OK);
     ASSERT_EQ(e->End(), D3D_OK);
     ps->Release();
     e->Release();
-    EXPECT_EQ(fakedevice::g_LiveObjects, lr_Live);
+    EXPECT_EQ(mr_Control_->CountLiveObjects(SoftObjectKind::Count, -1, false), 0u);
 }
 
 TEST(BufferTest, CreateBufferGivesZeroedBytesAndCountsReferences) {

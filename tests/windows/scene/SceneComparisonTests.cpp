@@ -5,7 +5,10 @@
 // limits are written as PNG files (both frames and their difference)
 // beside Wine's.
 //
-//   wine_scene_comparison_tests <compiled data folder> <Wine output folder> [gtest options]
+// With --slices the data folder holds the slice-view effect in place of the
+// occlusion effect, and the test compares the module's slice image instead.
+//
+//   wine_scene_comparison_tests <compiled data folder> <Wine output folder> [--slices] [gtest options]
 #include "PassDifference.h"
 #include "PassPng.h"
 #include "PathHost.h"
@@ -30,6 +33,7 @@ namespace {
 
 std::string g_CompiledData;
 std::string g_WineOutput;
+bool g_Slices = false;
 
 using winerun::k_EffectFiles;
 using winerun::ReadLines;
@@ -128,6 +132,28 @@ bool DrawOnSoftwareDevice(const std::string& base, SceneFrames& frames, std::str
     return lr_Drawn;
 }
 
+// The session on the software device into <Wine output>/software/, and again
+// with every depth moved a step either way (software-nudged-0 and -1).
+void DrawAllOnSoftwareDevice(SceneFrames& frames, SceneFrames (&nudged)[2]) {
+    const std::string ls_Base = g_WineOutput + "/software/";
+    std::filesystem::remove_all(ls_Base);
+    std::filesystem::create_directories(ls_Base);
+    std::string ls_Error;
+    ASSERT_TRUE(DrawOnSoftwareDevice(ls_Base, frames, ls_Error)) << ls_Error;
+    // Depth precision alone: the same session with every depth moved a few
+    // steps either way. The slices lie 75 steps of the 24-bit depth buffer
+    // apart at this near plane, and no two rasterisers agree on every
+    // step, so pixels whose term changes under such a move are decided by
+    // depth rounding, not by either runtime.
+    for (int n = 0; n < 2; ++n) {
+        const std::string ls_NudgeBase = g_WineOutput + "/software-nudged-" + std::to_string(n) + "/";
+        std::filesystem::remove_all(ls_NudgeBase);
+        std::filesystem::create_directories(ls_NudgeBase);
+        ASSERT_TRUE(DrawOnSoftwareDevice(ls_NudgeBase, nudged[n], ls_Error, n ? k_DepthNudge : -k_DepthNudge))
+            << ls_Error;
+    }
+}
+
 TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevice) {
     const std::string ls_Wine = g_WineOutput + "/";
     if (!std::filesystem::exists(ls_Wine + "composite.ppm"))
@@ -146,31 +172,15 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
         EXPECT_EQ(ls_Line.find("shader not loaded"), std::string::npos) << ls_Line;
 
     const std::string ls_Base = g_WineOutput + "/software/";
-    std::filesystem::remove_all(ls_Base);
-    std::filesystem::create_directories(ls_Base);
-    SceneFrames lr_Soft;
-    std::string ls_Error;
-    ASSERT_TRUE(DrawOnSoftwareDevice(ls_Base, lr_Soft, ls_Error)) << ls_Error;
+    SceneFrames lr_Soft, lr_Nudged[2];
+    DrawAllOnSoftwareDevice(lr_Soft, lr_Nudged);
+    if (HasFatalFailure()) return;
 
     // The rest of the log line by line, paths apart.
     const std::vector<std::string> lr_SoftLog = ReadLines(ls_Base + "Vexil.log");
     EXPECT_EQ(lr_SoftLog.size(), lr_WineLog.size());
     for (size_t i = 0; i < lr_SoftLog.size() && i < lr_WineLog.size(); ++i)
         EXPECT_EQ(WithoutDataPath(lr_WineLog[i]), WithoutDataPath(lr_SoftLog[i])) << "log line " << i + 1;
-
-    // Depth precision alone: the same session with every depth moved a few
-    // steps either way. The slices lie 75 steps of the 24-bit depth buffer
-    // apart at this near plane, and no two rasterisers agree on every
-    // step, so pixels whose term changes under such a move are decided by
-    // depth rounding, not by either runtime.
-    SceneFrames lr_Nudged[2];
-    for (int n = 0; n < 2; ++n) {
-        const std::string ls_NudgeBase = g_WineOutput + "/software-nudged-" + std::to_string(n) + "/";
-        std::filesystem::remove_all(ls_NudgeBase);
-        std::filesystem::create_directories(ls_NudgeBase);
-        ASSERT_TRUE(DrawOnSoftwareDevice(ls_NudgeBase, lr_Nudged[n], ls_Error, n ? k_DepthNudge : -k_DepthNudge))
-            << ls_Error;
-    }
 
     const struct {
         const char* Name;
@@ -217,15 +227,70 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
     }
 }
 
+// The module's own depth-slice image, shown by the slice-view effect in
+// place of the occlusion term: each pixel holds (i + 1 - t) units of 24/255
+// for its nearest passing slice i and its dither offset t.
+TEST(WineSliceFrames, TheModulesSliceImageMatchesTheSoftwareDevice) {
+    const std::string ls_Wine = g_WineOutput + "/";
+    if (!std::filesystem::exists(ls_Wine + "occlusion.ppm"))
+        GTEST_SKIP() << "no frames from Wine in " << g_WineOutput << " (the Wine run was skipped or failed)";
+    for (const std::string& ls_Line : ReadLines(ls_Wine + "Vexil.log"))
+        EXPECT_EQ(ls_Line.find("shader not loaded"), std::string::npos) << ls_Line;
+    SceneFrames lr_Soft, lr_Nudged[2];
+    DrawAllOnSoftwareDevice(lr_Soft, lr_Nudged);
+    if (HasFatalFailure()) return;
+    SceneFrame lr_WineSlices;
+    ASSERT_TRUE(ReadFramePpm(ls_Wine + "occlusion.ppm", lr_WineSlices));
+    const SceneFrame& lr_SoftSlices = lr_Soft.Occlusion;
+    ASSERT_EQ(lr_WineSlices.Pixels.size(), lr_SoftSlices.Pixels.size());
+    const std::vector<bool> lr_Undecided =
+        UndecidedPixels(lr_SoftSlices, lr_Nudged[0].Occlusion, lr_Nudged[1].Occlusion);
+    size_t lr_Decided = 0, lr_Identical = 0, lr_OneSlice = 0, lr_AllIdentical = 0;
+    for (size_t i = 0; i < lr_SoftSlices.Pixels.size(); ++i) {
+        const int lr_A = static_cast<int>((lr_WineSlices.Pixels[i] >> 16) & 0xFF);
+        const int lr_B = static_cast<int>((lr_SoftSlices.Pixels[i] >> 16) & 0xFF);
+        const bool lr_Same = (lr_WineSlices.Pixels[i] & 0xFFFFFFu) == (lr_SoftSlices.Pixels[i] & 0xFFFFFFu);
+        lr_AllIdentical += lr_Same;
+        if (lr_Undecided[i]) continue;
+        ++lr_Decided;
+        lr_Identical += lr_Same;
+        lr_OneSlice += !lr_Same && std::abs(std::abs(lr_A - lr_B) - 24) <= 1;
+    }
+    const size_t lr_Pixels = lr_SoftSlices.Pixels.size();
+    auto Percent = [](size_t part, size_t whole) {
+        return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+    };
+    std::printf(
+        "slices: all %zu pixels: %.2f%% identical; the %zu decided by more than depth rounding (%.2f%%): %.2f%% "
+        "identical, %.2f%% one slice step apart, %.2f%% otherwise\n",
+        lr_Pixels, Percent(lr_AllIdentical, lr_Pixels), lr_Decided, Percent(lr_Decided, lr_Pixels),
+        Percent(lr_Identical, lr_Decided), Percent(lr_OneSlice, lr_Decided),
+        Percent(lr_Decided - lr_Identical - lr_OneSlice, lr_Decided));
+    if (lr_AllIdentical < lr_Pixels) {
+        const std::string ls_Stem = ls_Wine + "slices";
+        WritePassPng(ls_Stem + "-wine.png", AsImage(lr_WineSlices));
+        WritePassPng(ls_Stem + "-software.png", AsImage(lr_SoftSlices));
+        WriteDifferencePng(ls_Stem + "-difference.png", AsImage(lr_WineSlices), AsImage(lr_SoftSlices));
+        WritePassPng(ls_Stem + "-undecided.png", AsImage(MaskFrame(lr_Undecided, lr_SoftSlices)));
+    }
+    EXPECT_GE(Percent(lr_Identical, lr_Decided), 99.5) << "see " << ls_Wine << "slices-*.png";
+    EXPECT_EQ(lr_Decided - lr_Identical - lr_OneSlice, 0u) << "pixels apart by more than one slice step";
+    EXPECT_GE(lr_Decided * 10, lr_Pixels * 6) << "the depth move leaves too little of the picture decided";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: wine_scene_comparison_tests <compiled data folder> <Wine output folder>\n");
+        std::fprintf(stderr,
+                     "usage: wine_scene_comparison_tests <compiled data folder> <Wine output folder> [--slices]\n");
         return 2;
     }
     g_CompiledData = argv[1];
     g_WineOutput = argv[2];
+    g_Slices = argc > 3 && std::string(argv[3]) == "--slices";
+    // One comparison per run: the frames of the shipped effects, or the slice image.
+    ::testing::GTEST_FLAG(filter) = g_Slices ? "WineSliceFrames.*" : "WineSceneFrames.*";
     return RUN_ALL_TESTS();
 }
