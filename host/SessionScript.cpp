@@ -2,6 +2,21 @@
 
 #include "HResultText.h"
 
+namespace {
+
+// The off-screen target and the reset to the same size follow the back buffer.
+D3DSURFACE_DESC BackBufferDesc(IDirect3DDevice9* device) {
+    D3DSURFACE_DESC lr_Desc = {};
+    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
+    if (SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_))) {
+        lr_BackBuffer_->GetDesc(&lr_Desc);
+        lr_BackBuffer_->Release();
+    }
+    return lr_Desc;
+}
+
+}  // namespace
+
 SessionScript::~SessionScript() {
     // Only reached with a plug-in when a step threw: tidy up what is left.
     if (mr_Plugin_) {
@@ -54,15 +69,7 @@ bool SessionScript::Run(CreatePluginFunction create, IHost* host) {
     OffscreenFrame();
     Frames(mr_Plan.FramesAfterOffscreen);
 
-    const D3DSURFACE_DESC lr_Size = [this] {
-        D3DSURFACE_DESC lr_Desc = {};
-        IDirect3DSurface9* lr_BackBuffer_ = nullptr;
-        if (SUCCEEDED(mr_Device.Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_))) {
-            lr_BackBuffer_->GetDesc(&lr_Desc);
-            lr_BackBuffer_->Release();
-        }
-        return lr_Desc;
-    }();
+    const D3DSURFACE_DESC lr_Size = BackBufferDesc(mr_Device.Device());
     if (Reset(false, lr_Size.Width, lr_Size.Height)) {
         Frames(mr_Plan.FramesPerStep);
         if (Reset(true, mr_Plan.ResizedWidth, mr_Plan.ResizedHeight)) Frames(mr_Plan.FramesPerStep);
@@ -108,12 +115,7 @@ void SessionScript::Frame(SessionStep step) {
 void SessionScript::OffscreenFrame() {
     SessionStep lr_Step = Make(SessionStepKind::OffscreenFrame);
     IDirect3DDevice9* lr_Device_ = mr_Device.Device();
-    D3DSURFACE_DESC lr_Desc = {};
-    IDirect3DSurface9* lr_BackBuffer_ = nullptr;
-    if (SUCCEEDED(lr_Device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &lr_BackBuffer_))) {
-        lr_BackBuffer_->GetDesc(&lr_Desc);
-        lr_BackBuffer_->Release();
-    }
+    const D3DSURFACE_DESC lr_Desc = BackBufferDesc(lr_Device_);
     const HRESULT hr = lr_Device_->CreateRenderTarget(lr_Desc.Width, lr_Desc.Height, lr_Desc.Format,
                                                       D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Step.Target_, nullptr);
     if (FAILED(hr) || !lr_Step.Target_) {
