@@ -12,6 +12,7 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <iostream>
 #include <iomanip>
 #include <memory>
 #include <sstream>
@@ -91,95 +92,183 @@ void DemoSession::Step(const std::string& label, const std::string& text) {
     mr_Out << std::left << std::setw(18) << (label.empty() ? std::string() : "[" + label + "]") << text << "\n";
 }
 
-bool DemoSession::RenderFrame(const std::string& label) {
-    ++mr_Frame;
-    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
-    std::string ls_Error;
-    if (!DrawScene(mr_Device_, mr_Camera, mr_Mesh, ls_Error)) {
-        Step(label, "cannot draw the scene: " + ls_Error);
-        ++mr_Failures;
+int DemoSession::Run(CreatePluginFunction create, IHost* host, const std::string& logPath, size_t logStart) {
+    mr_LogPath = logPath;
+    mr_LogStart = logStart;
+    SessionPlan lr_Plan;
+    lr_Plan.FramesPerStep = mr_Options.FramesPerStep;
+    lr_Plan.ResizedWidth = mr_Options.ResizeWidth;
+    lr_Plan.ResizedHeight = mr_Options.ResizeHeight;
+    SessionScript lr_Script(*this, *this, lr_Plan);
+    if (!lr_Script.Run(create, host)) return 1;
+    return mr_Failures ? 1 : 0;
+}
+
+bool DemoSession::BeginFrame(const SessionStep& step, std::string& error) {
+    if (step.Kind == SessionStepKind::OffscreenFrame) {
+        mr_Device_->GetRenderTarget(0, &mr_SavedTarget_);
+        mr_Device_->SetRenderTarget(0, step.Target_);
+    } else if (!DrawScene(mr_Device_, mr_Camera, mr_Mesh, error)) {
+        error = "cannot draw the scene: " + error;
         return false;
     }
-
-    mr_Control_->ClearRecords();
     mr_Device_->BeginScene();
-    mr_Plugin_->Render();
-    mr_Device_->EndScene();
-    const std::string ls_Records = DescribeRecords(mr_Control_);
-    // The cost of each kind of frame once: occlusion only, then the composite.
-    const size_t lr_Kind = mr_Control_->GetDraws().size();
-    if (lr_Kind != 0 && std::find(mr_CostShown.begin(), mr_CostShown.end(), lr_Kind) == mr_CostShown.end()) {
-        DescribeCost();
-        mr_CostShown.push_back(lr_Kind);
-    }
-    mr_TotalDraws += mr_Control_->GetDraws().size();
-    mr_TotalCopies += mr_Control_->GetCopies().size();
-    mr_Control_->ClearRecords();
-    mr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
-    Step(label, ls_Records + "; " + DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
     return true;
 }
 
-bool DemoSession::RenderOffscreenFrame() {
-    IDirect3DSurface9* lr_Saved_ = nullptr;
-    IDirect3DSurface9* lr_Target_ = nullptr;
-    mr_Device_->GetRenderTarget(0, &lr_Saved_);
-    const HRESULT hr = mr_Device_->CreateRenderTarget(mr_Present.BackBufferWidth, mr_Present.BackBufferHeight,
-                                                      mr_Present.BackBufferFormat, D3DMULTISAMPLE_NONE, 0, FALSE,
-                                                      &lr_Target_, nullptr);
-    if (FAILED(hr) || !lr_Target_) {
-        Step("off-screen", "CreateRenderTarget failed: " + HResultText(hr));
-        if (lr_Saved_) lr_Saved_->Release();
-        ++mr_Failures;
-        return false;
-    }
-    mr_Device_->SetRenderTarget(0, lr_Target_);
-    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
-    mr_Control_->ClearRecords();
-    mr_Device_->BeginScene();
-    mr_Plugin_->Render();
+bool DemoSession::EndFrame(const SessionStep& step, std::string&) {
     mr_Device_->EndScene();
-    const size_t lr_Work = mr_Control_->GetDraws().size() + mr_Control_->GetCopies().size();
-    const std::string ls_Records = DescribeRecords(mr_Control_);
-    mr_Control_->ClearRecords();
-    const std::string ls_Change = DescribeChange(lr_Before, TakeLiveObjects(mr_Control_));
-    mr_Device_->SetRenderTarget(0, lr_Saved_);
-    if (lr_Saved_) lr_Saved_->Release();
-    lr_Target_->Release();
-    Step("off-screen", std::string(lr_Work == 0 ? "plug-in left the frame alone (not a back buffer): "
-                                                : "plug-in worked on an off-screen target! ") +
-                           ls_Records + "; " + ls_Change);
-    if (lr_Work != 0) ++mr_Failures;
-    return lr_Work == 0;
+    if (step.Kind == SessionStepKind::OffscreenFrame) {
+        mr_Device_->SetRenderTarget(0, mr_SavedTarget_);
+        if (mr_SavedTarget_) mr_SavedTarget_->Release();
+        mr_SavedTarget_ = nullptr;
+    } else {
+        mr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    return true;
 }
 
-bool DemoSession::ResetDevice(const std::string& label, UINT width, UINT height) {
-    const LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
-    mr_Plugin_->OnLostDevice();
-    const LiveObjects lr_Lost = TakeLiveObjects(mr_Control_);
+HRESULT DemoSession::Reset(UINT width, UINT height) {
     mr_Present.BackBufferWidth = width;
     mr_Present.BackBufferHeight = height;
     D3DPRESENT_PARAMETERS lr_Present = mr_Present;
-    const HRESULT hr = mr_Device_->Reset(&lr_Present);
-    ++mr_Resets;
-    std::ostringstream ls_Text;
-    ls_Text << "OnLostDevice: " << DescribeChange(lr_Before, lr_Lost) << "; Reset to " << width << "x" << height << ": "
-            << HResultText(hr);
-    if (FAILED(hr)) {
-        ls_Text << " -- FAILED, still alive: " << GroupObjects(lr_Lost.Objects);
-        ++mr_Failures;
-    }
-    mr_Plugin_->OnResetDevice();
-    ls_Text << "; OnResetDevice: " << DescribeChange(lr_Lost, TakeLiveObjects(mr_Control_)) << ", active "
-            << (mr_Plugin_->IsActive() ? "yes" : "no");
-    Step(label, ls_Text.str());
-    return SUCCEEDED(hr);
+    return mr_Device_->Reset(&lr_Present);
 }
 
-bool DemoSession::RunStudy() {
+void DemoSession::Before(const SessionStep&) { mr_Before = TakeLiveObjects(mr_Control_); }
+
+void DemoSession::BeforeRender(const SessionStep&) { mr_Control_->ClearRecords(); }
+
+void DemoSession::AfterRender(const SessionStep& step) {
+    mr_Records = DescribeRecords(mr_Control_);
+    mr_Work = mr_Control_->GetDraws().size() + mr_Control_->GetCopies().size();
+    if (step.Kind == SessionStepKind::Frame) {
+        // The cost of each kind of frame once: occlusion only, then the composite.
+        const size_t lr_Kind = mr_Control_->GetDraws().size();
+        if (lr_Kind != 0 && std::find(mr_CostShown.begin(), mr_CostShown.end(), lr_Kind) == mr_CostShown.end()) {
+            DescribeCost();
+            mr_CostShown.push_back(lr_Kind);
+        }
+        ++mr_Frames;
+        mr_TotalDraws += mr_Control_->GetDraws().size();
+        mr_TotalCopies += mr_Control_->GetCopies().size();
+    }
+    mr_Control_->ClearRecords();
+}
+
+void DemoSession::Failed(const SessionStep& step, const std::string& why) {
+    switch (step.Kind) {
+    case SessionStepKind::Frame:
+        ++mr_Frames;
+        Step("frame " + std::to_string(step.Frame), why);
+        break;
+    case SessionStepKind::OffscreenFrame: Step("off-screen", why); break;
+    case SessionStepKind::ShowAOOnly: Step("ShowAOOnly", why); break;
+    default: std::cerr << "ssao_demo_host: " << why << "\n"; break;
+    }
+    ++mr_Failures;
+}
+
+void DemoSession::After(const SessionStep& step) {
+    IDirect3D9BasePlugin* lr_Plugin = step.Plugin_;
+    const std::string ls_Change =
+        step.Kind == SessionStepKind::Delete ? std::string() : DescribeChange(mr_Before, TakeLiveObjects(mr_Control_));
+    switch (step.Kind) {
+    case SessionStepKind::Create:
+        mr_Out << "[CreatePlugin]    \"" << NarrowUtf8(lr_Plugin->GetName())
+               << "\": " << NarrowUtf8(lr_Plugin->GetDescription()) << "\n";
+        break;
+    case SessionStepKind::Parameters: DescribeParameters(lr_Plugin); break;
+    case SessionStepKind::Initialise:
+        Step("Initialise",
+             std::string("initialised ") + (lr_Plugin->IsInitialised() ? "yes" : "no") + "; " + ls_Change);
+        break;
+    case SessionStepKind::SwitchOn:
+        Step("SetActive(on)", std::string("active ") + (lr_Plugin->IsActive() ? "yes" : "no") + "; " + ls_Change);
+        break;
+    case SessionStepKind::SwitchOnAgain: break;
+    case SessionStepKind::Frame: Step("frame " + std::to_string(step.Frame), mr_Records + "; " + ls_Change); break;
+    case SessionStepKind::Interlude: RunStudy(lr_Plugin); break;
+    case SessionStepKind::ShowAOOnly: {
+        IParameter* lr_Parameter = lr_Plugin->FindParameter(IID_ShowAOOnlyParameter);
+        auto* lr_CheckBox = static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter));
+        const bool lr_Value = step.Value, lr_AsText = step.AsText;
+        Step("ShowAOOnly", std::string(lr_AsText ? "SetValueFromString(\"" : "SetValue(") +
+                               (lr_Value ? "true" : "false") + (lr_AsText ? "\")" : ")") + ": value " +
+                               (lr_CheckBox->GetValue() ? "true" : "false") + ", caption \"" +
+                               NarrowUtf8(lr_Parameter->GetCaption()) + "\"");
+        if (lr_CheckBox->GetValue() != lr_Value) ++mr_Failures;
+        break;
+    }
+    case SessionStepKind::OffscreenFrame:
+        Step("off-screen", std::string(mr_Work == 0 ? "plug-in left the frame alone (not a back buffer): "
+                                                    : "plug-in worked on an off-screen target! ") +
+                               mr_Records + "; " + ls_Change);
+        if (mr_Work != 0) ++mr_Failures;
+        break;
+    case SessionStepKind::LostDevice:
+        mr_Lost = TakeLiveObjects(mr_Control_);
+        mr_ResetText = "OnLostDevice: " + ls_Change;
+        break;
+    case SessionStepKind::ResetDevice: {
+        ++mr_Resets;
+        std::ostringstream ls_Text;
+        ls_Text << "; Reset to " << step.Width << "x" << step.Height << ": " << HResultText(step.Result);
+        mr_ResetText += ls_Text.str();
+        if (FAILED(step.Result)) {
+            Step(step.Resize ? "resize" : "lost/reset",
+                 mr_ResetText + " -- FAILED, still alive: " + GroupObjects(mr_Lost.Objects));
+            ++mr_Failures;
+        }
+        break;
+    }
+    case SessionStepKind::ResetPlugin:
+        Step(step.Resize ? "resize" : "lost/reset",
+             mr_ResetText + "; OnResetDevice: " + DescribeChange(mr_Lost, TakeLiveObjects(mr_Control_)) + ", active " +
+                 (lr_Plugin->IsActive() ? "yes" : "no"));
+        break;
+    case SessionStepKind::SwitchOff:
+        Step("SetActive(off)", std::string("active ") + (lr_Plugin->IsActive() ? "yes" : "no") + "; " + ls_Change);
+        break;
+    case SessionStepKind::Deinitialise:
+        Step("Deinitialise",
+             std::string("initialised ") + (lr_Plugin->IsInitialised() ? "yes" : "no") + "; " + ls_Change);
+        Finish();
+        break;
+    case SessionStepKind::Delete: mr_Out << "[delete]          plug-in deleted\n"; break;
+    }
+}
+
+void DemoSession::DescribeParameters(IDirect3D9BasePlugin* plugin) {
+    std::vector<IParameter*> lr_Parameters = plugin->GetParameters();
+    Step("parameters", std::to_string(lr_Parameters.size()) + " published");
+    for (IParameter* lr_Parameter : lr_Parameters) {
+        std::ostringstream ls_Text;
+        ls_Text << NarrowUtf8(lr_Parameter->GetName()) << " " << GuidText(lr_Parameter->GetGUID()) << " type "
+                << lr_Parameter->GetType() << ", caption \"" << NarrowUtf8(lr_Parameter->GetCaption()) << "\", value "
+                << NarrowUtf8(lr_Parameter->GetValueAsString()) << ": " << NarrowUtf8(lr_Parameter->GetDescription());
+        Step("", ls_Text.str());
+    }
+}
+
+// After Deinitialise: what is still alive, the log, and the verdict.
+void DemoSession::Finish() {
+    const LiveObjects lr_After = TakeLiveObjects(mr_Control_);
+    if (!lr_After.Objects.empty()) {
+        Step("leak", "still alive after Deinitialise: " + GroupObjects(lr_After.Objects));
+        ++mr_Failures;
+    }
+    CheckLog(mr_LogPath, mr_LogStart);
+    std::ostringstream ls_Summary;
+    ls_Summary << mr_Frames << " frames, " << mr_TotalDraws << " draws, " << mr_TotalCopies << " copies, " << mr_Resets
+               << " resets; " << (mr_Failures ? std::to_string(mr_Failures) + " problem(s)" : "all good");
+    Step("summary", ls_Summary.str());
+}
+
+bool DemoSession::RunStudy(IDirect3D9BasePlugin* plugin) {
     std::string ls_Folder = mr_Options.OutputPath;
     if (!ls_Folder.empty() && ls_Folder.back() != '/') ls_Folder += '/';
-    OcclusionStudy lr_Study(mr_Device_, mr_Control_, mr_Plugin_);
+    OcclusionStudy lr_Study(mr_Device_, mr_Control_, plugin);
     DemoStudy lr_Demo(
         mr_Scene, mr_Mesh, ls_Folder, mr_Options,
         [this](const std::string& label, const std::string& text) { Step(label, text); },
@@ -226,97 +315,10 @@ bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& came
     return lr_Drawn;
 }
 
-bool DemoSession::SetShowAOOnly(bool value, bool asText) {
-    IParameter* lr_Parameter = mr_Plugin_->FindParameter(IID_ShowAOOnlyParameter);
-    if (!lr_Parameter) {
-        Step("ShowAOOnly", "the plug-in has no ShowAOOnly parameter");
-        ++mr_Failures;
-        return false;
-    }
-    auto* lr_CheckBox = static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter));
-    if (!lr_CheckBox) {
-        Step("ShowAOOnly", "ShowAOOnly is not a check box");
-        ++mr_Failures;
-        return false;
-    }
-    if (asText)
-        lr_Parameter->SetValueFromString(value ? L"true" : L"false");
-    else
-        lr_CheckBox->SetValue(value);
-    Step("ShowAOOnly", std::string(asText ? "SetValueFromString(\"" : "SetValue(") + (value ? "true" : "false") +
-                           (asText ? "\")" : ")") + ": value " + (lr_CheckBox->GetValue() ? "true" : "false") +
-                           ", caption \"" + NarrowUtf8(lr_Parameter->GetCaption()) + "\"");
-    return lr_CheckBox->GetValue() == value;
-}
-
 bool DemoSession::CheckLog(const std::string& logPath, size_t logStart) {
     std::string ls_Text;
     const bool lr_Ok = ::CheckLog(logPath, logStart, mr_Resets, ls_Text);
     Step("log", ls_Text);
     if (!lr_Ok) ++mr_Failures;
     return lr_Ok;
-}
-
-int DemoSession::Run(IDirect3D9BasePlugin* plugin, const std::string& logPath, size_t logStart) {
-    mr_Plugin_ = plugin;
-
-    std::vector<IParameter*> lr_Parameters = plugin->GetParameters();
-    Step("parameters", std::to_string(lr_Parameters.size()) + " published");
-    for (IParameter* lr_Parameter : lr_Parameters) {
-        std::ostringstream ls_Text;
-        ls_Text << NarrowUtf8(lr_Parameter->GetName()) << " " << GuidText(lr_Parameter->GetGUID()) << " type "
-                << lr_Parameter->GetType() << ", caption \"" << NarrowUtf8(lr_Parameter->GetCaption()) << "\", value "
-                << NarrowUtf8(lr_Parameter->GetValueAsString()) << ": " << NarrowUtf8(lr_Parameter->GetDescription());
-        Step("", ls_Text.str());
-    }
-
-    LiveObjects lr_Before = TakeLiveObjects(mr_Control_);
-    plugin->Initialise(mr_Device_);
-    Step("Initialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
-                           DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
-
-    lr_Before = TakeLiveObjects(mr_Control_);
-    plugin->SetActive(true);
-    Step("SetActive(on)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
-                              DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
-
-    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    RunStudy();
-
-    SetShowAOOnly(false, false);
-    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-    SetShowAOOnly(true, true);
-    RenderFrame("frame " + std::to_string(mr_Frame + 1));
-
-    RenderOffscreenFrame();
-
-    ResetDevice("lost/reset", mr_Present.BackBufferWidth, mr_Present.BackBufferHeight);
-    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-
-    ResetDevice("resize", mr_Options.ResizeWidth, mr_Options.ResizeHeight);
-    for (int i = 0; i < mr_Options.FramesPerStep; ++i) RenderFrame("frame " + std::to_string(mr_Frame + 1));
-
-    lr_Before = TakeLiveObjects(mr_Control_);
-    plugin->SetActive(false);
-    Step("SetActive(off)", std::string("active ") + (plugin->IsActive() ? "yes" : "no") + "; " +
-                               DescribeChange(lr_Before, TakeLiveObjects(mr_Control_)));
-
-    lr_Before = TakeLiveObjects(mr_Control_);
-    plugin->Deinitialise();
-    const LiveObjects lr_After = TakeLiveObjects(mr_Control_);
-    Step("Deinitialise", std::string("initialised ") + (plugin->IsInitialised() ? "yes" : "no") + "; " +
-                             DescribeChange(lr_Before, lr_After));
-    if (!lr_After.Objects.empty()) {
-        Step("leak", "still alive after Deinitialise: " + GroupObjects(lr_After.Objects));
-        ++mr_Failures;
-    }
-
-    CheckLog(logPath, logStart);
-
-    std::ostringstream ls_Summary;
-    ls_Summary << mr_Frame << " frames, " << mr_TotalDraws << " draws, " << mr_TotalCopies << " copies, " << mr_Resets
-               << " resets; " << (mr_Failures ? std::to_string(mr_Failures) + " problem(s)" : "all good");
-    Step("summary", ls_Summary.str());
-    mr_Plugin_ = nullptr;
-    return mr_Failures ? 1 : 0;
 }

@@ -100,17 +100,7 @@ int main(int argc, char** argv) {
     const size_t lr_LogStart = fs::is_regular_file(ls_LogPath, lr_Fs) ? fs::file_size(ls_LogPath, lr_Fs) : 0;
 
     PathHost lr_Host(WidenUtf8(ls_Output), WidenUtf8(ls_Data));
-    IDirect3D9BasePlugin* lr_Plugin = lr_Module.CreatePlugin()(&lr_Host);
-    if (!lr_Plugin) {
-        std::cerr << "ssao_demo_host: CreatePlugin returned nothing\n";
-        return 1;
-    }
-    std::cout << "[CreatePlugin]    \"" << NarrowUtf8(lr_Plugin->GetName())
-              << "\": " << NarrowUtf8(lr_Plugin->GetDescription()) << "\n";
-
-    const int lr_Status = lr_Session.Run(lr_Plugin, ls_LogPath, lr_LogStart);
-    delete lr_Plugin;
-    std::cout << "[delete]          plug-in deleted\n";
+    const int lr_Status = lr_Session.Run(lr_Module.CreatePlugin(), &lr_Host, ls_LogPath, lr_LogStart);
     lr_Session.ReleaseDevice();
     lr_Module.Unload();
     return lr_Status;

@@ -1,8 +1,8 @@
 // ssao_win_host --module <ssao.dll> --base <dir\> --data <dir\>
 //
-// Runs the scripted session against the module on a real Direct3D 9 device
-// and exits with 0 only when every check held.
-#include "HostSession.h"
+// Runs the session script against the module on a real Direct3D 9 device,
+// checking each step, and exits with 0 only when every check held.
+#include "SessionChecks.h"
 
 #include <windows.h>
 
@@ -43,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
 
     int lr_Result = 1;
     {
-        HostSession lr_Session(lr_Options);
+        SessionChecks lr_Session(lr_Options);
         lr_Result = lr_Session.Run();
     }
     std::printf("host: %s\n", lr_Result == 0 ? "PASSED" : "FAILED");
