@@ -5,6 +5,8 @@
 // ShowAOOnly on. The parameters the plug-in sets are declared as in the
 // shipped effect.
 
+#include "../../../../data/Plugins/SSAO/FullScreenPass.fxh"
+
 float4 sddx;
 
 texture DepthSliceTexture : ZBackBuffer;
@@ -30,19 +32,6 @@ technique SliceView
     pass Slices
     {
         PixelShader = compile ps_2_0 SlicesPS();
-        VertexShader = NULL;
-        ZEnable = false;
-        ZWriteEnable = false;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
+        FULL_SCREEN_PASS_STATES
     }
 }
