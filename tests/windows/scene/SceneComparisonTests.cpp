@@ -81,6 +81,19 @@ std::vector<bool> UndecidedPixels(const SceneFrame& base, const SceneFrame& lowe
     return lr_Undecided;
 }
 
+// `mask` with every pixel within `radius` (a square) of a set one set too.
+std::vector<bool> Dilated(const std::vector<bool>& mask, int width, int height, int radius) {
+    std::vector<bool> lr_Out(mask.size(), false);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (!mask[static_cast<size_t>(y) * width + x]) continue;
+            for (int v = std::max(0, y - radius); v <= std::min(height - 1, y + radius); ++v)
+                for (int u = std::max(0, x - radius); u <= std::min(width - 1, x + radius); ++u)
+                    lr_Out[static_cast<size_t>(v) * width + u] = true;
+        }
+    return lr_Out;
+}
+
 struct Agreement {
     size_t Pixels = 0;
     size_t Within = 0;
@@ -199,6 +212,7 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
         SceneFrame SceneFrames::*Member;
     } lr_Frames[] = {
         {"scene", &SceneFrames::Scene}, {"occlusion", &SceneFrames::Occlusion}, {"composite", &SceneFrames::Composite}};
+    std::vector<bool> lr_TermPrecision;  // the occlusion term's pixels that depth or filtering decides
     for (const auto& lr_Frame : lr_Frames) {
         const SceneFrame& lr_SoftFrame = lr_Soft.*lr_Frame.Member;
         WriteFramePpm(ls_Base + lr_Frame.Name + ".ppm", lr_SoftFrame);
@@ -247,6 +261,20 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
         // Filtering precision explains most of the occlusion term's rest.
         if (std::string(lr_Frame.Name) == "occlusion") {
             EXPECT_GE(lr_Robust.Percent(), 98.5);
+            lr_TermPrecision = lr_Precision;
+        }
+        // The composite filters the term up to 2.5 pixels around each pixel
+        // (ShowTexture.hlsl): where every term pixel it reads is decided by
+        // neither cause, it agrees.
+        if (std::string(lr_Frame.Name) == "composite" && lr_TermPrecision.size() == lr_Precision.size()) {
+            std::vector<bool> lr_Around = Dilated(lr_TermPrecision, static_cast<int>(lr_SoftFrame.Width),
+                                                  static_cast<int>(lr_SoftFrame.Height), 3);
+            for (size_t i = 0; i < lr_Around.size(); ++i) lr_Around[i] = lr_Around[i] || lr_Precision[i];
+            const Agreement lr_Clear = Agree(lr_WineFrame, lr_SoftFrame, &lr_Around);
+            std::printf("composite: the %zu whose filter reads only such term pixels (%.2f%%): %.2f%% within 2/255\n",
+                        lr_Clear.Pixels, Share(lr_Clear.Pixels), lr_Clear.Percent());
+            EXPECT_GE(lr_Clear.Percent(), 99.5);
+            EXPECT_GE(lr_Clear.Pixels * 10, lr_All.Pixels * 2) << "too few composite pixels clear of the term's";
         }
         // The move must leave most of the picture decided, or the comparison says nothing.
         EXPECT_GE(lr_Decided.Pixels * 10, lr_All.Pixels * (lr_Scene ? 8 : 6)) << lr_Frame.Name;
