@@ -93,6 +93,7 @@ void DemoSession::Step(const std::string& label, const std::string& text) {
 }
 
 int DemoSession::Run(CreatePluginFunction create, IHost* host, const std::string& logPath, size_t logStart) {
+    mr_CreatePlugin = create;
     mr_LogPath = logPath;
     mr_LogStart = logStart;
     SessionPlan lr_Plan;

@@ -33,12 +33,9 @@ public:
     int Run(CreatePluginFunction create, IHost* host, const std::string& logPath, size_t logStart);
 
     bool CreateDevice(std::string& error);
-    // The module and shipped effect folder from which the study draws other
-    // hosts, each through its own instance with its own Settings.fxh.
-    void SetOtherHosts(CreatePluginFunction create, const std::string& shippedEffects) {
-        mr_CreatePlugin = create;
-        mr_ShippedEffects = shippedEffects;
-    }
+    // The shipped effect folder from which the study draws other hosts, each
+    // through its own instance (made by Run's `create`) with its own Settings.fxh.
+    void SetShippedEffects(const std::string& shippedEffects) { mr_ShippedEffects = shippedEffects; }
     void ReleaseDevice();
 
     // ISessionDevice

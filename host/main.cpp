@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    lr_Session.SetOtherHosts(lr_Module.CreatePlugin(), ls_ShippedEffects);
+    lr_Session.SetShippedEffects(ls_ShippedEffects);
 
     const std::string ls_LogPath = ls_Output + "Vexil.log";
     const size_t lr_LogStart = fs::is_regular_file(ls_LogPath, lr_Fs) ? fs::file_size(ls_LogPath, lr_Fs) : 0;
