@@ -131,7 +131,7 @@ bool DemoStudy::Run(OcclusionStudy& study) {
     }
     if (lr_ReversedDrawn) {
         lr_Hosts.push_back(
-            {FromSurface(lr_Reversed, lr_Reversed.Occlusion), "Occlusion term, near 0.1, reversed depth"});
+            {FromSurface(lr_Reversed, lr_Reversed.Occlusion), "Occlusion term, reversed depth"});
         Save("reversed-depth-occlusion.png", lr_Hosts.back().Image, "the occlusion term of the reversed-depth host");
     }
 
