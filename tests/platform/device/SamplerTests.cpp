@@ -226,25 +226,20 @@ TEST_F(SamplerTests, SrgbTexturesReadLinearColour) {
 // and a quarter down: float 10.5 + 10 / 4 = 13, fixed 11 + 10 / 4 -> 14.
 // Channels that are not 8-bit keep the float blend.
 TEST_F(SamplerTests, FixedPointFilteringRoundsEachBlendOfEightBitChannels) {
-    auto Texel = [](BYTE red) { return std::vector<BYTE>{0, 0, red, 255}; };
-    std::vector<BYTE> lr_Bytes;
-    for (BYTE lr_Red : {10, 11, 20, 21}) {
-        const std::vector<BYTE> lr_One = Texel(lr_Red);
-        lr_Bytes.insert(lr_Bytes.end(), lr_One.begin(), lr_One.end());
-    }
-    MakeTexture(2, 2, D3DFMT_A8R8G8B8, {lr_Bytes});
+    // A8R8G8B8 texels (B, G, R, A) with these reds.
+    auto Reds = [](std::initializer_list<BYTE> reds) {
+        std::vector<BYTE> lr_Bytes;
+        for (BYTE lr_Red : reds) lr_Bytes.insert(lr_Bytes.end(), {0, 0, lr_Red, 255});
+        return lr_Bytes;
+    };
+    MakeTexture(2, 2, D3DFMT_A8R8G8B8, {Reds({10, 11, 20, 21})});
     mr_States[0][D3DSAMP_MAGFILTER] = D3DTEXF_LINEAR;
     EXPECT_FLOAT_EQ(Red(0.5f, 0.375f), 13 / 255.0f);
     mr_Sampler.SetFixedPointBlend(true);
     EXPECT_EQ(Red(0.5f, 0.375f), 14 / 255.0f);
     // A falling blend rounds down from its half: 21, 20 over 10, 9 gives 21
     // over 10, then 21 - 2.75 + 0.5 -> 18 (19 if it rounded toward zero).
-    lr_Bytes.clear();
-    for (BYTE lr_Red : {21, 20, 10, 9}) {
-        const std::vector<BYTE> lr_One = Texel(lr_Red);
-        lr_Bytes.insert(lr_Bytes.end(), lr_One.begin(), lr_One.end());
-    }
-    MakeTexture(2, 2, D3DFMT_A8R8G8B8, {lr_Bytes});
+    MakeTexture(2, 2, D3DFMT_A8R8G8B8, {Reds({21, 20, 10, 9})});
     EXPECT_EQ(Red(0.5f, 0.375f), 18 / 255.0f);
     MakeTexture(2, 2, D3DFMT_R32F, {Floats({10, 11, 20, 21})});
     EXPECT_EQ(Red(0.5f, 0.375f), 13.0f);
