@@ -69,10 +69,9 @@ bool Frame(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, const SceneCa
 }  // namespace
 
 bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, SceneFrames& frames, std::string& error,
-                    int depthNudge) {
+                    const SceneCamera& camera, int depthNudge) {
     const AnalyticScene lr_Scene = AnalyticScene::MakeDemoRoom();
     const std::vector<SceneVertex> lr_Mesh = BuildSceneMesh(lr_Scene);
-    const SceneCamera lr_Camera = SceneCamera::DemoView();
     plugin->Initialise(device);
     plugin->SetActive(true);
     IParameter* lr_Parameter_ = plugin->FindParameter(IID_ShowAOOnlyParameter);
@@ -83,9 +82,9 @@ bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, Scen
         error = "the plug-in has no ShowAOOnly check box";
     } else {
         lr_ShowAOOnly_->SetValue(true);
-        if (Frame(device, plugin, lr_Camera, lr_Mesh, depthNudge, &frames.Scene, frames.Occlusion, error)) {
+        if (Frame(device, plugin, camera, lr_Mesh, depthNudge, &frames.Scene, frames.Occlusion, error)) {
             lr_ShowAOOnly_->SetValue(false);
-            lr_Done = Frame(device, plugin, lr_Camera, lr_Mesh, depthNudge, nullptr, frames.Composite, error);
+            lr_Done = Frame(device, plugin, camera, lr_Mesh, depthNudge, nullptr, frames.Composite, error);
         }
     }
     plugin->SetActive(false);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "HostContract.h"
+#include "SceneCamera.h"
 
 #include <d3d9.h>
 
@@ -27,9 +28,9 @@ struct SceneFrames {
 // Initialises and activates `plugin` on `device` (whose back buffer is
 // X8R8G8B8 with a D24S8 depth buffer), draws the two frames, reads each back,
 // then deactivates and deinitialises it. False with the failing step in `error`.
-// `depthNudge` is DrawScene's.
+// `camera` is the host's (the demo's view by default); `depthNudge` is DrawScene's.
 bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, SceneFrames& frames, std::string& error,
-                    int depthNudge = 0);
+                    const SceneCamera& camera = SceneCamera::DemoView(), int depthNudge = 0);
 
 // Binary PPM (P6), the pictures both sides exchange.
 bool WriteFramePpm(const std::string& path, const SceneFrame& frame);

@@ -1,10 +1,11 @@
-// ssao_scene_frames --module <ssao.dll> --base <dir\> --data <dir\> --out <dir\> [--size WxH]
+// ssao_scene_frames --module <ssao.dll> --base <dir\> --data <dir\> --out <dir\> [--size WxH] [--near D]
 //
 // Draws the demo's room on the real Direct3D 9 device, hands it to the
 // module with ShowAOOnly on and off, and writes the three frames
 // (scene.ppm, occlusion.ppm, composite.ppm) to the output folder; the
 // module's log goes to the base folder. The software device draws the same
-// for the comparison on Linux.
+// for the comparison on Linux. --near gives the host camera another near
+// plane (the data folder's Settings.fxh must match it).
 #include "DeviceWindow.h"
 #include "PathHost.h"
 #include "SceneFrames.h"
@@ -30,7 +31,7 @@ std::string Narrow(const std::wstring& text) {
 }
 
 int Usage() {
-    std::printf("usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH]\n");
+    std::printf("usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D]\n");
     return 2;
 }
 
@@ -39,6 +40,7 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     std::wstring ls_Module, ls_Base, ls_Data, ls_Out;
     UINT lr_Width = 160, lr_Height = 90;
+    SceneCamera lr_Camera = SceneCamera::DemoView();
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring ls_Argument = argv[i];
         if (ls_Argument == L"--module")
@@ -49,7 +51,11 @@ int wmain(int argc, wchar_t** argv) {
             ls_Data = WithSeparator(argv[i + 1]);
         else if (ls_Argument == L"--out")
             ls_Out = WithSeparator(argv[i + 1]);
-        else if (ls_Argument != L"--size" || swscanf(argv[i + 1], L"%ux%u", &lr_Width, &lr_Height) != 2)
+        else if (ls_Argument == L"--near") {
+            if (swscanf(argv[i + 1], L"%lf", &lr_Camera.Near) != 1 || !(lr_Camera.Near > 0) ||
+                !(lr_Camera.Near < lr_Camera.Far))
+                return Usage();
+        } else if (ls_Argument != L"--size" || swscanf(argv[i + 1], L"%ux%u", &lr_Width, &lr_Height) != 2)
             return Usage();
     }
     if (argc % 2 == 0 || ls_Module.empty() || ls_Base.empty() || ls_Data.empty() || ls_Out.empty()) return Usage();
@@ -70,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     auto lr_Create = reinterpret_cast<CreatePluginFunction>(reinterpret_cast<void (*)()>(lr_Entry));
     IDirect3D9BasePlugin* lr_Plugin_ = lr_Create(lr_Host.AsHost());
     SceneFrames lr_Frames;
-    const bool lr_Drawn = lr_Plugin_ && RunSceneFrames(lr_Window.Device(), lr_Plugin_, lr_Frames, ls_Error);
+    const bool lr_Drawn = lr_Plugin_ && RunSceneFrames(lr_Window.Device(), lr_Plugin_, lr_Frames, ls_Error, lr_Camera);
     delete lr_Plugin_;
     FreeLibrary(lr_Module_);
     const ULONG lr_Left = lr_Window.ReleaseDevice();
