@@ -186,8 +186,10 @@ UINT Effect::DescribedBytes(const ValueNode& node) const {
     const UINT lr_Count = node.Elements ? node.Elements : 1;
     if (node.Type == D3DXPT_BOOL || node.Type == D3DXPT_INT || node.Type == D3DXPT_FLOAT)
         return 4 * node.Rows * node.Columns * lr_Count;
-    // Objects count as 4 bytes each, as a 32-bit D3DX reports them.
-    return 4 * lr_Count;
+    // D3DX reports a sampler as no bytes, and strings, shaders and textures
+    // as the pointer each one's value is (GetString, GetTexture, ...).
+    if (node.Type >= D3DXPT_SAMPLER && node.Type <= D3DXPT_SAMPLERCUBE) return 0;
+    return static_cast<UINT>(sizeof(void*)) * lr_Count;
 }
 
 STDMETHODIMP Effect::GetParameterDesc(D3DXHANDLE hParameter, D3DXPARAMETER_DESC* pDesc) {

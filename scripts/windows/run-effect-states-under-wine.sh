@@ -1,10 +1,10 @@
 #!/bin/bash
-# What Wine's D3DX effect runtime sets for each pass of the compiled effects:
-# runs the effect-states program of one width with the data folder of
-# compiled effects, writing <effect>.states into <outdir> (emptied first) for
-# the Linux comparison with the substitute's runtime.
+# What Wine's D3DX shows of each compiled effect and sets for each of its
+# passes: runs the effect-states program of one width on a folder of
+# compiled effects, writing <effect>.description and <effect>.states into
+# <outdir> (emptied first) for the Linux comparison with the substitute.
 #
-#   run-effect-states-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir>
+#   run-effect-states-under-wine.sh <x86_64|i686> <builddir> <compiled effects dir> <outdir>
 #
 # The exit code is the program's; 77 when SSAO_SKIP_WINE is set.
 set -u
@@ -14,10 +14,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
-wine_program_setup ssao_effect_states.exe "compiled data dir" "$@"
+wine_program_setup ssao_effect_states.exe "compiled effects dir" "$@"
 data=$input
 echo "== recording the passes' states with $(basename "$program") ($arch), data $data, into $out"
-timeout 300 wine "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
+timeout ${SSAO_WINE_TIMEOUT:-300} wine "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
 rc=$?
 if [ $rc = 124 ]; then
     echo "the effect-states program did not finish within 300 s" >&2

@@ -58,6 +58,8 @@ vector<int, 3> genericVector;
 TEST_F(EffectTest, EachDeclarationKindIsDescribedAsD3DXReportsIt) {
     ID3DXEffect* e = Make(kDeclarations);
     ASSERT_NE(e, nullptr);
+    // Strings and textures are described as a pointer, samplers as nothing.
+    constexpr UINT k_Pointer = sizeof(void*);
     const Expected lr_Table[] = {
         {"f", D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1, 0, 4},
         {"v2", D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 2, 0, 8},
@@ -77,17 +79,17 @@ TEST_F(EffectTest, EachDeclarationKindIsDescribedAsD3DXReportsIt) {
         {"b4", D3DXPC_VECTOR, D3DXPT_BOOL, 1, 4, 0, 16},
         {"fa", D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1, 4, 16},
         {"va", D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 4, 3, 48},
-        {"t", D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0, 0, 4},
-        {"t1", D3DXPC_OBJECT, D3DXPT_TEXTURE1D, 0, 0, 0, 4},
-        {"t2", D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 0, 0, 0, 4},
-        {"t3", D3DXPC_OBJECT, D3DXPT_TEXTURE3D, 0, 0, 0, 4},
-        {"tc", D3DXPC_OBJECT, D3DXPT_TEXTURECUBE, 0, 0, 0, 4},
-        {"s", D3DXPC_OBJECT, D3DXPT_SAMPLER, 0, 0, 0, 4},
-        {"s1", D3DXPC_OBJECT, D3DXPT_SAMPLER1D, 0, 0, 0, 4},
-        {"s2", D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0, 0, 4},
-        {"s3", D3DXPC_OBJECT, D3DXPT_SAMPLER3D, 0, 0, 0, 4},
-        {"sc", D3DXPC_OBJECT, D3DXPT_SAMPLERCUBE, 0, 0, 0, 4},
-        {"str", D3DXPC_OBJECT, D3DXPT_STRING, 0, 0, 0, 4},
+        {"t", D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0, 0, k_Pointer},
+        {"t1", D3DXPC_OBJECT, D3DXPT_TEXTURE1D, 0, 0, 0, k_Pointer},
+        {"t2", D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 0, 0, 0, k_Pointer},
+        {"t3", D3DXPC_OBJECT, D3DXPT_TEXTURE3D, 0, 0, 0, k_Pointer},
+        {"tc", D3DXPC_OBJECT, D3DXPT_TEXTURECUBE, 0, 0, 0, k_Pointer},
+        {"s", D3DXPC_OBJECT, D3DXPT_SAMPLER, 0, 0, 0, 0},
+        {"s1", D3DXPC_OBJECT, D3DXPT_SAMPLER1D, 0, 0, 0, 0},
+        {"s2", D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0, 0, 0},
+        {"s3", D3DXPC_OBJECT, D3DXPT_SAMPLER3D, 0, 0, 0, 0},
+        {"sc", D3DXPC_OBJECT, D3DXPT_SAMPLERCUBE, 0, 0, 0, 0},
+        {"str", D3DXPC_OBJECT, D3DXPT_STRING, 0, 0, 0, k_Pointer},
         {"sh", D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1, 0, 4},
         {"generic", D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 2, 3, 0, 24},
         {"genericVector", D3DXPC_VECTOR, D3DXPT_INT, 1, 3, 0, 12},
