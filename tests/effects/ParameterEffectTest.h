@@ -21,9 +21,8 @@ protected:
     }
     void TearDown() override {
         for (ID3DXEffect* lr_Effect_ : mr_Effects) lr_Effect_->Release();
-        for (IDirect3DTexture9* lr_Texture_ : mr_Textures) {
-            if (lr_Texture_) lr_Texture_->Release();
-        }
+        for (IDirect3DTexture9* lr_Texture_ : mr_Textures)
+            if (lr_Texture_ != nullptr) lr_Texture_->Release();
         SoftDeviceFixture::TearDown();
     }
 

@@ -69,26 +69,11 @@ protected:
             {T::Float2, "f2", 0, [](P& p) { p.SetFloat2(V2(1, 2)); }},
             {T::Float3, "f3", 0, [](P& p) { p.SetFloat3(V3(1, 2, 3)); }},
             {T::Float4, "f4", 0, [](P& p) { p.SetFloat4(V4(1, 2, 3, 4)); }},
-            {T::Float4Array, "f4a", 3,
-             [](P& p) {
-                 p.SetFloat4Array({V4(1, 2, 3, 4), V4(5, 6, 7, 8), V4(9, 1, 2, 3)});
-             }},
-            {T::Float3Array, "f3a", 3,
-             [](P& p) {
-                 p.SetFloat3Array({V3(1, 2, 3), V3(4, 5, 6), V3(7, 8, 9)});
-             }},
-            {T::Float2Array, "f2a", 3,
-             [](P& p) {
-                 p.SetFloat2Array({V2(1, 2), V2(3, 4), V2(5, 6)});
-             }},
-            {T::FloatArray, "fa", 3,
-             [](P& p) {
-                 p.SetFloatArray({1, 2, 3});
-             }},
-            {T::IntArray, "ia", 3,
-             [](P& p) {
-                 p.SetIntArray({1, 2, 3});
-             }},
+            {T::Float4Array, "f4a", 3, [](P& p) { p.SetFloat4Array(std::vector<V4>(3, V4(1, 2, 3, 4))); }},
+            {T::Float3Array, "f3a", 3, [](P& p) { p.SetFloat3Array(std::vector<V3>(3, V3(1, 2, 3))); }},
+            {T::Float2Array, "f2a", 3, [](P& p) { p.SetFloat2Array(std::vector<V2>(3, V2(1, 2))); }},
+            {T::FloatArray, "fa", 3, [](P& p) { p.SetFloatArray(std::vector<float>(3, 2.0f)); }},
+            {T::IntArray, "ia", 3, [](P& p) { p.SetIntArray(std::vector<int>(3, 2)); }},
             {T::Texture1D, "t1", 0, [lr_Texture_](P& p) { p.SetTexture1D(lr_Texture_); }},
             {T::Texture2D, "t2", 0, [lr_Texture_](P& p) { p.SetTexture2D(lr_Texture_); }},
             {T::Texture3D, "t3", 0, [lr_Texture_](P& p) { p.SetTexture3D(lr_Texture_); }},
