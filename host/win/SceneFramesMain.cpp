@@ -31,7 +31,8 @@ std::string Narrow(const std::wstring& text) {
 }
 
 int Usage() {
-    std::printf("usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D]\n");
+    std::printf(
+        "usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D]\n");
     return 2;
 }
 

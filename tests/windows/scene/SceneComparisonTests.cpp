@@ -214,19 +214,29 @@ const struct {
 } k_Frames[] = {
     {"scene", &SceneFrames::Scene}, {"occlusion", &SceneFrames::Occlusion}, {"composite", &SceneFrames::Composite}};
 
-// The demo's own projection (near plane 0.0003), where depth precision
-// decides part of the picture.
-TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevice) {
-    const std::string ls_Wine = g_WineOutput + "/";
-    if (!std::filesystem::exists(ls_Wine + "composite.ppm"))
-        GTEST_SKIP() << "no frames from Wine in " << g_WineOutput << " (the Wine run was skipped or failed)";
+// Wine's frames, and the session drawn on the software device as it is,
+// with the depths moved either way and with fixed-point filtering; the two
+// logs compared.
+class WineFrames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(ls_Wine + "composite.ppm"))
+            GTEST_SKIP() << "no frames from Wine in " << g_WineOutput << " (the Wine run was skipped or failed)";
+        DrawAllOnSoftwareDevice(lr_Soft, lr_Nudged, &lr_FixedPoint);
+        if (HasFatalFailure()) return;
+        ExpectTheSameLogs(ReadLines(ls_Wine + "Vexil.log"), ReadLines(ls_Base + "Vexil.log"));
+    }
 
+    const std::string ls_Wine = g_WineOutput + "/";
     const std::string ls_Base = g_WineOutput + "/software/";
     SceneFrames lr_Soft, lr_Nudged[2], lr_FixedPoint;
-    DrawAllOnSoftwareDevice(lr_Soft, lr_Nudged, &lr_FixedPoint);
-    if (HasFatalFailure()) return;
-    ExpectTheSameLogs(ReadLines(ls_Wine + "Vexil.log"), ReadLines(ls_Base + "Vexil.log"));
+};
+class WineSceneFrames : public WineFrames {};
+class WineOrdinaryFrames : public WineFrames {};
 
+// The demo's own projection (near plane 0.0003), where depth precision
+// decides part of the picture.
+TEST_F(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevice) {
     std::vector<bool> lr_TermPrecision;  // the occlusion term's pixels that depth or filtering decides
     for (const auto& lr_Frame : k_Frames) {
         const SceneFrame& lr_SoftFrame = lr_Soft.*lr_Frame.Member;
@@ -255,7 +265,8 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
             "precision (%.2f%%): %.2f%% within 2/255\n",
             lr_Frame.Name, lr_All.Pixels, lr_All.Percent(), lr_All.Largest, lr_Decided.Pixels, Share(lr_Decided.Pixels),
             lr_Decided.Percent(), lr_Robust.Pixels, Share(lr_Robust.Pixels), lr_Robust.Percent());
-        if (lr_All.Within < lr_All.Pixels) WriteEvidence(ls_Wine + lr_Frame.Name, lr_WineFrame, lr_SoftFrame, lr_Undecided);
+        if (lr_All.Within < lr_All.Pixels)
+            WriteEvidence(ls_Wine + lr_Frame.Name, lr_WineFrame, lr_SoftFrame, lr_Undecided);
         // The scene holds to 99.5%. The occlusion term and the composite
         // hold to what they measure (see the README, "Differences with the
         // new effects"): the dithered slices turn any one-step difference
@@ -296,16 +307,7 @@ TEST(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDevic
 // software device filtering as the driver under Wine does (Direct3D leaves
 // filtering precision to the driver); the scene and the composite hold to
 // that with the device's own filtering too.
-TEST(WineOrdinaryFrames, AnOrdinaryHostsFramesMatchTheSoftwareDeviceOnNearlyEveryPixel) {
-    const std::string ls_Wine = g_WineOutput + "/";
-    if (!std::filesystem::exists(ls_Wine + "composite.ppm"))
-        GTEST_SKIP() << "no frames from Wine in " << g_WineOutput << " (the Wine run was skipped or failed)";
-    const std::string ls_Base = g_WineOutput + "/software/";
-    SceneFrames lr_Soft, lr_Nudged[2], lr_FixedPoint;
-    DrawAllOnSoftwareDevice(lr_Soft, lr_Nudged, &lr_FixedPoint);
-    if (HasFatalFailure()) return;
-    ExpectTheSameLogs(ReadLines(ls_Wine + "Vexil.log"), ReadLines(ls_Base + "Vexil.log"));
-
+TEST_F(WineOrdinaryFrames, AnOrdinaryHostsFramesMatchTheSoftwareDeviceOnNearlyEveryPixel) {
     for (const auto& lr_Frame : k_Frames) {
         const SceneFrame& lr_SoftFrame = lr_Soft.*lr_Frame.Member;
         const SceneFrame& lr_Fixed = lr_FixedPoint.*lr_Frame.Member;
