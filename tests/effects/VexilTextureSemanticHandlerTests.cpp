@@ -1,6 +1,6 @@
 // The plug-in's texture semantic handler on single parameters: it binds the
 // record's current texture to 2-D texture parameters and to nothing else.
-#include "RecordingEffect.h"
+#include "ParameterEffectTest.h"
 
 #include "ShaderParameter.h"
 #include "VexilTextureSemanticHandler.h"
@@ -9,64 +9,56 @@
 
 namespace {
 
-IDirect3DTexture9* FakeTexture(uintptr_t address) {
-    // Never dereferenced: neither the parameter nor the recording effect touch it.
-    return reinterpret_cast<IDirect3DTexture9*>(address);
-}
-
-class VexilTextureSemanticHandlerTest : public ::testing::Test {
+class VexilTextureSemanticHandlerTest : public ParameterEffectTest {
 protected:
-    VexilTextureSemanticHandlerTest() { mr_Effect.AddParameter("p"); }
-
-    ShaderParameter Make(ShaderParameterType type) {
-        return ShaderParameter("p", &mr_Effect, mr_Effect.GetParameterByName(nullptr, "p"), type, 0);
+    void SetUp() override {
+        ParameterEffectTest::SetUp();
+        mr_Effect_ = NewEffect("texture p;");
+        ASSERT_NE(mr_Effect_, nullptr);
     }
 
-    RecordingEffect mr_Effect;
+    ShaderParameter Make(ShaderParameterType type) {
+        return ShaderParameter("p", mr_Effect_, mr_Effect_->GetParameterByName(nullptr, "p"), type, 0);
+    }
+
+    ID3DXEffect* mr_Effect_ = nullptr;
     TextureRecord mr_Record;
 };
 
 }  // namespace
 
-TEST_F(VexilTextureSemanticHandlerTest, BindsTheRecordsCurrentTextureToA2DParameter) {
+TEST_F(VexilTextureSemanticHandlerTest, BindsTheRecordsCurrentTextureToA2DParameterAndNullWithout) {
     VexilTextureSemanticHandler lr_Handler("BackBuffer", &mr_Record);
     ShaderParameter lr_Parameter = Make(ShaderParameterType::Texture2D);
-    mr_Effect.mr_Writes.clear();
-
-    mr_Record.Texture = FakeTexture(0x1000);
+    mr_Record.Texture = mr_Textures[0];
     lr_Handler.Apply(nullptr, &lr_Parameter);
-    EXPECT_EQ(lr_Parameter.GetTexture2D(), static_cast<IDirect3DBaseTexture9*>(FakeTexture(0x1000)));
+    EXPECT_EQ(Bound(mr_Effect_, "p"), mr_Textures[0]);
 
-    // The record is read at every Apply, so a re-created texture is picked up.
-    mr_Record.Texture = FakeTexture(0x2000);
+    // The record is read at every Apply, so a re-created texture is picked up
+    // and the effect lets go of the old one.
+    const ULONG lr_Refs = RefCount(mr_Textures[0]);
+    mr_Record.Texture = mr_Textures[1];
     lr_Handler.Apply(nullptr, &lr_Parameter);
-    ASSERT_EQ(mr_Effect.mr_Writes.size(), 2u);
-    EXPECT_EQ(mr_Effect.mr_Writes[1].Texture, static_cast<IDirect3DBaseTexture9*>(FakeTexture(0x2000)));
+    EXPECT_EQ(Bound(mr_Effect_, "p"), mr_Textures[1]);
+    EXPECT_EQ(RefCount(mr_Textures[0]), lr_Refs - 1);
     EXPECT_TRUE(lr_Parameter.IsValid());
-}
 
-TEST_F(VexilTextureSemanticHandlerTest, AbsentTextureIsBoundAsNull) {
-    VexilTextureSemanticHandler lr_Handler("NoiseTexture", &mr_Record);
-    ShaderParameter lr_Parameter = Make(ShaderParameterType::Texture2D);
-    lr_Parameter.SetTexture2D(FakeTexture(0x3000));
-    mr_Effect.mr_Writes.clear();
-
+    mr_Record.Texture = nullptr;
     lr_Handler.Apply(nullptr, &lr_Parameter);
-    ASSERT_EQ(mr_Effect.mr_Writes.size(), 1u);
-    EXPECT_EQ(mr_Effect.mr_Writes[0].Operation, "SetTexture");
-    EXPECT_EQ(mr_Effect.mr_Writes[0].Texture, nullptr);
+    EXPECT_EQ(Bound(mr_Effect_, "p"), nullptr);
+    EXPECT_EQ(lr_Parameter.GetTexture2D(), nullptr);
 }
 
+// The effect parameter is a texture, so a bind that slipped through would show.
 TEST_F(VexilTextureSemanticHandlerTest, LeavesEveryOtherTypeAlone) {
     VexilTextureSemanticHandler lr_Handler("BackBuffer", &mr_Record);
-    mr_Record.Texture = FakeTexture(0x1000);
+    mr_Record.Texture = mr_Textures[0];
     using Type = ShaderParameterType;
     for (Type lr_Type : {Type::Float4, Type::TextureCube, Type::Texture1D, Type::Texture3D, Type::Matrix, Type::Any}) {
         ShaderParameter lr_Parameter = Make(lr_Type);
         bool lr_WasValid = lr_Parameter.IsValid();
-        mr_Effect.mr_Writes.clear();
         lr_Handler.Apply(nullptr, &lr_Parameter);
-        EXPECT_TRUE(mr_Effect.mr_Writes.empty()) << static_cast<int>(lr_Type);
+        EXPECT_EQ(Bound(mr_Effect_, "p"), nullptr) << static_cast<int>(lr_Type);
         // A refused set would have cleared the flag; an Any would have been typed.
         EXPECT_EQ(lr_Parameter.IsValid(), lr_WasValid) << static_cast<int>(lr_Type);
         EXPECT_EQ(lr_Parameter.GetType(), lr_Type);
