@@ -66,6 +66,12 @@ wine_session() {
             return 1
         fi
     fi
+    # A program that faults must end with its backtrace, not wait behind a
+    # crash dialog that nobody sees until the run's timeout.
+    if ! grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        wineserver -w
+    fi
 }
 
 wine_session_end() {
