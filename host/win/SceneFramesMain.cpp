@@ -1,11 +1,13 @@
 // ssao_scene_frames --module <ssao.dll> --base <dir\> --data <dir\> --out <dir\> [--size WxH] [--near D]
+//                   [--view second]
 //
 // Draws the demo's room on the real Direct3D 9 device, hands it to the
 // module with ShowAOOnly on and off, and writes the three frames
 // (scene.ppm, occlusion.ppm, composite.ppm) to the output folder; the
 // module's log goes to the base folder. The software device draws the same
 // for the comparison on Linux. --near gives the host camera another near
-// plane (the data folder's Settings.fxh must match it).
+// plane (the data folder's Settings.fxh must match it); --view second draws
+// the room from the quality tests' second view.
 #include "DeviceWindow.h"
 #include "PathHost.h"
 #include "SceneFrames.h"
@@ -32,7 +34,8 @@ std::string Narrow(const std::wstring& text) {
 
 int Usage() {
     std::printf(
-        "usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D]\n");
+        "usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D] "
+        "[--view second]\n");
     return 2;
 }
 
@@ -42,6 +45,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring ls_Module, ls_Base, ls_Data, ls_Out;
     UINT lr_Width = 160, lr_Height = 90;
     SceneCamera lr_Camera = SceneCamera::DemoView();
+    double lr_Near = lr_Camera.Near;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring ls_Argument = argv[i];
         if (ls_Argument == L"--module")
@@ -53,12 +57,15 @@ int wmain(int argc, wchar_t** argv) {
         else if (ls_Argument == L"--out")
             ls_Out = WithSeparator(argv[i + 1]);
         else if (ls_Argument == L"--near") {
-            if (swscanf(argv[i + 1], L"%lf", &lr_Camera.Near) != 1 || !(lr_Camera.Near > 0) ||
-                !(lr_Camera.Near < lr_Camera.Far))
+            if (swscanf(argv[i + 1], L"%lf", &lr_Near) != 1 || !(lr_Near > 0) || !(lr_Near < lr_Camera.Far))
                 return Usage();
+        } else if (ls_Argument == L"--view") {
+            if (std::wstring(argv[i + 1]) != L"second") return Usage();
+            lr_Camera = SceneCamera::SecondView();
         } else if (ls_Argument != L"--size" || swscanf(argv[i + 1], L"%ux%u", &lr_Width, &lr_Height) != 2)
             return Usage();
     }
+    lr_Camera.Near = lr_Near;
     if (argc % 2 == 0 || ls_Module.empty() || ls_Base.empty() || ls_Data.empty() || ls_Out.empty()) return Usage();
 
     DeviceWindow lr_Window;

@@ -4,10 +4,10 @@
 # compiled effects, writing the frames and the module's log into <outdir>
 # (emptied first) for the Linux comparison test.
 #
-#   run-scene-frames-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir> [near plane]
+#   run-scene-frames-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir> [program options]
 #
-# A near plane other than the demo's goes to the program's --near; the data
-# folder's Settings.fxh must match it.
+# The program options (--near D, --view second) follow; with --near the data
+# folder's Settings.fxh must match the near plane.
 # The exit code is the program's; 77 when SSAO_SKIP_WINE is set.
 set -u
 set -o pipefail
@@ -16,16 +16,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
-near=()
-if [ $# = 5 ]; then
-    near=(--near "$5")
-    set -- "${@:1:4}"
-fi
+options=("${@:5}")
+[ $# -gt 4 ] && set -- "${@:1:4}"
 wine_program_setup ssao_scene_frames.exe "compiled data dir" "$@"
 data=$input
 echo "== drawing the scene frames with $(basename "$program") ($arch), data $data, into $out"
 timeout 300 wine "$program" --module "$(winepath -w "$build/plugin/ssao.dll")" --base "$(winepath -w "$out")" \
-    --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" "${near[@]}" | tr -d '\r'
+    --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" "${options[@]}" | tr -d '\r'
 rc=$?
 if [ $rc = 124 ]; then
     echo "the scene-frames program did not finish within 300 s" >&2

@@ -8,9 +8,11 @@
 // With --slices the data folder holds the slice-view effect in place of the
 // occlusion effect, and the test compares the module's slice image instead.
 // With --near the host's camera has that near plane (the data folder's
-// Settings.fxh matches it) and an ordinary host's limits apply.
+// Settings.fxh matches it) and an ordinary host's limits apply; with --view
+// second it looks from the quality tests' second view.
 //
-//   wine_scene_comparison_tests <compiled data folder> <Wine output folder> [--slices] [--near D] [gtest options]
+//   wine_scene_comparison_tests <compiled data folder> <Wine output folder> [--slices] [--near D] [--view second]
+//                               [gtest options]
 #include "PassDifference.h"
 #include "PassPng.h"
 #include "PathHost.h"
@@ -411,6 +413,11 @@ int main(int argc, char** argv) {
             g_Slices = true;
         } else if (ls_Argument == "--near" && i + 1 < argc) {
             g_Camera.Near = std::atof(argv[++i]);
+        } else if (ls_Argument == "--view" && i + 1 < argc && std::string(argv[i + 1]) == "second") {
+            const double lr_Near = g_Camera.Near;
+            g_Camera = SceneCamera::SecondView();
+            g_Camera.Near = lr_Near;
+            ++i;
         } else {
             std::fprintf(stderr, "wine_scene_comparison_tests: unknown argument %s\n", argv[i]);
             return 2;
