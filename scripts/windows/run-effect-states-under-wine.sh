@@ -17,10 +17,6 @@ source "$here/wine-session.sh"
 wine_program_setup ssao_effect_states.exe "compiled effects dir" "$@"
 data=$input
 echo "== recording the passes' states with $(basename "$program") ($arch), data $data, into $out"
-timeout 300 wine "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" | tr -d '\r'
-rc=$?
-if [ $rc = 124 ]; then
-    echo "the effect-states program did not finish within 300 s" >&2
-fi
+wine_program_run "effect-states program" "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")"
 echo "== exit code $rc"
 exit $rc

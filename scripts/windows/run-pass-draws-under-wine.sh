@@ -16,10 +16,6 @@ source "$here/wine-session.sh"
 wine_program_setup ssao_pass_draws.exe "shaderdir" "$@"
 shaders=$input
 echo "== drawing the passes with $(basename "$program") ($arch) into $out"
-timeout 300 wine "$program" "$(winepath -w "$shaders")" "$(winepath -w "$out")" | tr -d '\r'
-rc=$?
-if [ $rc = 124 ]; then
-    echo "the pass program did not finish within 300 s" >&2
-fi
+wine_program_run "pass program" "$program" "$(winepath -w "$shaders")" "$(winepath -w "$out")"
 echo "== exit code $rc"
 exit $rc

@@ -21,12 +21,8 @@ options=("${@:5}")
 wine_program_setup ssao_scene_frames.exe "compiled data dir" "$@"
 data=$input
 echo "== drawing the scene frames with $(basename "$program") ($arch), data $data, into $out"
-timeout 300 wine "$program" --module "$(winepath -w "$build/plugin/ssao.dll")" --base "$(winepath -w "$out")" \
-    --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" "${options[@]}" | tr -d '\r'
-rc=$?
-if [ $rc = 124 ]; then
-    echo "the scene-frames program did not finish within 300 s" >&2
-fi
+wine_program_run "scene-frames program" "$program" --module "$(winepath -w "$build/plugin/ssao.dll")" \
+    --base "$(winepath -w "$out")" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")" "${options[@]}"
 if [ -f "$out/Vexil.log" ]; then
     echo "== $out/Vexil.log"
     tr -d '\r' < "$out/Vexil.log"

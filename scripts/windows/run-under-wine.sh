@@ -47,11 +47,7 @@ data=$(winepath -w "$datadir")'\'
 module=$(winepath -w "$dll")
 echo "== running $(basename "$host"): base $base, data $data"
 
-timeout 300 wine "$host" --module "$module" --base "$base" --data "$data" | tr -d '\r'
-rc=$?
-if [ $rc = 124 ]; then
-    echo "the host did not finish within 300 s" >&2
-fi
+wine_program_run "host" "$host" --module "$module" --base "$base" --data "$data"
 if [ -f "$out/Vexil.log" ]; then
     echo "== $out/Vexil.log"
     cat "$out/Vexil.log"

@@ -114,3 +114,16 @@ wine_program_setup() {
     fi
     find "$out" -mindepth 1 -delete
 }
+
+# Runs a Windows program under Wine for at most 300 s, its output without
+# carriage returns, and sets rc to its exit code (124 when it ran out of time):
+#   wine_program_run <what it is, for the message> <program> [arguments...]
+wine_program_run() {
+    local what=$1
+    shift
+    timeout 300 wine "$@" | tr -d '\r'
+    rc=${PIPESTATUS[0]}
+    if [ "$rc" = 124 ]; then
+        echo "the $what did not finish within 300 s" >&2
+    fi
+}
