@@ -7,6 +7,8 @@
 
 #include "BatchScreenMask.h"
 #include "ComPtr.h"
+#include "DepthLayout.h"
+#include "DepthRangeEstimator.h"
 #include "IHost.h"
 #include "IRenderable.h"
 #include "IShader.h"
@@ -22,6 +24,8 @@
 #include <exception>
 #include <string>
 #include <vector>
+
+class DepthTestSelector;
 
 class k_Plugin : public k_Direct3D9BasePlugin {
 public:
@@ -69,6 +73,24 @@ private:
     bool SlicesComplete() const noexcept;
     void NoteRenderTargetFailures() noexcept;
 
+    // Where the host's depth lies: Settings.fxh, the host's projection, or
+    // occlusion queries of probes against its depth buffer.
+    void ReadDepthSettings();
+    void CreateDepthProbes();
+    void ReleaseDepthProbes() noexcept;
+    // While the host's state is current: its projection and depth test.
+    void ReadHostDepthState();
+    // Takes the counts that arrived and sets the layout; after the passes,
+    // issues the next probes.
+    void MeasureDepth();
+    void ProbeDepth();
+    bool CollectProbeCounts();
+    void IssueProbes(unsigned long samples);
+    bool ProbeGridFits(UINT width, UINT height);
+    void ChooseDepthLayout();
+    void ApplyDepthLayout();
+    void ReportDepthLayout();
+
     // Frame.
     void RenderFrame(bool& hostStateSaved);
     void RestoreHostState() noexcept;
@@ -101,6 +123,9 @@ private:
         k_ApplyFailed = 1u << 6,
         k_RestoreFailed = 1u << 7,
         k_RenderThrew = 1u << 8,
+        k_NoDepthBuffer = 1u << 9,
+        k_QueryFailed = 1u << 10,
+        k_NoSceneDepth = 1u << 11,
     };
     void LogOnce(unsigned failure, const wchar_t* line) noexcept {
         if (mr_Failures & failure) return;
@@ -160,4 +185,25 @@ private:
     bool mr_DeviceLost;
     // The Failure bits already logged.
     unsigned mr_Failures;
+
+    // The depth layout (DepthLayout.h), what it was worked out from, and the
+    // probes that measure the host's depth buffer.
+    DepthSettings mr_DepthSettings;
+    DepthLayout mr_DepthLayout;
+    DepthLayout mr_ReportedLayout;
+    bool mr_LayoutReported = false;
+    DepthTestSelector* mr_DepthTestSelector_ = nullptr;  // owned by the shader system
+    std::vector<ComPtr<IDirect3DQuery9>> mr_Queries;
+    DepthProbe mr_PendingProbes[DepthRangeEstimator::k_MaxProbes];  // issued, counts not yet read
+    unsigned mr_PendingCount = 0;
+    BatchScreenMask* mr_ProbeGrid_ = nullptr;
+    UINT mr_ProbeGridWidth = 0, mr_ProbeGridHeight = 0;
+    unsigned long mr_ProbeSamples = 0;  // of the pending probes, per probe
+    DepthRangeEstimator mr_DepthEstimator;
+    double mr_LeastDepthU = 0.0;
+    bool mr_HostProjectionRead = false;
+    HostProjection mr_HostProjection;
+    int mr_HostDepthHint = -1;    // from D3DRS_ZFUNC: 0 as usual, 1 reversed, -1 not known
+    unsigned mr_DepthFrames = 0;  // frames since activation
+    bool mr_ProbesDue = false;
 };

@@ -2,6 +2,7 @@
 // reset by switching off before it and on again after it.
 #include "Plugin.h"
 
+#include "DepthTestSelector.h"
 #include "ShaderSystem.h"
 #include "VexilTextureSemanticHandler.h"
 
@@ -91,6 +92,11 @@ void k_Plugin::Activate() {
     AddTextureHandler(*mr_ShaderSystem_, "BlurBackBuffer", &mr_AOBackBufferTexture);
     AddTextureHandler(*mr_ShaderSystem_, "NoiseTexture", &mr_NoiseTexture);
     AddTextureHandler(*mr_ShaderSystem_, "ZBackBuffer", &mr_ZBackBufferTexture);
+    {
+        // Chooses RenderDepth.hlsl's pass for the way the host's depth runs.
+        std::unique_ptr<DepthTestSelector> lr_Selector(new DepthTestSelector());
+        if (mr_ShaderSystem_->AddCallbackHandler(lr_Selector.get())) mr_DepthTestSelector_ = lr_Selector.release();
+    }
 
     Log(L"SSAO: Loading shaders...\n");
     mr_ShowTextureShader_ = LoadEffectFile("ShowTexture.hlsl", "Plugins\\SSAO");
@@ -101,6 +107,8 @@ void k_Plugin::Activate() {
     // Never leak a texture from an earlier activation (none should be left).
     ReleaseRecord(mr_NoiseTexture);
     mr_NoiseTexture = LoadTextureFile(L"Noise.bmp", L"Plugins\\SSAO");
+    ReadDepthSettings();
+    CreateDepthProbes();
 
     Log(L"SSAO: Gather basic states...\n");
     mr_Failures = 0;
@@ -134,6 +142,7 @@ void k_Plugin::Deactivate() noexcept {
     mr_RenderDepthShader_ = nullptr;
     mr_RenderBlackShader_ = nullptr;
     mr_SSAOShader_ = nullptr;
+    ReleaseDepthProbes();
 
     Log(L"SSAO: Deinitialising mr_ScreenMask_...\n");
     delete mr_ScreenMask_;

@@ -71,13 +71,16 @@ void k_Plugin::RenderFrame(bool& hostStateSaved) {
     }
     Recovered(k_CaptureFailed);
     hostStateSaved = true;
+    ReadHostDepthState();
     if (FAILED(mr_DefaultStateBlock->Apply())) {
         LogOnce(k_ApplyFailed, L"SSAO: Unable to set the device state of activation.\n");
     } else {
         Recovered(k_ApplyFailed);
         UpdateRenderTargets();
+        MeasureDepth();
         RenderDepthPass();
         RenderOcclusionPass();
+        ProbeDepth();
     }
     hostStateSaved = false;
     RestoreHostState();

@@ -1,47 +1,39 @@
-// DepthSlices.fxh: the settings as the shaders use them (clamped so that no
-// value gives a NaN), and the decoding of the slice image RenderDepth.hlsl
-// writes: v = (q + 0.5) units of SliceUnit for slice position q.
+// DepthSlices.fxh: where the depth slices lie and how the slice image
+// RenderDepth.hlsl writes is decoded: v = (q + 0.5) units of SliceUnit for
+// slice position q.
 //
 // Slice positions q run from 0 (farthest) to 9 (nearest), evenly in
-// 1 / distance: w = 1 / distance = SliceW0 + q * SliceW1. On a plane 1 / distance
-// is linear in screen position, so averages of neighbouring texels (a
-// bilinear fetch, a ring of samples) land on the plane, and w is linear in
-// the image's value: w = DecodeW0 + DecodeW1 * v.
+// u = 1 - screen depth (screen depth itself for a reversed buffer), which is
+// affine in 1 / distance: on a plane it is linear in screen position, so
+// averages of neighbouring texels (a bilinear fetch, a ring of samples) land
+// on the plane, and 1 / distance is linear in the image's value.
+//
+// The plug-in works the layout out every frame, from Settings.fxh when it
+// names the host's near plane, else from the projection the host left in the
+// device, else from the host's depth buffer measured with occlusion queries,
+// and sets the two parameters below by name (as it sets "sddx"). Their
+// initial values are the plug-in's own fixed slices, read for near 0.0003
+// and far 80: what an effect shows when nothing sets them.
 
 static const float SliceUnit = 24.0 / 255.0;
 
-// Derived values are macros, not static initialisers: the effect reader
-// evaluates those itself, with arithmetic only; the shader compiler folds
-// these to constants.
-// 1 with a projection set, 0 without (any near plane up to 0).
-#define ProjectionKnown saturate((HOST_NEAR_PLANE) * 1e30)
-#define HostNear max((HOST_NEAR_PLANE), 1e-7)
-#define HostFar max((HOST_FAR_PLANE), HostNear * 1.001)
-#define SliceNearest clamp((SLICE_NEAREST), HostNear, HostFar)
-#define SliceFarthest clamp((SLICE_FARTHEST), SliceNearest * 1.1, max(HostFar, SliceNearest * 1.1))
-// tan(fov / 2) as t = tan(fov / 4) from a Pade approximant, then 2t / (1 - t^2):
-// arithmetic the compiler folds, where tan would cost two sincos per use.
-#define QuarterFovY (clamp((HOST_FIELD_OF_VIEW_Y), 1.0, 170.0) * 0.004363323)
-#define TanQuarterFovY                                                                                        \
-    (QuarterFovY * (945.0 - 105.0 * QuarterFovY * QuarterFovY + QuarterFovY * QuarterFovY * QuarterFovY * QuarterFovY) / \
-     (945.0 - 420.0 * QuarterFovY * QuarterFovY + 15.0 * QuarterFovY * QuarterFovY * QuarterFovY * QuarterFovY))
-#define TanHalfFovY (2.0 * TanQuarterFovY / (1.0 - TanQuarterFovY * TanQuarterFovY))
-#define OcclusionRadius max((AO_RADIUS), 0.001)
+// Settings.fxh as the plug-in reads it: (near, far, field of view, reversed)
+// and (nearest slice, farthest slice, radius, radius as a share of the
+// scene's median distance), and whether the plug-in's own slices are asked for.
+float4 HostProjection = float4(HOST_NEAR_PLANE, HOST_FAR_PLANE, HOST_FIELD_OF_VIEW_Y, HOST_DEPTH_REVERSED);
+float4 HostScene = float4(SLICE_NEAREST, SLICE_FARTHEST, AO_RADIUS, AO_RADIUS_SHARE);
+float PluginSliceDepths = PLUGIN_SLICE_DEPTHS;
+
+// (U0, U1, reversed, unused): slice position q lies at u = U0 + U1 q.
+float4 DepthSlices = float4(0.0, 0.000005, 0.0, 0.0);
+// (W0, W1, R, 1 / radius): 1 / distance = W0 + W1 v for image value v, in
+// the units the radius is in; R turns 1 / distance into the radius's share of
+// the screen height (radius / (2 tan(fov / 2))).
+float4 DepthDecode = float4(0.004166667, 0.1770833, 1.991858, 0.4347826);
+
+#define DecodeW0 (DepthDecode.x)
+#define DecodeW1 (DepthDecode.y)
+#define ScreenRadius (DepthDecode.z)
+#define InverseRadius (DepthDecode.w)
+#define SliceW1 (DecodeW1 * SliceUnit)
 #define OcclusionStrength clamp((AO_STRENGTH), 0.0, 4.0)
-#define BackgroundDepth (1.0 - (HOST_DEPTH_REVERSED))
-
-// Unknown projection: the plug-in's slice i lies at screen depth about
-// 1 - 0.000005 i, that is 1 / distance = 0.000005 i / n + 1 / f for near and
-// far planes n and f; distances are taken for n = 0.0003 and f = 80, the host
-// the plug-in's layout is for. (Leaving out 1 / f reads a room's back wall
-// a fifth too far, and every lead and radius there is off.)
-#define SliceW0 lerp(1.0 / 80.0, 1.0 / SliceFarthest, ProjectionKnown)
-#define SliceW1 lerp(1.0 / 60.0, (1.0 / SliceNearest - 1.0 / SliceFarthest) / 9.0, ProjectionKnown)
-
-// Screen depth of slice position q: z = f / (f - n) * (1 - n w).
-#define DepthScale (HostFar / (HostFar - HostNear))
-#define SliceZ0 lerp(1.0, DepthScale * (1.0 - HostNear * SliceW0), ProjectionKnown)
-#define SliceZ1 lerp(0.000005, DepthScale * HostNear * SliceW1, ProjectionKnown)
-
-#define DecodeW1 (SliceW1 / SliceUnit)
-#define DecodeW0 (SliceW0 - 0.5 * SliceW1)

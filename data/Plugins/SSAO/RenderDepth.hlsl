@@ -14,32 +14,34 @@
 // and linear in it, so a bilinear fetch averages positions. Brighter is
 // nearer; DepthSlices.fxh decodes it.
 //
-// Slice positions q in (0, 9] run from SLICE_FARTHEST to SLICE_NEAREST
-// evenly in 1 / distance, as screen depth does (DepthSlices.fxh says why).
-// With HOST_NEAR_PLANE 0 (projection unknown) the slices keep the plug-in's
-// own screen depths 1 - 0.000005 i, dithered between them.
+// Slice positions q in (0, 9] lie evenly in u (DepthSlices.fxh), where the
+// plug-in found the scene to be or where Settings.fxh puts them. Slice 0
+// writes the cleared depth (1, or 0 reversed), so it passes everywhere. The
+// depth buffer is only tested, never written: GreaterEqual, LessEqual for a
+// reversed buffer. Which of the two passes runs is the plug-in's choice: its
+// "DepthTest" callback skips the passes whose Compare annotation does not
+// match what it found (Compare 0: as usual, 1: reversed).
 //
-// Slice 0 writes the cleared depth (1, or 0 reversed), so it passes
-// everywhere. The depth buffer is only tested, never written: GreaterEqual,
-// LessEqual for a reversed buffer.
+// The probe passes measure the host's depth buffer for the plug-in: a sparse
+// grid of one-pixel quads at the screen depth ProbeDepth, tested and counted
+// by an occlusion query, writing nothing (Compare 2: samples at or in front
+// of ProbeDepth in a usual buffer, 3: in a reversed one).
 
 #include "Settings.fxh"
 #include "DepthSlices.fxh"
+
+float ProbeDepth = 1.0;
 
 struct SliceOut {
     float4 Colour : COLOR0;
     float Depth : DEPTH;
 };
 
-// Screen depth of slice position q.
+// Screen depth of slice position q: u, or 1 - u as usual.
 float SliceScreenDepth(float q)
 {
-    float z = SliceZ0 - SliceZ1 * q;
-#if HOST_DEPTH_REVERSED
-    return 1.0 - z;
-#else
-    return z;
-#endif
+    float u = DepthSlices.x + DepthSlices.y * q;
+    return lerp(1.0 - u, u, DepthSlices.z);
 }
 
 SliceOut Slice(float value, float offset)
@@ -50,7 +52,7 @@ SliceOut Slice(float value, float offset)
     o.Colour = float4(SliceUnit * lerp(1.0, 1.0 - offset, background).xxx, 1.0);
     // Slice 0 on the cleared depth, exactly: a lerp to it may land one float
     // step short of 1 and fail against the cleared buffer.
-    o.Depth = background > 0.5 ? BackgroundDepth : SliceScreenDepth(index - offset);
+    o.Depth = background > 0.5 ? 1.0 - DepthSlices.z : SliceScreenDepth(index - offset);
     return o;
 }
 
@@ -80,46 +82,73 @@ SliceOut SliceFallbackPS(float2 uv : TEXCOORD0, float2 slice : TEXCOORD1)
     return Slice(slice.x, GridOffset(uv * float2(1920.0, 1080.0)));
 }
 
-#if HOST_DEPTH_REVERSED
-#define SLICE_ZFUNC LessEqual
-#else
-#define SLICE_ZFUNC GreaterEqual
-#endif
+SliceOut ProbePS()
+{
+    SliceOut o;
+    o.Colour = 0.0;
+    o.Depth = ProbeDepth;
+    return o;
+}
 
-#define SLICE_STATES                       \
+#define DEPTH_PASS_STATES                  \
     VertexShader = NULL;                   \
     ZEnable = true;                        \
     ZWriteEnable = false;                  \
-    ZFunc = SLICE_ZFUNC;                   \
     StencilEnable = false;                 \
-    AlphaBlendEnable = true;               \
-    SrcBlend = One;                        \
-    DestBlend = One;                       \
-    BlendOp = Add;                         \
-    SeparateAlphaBlendEnable = false;      \
     AlphaTestEnable = false;               \
+    SeparateAlphaBlendEnable = false;      \
     FogEnable = false;                     \
     ScissorTestEnable = false;             \
     SRGBWriteEnable = false;               \
     ClipPlaneEnable = 0;                   \
     CullMode = None;                       \
-    FillMode = Solid;                      \
+    FillMode = Solid;
+
+#define SLICE_STATES                       \
+    DEPTH_PASS_STATES                      \
+    AlphaBlendEnable = true;               \
+    SrcBlend = One;                        \
+    DestBlend = One;                       \
+    BlendOp = Add;                         \
     ColorWriteEnable = Red | Green | Blue | Alpha;
+
+#define PROBE_STATES                       \
+    DEPTH_PASS_STATES                      \
+    AlphaBlendEnable = false;              \
+    ColorWriteEnable = 0;
+
+#define DEPTH_PASSES(slicePS)                                          \
+    pass Slices < bool DepthTest = true; int Compare = 0; >            \
+    {                                                                  \
+        PixelShader = compile slicePS;                                 \
+        SLICE_STATES                                                   \
+        ZFunc = GreaterEqual;                                          \
+    }                                                                  \
+    pass SlicesReversed < bool DepthTest = true; int Compare = 1; >    \
+    {                                                                  \
+        PixelShader = compile slicePS;                                 \
+        SLICE_STATES                                                   \
+        ZFunc = LessEqual;                                             \
+    }                                                                  \
+    pass Probe < bool DepthTest = true; int Compare = 2; >             \
+    {                                                                  \
+        PixelShader = compile ps_2_0 ProbePS();                        \
+        PROBE_STATES                                                   \
+        ZFunc = GreaterEqual;                                          \
+    }                                                                  \
+    pass ProbeReversed < bool DepthTest = true; int Compare = 3; >     \
+    {                                                                  \
+        PixelShader = compile ps_2_0 ProbePS();                        \
+        PROBE_STATES                                                   \
+        ZFunc = LessEqual;                                             \
+    }
 
 technique RenderDepth
 {
-    pass Slices
-    {
-        PixelShader = compile ps_2_a SliceGradientPS();
-        SLICE_STATES
-    }
+    DEPTH_PASSES(ps_2_a SliceGradientPS())
 }
 
 technique RenderDepthFallback
 {
-    pass Slices
-    {
-        PixelShader = compile ps_2_0 SliceFallbackPS();
-        SLICE_STATES
-    }
+    DEPTH_PASSES(ps_2_0 SliceFallbackPS())
 }

@@ -96,10 +96,10 @@ static const float4 Axes3 = float4(-0.3827, 0.9239, -0.9239, 0.3827);
     float2 direction = noise.rg * 2.0 - 1.0;                                                                     \
     direction *= rsqrt(dot(direction, direction) + 1e-4);                                                        \
     /* The radius in screen heights at the pixel's distance, at least two pixels, in texels. */                 \
-    float radius = max(OcclusionRadius * wc / (2.0 * TanHalfFovY), 2.0 * sddx.y) * (0.85 + 0.3 * noise.b) / sddx.y; \
+    float radius = max(ScreenRadius * wc, 2.0 * sddx.y) * (0.85 + 0.3 * noise.b) / sddx.y; \
     float4 axisX = (direction * float2(1.0, 1.0) * radius).xyxy * one;                                          \
     float4 axisY = (float2(-direction.y, direction.x) * radius).xyxy * one;                                     \
-    float2 scale = float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius);                           \
+    float2 scale = float2(Crease * 0.5, 2.0) * DecodeW1 * InverseRadius / (wc * wc);                           \
     float4 base = -2.0 * vc * one.xxxx;                                              \
     float4 lead = float4(-vc, -vc, -vc, -vc) * one;                                                              \
     float4 threshold = float4(-CreaseThreshold, -CreaseThreshold, 2.6, 2.6) * one;                               \
@@ -177,11 +177,11 @@ float4 OcclusionFallbackPS(float2 uv : TEXCOORD0) : COLOR0
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
     float2 direction = noise.rg * 2.0 - 1.0;
     direction *= rsqrt(dot(direction, direction) + 1e-4);
-    float radius = max(OcclusionRadius * wc / (2.0 * TanHalfFovY), 2.0 * sddx.y) * (0.85 + 0.3 * noise.b);
+    float radius = max(ScreenRadius * wc, 2.0 * sddx.y) * (0.85 + 0.3 * noise.b);
     float4 axisX = (direction * float2(sddx.x / sddx.y, 1.0) * radius).xyxy;
     float4 axisY = (float2(-direction.y, direction.x) * float2(sddx.x / sddx.y, 1.0) * radius).xyxy;
     // (crease scale, nearness scale, pair base, sample base), as OCCLUSION_FRAME.
-    float4 frame = float4(float2(Crease * 0.5, 2.0) * DecodeW1 / (wc * wc * OcclusionRadius),
+    float4 frame = float4(float2(Crease * 0.5, 2.0) * DecodeW1 * InverseRadius / (wc * wc),
                           -2.0 * vc - FallbackMargin * SliceUnit, -vc);
     float4 uv4 = uv.xyxy;
     float4 sum = 0.0;

@@ -1,0 +1,162 @@
+#include "DepthLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// One unit of the slice image (DepthSlices.fxh).
+const double k_SliceUnit = 24.0 / 255.0;
+// Slice positions 0..9 between the farthest and the nearest slice.
+const double k_SliceSteps = 9.0;
+// The plug-in's own slices: slice i at screen depth 1 - 0.000005 i, read as
+// 1 / distance = 1 / 80 + i / 60 (a near plane of 0.0003, a far plane of 80).
+const double k_PluginSliceStep = 0.000005;
+const double k_PluginFarW = 1.0 / 80.0;
+const double k_PluginStepW = 1.0 / 60.0;
+// Measured slices reach past the nearest and farthest 2% of the scene, so
+// that those still fall between slices rather than beyond them.
+const double k_FarMargin = 1.3;
+const double k_NearMargin = 1.2;
+// The nearest slice at least this much nearer than the farthest (a scene
+// that is one flat wall facing the camera).
+const double k_MinimumSpread = 1.5;
+
+double Clamp(double v, double lo, double hi) { return std::min(std::max(v, lo), hi); }
+
+double TanHalfFov(double degrees) { return std::tan(Clamp(degrees, 1.0, 170.0) * 3.14159265358979323846 / 360.0); }
+
+// Fills Decode from the slices' 1 / distance: w = w0 + w1 q at slice position q.
+void SetDecode(DepthLayout& layout, double w0, double w1, double radius, double tanHalfFov) {
+    radius = std::max(radius, 0.001);
+    layout.Decode = D3DXVECTOR4(static_cast<float>(w0 - 0.5 * w1), static_cast<float>(w1 / k_SliceUnit),
+                                static_cast<float>(radius / (2.0 * tanHalfFov)), static_cast<float>(1.0 / radius));
+    layout.FarthestSlice = w0 > 0.0 ? 1.0 / w0 : std::numeric_limits<double>::infinity();
+    layout.NearestSlice = 1.0 / (w0 + k_SliceSteps * w1);
+}
+
+void SetSlices(DepthLayout& layout, double u0, double u1, bool reversed) {
+    layout.Reversed = reversed;
+    layout.Slices = D3DXVECTOR4(static_cast<float>(u0), static_cast<float>(u1), reversed ? 1.0f : 0.0f, 0.0f);
+}
+
+// The measured range with its margins: (u of the farthest slice, u step).
+void MeasuredSlices(const SceneDepthRange& range, double& u0, double& u1) {
+    double lr_Far = range.FarU / k_FarMargin;
+    double lr_Near = range.NearU * k_NearMargin;
+    if (lr_Near < lr_Far * k_MinimumSpread) {
+        const double lr_Middle = std::sqrt(std::max(lr_Near * lr_Far, 1e-30));
+        lr_Far = lr_Middle / std::sqrt(k_MinimumSpread);
+        lr_Near = lr_Middle * std::sqrt(k_MinimumSpread);
+    }
+    lr_Near = std::min(lr_Near, 1.0);
+    u0 = lr_Far;
+    u1 = (lr_Near - lr_Far) / k_SliceSteps;
+}
+
+}  // namespace
+
+bool DepthLayout::operator==(const DepthLayout& other) const {
+    return Source == other.Source && Reversed == other.Reversed && Slices == other.Slices && Decode == other.Decode;
+}
+
+bool ReadHostProjection(const D3DMATRIX& m, HostProjection& projection) {
+    // A perspective matrix divides by view z: _34 is 1 (left-handed) or -1
+    // (right-handed), _44 is 0, and nothing else feeds w.
+    const double lr_Hand = m._34;
+    if ((lr_Hand != 1.0 && lr_Hand != -1.0) || m._44 != 0.0f || m._14 != 0.0f || m._24 != 0.0f || m._22 == 0.0f)
+        return false;
+    // A right-handed matrix is the left-handed one with view z negated.
+    const double a = m._33 * lr_Hand, b = m._43;
+    // Screen depth a + b / d at view distance d.
+    double lr_Near, lr_Far;
+    bool lr_Reversed;
+    if (a == 0.0) {
+        // Reversed with the far plane at infinity: z = n / d.
+        if (!(b > 0.0)) return false;
+        lr_Near = b;
+        lr_Far = std::numeric_limits<double>::infinity();
+        lr_Reversed = true;
+    } else if (a == 1.0) {
+        // As usual with the far plane at infinity: z = 1 - n / d.
+        if (!(b < 0.0)) return false;
+        lr_Near = -b;
+        lr_Far = std::numeric_limits<double>::infinity();
+        lr_Reversed = false;
+    } else {
+        // z = 0 at -b / a and 1 at b / (1 - a): the near plane first unless reversed.
+        const double lr_Zero = -b / a, lr_One = b / (1.0 - a);
+        lr_Reversed = lr_Zero > lr_One;
+        lr_Near = lr_Reversed ? lr_One : lr_Zero;
+        lr_Far = lr_Reversed ? lr_Zero : lr_One;
+    }
+    if (!(lr_Near > 0.0) || !(lr_Far > lr_Near * 1.0001) || !std::isfinite(lr_Near)) return false;
+    projection.Near = lr_Near;
+    projection.Far = lr_Far;
+    projection.FieldOfViewY = 2.0 * std::atan(1.0 / std::fabs(static_cast<double>(m._22)));
+    projection.Reversed = lr_Reversed;
+    return true;
+}
+
+DepthLayout LayoutFromSettings(const DepthSettings& settings) {
+    DepthLayout lr_Layout;
+    const double lr_Tan = TanHalfFov(settings.FieldOfViewY);
+    if (!settings.Typed()) {
+        lr_Layout.Source = DepthSource::PluginSlices;
+        SetSlices(lr_Layout, 0.0, k_PluginSliceStep, settings.Reversed);
+        SetDecode(lr_Layout, k_PluginFarW, k_PluginStepW, settings.Radius, lr_Tan);
+        return lr_Layout;
+    }
+    // The clamps the settings file promises: no value gives a NaN.
+    const double n = std::max(static_cast<double>(settings.NearPlane), 1e-7);
+    const double f = std::max(static_cast<double>(settings.FarPlane), n * 1.001);
+    const double lr_Nearest = Clamp(settings.SliceNearest, n, f);
+    const double lr_Farthest = Clamp(settings.SliceFarthest, lr_Nearest * 1.1, std::max(f, lr_Nearest * 1.1));
+    const double w0 = 1.0 / lr_Farthest, w1 = (1.0 / lr_Nearest - 1.0 / lr_Farthest) / k_SliceSteps;
+    // u = n (f w - 1) / (f - n) at 1 / distance w.
+    lr_Layout.Source = DepthSource::Settings;
+    SetSlices(lr_Layout, n * (f * w0 - 1.0) / (f - n), n * f * w1 / (f - n), settings.Reversed);
+    SetDecode(lr_Layout, w0, w1, settings.Radius, lr_Tan);
+    return lr_Layout;
+}
+
+DepthLayout LayoutFromProjection(const DepthSettings& settings, const HostProjection& projection,
+                                 const SceneDepthRange* range) {
+    const double n = projection.Near, f = projection.Far;
+    const bool lr_Infinite = !std::isfinite(f);
+    // u = n (f / d - 1) / (f - n), so 1 / d = 1 / f + u (f - n) / (f n); n / d with no far plane.
+    const double lr_FarW = lr_Infinite ? 0.0 : 1.0 / f;
+    const double lr_PerU = lr_Infinite ? 1.0 / n : (f - n) / (f * n);
+    double u0, u1;
+    if (range) {
+        MeasuredSlices(*range, u0, u1);
+    } else {
+        // Until the scene is measured: the settings' slices, within the planes.
+        const double lr_Nearest = Clamp(settings.SliceNearest, n, lr_Infinite ? 1e30 : f);
+        const double lr_Farthest = std::max(static_cast<double>(settings.SliceFarthest), lr_Nearest * 1.1);
+        u0 = std::max((1.0 / lr_Farthest - lr_FarW) / lr_PerU, 0.0);
+        u1 = ((1.0 / lr_Nearest - lr_FarW) / lr_PerU - u0) / k_SliceSteps;
+    }
+    DepthLayout lr_Layout;
+    lr_Layout.Source = DepthSource::Projection;
+    SetSlices(lr_Layout, u0, u1, projection.Reversed);
+    SetDecode(lr_Layout, lr_FarW + u0 * lr_PerU, u1 * lr_PerU, settings.Radius,
+              std::tan(projection.FieldOfViewY * 0.5));
+    return lr_Layout;
+}
+
+DepthLayout LayoutFromMeasure(const DepthSettings& settings, const SceneDepthRange& range, bool reversed) {
+    double u0, u1;
+    MeasuredSlices(range, u0, u1);
+    // Without the near plane only ratios of distance are known: 1 / distance
+    // in units of the median's, taking u as proportional to it (exact with
+    // the far plane at infinity; see the README for a near far plane).
+    const double lr_PerU = 1.0 / std::max(range.MedianU, 1e-30);
+    DepthLayout lr_Layout;
+    lr_Layout.Source = DepthSource::Measured;
+    SetSlices(lr_Layout, u0, u1, reversed);
+    SetDecode(lr_Layout, u0 * lr_PerU, u1 * lr_PerU, Clamp(settings.RadiusShare, 0.001, 1.0),
+              TanHalfFov(settings.FieldOfViewY));
+    return lr_Layout;
+}
