@@ -365,7 +365,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
     HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {       \
         NoteCall();                                                                                              \
         HRESULT lr_Fault;                                                                                        \
-        if (StateReadFails(&lr_Fault)) return lr_Fault;                                           \
+        if (StateReadFails(&lr_Fault)) return lr_Fault;                                                          \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);                \
         return D3D_OK;                                                                                           \

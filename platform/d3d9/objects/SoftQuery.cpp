@@ -36,8 +36,7 @@ HRESULT STDMETHODCALLTYPE SoftQuery::Issue(DWORD dwIssueFlags) {
     if (dwIssueFlags != D3DISSUE_BEGIN && dwIssueFlags != D3DISSUE_END) return D3DERR_INVALIDCALL;
     if (dwIssueFlags == D3DISSUE_BEGIN) {
         // Only these two have a beginning; the rest take END alone.
-        if (mr_Type != D3DQUERYTYPE_OCCLUSION && mr_Type != D3DQUERYTYPE_TIMESTAMPDISJOINT)
-            return D3DERR_INVALIDCALL;
+        if (mr_Type != D3DQUERYTYPE_OCCLUSION && mr_Type != D3DQUERYTYPE_TIMESTAMPDISJOINT) return D3DERR_INVALIDCALL;
         // A second BEGIN restarts the count (Windows and Wine answer D3D_OK).
         // Queries begun together count the same draws independently: each
         // takes the difference of the device's passed-sample total.

@@ -33,8 +33,8 @@ private:
 
     D3DQUERYTYPE mr_Type;
     Phase mr_Phase;
-    uint64_t mr_SamplesAtBegin;       // the device's passed-sample count at BEGIN
-    uint64_t mr_Samples;              // the result once END is issued
-    unsigned long long mr_ReadyAt;    // the device's present count from which the result is ready
+    uint64_t mr_SamplesAtBegin;         // the device's passed-sample count at BEGIN
+    uint64_t mr_Samples;                // the result once END is issued
+    unsigned long long mr_ReadyAt;      // the device's present count from which the result is ready
     unsigned long long mr_LossAtIssue;  // the device's loss count when the query was begun or ended
 };

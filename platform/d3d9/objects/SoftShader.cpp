@@ -67,4 +67,3 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
     code->Tokens.assign(function, function + i);
     return D3D_OK;
 }
-

@@ -81,4 +81,3 @@ protected:
 private:
     std::vector<D3DVERTEXELEMENT9> mr_Elements;
 };
-

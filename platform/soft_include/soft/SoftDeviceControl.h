@@ -142,8 +142,8 @@ struct SoftDrawRecord {
     DWORD PixelShaderVersion;              // version token, 0 without a pixel shader
     // What the rasteriser made of the draw.
     bool Rasterised = false;
-    std::string NotRasterisedReason;       // empty when drawn
-    unsigned long long PixelsShaded = 0;   // covered pixels the shader ran for (helper lanes not counted)
+    std::string NotRasterisedReason;      // empty when drawn
+    unsigned long long PixelsShaded = 0;  // covered pixels the shader ran for (helper lanes not counted)
     // Pixels that passed every test (alpha, stencil, depth), written or not
     // (COLORWRITEENABLE 0): what an occlusion query counts.
     unsigned long long PixelsWritten = 0;
