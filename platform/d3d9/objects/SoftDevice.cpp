@@ -3,6 +3,7 @@
 #include "objects/SoftDirect3D9.h"
 #include "pipeline/SoftDrawPipeline.h"
 #include "pipeline/SoftFormat.h"
+#include "objects/SoftQuery.h"
 #include "objects/SoftShader.h"
 #include "objects/SoftStateBlock.h"
 #include "objects/SoftSurface.h"
@@ -426,13 +427,19 @@ HRESULT STDMETHODCALLTYPE SoftDevice::DeletePatch(UINT) {
     return D3DERR_INVALIDCALL;
 }
 
+bool SoftDevice::QuerySupported(D3DQUERYTYPE type) const {
+    const UINT lr_Type = static_cast<UINT>(type);
+    if (lr_Type < 32 && (mr_UnsupportedQueries & (1u << lr_Type))) return false;
+    return SoftQuery::Supported(type);
+}
+
 HRESULT STDMETHODCALLTYPE SoftDevice::CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery) {
     NoteCall();
-    // A null out pointer asks only whether the type is supported.
-    if (!SoftQuery::Supported(Type)) {
-        if (ppQuery) *ppQuery = nullptr;
-        return D3DERR_NOTAVAILABLE;
-    }
+    HRESULT hr;
+    if (TakeFault(SoftCall::CreateQuery, &hr)) return hr;
+    // A null out pointer asks only whether the type is supported. Refused,
+    // the out pointer keeps what it held, as on Windows (Wine's tests).
+    if (!QuerySupported(Type)) return D3DERR_NOTAVAILABLE;
     if (!ppQuery) return D3D_OK;
     SoftQuery* lr_Query_ = new (std::nothrow) SoftQuery(this, Type);
     if (!lr_Query_) {

@@ -11,6 +11,7 @@
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -219,6 +220,21 @@ public:
     // State blocks read and write the device state directly.
     SoftDeviceState& State() { return mr_State; }
     const D3DPRESENT_PARAMETERS& PresentParameters() const;
+    // A read of state a state block holds: counted as SoftCall::GetState;
+    // true (with the result) when a test made it fail or the device is pure,
+    // which keeps no state to hand back.
+    bool StateReadFails(HRESULT* result);
+
+    // What queries measure against. Samples that passed the depth and
+    // stencil tests in every draw so far; Present calls (device or swap
+    // chain); times the device was lost (a result issued before a loss is gone).
+    uint64_t SamplesPassed() const { return mr_SamplesPassed; }
+    unsigned long long PresentCount() const { return mr_Presents; }
+    void NotePresent() { ++mr_Presents; }
+    UINT QueryLatency() const { return mr_QueryLatency; }
+    unsigned long long LossCount() const { return mr_Losses; }
+    // Lost, or waiting for a Reset after a loss or a failed one.
+    bool Lost() const { return mr_Lost || mr_NeedsReset; }
 
 private:
     friend class SoftDeviceControlImpl;
@@ -257,6 +273,9 @@ private:
                                IDirect3DSurface9* pDestSurface, const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter,
                                RECT* sourceRect, RECT* destRect);
     bool ResetBlocked() const;
+    // Leaves the device waiting for a successful Reset.
+    void NeedReset();
+    bool QuerySupported(D3DQUERYTYPE type) const;
 
     ULONG mr_RefCount;
     SoftDirect3D9* mr_Direct3D_;
@@ -304,4 +323,10 @@ private:
     bool mr_FixedPointFiltering = false;
     std::vector<Fault> mr_Faults;
     UINT mr_OverReleases;
+
+    uint64_t mr_SamplesPassed = 0;
+    unsigned long long mr_Presents = 0;
+    unsigned long long mr_Losses = 0;
+    UINT mr_QueryLatency = 0;
+    uint32_t mr_UnsupportedQueries = 0;  // bit n: a test ruled query type n out
 };

@@ -106,9 +106,22 @@ void SoftDeviceControlImpl::SetRowPitchAlignment(UINT alignment) {
 void SoftDeviceControlImpl::SetFixedPointFiltering(bool on) { mr_Device_->mr_FixedPointFiltering = on; }
 
 void SoftDeviceControlImpl::SetDeviceLost(bool lost) {
+    if (lost && !mr_Device_->Lost()) ++mr_Device_->mr_Losses;
     mr_Device_->mr_Lost = lost;
     // A lost device must be reset once it can be.
     if (lost) mr_Device_->mr_NeedsReset = true;
+}
+
+void SoftDeviceControlImpl::SetQueryLatency(UINT presents) { mr_Device_->mr_QueryLatency = presents; }
+
+void SoftDeviceControlImpl::SetQueryTypeSupported(D3DQUERYTYPE type, bool supported) {
+    const UINT lr_Type = static_cast<UINT>(type);
+    if (lr_Type >= 32) return;
+    if (supported) {
+        mr_Device_->mr_UnsupportedQueries &= ~(1u << lr_Type);
+    } else {
+        mr_Device_->mr_UnsupportedQueries |= 1u << lr_Type;
+    }
 }
 
 HRESULT SoftDeviceControlImpl::ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) {

@@ -34,6 +34,8 @@ public:
     void SetRowPitchAlignment(UINT alignment) override;
     void SetFixedPointFiltering(bool on) override;
     void SetDeviceLost(bool lost) override;
+    void SetQueryLatency(UINT presents) override;
+    void SetQueryTypeSupported(D3DQUERYTYPE type, bool supported) override;
     HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) override;
     HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;
     ULONG PeekRefCount(IUnknown* object) override;

@@ -185,6 +185,8 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
     mr_Pipeline->SetFixedPointFiltering(mr_FixedPointFiltering);
     SoftDrawOutcome lr_Outcome =
         mr_Pipeline->Draw(mr_State, lr_Targets, static_cast<SoftSurface*>(mr_DepthStencil.Object()), lr_Input);
+    // Occlusion queries count from this total; a draw not rasterised adds nothing.
+    mr_SamplesPassed += lr_Outcome.PixelsWritten;
     if (mr_RecordCalls) {
         SoftDrawRecord& lr_Record = mr_Draws.back();
         lr_Record.Rasterised = lr_Outcome.Rasterised;

@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <vector>
 
+void SoftDevice::NeedReset() {
+    if (!Lost()) ++mr_Losses;
+    mr_NeedsReset = true;
+}
+
 bool SoftDevice::ResetBlocked() const {
     SoftLiveObject lr_Desc;
     for (SoftObject* lr_Object_ : mr_Objects) {
@@ -34,7 +39,9 @@ bool SoftDevice::ResetBlocked() const {
             if (static_cast<const SoftStateBlock*>(lr_Object_)->HoldsDefaultPoolResource()) return true;
             break;
         default:
-            // Shaders, declarations and queries survive.
+            // Shaders, declarations and queries survive. Microsoft's list
+            // of what to release before a Reset names no queries, and
+            // Wine's Reset looks at none; a loss takes only their results.
             break;
         }
     }
@@ -45,21 +52,21 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
     NoteCall();
     HRESULT hr;
     if (TakeFault(SoftCall::Reset, &hr)) {
-        mr_NeedsReset = true;
+        NeedReset();
         return hr;
     }
     if (mr_Lost) return D3DERR_DEVICELOST;
     if (!pPresentationParameters) return D3DERR_INVALIDCALL;
     // A refused reset leaves the device unusable until a reset succeeds.
     if (ResetBlocked()) {
-        mr_NeedsReset = true;
+        NeedReset();
         return D3DERR_INVALIDCALL;
     }
     // A device driving an adapter group takes one set of parameters per head.
     std::vector<D3DPRESENT_PARAMETERS> lr_Heads(pPresentationParameters, pPresentationParameters + HeadCount());
     hr = NormalizeHeads(lr_Heads.data());
     if (FAILED(hr)) {
-        mr_NeedsReset = true;
+        NeedReset();
         return hr;
     }
     std::copy(lr_Heads.begin(), lr_Heads.end(), pPresentationParameters);
@@ -77,21 +84,20 @@ HRESULT STDMETHODCALLTYPE SoftDevice::Reset(D3DPRESENT_PARAMETERS* pPresentation
     ReleaseImplicitObjects();
     hr = CreateImplicitObjects(lr_Heads.data());
     if (FAILED(hr)) {
-        mr_NeedsReset = true;
+        NeedReset();
         return hr;
     }
     mr_NeedsReset = false;
     return D3D_OK;
 }
 
-HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
-                                              const RGNDATA* pDirtyRegion) {
+HRESULT STDMETHODCALLTYPE SoftDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
     NoteCall();
     for (size_t i = 0; i < mr_SwapChains.size(); ++i) {
-        HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))
-                         ->Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion, 0);
+        HRESULT hr = ImplicitSwapChain(static_cast<UINT>(i))->Show();
         if (FAILED(hr)) return hr;
     }
+    NotePresent();
     RecordFrameEnd();
     return D3D_OK;
 }

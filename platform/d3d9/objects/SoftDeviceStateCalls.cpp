@@ -35,6 +35,16 @@ HRESULT HandBack(T* object, T** out) {
 
 }  // namespace
 
+bool SoftDevice::StateReadFails(HRESULT* result) {
+    if (TakeFault(SoftCall::GetState, result)) return true;
+    // A pure device keeps no copy of the state to hand back.
+    if (mr_Creation.BehaviorFlags & D3DCREATE_PUREDEVICE) {
+        *result = D3DERR_INVALIDCALL;
+        return true;
+    }
+    return false;
+}
+
 HRESULT STDMETHODCALLTYPE SoftDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
     NoteCall();
     UINT lr_Index = static_cast<UINT>(State);
@@ -47,7 +57,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTransform(D3DTRANSFORMSTATETYPE State, 
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     UINT lr_Index = static_cast<UINT>(State);
     if (!pMatrix || lr_Index >= SOFT_TRANSFORMS) return D3DERR_INVALIDCALL;
     *pMatrix = mr_State.Transforms[lr_Index];
@@ -89,7 +99,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 HRESULT STDMETHODCALLTYPE SoftDevice::GetViewport(D3DVIEWPORT9* pViewport) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pViewport) return D3DERR_INVALIDCALL;
     *pViewport = mr_State.Viewport;
     return D3D_OK;
@@ -106,7 +116,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetMaterial(const D3DMATERIAL9* pMaterial)
 HRESULT STDMETHODCALLTYPE SoftDevice::GetMaterial(D3DMATERIAL9* pMaterial) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pMaterial) return D3DERR_INVALIDCALL;
     *pMaterial = mr_State.Material;
     return D3D_OK;
@@ -124,7 +134,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetLight(DWORD Index, const D3DLIGHT9* pLi
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLight(DWORD Index, D3DLIGHT9* pLight) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pLight) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -143,7 +153,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::LightEnable(DWORD Index, BOOL Enable) {
 HRESULT STDMETHODCALLTYPE SoftDevice::GetLightEnable(DWORD Index, BOOL* pEnable) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pEnable) return D3DERR_INVALIDCALL;
     SoftLight* lr_Light = mr_State.FindLight(Index);
     if (!lr_Light) return D3DERR_INVALIDCALL;
@@ -163,7 +173,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetClipPlane(DWORD Index, const float* pPl
 HRESULT STDMETHODCALLTYPE SoftDevice::GetClipPlane(DWORD Index, float* pPlane) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pPlane || Index >= SOFT_CLIP_PLANES) return D3DERR_INVALIDCALL;
     std::memcpy(pPlane, mr_State.ClipPlanes[Index], sizeof(float) * 4);
     return D3D_OK;
@@ -181,7 +191,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetRenderState(D3DRENDERSTATETYPE State, D
 HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     UINT lr_Index = static_cast<UINT>(State);
     if (!pValue || lr_Index == 0 || lr_Index >= SOFT_RENDER_STATES) return D3DERR_INVALIDCALL;
     *pValue = mr_State.RenderStates[lr_Index];
@@ -191,7 +201,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetRenderState(D3DRENDERSTATETYPE State, D
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppTexture) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     UINT lr_Slot = SoftSamplerSlot(Stage);
@@ -220,7 +230,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTexture(DWORD Stage, IDirect3DBaseTextu
 HRESULT STDMETHODCALLTYPE SoftDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pValue || Stage >= SOFT_TEXTURE_STAGES || Type == 0 || static_cast<UINT>(Type) >= SOFT_STAGE_STATES)
         return D3DERR_INVALIDCALL;
     *pValue = mr_State.StageStates[Stage][Type];
@@ -239,7 +249,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetTextureStageState(DWORD Stage, D3DTEXTU
 HRESULT STDMETHODCALLTYPE SoftDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     UINT lr_Slot = SoftSamplerSlot(Sampler);
     if (!pValue || lr_Slot >= SOFT_SAMPLERS || Type == 0 || static_cast<UINT>(Type) >= SOFT_SAMPLER_STATES)
         return D3DERR_INVALIDCALL;
@@ -268,7 +278,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetScissorRect(const RECT* pRect) {
 HRESULT STDMETHODCALLTYPE SoftDevice::GetScissorRect(RECT* pRect) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pRect) return D3DERR_INVALIDCALL;
     *pRect = mr_State.Scissor;
     return D3D_OK;
@@ -288,7 +298,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexDeclaration(IDirect3DVertexDeclar
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppDecl) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Declaration.Get(), ppDecl);
 }
@@ -304,7 +314,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetFVF(DWORD FVF) {
 HRESULT STDMETHODCALLTYPE SoftDevice::GetFVF(DWORD* pFVF) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pFVF) return D3DERR_INVALIDCALL;
     *pFVF = mr_State.FVF;
     return D3D_OK;
@@ -320,7 +330,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetVertexShader(IDirect3DVertexShader9* pS
 HRESULT STDMETHODCALLTYPE SoftDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.VertexShader.Get(), ppShader);
 }
@@ -335,7 +345,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetPixelShader(IDirect3DPixelShader9* pSha
 HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppShader) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.PixelShader.Get(), ppShader);
 }
@@ -355,7 +365,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetPixelShader(IDirect3DPixelShader9** ppS
     HRESULT STDMETHODCALLTYPE SoftDevice::Get##Name(UINT StartRegister, Type* pConstantData, UINT Count) {       \
         NoteCall();                                                                                              \
         HRESULT lr_Fault;                                                                                        \
-        if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;                                           \
+        if (StateReadFails(&lr_Fault)) return lr_Fault;                                                          \
         if (!pConstantData || StartRegister > Limit || Count > Limit - StartRegister) return D3DERR_INVALIDCALL; \
         std::memcpy(pConstantData, &mr_State.Array[StartRegister], sizeof(Type) * Width * Count);                \
         return D3D_OK;                                                                                           \
@@ -386,7 +396,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSource(UINT StreamNumber, IDirect
                                                       UINT* pOffsetInBytes, UINT* pStride) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppStreamData || !pOffsetInBytes || !pStride) return D3DERR_INVALIDCALL;
     *ppStreamData = nullptr;
     if (StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
@@ -407,7 +417,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetStreamSourceFreq(UINT StreamNumber, UIN
 HRESULT STDMETHODCALLTYPE SoftDevice::GetStreamSourceFreq(UINT StreamNumber, UINT* pSetting) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!pSetting || StreamNumber >= SOFT_STREAMS) return D3DERR_INVALIDCALL;
     *pSetting = mr_State.StreamFrequency[StreamNumber];
     return D3D_OK;
@@ -423,7 +433,7 @@ HRESULT STDMETHODCALLTYPE SoftDevice::SetIndices(IDirect3DIndexBuffer9* pIndexDa
 HRESULT STDMETHODCALLTYPE SoftDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
     NoteCall();
     HRESULT lr_Fault;
-    if (TakeFault(SoftCall::GetState, &lr_Fault)) return lr_Fault;
+    if (StateReadFails(&lr_Fault)) return lr_Fault;
     if (!ppIndexData) return D3DERR_INVALIDCALL;
     return HandBack(mr_State.Indices.Get(), ppIndexData);
 }

@@ -201,6 +201,9 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE D
     if (lr_Processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && lr_Processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
         lr_Processing != D3DCREATE_MIXED_VERTEXPROCESSING)
         return D3DERR_INVALIDCALL;
+    // A pure device is a hardware-processing one only.
+    if ((BehaviorFlags & D3DCREATE_PUREDEVICE) && lr_Processing != D3DCREATE_HARDWARE_VERTEXPROCESSING)
+        return D3DERR_INVALIDCALL;
     SoftDevice* lr_Device_ = new (std::nothrow) SoftDevice(this, Adapter, DeviceType, hFocusWindow, BehaviorFlags);
     if (!lr_Device_) return E_OUTOFMEMORY;
     HRESULT hr = lr_Device_->Initialize(pPresentationParameters);

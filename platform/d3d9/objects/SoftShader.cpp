@@ -67,38 +67,3 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
     code->Tokens.assign(function, function + i);
     return D3D_OK;
 }
-
-bool SoftQuery::Supported(D3DQUERYTYPE type) {
-    return type == D3DQUERYTYPE_EVENT || type == D3DQUERYTYPE_OCCLUSION || type == D3DQUERYTYPE_TIMESTAMP ||
-           type == D3DQUERYTYPE_TIMESTAMPDISJOINT || type == D3DQUERYTYPE_TIMESTAMPFREQ;
-}
-
-DWORD STDMETHODCALLTYPE SoftQuery::GetDataSize() {
-    switch (mr_Type) {
-    case D3DQUERYTYPE_EVENT:
-    case D3DQUERYTYPE_TIMESTAMPDISJOINT: return sizeof(BOOL);
-    case D3DQUERYTYPE_OCCLUSION: return sizeof(DWORD);
-    case D3DQUERYTYPE_TIMESTAMP:
-    case D3DQUERYTYPE_TIMESTAMPFREQ: return sizeof(ULONGLONG);
-    default: return 0;
-    }
-}
-
-HRESULT STDMETHODCALLTYPE SoftQuery::Issue(DWORD) {
-    mr_Issued = true;
-    return D3D_OK;
-}
-
-HRESULT STDMETHODCALLTYPE SoftQuery::GetData(void* pData, DWORD dwSize, DWORD) {
-    if (!mr_Issued && mr_Type != D3DQUERYTYPE_EVENT) return D3DERR_INVALIDCALL;
-    if (!pData || dwSize == 0) return S_OK;
-    DWORD lr_Size = GetDataSize();
-    if (dwSize < lr_Size) return D3DERR_INVALIDCALL;
-    std::memset(pData, 0, lr_Size);
-    if (mr_Type == D3DQUERYTYPE_EVENT) *static_cast<BOOL*>(pData) = TRUE;
-    if (mr_Type == D3DQUERYTYPE_TIMESTAMPFREQ) {
-        ULONGLONG lr_Frequency = 1000000;
-        std::memcpy(pData, &lr_Frequency, sizeof(lr_Frequency));
-    }
-    return S_OK;
-}

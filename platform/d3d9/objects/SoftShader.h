@@ -81,26 +81,3 @@ protected:
 private:
     std::vector<D3DVERTEXELEMENT9> mr_Elements;
 };
-
-// Queries answer at once: events are always signalled; occlusion queries
-// count nothing (the draw records' PixelsWritten say what a draw wrote).
-class SoftQuery final : public SoftUnknownImpl<IDirect3DQuery9> {
-public:
-    SoftQuery(SoftDevice* device, D3DQUERYTYPE type)
-        : SoftUnknownImpl<IDirect3DQuery9>(device, SoftObjectKind::Query, false), mr_Type(type), mr_Issued(false) {}
-
-    HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9** ppDevice) override { return GetDeviceOut(ppDevice); }
-    D3DQUERYTYPE STDMETHODCALLTYPE GetType() override { return mr_Type; }
-    DWORD STDMETHODCALLTYPE GetDataSize() override;
-    HRESULT STDMETHODCALLTYPE Issue(DWORD dwIssueFlags) override;
-    HRESULT STDMETHODCALLTYPE GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags) override;
-
-    static bool Supported(D3DQUERYTYPE type);
-
-protected:
-    bool Answers(REFIID) const override { return false; }
-
-private:
-    D3DQUERYTYPE mr_Type;
-    bool mr_Issued;
-};

@@ -29,12 +29,18 @@ IDirect3DSurface9* SoftSwapChain::BackBufferInterface(UINT index) const {
     return index < mr_BackBuffers.size() ? mr_BackBuffers[index].Get() : nullptr;
 }
 
-HRESULT STDMETHODCALLTYPE SoftSwapChain::Present(const RECT*, const RECT*, HWND, const RGNDATA*, DWORD) {
+HRESULT SoftSwapChain::Show() {
     if (mr_Device_->InScene()) return D3DERR_INVALIDCALL;
     HRESULT hr = mr_Device_->TestCooperativeLevel();
     if (hr == D3DERR_DEVICELOST || hr == D3DERR_DEVICENOTRESET) return D3DERR_DEVICELOST;
     ++mr_PresentCount;
     return D3D_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SoftSwapChain::Present(const RECT*, const RECT*, HWND, const RGNDATA*, DWORD) {
+    HRESULT hr = Show();
+    if (SUCCEEDED(hr)) mr_Device_->NotePresent();
+    return hr;
 }
 
 HRESULT STDMETHODCALLTYPE SoftSwapChain::GetFrontBufferData(IDirect3DSurface9* pDestSurface) {

@@ -29,6 +29,9 @@ public:
     SoftSurface* BackBuffer(UINT index) const;
     IDirect3DSurface9* BackBufferInterface(UINT index) const;
     UINT PresentCount() const { return mr_PresentCount; }
+    // Present without counting it for the device: IDirect3DDevice9::Present
+    // shows every implicit swap chain and counts once.
+    HRESULT Show();
 
 protected:
     bool Answers(REFIID riid) const override { return riid == IID_IDirect3DSwapChain9; }

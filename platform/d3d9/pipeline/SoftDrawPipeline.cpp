@@ -77,7 +77,7 @@ SoftDrawOutcome SoftDrawPipeline::Draw(const SoftDeviceState& state, SoftSurface
     lr_Outcome.Reason = Prepare(state, targets, depthStencil, input, &lr_Job);
     if (lr_Outcome.Reason) return lr_Outcome;
     lr_Outcome.Rasterised = true;
-    lr_Outcome.StencilIgnored = state.RenderStates[D3DRS_STENCILENABLE] != 0 && depthStencil;
+    lr_Outcome.StencilIgnored = mr_Merger.StencilIgnored();
     SoftRasterCounts lr_Counts = mr_Rasteriser.Draw(lr_Job);
     lr_Outcome.PixelsShaded = lr_Counts.Shaded;
     lr_Outcome.PixelsWritten = lr_Counts.Written;

@@ -20,6 +20,16 @@ bool IsFloatFormat(D3DFORMAT format) {
     }
 }
 
+// All stencil bits of a depth format set; 0 for a format without stencil.
+DWORD StencilMax(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_D15S1: return 0x1u;
+    case D3DFMT_D24X4S4: return 0xFu;
+    case D3DFMT_D24S8: return 0xFFu;
+    default: return 0u;
+    }
+}
+
 float Saturate(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
 DWORD Load32(const BYTE* pixel) {
@@ -41,6 +51,12 @@ SoftOutputMerger::SoftOutputMerger()
       mr_DepthTest(false),
       mr_DepthWrite(false),
       mr_DepthFunc(D3DCMP_ALWAYS),
+      mr_Stencil(false),
+      mr_StencilIgnored(false),
+      mr_StencilMax(0),
+      mr_StencilRef(0),
+      mr_StencilMask(0),
+      mr_StencilWriteMask(0),
       mr_AlphaTest(false),
       mr_AlphaFunc(D3DCMP_ALWAYS),
       mr_AlphaRef(0),
@@ -84,8 +100,13 @@ const char* SoftOutputMerger::Configure(const SoftDeviceState& state, SoftSurfac
 
     // Without a depth buffer there is nothing to test against.
     mr_DepthTest = depthStencil && lr_Rs_[D3DRS_ZENABLE] != D3DZB_FALSE;
+    const bool lr_StencilOn = depthStencil && lr_Rs_[D3DRS_STENCILENABLE] != 0;
+    mr_StencilMax = depthStencil ? StencilMax(depthStencil->Desc().Format) : 0u;
+    mr_Stencil = lr_StencilOn && mr_StencilMax != 0;
+    mr_StencilIgnored = lr_StencilOn && mr_StencilMax == 0;
     mr_Depth_ = nullptr;
-    if (mr_DepthTest) {
+    mr_DepthWrite = false;
+    if (mr_DepthTest || mr_Stencil) {
         const D3DSURFACE_DESC& lr_Desc = depthStencil->Desc();
         double lr_Probe;
         if (!QuantiseDepth(lr_Desc.Format, 0.5f, &lr_Probe)) return "the depth buffer's format is not supported";
@@ -96,10 +117,30 @@ const char* SoftOutputMerger::Configure(const SoftDeviceState& state, SoftSurfac
         double lr_One;
         QuantiseDepth(lr_Desc.Format, 1.0f, &lr_One);
         mr_DepthScale = lr_Desc.Format == D3DFMT_D32F_LOCKABLE ? 0.0 : lr_One;
-        mr_DepthWrite = lr_Rs_[D3DRS_ZWRITEENABLE] != 0;
+        mr_DepthWrite = mr_DepthTest && lr_Rs_[D3DRS_ZWRITEENABLE] != 0;
         mr_DepthFunc = lr_Rs_[D3DRS_ZFUNC];
         mr_Bounds.Right = std::min(mr_Bounds.Right, static_cast<int>(lr_Desc.Width));
         mr_Bounds.Bottom = std::min(mr_Bounds.Bottom, static_cast<int>(lr_Desc.Height));
+    }
+    if (mr_Stencil) {
+        // Reference and masks are shared by both faces; only the function
+        // and the operations have counter-clockwise twins.
+        mr_StencilRef = lr_Rs_[D3DRS_STENCILREF] & mr_StencilMax;
+        mr_StencilMask = lr_Rs_[D3DRS_STENCILMASK] & mr_StencilMax;
+        mr_StencilWriteMask = lr_Rs_[D3DRS_STENCILWRITEMASK] & mr_StencilMax;
+        StencilFace& lr_Front = mr_StencilFaces[0];
+        lr_Front.Func = lr_Rs_[D3DRS_STENCILFUNC];
+        lr_Front.Fail = lr_Rs_[D3DRS_STENCILFAIL];
+        lr_Front.DepthFail = lr_Rs_[D3DRS_STENCILZFAIL];
+        lr_Front.Pass = lr_Rs_[D3DRS_STENCILPASS];
+        mr_StencilFaces[1] = lr_Front;
+        if (lr_Rs_[D3DRS_TWOSIDEDSTENCILMODE]) {
+            StencilFace& lr_Back = mr_StencilFaces[1];
+            lr_Back.Func = lr_Rs_[D3DRS_CCW_STENCILFUNC];
+            lr_Back.Fail = lr_Rs_[D3DRS_CCW_STENCILFAIL];
+            lr_Back.DepthFail = lr_Rs_[D3DRS_CCW_STENCILZFAIL];
+            lr_Back.Pass = lr_Rs_[D3DRS_CCW_STENCILPASS];
+        }
     }
 
     mr_AlphaTest = lr_Rs_[D3DRS_ALPHATESTENABLE] != 0;
@@ -307,23 +348,63 @@ bool SoftOutputMerger::DepthPasses(int x, int y, float z) const {
     return Compare(mr_DepthFunc, IncomingDepth(z), lr_Stored);
 }
 
-bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested) const {
+DWORD SoftOutputMerger::ReadStencil(const BYTE* pixel) const {
+    // The stencil bits are the lowest of the pixel in every format handled.
+    return pixel[0] & mr_StencilMax;
+}
+
+void SoftOutputMerger::ApplyStencilOp(BYTE* pixel, DWORD op, DWORD stored) const {
+    DWORD lr_Value;
+    switch (op) {
+    case D3DSTENCILOP_ZERO: lr_Value = 0; break;
+    case D3DSTENCILOP_REPLACE: lr_Value = mr_StencilRef; break;
+    case D3DSTENCILOP_INCRSAT: lr_Value = stored < mr_StencilMax ? stored + 1 : stored; break;
+    case D3DSTENCILOP_DECRSAT: lr_Value = stored > 0 ? stored - 1 : 0; break;
+    case D3DSTENCILOP_INVERT: lr_Value = ~stored; break;
+    case D3DSTENCILOP_INCR: lr_Value = stored + 1; break;
+    case D3DSTENCILOP_DECR: lr_Value = stored - 1; break;
+    default: return;  // D3DSTENCILOP_KEEP
+    }
+    lr_Value = ((stored & ~mr_StencilWriteMask) | (lr_Value & mr_StencilWriteMask)) & mr_StencilMax;
+    pixel[0] = static_cast<BYTE>((pixel[0] & ~mr_StencilMax) | lr_Value);
+}
+
+bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested,
+                             bool clockwise) const {
     if (out.Killed) return false;
     if (mr_AlphaTest) {
         // Alpha is compared at the reference's 8-bit precision.
         double lr_Alpha = std::floor(Saturate(out.Color[0][3]) * 255.0f + 0.5f);
         if (!Compare(mr_AlphaFunc, lr_Alpha, mr_AlphaRef)) return false;
     }
+    BYTE* lr_DepthPixel =
+        mr_Depth_ ? mr_Depth_ + static_cast<size_t>(y) * mr_DepthPitch + static_cast<size_t>(x) * mr_DepthBytes
+                  : nullptr;
+    const StencilFace* lr_Face_ = nullptr;
+    DWORD lr_Stencil = 0;
+    if (mr_Stencil) {
+        lr_Face_ = &mr_StencilFaces[clockwise ? 0 : 1];
+        lr_Stencil = ReadStencil(lr_DepthPixel);
+        if (!Compare(lr_Face_->Func, mr_StencilRef & mr_StencilMask, lr_Stencil & mr_StencilMask)) {
+            ApplyStencilOp(lr_DepthPixel, lr_Face_->Fail, lr_Stencil);
+            return false;
+        }
+    }
     if (mr_DepthTest) {
         float lr_Z = out.DepthWritten ? out.Depth : z;
-        BYTE* lr_Pixel = mr_Depth_ + static_cast<size_t>(y) * mr_DepthPitch + static_cast<size_t>(x) * mr_DepthBytes;
         const double lr_Incoming = IncomingDepth(lr_Z);
         if (!depthTested) {
             double lr_Stored;
-            ReadStoredDepth(lr_Pixel, &lr_Stored);
-            if (!Compare(mr_DepthFunc, lr_Incoming, lr_Stored)) return false;
+            ReadStoredDepth(lr_DepthPixel, &lr_Stored);
+            if (!Compare(mr_DepthFunc, lr_Incoming, lr_Stored)) {
+                if (lr_Face_) ApplyStencilOp(lr_DepthPixel, lr_Face_->DepthFail, lr_Stencil);
+                return false;
+            }
         }
-        if (mr_DepthWrite) WriteDepth(lr_Pixel, lr_Z, lr_Incoming);
+        if (lr_Face_) ApplyStencilOp(lr_DepthPixel, lr_Face_->Pass, lr_Stencil);
+        if (mr_DepthWrite) WriteDepth(lr_DepthPixel, lr_Z, lr_Incoming);
+    } else if (lr_Face_) {
+        ApplyStencilOp(lr_DepthPixel, lr_Face_->Pass, lr_Stencil);
     }
     for (UINT i = 0; i < mr_TargetCount; ++i) {
         const Target& lr_Target = mr_Targets[i];

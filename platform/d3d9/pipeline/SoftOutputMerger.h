@@ -1,5 +1,5 @@
-// What happens to a shaded pixel: alpha test, depth test and write, blending
-// and the colour write mask, and the conversion to each render target's
+// What happens to a shaded pixel: alpha test, stencil test and operations,
+// depth test and write, blending and the colour write mask, and the conversion to each render target's
 // format. Configured once per draw; Merge only reads that configuration, so
 // threads working on separate pixels may call it at once.
 #pragma once
@@ -24,14 +24,20 @@ public:
     // Pixels every bound surface holds.
     const SoftPixelRect& Bounds() const { return mr_Bounds; }
 
-    // Tests and writes one pixel; true when it passed every test.
-    // `depthTested`: the pixel already passed DepthPasses before it was shaded.
-    bool Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested = false) const;
+    // Tests and writes one pixel; true when it passed every test (what an
+    // occlusion query counts, whatever the colour writes). `depthTested`: the
+    // pixel already passed DepthPasses before it was shaded. `clockwise`:
+    // its triangle's screen winding, which picks the stencil face.
+    bool Merge(int x, int y, float z, const SoftPixelOutputs& out, bool depthTested = false,
+               bool clockwise = true) const;
 
     // Whether a pixel whose depth the shader leaves alone can be depth-tested
     // before it is shaded: no alpha test (or texkill, the caller knows) could
-    // still drop it between, so the early test gives the same answer.
-    bool EarlyDepthTestable() const { return mr_DepthTest && !mr_AlphaTest; }
+    // still drop it between, so the early test gives the same answer. The
+    // stencil operations run on depth failures too, so stencil rules it out.
+    bool EarlyDepthTestable() const { return mr_DepthTest && !mr_AlphaTest && !mr_Stencil; }
+    // STENCILENABLE is on but the depth buffer holds no stencil bits.
+    bool StencilIgnored() const { return mr_StencilIgnored; }
     // The depth test alone, without writing.
     bool DepthPasses(int x, int y, float z) const;
 
@@ -50,6 +56,15 @@ private:
         bool Clamp = true;    // UNORM: colours clamp to [0, 1] before blending
     };
 
+    // Stencil of one face: D3DRS_STENCIL* or, for counter-clockwise
+    // triangles under two-sided stencil, D3DRS_CCW_STENCIL*.
+    struct StencilFace {
+        DWORD Func = D3DCMP_ALWAYS;
+        DWORD Fail = D3DSTENCILOP_KEEP, DepthFail = D3DSTENCILOP_KEEP, Pass = D3DSTENCILOP_KEEP;
+    };
+    DWORD ReadStencil(const BYTE* pixel) const;
+    void ApplyStencilOp(BYTE* pixel, DWORD op, DWORD stored) const;
+
     void ReadStoredDepth(const BYTE* pixel, double* value) const;
     void WriteDepth(BYTE* pixel, float z, double quantised) const;
     void BlendFactor(DWORD factor, const float src[4], const float dst[4], bool alpha, float out[4]) const;
@@ -66,6 +81,12 @@ private:
     bool mr_DepthTest;
     bool mr_DepthWrite;
     DWORD mr_DepthFunc;
+
+    bool mr_Stencil;  // test and operations on
+    bool mr_StencilIgnored;
+    DWORD mr_StencilMax;  // all stencil bits of the format set
+    DWORD mr_StencilRef, mr_StencilMask, mr_StencilWriteMask;
+    StencilFace mr_StencilFaces[2];  // clockwise, counter-clockwise
 
     bool mr_AlphaTest;
     DWORD mr_AlphaFunc;

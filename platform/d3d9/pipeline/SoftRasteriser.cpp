@@ -205,7 +205,7 @@ void SoftRasteriser::RasteriseTriangle(const SoftTriangle& tri, const SoftPixelR
             for (int l = 0; l < 4; ++l) {
                 if (!lr_Live[l]) continue;
                 if (lr_Job.Merger_->Merge(x + (l & 1), y + (l >> 1), inputs[l].Position[2], lr_Outputs[l],
-                                          lr_Job.EarlyDepth))
+                                          lr_Job.EarlyDepth, tri.FrontFace))
                     ++counts->Written;
             }
         }

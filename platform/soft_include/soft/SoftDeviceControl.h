@@ -108,8 +108,12 @@ enum class SoftCall {
     SetShaderConstant,  // any Set*ShaderConstant* call
     // Any read of what a state block holds (Get of render, sampler and
     // texture-stage states, textures, shaders, shader constants, transforms,
-    // viewport, streams...); made to fail, the device acts as a pure device.
+    // viewport, streams...); made to fail, the device acts as a pure device
+    // (as one created with D3DCREATE_PUREDEVICE does, with D3DERR_INVALIDCALL).
     GetState,
+    CreateQuery,   // counted before the type is checked
+    QueryIssue,    // IDirect3DQuery9::Issue of any query of the device
+    QueryGetData,  // IDirect3DQuery9::GetData of any query of the device
     Count
 };
 
@@ -138,10 +142,12 @@ struct SoftDrawRecord {
     DWORD PixelShaderVersion;              // version token, 0 without a pixel shader
     // What the rasteriser made of the draw.
     bool Rasterised = false;
-    std::string NotRasterisedReason;       // empty when drawn
-    unsigned long long PixelsShaded = 0;   // covered pixels the shader ran for (helper lanes not counted)
-    unsigned long long PixelsWritten = 0;  // pixels that passed every test and were written
-    bool StencilIgnored = false;           // STENCILENABLE was on; stencil is not emulated
+    std::string NotRasterisedReason;      // empty when drawn
+    unsigned long long PixelsShaded = 0;  // covered pixels the shader ran for (helper lanes not counted)
+    // Pixels that passed every test (alpha, stencil, depth), written or not
+    // (COLORWRITEENABLE 0): what an occlusion query counts.
+    unsigned long long PixelsWritten = 0;
+    bool StencilIgnored = false;  // STENCILENABLE was on but the depth buffer has no stencil bits
 };
 
 struct SoftCopyRecord {
@@ -214,7 +220,19 @@ struct ISoftDeviceControl : public IUnknown {
     // 1/255. Off, the default, they blend in float. Direct3D leaves the
     // precision to the driver; this shows what a picture owes to it.
     virtual void SetFixedPointFiltering(bool on) = 0;
+    // Lost: TestCooperativeLevel says so, Present fails, and every query
+    // result issued before goes (GetData with D3DGETDATA_FLUSH answers
+    // D3DERR_DEVICELOST, without it S_FALSE) until the query is issued again
+    // after a Reset. A failed Reset loses results the same way.
     virtual void SetDeviceLost(bool lost) = 0;
+    // A query's result is ready only once `presents` more Present calls
+    // (device or swap chain) follow its Issue(D3DISSUE_END), as a GPU
+    // frames behind would answer; until then GetData returns S_FALSE and
+    // writes nothing. 0, the default: ready at once. Read at each END.
+    virtual void SetQueryLatency(UINT presents) = 0;
+    // A type ruled out: CreateQuery(type, ...) answers D3DERR_NOTAVAILABLE,
+    // with a null out pointer too. Types the device never offers stay out.
+    virtual void SetQueryTypeSupported(D3DQUERYTYPE type, bool supported) = 0;
 
     // Pixel access to any surface, bypassing the lock rules. Rows are packed
     // (pitch = width x bytes per pixel).

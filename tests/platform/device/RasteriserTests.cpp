@@ -204,10 +204,12 @@ TEST_F(RasteriserTest, RecordsSayWhatWasDrawnAndWhy) {
     EXPECT_EQ(LastDraw().PixelsShaded, 6u);  // helper lanes of the quads are not counted
     EXPECT_FALSE(LastDraw().StencilIgnored);
 
+    // D24S8 holds stencil bits: the test runs (always passing by default).
     mr_Device_->SetRenderState(D3DRS_STENCILENABLE, TRUE);
     DrawRect(0, 0, 3, 2, 0xFFFFFFFF);
     EXPECT_TRUE(LastDraw().Rasterised);
-    EXPECT_TRUE(LastDraw().StencilIgnored);
+    EXPECT_FALSE(LastDraw().StencilIgnored);
+    EXPECT_EQ(LastDraw().PixelsWritten, 6u);
 
     ColorVertex lr_Points[] = {{1, 1, 0.5f, 1, ~0u}, {2, 2, 0.5f, 1, ~0u}};
     ASSERT_EQ(mr_Device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, lr_Points, sizeof(ColorVertex)), D3D_OK);
