@@ -17,11 +17,19 @@ const double k_PluginFarW = 1.0 / 80.0;
 const double k_PluginStepW = 1.0 / 60.0;
 // Measured slices reach past the nearest and farthest 2% of the scene, so
 // that those still fall between slices rather than beyond them.
-const double k_FarMargin = 1.3;
-const double k_NearMargin = 1.2;
-// The nearest slice at least this much nearer than the farthest (a scene
-// that is one flat wall facing the camera).
-const double k_MinimumSpread = 1.5;
+const double k_FarMargin = 1.5;
+const double k_NearMargin = 1.1;
+// The farthest slice at least this many times as far as the nearest, as the
+// shipped SLICE_NEAREST and SLICE_FARTHEST are: finer slices over a shallow
+// scene put a step on every face (banding), and a scene that is one wall
+// facing the camera would have none.
+const double k_MinimumSpread = 4.0;
+// Without its projection, a host's far plane f is taken to lie this many
+// times as far as the farthest 2% of its scene. u is proportional to
+// 1 / distance - 1 / f, so 1 / f moves 1 / distance by this fraction of the
+// farthest 2%'s u. A reversed float buffer is taken to have its far plane
+// at infinity, what reversed depth is mostly used for: no correction.
+const double k_FarPlaneReach = 4.0;
 
 double Clamp(double v, double lo, double hi) { return std::min(std::max(v, lo), hi); }
 
@@ -41,16 +49,14 @@ void SetSlices(DepthLayout& layout, double u0, double u1, bool reversed) {
     layout.Slices = D3DXVECTOR4(static_cast<float>(u0), static_cast<float>(u1), reversed ? 1.0f : 0.0f, 0.0f);
 }
 
-// The measured range with its margins: (u of the farthest slice, u step).
-void MeasuredSlices(const SceneDepthRange& range, double& u0, double& u1) {
+// The measured range with its margins: (u of the farthest slice, u step),
+// for 1 / distance = farW + u perU.
+void MeasuredSlices(const SceneDepthRange& range, double farW, double perU, double& u0, double& u1) {
     double lr_Far = range.FarU / k_FarMargin;
-    double lr_Near = range.NearU * k_NearMargin;
-    if (lr_Near < lr_Far * k_MinimumSpread) {
-        const double lr_Middle = std::sqrt(std::max(lr_Near * lr_Far, 1e-30));
-        lr_Far = lr_Middle / std::sqrt(k_MinimumSpread);
-        lr_Near = lr_Middle * std::sqrt(k_MinimumSpread);
-    }
-    lr_Near = std::min(lr_Near, 1.0);
+    const double lr_Near = std::min(range.NearU * k_NearMargin, 1.0);
+    // Spread away from the camera: the near end is where occlusion shows most.
+    const double lr_SpreadFar = ((farW + lr_Near * perU) / k_MinimumSpread - farW) / perU;
+    lr_Far = std::max(std::min(lr_Far, lr_SpreadFar), 0.0);
     u0 = lr_Far;
     u1 = (lr_Near - lr_Far) / k_SliceSteps;
 }
@@ -130,7 +136,7 @@ DepthLayout LayoutFromProjection(const DepthSettings& settings, const HostProjec
     const double lr_PerU = lr_Infinite ? 1.0 / n : (f - n) / (f * n);
     double u0, u1;
     if (range) {
-        MeasuredSlices(*range, u0, u1);
+        MeasuredSlices(*range, lr_FarW, lr_PerU, u0, u1);
     } else {
         // Until the scene is measured: the settings' slices, within the planes.
         const double lr_Nearest = Clamp(settings.SliceNearest, n, lr_Infinite ? 1e30 : f);
@@ -146,17 +152,19 @@ DepthLayout LayoutFromProjection(const DepthSettings& settings, const HostProjec
     return lr_Layout;
 }
 
-DepthLayout LayoutFromMeasure(const DepthSettings& settings, const SceneDepthRange& range, bool reversed) {
-    double u0, u1;
-    MeasuredSlices(range, u0, u1);
+DepthLayout LayoutFromMeasure(const DepthSettings& settings, const SceneDepthRange& range, bool reversed,
+                              bool farAtInfinity) {
     // Without the near plane only ratios of distance are known: 1 / distance
-    // in units of the median's, taking u as proportional to it (exact with
-    // the far plane at infinity; see the README for a near far plane).
-    const double lr_PerU = 1.0 / std::max(range.MedianU, 1e-30);
+    // in units of the median's, u + 1 / f in proportion to it.
+    const double lr_FarU = farAtInfinity ? 0.0 : range.FarU / (k_FarPlaneReach - 1.0);
+    const double lr_PerU = 1.0 / std::max(range.MedianU + lr_FarU, 1e-30);
+    const double lr_FarW = lr_FarU * lr_PerU;
+    double u0, u1;
+    MeasuredSlices(range, lr_FarW, lr_PerU, u0, u1);
     DepthLayout lr_Layout;
     lr_Layout.Source = DepthSource::Measured;
     SetSlices(lr_Layout, u0, u1, reversed);
-    SetDecode(lr_Layout, u0 * lr_PerU, u1 * lr_PerU, Clamp(settings.RadiusShare, 0.001, 1.0),
+    SetDecode(lr_Layout, lr_FarW + u0 * lr_PerU, u1 * lr_PerU, Clamp(settings.RadiusShare, 0.001, 1.0),
               TanHalfFov(settings.FieldOfViewY));
     return lr_Layout;
 }

@@ -19,7 +19,7 @@ struct DepthSettings {
     bool Reversed = false;
     float SliceNearest = 6.0f, SliceFarthest = 30.0f;
     float Radius = 2.3f;        // view units
-    float RadiusShare = 0.2f;   // of the scene's median distance
+    float RadiusShare = 0.24f;  // of the scene's median distance
     bool PluginSlices = false;  // the plug-in's own fixed slices were asked for
 
     bool Typed() const { return NearPlane > 0.0f; }
@@ -62,5 +62,7 @@ DepthLayout LayoutFromSettings(const DepthSettings& settings);
 // From a host projection, with the slices over `range` when it is given.
 DepthLayout LayoutFromProjection(const DepthSettings& settings, const HostProjection& projection,
                                  const SceneDepthRange* range);
-// From the measured depth alone: distances relative to the median.
-DepthLayout LayoutFromMeasure(const DepthSettings& settings, const SceneDepthRange& range, bool reversed);
+// From the measured depth alone: distances relative to the median, the far
+// plane taken to be at infinity or a little past the scene.
+DepthLayout LayoutFromMeasure(const DepthSettings& settings, const SceneDepthRange& range, bool reversed,
+                              bool farAtInfinity);

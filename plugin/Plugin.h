@@ -47,6 +47,10 @@ public:
     // after Initialise. A negative count draws none.
     void SetBlurPasses(int passes) noexcept { mr_BlurPasses = passes; }
 
+    // Where the slices lie now, and what it was found from (for measurements
+    // and the demo; hosts read it in the log).
+    const DepthLayout& DepthLayoutInUse() const noexcept { return mr_DepthLayout; }
+
 private:
     // Activation and deactivation, run by SetActive on a change of state.
     void Activate();
@@ -206,4 +210,5 @@ private:
     int mr_HostDepthHint = -1;    // from D3DRS_ZFUNC: 0 as usual, 1 reversed, -1 not known
     unsigned mr_DepthFrames = 0;  // frames since activation
     bool mr_ProbesDue = false;
+    bool mr_FloatDepth = false;  // the host's depth buffer holds floats
 };

@@ -154,6 +154,7 @@ void k_Plugin::ProbeDepth() {
     }
     Recovered(k_NoDepthBuffer);
     const double lr_Least = LeastDepthU(lr_Description.Format);
+    mr_FloatDepth = lr_Description.Format == D3DFMT_D32F_LOCKABLE || lr_Description.Format == D3DFMT_D24FS8;
     if (lr_Least != mr_LeastDepthU) {
         mr_LeastDepthU = lr_Least;
         mr_DepthEstimator.Restart(lr_Least);
@@ -190,14 +191,17 @@ bool k_Plugin::CollectProbeCounts() {
 }
 
 void k_Plugin::IssueProbes(unsigned long samples) {
-    IShaderParameter* lr_Depth_ = Parameter(mr_RenderDepthShader_, k_ProbeDepth);
-    if (!lr_Depth_ || !ProbeGridFits(mr_BackBufferTexture.Width, mr_BackBufferTexture.Height)) return;
+    // Set on the effect itself: a scalar has no typed shader parameter.
+    ID3DXEffect* lr_Effect_ = mr_RenderDepthShader_->GetEffect();
+    D3DXHANDLE lr_Depth =
+        lr_Effect_ ? lr_Effect_->GetParameterByName(nullptr, ParameterName(k_ProbeDepth).c_str()) : nullptr;
+    if (!lr_Depth || !ProbeGridFits(mr_BackBufferTexture.Width, mr_BackBufferTexture.Height)) return;
     DepthProbe lr_Probes[DepthRangeEstimator::k_MaxProbes];
     const unsigned lr_Count = mr_DepthEstimator.Plan(mr_HostDepthHint, lr_Probes);
     const int lr_Wanted = mr_DepthTestSelector_->Wanted();
     for (unsigned i = 0; i < lr_Count && i < mr_Queries.size(); ++i) {
         const DepthProbe& lr_Probe = lr_Probes[i];
-        lr_Depth_->SetFloat(static_cast<float>(lr_Probe.Reversed ? lr_Probe.U : 1.0 - lr_Probe.U));
+        lr_Effect_->SetFloat(lr_Depth, static_cast<float>(lr_Probe.Reversed ? lr_Probe.U : 1.0 - lr_Probe.U));
         mr_DepthTestSelector_->Want(lr_Probe.Reversed ? DepthTestSelector::k_ProbeReversed
                                                       : DepthTestSelector::k_Probe);
         mr_Queries[i]->Issue(D3DISSUE_BEGIN);
@@ -223,7 +227,8 @@ bool k_Plugin::ProbeGridFits(UINT width, UINT height) {
             // Pixel centres spread evenly; the quad covers that one pixel.
             const float lr_X = std::floor((lr_Column + 0.5f) * lr_W / k_ProbeColumns);
             const float lr_Y = std::floor((lr_Row + 0.5f) * lr_H / k_ProbeRows);
-            lr_Quad.Create(mr_Device_, lr_X / lr_W, lr_Y / lr_H, (lr_X + 1.0f) / lr_W, (lr_Y + 1.0f) / lr_H, false);
+            // Position and extent in shares of the viewport.
+            lr_Quad.Create(mr_Device_, lr_X / lr_W, lr_Y / lr_H, 1.0f / lr_W, 1.0f / lr_H, false);
             lr_Quad.Update(mr_Device_);
             const bool lr_Last = lr_Row + 1 == k_ProbeRows && lr_Column + 1 == k_ProbeColumns;
             lr_Grid->AddMask(&lr_Quad, mr_Device_, lr_Row == 0 && lr_Column == 0, lr_Last);
@@ -243,7 +248,9 @@ void k_Plugin::ChooseDepthLayout() {
     if (mr_HostProjectionRead) {
         mr_DepthLayout = LayoutFromProjection(mr_DepthSettings, mr_HostProjection, lr_Measured ? &lr_Range : nullptr);
     } else if (lr_Measured) {
-        mr_DepthLayout = LayoutFromMeasure(mr_DepthSettings, lr_Range, mr_DepthEstimator.Reversed());
+        // Reversed depth in a float buffer: made for a far plane at infinity.
+        mr_DepthLayout = LayoutFromMeasure(mr_DepthSettings, lr_Range, mr_DepthEstimator.Reversed(),
+                                           mr_DepthEstimator.Reversed() && mr_FloatDepth);
     } else if (mr_DepthLayout.Source == DepthSource::PluginSlices && mr_HostDepthHint >= 0 &&
                (mr_HostDepthHint == 1) != mr_DepthLayout.Reversed) {
         // Nothing measured yet: the plug-in's slices, the way the host's depth test runs.

@@ -147,3 +147,15 @@ AnalyticScene AnalyticScene::MakeDemoRoom() {
     lr_Scene.AddBox("tower", {-10, 0, 44}, {-6, 26, 48}, 0x8C8098);
     return lr_Scene;
 }
+
+AnalyticScene AnalyticScene::Scaled(double factor) const {
+    AnalyticScene lr_Scene = *this;
+    for (SceneShape& lr_Shape : lr_Scene.mr_Shapes) {
+        lr_Shape.Min = lr_Shape.Min * factor;
+        lr_Shape.Max = lr_Shape.Max * factor;
+        lr_Shape.Centre = lr_Shape.Centre * factor;
+        lr_Shape.Radius *= factor;
+        lr_Shape.TileSize *= factor;
+    }
+    return lr_Scene;
+}

@@ -17,7 +17,8 @@ struct SceneShape {
     Vec3 Centre;             // sphere
     double Radius = 0;       // sphere
     uint32_t Colour = 0;     // 0xRRGGBB albedo
-    bool Checkered = false;  // top face drawn in 1-unit tiles of two shades
+    bool Checkered = false;  // top face drawn in tiles of two shades
+    double TileSize = 1.0;
     std::string Name;
 };
 
@@ -48,6 +49,8 @@ public:
     // against the wall), steps, a sphere resting on the floor, a thin pole
     // and a distant tower against the sky.
     static AnalyticScene MakeDemoRoom();
+    // The same scene `factor` times larger.
+    AnalyticScene Scaled(double factor) const;
 
 private:
     bool HitShape(const SceneShape& shape, const Ray& ray, double minDistance, double maxDistance, double& distance,

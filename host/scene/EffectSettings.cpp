@@ -28,8 +28,11 @@ bool SetDefine(std::string& text, const std::string& name, const std::string& va
 
 }  // namespace
 
-EffectSettings EffectSettings::ForCamera(const SceneCamera& camera) {
+EffectSettings EffectSettings::ForCamera(const SceneCamera& camera, double scale) {
     EffectSettings lr_Settings;
+    lr_Settings.SliceNearest *= scale;
+    lr_Settings.SliceFarthest *= scale;
+    lr_Settings.Radius *= scale;
     lr_Settings.HostNearPlane = camera.Near;
     lr_Settings.HostFarPlane = camera.Far;
     lr_Settings.HostDepthReversed = camera.ReversedDepth;
@@ -56,6 +59,7 @@ std::string SettingsText(const std::string& shipped, const EffectSettings& setti
                        SetDefine(ls_Text, "HOST_FIELD_OF_VIEW_Y", Number(settings.FieldOfViewY)) &&
                        SetDefine(ls_Text, "SLICE_NEAREST", Number(settings.SliceNearest)) &&
                        SetDefine(ls_Text, "SLICE_FARTHEST", Number(settings.SliceFarthest)) &&
+                       SetDefine(ls_Text, "PLUGIN_SLICE_DEPTHS", settings.PluginSlices ? "1" : "0") &&
                        SetDefine(ls_Text, "AO_RADIUS", Number(settings.Radius)) &&
                        SetDefine(ls_Text, "AO_STRENGTH", Number(settings.Strength));
     return lr_Ok ? ls_Text : std::string();
@@ -105,6 +109,19 @@ std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCame
         // Unknown projection: the plug-in's own slices at screen depth 1 - 0.000005 i.
         const double lr_Position = lr_Known ? (1.0 / d - lr_W0) / lr_W1 : (1.0 - camera.ScreenDepth(d)) / 0.000005;
         const double lr_Slice = std::clamp(std::floor(lr_Position), 0.0, 9.0);
+        lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
+    }
+    return lr_Values;
+}
+
+std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera, double u0, double u1) {
+    std::vector<float> lr_Values(pixels.ViewDepth.size(), 1.0f);
+    if (!(u1 > 0.0)) return lr_Values;
+    for (size_t i = 0; i < lr_Values.size(); ++i) {
+        if (!pixels.IsScene(i)) continue;
+        const double lr_Z = camera.ScreenDepth(pixels.ViewDepth[i]);
+        const double lr_U = camera.ReversedDepth ? lr_Z : 1.0 - lr_Z;
+        const double lr_Slice = std::clamp(std::floor((lr_U - u0) / u1), 0.0, 9.0);
         lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
     }
     return lr_Values;

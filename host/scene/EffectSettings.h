@@ -15,11 +15,13 @@ struct EffectSettings {
     double FieldOfViewY = 60;
     double SliceNearest = 6, SliceFarthest = 30;
     double Radius = 2.3, Strength = 1;
+    bool PluginSlices = false;  // the plug-in's own fixed slices (PLUGIN_SLICE_DEPTHS 1)
 
     // What the effects ship with.
     static EffectSettings Shipped() { return EffectSettings(); }
-    // Matching a camera's projection, the slices over the demo's room.
-    static EffectSettings ForCamera(const SceneCamera& camera);
+    // Matching a camera's projection, the slices over the demo's room in a
+    // scene `scale` times its size (and the radius with them).
+    static EffectSettings ForCamera(const SceneCamera& camera, double scale = 1.0);
 };
 
 // What Settings.fxh needs from a D3DXMatrixPerspectiveFovLH projection:
@@ -48,3 +50,6 @@ bool WriteEffectFolder(const std::string& sourceFolder, const std::string& folde
 // make of the scene, sky at 1.
 std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera,
                                       const EffectSettings& settings);
+// The same for slices laid out by the plug-in: slice position q at
+// u = u0 + u1 q, where u is 1 - screen depth (the screen depth reversed).
+std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera, double u0, double u1);

@@ -48,10 +48,21 @@ bool OcclusionStudy::Frame(ICheckBoxParameter* showOcclusionOnly, bool value, co
     return true;
 }
 
+std::vector<SoftDrawRecord> OcclusionStudy::PassDraws() const {
+    std::vector<SoftDrawRecord> lr_Draws;
+    for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws())
+        if (lr_Draw.PixelShaderName != "ProbePS") lr_Draws.push_back(lr_Draw);
+    return lr_Draws;
+}
+
 bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVertex>& mesh, PassImages& images,
-                         std::string& error) {
+                         std::string& error, int warmUpFrames) {
     ICheckBoxParameter* lr_Check = ShowAOOnly(mr_Plugin_);
     const bool lr_Was = lr_Check && lr_Check->GetValue();
+    for (int i = 0; i < warmUpFrames; ++i) {
+        if (!Frame(lr_Check, true, camera, mesh, nullptr, error)) return false;
+        mr_Device_->Present(nullptr, nullptr, nullptr, nullptr);
+    }
     D3DVIEWPORT9 lr_Viewport;
     mr_Device_->GetViewport(&lr_Viewport);
     images.Width = static_cast<int>(lr_Viewport.Width);
@@ -63,14 +74,14 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
         // each blur pass; draws: black fill, slices, occlusion and the blur
         // passes. A pass whose effect did not load is missing.
         const std::vector<SoftCopyRecord> lr_Copies = mr_Control_->GetCopies();
-        lr_Ok = lr_Copies.size() >= 3 && mr_Control_->GetDraws().size() == lr_Copies.size() &&
-                SUCCEEDED(lr_Copies[1].Result) && SUCCEEDED(lr_Copies.back().Result);
+        const std::vector<SoftDrawRecord> lr_Draws = PassDraws();
+        lr_Ok = lr_Copies.size() >= 3 && lr_Draws.size() == lr_Copies.size() && SUCCEEDED(lr_Copies[1].Result) &&
+                SUCCEEDED(lr_Copies.back().Result);
         if (!lr_Ok) error = "the plug-in's frame did not draw every pass and copy its image";
         lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
                 SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
-        for (const SoftDrawRecord& lr_Draw : mr_Control_->GetDraws())
-            images.PixelShaderVersions.push_back(lr_Draw.PixelShaderVersion);
+        for (const SoftDrawRecord& lr_Draw : lr_Draws) images.PixelShaderVersions.push_back(lr_Draw.PixelShaderVersion);
     }
     lr_Ok = lr_Ok && Frame(lr_Check, false, camera, mesh, nullptr, error) && ReadBackBuffer(images.Composite, error);
     if (lr_Check) lr_Check->SetValue(lr_Was);

@@ -34,8 +34,13 @@ public:
     OcclusionStudy(IDirect3DDevice9* device, ISoftDeviceControl* control, IDirect3D9BasePlugin* plugin)
         : mr_Device_(device), mr_Control_(control), mr_Plugin_(plugin) {}
 
-    // The plug-in must be active. Leaves ShowAOOnly as it found it.
-    bool Run(const SceneCamera& camera, const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error);
+    // The plug-in must be active. Leaves ShowAOOnly as it found it. First
+    // draws `warmUpFrames` presented frames, in which a plug-in that measures
+    // the host's depth finds it.
+    bool Run(const SceneCamera& camera, const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error,
+             int warmUpFrames = 0);
+    // The draws of the last frame that are the plug-in's passes (not its depth probes).
+    std::vector<SoftDrawRecord> PassDraws() const;
 
     // The red channel of a B G R X image, 0..1.
     static std::vector<float> RedChannel(const std::vector<BYTE>& bgrx);

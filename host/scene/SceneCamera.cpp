@@ -34,6 +34,11 @@ D3DMATRIX SceneCamera::Projection(double aspect) const {
     lr_M.m[2][2] = static_cast<float>(lr_Zf / (lr_Zf - lr_Zn));
     lr_M.m[2][3] = 1.0f;
     lr_M.m[3][2] = static_cast<float>(lr_Zn * lr_Zf / (lr_Zn - lr_Zf));
+    if (InfiniteFar) {
+        // z = 1 - n / d, or n / d reversed.
+        lr_M.m[2][2] = ReversedDepth ? 0.0f : 1.0f;
+        lr_M.m[3][2] = static_cast<float>(ReversedDepth ? Near : -Near);
+    }
     return lr_M;
 }
 
@@ -66,6 +71,13 @@ SceneCamera SceneCamera::OrdinaryNearPlaneView() {
     SceneCamera lr_Camera = DemoView();
     lr_Camera.Near = 0.1;
     return lr_Camera;
+}
+
+SceneCamera SceneCamera::Scaled(SceneCamera camera, double factor) {
+    camera.Position = camera.Position * factor;
+    camera.Near *= factor;
+    camera.Far *= factor;
+    return camera;
 }
 
 SceneCamera SceneCamera::WithOrdinaryNearPlane(SceneCamera camera, bool reversedDepth) {

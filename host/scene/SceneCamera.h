@@ -17,6 +17,11 @@ struct SceneCamera {
     // A reversed depth buffer: 1 at the near plane, 0 far away (cleared to 0,
     // tested GreaterEqual), from a projection with near and far swapped.
     bool ReversedDepth = false;
+    // The far plane at infinity (Far then only bounds what the reference traces).
+    bool InfiniteFar = false;
+    // A fixed-function host leaves its projection in the device; one that
+    // draws with vertex shaders leaves the identity there.
+    bool LeavesProjection = true;
 
     Vec3 Forward() const;
     Vec3 Right() const;
@@ -31,7 +36,7 @@ struct SceneCamera {
     double ViewDepth(const Vec3& point) const { return Dot(point - Position, Forward()); }
     // Screen depth the device stores for a view depth.
     double ScreenDepth(double viewDepth) const {
-        const double lr_Z = Far / (Far - Near) * (1.0 - Near / viewDepth);
+        const double lr_Z = InfiniteFar ? 1.0 - Near / viewDepth : Far / (Far - Near) * (1.0 - Near / viewDepth);
         return ReversedDepth ? 1.0 - lr_Z : lr_Z;
     }
     // Focal length in pixels for an image `height` pixels tall.
@@ -44,4 +49,6 @@ struct SceneCamera {
     static SceneCamera OrdinaryNearPlaneView();
     // `camera` with near plane 0.1, and with a reversed depth buffer if asked.
     static SceneCamera WithOrdinaryNearPlane(SceneCamera camera, bool reversedDepth);
+    // `camera` in a scene `factor` times larger: position and planes scaled.
+    static SceneCamera Scaled(SceneCamera camera, double factor);
 };

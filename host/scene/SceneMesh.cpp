@@ -44,15 +44,17 @@ void AddBox(std::vector<SceneVertex>& out, const SceneShape& box, const SceneLig
             AddQuad(out, lr_Face.Corners, Lit(box.Colour, lr_Face.Normal, light));
             continue;
         }
-        // The top in 1-unit tiles of two shades.
+        // The top in tiles of two shades.
         const D3DCOLOR lr_Light = Lit(box.Colour, lr_Face.Normal, light);
         const D3DCOLOR lr_Dark = Lit(Darker(box.Colour), lr_Face.Normal, light);
-        for (double x = std::floor(a.X); x < b.X; x += 1.0)
-            for (double z = std::floor(a.Z); z < b.Z; z += 1.0) {
-                const double x0 = std::max(x, a.X), x1 = std::min(x + 1, b.X);
-                const double z0 = std::max(z, a.Z), z1 = std::min(z + 1, b.Z);
+        const double s = box.TileSize;
+        for (double x = std::floor(a.X / s) * s; x < b.X; x += s)
+            for (double z = std::floor(a.Z / s) * s; z < b.Z; z += s) {
+                const double x0 = std::max(x, a.X), x1 = std::min(x + s, b.X);
+                const double z0 = std::max(z, a.Z), z1 = std::min(z + s, b.Z);
                 const Vec3 lr_Tile[4] = {{x0, b.Y, z0}, {x0, b.Y, z1}, {x1, b.Y, z1}, {x1, b.Y, z0}};
-                const bool lr_IsDark = (static_cast<long>(std::floor(x)) + static_cast<long>(std::floor(z))) & 1;
+                const bool lr_IsDark =
+                    (static_cast<long>(std::floor(x / s + 0.5)) + static_cast<long>(std::floor(z / s + 0.5))) & 1;
                 AddQuad(out, lr_Tile, lr_IsDark ? lr_Dark : lr_Light);
             }
     }

@@ -57,5 +57,10 @@ bool DrawScene(IDirect3DDevice9* device, const SceneCamera& camera, const std::v
                       "DrawPrimitiveUP", error);
     }
     device->EndScene();
+    if (!camera.LeavesProjection) {
+        // What a host that draws with vertex shaders leaves behind.
+        const D3DMATRIX lr_Identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+        device->SetTransform(D3DTS_PROJECTION, &lr_Identity);
+    }
     return lr_Ok;
 }

@@ -22,9 +22,10 @@ ISoftDeviceControl* SoftControlOf(IDirect3DDevice9* device);
 // A device of the given size for a benchmark, released when it goes.
 class ScopedSoftDevice {
 public:
-    ScopedSoftDevice(UINT width, UINT height) {
-        CreateSoftDevice(SoftPresentParameters(width, height), D3DCREATE_HARDWARE_VERTEXPROCESSING, &mr_Direct3D_,
-                         &mr_Device_);
+    ScopedSoftDevice(UINT width, UINT height) : ScopedSoftDevice(SoftPresentParameters(width, height)) {}
+    explicit ScopedSoftDevice(const D3DPRESENT_PARAMETERS& parameters,
+                              DWORD behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING) {
+        CreateSoftDevice(parameters, behaviour, &mr_Direct3D_, &mr_Device_);
     }
     ~ScopedSoftDevice() {
         if (mr_Device_) mr_Device_->Release();

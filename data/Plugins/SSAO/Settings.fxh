@@ -47,7 +47,7 @@
 // The reach as a share of the scene's median distance, used instead of
 // AO_RADIUS when the host's units are not known (no near plane typed here
 // and no projection left in the device).
-#define AO_RADIUS_SHARE 0.2
+#define AO_RADIUS_SHARE 0.24
 
 // 1: the plug-in's own fixed slice depths (1 - 0.000005 i, read for a near
 // plane of 0.0003 and a far plane of 80) instead of any it finds out, for a
