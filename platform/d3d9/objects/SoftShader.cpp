@@ -1,7 +1,5 @@
 #include "objects/SoftShader.h"
 
-#include "objects/SoftDevice.h"
-
 #include <cstring>
 
 namespace {

@@ -401,11 +401,10 @@ bool SoftOutputMerger::Merge(int x, int y, float z, const SoftPixelOutputs& out,
                 return false;
             }
         }
-        if (lr_Face_) ApplyStencilOp(lr_DepthPixel, lr_Face_->Pass, lr_Stencil);
         if (mr_DepthWrite) WriteDepth(lr_DepthPixel, lr_Z, lr_Incoming);
-    } else if (lr_Face_) {
-        ApplyStencilOp(lr_DepthPixel, lr_Face_->Pass, lr_Stencil);
     }
+    // After the depth write, which keeps the stencil bits as they were.
+    if (lr_Face_) ApplyStencilOp(lr_DepthPixel, lr_Face_->Pass, lr_Stencil);
     for (UINT i = 0; i < mr_TargetCount; ++i) {
         const Target& lr_Target = mr_Targets[i];
         if (!lr_Target.Bits_ || lr_Target.WriteMask == 0) continue;
