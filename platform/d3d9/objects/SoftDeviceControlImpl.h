@@ -33,6 +33,7 @@ public:
     void SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) override;
     void SetRowPitchAlignment(UINT alignment) override;
     void SetFixedPointFiltering(bool on) override;
+    void AdvanceWorkerClock(DWORD milliseconds) override;
     void SetDeviceLost(bool lost) override;
     HRESULT ReadPixels(IDirect3DSurface9* surface, std::vector<BYTE>& pixels) override;
     HRESULT WritePixels(IDirect3DSurface9* surface, const std::vector<BYTE>& pixels) override;
