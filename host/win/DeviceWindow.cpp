@@ -59,8 +59,8 @@ bool DeviceWindow::Create(UINT width, UINT height, std::string& error, D3DMULTIS
     if (multiSample != D3DMULTISAMPLE_NONE) {
         // Both surfaces must offer it, at the same quality (the first).
         for (D3DFORMAT lr_Format : {mr_Present.BackBufferFormat, mr_Present.AutoDepthStencilFormat}) {
-            const HRESULT lr_Check = mr_Direct3D_->CheckDeviceMultiSampleType(
-                D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, lr_Format, TRUE, multiSample, nullptr);
+            const HRESULT lr_Check = mr_Direct3D_->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL,
+                                                                              lr_Format, TRUE, multiSample, nullptr);
             if (FAILED(lr_Check)) {
                 mr_MultiSampleUnavailable = true;
                 error = std::to_string(static_cast<int>(multiSample)) + "x multisampling of format " +

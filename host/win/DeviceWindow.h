@@ -18,8 +18,7 @@ public:
 
     // Returns false and fills the error text when the window or device
     // cannot be made; see MultiSampleUnavailable.
-    bool Create(UINT width, UINT height, std::string& error,
-                D3DMULTISAMPLE_TYPE multiSample = D3DMULTISAMPLE_NONE);
+    bool Create(UINT width, UINT height, std::string& error, D3DMULTISAMPLE_TYPE multiSample = D3DMULTISAMPLE_NONE);
     // Whether Create failed because the adapter offers no such multisampling.
     bool MultiSampleUnavailable() const { return mr_MultiSampleUnavailable; }
     // A device reset with a new back-buffer size; returns Reset's result.

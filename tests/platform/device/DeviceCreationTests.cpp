@@ -331,8 +331,8 @@ TEST_F(DeviceCreationTests, MultisamplingIsNotOffered) {
                                                        &lr_Levels),
               D3D_OK);
     EXPECT_EQ(lr_Levels, 1u);
-    for (D3DMULTISAMPLE_TYPE lr_Type : {D3DMULTISAMPLE_NONMASKABLE, D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_4_SAMPLES,
-                                        D3DMULTISAMPLE_16_SAMPLES}) {
+    for (D3DMULTISAMPLE_TYPE lr_Type :
+         {D3DMULTISAMPLE_NONMASKABLE, D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_4_SAMPLES, D3DMULTISAMPLE_16_SAMPLES}) {
         for (D3DFORMAT lr_Format : {D3DFMT_X8R8G8B8, D3DFMT_D24S8}) {
             lr_Levels = 7;
             EXPECT_EQ(mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, lr_Format, TRUE, lr_Type, &lr_Levels),

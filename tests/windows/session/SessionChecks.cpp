@@ -378,8 +378,9 @@ void SessionChecks::AfterRender(const SessionStep& step) {
             mr_Checks.Expect(lr_Changed > 0, what + ": with ShowAOOnly the occlusion term replaces the scene");
             // The term is white where nothing occludes: a frame that drew
             // nothing of it (a failed draw or copy) leaves black.
-            const size_t lr_Lit = static_cast<size_t>(std::count_if(lr_BackAfter.Pixels.begin(), lr_BackAfter.Pixels.end(),
-                                                                    [](std::uint32_t p) { return (p & 0xFFFFFFu) != 0; }));
+            const size_t lr_Lit =
+                static_cast<size_t>(std::count_if(lr_BackAfter.Pixels.begin(), lr_BackAfter.Pixels.end(),
+                                                  [](std::uint32_t p) { return (p & 0xFFFFFFu) != 0; }));
             mr_Checks.Expect(lr_Lit * 2 > lr_BackAfter.Pixels.size(),
                              what + ": the occlusion term is not black (" + std::to_string(lr_Lit) + " of " +
                                  std::to_string(lr_BackAfter.Pixels.size()) + " pixels lit)");
