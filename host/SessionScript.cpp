@@ -116,8 +116,10 @@ void SessionScript::OffscreenFrame() {
     SessionStep lr_Step = Make(SessionStepKind::OffscreenFrame);
     IDirect3DDevice9* lr_Device_ = mr_Device.Device();
     const D3DSURFACE_DESC lr_Desc = BackBufferDesc(lr_Device_);
-    const HRESULT hr = lr_Device_->CreateRenderTarget(lr_Desc.Width, lr_Desc.Height, lr_Desc.Format,
-                                                      D3DMULTISAMPLE_NONE, 0, FALSE, &lr_Step.Target_, nullptr);
+    // Sampled as the back buffer, so that the host's depth buffer fits it too.
+    const HRESULT hr =
+        lr_Device_->CreateRenderTarget(lr_Desc.Width, lr_Desc.Height, lr_Desc.Format, lr_Desc.MultiSampleType,
+                                       lr_Desc.MultiSampleQuality, FALSE, &lr_Step.Target_, nullptr);
     if (FAILED(hr) || !lr_Step.Target_) {
         mr_Observer.Failed(lr_Step, "CreateRenderTarget failed: " + HResultText(hr));
         return;

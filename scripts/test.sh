@@ -3,7 +3,9 @@
 #   1. the release build and its tests (the module, the substitute platform,
 #      the demo host, both Windows DLLs and the run under Wine),
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-#   3. the fuzzers: corpus replay and a bounded fuzzing run each.
+#   3. a Release (-O3) build, tests included, built only: its optimiser
+#      warns where the others do not, and warnings are errors,
+#   4. the fuzzers: corpus replay and a bounded fuzzing run each.
 # Set SSAO_SKIP_WINE=1 to skip the Wine runs (each says it was skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +40,10 @@ step "sanitizer tests"
 export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan-suppressions.txt"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$ROOT/build/asan" --output-on-failure -j "$JOBS" --timeout 1200 -E '^windows_'
+
+step "release -O3 build (built, not run)"
+cmake -S "$ROOT" -B "$ROOT/build/release-O3" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$ROOT/build/release-O3" -j "$JOBS"
 
 step "fuzzers"
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$ROOT/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

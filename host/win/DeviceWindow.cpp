@@ -22,7 +22,7 @@ DeviceWindow::~DeviceWindow() {
     if (mr_Window_) DestroyWindow(mr_Window_);
 }
 
-bool DeviceWindow::Create(UINT width, UINT height, std::string& error) {
+bool DeviceWindow::Create(UINT width, UINT height, std::string& error, D3DMULTISAMPLE_TYPE multiSample) {
     HINSTANCE lr_Instance = GetModuleHandleW(nullptr);
     WNDCLASSW lr_Class = {};
     lr_Class.lpfnWndProc = WindowProcedure;
@@ -56,6 +56,22 @@ bool DeviceWindow::Create(UINT width, UINT height, std::string& error) {
     mr_Present.EnableAutoDepthStencil = TRUE;
     mr_Present.AutoDepthStencilFormat = D3DFMT_D24S8;
     mr_Present.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (multiSample != D3DMULTISAMPLE_NONE) {
+        // Both surfaces must offer it, at the same quality (the first).
+        for (D3DFORMAT lr_Format : {mr_Present.BackBufferFormat, mr_Present.AutoDepthStencilFormat}) {
+            const HRESULT lr_Check = mr_Direct3D_->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL,
+                                                                              lr_Format, TRUE, multiSample, nullptr);
+            if (FAILED(lr_Check)) {
+                mr_MultiSampleUnavailable = true;
+                error = std::to_string(static_cast<int>(multiSample)) + "x multisampling of format " +
+                        std::to_string(static_cast<int>(lr_Format)) + ": CheckDeviceMultiSampleType returned " +
+                        HResultText(lr_Check);
+                return false;
+            }
+        }
+        mr_Present.MultiSampleType = multiSample;
+        mr_Present.MultiSampleQuality = 0;
+    }
     D3DPRESENT_PARAMETERS lr_Present = mr_Present;
     HRESULT hr = mr_Direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, mr_Window_,
                                             D3DCREATE_SOFTWARE_VERTEXPROCESSING, &lr_Present, &mr_Device_);

@@ -1,6 +1,7 @@
 // A small window with a windowed Direct3D 9 device on it: X8R8G8B8 back
-// buffer, D24S8 automatic depth-stencil, software vertex processing (the
-// safest choice on emulated and software adapters).
+// buffer, D24S8 automatic depth-stencil (both multisampled when asked),
+// software vertex processing (the safest choice on emulated and software
+// adapters).
 #pragma once
 
 #include <windows.h>
@@ -16,8 +17,10 @@ public:
     DeviceWindow& operator=(const DeviceWindow&) = delete;
 
     // Returns false and fills the error text when the window or device
-    // cannot be made.
-    bool Create(UINT width, UINT height, std::string& error);
+    // cannot be made; see MultiSampleUnavailable.
+    bool Create(UINT width, UINT height, std::string& error, D3DMULTISAMPLE_TYPE multiSample = D3DMULTISAMPLE_NONE);
+    // Whether Create failed because the adapter offers no such multisampling.
+    bool MultiSampleUnavailable() const { return mr_MultiSampleUnavailable; }
     // A device reset with a new back-buffer size; returns Reset's result.
     HRESULT Reset(UINT width, UINT height);
 
@@ -38,6 +41,7 @@ private:
     IDirect3D9* mr_Direct3D_ = nullptr;
     IDirect3DDevice9* mr_Device_ = nullptr;
     D3DPRESENT_PARAMETERS mr_Present = {};
+    bool mr_MultiSampleUnavailable = false;
 };
 
 // The reference count of a COM object, read without changing it.

@@ -1,7 +1,7 @@
 #include "HostDevice.h"
 
-bool HostDevice::Create(UINT width, UINT height, std::string& error) {
-    if (!mr_Window.Create(width, height, error)) return false;
+bool HostDevice::Create(UINT width, UINT height, D3DMULTISAMPLE_TYPE multiSample, std::string& error) {
+    if (!mr_Window.Create(width, height, error, multiSample)) return false;
     if (!mr_Scene.Create(mr_Window.Device())) {
         error = "the host's own texture could not be created";
         return false;

@@ -22,7 +22,7 @@ public:
     HostDevice& operator=(const HostDevice&) = delete;
 
     // The window, the device and the host's own texture.
-    bool Create(UINT width, UINT height, std::string& error);
+    bool Create(UINT width, UINT height, D3DMULTISAMPLE_TYPE multiSample, std::string& error);
     // The host's objects, then the device; see DeviceWindow::ReleaseDevice.
     ULONG Release(ULONG* direct3DLeft);
     DeviceWindow& Window() { return mr_Window; }

@@ -49,7 +49,29 @@ SurfacePixels SurfacePixels::Read(IDirect3DDevice9* device, IDirect3DSurface9* s
         return lr_Result;
     }
     std::vector<unsigned char> lr_Rows;
-    if (!ReadRenderTargetRows(device, surface, lr_Desc, 4, lr_Rows, error)) return lr_Result;
+    if (lr_Desc.MultiSampleType != D3DMULTISAMPLE_NONE) {
+        // GetRenderTargetData takes no multisampled source; StretchRect resolves one.
+        IDirect3DSurface9* lr_Resolved_ = nullptr;
+        HRESULT lr_Hr = device->CreateRenderTarget(lr_Desc.Width, lr_Desc.Height, lr_Desc.Format, D3DMULTISAMPLE_NONE,
+                                                   0, FALSE, &lr_Resolved_, nullptr);
+        if (FAILED(lr_Hr) || !lr_Resolved_) {
+            error = "CreateRenderTarget for the resolve failed with " + HResultText(lr_Hr);
+            return lr_Result;
+        }
+        std::unique_ptr<IDirect3DSurface9, void (*)(IDirect3DSurface9*)> lr_Owner(
+            lr_Resolved_, [](IDirect3DSurface9* resolved) { resolved->Release(); });
+        lr_Hr = device->StretchRect(surface, nullptr, lr_Resolved_, nullptr, D3DTEXF_NONE);
+        if (FAILED(lr_Hr)) {
+            error = "StretchRect resolving the multisampled surface failed with " + HResultText(lr_Hr);
+            return lr_Result;
+        }
+        D3DSURFACE_DESC lr_Single = lr_Desc;
+        lr_Single.MultiSampleType = D3DMULTISAMPLE_NONE;
+        lr_Single.MultiSampleQuality = 0;
+        if (!ReadRenderTargetRows(device, lr_Resolved_, lr_Single, 4, lr_Rows, error)) return lr_Result;
+    } else if (!ReadRenderTargetRows(device, surface, lr_Desc, 4, lr_Rows, error)) {
+        return lr_Result;
+    }
     lr_Result.Width = lr_Desc.Width;
     lr_Result.Height = lr_Desc.Height;
     lr_Result.Pixels.resize(static_cast<size_t>(lr_Desc.Width) * lr_Desc.Height);

@@ -1,5 +1,6 @@
 // Reads the pixels of a render-target surface through a system-memory copy
-// (GetRenderTargetData), the way a host may read what is on screen.
+// (GetRenderTargetData), the way a host may read what is on screen; a
+// multisampled surface is first resolved into a single-sample one.
 #pragma once
 
 #include <d3d9.h>

@@ -216,6 +216,7 @@ typedef IUnknown* LPUNKNOWN;
 #define ERROR_DISK_FULL 112
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_INVALID_NAME 123
+#define ERROR_MOD_NOT_FOUND 126
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_NO_UNICODE_TRANSLATION 1113
@@ -264,6 +265,8 @@ DECLSPEC_EXPORT int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPC
                                                LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 DECLSPEC_EXPORT int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
                                                int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
+// A module handle here is an address inside a loaded shared object (its
+// base, as the loader gives it); anything else is ERROR_MOD_NOT_FOUND.
 DECLSPEC_EXPORT BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 DECLSPEC_EXPORT DWORD WINAPI GetLastError(void);
 DECLSPEC_EXPORT void WINAPI SetLastError(DWORD dwErrCode);

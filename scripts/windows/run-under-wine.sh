@@ -3,13 +3,17 @@
 # scripted session under Wine (real d3d9/d3dx9 on Mesa) on a private X server;
 # a 32-bit host and module run in a 32-bit Wine prefix.
 #
-#   run-under-wine.sh [builddir [x86_64|i686 [datadir]]]   (default: <repo>/build-win-wine x86_64 <repo>/data)
+#   run-under-wine.sh [builddir [x86_64|i686 [datadir [host options...]]]]
+#   (default: <repo>/build-win-wine x86_64 <repo>/data)
 #
+# Host options after the data folder go to the host (--multisample 4), and
+# the run gets a folder of its own named after them.
 # Wine's D3DX cannot compile effect text: a data folder of compiled effects
 # (the build's tests/windows/scene/compiled-data) lets the module load them.
 # SSAO_WINE_MODULE names another module for the host to load (the build is
 # still made, for the host).
-# The exit code is the host's; 77 when SSAO_SKIP_WINE is set.
+# The exit code is the host's (77 when it cannot run here, saying why); 77
+# when SSAO_SKIP_WINE is set.
 set -u
 set -o pipefail
 
@@ -26,6 +30,11 @@ fi
 build=${1:-$repo/build-win-wine}
 arch=${2:-x86_64}
 datadir=$(cd "${3:-$repo/data}" && pwd) || exit 1
+host_options=("${@:4}")
+run_name=wine-run
+if [ ${#host_options[@]} -gt 0 ]; then
+    run_name+=$(printf -- '-%s' "${host_options[@]}" | tr -cs 'A-Za-z0-9\n' '-' | sed 's/-\{2,\}/-/g; s/-$//')
+fi
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -39,7 +48,7 @@ if [ ! -f "$dll" ] || [ ! -f "$host" ]; then
     exit 1
 fi
 
-out="$build/wine-run${SSAO_WINE_MODULE:+-other}"
+out="$build/$run_name${SSAO_WINE_MODULE:+-other}"
 rm -rf "$out"
 mkdir -p "$out"
 base=$(winepath -w "$out")'\'
@@ -47,7 +56,7 @@ data=$(winepath -w "$datadir")'\'
 module=$(winepath -w "$dll")
 echo "== running $(basename "$host"): base $base, data $data"
 
-wine_program_run "host" "$host" --module "$module" --base "$base" --data "$data"
+wine_program_run "host" "$host" --module "$module" --base "$base" --data "$data" "${host_options[@]}"
 if [ -f "$out/Vexil.log" ]; then
     echo "== $out/Vexil.log"
     cat "$out/Vexil.log"

@@ -148,15 +148,28 @@ TEST_F(ShaderHandlerStepTest, CallbackNotCoveringAPassIsRemovedWhenThatPassBegin
     EXPECT_TRUE(HandlerRegistry::Calls().empty());
 }
 
+// Whichever handler's key comes first: Blur is called before Both, and the
+// strongest of the two results wins, not the first that is not None.
 TEST_F(ShaderHandlerStepTest, HighestCallbackResultWins) {
-    auto lr_Shader = Make();
-    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", PassResult::Repeat));
-    lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Blur", PassResult::Done));
-    lr_Shader->Begin();
-    EXPECT_EQ(lr_Shader->BeginPass(0), PassResult::Done);
-    lr_Shader->EndPass();
-    lr_Shader->End();
-    EXPECT_EQ(HandlerRegistry::Calls(), std::vector<std::string>({"callback:Blur:apply", "callback:Both:apply"}));
+    struct Case {
+        PassResult Blur, Both, Wins;
+    };
+    const Case lr_Cases[] = {{PassResult::Done, PassResult::Repeat, PassResult::Done},
+                             {PassResult::Repeat, PassResult::Done, PassResult::Done},
+                             {PassResult::Repeat, PassResult::Skip, PassResult::Skip},
+                             {PassResult::None, PassResult::Repeat, PassResult::Repeat}};
+    for (const Case& lr_Case : lr_Cases) {
+        HandlerRegistry::Calls().clear();
+        auto lr_Shader = Make();
+        lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Both", lr_Case.Both));
+        lr_Shader->AddCallbackHandler(new CountingCallbackHandler("Blur", lr_Case.Blur));
+        lr_Shader->Begin();
+        EXPECT_EQ(lr_Shader->BeginPass(0), lr_Case.Wins)
+            << static_cast<int>(lr_Case.Blur) << " then " << static_cast<int>(lr_Case.Both);
+        lr_Shader->EndPass();
+        lr_Shader->End();
+        EXPECT_EQ(HandlerRegistry::Calls(), std::vector<std::string>({"callback:Blur:apply", "callback:Both:apply"}));
+    }
 }
 
 TEST_F(ShaderHandlerStepTest, ResultOutsideTheKnownCodesChangesNothing) {

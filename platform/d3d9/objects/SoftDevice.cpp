@@ -91,6 +91,9 @@ HRESULT SoftDevice::NormalizePresentParameters(D3DPRESENT_PARAMETERS& params) co
     // Any render-target format of the adapter may be a back buffer here, so
     // that tests can give the module unusual formats.
     if (!mr_Direct3D_->IsRenderTargetFormat(params.BackBufferFormat)) return D3DERR_INVALIDCALL;
+    if (mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, params.BackBufferFormat, params.Windowed,
+                                                 params.MultiSampleType, nullptr) != D3D_OK)
+        return D3DERR_NOTAVAILABLE;
     if (params.EnableAutoDepthStencil) {
         SoftFormatInfo lr_Info = SoftGetFormatInfo(params.AutoDepthStencilFormat);
         if (!lr_Info.Depth || lr_Info.BytesPerPixel == 0) return D3DERR_INVALIDCALL;

@@ -11,6 +11,7 @@
 #include <d3d9.h>
 #include <soft/SoftDeviceControl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -321,6 +322,7 @@ private:
     unsigned long long mr_TotalCalls;
     UINT mr_RowPitchAlignment;
     bool mr_FixedPointFiltering = false;
+    std::chrono::milliseconds mr_WorkerClockAdvance{0};
     std::vector<Fault> mr_Faults;
     UINT mr_OverReleases;
 

@@ -105,6 +105,10 @@ void SoftDeviceControlImpl::SetRowPitchAlignment(UINT alignment) {
 
 void SoftDeviceControlImpl::SetFixedPointFiltering(bool on) { mr_Device_->mr_FixedPointFiltering = on; }
 
+void SoftDeviceControlImpl::AdvanceWorkerClock(DWORD milliseconds) {
+    mr_Device_->mr_WorkerClockAdvance += std::chrono::milliseconds(milliseconds);
+}
+
 void SoftDeviceControlImpl::SetDeviceLost(bool lost) {
     if (lost && !mr_Device_->Lost()) ++mr_Device_->mr_Losses;
     mr_Device_->mr_Lost = lost;

@@ -33,6 +33,7 @@ public:
     void SetTextureCaps(DWORD textureCaps, UINT maxWidth, UINT maxHeight) override;
     void SetRowPitchAlignment(UINT alignment) override;
     void SetFixedPointFiltering(bool on) override;
+    void AdvanceWorkerClock(DWORD milliseconds) override;
     void SetDeviceLost(bool lost) override;
     void SetQueryLatency(UINT presents) override;
     void SetQueryTypeSupported(D3DQUERYTYPE type, bool supported) override;

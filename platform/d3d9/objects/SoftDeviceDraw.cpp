@@ -183,6 +183,7 @@ HRESULT SoftDevice::DrawCommon(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIn
         lr_Targets[i] = static_cast<SoftSurface*>(mr_RenderTargets[i].Object());
     if (!mr_Pipeline) mr_Pipeline.reset(new SoftDrawPipeline());
     mr_Pipeline->SetFixedPointFiltering(mr_FixedPointFiltering);
+    mr_Pipeline->SetWorkerClockAdvance(mr_WorkerClockAdvance);
     SoftDrawOutcome lr_Outcome =
         mr_Pipeline->Draw(mr_State, lr_Targets, static_cast<SoftSurface*>(mr_DepthStencil.Object()), lr_Input);
     // Occlusion queries count from this total; a draw not rasterised adds nothing.

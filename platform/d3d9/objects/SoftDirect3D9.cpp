@@ -146,17 +146,11 @@ HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDeviceMultiSampleType(UINT Adapter
     SoftFormatInfo lr_Info = SoftGetFormatInfo(SurfaceFormat);
     if (lr_Info.BytesPerPixel == 0) return D3DERR_NOTAVAILABLE;
     if (!lr_Info.Depth && !IsRenderTargetFormat(SurfaceFormat)) return D3DERR_NOTAVAILABLE;
-    // Multisampled surfaces are accepted but stored with one sample, so a
-    // resolve by StretchRect is a plain copy.
-    switch (MultiSampleType) {
-    case D3DMULTISAMPLE_NONE:
-    case D3DMULTISAMPLE_NONMASKABLE:
-    case D3DMULTISAMPLE_2_SAMPLES:
-    case D3DMULTISAMPLE_4_SAMPLES:
-        if (pQualityLevels) *pQualityLevels = 1;
-        return D3D_OK;
-    default: return D3DERR_NOTAVAILABLE;
-    }
+    // The rasteriser takes one sample per pixel: like a device without
+    // multisampling, it offers none, so callers must do without.
+    if (MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+    if (pQualityLevels) *pQualityLevels = 1;
+    return D3D_OK;
 }
 
 HRESULT STDMETHODCALLTYPE SoftDirect3D9::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE, D3DFORMAT AdapterFormat,

@@ -13,6 +13,7 @@
 #include "pipeline/SoftTriangleSetup.h"
 #include "pipeline/SoftVertexFetch.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -60,6 +61,7 @@ public:
                          SoftSurface* depthStencil, const SoftDrawInput& input);
 
     void SetFixedPointFiltering(bool on) { mr_Sampler.SetFixedPointBlend(on); }
+    void SetWorkerClockAdvance(std::chrono::milliseconds advance) { mr_Rasteriser.SetClockAdvance(advance); }
 
 private:
     const char* Prepare(const SoftDeviceState& state, SoftSurface* const targets[SOFT_RENDER_TARGETS],

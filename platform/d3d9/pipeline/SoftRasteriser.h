@@ -10,6 +10,7 @@
 #include "pipeline/SoftTriangleSetup.h"
 #include "pipeline/SoftWorkerPool.h"
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -39,6 +40,7 @@ public:
 
     UINT WorkerCount() const { return mr_Pool.WorkerCount(); }
     SoftRasterCounts Draw(const SoftRasterJob& job);
+    void SetClockAdvance(std::chrono::milliseconds advance) { mr_Pool.SetClockAdvance(advance); }
 
 private:
     struct alignas(64) WorkerCounts {

@@ -30,7 +30,7 @@ bool SoftWorkerPool::Start() noexcept {
     // A thread that cannot start (no memory, no more threads) is not an
     // error of the draw: the caller does its tasks, and the next attempt is
     // made a while later. The threads that did start are kept.
-    const auto lr_Now = std::chrono::steady_clock::now();
+    const auto lr_Now = std::chrono::steady_clock::now() + mr_ClockAdvance;
     if (mr_StartFailed && lr_Now - mr_LastStartFailure < std::chrono::seconds(1)) return false;
     mr_StartFailed = false;
     try {

@@ -28,6 +28,9 @@ public:
     UINT WorkerCount() const { return mr_WorkerCount; }
     // Runs every task once and returns when all have finished.
     void Run(UINT taskCount, TaskFunction task, void* context);
+    // How far the retry window's clock runs ahead of the steady clock, so
+    // that tests move past the window instead of sleeping through it.
+    void SetClockAdvance(std::chrono::milliseconds advance) { mr_ClockAdvance = advance; }
 
 private:
     // False while no thread could be started lately.
@@ -49,4 +52,5 @@ private:
     bool mr_Stop;
     bool mr_StartFailed;
     std::chrono::steady_clock::time_point mr_LastStartFailure;
+    std::chrono::milliseconds mr_ClockAdvance{0};
 };

@@ -220,6 +220,9 @@ struct ISoftDeviceControl : public IUnknown {
     // 1/255. Off, the default, they blend in float. Direct3D leaves the
     // precision to the driver; this shows what a picture owes to it.
     virtual void SetFixedPointFiltering(bool on) = 0;
+    // Moves the clock of the draw workers' retry window forward: when no
+    // worker thread could start, the next start is tried a second later.
+    virtual void AdvanceWorkerClock(DWORD milliseconds) = 0;
     // Lost: TestCooperativeLevel says so, Present fails, and every query
     // result issued before goes (GetData with D3DGETDATA_FLUSH answers
     // D3DERR_DEVICELOST, without it S_FALSE) until the query is issued again

@@ -322,3 +322,46 @@ TEST_F(DeviceCreationTests, RowPitchAlignmentPadsTheRowsOfNewSurfacesOnly) {
     lr_After_->Release();
     lr_Before_->Release();
 }
+
+// The device takes one sample per pixel and says so: every multisample type
+// but NONE is refused by the check, by surface creation and by the device.
+TEST_F(DeviceCreationTests, MultisamplingIsNotOffered) {
+    DWORD lr_Levels = 7;
+    EXPECT_EQ(mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_NONE,
+                                                       &lr_Levels),
+              D3D_OK);
+    EXPECT_EQ(lr_Levels, 1u);
+    for (D3DMULTISAMPLE_TYPE lr_Type :
+         {D3DMULTISAMPLE_NONMASKABLE, D3DMULTISAMPLE_2_SAMPLES, D3DMULTISAMPLE_4_SAMPLES, D3DMULTISAMPLE_16_SAMPLES}) {
+        for (D3DFORMAT lr_Format : {D3DFMT_X8R8G8B8, D3DFMT_D24S8}) {
+            lr_Levels = 7;
+            EXPECT_EQ(mr_Direct3D_->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, lr_Format, TRUE, lr_Type, &lr_Levels),
+                      D3DERR_NOTAVAILABLE)
+                << "type " << lr_Type << " format " << lr_Format;
+            EXPECT_EQ(lr_Levels, 0u);
+        }
+    }
+    IDirect3DSurface9* lr_Surface_ = reinterpret_cast<IDirect3DSurface9*>(0x1);
+    EXPECT_EQ(mr_Device_->CreateRenderTarget(16, 16, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, 0, FALSE, &lr_Surface_,
+                                             nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Surface_, nullptr);
+    lr_Surface_ = reinterpret_cast<IDirect3DSurface9*>(0x1);
+    EXPECT_EQ(mr_Device_->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_4_SAMPLES, 0, FALSE,
+                                                    &lr_Surface_, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(lr_Surface_, nullptr);
+
+    D3DPRESENT_PARAMETERS lr_Params = mr_PresentParameters;
+    lr_Params.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+    lr_Params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    IDirect3DDevice9* lr_Device_ = reinterpret_cast<IDirect3DDevice9*>(0x1);
+    EXPECT_EQ(mr_Direct3D_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &lr_Params,
+                                         &lr_Device_),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(lr_Device_, nullptr);
+    lr_Params.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+    EXPECT_EQ(mr_Device_->Reset(&lr_Params), D3DERR_NOTAVAILABLE);
+    lr_Params = mr_PresentParameters;
+    EXPECT_EQ(mr_Device_->Reset(&lr_Params), D3D_OK) << "the device is reset as it was";
+}

@@ -43,9 +43,19 @@ TEST_F(FixtureTests, AnOverReleaseIsReported) {
     EXPECT_NE(std::string(lr_Results.GetTestPartResult(0).message()).find("more often than AddRef"), std::string::npos);
 }
 
-TEST_F(FixtureTests, GivesAnEmptyWritableDirectory) {
+// What one test leaves in its directory, folders included, is gone before
+// the next test gets an empty one of its own.
+TEST_F(FixtureTests, EachTestGetsAnEmptyDirectoryThatTearDownRemovesWithItsFiles) {
     ASSERT_TRUE(std::filesystem::is_directory(mr_TempDirectory));
     EXPECT_TRUE(std::filesystem::is_empty(mr_TempDirectory));
-    std::ofstream(mr_TempDirectory / "probe.txt") << "x";
-    EXPECT_TRUE(std::filesystem::exists(mr_TempDirectory / "probe.txt"));
+    const std::filesystem::path lr_First = mr_TempDirectory;
+    std::ofstream(lr_First / "probe.txt") << "x";
+    ASSERT_TRUE(std::filesystem::create_directory(lr_First / "folder"));
+    std::ofstream(lr_First / "folder" / "inner.txt") << "y";
+    TearDown();
+    EXPECT_FALSE(std::filesystem::exists(lr_First));
+    SetUp();
+    ASSERT_TRUE(std::filesystem::is_directory(mr_TempDirectory));
+    EXPECT_TRUE(std::filesystem::is_empty(mr_TempDirectory));
+    EXPECT_NE(mr_TempDirectory, lr_First);
 }

@@ -228,8 +228,13 @@ TEST_F(SamplerTests, SrgbTexturesReadLinearColour) {
 TEST_F(SamplerTests, FixedPointFilteringRoundsEachBlendOfEightBitChannels) {
     // A8R8G8B8 texels (B, G, R, A) with these reds.
     auto Reds = [](std::initializer_list<BYTE> reds) {
-        std::vector<BYTE> lr_Bytes;
-        for (BYTE lr_Red : reds) lr_Bytes.insert(lr_Bytes.end(), {0, 0, lr_Red, 255});
+        std::vector<BYTE> lr_Bytes(reds.size() * 4, 0);
+        size_t lr_At = 0;
+        for (BYTE lr_Red : reds) {
+            lr_Bytes[lr_At + 2] = lr_Red;
+            lr_Bytes[lr_At + 3] = 255;
+            lr_At += 4;
+        }
         return lr_Bytes;
     };
     MakeTexture(2, 2, D3DFMT_A8R8G8B8, {Reds({10, 11, 20, 21})});

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -106,8 +105,8 @@ TEST_F(ResourceExhaustionTest, ADrawWithoutWorkerThreadsIsDoneOnTheCallingThread
     EXPECT_EQ(ThreadsOfThisProcess(), lr_Before);
 
     AllocationCounter::FailThreadStarts(false);
-    // A start is tried again a while after the last failure.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    // A start is tried again a second after the last failure.
+    mr_Control_->AdvanceWorkerClock(1000);
     EXPECT_EQ(DrawQuad(0xFF00FF00), D3D_OK);
     EXPECT_EQ(PixelsOtherThan(0xFF00FF00), 0u);
     if (std::thread::hardware_concurrency() > 1) {

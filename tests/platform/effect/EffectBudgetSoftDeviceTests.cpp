@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -143,6 +144,31 @@ TEST_F(EffectBudgetTest, AnIdenticalCompileIsReusedAndAnyChangeCompilesAgain) {
     EXPECT_NE(ls_Errors.find("Nowhere"), std::string::npos) << ls_Errors;
     EXPECT_EQ(ls_Again, ls_Errors);
     EXPECT_EQ(SoftGetEffectCompilerRuns(), lr_Before + 3);
+}
+
+// Messages name the file they came from, so a kept refusal is one file's:
+// the same text under another name is compiled again and names its own.
+TEST_F(EffectBudgetTest, TheSameRefusedTextUnderTwoNamesNamesEachItsOwn) {
+    const std::string ls_Bad =
+        "float4 Bad() : COLOR0 { return Nowhere; }\n"
+        "technique U { pass { PixelShader = compile ps_2_0 Bad(); } }\n";
+    const ULONGLONG lr_Before = SoftGetEffectCompilerRuns();
+    for (const char* lr_Name : {"first.fx", "second.fx", "first.fx"}) {
+        const std::string ls_Path = (mr_TempDirectory / lr_Name).string();
+        std::ofstream(ls_Path, std::ios::binary) << ls_Bad;
+        ID3DXEffect* e = nullptr;
+        ID3DXBuffer* lr_Errors = nullptr;
+        EXPECT_EQ(D3DXCreateEffectFromFileA(mr_Device_, ls_Path.c_str(), nullptr, nullptr, 0, nullptr, &e, &lr_Errors),
+                  E_FAIL);
+        ASSERT_NE(lr_Errors, nullptr);
+        const std::string ls_Errors = static_cast<const char*>(lr_Errors->GetBufferPointer());
+        lr_Errors->Release();
+        EXPECT_EQ(ls_Errors.rfind(ls_Path + "(1,", 0), 0u) << ls_Errors;
+        EXPECT_NE(ls_Errors.find("Nowhere"), std::string::npos) << ls_Errors;
+        EXPECT_EQ(ls_Errors.find(std::string(lr_Name) == "first.fx" ? "second.fx" : "first.fx"), std::string::npos)
+            << ls_Errors;
+    }
+    EXPECT_EQ(SoftGetEffectCompilerRuns(), lr_Before + 2) << "the first name's refusal is kept for it";
 }
 
 TEST_F(EffectBudgetTest, AVeryLongEntryPointLoadsAndItsNameIsCutInTheDrawRecord) {

@@ -2,6 +2,8 @@
 
 #include "PluginExpectations.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -48,7 +50,12 @@ int SessionChecks::Run() {
     DeleteFileW((mr_Options.BasePath + L"Vexil.log").c_str());
 
     CreatePluginFunction lr_Create = nullptr;
-    if (!StartDevice() || !(lr_Create = LoadModule())) {
+    if (!StartDevice()) {
+        if (mr_Device.Window().MultiSampleUnavailable()) return k_HostSkipped;
+        std::printf("host: stopped after %d checks, %d failed\n", mr_Checks.Checks(), mr_Checks.Failures());
+        return 1;
+    }
+    if (!(lr_Create = LoadModule())) {
         std::printf("host: stopped after %d checks, %d failed\n", mr_Checks.Checks(), mr_Checks.Failures());
         return 1;
     }
@@ -78,9 +85,30 @@ int SessionChecks::Run() {
 bool SessionChecks::StartDevice() {
     mr_Checks.Step("creating the window and the device");
     std::string ls_Error;
-    if (!mr_Device.Create(mr_Options.Width, mr_Options.Height, ls_Error)) {
+    if (!mr_Device.Create(mr_Options.Width, mr_Options.Height, mr_Options.MultiSample, ls_Error)) {
+        if (mr_Device.Window().MultiSampleUnavailable()) {
+            std::printf("host: skipped: the adapter offers no %s\n", ls_Error.c_str());
+            return false;
+        }
         mr_Checks.Fail("device: " + ls_Error);
         return false;
+    }
+    if (mr_Options.MultiSample != D3DMULTISAMPLE_NONE) {
+        // The frames must run with the samples asked for, not fall back to one.
+        IDirect3DSurface9* lr_BackBuffer_ = BackBuffer(mr_Device.Device());
+        IDirect3DSurface9* lr_Depth_ = nullptr;
+        mr_Device.Device()->GetDepthStencilSurface(&lr_Depth_);
+        D3DSURFACE_DESC lr_Back = {}, lr_DepthDesc = {};
+        if (lr_BackBuffer_) lr_BackBuffer_->GetDesc(&lr_Back);
+        if (lr_Depth_) lr_Depth_->GetDesc(&lr_DepthDesc);
+        if (lr_BackBuffer_) lr_BackBuffer_->Release();
+        if (lr_Depth_) lr_Depth_->Release();
+        mr_Checks.Expect(lr_Back.MultiSampleType == mr_Options.MultiSample,
+                         "the back buffer has " + std::to_string(static_cast<int>(mr_Options.MultiSample)) +
+                             " samples, not " + std::to_string(static_cast<int>(lr_Back.MultiSampleType)));
+        mr_Checks.Expect(lr_DepthDesc.MultiSampleType == mr_Options.MultiSample,
+                         "the depth buffer has " + std::to_string(static_cast<int>(mr_Options.MultiSample)) +
+                             " samples, not " + std::to_string(static_cast<int>(lr_DepthDesc.MultiSampleType)));
     }
     mr_BaselineReferences = ReferenceCount(mr_Device.Device());
     mr_Checks.Note("device references held by the host: " + std::to_string(mr_BaselineReferences));
@@ -348,6 +376,14 @@ void SessionChecks::AfterRender(const SessionStep& step) {
             mr_Checks.Expect(lr_Changed == 0, what + ": with no effect loaded the back buffer is left as it was");
         } else if (mr_EffectsFailed == 0 && mr_ShowAOOnlyValue) {
             mr_Checks.Expect(lr_Changed > 0, what + ": with ShowAOOnly the occlusion term replaces the scene");
+            // The term is white where nothing occludes: a frame that drew
+            // nothing of it (a failed draw or copy) leaves black.
+            const size_t lr_Lit =
+                static_cast<size_t>(std::count_if(lr_BackAfter.Pixels.begin(), lr_BackAfter.Pixels.end(),
+                                                  [](std::uint32_t p) { return (p & 0xFFFFFFu) != 0; }));
+            mr_Checks.Expect(lr_Lit * 2 > lr_BackAfter.Pixels.size(),
+                             what + ": the occlusion term is not black (" + std::to_string(lr_Lit) + " of " +
+                                 std::to_string(lr_BackAfter.Pixels.size()) + " pixels lit)");
         }
     }
     if (mr_BackBuffer_) mr_BackBuffer_->Release();

@@ -24,7 +24,12 @@ struct HostOptions {
     UINT Height = 600;
     UINT ResizedWidth = 1024;
     UINT ResizedHeight = 600;
+    // Back buffer and depth buffer samples; NONE: one.
+    D3DMULTISAMPLE_TYPE MultiSample = D3DMULTISAMPLE_NONE;
 };
+
+// The exit code of a run that could not be made here (the test is skipped).
+constexpr int k_HostSkipped = 77;
 
 class SessionChecks : public ISessionObserver {
 public:
