@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "compiler/ChildProcess.h"
 
 #include <cerrno>
 #include <chrono>

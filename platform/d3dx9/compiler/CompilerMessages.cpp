@@ -1,6 +1,6 @@
 // Compiler messages in D3DX's form, shared by the substitute D3DX and its
 // HLSL compiler process.
-#include "CompilerMessages.h"
+#include "compiler/CompilerMessages.h"
 
 #include <sstream>
 

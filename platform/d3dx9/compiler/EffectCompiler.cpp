@@ -1,11 +1,11 @@
 // The effect compiler: an effect without a device, whose CompileEffect
 // writes the compiled (fx_2_0) form of what it holds, values set on it
 // included. Its ID3DXBaseEffect methods are the effect's own.
-#include "Buffer.h"
-#include "Effect.h"
-#include "EffectBinary.h"
-#include "EffectCreate.h"
-#include "HostFile.h"
+#include "core/Buffer.h"
+#include "effect/Effect.h"
+#include "effect/EffectBinary.h"
+#include "effect/EffectCreate.h"
+#include "core/HostFile.h"
 
 #include <atomic>
 #include <cstring>

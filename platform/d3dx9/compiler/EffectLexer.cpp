@@ -1,4 +1,4 @@
-#include "EffectLexer.h"
+#include "compiler/EffectLexer.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The effect parser: its top level, token access and the finishing steps
 // after the text; the rest is in EffectParser{Declarations,Expressions,Passes}.cpp.
-#include "EffectParserInternal.h"
+#include "compiler/EffectParserInternal.h"
 
 namespace softfx {
 

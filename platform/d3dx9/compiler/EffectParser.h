@@ -3,8 +3,8 @@
 // is then compiled to bytecode from the whole text.
 #pragma once
 
-#include "EffectDefinition.h"
-#include "EffectLexer.h"
+#include "effect/EffectDefinition.h"
+#include "compiler/EffectLexer.h"
 
 #include <unordered_map>
 

@@ -1,5 +1,5 @@
 // The effect parser: types, declarations of globals and functions, annotations.
-#include "EffectParserInternal.h"
+#include "compiler/EffectParserInternal.h"
 
 namespace softfx {
 

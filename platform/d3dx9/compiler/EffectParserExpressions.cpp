@@ -1,5 +1,5 @@
 // The effect parser: initialisers and the constant expressions they hold.
-#include "EffectParserInternal.h"
+#include "compiler/EffectParserInternal.h"
 
 namespace softfx {
 

@@ -3,8 +3,8 @@
 // and the finishing steps (EffectParser.cpp).
 #pragma once
 
-#include "EffectParser.h"
-#include "EffectStateTables.h"
+#include "compiler/EffectParser.h"
+#include "effect/EffectStateTables.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The effect parser: compile expressions, state values, sampler states,
 // techniques and passes.
-#include "EffectParserInternal.h"
-#include "ShaderCompiler.h"
+#include "compiler/EffectParserInternal.h"
+#include "compiler/ShaderCompiler.h"
 
 namespace softfx {
 

@@ -2,11 +2,11 @@
 // a budget, since a few lines of macros can expand without end; includes are
 // opened here in the caller's process, so that an ID3DXInclude sees its
 // calls and file rules are checked in one place.
-#include "EffectPreprocessor.h"
+#include "compiler/EffectPreprocessor.h"
 
-#include "ChildProcess.h"
-#include "HostFile.h"
-#include "ShaderCompiler.h"
+#include "compiler/ChildProcess.h"
+#include "core/HostFile.h"
+#include "compiler/ShaderCompiler.h"
 
 #include <vkd3d_shader.h>
 

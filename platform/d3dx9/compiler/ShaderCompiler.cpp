@@ -2,9 +2,9 @@
 // (ShaderCompilerProcess.h); this file turns its results into what D3DX
 // produces: bytecode whose version matches the profile, and limits checked as
 // D3DX checks them.
-#include "ShaderCompiler.h"
+#include "compiler/ShaderCompiler.h"
 
-#include "ShaderCompilerProcess.h"
+#include "compiler/ShaderCompilerProcess.h"
 
 #include <soft/SoftShaderStatistics.h>
 

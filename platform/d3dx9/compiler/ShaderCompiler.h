@@ -2,7 +2,7 @@
 // constant table and the profile's limits.
 #pragma once
 
-#include "CompilerMessages.h"
+#include "compiler/CompilerMessages.h"
 
 #include <d3dx9.h>
 

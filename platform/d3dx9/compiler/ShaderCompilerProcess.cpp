@@ -1,9 +1,9 @@
 // The compiler process: started with posix_spawn (no fork of this process,
 // whose other threads may hold locks), fed its request through a memory
 // file, watched while it runs and stopped at the budget.
-#include "ShaderCompilerProcess.h"
+#include "compiler/ShaderCompilerProcess.h"
 
-#include "ShaderCompilerProtocol.h"
+#include "compiler/ShaderCompilerProtocol.h"
 
 #include <soft/SoftEffectCompiler.h>
 

@@ -1,4 +1,4 @@
-#include "HostFile.h"
+#include "core/HostFile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "Effect.h"
+#include "effect/Effect.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // effect, bound to one device.
 #pragma once
 
-#include "EffectDefinition.h"
+#include "effect/EffectDefinition.h"
 
 #include <atomic>
 #include <memory>

@@ -19,7 +19,7 @@
 // type, value}. Object and sampler values hold object ids and state lists.
 #pragma once
 
-#include "EffectDefinition.h"
+#include "effect/EffectDefinition.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "EffectBinary.h"
+#include "effect/EffectBinary.h"
 
-#include "EffectParser.h"
-#include "EffectStateTables.h"
+#include "compiler/EffectParser.h"
+#include "effect/EffectStateTables.h"
 
 #include <cstring>
 #include <map>

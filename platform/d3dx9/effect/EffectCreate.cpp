@@ -1,13 +1,13 @@
 // Effect creation from memory and from files.
 //
 // Deliberate departure from D3DX: effect pools are accepted but not used.
-#include "Buffer.h"
-#include "Effect.h"
-#include "EffectBinary.h"
-#include "EffectCreate.h"
-#include "EffectParser.h"
-#include "EffectPreprocessor.h"
-#include "HostFile.h"
+#include "core/Buffer.h"
+#include "effect/Effect.h"
+#include "effect/EffectBinary.h"
+#include "effect/EffectCreate.h"
+#include "compiler/EffectParser.h"
+#include "compiler/EffectPreprocessor.h"
+#include "core/HostFile.h"
 
 #include <new>
 #include <string>

@@ -2,8 +2,8 @@
 // and the effect compiler.
 #pragma once
 
-#include "EffectDefinition.h"
-#include "EffectPreprocessor.h"
+#include "effect/EffectDefinition.h"
+#include "compiler/EffectPreprocessor.h"
 
 namespace softfx {
 

@@ -1,7 +1,7 @@
 // Techniques and passes: selection, validation against the device's shader
 // models, and the Begin / BeginPass / EndPass / End protocol with its state
 // save and restore.
-#include "Effect.h"
+#include "effect/Effect.h"
 
 #include <algorithm>
 #include <cmath>

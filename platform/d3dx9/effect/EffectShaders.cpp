@@ -1,7 +1,7 @@
 // The shaders of a parsed effect: each `compile` is compiled from the whole
 // text, and its constant table tells which registers hold which parameters.
-#include "EffectParser.h"
-#include "ShaderCompiler.h"
+#include "compiler/EffectParser.h"
+#include "compiler/ShaderCompiler.h"
 
 #include <algorithm>
 #include <cstring>

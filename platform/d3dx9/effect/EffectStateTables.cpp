@@ -1,4 +1,4 @@
-#include "EffectStateTables.h"
+#include "effect/EffectStateTables.h"
 
 #include <cctype>
 

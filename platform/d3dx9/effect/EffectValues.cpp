@@ -1,6 +1,6 @@
 // Reading and writing parameter and annotation values, with the type
 // checks and number conversions of D3DX.
-#include "Effect.h"
+#include "effect/Effect.h"
 
 #include <cmath>
 #include <cstring>

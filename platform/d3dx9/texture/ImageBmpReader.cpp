@@ -1,4 +1,4 @@
-#include "ImageBmpReader.h"
+#include "texture/ImageBmpReader.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // Both work on a byte range in memory and never read outside it.
 #pragma once
 
-#include "ImageRowSink.h"
+#include "texture/ImageRowSink.h"
 
 #include <d3dx9tex.h>
 

@@ -1,4 +1,4 @@
-#include "ImagePixelFormat.h"
+#include "texture/ImagePixelFormat.h"
 
 #include <algorithm>
 #include <cmath>

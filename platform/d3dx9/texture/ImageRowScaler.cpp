@@ -1,4 +1,4 @@
-#include "ImageRowScaler.h"
+#include "texture/ImageRowScaler.h"
 
 #include <d3dx9tex.h>
 

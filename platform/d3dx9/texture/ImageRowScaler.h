@@ -3,7 +3,7 @@
 // loaded into a small texture and a mip chain made while level 0 is filled.
 #pragma once
 
-#include "ImageRowSink.h"
+#include "texture/ImageRowSink.h"
 
 #include <vector>
 

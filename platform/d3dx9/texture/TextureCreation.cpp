@@ -1,7 +1,7 @@
-#include "TextureCreation.h"
+#include "texture/TextureCreation.h"
 
-#include "ImagePixelFormat.h"
-#include "ImageRowScaler.h"
+#include "texture/ImagePixelFormat.h"
+#include "texture/ImageRowScaler.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // arguments.
 #pragma once
 
-#include "ImageBmpReader.h"
+#include "texture/ImageBmpReader.h"
 
 #include <d3dx9tex.h>
 

@@ -3,9 +3,9 @@
 // is a file that cannot be read.
 #include <d3dx9tex.h>
 
-#include "ImageBmpReader.h"
-#include "HostFile.h"
-#include "TextureCreation.h"
+#include "texture/ImageBmpReader.h"
+#include "core/HostFile.h"
+#include "texture/TextureCreation.h"
 
 #include <string>
 #include <vector>
