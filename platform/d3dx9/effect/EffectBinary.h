@@ -28,6 +28,18 @@ namespace softfx {
 
 constexpr DWORD k_EffectBinaryTag = 0xFEFF0901;
 
+// A reference no technique, pass or element holds.
+constexpr DWORD k_EffectNoIndex = 0xFFFFFFFFu;
+// What a resource's bytes are: a shader's bytecode, or the name of the
+// parameter a state reads.
+constexpr DWORD k_EffectUsageBytecode = 0;
+constexpr DWORD k_EffectUsageParameter = 1;
+
+// The types whose values are object ids.
+inline bool IsEffectObjectType(D3DXPARAMETER_TYPE type) {
+    return type == D3DXPT_STRING || IsTextureType(type) || IsSamplerType(type) || IsShaderType(type);
+}
+
 inline bool IsEffectBinary(const void* data, size_t size) {
     if (size < 4) return false;
     const unsigned char* lr_Bytes = static_cast<const unsigned char*>(data);

@@ -18,6 +18,7 @@ inline bool IsTextureType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_TEXTU
 inline bool IsSamplerType(D3DXPARAMETER_TYPE type) { return type >= D3DXPT_SAMPLER && type <= D3DXPT_SAMPLERCUBE; }
 inline bool IsPixelShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_PIXELSHADER; }
 inline bool IsVertexShaderType(D3DXPARAMETER_TYPE type) { return type == D3DXPT_VERTEXSHADER; }
+inline bool IsShaderType(D3DXPARAMETER_TYPE type) { return IsPixelShaderType(type) || IsVertexShaderType(type); }
 
 // How a state value is written to the device.
 enum class StateValueKind { Dword, Float };

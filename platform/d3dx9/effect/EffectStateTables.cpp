@@ -6,126 +6,136 @@ namespace softfx {
 
 namespace {
 
-const StateInfo kRenderStates[] = {
-    {"ZENABLE", D3DRS_ZENABLE, ValueSet::ZBuffer},
-    {"FILLMODE", D3DRS_FILLMODE, ValueSet::Fill},
-    {"SHADEMODE", D3DRS_SHADEMODE, ValueSet::Shade},
-    {"ZWRITEENABLE", D3DRS_ZWRITEENABLE, ValueSet::Bool},
-    {"ALPHATESTENABLE", D3DRS_ALPHATESTENABLE, ValueSet::Bool},
-    {"LASTPIXEL", D3DRS_LASTPIXEL, ValueSet::Bool},
-    {"SRCBLEND", D3DRS_SRCBLEND, ValueSet::Blend},
-    {"DESTBLEND", D3DRS_DESTBLEND, ValueSet::Blend},
-    {"CULLMODE", D3DRS_CULLMODE, ValueSet::Cull},
-    {"ZFUNC", D3DRS_ZFUNC, ValueSet::Cmp},
-    {"ALPHAREF", D3DRS_ALPHAREF, ValueSet::Integer},
-    {"ALPHAFUNC", D3DRS_ALPHAFUNC, ValueSet::Cmp},
-    {"DITHERENABLE", D3DRS_DITHERENABLE, ValueSet::Bool},
-    {"ALPHABLENDENABLE", D3DRS_ALPHABLENDENABLE, ValueSet::Bool},
-    {"FOGENABLE", D3DRS_FOGENABLE, ValueSet::Bool},
-    {"SPECULARENABLE", D3DRS_SPECULARENABLE, ValueSet::Bool},
-    {"FOGCOLOR", D3DRS_FOGCOLOR, ValueSet::Integer},
-    {"FOGTABLEMODE", D3DRS_FOGTABLEMODE, ValueSet::Fog},
-    {"FOGSTART", D3DRS_FOGSTART, ValueSet::Float},
-    {"FOGEND", D3DRS_FOGEND, ValueSet::Float},
-    {"FOGDENSITY", D3DRS_FOGDENSITY, ValueSet::Float},
-    {"RANGEFOGENABLE", D3DRS_RANGEFOGENABLE, ValueSet::Bool},
-    {"STENCILENABLE", D3DRS_STENCILENABLE, ValueSet::Bool},
-    {"STENCILFAIL", D3DRS_STENCILFAIL, ValueSet::StencilOp},
-    {"STENCILZFAIL", D3DRS_STENCILZFAIL, ValueSet::StencilOp},
-    {"STENCILPASS", D3DRS_STENCILPASS, ValueSet::StencilOp},
-    {"STENCILFUNC", D3DRS_STENCILFUNC, ValueSet::Cmp},
-    {"STENCILREF", D3DRS_STENCILREF, ValueSet::Integer},
-    {"STENCILMASK", D3DRS_STENCILMASK, ValueSet::Integer},
-    {"STENCILWRITEMASK", D3DRS_STENCILWRITEMASK, ValueSet::Integer},
-    {"TEXTUREFACTOR", D3DRS_TEXTUREFACTOR, ValueSet::Integer},
-    {"WRAP0", D3DRS_WRAP0, ValueSet::Wrap},
-    {"WRAP1", D3DRS_WRAP1, ValueSet::Wrap},
-    {"WRAP2", D3DRS_WRAP2, ValueSet::Wrap},
-    {"WRAP3", D3DRS_WRAP3, ValueSet::Wrap},
-    {"WRAP4", D3DRS_WRAP4, ValueSet::Wrap},
-    {"WRAP5", D3DRS_WRAP5, ValueSet::Wrap},
-    {"WRAP6", D3DRS_WRAP6, ValueSet::Wrap},
-    {"WRAP7", D3DRS_WRAP7, ValueSet::Wrap},
-    {"CLIPPING", D3DRS_CLIPPING, ValueSet::Bool},
-    {"LIGHTING", D3DRS_LIGHTING, ValueSet::Bool},
-    {"AMBIENT", D3DRS_AMBIENT, ValueSet::Integer},
-    {"FOGVERTEXMODE", D3DRS_FOGVERTEXMODE, ValueSet::Fog},
-    {"COLORVERTEX", D3DRS_COLORVERTEX, ValueSet::Bool},
-    {"LOCALVIEWER", D3DRS_LOCALVIEWER, ValueSet::Bool},
-    {"NORMALIZENORMALS", D3DRS_NORMALIZENORMALS, ValueSet::Bool},
-    {"DIFFUSEMATERIALSOURCE", D3DRS_DIFFUSEMATERIALSOURCE, ValueSet::MaterialSource},
-    {"SPECULARMATERIALSOURCE", D3DRS_SPECULARMATERIALSOURCE, ValueSet::MaterialSource},
-    {"AMBIENTMATERIALSOURCE", D3DRS_AMBIENTMATERIALSOURCE, ValueSet::MaterialSource},
-    {"EMISSIVEMATERIALSOURCE", D3DRS_EMISSIVEMATERIALSOURCE, ValueSet::MaterialSource},
-    {"VERTEXBLEND", D3DRS_VERTEXBLEND, ValueSet::VertexBlend},
-    {"CLIPPLANEENABLE", D3DRS_CLIPPLANEENABLE, ValueSet::Integer},
-    {"POINTSIZE", D3DRS_POINTSIZE, ValueSet::Float},
-    {"POINTSIZE_MIN", D3DRS_POINTSIZE_MIN, ValueSet::Float},
-    {"POINTSPRITEENABLE", D3DRS_POINTSPRITEENABLE, ValueSet::Bool},
-    {"POINTSCALEENABLE", D3DRS_POINTSCALEENABLE, ValueSet::Bool},
-    {"POINTSCALE_A", D3DRS_POINTSCALE_A, ValueSet::Float},
-    {"POINTSCALE_B", D3DRS_POINTSCALE_B, ValueSet::Float},
-    {"POINTSCALE_C", D3DRS_POINTSCALE_C, ValueSet::Float},
-    {"MULTISAMPLEANTIALIAS", D3DRS_MULTISAMPLEANTIALIAS, ValueSet::Bool},
-    {"MULTISAMPLEMASK", D3DRS_MULTISAMPLEMASK, ValueSet::Integer},
-    {"PATCHEDGESTYLE", D3DRS_PATCHEDGESTYLE, ValueSet::PatchEdge},
-    {"DEBUGMONITORTOKEN", D3DRS_DEBUGMONITORTOKEN, ValueSet::Integer},
-    {"POINTSIZE_MAX", D3DRS_POINTSIZE_MAX, ValueSet::Float},
-    {"INDEXEDVERTEXBLENDENABLE", D3DRS_INDEXEDVERTEXBLENDENABLE, ValueSet::Bool},
-    {"COLORWRITEENABLE", D3DRS_COLORWRITEENABLE, ValueSet::ColorWrite},
-    {"TWEENFACTOR", D3DRS_TWEENFACTOR, ValueSet::Float},
-    {"BLENDOP", D3DRS_BLENDOP, ValueSet::BlendOp},
-    {"POSITIONDEGREE", D3DRS_POSITIONDEGREE, ValueSet::Degree},
-    {"NORMALDEGREE", D3DRS_NORMALDEGREE, ValueSet::Degree},
-    {"SCISSORTESTENABLE", D3DRS_SCISSORTESTENABLE, ValueSet::Bool},
-    {"SLOPESCALEDEPTHBIAS", D3DRS_SLOPESCALEDEPTHBIAS, ValueSet::Float},
-    {"ANTIALIASEDLINEENABLE", D3DRS_ANTIALIASEDLINEENABLE, ValueSet::Bool},
-    {"MINTESSELLATIONLEVEL", D3DRS_MINTESSELLATIONLEVEL, ValueSet::Float},
-    {"MAXTESSELLATIONLEVEL", D3DRS_MAXTESSELLATIONLEVEL, ValueSet::Float},
-    {"ADAPTIVETESS_X", D3DRS_ADAPTIVETESS_X, ValueSet::Float},
-    {"ADAPTIVETESS_Y", D3DRS_ADAPTIVETESS_Y, ValueSet::Float},
-    {"ADAPTIVETESS_Z", D3DRS_ADAPTIVETESS_Z, ValueSet::Float},
-    {"ADAPTIVETESS_W", D3DRS_ADAPTIVETESS_W, ValueSet::Float},
-    {"ENABLEADAPTIVETESSELLATION", D3DRS_ENABLEADAPTIVETESSELLATION, ValueSet::Bool},
-    {"TWOSIDEDSTENCILMODE", D3DRS_TWOSIDEDSTENCILMODE, ValueSet::Bool},
-    {"CCW_STENCILFAIL", D3DRS_CCW_STENCILFAIL, ValueSet::StencilOp},
-    {"CCW_STENCILZFAIL", D3DRS_CCW_STENCILZFAIL, ValueSet::StencilOp},
-    {"CCW_STENCILPASS", D3DRS_CCW_STENCILPASS, ValueSet::StencilOp},
-    {"CCW_STENCILFUNC", D3DRS_CCW_STENCILFUNC, ValueSet::Cmp},
-    {"COLORWRITEENABLE1", D3DRS_COLORWRITEENABLE1, ValueSet::ColorWrite},
-    {"COLORWRITEENABLE2", D3DRS_COLORWRITEENABLE2, ValueSet::ColorWrite},
-    {"COLORWRITEENABLE3", D3DRS_COLORWRITEENABLE3, ValueSet::ColorWrite},
-    {"BLENDFACTOR", D3DRS_BLENDFACTOR, ValueSet::Integer},
-    {"SRGBWRITEENABLE", D3DRS_SRGBWRITEENABLE, ValueSet::Bool},
-    {"DEPTHBIAS", D3DRS_DEPTHBIAS, ValueSet::Float},
-    {"WRAP8", D3DRS_WRAP8, ValueSet::Wrap},
-    {"WRAP9", D3DRS_WRAP9, ValueSet::Wrap},
-    {"WRAP10", D3DRS_WRAP10, ValueSet::Wrap},
-    {"WRAP11", D3DRS_WRAP11, ValueSet::Wrap},
-    {"WRAP12", D3DRS_WRAP12, ValueSet::Wrap},
-    {"WRAP13", D3DRS_WRAP13, ValueSet::Wrap},
-    {"WRAP14", D3DRS_WRAP14, ValueSet::Wrap},
-    {"WRAP15", D3DRS_WRAP15, ValueSet::Wrap},
-    {"SEPARATEALPHABLENDENABLE", D3DRS_SEPARATEALPHABLENDENABLE, ValueSet::Bool},
-    {"SRCBLENDALPHA", D3DRS_SRCBLENDALPHA, ValueSet::Blend},
-    {"DESTBLENDALPHA", D3DRS_DESTBLENDALPHA, ValueSet::Blend},
-    {"BLENDOPALPHA", D3DRS_BLENDOPALPHA, ValueSet::BlendOp},
-};
+constexpr auto k_Render = StateAssignment::Target::RenderState;
+constexpr auto k_Sampler = StateAssignment::Target::SamplerState;
+constexpr auto k_Texture = StateAssignment::Target::Texture;
+constexpr auto k_SamplerObject = StateAssignment::Target::Sampler;
+constexpr auto k_PixelShader = StateAssignment::Target::PixelShader;
+constexpr auto k_VertexShader = StateAssignment::Target::VertexShader;
 
-const StateInfo kSamplerStates[] = {
-    {"ADDRESSU", D3DSAMP_ADDRESSU, ValueSet::Address},
-    {"ADDRESSV", D3DSAMP_ADDRESSV, ValueSet::Address},
-    {"ADDRESSW", D3DSAMP_ADDRESSW, ValueSet::Address},
-    {"BORDERCOLOR", D3DSAMP_BORDERCOLOR, ValueSet::Integer},
-    {"MAGFILTER", D3DSAMP_MAGFILTER, ValueSet::Filter},
-    {"MINFILTER", D3DSAMP_MINFILTER, ValueSet::Filter},
-    {"MIPFILTER", D3DSAMP_MIPFILTER, ValueSet::Filter},
-    {"MIPMAPLODBIAS", D3DSAMP_MIPMAPLODBIAS, ValueSet::Float},
-    {"MAXMIPLEVEL", D3DSAMP_MAXMIPLEVEL, ValueSet::Integer},
-    {"MAXANISOTROPY", D3DSAMP_MAXANISOTROPY, ValueSet::Integer},
-    {"SRGBTEXTURE", D3DSAMP_SRGBTEXTURE, ValueSet::Bool},
-    {"ELEMENTINDEX", D3DSAMP_ELEMENTINDEX, ValueSet::Integer},
-    {"DMAPOFFSET", D3DSAMP_DMAPOFFSET, ValueSet::Integer},
+// In operation order. The rows between 0x66 and 0x92 and between 0x93 and
+// 0xA4 are left out: this runtime refuses them both ways.
+const StateInfo k_States[] = {
+    {0x00, k_Render, D3DRS_ZENABLE, "ZENABLE", ValueSet::ZBuffer},
+    {0x01, k_Render, D3DRS_FILLMODE, "FILLMODE", ValueSet::Fill},
+    {0x02, k_Render, D3DRS_SHADEMODE, "SHADEMODE", ValueSet::Shade},
+    {0x03, k_Render, D3DRS_ZWRITEENABLE, "ZWRITEENABLE", ValueSet::Bool},
+    {0x04, k_Render, D3DRS_ALPHATESTENABLE, "ALPHATESTENABLE", ValueSet::Bool},
+    {0x05, k_Render, D3DRS_LASTPIXEL, "LASTPIXEL", ValueSet::Bool},
+    {0x06, k_Render, D3DRS_SRCBLEND, "SRCBLEND", ValueSet::Blend},
+    {0x07, k_Render, D3DRS_DESTBLEND, "DESTBLEND", ValueSet::Blend},
+    {0x08, k_Render, D3DRS_CULLMODE, "CULLMODE", ValueSet::Cull},
+    {0x09, k_Render, D3DRS_ZFUNC, "ZFUNC", ValueSet::Cmp},
+    {0x0A, k_Render, D3DRS_ALPHAREF, "ALPHAREF", ValueSet::Integer},
+    {0x0B, k_Render, D3DRS_ALPHAFUNC, "ALPHAFUNC", ValueSet::Cmp},
+    {0x0C, k_Render, D3DRS_DITHERENABLE, "DITHERENABLE", ValueSet::Bool},
+    {0x0D, k_Render, D3DRS_ALPHABLENDENABLE, "ALPHABLENDENABLE", ValueSet::Bool},
+    {0x0E, k_Render, D3DRS_FOGENABLE, "FOGENABLE", ValueSet::Bool},
+    {0x0F, k_Render, D3DRS_SPECULARENABLE, "SPECULARENABLE", ValueSet::Bool},
+    {0x10, k_Render, D3DRS_FOGCOLOR, "FOGCOLOR", ValueSet::Integer},
+    {0x11, k_Render, D3DRS_FOGTABLEMODE, "FOGTABLEMODE", ValueSet::Fog},
+    {0x12, k_Render, D3DRS_FOGSTART, "FOGSTART", ValueSet::Float},
+    {0x13, k_Render, D3DRS_FOGEND, "FOGEND", ValueSet::Float},
+    {0x14, k_Render, D3DRS_FOGDENSITY, "FOGDENSITY", ValueSet::Float},
+    {0x15, k_Render, D3DRS_RANGEFOGENABLE, "RANGEFOGENABLE", ValueSet::Bool},
+    {0x16, k_Render, D3DRS_STENCILENABLE, "STENCILENABLE", ValueSet::Bool},
+    {0x17, k_Render, D3DRS_STENCILFAIL, "STENCILFAIL", ValueSet::StencilOp},
+    {0x18, k_Render, D3DRS_STENCILZFAIL, "STENCILZFAIL", ValueSet::StencilOp},
+    {0x19, k_Render, D3DRS_STENCILPASS, "STENCILPASS", ValueSet::StencilOp},
+    {0x1A, k_Render, D3DRS_STENCILFUNC, "STENCILFUNC", ValueSet::Cmp},
+    {0x1B, k_Render, D3DRS_STENCILREF, "STENCILREF", ValueSet::Integer},
+    {0x1C, k_Render, D3DRS_STENCILMASK, "STENCILMASK", ValueSet::Integer},
+    {0x1D, k_Render, D3DRS_STENCILWRITEMASK, "STENCILWRITEMASK", ValueSet::Integer},
+    {0x1E, k_Render, D3DRS_TEXTUREFACTOR, "TEXTUREFACTOR", ValueSet::Integer},
+    {0x1F, k_Render, D3DRS_WRAP0, "WRAP0", ValueSet::Wrap},
+    {0x20, k_Render, D3DRS_WRAP1, "WRAP1", ValueSet::Wrap},
+    {0x21, k_Render, D3DRS_WRAP2, "WRAP2", ValueSet::Wrap},
+    {0x22, k_Render, D3DRS_WRAP3, "WRAP3", ValueSet::Wrap},
+    {0x23, k_Render, D3DRS_WRAP4, "WRAP4", ValueSet::Wrap},
+    {0x24, k_Render, D3DRS_WRAP5, "WRAP5", ValueSet::Wrap},
+    {0x25, k_Render, D3DRS_WRAP6, "WRAP6", ValueSet::Wrap},
+    {0x26, k_Render, D3DRS_WRAP7, "WRAP7", ValueSet::Wrap},
+    {0x27, k_Render, D3DRS_WRAP8, "WRAP8", ValueSet::Wrap},
+    {0x28, k_Render, D3DRS_WRAP9, "WRAP9", ValueSet::Wrap},
+    {0x29, k_Render, D3DRS_WRAP10, "WRAP10", ValueSet::Wrap},
+    {0x2A, k_Render, D3DRS_WRAP11, "WRAP11", ValueSet::Wrap},
+    {0x2B, k_Render, D3DRS_WRAP12, "WRAP12", ValueSet::Wrap},
+    {0x2C, k_Render, D3DRS_WRAP13, "WRAP13", ValueSet::Wrap},
+    {0x2D, k_Render, D3DRS_WRAP14, "WRAP14", ValueSet::Wrap},
+    {0x2E, k_Render, D3DRS_WRAP15, "WRAP15", ValueSet::Wrap},
+    {0x2F, k_Render, D3DRS_CLIPPING, "CLIPPING", ValueSet::Bool},
+    {0x30, k_Render, D3DRS_LIGHTING, "LIGHTING", ValueSet::Bool},
+    {0x31, k_Render, D3DRS_AMBIENT, "AMBIENT", ValueSet::Integer},
+    {0x32, k_Render, D3DRS_FOGVERTEXMODE, "FOGVERTEXMODE", ValueSet::Fog},
+    {0x33, k_Render, D3DRS_COLORVERTEX, "COLORVERTEX", ValueSet::Bool},
+    {0x34, k_Render, D3DRS_LOCALVIEWER, "LOCALVIEWER", ValueSet::Bool},
+    {0x35, k_Render, D3DRS_NORMALIZENORMALS, "NORMALIZENORMALS", ValueSet::Bool},
+    {0x36, k_Render, D3DRS_DIFFUSEMATERIALSOURCE, "DIFFUSEMATERIALSOURCE", ValueSet::MaterialSource},
+    {0x37, k_Render, D3DRS_SPECULARMATERIALSOURCE, "SPECULARMATERIALSOURCE", ValueSet::MaterialSource},
+    {0x38, k_Render, D3DRS_AMBIENTMATERIALSOURCE, "AMBIENTMATERIALSOURCE", ValueSet::MaterialSource},
+    {0x39, k_Render, D3DRS_EMISSIVEMATERIALSOURCE, "EMISSIVEMATERIALSOURCE", ValueSet::MaterialSource},
+    {0x3A, k_Render, D3DRS_VERTEXBLEND, "VERTEXBLEND", ValueSet::VertexBlend},
+    {0x3B, k_Render, D3DRS_CLIPPLANEENABLE, "CLIPPLANEENABLE", ValueSet::Integer},
+    {0x3C, k_Render, D3DRS_POINTSIZE, "POINTSIZE", ValueSet::Float},
+    {0x3D, k_Render, D3DRS_POINTSIZE_MIN, "POINTSIZE_MIN", ValueSet::Float},
+    {0x3E, k_Render, D3DRS_POINTSIZE_MAX, "POINTSIZE_MAX", ValueSet::Float},
+    {0x3F, k_Render, D3DRS_POINTSPRITEENABLE, "POINTSPRITEENABLE", ValueSet::Bool},
+    {0x40, k_Render, D3DRS_POINTSCALEENABLE, "POINTSCALEENABLE", ValueSet::Bool},
+    {0x41, k_Render, D3DRS_POINTSCALE_A, "POINTSCALE_A", ValueSet::Float},
+    {0x42, k_Render, D3DRS_POINTSCALE_B, "POINTSCALE_B", ValueSet::Float},
+    {0x43, k_Render, D3DRS_POINTSCALE_C, "POINTSCALE_C", ValueSet::Float},
+    {0x44, k_Render, D3DRS_MULTISAMPLEANTIALIAS, "MULTISAMPLEANTIALIAS", ValueSet::Bool},
+    {0x45, k_Render, D3DRS_MULTISAMPLEMASK, "MULTISAMPLEMASK", ValueSet::Integer},
+    {0x46, k_Render, D3DRS_PATCHEDGESTYLE, "PATCHEDGESTYLE", ValueSet::PatchEdge},
+    {0x47, k_Render, D3DRS_DEBUGMONITORTOKEN, "DEBUGMONITORTOKEN", ValueSet::Integer},
+    {0x48, k_Render, D3DRS_INDEXEDVERTEXBLENDENABLE, "INDEXEDVERTEXBLENDENABLE", ValueSet::Bool},
+    {0x49, k_Render, D3DRS_COLORWRITEENABLE, "COLORWRITEENABLE", ValueSet::ColorWrite},
+    {0x4A, k_Render, D3DRS_TWEENFACTOR, "TWEENFACTOR", ValueSet::Float},
+    {0x4B, k_Render, D3DRS_BLENDOP, "BLENDOP", ValueSet::BlendOp},
+    {0x4C, k_Render, D3DRS_POSITIONDEGREE, "POSITIONDEGREE", ValueSet::Degree},
+    {0x4D, k_Render, D3DRS_NORMALDEGREE, "NORMALDEGREE", ValueSet::Degree},
+    {0x4E, k_Render, D3DRS_SCISSORTESTENABLE, "SCISSORTESTENABLE", ValueSet::Bool},
+    {0x4F, k_Render, D3DRS_SLOPESCALEDEPTHBIAS, "SLOPESCALEDEPTHBIAS", ValueSet::Float},
+    {0x50, k_Render, D3DRS_ANTIALIASEDLINEENABLE, "ANTIALIASEDLINEENABLE", ValueSet::Bool},
+    {0x51, k_Render, D3DRS_MINTESSELLATIONLEVEL, "MINTESSELLATIONLEVEL", ValueSet::Float},
+    {0x52, k_Render, D3DRS_MAXTESSELLATIONLEVEL, "MAXTESSELLATIONLEVEL", ValueSet::Float},
+    {0x53, k_Render, D3DRS_ADAPTIVETESS_X, "ADAPTIVETESS_X", ValueSet::Float},
+    {0x54, k_Render, D3DRS_ADAPTIVETESS_Y, "ADAPTIVETESS_Y", ValueSet::Float},
+    {0x55, k_Render, D3DRS_ADAPTIVETESS_Z, "ADAPTIVETESS_Z", ValueSet::Float},
+    {0x56, k_Render, D3DRS_ADAPTIVETESS_W, "ADAPTIVETESS_W", ValueSet::Float},
+    {0x57, k_Render, D3DRS_ENABLEADAPTIVETESSELLATION, "ENABLEADAPTIVETESSELLATION", ValueSet::Bool},
+    {0x58, k_Render, D3DRS_TWOSIDEDSTENCILMODE, "TWOSIDEDSTENCILMODE", ValueSet::Bool},
+    {0x59, k_Render, D3DRS_CCW_STENCILFAIL, "CCW_STENCILFAIL", ValueSet::StencilOp},
+    {0x5A, k_Render, D3DRS_CCW_STENCILZFAIL, "CCW_STENCILZFAIL", ValueSet::StencilOp},
+    {0x5B, k_Render, D3DRS_CCW_STENCILPASS, "CCW_STENCILPASS", ValueSet::StencilOp},
+    {0x5C, k_Render, D3DRS_CCW_STENCILFUNC, "CCW_STENCILFUNC", ValueSet::Cmp},
+    {0x5D, k_Render, D3DRS_COLORWRITEENABLE1, "COLORWRITEENABLE1", ValueSet::ColorWrite},
+    {0x5E, k_Render, D3DRS_COLORWRITEENABLE2, "COLORWRITEENABLE2", ValueSet::ColorWrite},
+    {0x5F, k_Render, D3DRS_COLORWRITEENABLE3, "COLORWRITEENABLE3", ValueSet::ColorWrite},
+    {0x60, k_Render, D3DRS_BLENDFACTOR, "BLENDFACTOR", ValueSet::Integer},
+    {0x61, k_Render, D3DRS_SRGBWRITEENABLE, "SRGBWRITEENABLE", ValueSet::Bool},
+    {0x62, k_Render, D3DRS_DEPTHBIAS, "DEPTHBIAS", ValueSet::Float},
+    {0x63, k_Render, D3DRS_SEPARATEALPHABLENDENABLE, "SEPARATEALPHABLENDENABLE", ValueSet::Bool},
+    {0x64, k_Render, D3DRS_SRCBLENDALPHA, "SRCBLENDALPHA", ValueSet::Blend},
+    {0x65, k_Render, D3DRS_DESTBLENDALPHA, "DESTBLENDALPHA", ValueSet::Blend},
+    {0x66, k_Render, D3DRS_BLENDOPALPHA, "BLENDOPALPHA", ValueSet::BlendOp},
+    {0x92, k_VertexShader, 0, "VERTEXSHADER", ValueSet::Integer},
+    {0x93, k_PixelShader, 0, "PIXELSHADER", ValueSet::Integer},
+    {0xA4, k_Texture, 0, "TEXTURE", ValueSet::Integer},
+    {0xA5, k_Sampler, D3DSAMP_ADDRESSU, "ADDRESSU", ValueSet::Address},
+    {0xA6, k_Sampler, D3DSAMP_ADDRESSV, "ADDRESSV", ValueSet::Address},
+    {0xA7, k_Sampler, D3DSAMP_ADDRESSW, "ADDRESSW", ValueSet::Address},
+    {0xA8, k_Sampler, D3DSAMP_BORDERCOLOR, "BORDERCOLOR", ValueSet::Integer},
+    {0xA9, k_Sampler, D3DSAMP_MAGFILTER, "MAGFILTER", ValueSet::Filter},
+    {0xAA, k_Sampler, D3DSAMP_MINFILTER, "MINFILTER", ValueSet::Filter},
+    {0xAB, k_Sampler, D3DSAMP_MIPFILTER, "MIPFILTER", ValueSet::Filter},
+    {0xAC, k_Sampler, D3DSAMP_MIPMAPLODBIAS, "MIPMAPLODBIAS", ValueSet::Float},
+    {0xAD, k_Sampler, D3DSAMP_MAXMIPLEVEL, "MAXMIPLEVEL", ValueSet::Integer},
+    {0xAE, k_Sampler, D3DSAMP_MAXANISOTROPY, "MAXANISOTROPY", ValueSet::Integer},
+    {0xAF, k_Sampler, D3DSAMP_SRGBTEXTURE, "SRGBTEXTURE", ValueSet::Bool},
+    {0xB0, k_Sampler, D3DSAMP_ELEMENTINDEX, "ELEMENTINDEX", ValueSet::Integer},
+    {0xB1, k_Sampler, D3DSAMP_DMAPOFFSET, "DMAPOFFSET", ValueSet::Integer},
+    {0xB2, k_SamplerObject, 0, "SAMPLER", ValueSet::Integer},
 };
 
 struct ValueName {
@@ -233,27 +243,30 @@ bool EqualsNoCase(const std::string& a, const char* b) {
     return b[i] == '\0';
 }
 
-const StateInfo* FindRenderState(const std::string& name) {
-    for (const StateInfo& lr_Info : kRenderStates)
-        if (EqualsNoCase(name, lr_Info.Name)) return &lr_Info;
+namespace {
+
+const StateInfo* FindByName(StateAssignment::Target kind, const std::string& name) {
+    for (const StateInfo& lr_Info : k_States)
+        if (lr_Info.Class == kind && EqualsNoCase(name, lr_Info.Name)) return &lr_Info;
     return nullptr;
 }
 
-const StateInfo* FindSamplerState(const std::string& name) {
-    for (const StateInfo& lr_Info : kSamplerStates)
-        if (EqualsNoCase(name, lr_Info.Name)) return &lr_Info;
+}  // namespace
+
+const StateInfo* FindRenderState(const std::string& name) { return FindByName(k_Render, name); }
+
+const StateInfo* FindSamplerState(const std::string& name) { return FindByName(k_Sampler, name); }
+
+const StateInfo* StateByOperation(DWORD operation) {
+    for (const StateInfo& lr_Info : k_States)
+        if (lr_Info.Operation == operation) return &lr_Info;
     return nullptr;
 }
 
-const StateInfo* RenderStateByValue(DWORD state) {
-    for (const StateInfo& lr_Info : kRenderStates)
-        if (lr_Info.State == state) return &lr_Info;
-    return nullptr;
-}
-
-const StateInfo* SamplerStateByValue(DWORD state) {
-    for (const StateInfo& lr_Info : kSamplerStates)
-        if (lr_Info.State == state) return &lr_Info;
+const StateInfo* StateOfClass(StateAssignment::Target kind, DWORD state) {
+    const bool lr_Device = kind == k_Render || kind == k_Sampler;
+    for (const StateInfo& lr_Info : k_States)
+        if (lr_Info.Class == kind && (!lr_Device || lr_Info.State == state)) return &lr_Info;
     return nullptr;
 }
 
