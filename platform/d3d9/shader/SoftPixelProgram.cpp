@@ -1,5 +1,6 @@
 #include "shader/SoftPixelProgram.h"
 
+#include <soft/SoftShaderModels.h>
 #include <soft/SoftShaderOpcodes.h>
 
 #include <algorithm>
@@ -8,7 +9,8 @@
 
 namespace {
 
-// What a model offers pixel shaders.
+// What a model offers pixel shaders: the registers of the shared table, and
+// what the models after 2.0 add.
 struct ModelLimits {
     UINT Temps;
     UINT Inputs;    // v#
@@ -20,9 +22,17 @@ struct ModelLimits {
     bool Model3;
 };
 
-const ModelLimits k_Model20 = {12, 2, 8, 32, 0, 0, false, false};
-const ModelLimits k_Model2x = {32, 2, 8, 32, 16, 16, true, false};
-const ModelLimits k_Model30 = {32, 10, 0, 224, 16, 16, true, true};
+ModelLimits LimitsOf(DWORD version) {
+    const SoftShaderModel& m = *SoftFindShaderModel(version);
+    return {m.Temporaries,
+            m.Inputs,
+            m.Textures,
+            m.FloatConstants,
+            m.IntConstants,
+            m.BoolConstants,
+            version != D3DPS_VERSION(2, 0),
+            D3DSHADER_VERSION_MAJOR(version) >= 3};
+}
 
 // What the interpreter makes of each opcode it runs; the stream's facts
 // (operand counts, models) are the shared table's.
@@ -116,7 +126,7 @@ private:
 
     SoftPixelProgram& mr_Program;
     std::string& mr_Reason;
-    ModelLimits mr_Limits = k_Model20;
+    ModelLimits mr_Limits = LimitsOf(D3DPS_VERSION(2, 0));
     const DWORD* mr_Tokens = nullptr;
     size_t mr_Cursor = 0;
     size_t mr_End = 0;
@@ -145,15 +155,9 @@ bool SoftPixelDecoder::Run(const DWORD* tokens, size_t count) {
         mr_Program.mr_NotRunnableReason = "shader model 1 pixel shaders are not interpreted";
         return true;
     }
-    if (lr_Major == 2 && lr_Minor == 0) {
-        mr_Limits = k_Model20;
-    } else if (lr_Major == 2 && lr_Minor == 1) {
-        mr_Limits = k_Model2x;
-    } else if (lr_Major == 3 && lr_Minor == 0) {
-        mr_Limits = k_Model30;
-    } else {
+    if (!SoftFindShaderModel(lr_Version))
         return Fail("pixel shader version %u.%u is not interpreted", lr_Major, lr_Minor);
-    }
+    mr_Limits = LimitsOf(lr_Version);
     mr_Tokens = tokens;
     size_t i = 1;
     bool lr_Ended = false;

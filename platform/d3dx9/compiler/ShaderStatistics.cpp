@@ -1,4 +1,5 @@
 // Instruction and register counts of shader model 2 and 3 token streams.
+#include <soft/SoftShaderModels.h>
 #include <soft/SoftShaderOpcodes.h>
 #include <soft/SoftShaderStatistics.h>
 
@@ -115,24 +116,11 @@ DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderStatistics(const DWORD* tokens, UINT ma
 }
 
 DECLSPEC_EXPORT BOOL WINAPI SoftGetShaderLimits(DWORD version, SoftShaderLimits* limits) {
-    if (!limits) return FALSE;
-    const bool lr_Pixel = (version >> 16) == 0xFFFF;
-    const DWORD lr_Model = version & 0xFFFF;
-    SoftShaderLimits l;
-    if (lr_Pixel && lr_Model == 0x0200) {
-        l = {32, 12, 32, 0, 0, 16, 4};
-    } else if (lr_Pixel && lr_Model == 0x0201) {
-        l = {512, 32, 32, 16, 16, 16, 0xFFFFFFFFu};
-    } else if (lr_Pixel && lr_Model == 0x0300) {
-        l = {0xFFFFFFFFu, 32, 224, 16, 16, 16, 0xFFFFFFFFu};
-    } else if (!lr_Pixel && (lr_Model == 0x0200 || lr_Model == 0x0201)) {
-        l = {0, lr_Model == 0x0200 ? 12u : 32u, 256, 16, 16, 0, 0};
-    } else if (!lr_Pixel && lr_Model == 0x0300) {
-        l = {0xFFFFFFFFu, 32, 256, 16, 16, 4, 0xFFFFFFFFu};
-    } else {
-        return FALSE;
-    }
-    *limits = l;
+    const SoftShaderModel* lr_Model_ = SoftFindShaderModel(version);
+    if (!limits || !lr_Model_) return FALSE;
+    const SoftShaderModel& m = *lr_Model_;
+    *limits = {m.TextureInstructions, m.Temporaries, m.FloatConstants, m.IntConstants,
+               m.BoolConstants,       m.Samplers,    m.DependentLevels};
     return TRUE;
 }
 
