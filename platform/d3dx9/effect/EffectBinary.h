@@ -15,7 +15,7 @@
 //     objects {id, size, bytes}: strings and shader parameters' bytecode,
 //     resources {technique or ~0, pass or parameter, element or ~0, state,
 //       usage (0 bytecode, 1 a parameter's name), size, bytes}
-// A state is {operation (its row in the table of fx_2_0 states), index,
+// A state is {operation (its row in EffectStateTables.cpp), index,
 // type, value}. Object and sampler values hold object ids and state lists.
 #pragma once
 
@@ -28,7 +28,7 @@ namespace softfx {
 
 constexpr DWORD k_EffectBinaryTag = 0xFEFF0901;
 
-// A reference no technique, pass or element holds.
+// ~0 in a resource: no technique (the state is a sampler parameter's), or no element.
 constexpr DWORD k_EffectNoIndex = 0xFFFFFFFFu;
 // What a resource's bytes are: a shader's bytecode, or the name of the
 // parameter a state reads.
