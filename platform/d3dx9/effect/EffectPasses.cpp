@@ -184,9 +184,7 @@ STDMETHODIMP_(BOOL) Effect::IsParameterUsed(D3DXHANDLE hParameter, D3DXHANDLE hT
             for (UINT lr_Used : mr_Definition.Shaders[static_cast<size_t>(lr_Shader)].UsedGlobals) {
                 if (lr_Used == lr_Target) return TRUE;
                 const ValueNode& lr_UsedNode = mr_Definition.Nodes[lr_Used];
-                if (IsSamplerType(lr_UsedNode.Type) &&
-                    lr_SamplerUses(lr_UsedNode))
-                    return TRUE;
+                if (IsSamplerType(lr_UsedNode.Type) && lr_SamplerUses(lr_UsedNode)) return TRUE;
             }
         }
     }
