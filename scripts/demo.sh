@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev fonts-dejavu-core
+scripts/install-deps.sh build tests
 cmake -S "$ROOT" -B "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$ROOT/build/release" -j "$(nproc)" --target ssao ssao_demo_host
 exec "$ROOT/build/release/host/ssao_demo_host" \

@@ -20,7 +20,6 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/.." && pwd)
-source "$here/windows/ensure-packages.sh"
 
 out=$repo/dist
 builds=$repo/build/windows
@@ -32,8 +31,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-ensure_packages zip=zip x86_64-w64-mingw32-strip=binutils-mingw-w64-x86-64 \
-    i686-w64-mingw32-strip=binutils-mingw-w64-i686
+"$here/install-deps.sh" package
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 

@@ -11,11 +11,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 
-scripts/install-deps.sh cmake make g++ gcc bison flex spirv-headers libvulkan-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfreetype-dev fonts-dejavu-core \
-  clang libclang-rt-14-dev mingw-w64 wine wine64 libgl1-mesa-dri xvfb xauth
+scripts/install-deps.sh build tests sanitizers windows wine
 # The 32-bit Wine runs (skipped, with their packages, under SSAO_SKIP_WINE).
 if [ -z "${SSAO_SKIP_WINE:-}" ]; then
-  scripts/install-deps.sh wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
+  scripts/install-deps.sh wine32
 fi
 
 JOBS=$(nproc)

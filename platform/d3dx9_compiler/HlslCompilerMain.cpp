@@ -4,8 +4,8 @@
 //
 // Usage: d3dx9-hlsl <cpu milliseconds> <memory bytes>, the request on
 // standard input (ShaderCompilerProtocol.h).
-#include "CompilerMessages.h"
-#include "ShaderCompilerProtocol.h"
+#include "compiler/CompilerMessages.h"
+#include "compiler/ShaderCompilerProtocol.h"
 
 #include <vkd3d_shader.h>
 

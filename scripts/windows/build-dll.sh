@@ -8,7 +8,6 @@ set -o pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
-source "$here/ensure-packages.sh"
 
 if [ $# -ne 2 ]; then
     echo "usage: $0 <x86_64|i686> <builddir>" >&2
@@ -21,7 +20,7 @@ case $arch in
     *) echo "unknown architecture '$arch' (x86_64 or i686)" >&2; exit 2 ;;
 esac
 
-ensure_packages "$arch-w64-mingw32-g++=mingw-w64" cmake=cmake
+"$repo/scripts/install-deps.sh" windows
 
 echo "== configuring $arch in $build"
 cmake -S "$repo" -B "$build" \

@@ -11,7 +11,6 @@ set -u
 set -o pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
 wine_program_setup ssao_effect_states.exe "compiled effects dir" "$@"

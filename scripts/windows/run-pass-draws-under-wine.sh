@@ -10,7 +10,6 @@ set -u
 set -o pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
 wine_program_setup ssao_pass_draws.exe "shaderdir" "$@"

@@ -13,7 +13,6 @@ set -u
 set -o pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
 options=("${@:5}")

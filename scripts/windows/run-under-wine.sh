@@ -19,7 +19,6 @@ set -o pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
-source "$here/ensure-packages.sh"
 source "$here/wine-session.sh"
 
 if [ -n "${SSAO_SKIP_WINE:-}" ]; then

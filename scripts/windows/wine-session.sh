@@ -1,26 +1,23 @@
 #!/bin/bash
 # Sourced by the scripts that run Windows programs under Wine:
 #   wine_session <x86_64|i686> <builddir>
-# installs what Wine needs for that width (32-bit: Debian's i386 multiarch
-# and wine32), starts a private X server, and makes the build's own Wine
-# prefix (win64 or win32). Both are stopped when the script exits.
+# installs what Wine needs for that width (scripts/packages.txt: windows and
+# wine, and wine32 for 32 bits), starts a private X server, and makes the
+# build's own Wine prefix (win64 or win32). Both are stopped when the script
+# exits.
+wine_install_deps=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/install-deps.sh
+
 wine_session() {
     local arch=$1 build=$2 n
-    local packages=(cmake=cmake wine=wine Xvfb=xvfb /usr/lib/x86_64-linux-gnu/dri/swrast_dri.so=libgl1-mesa-dri)
+    local purposes=(windows wine)
     case $arch in
-        x86_64)
-            packages+=(x86_64-w64-mingw32-g++=mingw-w64 /usr/lib/wine/wine64=wine64)
-            export WINEARCH=win64 ;;
+        x86_64) export WINEARCH=win64 ;;
         i686)
-            ensure_architecture i386 || return 1
-            # Wine's 32-bit loader and the 32-bit OpenGL stack its Direct3D runs on.
-            packages+=(i686-w64-mingw32-g++=mingw-w64 /usr/lib/wine/wine=wine32:i386
-                /usr/lib/i386-linux-gnu/libGL.so.1=libgl1:i386 /usr/lib/i386-linux-gnu/libGLX_mesa.so.0=libglx-mesa0:i386
-                /usr/lib/i386-linux-gnu/dri/swrast_dri.so=libgl1-mesa-dri:i386)
+            purposes+=(wine32)
             export WINEARCH=win32 ;;
         *) echo "unknown architecture '$arch' (x86_64 or i686)" >&2; return 1 ;;
     esac
-    ensure_packages "${packages[@]}" || return 1
+    "$wine_install_deps" "${purposes[@]}" || return 1
 
     wine_xvfb_pid=""
     export WINEPREFIX="$build/wineprefix"

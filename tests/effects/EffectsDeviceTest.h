@@ -7,10 +7,12 @@
 #include "SoftDeviceFixture.h"
 
 #include <d3dx9.h>
+#include <soft/SoftShaderComments.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 class EffectsDeviceTest : public SoftDeviceFixture {
 protected:
@@ -47,16 +49,9 @@ protected:
         }
         UINT lr_Size = 0;
         lr_Shader->GetFunction(nullptr, &lr_Size);
-        std::string ls_Tokens(lr_Size, '\0');
-        if (lr_Size > 0) {
-            lr_Shader->GetFunction(&ls_Tokens[0], &lr_Size);
-        }
+        std::vector<DWORD> lr_Tokens(lr_Size / 4);
+        if (!lr_Tokens.empty()) lr_Shader->GetFunction(lr_Tokens.data(), &lr_Size);
         lr_Shader->Release();
-        // version, comment token, "FUNC", name padded with NULs
-        size_t lr_Start = ls_Tokens.find("FUNC");
-        if (lr_Start == std::string::npos) {
-            return std::string();
-        }
-        return std::string(ls_Tokens.c_str() + lr_Start + 4);
+        return SoftShaderEntryName(lr_Tokens.data(), lr_Tokens.size());
     }
 };

@@ -6,8 +6,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 check="$here/../../scripts/windows/check-pe.sh"
-source "$here/../../scripts/windows/ensure-packages.sh"
-ensure_packages x86_64-w64-mingw32-g++=mingw-w64 || exit 1
+"$here/../../scripts/install-deps.sh" windows || exit 1
 
 work=${1:?usage: $0 <workdir>}
 rm -rf "$work"

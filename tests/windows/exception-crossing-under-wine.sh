@@ -10,7 +10,6 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
-source "$repo/scripts/windows/ensure-packages.sh"
 source "$repo/scripts/windows/wine-session.sh"
 
 if [ -n "${SSAO_SKIP_WINE:-}" ]; then

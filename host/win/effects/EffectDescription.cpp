@@ -1,7 +1,8 @@
 #include "EffectDescription.h"
 
+#include <soft/SoftShaderComments.h>
+
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -65,16 +66,8 @@ std::string ShaderOf(const DWORD* tokens) {
     if (!tokens) return "none";
     char lr_Version[12];
     std::snprintf(lr_Version, sizeof(lr_Version), "%08lx", static_cast<unsigned long>(tokens[0]));
-    std::string ls_Shader = lr_Version;
-    for (size_t i = 1; (tokens[i] & 0xFFFF) == 0xFFFE; i += 1 + ((tokens[i] >> 16) & 0x7FFF)) {
-        const size_t lr_Words = (tokens[i] >> 16) & 0x7FFF;
-        if (lr_Words >= 2 && std::memcmp(&tokens[i + 1], "FUNC", 4) == 0) {
-            const char* lr_Name = reinterpret_cast<const char*>(&tokens[i + 2]);
-            ls_Shader += " " + std::string(lr_Name, strnlen(lr_Name, (lr_Words - 1) * 4));
-            break;
-        }
-    }
-    return ls_Shader;
+    const std::string ls_Entry = SoftShaderEntryName(tokens, SIZE_MAX);
+    return ls_Entry.empty() ? std::string(lr_Version) : std::string(lr_Version) + " " + ls_Entry;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "EffectStates.h"
 
+#include <soft/SoftShaderComments.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,15 +23,8 @@ std::string ShaderName(Shader* shader) {
     if (FAILED(shader->GetFunction(nullptr, &lr_Size)) || lr_Size < 8) return "unreadable";
     std::vector<DWORD> lr_Tokens(lr_Size / 4);
     if (FAILED(shader->GetFunction(lr_Tokens.data(), &lr_Size))) return "unreadable";
-    for (size_t i = 1; i < lr_Tokens.size() && (lr_Tokens[i] & 0xFFFF) == 0xFFFE;) {
-        const size_t lr_Words = (lr_Tokens[i] >> 16) & 0x7FFF;
-        if (lr_Words >= 2 && i + 1 + lr_Words <= lr_Tokens.size() && std::memcmp(&lr_Tokens[i + 1], "FUNC", 4) == 0) {
-            const char* lr_Text = reinterpret_cast<const char*>(&lr_Tokens[i + 2]);
-            return std::string(lr_Text, strnlen(lr_Text, (lr_Words - 1) * 4));
-        }
-        i += 1 + lr_Words;
-    }
-    return std::to_string(lr_Size) + " bytes";
+    const std::string ls_Name = SoftShaderEntryName(lr_Tokens.data(), lr_Tokens.size());
+    return ls_Name.empty() ? std::to_string(lr_Size) + " bytes" : ls_Name;
 }
 
 // IID_ID3DXEffectStateManager, spelled out: not every import library defines it.

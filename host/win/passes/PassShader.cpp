@@ -1,5 +1,7 @@
 #include "PassShader.h"
 
+#include <soft/SoftShaderComments.h>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -7,9 +9,6 @@
 
 namespace {
 
-const DWORD k_CommentToken = 0xFFFE;
-const DWORD k_EndToken = 0x0000FFFF;
-const DWORD k_Ctab = 'C' | 'T' << 8 | 'A' << 16 | static_cast<DWORD>('B') << 24;
 // D3DXREGISTER_SET values.
 const DWORD k_Float4Set = 2;
 const DWORD k_SamplerSet = 3;
@@ -30,36 +29,29 @@ unsigned Half(const unsigned char* bytes, size_t size, size_t at) {
 
 bool PassShader::ReadConstantTable(const std::vector<DWORD>& tokens, std::map<std::string, UINT>& samplers,
                                    std::map<std::string, UINT>& constants) {
-    // Comments sit between the version token and the instructions.
-    for (size_t i = 1; i < tokens.size() && tokens[i] != k_EndToken;) {
-        if ((tokens[i] & 0xFFFF) != k_CommentToken) return false;
-        const size_t lr_Length = (tokens[i] >> 16) & 0x7FFF;
-        if (i + 1 + lr_Length > tokens.size()) return false;
-        if (lr_Length >= 8 && tokens[i + 1] == k_Ctab) {
-            // Offsets count from the word after the fourcc.
-            const unsigned char* lr_Table = reinterpret_cast<const unsigned char*>(&tokens[i + 2]);
-            const size_t lr_Size = (lr_Length - 1) * 4;
-            const DWORD lr_Count = Word(lr_Table, lr_Size, 12);
-            const DWORD lr_Info = Word(lr_Table, lr_Size, 16);
-            for (DWORD c = 0; c < lr_Count; ++c) {
-                const size_t lr_At = lr_Info + c * 20;
-                if (lr_At + 20 > lr_Size) return false;
-                const DWORD lr_NameAt = Word(lr_Table, lr_Size, lr_At);
-                if (lr_NameAt >= lr_Size) return false;
-                const char* lr_Name = reinterpret_cast<const char*>(lr_Table + lr_NameAt);
-                const void* lr_End = std::memchr(lr_Name, 0, lr_Size - lr_NameAt);
-                if (!lr_End) return false;
-                const std::string ls_Name(lr_Name, static_cast<const char*>(lr_End));
-                const unsigned lr_Set = Half(lr_Table, lr_Size, lr_At + 4);
-                const unsigned lr_Register = Half(lr_Table, lr_Size, lr_At + 6);
-                if (lr_Set == k_SamplerSet) samplers[ls_Name] = lr_Register;
-                if (lr_Set == k_Float4Set) constants[ls_Name] = lr_Register;
-            }
-            return true;
-        }
-        i += 1 + lr_Length;
+    size_t lr_Words = 0;
+    const DWORD* lr_Payload = SoftFindShaderComment(tokens.data(), tokens.size(), "CTAB", &lr_Words);
+    if (!lr_Payload || lr_Words < 7) return false;
+    // Offsets count from the word after the fourcc.
+    const unsigned char* lr_Table = reinterpret_cast<const unsigned char*>(lr_Payload);
+    const size_t lr_Size = lr_Words * 4;
+    const DWORD lr_Count = Word(lr_Table, lr_Size, 12);
+    const DWORD lr_Info = Word(lr_Table, lr_Size, 16);
+    for (DWORD c = 0; c < lr_Count; ++c) {
+        const size_t lr_At = lr_Info + c * 20;
+        if (lr_At + 20 > lr_Size) return false;
+        const DWORD lr_NameAt = Word(lr_Table, lr_Size, lr_At);
+        if (lr_NameAt >= lr_Size) return false;
+        const char* lr_Name = reinterpret_cast<const char*>(lr_Table + lr_NameAt);
+        const void* lr_End = std::memchr(lr_Name, 0, lr_Size - lr_NameAt);
+        if (!lr_End) return false;
+        const std::string ls_Name(lr_Name, static_cast<const char*>(lr_End));
+        const unsigned lr_Set = Half(lr_Table, lr_Size, lr_At + 4);
+        const unsigned lr_Register = Half(lr_Table, lr_Size, lr_At + 6);
+        if (lr_Set == k_SamplerSet) samplers[ls_Name] = lr_Register;
+        if (lr_Set == k_Float4Set) constants[ls_Name] = lr_Register;
     }
-    return false;
+    return true;
 }
 
 bool PassShader::Load(const std::string& directory, const std::string& name, PassShader& shader, std::string& error) {

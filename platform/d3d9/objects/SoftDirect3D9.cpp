@@ -3,6 +3,8 @@
 #include "objects/SoftDevice.h"
 #include "pipeline/SoftFormat.h"
 
+#include <soft/SoftShaderModels.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -284,24 +286,24 @@ void SoftDirect3D9::FillCaps(UINT adapter, D3DCAPS9* caps) const {
         D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     // A part limited to model 2.0 reports the base 2.0 caps, as such hardware
     // does, so that 2_a and 2_b techniques fail validation there.
-    if ((mr_VertexShaderVersion & 0xFFFF) >= 0x0300) {
-        caps->VS20Caps.NumTemps = 32;
+    const bool lr_Vertex3 = (mr_VertexShaderVersion & 0xFFFF) >= 0x0300;
+    const bool lr_Pixel3 = (mr_PixelShaderVersion & 0xFFFF) >= 0x0300;
+    caps->VS20Caps.NumTemps = SoftFindShaderModel(D3DVS_VERSION(lr_Vertex3 ? 3 : 2, 0))->Temporaries;
+    caps->PS20Caps.NumTemps = SoftFindShaderModel(D3DPS_VERSION(lr_Pixel3 ? 3 : 2, 0))->Temporaries;
+    if (lr_Vertex3) {
         caps->VS20Caps.DynamicFlowControlDepth = 24;
         caps->VS20Caps.StaticFlowControlDepth = 4;
     } else {
-        caps->VS20Caps.NumTemps = 12;
         caps->VS20Caps.StaticFlowControlDepth = 1;
     }
-    if ((mr_PixelShaderVersion & 0xFFFF) >= 0x0300) {
+    if (lr_Pixel3) {
         caps->PS20Caps.Caps = D3DPS20CAPS_ARBITRARYSWIZZLE | D3DPS20CAPS_GRADIENTINSTRUCTIONS |
                               D3DPS20CAPS_PREDICATION | D3DPS20CAPS_NODEPENDENTREADLIMIT |
                               D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT;
-        caps->PS20Caps.NumTemps = 32;
         caps->PS20Caps.DynamicFlowControlDepth = 24;
         caps->PS20Caps.StaticFlowControlDepth = 4;
         caps->PS20Caps.NumInstructionSlots = D3DPS20_MAX_NUMINSTRUCTIONSLOTS;
     } else {
-        caps->PS20Caps.NumTemps = 12;
         caps->PS20Caps.NumInstructionSlots = D3DPS20_MIN_NUMINSTRUCTIONSLOTS;
     }
     caps->MaxVShaderInstructionsExecuted = 65535;

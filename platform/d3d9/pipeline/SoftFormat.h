@@ -4,16 +4,7 @@
 
 #include <d3d9.h>
 
-struct SoftFormatInfo {
-    UINT BytesPerPixel;  // 0 for formats the device cannot hold
-    UINT BlockBytes;     // compressed formats: bytes per 4x4 block, else 0
-    bool Depth;          // depth (or stencil) format
-    bool Stencil;
-    bool LockableDepth;  // depth formats an application may lock
-    bool FourCC;
-};
-
-SoftFormatInfo SoftGetFormatInfo(D3DFORMAT format);
+#include <soft/SoftFormatInfo.h>
 
 // Bytes of one row of pixels (or of 4x4 blocks) and number of rows stored.
 UINT SoftRowPitch(D3DFORMAT format, UINT width);

@@ -2,6 +2,8 @@
 #include "DeviceTestUtil.h"
 #include "SoftDeviceFixture.h"
 
+#include <soft/SoftShaderModels.h>
+
 #include <tuple>
 
 using namespace device_test;
@@ -209,9 +211,14 @@ TEST_F(DeviceCreationTests, CapsFollowTheShaderVersionsSet) {
     EXPECT_EQ(lr_Caps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(3, 0)));
     EXPECT_EQ(lr_Caps.NumberOfAdaptersInGroup, 1u);
     EXPECT_GE(lr_Caps.NumSimultaneousRTs, 1u);
+    // Temporaries as the model table gives them, for the model the caps name.
+    EXPECT_EQ(static_cast<UINT>(lr_Caps.PS20Caps.NumTemps), SoftFindShaderModel(D3DPS_VERSION(3, 0))->Temporaries);
+    EXPECT_EQ(static_cast<UINT>(lr_Caps.VS20Caps.NumTemps), SoftFindShaderModel(D3DVS_VERSION(3, 0))->Temporaries);
     mr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     ASSERT_EQ(mr_Device_->GetDeviceCaps(&lr_Caps), D3D_OK);
     EXPECT_EQ(lr_Caps.PixelShaderVersion, static_cast<DWORD>(D3DPS_VERSION(2, 0)));
+    EXPECT_EQ(static_cast<UINT>(lr_Caps.PS20Caps.NumTemps), SoftFindShaderModel(D3DPS_VERSION(2, 0))->Temporaries);
+    EXPECT_EQ(static_cast<UINT>(lr_Caps.VS20Caps.NumTemps), SoftFindShaderModel(D3DVS_VERSION(2, 0))->Temporaries);
     D3DCAPS9 lr_AdapterCaps;
     ASSERT_EQ(mr_Direct3D_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &lr_AdapterCaps), D3D_OK);
     EXPECT_EQ(lr_AdapterCaps.VertexShaderVersion, static_cast<DWORD>(D3DVS_VERSION(2, 0)));

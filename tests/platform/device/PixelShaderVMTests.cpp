@@ -4,6 +4,8 @@
 
 #include "SoftDeviceFixture.h"
 
+#include <soft/SoftShaderModels.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -604,6 +606,24 @@ TEST_F(PixelShaderVMTests, StreamsTheInterpreterCannotRunAreRefused) {
     std::string ls_Reason;
     const std::vector<DWORD> lr_Within = Assembler(D3DPS_VERSION(3, 0)).Op(D3DSIO_MOV, {Dst(R, 31), Src(C, 223)}).End();
     EXPECT_TRUE(mr_Program.Decode(lr_Within.data(), lr_Within.size(), ls_Reason)) << ls_Reason;
+}
+
+// Each pixel model's registers as the shared model table gives them: the
+// last of each is read, the next refused.
+TEST_F(PixelShaderVMTests, EachModelTakesTheRegistersOfTheModelTable) {
+    for (DWORD lr_Version : {D3DPS_VERSION(2, 0), D3DPS_VERSION(2, 1), D3DPS_VERSION(3, 0)}) {
+        const SoftShaderModel* lr_Model_ = SoftFindShaderModel(lr_Version);
+        ASSERT_NE(lr_Model_, nullptr);
+        const UINT lr_Temps = lr_Model_->Temporaries, lr_Floats = lr_Model_->FloatConstants;
+        const std::vector<DWORD> lr_Within =
+            Assembler(lr_Version).Op(D3DSIO_MOV, {Dst(R, lr_Temps - 1), Src(C, lr_Floats - 1)}).End();
+        std::string ls_Reason;
+        SoftPixelProgram lr_Program;
+        EXPECT_TRUE(lr_Program.Decode(lr_Within.data(), lr_Within.size(), ls_Reason)) << ls_Reason;
+        EXPECT_NE(Refusal(Assembler(lr_Version).Op(D3DSIO_MOV, {Dst(R, lr_Temps), Src(C, 0)}).End()), "");
+        EXPECT_NE(Refusal(Assembler(lr_Version).Op(D3DSIO_MOV, {Dst(R, 0), Src(C, lr_Floats)}).End()), "");
+    }
+    EXPECT_EQ(SoftFindShaderModel(D3DPS_VERSION(1, 4)), nullptr);
 }
 
 TEST_F(PixelShaderVMTests, ModelOneIsKeptButNotRunnableAndAnEmptyProgramWritesNothing) {

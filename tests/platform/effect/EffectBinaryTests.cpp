@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -302,6 +303,34 @@ TEST_F(EffectBinaryTest, WhatTheFormatCannotCarryIsRefusedWithAMessage) {
     EXPECT_TRUE(CompileToBinary("static float z = 1; technique T { pass { ZEnable = <z>; } }", &ls_Errors).empty());
     EXPECT_NE(ls_Errors.find("static 'z'"), std::string::npos) << ls_Errors;
     EXPECT_NE(ls_Errors.find("cannot carry"), std::string::npos) << ls_Errors;
+}
+
+// A state's operation is its row in the format's state table: the first and
+// last render states, the shaders, and sampler states counted from 0xA5.
+TEST_F(EffectBinaryTest, StatesAreWrittenWithTheFormatsOperationNumbers) {
+    std::string ls_Errors;
+    const std::vector<BYTE> lr_Binary = CompileToBinary(
+        "technique T { pass P { ZEnable = false; BlendOpAlpha = Add; VertexShader = NULL; PixelShader = NULL;\n"
+        "  MipFilter[0] = Linear; DMapOffset[1] = 0; } }",
+        &ls_Errors);
+    ASSERT_GE(lr_Binary.size(), 8u) << ls_Errors;
+    auto lr_Word = [&](size_t at) {
+        DWORD lr_Value = 0;
+        if (at + 4 <= lr_Binary.size()) std::memcpy(&lr_Value, lr_Binary.data() + at, 4);
+        return lr_Value;
+    };
+    // No parameters: the technique follows the four counts, its one pass the technique's three words.
+    const size_t lr_Tables = 8 + lr_Word(4);
+    ASSERT_EQ(lr_Word(lr_Tables), 0u);
+    ASSERT_EQ(lr_Word(lr_Tables + 4), 1u);
+    const size_t lr_Pass = lr_Tables + 16 + 12;
+    ASSERT_EQ(lr_Word(lr_Pass + 8), 6u) << "states in the pass";
+    std::vector<std::pair<DWORD, DWORD>> lr_Operations;  // operation, index
+    for (size_t s = 0; s < 6; ++s)
+        lr_Operations.emplace_back(lr_Word(lr_Pass + 12 + s * 16), lr_Word(lr_Pass + 16 + s * 16));
+    const std::vector<std::pair<DWORD, DWORD>> lr_Expected = {{0x00, 0}, {0x66, 0}, {0x92, 0},
+                                                              {0x93, 0}, {0xAB, 0}, {0xB1, 1}};
+    EXPECT_EQ(lr_Operations, lr_Expected);
 }
 
 TEST_F(EffectBinaryTest, DamagedBinariesAreRefusedAndLeaveNothingBehind) {

@@ -6,6 +6,7 @@
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <soft/SoftShaderComments.h>
 
 #include <cstring>
 #include <sstream>
@@ -41,20 +42,8 @@ struct ShaderInfo {
 inline ShaderInfo ReadTokens(const DWORD* tokens) {
     ShaderInfo lr_Info;
     lr_Info.Version = tokens[0];
-    size_t i = 1;
-    while (tokens[i] != D3DPS_END() && i < 4096) {
-        if ((tokens[i] & D3DSI_OPCODE_MASK) == D3DSIO_COMMENT) {
-            const DWORD lr_Length = (tokens[i] & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
-            if (lr_Length >= 1 && std::memcmp(&tokens[i + 1], "FUNC", 4) == 0) {
-                const char* lr_Text = reinterpret_cast<const char*>(&tokens[i + 2]);
-                lr_Info.Entry.assign(lr_Text, strnlen(lr_Text, (lr_Length - 1) * 4));
-            }
-            i += 1 + lr_Length;
-        } else {
-            ++i;
-        }
-    }
-    lr_Info.Tokens = i + 1;
+    lr_Info.Entry = SoftShaderEntryName(tokens, SIZE_MAX);
+    lr_Info.Tokens = SoftShaderTokenCount(tokens, 4096);
     return lr_Info;
 }
 

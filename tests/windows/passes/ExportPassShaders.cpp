@@ -11,6 +11,8 @@
 #include "PassShader.h"
 #include "SoftTestDevice.h"
 
+#include <soft/SoftShaderComments.h>
+
 #include <d3dx9.h>
 
 #include <cstdio>
@@ -36,12 +38,6 @@ std::string BaseName(const std::string& path) {
     return ls_Name.substr(0, ls_Name.rfind('.'));
 }
 
-size_t TokenCount(const DWORD* tokens) {
-    size_t i = 1;
-    while (tokens[i] != 0x0000FFFF) i += (tokens[i] & 0xFFFF) == 0xFFFE ? 1 + ((tokens[i] >> 16) & 0x7FFF) : 1;
-    return i + 1;
-}
-
 bool Export(IDirect3DDevice9* device, const std::string& path, const std::string& out) {
     const std::string ls_Name = BaseName(path);
     ID3DXEffect* lr_Effect_ = nullptr;
@@ -65,8 +61,9 @@ bool Export(IDirect3DDevice9* device, const std::string& path, const std::string
         SUCCEEDED(lr_Effect_->GetPassDesc(lr_Effect_->GetPass(lr_Technique, 0), &lr_Pass)) &&
         lr_Pass.pPixelShaderFunction && SUCCEEDED(lr_Effect_->SetTechnique(lr_Technique)) &&
         SUCCEEDED(lr_Effect_->Begin(&lr_Passes, D3DXFX_DONOTSAVESTATE)) && SUCCEEDED(lr_Effect_->BeginPass(0))) {
-        std::vector<DWORD> lr_Tokens(lr_Pass.pPixelShaderFunction,
-                                     lr_Pass.pPixelShaderFunction + TokenCount(lr_Pass.pPixelShaderFunction));
+        std::vector<DWORD> lr_Tokens(
+            lr_Pass.pPixelShaderFunction,
+            lr_Pass.pPixelShaderFunction + SoftShaderTokenCount(lr_Pass.pPixelShaderFunction, SIZE_MAX));
         std::map<std::string, UINT> lr_Samplers, lr_Constants;
         PassShader::ReadConstantTable(lr_Tokens, lr_Samplers, lr_Constants);
         std::ofstream lr_Code(out + "/" + ls_Name + ".ps", std::ios::binary);
