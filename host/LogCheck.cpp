@@ -12,7 +12,11 @@ bool CheckLog(const std::string& logPath, size_t logStart, int resets, std::stri
     std::vector<std::string> lr_Lines;
     std::istringstream lr_Stream(ls_All.substr(logStart));
     std::string ls_Line;
-    while (std::getline(lr_Stream, ls_Line)) lr_Lines.push_back(ls_Line);
+    while (std::getline(lr_Stream, ls_Line)) {
+        // The module ends its lines as a Windows text file does.
+        if (!ls_Line.empty() && ls_Line.back() == '\r') ls_Line.pop_back();
+        lr_Lines.push_back(ls_Line);
+    }
     auto Count = [&lr_Lines](const std::string& entry, bool prefix) {
         size_t lr_N = 0;
         for (const std::string& ls_Entry : lr_Lines) {

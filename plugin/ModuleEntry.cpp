@@ -29,11 +29,10 @@ extern "C" SSAO_EXPORT IDirect3D9BasePlugin* __cdecl CreatePlugin(IHost* host) {
 static_assert(std::is_same<decltype(&CreatePlugin), CreatePluginFunction>::value,
               "the export has the type hosts call it through");
 
-#ifdef _WIN32
 // Thread notifications are of no use to the module; nothing is created here.
-// C linkage, or the runtime's default entry point would be used instead.
+// C linkage, or the runtime's default entry point would be used instead. Only
+// a Windows loader calls it; it is not exported.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
     return TRUE;
 }
-#endif

@@ -41,7 +41,7 @@ fi
 runtime=""
 if [ "$arch" = i686 ]; then
     runtime=libgcc_s_dw2-1.dll
-    for folder in plugin host/win; do
+    for folder in plugin host/win tools/compare/passes tools/compare/effects; do
         if [ ! -f "$build/$folder/$runtime" ]; then
             echo "no $runtime beside the programs in $build/$folder" >&2
             exit 1
@@ -64,8 +64,8 @@ fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
     --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll $runtime" --require "d3d9.dll $runtime"
-for program in ssao_pass_draws ssao_scene_frames ssao_effect_states; do
-    if [ ! -f "$build/host/win/$program.exe" ]; then
+for program in tools/compare/passes/ssao_pass_draws host/win/ssao_scene_frames tools/compare/effects/ssao_effect_states; do
+    if [ ! -f "$build/$program.exe" ]; then
         echo "no $program.exe was built in $build" >&2
         exit 1
     fi

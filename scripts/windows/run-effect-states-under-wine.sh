@@ -13,7 +13,7 @@ set -o pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-session.sh"
 
-wine_program_setup ssao_effect_states.exe "compiled effects dir" "$@"
+wine_program_setup tools/compare/effects/ssao_effect_states.exe "compiled effects dir" "$@"
 data=$input
 echo "== recording the passes' states with $(basename "$program") ($arch), data $data, into $out"
 wine_program_run "effect-states program" "$program" --data "$(winepath -w "$data")" --out "$(winepath -w "$out")"

@@ -12,7 +12,7 @@ set -o pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-session.sh"
 
-wine_program_setup ssao_pass_draws.exe "shaderdir" "$@"
+wine_program_setup tools/compare/passes/ssao_pass_draws.exe "shaderdir" "$@"
 shaders=$input
 echo "== drawing the passes with $(basename "$program") ($arch) into $out"
 wine_program_run "pass program" "$program" "$(winepath -w "$shaders")" "$(winepath -w "$out")"

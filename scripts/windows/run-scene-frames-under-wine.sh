@@ -17,7 +17,7 @@ source "$here/wine-session.sh"
 
 options=("${@:5}")
 [ $# -gt 4 ] && set -- "${@:1:4}"
-wine_program_setup ssao_scene_frames.exe "compiled data dir" "$@"
+wine_program_setup host/win/ssao_scene_frames.exe "compiled data dir" "$@"
 data=$input
 echo "== drawing the scene frames with $(basename "$program") ($arch), data $data, into $out"
 wine_program_run "scene-frames program" "$program" --module "$(winepath -w "$build/plugin/ssao.dll")" \

@@ -81,7 +81,7 @@ wine_session_end() {
 }
 
 # The start every run of one of the build's Windows programs shares:
-#   wine_program_setup <program.exe> <name of the input folder> "$@"
+#   wine_program_setup <program.exe in the build> <name of the input folder> "$@"
 # with "$@" the script's <x86_64|i686> <builddir> <input dir> <outdir>.
 # Exits 77 when SSAO_SKIP_WINE is set and 2 on wrong arguments; otherwise
 # starts the Wine session, builds the module, empties <outdir> and sets
@@ -104,7 +104,7 @@ wine_program_setup() {
     out=$(cd "$4" && pwd)
     wine_session "$arch" "$build" || exit 1
     "$here/build-dll.sh" "$arch" "$build" || { echo "the $arch build failed" >&2; exit 1; }
-    program=$build/host/win/$exe
+    program=$build/$exe
     if [ ! -f "$program" ]; then
         echo "no $exe in $build" >&2
         exit 1

@@ -1,13 +1,12 @@
 #include "FrameFixture.h"
 
 #include "PluginExpectations.h"
+#include "TestFiles.h"
 
 #include "ICheckBoxParameter.h"
 #include "IParameter.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 void FrameFixture::SetUp() {
     SoftDeviceFixture::SetUp();
@@ -56,10 +55,7 @@ void FrameFixture::SetShowAOOnly(bool on) {
     lr_CheckBox_->SetValue(on);
 }
 
-std::string FrameFixture::ReadLog() const {
-    std::ifstream lr_File(mr_TempDirectory / "Vexil.log", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(lr_File), std::istreambuf_iterator<char>());
-}
+std::string FrameFixture::ReadLog() const { return ReadText(mr_TempDirectory / "Vexil.log"); }
 
 void FrameFixture::MarkLog() { mr_LogMark = ReadLog(); }
 

@@ -77,7 +77,7 @@ protected:
         return log.substr(lr_From, lr_To == std::string::npos ? std::string::npos : lr_To - lr_From);
     }
 
-    std::string Log() const { return ReadFile(mr_Base / "Vexil.log"); }
+    std::string Log() const { return ReadText(mr_Base / "Vexil.log"); }
     std::string PathOf(const std::string& file) const { return mr_Data.string() + "/Plugins\\SSAO\\" + file; }
 
     fs::path mr_Base, mr_Data, mr_Folder;

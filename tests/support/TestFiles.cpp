@@ -22,9 +22,18 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(lr_In), std::istreambuf_iterator<char>());
 }
 
+std::string ReadText(const std::filesystem::path& path) {
+    const std::string ls_Bytes = ReadFile(path);
+    std::string ls_Text;
+    ls_Text.reserve(ls_Bytes.size());
+    for (size_t i = 0; i < ls_Bytes.size(); ++i)
+        if (ls_Bytes[i] != '\r' || i + 1 == ls_Bytes.size() || ls_Bytes[i + 1] != '\n') ls_Text += ls_Bytes[i];
+    return ls_Text;
+}
+
 std::vector<std::string> ReadLines(const std::filesystem::path& path) {
     std::vector<std::string> lr_Lines;
-    std::istringstream lr_In(ReadFile(path));
+    std::istringstream lr_In(ReadText(path));
     std::string ls_Line;
     while (std::getline(lr_In, ls_Line)) lr_Lines.push_back(ls_Line);
     return lr_Lines;

@@ -10,7 +10,9 @@
 std::wstring WidePath(const std::filesystem::path& path);
 
 std::string ReadFile(const std::filesystem::path& path);
-// The lines of a text file (the log), each without its "\n".
+// A text file (the log) as Windows reads one in text mode: "\r\n" as "\n".
+std::string ReadText(const std::filesystem::path& path);
+// The lines of a text file (the log), each without its "\r\n" or "\n".
 std::vector<std::string> ReadLines(const std::filesystem::path& path);
 
 // A small uncompressed 24-bit BMP of the given size.

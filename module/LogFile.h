@@ -40,7 +40,7 @@ inline void AppendItem(std::wstring& out, T value) {
 }  // namespace LogFileDetail
 
 // Appends message (wide text) to the file at path, converted to the ANSI
-// code page with '?' for what it cannot hold. Memory that runs out loses the
+// code page with '?' for what it cannot hold, each "\n" written as "\r\n". Memory that runs out loses the
 // message; a file that cannot be opened (or is not a regular file) loses it
 // too, and is reported once with OutputDebugStringW (standard error on the
 // substitute) until a write succeeds: logging never fails an operation, nor

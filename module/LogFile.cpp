@@ -11,13 +11,9 @@
 
 namespace {
 
-// Lines end as text files end on the platform: a text-mode stream, which the
-// log was written through, turns "\n" into "\r\n" on Windows.
-#ifdef _WIN32
+// Lines end as a Windows text file's do, on every platform: the log is read
+// on Windows (Notepad included), and a test on any platform sees its bytes.
 const char k_LineEnd[] = "\r\n";
-#else
-const char k_LineEnd[] = "\n";
-#endif
 
 // The last log that could not be opened, and why, as one hash (0: none):
 // reported once, until a write to it succeeds or another failure comes.

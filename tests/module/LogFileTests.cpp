@@ -69,7 +69,7 @@ protected:
 TEST_F(LogFileTest, FirstMessageCreatesTheFile) {
     ASSERT_FALSE(fs::exists(mr_Directory / "Vexil.log"));
     WriteLog(mr_LogPath, L"SSAO: Initialising...\n");
-    EXPECT_EQ("SSAO: Initialising...\n", ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ("SSAO: Initialising...\r\n", ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, AppendsAndNeverTruncates) {
@@ -79,7 +79,7 @@ TEST_F(LogFileTest, AppendsAndNeverTruncates) {
     }
     WriteLog(mr_LogPath, L"SSAO: one\n");
     WriteLog(mr_LogPath, L"SSAO: two\n");
-    EXPECT_EQ("host line\nSSAO: one\nSSAO: two\n", ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ("host line\nSSAO: one\r\nSSAO: two\r\n", ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, ClosesAfterEachMessageSoOthersCanWriteBetween) {
@@ -89,11 +89,11 @@ TEST_F(LogFileTest, ClosesAfterEachMessageSoOthersCanWriteBetween) {
         lr_Host << "host\n";
     }
     WriteLog(mr_LogPath, L"SSAO: second\n");
-    EXPECT_EQ("SSAO: first\nhost\nSSAO: second\n", ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ("SSAO: first\r\nhost\nSSAO: second\r\n", ReadAll(mr_Directory / "Vexil.log"));
     // A file removed between messages is simply made again.
     fs::remove(mr_Directory / "Vexil.log");
     WriteLog(mr_LogPath, L"SSAO: third\n");
-    EXPECT_EQ("SSAO: third\n", ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ("SSAO: third\r\n", ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, ItemsAreJoinedInOrder) {
@@ -102,20 +102,21 @@ TEST_F(LogFileTest, ItemsAreJoinedInOrder) {
     enum TestFormat { Format22 = 22 };
     WriteLog(mr_LogPath, L"SSAO: ", ls_Narrow, L" ", lr_Format, L" ", 1280, L"x", 720u, L" ", -5, L" ", Format22, L" ",
              std::wstring(L"wide"), L" ", 4294967295u, L"\n");
-    EXPECT_EQ("SSAO: ShowTexture.hlsl D3DFMT_X8R8G8B8 1280x720 -5 22 wide 4294967295\n",
+    EXPECT_EQ("SSAO: ShowTexture.hlsl D3DFMT_X8R8G8B8 1280x720 -5 22 wide 4294967295\r\n",
               ReadAll(mr_Directory / "Vexil.log"));
 }
 
-TEST_F(LogFileTest, NewlineIsWrittenAsIs) {
+// The same bytes on every platform: the log is read on Windows.
+TEST_F(LogFileTest, EachNewlineIsWrittenAsAWindowsLineEnd) {
     WriteLog(mr_LogPath, L"a\n", L"b\r\n");
-    EXPECT_EQ(std::string("a\nb\r\n"), ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ(std::string("a\r\nb\r\r\n"), ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, NarrowTextIsReadInTheAnsiCodePage) {
     // 0x80 is the euro sign in Windows-1252 and comes back as 0x80; read as
     // Latin-1 it would be U+0080, which the page cannot hold ('?').
     WriteLog(mr_LogPath, std::string("caf\xE9 \x80!"), L" ", "\x80\x9F", L" ", L"\u20AC\u0178", L"\n");
-    EXPECT_EQ(std::string("caf\xE9 \x80! \x80\x9F \x80\x9F\n"), ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ(std::string("caf\xE9 \x80! \x80\x9F \x80\x9F\r\n"), ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, ANamedPipeIsNeitherWaitedOnNorWrittenAndIsReportedOnceUntilTheLogWorksAgain) {
@@ -137,7 +138,7 @@ TEST_F(LogFileTest, ANamedPipeIsNeitherWaitedOnNorWrittenAndIsReportedOnceUntilT
     fs::remove(mr_Directory / "Vexil.log");
     ::testing::internal::CaptureStderr();
     WriteLog(mr_LogPath, L"SSAO: kept\n");
-    EXPECT_EQ(ReadAll(mr_Directory / "Vexil.log"), "SSAO: kept\n");
+    EXPECT_EQ(ReadAll(mr_Directory / "Vexil.log"), "SSAO: kept\r\n");
     fs::remove(mr_Directory / "Vexil.log");
     ASSERT_TRUE(fs::create_directory(mr_Directory / "Vexil.log"));
     WriteLog(mr_LogPath, L"SSAO: lost\n");
@@ -149,7 +150,7 @@ TEST_F(LogFileTest, ANamedPipeIsNeitherWaitedOnNorWrittenAndIsReportedOnceUntilT
 TEST_F(LogFileTest, CharactersOutsideTheAnsiPageBecomeQuestionMarksAndTheLineGoesOn) {
     WriteLog(mr_LogPath, L"SSAO: \u65E5\u672C \u00E9\u20AC \u0151 ", L"after\n");
     WriteLog(mr_LogPath, L"SSAO: next\n");
-    EXPECT_EQ(std::string("SSAO: ?? \xE9\x80 ? after\nSSAO: next\n"), ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ(std::string("SSAO: ?? \xE9\x80 ? after\r\nSSAO: next\r\n"), ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, NonAsciiDirectoryAndFileName) {
@@ -161,7 +162,7 @@ TEST_F(LogFileTest, NonAsciiDirectoryAndFileName) {
 
     WriteLog(ls_Path, L"SSAO: here\n");
     WriteLog(ls_Path, L"SSAO: again\n");
-    EXPECT_EQ("SSAO: here\nSSAO: again\n", ReadAll(lr_Folder / Utf8(ls_Name)));
+    EXPECT_EQ("SSAO: here\r\nSSAO: again\r\n", ReadAll(lr_Folder / Utf8(ls_Name)));
 }
 
 TEST_F(LogFileTest, MissingDirectoryIsSkippedSilently) {
@@ -170,7 +171,7 @@ TEST_F(LogFileTest, MissingDirectoryIsSkippedSilently) {
     EXPECT_FALSE(fs::exists(mr_Directory / "missing"));
     // The next message with a good path still works.
     WriteLog(mr_LogPath, L"SSAO: kept\n");
-    EXPECT_EQ("SSAO: kept\n", ReadAll(mr_Directory / "Vexil.log"));
+    EXPECT_EQ("SSAO: kept\r\n", ReadAll(mr_Directory / "Vexil.log"));
 }
 
 TEST_F(LogFileTest, UnwritableLocationIsSkippedSilently) {
@@ -206,7 +207,7 @@ namespace {
 TEST_F(LogFileTest, BackslashSeparatesDirectories) {
     ASSERT_TRUE(fs::create_directory(mr_Directory / "sub"));
     WriteLog(Widen(mr_Directory.string()) + L"\\sub\\Vexil.log", L"SSAO: here\n");
-    EXPECT_EQ("SSAO: here\n", ReadAll(mr_Directory / "sub" / "Vexil.log"));
+    EXPECT_EQ("SSAO: here\r\n", ReadAll(mr_Directory / "sub" / "Vexil.log"));
 }
 
 }  // namespace
