@@ -85,7 +85,17 @@ void ScreenMask::Update(IDirect3DDevice9* device) {
         lr_Bottom = mr_Bottom;
     } else {
         D3DVIEWPORT9 Mode = {};
-        device->GetViewport(&Mode);
+        if (FAILED(device->GetViewport(&Mode))) {
+            // A pure device keeps no state to read back: the whole render target.
+            IDirect3DSurface9* lr_Target_ = nullptr;
+            D3DSURFACE_DESC lr_Desc = {};
+            if (SUCCEEDED(device->GetRenderTarget(0, &lr_Target_)) && lr_Target_ &&
+                SUCCEEDED(lr_Target_->GetDesc(&lr_Desc))) {
+                Mode.Width = lr_Desc.Width;
+                Mode.Height = lr_Desc.Height;
+            }
+            if (lr_Target_) lr_Target_->Release();
+        }
         const float lr_Width = static_cast<float>(Mode.Width);
         const float lr_Height = static_cast<float>(Mode.Height);
         // Pre-transformed positions are in render-target pixels: the viewport may start inside it.

@@ -222,7 +222,8 @@ void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& r
 
 bool k_Plugin::HasViewportDepthRangeChanged() {
     D3DVIEWPORT9 lr_Viewport = {};
-    mr_Device_->GetViewport(&lr_Viewport);
+    // A pure device keeps no state to read back: its depth range taken as 0..1.
+    if (FAILED(mr_Device_->GetViewport(&lr_Viewport))) lr_Viewport.MaxZ = 1.0f;
     if (lr_Viewport.MaxZ == mr_Viewport.MaxZ && lr_Viewport.MinZ == mr_Viewport.MinZ) {
         return false;
     }

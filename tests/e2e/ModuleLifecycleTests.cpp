@@ -114,8 +114,11 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices
                 << lr_Draw.PixelShaderName;
             EXPECT_EQ(nullptr, lr_Draw.VertexShader) << lr_Draw.PixelShaderName;
         }
-        // Black, slices, occlusion and the composite.
-        EXPECT_EQ(4u, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
+        // Black, slices, occlusion and the composite, then the eight probes
+        // that measure where the host's depth lies.
+        EXPECT_EQ(12u, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
+        EXPECT_EQ(8, std::count(lr_Names.begin(), lr_Names.end(), std::string("ProbePS")))
+            << ::testing::PrintToString(lr_Names);
         const char* ls_Occlusion =
             lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? "OcclusionPS" : "OcclusionFallbackPS";
         EXPECT_NE(lr_Names.end(), std::find(lr_Names.begin(), lr_Names.end(), ls_Occlusion))
