@@ -181,9 +181,9 @@ TEST_F(PureDeviceDepthTest, APureDeviceIsMeasured) {
     EXPECT_FALSE(mr_Plugin_->DepthLayoutInUse().Reversed);
     // Without a viewport to read, the passes cover the whole render target.
     EXPECT_EQ(SliceDepthTest(), static_cast<DWORD>(D3DCMP_GREATEREQUAL));
-    const std::vector<SoftDrawRecord> lr_Black = DrawsOf("BlackPS");
-    ASSERT_EQ(lr_Black.size(), 1u);
-    EXPECT_EQ(lr_Black[0].PixelsShaded, 800ull * 600ull);
+    const std::vector<SoftDrawRecord> lr_Slices = DrawsOf("SliceGradientPS");
+    ASSERT_EQ(lr_Slices.size(), 1u);
+    EXPECT_EQ(lr_Slices[0].PixelsShaded, 10ull * 800ull * 600ull);
 }
 
 // Whatever the device cannot do, the frame goes on with the slices it has,
