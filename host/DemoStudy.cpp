@@ -4,6 +4,7 @@
 #include "PngWriter.h"
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -91,16 +92,25 @@ bool DemoStudy::Run(OcclusionStudy& study) {
             lr_SecondPixels);
 
     std::string ls_Error;
-    const SceneCamera lr_OrdinaryCamera = SceneCamera::OrdinaryNearPlaneView();
-    if (study.Run(lr_OrdinaryCamera, mr_Mesh, lr_Ordinary, ls_Error)) {
+    // A host with near plane 0.1 that draws with vertex shaders, leaving no
+    // projection: the plug-in measures its depth over the first frames.
+    SceneCamera lr_OrdinaryCamera = SceneCamera::OrdinaryNearPlaneView();
+    lr_OrdinaryCamera.LeavesProjection = false;
+    if (study.Run(lr_OrdinaryCamera, mr_Mesh, lr_Ordinary, ls_Error, 6)) {
         // A pixel adds up (i + 1 - t) units of 24 for its nearest passing slice i and its offset t.
         std::set<int> lr_Levels;
         for (size_t i = 2; i < lr_Ordinary.SliceImage.size(); i += 4)
             lr_Levels.insert(std::max(0, (lr_Ordinary.SliceImage[i] + 23) / 24 - 1));
         std::ostringstream ls_Text;
-        ls_Text << "near plane " << lr_OrdinaryCamera.Near << ": the depth-slice image holds " << lr_Levels.size()
-                << " slice level(s) instead of up to 10";
+        ls_Text << "near plane " << lr_OrdinaryCamera.Near << ", shipped settings: the depth-slice image holds "
+                << lr_Levels.size() << " slice level(s) of up to 10";
         mr_Report("ordinary host", ls_Text.str());
+        // What the plug-in found, as its log says it.
+        std::ifstream lr_Log(mr_Output + "Vexil.log");
+        for (std::string ls_Line; std::getline(lr_Log, ls_Line);) {
+            if (!ls_Line.empty() && ls_Line.back() == '\r') ls_Line.pop_back();
+            if (ls_Line.rfind("SSAO: Depth from ", 0) == 0) mr_Report("depth found", ls_Line.substr(6));
+        }
     } else {
         mr_Report("ordinary host", "cannot draw the passes: " + ls_Error);
         ++mr_Problems;
@@ -130,8 +140,7 @@ bool DemoStudy::Run(OcclusionStudy& study) {
              "the occlusion term of near plane 0.1, its settings");
     }
     if (lr_ReversedDrawn) {
-        lr_Hosts.push_back(
-            {FromSurface(lr_Reversed, lr_Reversed.Occlusion), "Occlusion term, reversed depth"});
+        lr_Hosts.push_back({FromSurface(lr_Reversed, lr_Reversed.Occlusion), "Occlusion term, reversed depth"});
         Save("reversed-depth-occlusion.png", lr_Hosts.back().Image, "the occlusion term of the reversed-depth host");
     }
 
@@ -139,7 +148,7 @@ bool DemoStudy::Run(OcclusionStudy& study) {
     std::string ls_SheetError;
     const Picture lr_Near =
         MakeSheet({{lr_FlatSlices, "Depth slices, near plane 0.1"}, {lr_FlatTerm, "Occlusion term, near plane 0.1"}}, 2,
-                  lr_Tile, ls_SheetError, "A host with an ordinary near plane: everything in front of every slice");
+                  lr_Tile, ls_SheetError, "A host with near plane 0.1 and the shipped settings: its depth measured");
     Save("ordinary-near-plane.png", lr_Near, "what a host with near plane 0.1 gets");
     std::vector<SheetTile> lr_Tiles = {{lr_Scene, "Scene (before the plug-in)"},
                                        {lr_Slices, "Depth-slice image"},

@@ -12,8 +12,8 @@ const double k_WatchReach = 0.04;
 // A bracket this narrow is found; one this narrow is good enough to show.
 const double k_FoundWidth = 0.03;
 const double k_ShowableWidth = 0.3;
-// How far a new bracket reaches past a watched value the scene left.
-const double k_Reopen = 1.5;
+// An estimate this far from what is shown is a cut, not a move: shown at once.
+const double k_Cut = 0.7;
 // What is shown moves only once the estimate is this far off, then by at
 // most k_ShownStep per take until it meets the estimate.
 const double k_DeadBand = 0.1;
@@ -106,8 +106,13 @@ void DepthRangeEstimator::Take(const DepthProbe* probes, const unsigned long* co
     if (mr_Targets[0].State == Mode::Scan) {
         TakeScan(lr_X, lr_N, lr_Scene);
     } else if (mr_Targets[0].State != Mode::Scan) {
+        mr_Rescan = false;
         for (unsigned i = 0; i < 3; ++i)
             TakeTarget(mr_Targets[i], lr_X[2 * i], lr_N[2 * i], lr_X[2 * i + 1], lr_N[2 * i + 1], lr_Scene);
+        if (mr_Rescan) {
+            Scan();
+            return;
+        }
     }
     UpdateShown();
 }
@@ -138,15 +143,8 @@ void DepthRangeEstimator::TakeTarget(Target& target, double x1, double n1, doubl
     const double lr_Count = target.Share * scene;
     if (target.State == Mode::Watch) {
         if (n1 >= lr_Count && n2 < lr_Count) return;
-        // The scene moved: a bracket on the side it went, refined from the next take.
-        target.State = Mode::Refine;
-        if (n1 < lr_Count) {
-            target.High = x1;
-            target.Low = std::max(mr_LeastX, x1 - k_Reopen);
-        } else {
-            target.Low = x2;
-            target.High = std::min(0.0, x2 + k_Reopen);
-        }
+        // The scene moved: scanned again from the next take, what is shown staying meanwhile.
+        mr_Rescan = true;
         return;
     }
     if (n1 < lr_Count) {
@@ -178,6 +176,12 @@ void DepthRangeEstimator::UpdateShown() {
         }
         const double lr_Off = lr_Estimate - lr_Target.Shown;
         if (!lr_Target.Moving && std::fabs(lr_Off) <= k_DeadBand) continue;
+        if (std::fabs(lr_Off) > k_Cut) {
+            lr_Target.Shown = lr_Estimate;
+            lr_Target.Moving = false;
+            lr_Changed = true;
+            continue;
+        }
         lr_Target.Moving = true;
         lr_Target.Shown += std::max(-k_ShownStep, std::min(k_ShownStep, lr_Off));
         if (std::fabs(lr_Estimate - lr_Target.Shown) < 1e-12) lr_Target.Moving = false;

@@ -4,10 +4,10 @@
 // median and the farthest 2% of the scene's samples. Each frame it plans at
 // most k_MaxProbes probes and takes their counts whenever they arrive;
 // a scan of the whole range, then trisection of a bracket per target, then
-// a watch of two probes around each found value, which opens a new bracket
-// when the scene moves. What it reports moves only past a dead band and
-// then in small steps, so a still scene settles on identical frames and a
-// moving camera changes the layout smoothly.
+// a watch of two probes around each found value, which scans again when the
+// scene moves. What it reports moves only past a dead band and then in
+// small steps (at once after a cut), so a still scene settles on identical
+// frames and a moving camera changes the layout smoothly.
 #pragma once
 
 #include "DepthLayout.h"
@@ -69,5 +69,6 @@ private:
     bool mr_OrientationKnown = false;
     bool mr_Applied = false;
     bool mr_SawBackground = false, mr_SawScene = false;
+    bool mr_Rescan = false;
     unsigned mr_Takes = 0, mr_SettledAfter = 0;
 };
