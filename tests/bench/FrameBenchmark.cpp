@@ -30,8 +30,9 @@ bool AllEffectsLoaded(const std::filesystem::path& log) {
     std::ifstream lr_File(log, std::ios::binary);
     const std::string ls_Log((std::istreambuf_iterator<char>(lr_File)), std::istreambuf_iterator<char>());
     size_t lr_Loaded = 0;
-    for (size_t lr_At = ls_Log.find(" shader loaded.\n"); lr_At != std::string::npos;
-         lr_At = ls_Log.find(" shader loaded.\n", lr_At + 1))
+    // The log ends its lines as a Windows log does: match the text alone.
+    for (size_t lr_At = ls_Log.find(" shader loaded."); lr_At != std::string::npos;
+         lr_At = ls_Log.find(" shader loaded.", lr_At + 1))
         ++lr_Loaded;
     return lr_Loaded == 5;
 }
