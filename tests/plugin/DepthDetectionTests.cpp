@@ -21,7 +21,7 @@ class DepthDetectionTest : public FrameFixture {
 protected:
     // The shipped depth effect and settings, `define` replacing one setting's line.
     void WriteShippedDepthEffect(const std::string& define = "", const std::string& value = "") {
-        for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh"}) {
+        for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh", "FullScreenPass.fxh"}) {
             std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/" + ls_File);
             std::stringstream ls_Shipped;
             ls_Shipped << lr_File.rdbuf();

@@ -22,7 +22,7 @@ class DepthSliceImageTest : public FrameFixture {};
 TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesItsPositionBetweenTheSlices) {
     // The shipped effect with its settings (projection unknown: the plug-in's own
     // slice depths, 1 - 0.000005 i, dithered between them).
-    for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh"}) {
+    for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh", "FullScreenPass.fxh"}) {
         std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/" + ls_File);
         std::stringstream ls_Shipped;
         ls_Shipped << lr_File.rdbuf();

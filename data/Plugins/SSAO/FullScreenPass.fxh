@@ -3,12 +3,11 @@
 // scissor, sRGB writes, clip planes, culling, wireframe, write masks) changes
 // what the quad draws. Pre-transformed quads have no vertex shader.
 
-#define FULL_SCREEN_PASS_STATES       \
+// What every pass sets, whether it tests depth or not.
+#define PASS_BASE_STATES              \
     VertexShader = NULL;              \
-    ZEnable = false;                  \
     ZWriteEnable = false;             \
     StencilEnable = false;            \
-    AlphaBlendEnable = false;         \
     SeparateAlphaBlendEnable = false; \
     AlphaTestEnable = false;          \
     FogEnable = false;                \
@@ -16,5 +15,10 @@
     SRGBWriteEnable = false;          \
     ClipPlaneEnable = 0;              \
     CullMode = None;                  \
-    FillMode = Solid;                 \
+    FillMode = Solid;
+
+#define FULL_SCREEN_PASS_STATES \
+    PASS_BASE_STATES            \
+    ZEnable = false;            \
+    AlphaBlendEnable = false;   \
     ColorWriteEnable = Red | Green | Blue | Alpha;

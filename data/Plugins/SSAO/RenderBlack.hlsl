@@ -2,6 +2,8 @@
 // are drawn over it, so that the slice image starts from a known value.
 // Drawn on the full-viewport quad; reads no texture.
 
+#include "FullScreenPass.fxh"
+
 float4 BlackPS() : COLOR0
 {
     return float4(0.0, 0.0, 0.0, 1.0);
@@ -11,22 +13,8 @@ technique RenderBlack
 {
     pass Fill
     {
-        VertexShader = NULL;
         PixelShader = compile ps_2_0 BlackPS();
-
         // Everything the host may have left on that would change a plain fill.
-        ZEnable = false;
-        ZWriteEnable = false;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
+        FULL_SCREEN_PASS_STATES
     }
 }

@@ -29,6 +29,7 @@
 
 #include "Settings.fxh"
 #include "DepthSlices.fxh"
+#include "FullScreenPass.fxh"
 
 float ProbeDepth = 1.0;
 
@@ -91,18 +92,8 @@ SliceOut ProbePS()
 }
 
 #define DEPTH_PASS_STATES                  \
-    VertexShader = NULL;                   \
-    ZEnable = true;                        \
-    ZWriteEnable = false;                  \
-    StencilEnable = false;                 \
-    AlphaTestEnable = false;               \
-    SeparateAlphaBlendEnable = false;      \
-    FogEnable = false;                     \
-    ScissorTestEnable = false;             \
-    SRGBWriteEnable = false;               \
-    ClipPlaneEnable = 0;                   \
-    CullMode = None;                       \
-    FillMode = Solid;
+    PASS_BASE_STATES                       \
+    ZEnable = true;
 
 #define SLICE_STATES                       \
     DEPTH_PASS_STATES                      \

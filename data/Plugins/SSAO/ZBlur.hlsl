@@ -8,6 +8,7 @@
 
 #include "Settings.fxh"
 #include "DepthSlices.fxh"
+#include "FullScreenPass.fxh"
 
 float4 sddx;  // x = 1 / width, y = 1 / height
 
@@ -82,21 +83,7 @@ technique Blur3x3
 {
     pass Blur
     {
-        VertexShader = NULL;
         PixelShader = compile ps_2_0 Blur3PS();
-
-        ZEnable = false;
-        ZWriteEnable = false;
-        StencilEnable = false;
-        AlphaBlendEnable = false;
-        SeparateAlphaBlendEnable = false;
-        AlphaTestEnable = false;
-        FogEnable = false;
-        ScissorTestEnable = false;
-        SRGBWriteEnable = false;
-        ClipPlaneEnable = 0;
-        CullMode = None;
-        FillMode = Solid;
-        ColorWriteEnable = Red | Green | Blue | Alpha;
+        FULL_SCREEN_PASS_STATES
     }
 }
