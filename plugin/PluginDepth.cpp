@@ -8,6 +8,7 @@
 
 #include "DepthTestSelector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -197,18 +198,36 @@ void k_Plugin::IssueProbes(unsigned long samples) {
         lr_Effect_ ? lr_Effect_->GetParameterByName(nullptr, ParameterName(k_ProbeDepth).c_str()) : nullptr;
     if (!lr_Depth || !ProbeGridFits(mr_BackBufferTexture.Width, mr_BackBufferTexture.Height)) return;
     DepthProbe lr_Probes[DepthRangeEstimator::k_MaxProbes];
-    const unsigned lr_Count = mr_DepthEstimator.Plan(mr_HostDepthHint, lr_Probes);
+    const unsigned lr_Count = std::min<unsigned>(mr_DepthEstimator.Plan(mr_HostDepthHint, lr_Probes),
+                                                 static_cast<unsigned>(mr_Queries.size()));
     const int lr_Wanted = mr_DepthTestSelector_->Wanted();
-    for (unsigned i = 0; i < lr_Count && i < mr_Queries.size(); ++i) {
-        const DepthProbe& lr_Probe = lr_Probes[i];
-        lr_Effect_->SetFloat(lr_Depth, static_cast<float>(lr_Probe.Reversed ? lr_Probe.U : 1.0 - lr_Probe.U));
-        mr_DepthTestSelector_->Want(lr_Probe.Reversed ? DepthTestSelector::k_ProbeReversed
-                                                      : DepthTestSelector::k_Probe);
-        mr_Queries[i]->Issue(D3DISSUE_BEGIN);
-        RenderWithShader(mr_ProbeGrid_, mr_RenderDepthShader_);
-        mr_Queries[i]->Issue(D3DISSUE_END);
-        mr_PendingProbes[mr_PendingCount++] = lr_Probe;
+    // All the probes inside one Begin of the effect (one save and restore of
+    // its states): each way the buffer may run is one pass, the probes of
+    // that way drawn in it, each between its query's BEGIN and END.
+    IShader& lr_Shader = *mr_RenderDepthShader_;
+    mr_ProbeGrid_->Bind(mr_Device_);
+    const unsigned lr_Passes = lr_Shader.GetPassCount();
+    lr_Shader.Begin();
+    for (const bool lr_Reversed : {false, true}) {
+        mr_DepthTestSelector_->Want(lr_Reversed ? DepthTestSelector::k_ProbeReversed : DepthTestSelector::k_Probe);
+        for (unsigned lr_Pass = 0; lr_Pass < lr_Passes; ++lr_Pass) {
+            if (lr_Shader.BeginPass(lr_Pass) != PassResult::Skip) {
+                for (unsigned i = 0; i < lr_Count; ++i) {
+                    const DepthProbe& lr_Probe = lr_Probes[i];
+                    if (lr_Probe.Reversed != lr_Reversed) continue;
+                    lr_Effect_->SetFloat(lr_Depth, static_cast<float>(lr_Reversed ? lr_Probe.U : 1.0 - lr_Probe.U));
+                    lr_Effect_->CommitChanges();
+                    mr_Queries[i]->Issue(D3DISSUE_BEGIN);
+                    mr_ProbeGrid_->Draw(mr_Device_);
+                    mr_Queries[i]->Issue(D3DISSUE_END);
+                }
+            }
+            lr_Shader.EndPass();
+        }
     }
+    lr_Shader.End();
+    for (unsigned i = 0; i < lr_Count; ++i) mr_PendingProbes[i] = lr_Probes[i];
+    mr_PendingCount = lr_Count;
     mr_DepthTestSelector_->Want(lr_Wanted);
     mr_ProbeSamples = samples * static_cast<unsigned long>(k_ProbeColumns * k_ProbeRows);
 }
