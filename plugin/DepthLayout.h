@@ -54,7 +54,6 @@ struct DepthLayout {
     double FarthestSlice = 0.0, NearestSlice = 0.0;
 
     bool operator==(const DepthLayout& other) const;
-    bool operator!=(const DepthLayout& other) const { return !(*this == other); }
 };
 
 // From Settings.fxh alone: its typed projection, or the plug-in's own slices.

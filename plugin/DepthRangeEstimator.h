@@ -41,9 +41,8 @@ public:
     // Whether the last counts showed a background and a scene.
     bool SawBackground() const { return mr_SawBackground; }
     bool SawScene() const { return mr_SawScene; }
-    // Counts taken since the last Restart, and how many it took until the
-    // reported range last stopped moving (0 while it moves).
-    unsigned Takes() const { return mr_Takes; }
+    // How many counts since the last Restart it took until the reported
+    // range last moved.
     unsigned SettledAfter() const { return mr_SettledAfter; }
 
 private:

@@ -8,9 +8,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 namespace {
 
@@ -19,20 +17,8 @@ double ScreenDepthAt(double d) { return 80.0 / 79.9 * (1.0 - 0.1 / d); }
 
 class DepthDetectionTest : public FrameFixture {
 protected:
-    // The shipped depth effect and settings, `define` replacing one setting's line.
     void WriteShippedDepthEffect(const std::string& define = "", const std::string& value = "") {
-        for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh", "FullScreenPass.fxh"}) {
-            std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/" + ls_File);
-            std::stringstream ls_Shipped;
-            ls_Shipped << lr_File.rdbuf();
-            std::string ls_Text = ls_Shipped.str();
-            ASSERT_FALSE(ls_Text.empty()) << ls_File;
-            const std::string ls_Key = "#define " + define + " ";
-            const size_t lr_At = define.empty() ? std::string::npos : ls_Text.find(ls_Key);
-            if (lr_At != std::string::npos)
-                ls_Text.replace(lr_At + ls_Key.size(), ls_Text.find('\n', lr_At) - lr_At - ls_Key.size(), value);
-            WriteEffectFile(ls_File, ls_Text);
-        }
+        FrameFixture::WriteShippedDepthEffect(SSAO_DATA_DIR, define, value);
     }
 
     // Writes the depth buffer: z(x, y) in 0..1, as 24 bits.

@@ -9,9 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -20,15 +18,9 @@ UINT Depth24(float z) { return static_cast<UINT>(std::lround(static_cast<double>
 class DepthSliceImageTest : public FrameFixture {};
 
 TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesItsPositionBetweenTheSlices) {
-    // The shipped effect with its settings (projection unknown: the plug-in's own
-    // slice depths, 1 - 0.000005 i, dithered between them).
-    for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh", "FullScreenPass.fxh"}) {
-        std::ifstream lr_File(std::string(SSAO_DATA_DIR) + "/" + ls_File);
-        std::stringstream ls_Shipped;
-        ls_Shipped << lr_File.rdbuf();
-        ASSERT_FALSE(ls_Shipped.str().empty()) << ls_File;
-        WriteEffectFile(ls_File, ls_Shipped.str());
-    }
+    // The shipped effect asked for the plug-in's own slice depths,
+    // 1 - 0.000005 i, dithered between them.
+    WriteShippedDepthEffect(SSAO_DATA_DIR, "PLUGIN_SLICE_DEPTHS", "1");
     StartPlugin();
     SetShowAOOnly(true);
     mr_Plugin_->Render();  // lays the slices out

@@ -29,6 +29,19 @@ void FrameFixture::WriteEffectFile(const std::string& file, const std::string& c
     WriteFrameEffectFile(EffectDirectory(), file, code);
 }
 
+void FrameFixture::WriteShippedDepthEffect(const std::filesystem::path& shipped, const std::string& define,
+                                           const std::string& value) {
+    for (const char* ls_File : {"RenderDepth.hlsl", "Settings.fxh", "DepthSlices.fxh", "FullScreenPass.fxh"}) {
+        std::string ls_Text = ReadFile(shipped / ls_File);
+        ASSERT_FALSE(ls_Text.empty()) << ls_File;
+        const std::string ls_Key = "#define " + define + " ";
+        const size_t lr_At = define.empty() ? std::string::npos : ls_Text.find(ls_Key);
+        if (lr_At != std::string::npos)
+            ls_Text.replace(lr_At + ls_Key.size(), ls_Text.find('\n', lr_At) - lr_At - ls_Key.size(), value);
+        WriteEffectFile(ls_File, ls_Text);
+    }
+}
+
 void FrameFixture::StartPlugin() {
     ASSERT_EQ(mr_Plugin_, nullptr);
     mr_Plugin_ = new k_Plugin(mr_Host.get());

@@ -29,6 +29,10 @@ protected:
 
     // The effect files the plug-in loads; a test may change one before StartPlugin.
     void WriteEffectFile(const std::string& file, const std::string& code);
+    // The shipped depth effect and the files it includes, read from `shipped`,
+    // with `define`'s line of Settings.fxh set to `value` when one is named.
+    void WriteShippedDepthEffect(const std::filesystem::path& shipped, const std::string& define = "",
+                                 const std::string& value = "");
     std::filesystem::path EffectDirectory() const;
 
     // Sets the check box the host sees.
