@@ -113,9 +113,14 @@ const int k_WarmUpFrames = 6;
 // the shipped folder with `settings`.
 class PluginRunFixture : public ::testing::Test {
 protected:
-    PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo,
-                   int blurPasses = 0, double scale = 1.0, D3DFORMAT depthFormat = D3DFMT_D24S8) {
-        PluginRun lr_Run;
+    // The plug-in switched on on a fresh software device, its effects read
+    // from a copy of the shipped folder with `settings` under the artefacts'
+    // folder `name`, on a device limited to ps_2_0 if asked; `use` gets the
+    // device, its controls and the plug-in.
+    // Returns the log the plug-in wrote.
+    template <class Use>
+    std::string WithPlugin(const std::string& name, const EffectSettings& settings,
+                           const D3DPRESENT_PARAMETERS& parameters, bool modelTwo, Use use) {
         const std::filesystem::path lr_Root = mr_Artefacts / name;
         std::string ls_Error;
         EXPECT_TRUE(WriteEffectFolder(std::string(SSAO_DATA_ROOT) + "/Plugins/SSAO",
@@ -123,28 +128,40 @@ protected:
             << ls_Error;
         std::filesystem::remove(lr_Root / "Vexil.log");
         {
-            D3DPRESENT_PARAMETERS lr_Parameters = SoftPresentParameters(kWidth, kHeight);
-            lr_Parameters.AutoDepthStencilFormat = depthFormat;
-            ScopedSoftDevice lr_Device{lr_Parameters};
+            ScopedSoftDevice lr_Device{parameters};
             if (!lr_Device.Get()) {
                 ADD_FAILURE() << "no device";
-                return lr_Run;
+                return std::string();
             }
-            ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device.Get());
-            if (modelTwo) lr_Control_->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+            // Before the effects load: they pick their techniques then.
+            if (modelTwo) SoftControlOf(lr_Device.Get())->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
             TestHost lr_Host{WidePath(lr_Root) + L"/", WidePath(lr_Root) + L"/"};
             k_Plugin lr_Plugin{lr_Host.AsHost()};
             lr_Plugin.Initialise(lr_Device.Get());
             lr_Plugin.SetActive(true);
             EXPECT_TRUE(lr_Plugin.IsActive());
-            lr_Plugin.SetBlurPasses(blurPasses);  // after switching on, which sets the plug-in's tuning
-            OcclusionStudy lr_Study(lr_Device.Get(), lr_Control_, &lr_Plugin);
-            EXPECT_TRUE(lr_Study.Run(camera, Mesh(scale), lr_Run.Images, ls_Error, k_WarmUpFrames)) << ls_Error;
-            lr_Run.Layout = lr_Plugin.DepthLayoutInUse();
+            use(lr_Device.Get(), SoftControlOf(lr_Device.Get()), lr_Plugin);
             lr_Plugin.SetActive(false);
             lr_Plugin.Deinitialise();
         }
-        lr_Run.Log = ReadTextFile(lr_Root / "Vexil.log");
+        return ReadText(lr_Root / "Vexil.log");
+    }
+
+    PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo,
+                   int blurPasses = 0, double scale = 1.0, D3DFORMAT depthFormat = D3DFMT_D24S8) {
+        PluginRun lr_Run;
+        D3DPRESENT_PARAMETERS lr_Parameters = SoftPresentParameters(kWidth, kHeight);
+        lr_Parameters.AutoDepthStencilFormat = depthFormat;
+        lr_Run.Log = WithPlugin(
+            name, settings, lr_Parameters, modelTwo,
+            [&](IDirect3DDevice9* device, ISoftDeviceControl* control, k_Plugin& plugin) {
+                // After switching on, which sets the plug-in's tuning.
+                plugin.SetBlurPasses(blurPasses);
+                OcclusionStudy lr_Study(device, control, &plugin);
+                std::string ls_Error;
+                EXPECT_TRUE(lr_Study.Run(camera, Mesh(scale), lr_Run.Images, ls_Error, k_WarmUpFrames)) << ls_Error;
+                lr_Run.Layout = plugin.DepthLayoutInUse();
+            });
         return lr_Run;
     }
 
@@ -174,18 +191,6 @@ protected:
     void Save(const std::string& name, const Picture& picture) {
         std::string ls_Error;
         EXPECT_TRUE(WritePng((mr_Artefacts / (name + ".png")).string(), picture, ls_Error)) << ls_Error;
-    }
-
-    static std::string ReadTextFile(const std::filesystem::path& path) {
-        std::string ls_Text;
-        if (FILE* lr_File_ = std::fopen(path.string().c_str(), "rb")) {
-            char lr_Buffer[4096];
-            size_t lr_Read;
-            while ((lr_Read = std::fread(lr_Buffer, 1, sizeof(lr_Buffer), lr_File_)) > 0)
-                ls_Text.append(lr_Buffer, lr_Read);
-            std::fclose(lr_File_);
-        }
-        return ls_Text;
     }
 
     static std::map<std::string, ScenePixels>& ReferenceCache() {
@@ -381,50 +386,41 @@ class CameraPathTest : public PluginRunFixture {
 protected:
     std::vector<double> FrameChanges(const std::string& name, const EffectSettings& settings) {
         std::vector<double> lr_Changes;
-        const std::filesystem::path lr_Root = mr_Artefacts / name;
-        std::string ls_Error;
-        EXPECT_TRUE(WriteEffectFolder(std::string(SSAO_DATA_ROOT) + "/Plugins/SSAO",
-                                      (lr_Root / "Plugins" / "SSAO").string(), settings, ls_Error))
-            << ls_Error;
-        ScopedSoftDevice lr_Device{320, 180};
-        ISoftDeviceControl* lr_Control_ = SoftControlOf(lr_Device.Get());
-        TestHost lr_Host{WidePath(lr_Root) + L"/", WidePath(lr_Root) + L"/"};
-        k_Plugin lr_Plugin{lr_Host.AsHost()};
-        lr_Plugin.Initialise(lr_Device.Get());
-        lr_Plugin.SetActive(true);
-        std::vector<float> lr_Last;
-        const int k_Settle = 8, k_Frames = 60;
-        for (int i = -k_Settle; i < k_Frames; ++i) {
-            SceneCamera lr_Camera = SceneCamera::OrdinaryNearPlaneView();
-            lr_Camera.LeavesProjection = false;
-            const double t = std::max(i, 0) / static_cast<double>(k_Frames);
-            lr_Camera.Position = lr_Camera.Position + lr_Camera.Forward() * (-3.0 * t);
-            lr_Camera.YawDegrees += 12.0 * t;
-            if (!DrawScene(lr_Device.Get(), lr_Camera, mr_Mesh, ls_Error)) {
-                ADD_FAILURE() << ls_Error;
-                break;
-            }
-            lr_Control_->ClearRecords();
-            lr_Device.Get()->BeginScene();
-            lr_Plugin.Render();
-            lr_Device.Get()->EndScene();
-            lr_Device.Get()->Present(nullptr, nullptr, nullptr, nullptr);
-            std::vector<BYTE> lr_Pixels;
-            const std::vector<SoftCopyRecord>& lr_Copies = lr_Control_->GetCopies();
-            if (lr_Copies.empty() || FAILED(lr_Control_->ReadPixels(lr_Copies.back().Dest, lr_Pixels))) {
-                ADD_FAILURE() << "no occlusion term at frame " << i;
-                break;
-            }
-            const std::vector<float> lr_Term = OcclusionStudy::RedChannel(lr_Pixels);
-            if (i > -k_Settle && lr_Term.size() == lr_Last.size()) {
-                double lr_Sum = 0;
-                for (size_t p = 0; p < lr_Term.size(); ++p) lr_Sum += std::fabs(lr_Term[p] - lr_Last[p]);
-                if (i >= 0) lr_Changes.push_back(lr_Sum / static_cast<double>(lr_Term.size()));
-            }
-            lr_Last = lr_Term;
-        }
-        lr_Plugin.SetActive(false);
-        lr_Plugin.Deinitialise();
+        WithPlugin(name, settings, SoftPresentParameters(320, 180), false,
+                   [&](IDirect3DDevice9* device, ISoftDeviceControl* control, k_Plugin& plugin) {
+                       std::vector<float> lr_Last;
+                       const int k_Settle = 8, k_Frames = 60;
+                       for (int i = -k_Settle; i < k_Frames; ++i) {
+                           SceneCamera lr_Camera = SceneCamera::OrdinaryNearPlaneView();
+                           lr_Camera.LeavesProjection = false;
+                           const double t = std::max(i, 0) / static_cast<double>(k_Frames);
+                           lr_Camera.Position = lr_Camera.Position + lr_Camera.Forward() * (-3.0 * t);
+                           lr_Camera.YawDegrees += 12.0 * t;
+                           std::string ls_Error;
+                           if (!DrawScene(device, lr_Camera, mr_Mesh, ls_Error)) {
+                               ADD_FAILURE() << ls_Error;
+                               return;
+                           }
+                           control->ClearRecords();
+                           device->BeginScene();
+                           plugin.Render();
+                           device->EndScene();
+                           device->Present(nullptr, nullptr, nullptr, nullptr);
+                           std::vector<BYTE> lr_Pixels;
+                           const std::vector<SoftCopyRecord>& lr_Copies = control->GetCopies();
+                           if (lr_Copies.empty() || FAILED(control->ReadPixels(lr_Copies.back().Dest, lr_Pixels))) {
+                               ADD_FAILURE() << "no occlusion term at frame " << i;
+                               return;
+                           }
+                           const std::vector<float> lr_Term = OcclusionStudy::RedChannel(lr_Pixels);
+                           if (i >= 0 && lr_Term.size() == lr_Last.size()) {
+                               double lr_Sum = 0;
+                               for (size_t p = 0; p < lr_Term.size(); ++p) lr_Sum += std::fabs(lr_Term[p] - lr_Last[p]);
+                               lr_Changes.push_back(lr_Sum / static_cast<double>(lr_Term.size()));
+                           }
+                           lr_Last = lr_Term;
+                       }
+                   });
         return lr_Changes;
     }
 };
