@@ -63,6 +63,18 @@ void MeasuredSlices(const SceneDepthRange& range, double farW, double perU, doub
 
 }  // namespace
 
+D3DXVECTOR4 SliceDepthLaw(const DepthLayout& layout) {
+    // Slice i of value v lies at position q = 10 (1 - v), dithered to q - t,
+    // at u = U0 + U1 q; the screen depth is 1 - u, or u when reversed. G
+    // pushes slice 0 past the cleared depth, where saturate holds it.
+    const double lr_U0 = layout.Slices.x, lr_U1 = layout.Slices.y;
+    const double lr_Count = k_SliceSteps + 1.0;
+    const double lr_A = lr_U0 + lr_Count * lr_U1, lr_B = -lr_Count * lr_U1, lr_C = -lr_U1;
+    const double lr_Sign = layout.Reversed ? 1.0 : -1.0;
+    return D3DXVECTOR4(static_cast<float>(layout.Reversed ? lr_A : 1.0 - lr_A), static_cast<float>(lr_Sign * lr_B),
+                       static_cast<float>(lr_Sign * lr_C), static_cast<float>(-2.0 * lr_Sign));
+}
+
 bool DepthLayout::operator==(const DepthLayout& other) const {
     return Source == other.Source && Reversed == other.Reversed && Slices == other.Slices && Decode == other.Decode;
 }

@@ -56,6 +56,11 @@ struct DepthLayout {
     bool operator==(const DepthLayout& other) const;
 };
 
+// The effect parameter "DepthSlices": the screen depth of the slice with
+// value v = 1 - i / 10 at dither offset t is saturate(A + B v + C t + G [v = 1])
+// for (A, B, C, G), so that RenderDepth.hlsl spends one multiply-add a term.
+D3DXVECTOR4 SliceDepthLaw(const DepthLayout& layout);
+
 // From Settings.fxh alone: its typed projection, or the plug-in's own slices.
 DepthLayout LayoutFromSettings(const DepthSettings& settings);
 // From a host projection, with the slices over `range` when it is given.

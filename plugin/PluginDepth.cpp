@@ -285,7 +285,7 @@ void k_Plugin::ApplyDepthLayout() {
         mr_DepthTestSelector_->Want(mr_DepthLayout.Reversed ? DepthTestSelector::k_SlicesReversed
                                                             : DepthTestSelector::k_Slices);
     if (IShaderParameter* lr_Slices_ = Parameter(mr_RenderDepthShader_, k_DepthSlices))
-        lr_Slices_->SetFloat4(mr_DepthLayout.Slices);
+        lr_Slices_->SetFloat4(SliceDepthLaw(mr_DepthLayout));
     if (IShaderParameter* lr_Decode_ = Parameter(mr_SSAOShader_, k_DepthDecode))
         lr_Decode_->SetFloat4(mr_DepthLayout.Decode);
 }

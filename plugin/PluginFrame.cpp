@@ -5,6 +5,7 @@
 #include "ShaderPasses.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -30,6 +31,13 @@ RECT WholeRect(const TextureRecord& record) {
     lr_Rect.right = static_cast<LONG>(record.Width);
     lr_Rect.bottom = static_cast<LONG>(record.Height);
     return lr_Rect;
+}
+
+// How many noise images span the frame, for one noise texel a pixel; 1 without one.
+D3DXVECTOR2 NoiseSpan(const TextureRecord& frame, const TextureRecord& noise) {
+    if (!noise.Width || !noise.Height) return D3DXVECTOR2(1.0f, 1.0f);
+    return D3DXVECTOR2(static_cast<float>(frame.Width) / static_cast<float>(noise.Width),
+                       static_cast<float>(frame.Height) / static_cast<float>(noise.Height));
 }
 
 void SetPixelSize(IShader* shader, const D3DXVECTOR4& value) {
@@ -135,6 +143,7 @@ void k_Plugin::RenderDepthPass() {
         const float lr_Step = mr_SliceRange / static_cast<float>(lr_Count);
         const float lr_ValueStep = 1.0f / static_cast<float>(lr_Count);
         const size_t lr_Masks = mr_ZScreenMasks.size();
+        const D3DXVECTOR2 lr_NoiseSpan = NoiseSpan(mr_BackBufferTexture, mr_NoiseTexture);
         for (size_t lr_Index = 0; lr_Index < lr_Masks; ++lr_Index) {
             ScreenMask* lr_Mask_ = mr_ZScreenMasks[lr_Index];
             if (!lr_Mask_) {
@@ -146,6 +155,8 @@ void k_Plugin::RenderDepthPass() {
             lr_Mask_->SetDepth(ComputeSliceDepth(lr_B));
             const float lr_Value = 1.0f - lr_I * lr_ValueStep;
             lr_Mask_->SetTexCoords(lr_Value, lr_Value, lr_Value, lr_Value, 1);
+            // The noise image's coordinates, one texel a pixel, for the slices' dither.
+            lr_Mask_->SetTexCoords(0.0f, 0.0f, lr_NoiseSpan.x, lr_NoiseSpan.y, 0);
             lr_Mask_->Update(mr_Device_);
             if (mr_ZScreenMask_) {
                 mr_ZScreenMask_->AddMask(lr_Mask_, mr_Device_, lr_Index == 0, lr_Index + 1 == lr_Masks);
@@ -198,6 +209,26 @@ void k_Plugin::CopyInto(const TextureRecord& record, unsigned missingFailure, co
         return;
     }
     CopyBackBufferToTexture(record.Texture, rect);
+}
+
+void k_Plugin::CopyForPass(const char* semantic) {
+    struct Target {
+        const char* Semantic;
+        const TextureRecord* Record;
+        unsigned Missing;
+    } const lr_Targets[] = {{"ZBackBuffer", &mr_ZBackBufferTexture, k_DepthTextureMissing},
+                            {"BlurBackBuffer", &mr_AOBackBufferTexture, k_OcclusionTextureMissing},
+                            {"BackBuffer", &mr_BackBufferTexture, k_SceneTextureMissing}};
+    for (const Target& lr_Target : lr_Targets) {
+        if (std::strcmp(lr_Target.Semantic, semantic) == 0) {
+            CopyInto(*lr_Target.Record, lr_Target.Missing, WholeRect(*lr_Target.Record));
+            return;
+        }
+    }
+    // Said once: an effect that names no texture of ours asks for it at every frame.
+    if (mr_Failures & k_UnknownCopyTarget) return;
+    mr_Failures |= k_UnknownCopyTarget;
+    Log(L"SSAO: A pass asks for a copy into \"", semantic, L"\", which is no texture of the plug-in's.\n");
 }
 
 void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect) {

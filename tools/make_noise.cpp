@@ -1,11 +1,18 @@
-// Writes the noise image of the occlusion pass: 64 x 64 texels, 24-bit BMP.
-// Red and green hold a random unit vector in the screen plane (x, y mapped
-// from -1..1 to 0..255), by which SSAO.hlsl rotates its sample offsets;
-// blue holds a random scale (0..255 for 0..1) for the sample radius.
+// Writes the noise image of the effects: 64 x 64 texels, 24-bit BMP.
+// - Red: RenderDepth.hlsl's dither, an 8 x 8 ordered-dither matrix: every
+//   8 x 8 window holds each of its 64 offsets once, so that SSAO.hlsl's
+//   prefilter, which spans 8 pixels, averages the dither out exactly on a
+//   plane; the matrix tiles the image without a seam.
+// - Green and blue: a 4 x 4 pattern repeated, each texel of a block with its
+//   own index k (an ordered-dither matrix, so that neighbours differ most).
+//   Green codes the first of SSAO.hlsl's walk directions, at angle
+//   (k + 0.5) / 16 of the quarter turn, as a = sin / (sin + cos): the
+//   direction is (1 - a, a) made unit length. Blue holds where the walk
+//   starts, (m + 0.5) / 16 of a step, m another ordering of the same 16. A
+//   5 x 5 mean of the term then covers every direction and start.
 //
-// The output is the same on every machine: a self-written PRNG with a fixed
-// seed, vectors from rejection sampling (no trigonometry, whose last bits
-// differ between C libraries) and correctly rounded square roots.
+// The output is the same on every machine: plain arithmetic only (no
+// trigonometric functions, whose last bits differ between C libraries).
 //
 // Usage: make_noise <output.bmp>
 #include <cmath>
@@ -16,26 +23,23 @@
 namespace {
 
 constexpr int k_Size = 64;
-constexpr uint64_t k_Seed = 0x55a0c0ffee5eedull;
 
-// SplitMix64: small, full-period, and entirely defined here.
-class SplitMix64 {
-public:
-    explicit SplitMix64(uint64_t seed) : mr_State(seed) {}
-    uint64_t Next() {
-        uint64_t z = (mr_State += 0x9e3779b97f4a7c15ull);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-        return z ^ (z >> 31);
+constexpr int k_Block = 4;
+constexpr int k_Order[k_Block][k_Block] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+constexpr double k_EighthTurn = 0.78539816339744831;  // pi / 4
+
+// The 8 x 8 ordered-dither (Bayer) index of (x, y): the bits of x ^ y and y,
+// interleaved from the lowest, most significant first.
+int DitherIndex(int x, int y) {
+    int lr_Index = 0;
+    for (int lr_Bit = 0; lr_Bit < 3; ++lr_Bit) {
+        lr_Index = (lr_Index << 2) | ((((x ^ y) >> lr_Bit) & 1) << 1) | ((y >> lr_Bit) & 1);
     }
-    // Uniform in [-1, 1) with 24 bits of resolution, exact in a double.
-    double Signed() { return static_cast<double>(Next() >> 40) / 8388608.0 - 1.0; }
-    // Uniform in [0, 1).
-    double Unit() { return static_cast<double>(Next() >> 40) / 16777216.0; }
+    return lr_Index;
+}
 
-private:
-    uint64_t mr_State;
-};
+// tan x for 0 <= x <= pi / 4, within 1e-4: a Pade approximant, plain arithmetic.
+double Tangent(double x) { return x * (15.0 - x * x) / (15.0 - 6.0 * x * x); }
 
 uint8_t Encode(double value01) {
     const double lr_Scaled = std::floor(value01 * 255.0 + 0.5);
@@ -53,7 +57,6 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 std::vector<uint8_t> MakeNoiseBmp() {
-    SplitMix64 lr_Random(k_Seed);
     const uint32_t lr_RowBytes = k_Size * 3;  // already a multiple of 4
     const uint32_t lr_PixelBytes = lr_RowBytes * k_Size;
     std::vector<uint8_t> lr_Out;
@@ -73,18 +76,18 @@ std::vector<uint8_t> MakeNoiseBmp() {
     PutU32(lr_Out, 2835);
     PutU32(lr_Out, 0);
     PutU32(lr_Out, 0);
-    for (int i = 0; i < k_Size * k_Size; ++i) {
-        double x, y, lr_Length2;
-        do {
-            x = lr_Random.Signed();
-            y = lr_Random.Signed();
-            lr_Length2 = x * x + y * y;
-        } while (lr_Length2 > 1.0 || lr_Length2 < 0.01);
-        const double lr_Length = std::sqrt(lr_Length2);
-        const double lr_Scale = lr_Random.Unit();
-        lr_Out.push_back(Encode(lr_Scale));                   // blue
-        lr_Out.push_back(Encode(y / lr_Length * 0.5 + 0.5));  // green
-        lr_Out.push_back(Encode(x / lr_Length * 0.5 + 0.5));  // red
+    for (int y = 0; y < k_Size; ++y) {
+        for (int x = 0; x < k_Size; ++x) {
+            const int k = k_Order[y % k_Block][x % k_Block];
+            // Angle (k + 0.5) / 16 of the quarter turn, from its half-angle tangent.
+            const double t = Tangent(k_EighthTurn * (k + 0.5) / 16.0);
+            const double lr_Cos = (1.0 - t * t) / (1.0 + t * t), lr_Sin = 2.0 * t / (1.0 + t * t);
+            const int m = (5 * k + 7) % 16;
+            const int d = DitherIndex(x % 8, y % 8);
+            lr_Out.push_back(Encode((m + 0.5) / 16.0));                    // blue
+            lr_Out.push_back(Encode(lr_Sin / (lr_Sin + lr_Cos)));          // green
+            lr_Out.push_back(Encode((d + 0.5) / 64.0));                    // red
+        }
     }
     return lr_Out;
 }

@@ -1,12 +1,16 @@
-// DepthSlices.fxh: where the depth slices lie and how the slice image
-// RenderDepth.hlsl writes is decoded: v = (q + 0.5) units of SliceUnit for
-// slice position q.
+// DepthSlices.fxh: where the depth slices lie, and how the effects read the
+// slice image.
 //
-// Slice positions q run from 0 (farthest) to 9 (nearest), evenly in
-// u = 1 - screen depth (screen depth itself for a reversed buffer), which is
-// affine in 1 / distance: on a plane it is linear in screen position, so
-// averages of neighbouring texels (a bilinear fetch, a ring of samples) land
-// on the plane, and 1 / distance is linear in the image's value.
+// The slice image. RenderDepth.hlsl draws it in red: a pixel whose scene
+// lies at slice position q (0 farthest, 9 nearest) holds v = q + 0.5 units
+// of SliceUnit, give or take the dither's half step. Positions lie evenly in
+// u = 1 - screen depth (the screen depth itself in a reversed buffer), which
+// is affine in 1 / distance: on a plane v is linear in screen position, so
+// averages of neighbouring texels land on the plane, and 1 / distance is
+// linear in v (DepthDecode). SSAO.hlsl filters the image and leaves it in
+// "ZBackBuffer" with v spread over red and green (EncodeSliceValue), so that
+// it keeps its precision in 8-bit channels; SliceValue reads either form
+// (the raw image has no green).
 //
 // The plug-in works the layout out every frame, from Settings.fxh when it
 // names the host's near plane, else from the projection the host left in the
@@ -16,6 +20,7 @@
 // and far 80: what an effect shows when nothing sets them.
 
 static const float SliceUnit = 24.0 / 255.0;
+static const float SliceCount = 10.0;
 
 // Settings.fxh as the plug-in reads it: (near, far, field of view, reversed)
 // and (nearest slice, farthest slice, radius, radius as a share of the
@@ -24,8 +29,10 @@ float4 HostProjection = float4(HOST_NEAR_PLANE, HOST_FAR_PLANE, HOST_FIELD_OF_VI
 float4 HostScene = float4(SLICE_NEAREST, SLICE_FARTHEST, AO_RADIUS, AO_RADIUS_SHARE);
 float PluginSliceDepths = PLUGIN_SLICE_DEPTHS;
 
-// (U0, U1, reversed, unused): slice position q lies at u = U0 + U1 q.
-float4 DepthSlices = float4(0.0, 0.000005, 0.0, 0.0);
+// The screen depth of the slice with value v = 1 - i / 10 (its TEXCOORD1)
+// at dither offset t: saturate(A + B v + C t + G [v = 1]). G puts slice 0,
+// the background, on the cleared depth (1, or 0 reversed) whatever t is.
+float4 DepthSlices = float4(0.99995, 0.00005, 0.000005, 2.0);
 // (W0, W1, R, 1 / radius): 1 / distance = W0 + W1 v for image value v, in
 // the units the radius is in; R turns 1 / distance into the radius's share of
 // the screen height (radius / (2 tan(fov / 2))).
@@ -37,3 +44,17 @@ float4 DepthDecode = float4(0.004166667, 0.1770833, 1.991858, 0.4347826);
 #define InverseRadius (DepthDecode.w)
 #define SliceW1 (DecodeW1 * SliceUnit)
 #define OcclusionStrength clamp((AO_STRENGTH), 0.0, 4.0)
+
+// The slice image's value at a texel, raw or filtered.
+float SliceValue(float4 texel)
+{
+    return dot(texel.rg, float2(1.0, 1.0 / 255.0));
+}
+
+// v in red (whole 255ths) and green (the rest, in 255ths of a 255th).
+float2 EncodeSliceValue(float v)
+{
+    float scaled = v * 255.0;
+    float whole = scaled - frac(scaled);
+    return float2(whole / 255.0, scaled - whole);
+}

@@ -1,7 +1,8 @@
 // ZBlur.hlsl: one depth-aware blur step of the occlusion term. Averages the
 // occlusion image ("BlurBackBuffer") over a square around each pixel,
 // weighting each tap by how close its value in the depth-slice image
-// ("ZBackBuffer", linear in slice position: DepthSlices.fxh) is to the
+// ("ZBackBuffer", linear in slice position, filtered by SSAO.hlsl:
+// DepthSlices.fxh) is to the
 // pixel's own, so that the occlusion of one surface does not bleed across a
 // depth edge onto another. "sddx" holds the size of one screen pixel in
 // texture units. Output: grey, 1 = unoccluded.
@@ -47,10 +48,10 @@ float2 BlurTaps(float2 uv, float centre, float4 first, float4 second)
     float4 b = uv.xyxy + second * sddx.xyxy;
 
     float4 depth;
-    depth.x = tex2D(DepthSampler, a.xy).r;
-    depth.y = tex2D(DepthSampler, a.zw).r;
-    depth.z = tex2D(DepthSampler, b.xy).r;
-    depth.w = tex2D(DepthSampler, b.zw).r;
+    depth.x = SliceValue(tex2D(DepthSampler, a.xy));
+    depth.y = SliceValue(tex2D(DepthSampler, a.zw));
+    depth.z = SliceValue(tex2D(DepthSampler, b.xy));
+    depth.w = SliceValue(tex2D(DepthSampler, b.zw));
     float4 occlusion;
     occlusion.x = tex2D(OcclusionSampler, a.xy).r;
     occlusion.y = tex2D(OcclusionSampler, a.zw).r;
@@ -70,7 +71,7 @@ float4 Resolve(float centreOcclusion, float2 sum)
 // 3 x 3 taps.
 float4 Blur3PS(float2 uv : TEXCOORD0) : COLOR0
 {
-    float centre = tex2D(DepthSampler, uv).r;
+    float centre = SliceValue(tex2D(DepthSampler, uv));
     float centreOcclusion = tex2D(OcclusionSampler, uv).r;
     float2 sum = BlurTaps(uv, centre, float4(-1, -1, 0, -1), float4(1, -1, -1, 0)) +
                  BlurTaps(uv, centre, float4(1, 0, -1, 1), float4(0, 1, 1, 1));

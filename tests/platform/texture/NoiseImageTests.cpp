@@ -1,5 +1,6 @@
 // The committed noise image is what the generator writes, and it holds what
-// SSAO.hlsl expects of it: 64 x 64 texels of unit rotation vectors.
+// the effects expect of it: 64 x 64 texels, a dither in red, and a 4 x 4
+// pattern of directions over the quarter turn and of walk starts.
 #include "SoftDeviceFixture.h"
 #include "TextureReadBack.h"
 
@@ -35,7 +36,7 @@ TEST_F(NoiseImage, CommittedFileEqualsTheGeneratorOutput) {
     EXPECT_TRUE(lr_Generated == lr_Committed) << "run make_noise to regenerate " << k_Committed;
 }
 
-TEST_F(NoiseImage, LoadsAsA64By64ImageOfUnitVectors) {
+TEST_F(NoiseImage, LoadsAsA64By64PatternOfDirectionsAndStarts) {
     D3DXIMAGE_INFO lr_Info{};
     ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileW(k_Committed.wstring().c_str(), &lr_Info));
     EXPECT_EQ(64u, lr_Info.Width);
@@ -49,18 +50,28 @@ TEST_F(NoiseImage, LoadsAsA64By64ImageOfUnitVectors) {
     lr_Texture->Release();
     ASSERT_EQ(64u * 64u * 4u, lr_Bytes.size());
 
-    std::set<int> lr_Directions;
-    double lr_ScaleSum = 0;
-    for (size_t i = 0; i < lr_Bytes.size(); i += 4) {
-        const double x = lr_Bytes[i + 2] / 127.5 - 1.0;
-        const double y = lr_Bytes[i + 1] / 127.5 - 1.0;
-        EXPECT_NEAR(1.0, std::hypot(x, y), 0.012) << "texel " << i / 4;
-        lr_Directions.insert(static_cast<int>(std::floor((std::atan2(y, x) + M_PI) / (2 * M_PI) * 16)) % 16);
-        lr_ScaleSum += lr_Bytes[i] / 255.0;
+    double lr_Dither = 0.0;
+    // Every 4 x 4 block (anywhere, not only aligned: the pattern repeats)
+    // holds 16 directions, one in each sixteenth of the quarter turn, and 16
+    // different starts, spread over the step.
+    for (int lr_Top = 0; lr_Top < 8; ++lr_Top) {
+        for (int lr_Left = 0; lr_Left < 8; ++lr_Left) {
+            std::set<int> lr_Directions, lr_Starts;
+            for (int y = lr_Top; y < lr_Top + 4; ++y) {
+                for (int x = lr_Left; x < lr_Left + 4; ++x) {
+                    const size_t i = (static_cast<size_t>(y) * 64 + x) * 4;
+                    const double a = lr_Bytes[i + 1] / 255.0;
+                    lr_Directions.insert(static_cast<int>(std::atan2(a, 1.0 - a) / (M_PI / 2) * 16));
+                    lr_Dither += lr_Bytes[i + 2] / 255.0;
+                    lr_Starts.insert(lr_Bytes[i] / 16);
+                }
+            }
+            EXPECT_EQ(16u, lr_Directions.size()) << lr_Left << "," << lr_Top;
+            EXPECT_EQ(16u, lr_Starts.size()) << lr_Left << "," << lr_Top;
+        }
     }
-    // Spread over every direction, radius scales centred on one half.
-    EXPECT_EQ(16u, lr_Directions.size());
-    EXPECT_NEAR(0.5, lr_ScaleSum / (64 * 64), 0.05);
+    // The dither is spread evenly over a step: its blocks average a half.
+    EXPECT_NEAR(0.5, lr_Dither / (8 * 8 * 16), 0.03);
 }
 
 }  // namespace
