@@ -105,6 +105,8 @@ private:
     void RenderBlurPasses(int passes);
     void RenderWithShader(IRenderable* renderable, IShader* shader);
     void CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect);
+    // A pass's copy of the back buffer into the texture of `semantic`.
+    void CopyForPass(const char* semantic);
     bool HasViewportDepthRangeChanged();
     float ComputeSliceDepth(double d);
 
@@ -130,6 +132,7 @@ private:
         k_NoDepthBuffer = 1u << 9,
         k_QueryFailed = 1u << 10,
         k_NoSceneDepth = 1u << 11,
+        k_UnknownCopyTarget = 1u << 12,
     };
     void LogOnce(unsigned failure, const wchar_t* line) noexcept {
         if (mr_Failures & failure) return;

@@ -3,6 +3,7 @@
 #include "Plugin.h"
 
 #include "DepthTestSelector.h"
+#include "PassCopyHandler.h"
 #include "ShaderSystem.h"
 #include "VexilTextureSemanticHandler.h"
 
@@ -96,6 +97,12 @@ void k_Plugin::Activate() {
         // Chooses RenderDepth.hlsl's pass for the way the host's depth runs.
         std::unique_ptr<DepthTestSelector> lr_Selector(new DepthTestSelector());
         if (mr_ShaderSystem_->AddCallbackHandler(lr_Selector.get())) mr_DepthTestSelector_ = lr_Selector.release();
+    }
+    {
+        // Lets a pass read what the passes before it drew.
+        std::unique_ptr<PassCopyHandler> lr_Copies(
+            new PassCopyHandler([this](const char* semantic) { CopyForPass(semantic); }));
+        if (mr_ShaderSystem_->AddCallbackHandler(lr_Copies.get())) lr_Copies.release();
     }
 
     Log(L"SSAO: Loading shaders...\n");

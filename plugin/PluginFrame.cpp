@@ -5,6 +5,7 @@
 #include "ShaderPasses.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -198,6 +199,26 @@ void k_Plugin::CopyInto(const TextureRecord& record, unsigned missingFailure, co
         return;
     }
     CopyBackBufferToTexture(record.Texture, rect);
+}
+
+void k_Plugin::CopyForPass(const char* semantic) {
+    struct Target {
+        const char* Semantic;
+        const TextureRecord* Record;
+        unsigned Missing;
+    } const lr_Targets[] = {{"ZBackBuffer", &mr_ZBackBufferTexture, k_DepthTextureMissing},
+                            {"BlurBackBuffer", &mr_AOBackBufferTexture, k_OcclusionTextureMissing},
+                            {"BackBuffer", &mr_BackBufferTexture, k_SceneTextureMissing}};
+    for (const Target& lr_Target : lr_Targets) {
+        if (std::strcmp(lr_Target.Semantic, semantic) == 0) {
+            CopyInto(*lr_Target.Record, lr_Target.Missing, WholeRect(*lr_Target.Record));
+            return;
+        }
+    }
+    // Said once: an effect that names no texture of ours asks for it at every frame.
+    if (mr_Failures & k_UnknownCopyTarget) return;
+    mr_Failures |= k_UnknownCopyTarget;
+    Log(L"SSAO: A pass asks for a copy into \"", semantic, L"\", which is no texture of the plug-in's.\n");
 }
 
 void k_Plugin::CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect) {
