@@ -88,15 +88,15 @@ TestScene Street() {
     for (double z = -100; z < 1300; z += 150, ++i) {
         const double lr_Height = lr_Heights[i % 7];
         s.AddBox("left building", {-200, 1.5, z}, {-75, lr_Height, z + 130}, lr_Colours[i % 5]);
-        s.AddBox("right building", {75, 1.5, z + 30}, {200, lr_Heights[(i + 3) % 7], z + 160},
-                 lr_Colours[(i + 2) % 5]);
+        s.AddBox("right building", {75, 1.5, z + 30}, {200, lr_Heights[(i + 3) % 7], z + 160}, lr_Colours[(i + 2) % 5]);
     }
     // Cars: a body and a cabin on four wheels, parked along the kerbs.
     auto Car = [&s](double x, double z, uint32_t colour) {
         s.AddBox("car", {x - 9, 3, z}, {x + 9, 11, z + 44}, colour);
         s.AddBox("car's cabin", {x - 8, 11, z + 10}, {x + 8, 16, z + 32}, colour);
         for (const double lr_Wx : {x - 8, x + 5})
-            for (const double lr_Wz : {z + 5, z + 33}) s.AddBox("wheel", {lr_Wx, 0, lr_Wz}, {lr_Wx + 3, 6, lr_Wz + 6}, 0x303034);
+            for (const double lr_Wz : {z + 5, z + 33})
+                s.AddBox("wheel", {lr_Wx, 0, lr_Wz}, {lr_Wx + 3, 6, lr_Wz + 6}, 0x303034);
     };
     Car(-29, 90, 0xB03838);
     Car(-29, 150, 0x3858A8);
@@ -124,9 +124,11 @@ TestScene Railing() {
     // The chair: seat 0.45 high, its back against x = 2.2 less a gap.
     const double x0 = 1.55, x1 = 2.0, z0 = 1.4, z1 = 1.85, lr_Leg = 0.04;
     for (const double x : {x0, x1 - lr_Leg})
-        for (const double z : {z0, z1 - lr_Leg}) s.AddBox("chair leg", {x, 0, z}, {x + lr_Leg, 0.43, z + lr_Leg}, 0x8C6440);
+        for (const double z : {z0, z1 - lr_Leg})
+            s.AddBox("chair leg", {x, 0, z}, {x + lr_Leg, 0.43, z + lr_Leg}, 0x8C6440);
     s.AddBox("seat", {x0, 0.43, z0}, {x1, 0.47, z1}, 0xA07850);
-    for (const double z : {z0, z1 - lr_Leg}) s.AddBox("back post", {x1 - lr_Leg, 0.47, z}, {x1, 0.95, z + lr_Leg}, 0x8C6440);
+    for (const double z : {z0, z1 - lr_Leg})
+        s.AddBox("back post", {x1 - lr_Leg, 0.47, z}, {x1, 0.95, z + lr_Leg}, 0x8C6440);
     s.AddBox("back rest", {x1 - 0.03, 0.7, z0}, {x1, 0.92, z1}, 0xA07850);
     lr_Scene.Views[0] = View({0, 1.5, -0.6}, 12, -18, 0.1, 100);
     lr_Scene.Views[1] = View({-0.4, 1.3, 0.3}, 40, -22, 0.1, 100);

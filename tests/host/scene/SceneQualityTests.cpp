@@ -13,11 +13,12 @@
 
 namespace {
 
-// What each row must reach today: the current effect's figures less a
-// margin (correlation and composite 0.05, crease darkening 0.03, the
-// others 0.01 above). The effect being rewritten should raise them to
-// kTarget; each row prints the target figures it still misses, and the
-// assertion switches to kTarget by replacing `row.Limit` in the test.
+// What each row must reach today: the current effect's figures with a
+// margin (correlation and composite 0.05 below, crease darkening 0.03
+// below, the others about 0.01 above), rounded outwards. The effect being
+// rewritten should raise them to kTarget; each row prints the target
+// figures it still misses, and the assertion switches to kTarget by
+// replacing `lr_Row.Limit` in the test.
 struct SceneRow {
     const char* Name;
     const char* Scene;
@@ -25,14 +26,14 @@ struct SceneRow {
     Limits Limit;  // correlation, fit error, crease, false occlusion, halo, banding, composite
 };
 const SceneRow kRows[] = {
-    {"outdoor_first_view", "outdoor", 0, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"outdoor_second_view", "outdoor", 1, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"table_first_view", "table", 0, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"table_second_view", "table", 1, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"street_first_view", "street", 0, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"street_second_view", "street", 1, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"railing_first_view", "railing", 0, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
-    {"railing_second_view", "railing", 1, {0.00, 1.00, 0.00, 1.00, 1.00, 1.00, 0.00}},
+    {"outdoor_first_view", "outdoor", 0, {0.62, 0.06, 0.18, 0.02, 0.02, 0.04, 0.72}},
+    {"outdoor_second_view", "outdoor", 1, {0.62, 0.05, 0.19, 0.02, 0.02, 0.04, 0.74}},
+    {"table_first_view", "table", 0, {0.49, 0.04, 0.34, 0.05, 0.03, 0.05, 0.66}},
+    {"table_second_view", "table", 1, {0.46, 0.04, 0.34, 0.06, 0.03, 0.03, 0.64}},
+    {"street_first_view", "street", 0, {0.22, 0.11, 0.11, 0.05, 0.01, 0.01, 0.36}},
+    {"street_second_view", "street", 1, {0.46, 0.10, 0.25, 0.06, 0.03, 0.01, 0.60}},
+    {"railing_first_view", "railing", 0, {0.50, 0.08, 0.19, 0.03, 0.01, 0.04, 0.56}},
+    {"railing_second_view", "railing", 1, {0.56, 0.08, 0.25, 0.03, 0.14, 0.04, 0.62}},
 };
 // Where every row should end.
 const Limits kTarget{0.85, 0.06, 0.30, 0.02, 0.02, 0.02, 0.88};
@@ -81,8 +82,7 @@ TEST_P(SceneQualityTest, TheOcclusionFollowsTheReferenceAtTheScenesScale) {
     const EffectSettings lr_Settings = EffectSettings::ForScene(lr_Camera, lr_Pixels, lr_Scene_->Radius);
     std::printf("%s: typed near %g, far %g, slices %.3g to %.3g, radius %g\n", lr_Row.Name, lr_Settings.HostNearPlane,
                 lr_Settings.HostFarPlane, lr_Settings.SliceNearest, lr_Settings.SliceFarthest, lr_Settings.Radius);
-    const PluginRun lr_Run =
-        DrawMesh(lr_Row.Name, lr_Camera, BuildSceneMesh(lr_Scene_->Scene), lr_Settings, false);
+    const PluginRun lr_Run = DrawMesh(lr_Row.Name, lr_Camera, BuildSceneMesh(lr_Scene_->Scene), lr_Settings, false);
     const Measured lr_Measured = MeasureRun(lr_Row.Name, lr_Run, lr_Camera, lr_Pixels, false);
     const std::string ls_Missed = Missed(kTarget, lr_Measured);
     std::printf("%s: target %s\n", lr_Row.Name, ls_Missed.empty() ? "reached" : ("missed: " + ls_Missed).c_str());
