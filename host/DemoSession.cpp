@@ -273,16 +273,16 @@ bool DemoSession::RunStudy(IDirect3D9BasePlugin* plugin) {
     DemoStudy lr_Demo(
         mr_Scene, mr_Mesh, ls_Folder, mr_Options,
         [this](const std::string& label, const std::string& text) { Step(label, text); },
-        [this](const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error) {
-            return DrawOtherHost(name, camera, images, error);
-        });
+        [this](const std::string& name, const SceneCamera& camera, const EffectSettings& settings,
+               const std::vector<SceneVertex>& mesh, PassImages& images,
+               std::string& error) { return DrawOtherHost(name, camera, settings, mesh, images, error); });
     const bool lr_Done = lr_Demo.Run(lr_Study);
     if (!lr_Done) ++mr_Failures;
     return lr_Done;
 }
 
-bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& camera, PassImages& images,
-                                std::string& error) {
+bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& camera, const EffectSettings& settings,
+                                const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error) {
     if (!mr_CreatePlugin) {
         error = "no module to create another instance from";
         return false;
@@ -293,9 +293,7 @@ bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& came
     ls_Folder += "hosts/";
     for (char c : name) ls_Folder += c == ' ' ? '-' : c;
     ls_Folder += '/';
-    if (!WriteEffectFolder(mr_ShippedEffects, ls_Folder + "data/Plugins/SSAO", EffectSettings::ForCamera(camera),
-                           error))
-        return false;
+    if (!WriteEffectFolder(mr_ShippedEffects, ls_Folder + "data/Plugins/SSAO", settings, error)) return false;
     PathHost lr_Host(WidenUtf8(ls_Folder), WidenUtf8(ls_Folder + "data/"));
     std::unique_ptr<IDirect3D9BasePlugin> lr_Plugin(mr_CreatePlugin(&lr_Host));
     if (!lr_Plugin) {
@@ -307,7 +305,7 @@ bool DemoSession::DrawOtherHost(const std::string& name, const SceneCamera& came
     bool lr_Drawn = lr_Plugin->IsActive();
     if (lr_Drawn) {
         OcclusionStudy lr_Study(mr_Device_, mr_Control_, lr_Plugin.get());
-        lr_Drawn = lr_Study.Run(camera, mr_Mesh, images, error);
+        lr_Drawn = lr_Study.Run(camera, mesh, images, error);
     } else {
         error = "the instance did not switch on (see " + ls_Folder + "Vexil.log)";
     }

@@ -59,7 +59,8 @@ private:
 
     // Pictures of every pass and the figures against the ray-traced reference.
     bool RunStudy(IDirect3D9BasePlugin* plugin);
-    bool DrawOtherHost(const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error);
+    bool DrawOtherHost(const std::string& name, const SceneCamera& camera, const EffectSettings& settings,
+                       const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error);
     bool CheckLog(const std::string& logPath, size_t logStart);
 
     const DemoOptions& mr_Options;

@@ -2,6 +2,7 @@
 
 #include "PictureSheet.h"
 #include "PngWriter.h"
+#include "TestScenes.h"
 
 #include <algorithm>
 #include <fstream>
@@ -19,6 +20,12 @@ std::string CameraText(const SceneCamera& camera) {
     ls_Text << "camera at (" << camera.Position.X << ", " << camera.Position.Y << ", " << camera.Position.Z
             << "), heading " << camera.YawDegrees << ", pitch " << camera.PitchDegrees << ", field of view "
             << camera.FovYDegrees << " deg, near " << camera.Near << ", far " << camera.Far;
+    return ls_Text.str();
+}
+
+std::string Number(double value) {
+    std::ostringstream ls_Text;
+    ls_Text << value;
     return ls_Text.str();
 }
 
@@ -68,13 +75,46 @@ void DemoStudy::ReportFigures(const SceneCamera& camera, const EffectSettings& s
 bool DemoStudy::DrawOtherHost(const std::string& name, bool reversedDepth, PassImages& images, ScenePixels& pixels) {
     const SceneCamera lr_Camera = SceneCamera::WithOrdinaryNearPlane(SceneCamera::DemoView(), reversedDepth);
     std::string ls_Error;
-    if (!mr_OtherHost || !mr_OtherHost(name, lr_Camera, images, ls_Error)) {
+    if (!mr_OtherHost ||
+        !mr_OtherHost(name, lr_Camera, EffectSettings::ForCamera(lr_Camera), mr_Mesh, images, ls_Error)) {
         mr_Report(name, "cannot draw the passes: " + (mr_OtherHost ? ls_Error : std::string("no other host")));
         ++mr_Problems;
         return false;
     }
     ReportFigures(lr_Camera, EffectSettings::ForCamera(lr_Camera), name, images, pixels);
     return true;
+}
+
+void DemoStudy::DrawTestScenes(std::vector<SheetTile>& tiles) {
+    for (size_t i = 1; i < TestScenes().size(); ++i) {
+        const TestScene& lr_Scene = TestScenes()[i];
+        const SceneCamera& lr_Camera = lr_Scene.Views[0];
+        const std::string ls_Name = lr_Scene.Name + " scene";
+        // The settings a user would type, read off the scene's depth as the quality rows read them.
+        const EffectSettings lr_Settings =
+            EffectSettings::ForScene(lr_Camera, TraceScenePixels(lr_Scene.Scene, lr_Camera, 640, 360), lr_Scene.Radius);
+        PassImages lr_Images;
+        std::string ls_Error;
+        if (!mr_OtherHost ||
+            !mr_OtherHost(ls_Name, lr_Camera, lr_Settings, BuildSceneMesh(lr_Scene.Scene), lr_Images, ls_Error)) {
+            mr_Report(ls_Name, "cannot draw the passes: " + (mr_OtherHost ? ls_Error : std::string("no other host")));
+            ++mr_Problems;
+            continue;
+        }
+        ReferenceSettings lr_Reference;
+        lr_Reference.Radius = lr_Scene.Radius;
+        ScenePixels lr_Pixels;
+        const OcclusionFigures lr_Figures =
+            CompareWithReference(lr_Scene.Scene, lr_Camera, lr_Images, lr_Reference, lr_Pixels, lr_Settings);
+        mr_Report(ls_Name, CameraText(lr_Camera) + ", radius " + Number(lr_Scene.Radius));
+        mr_Report(ls_Name, DescribeFigures(lr_Figures) + ", composite correlation " +
+                               std::to_string(CompositeDarkeningCorrelation(lr_Pixels, lr_Images)).substr(0, 5));
+        tiles.push_back({FromSurface(lr_Images, lr_Images.Occlusion), "Occlusion term, " + ls_Name});
+        Save("scene-" + lr_Scene.Name + "-occlusion.png", tiles.back().Image, "the occlusion term of the " + ls_Name);
+        tiles.push_back({PictureFromGrey(lr_Images.Width, lr_Images.Height, lr_Pixels.Reference),
+                         "Ray-traced reference, " + ls_Name});
+        Save("scene-" + lr_Scene.Name + "-reference.png", tiles.back().Image, "the reference of the " + ls_Name);
+    }
 }
 
 bool DemoStudy::Run(OcclusionStudy& study) {
@@ -159,6 +199,7 @@ bool DemoStudy::Run(OcclusionStudy& study) {
                                        {lr_FlatSlices, "Depth slices, near 0.1, as shipped"},
                                        {lr_FlatTerm, "Occlusion term, near 0.1, as shipped"}};
     lr_Tiles.insert(lr_Tiles.end(), lr_Hosts.begin(), lr_Hosts.end());
+    DrawTestScenes(lr_Tiles);
     const Picture lr_Sheet = MakeSheet(lr_Tiles, 2, lr_Tile, ls_SheetError, "SSAO plug-in on the software device");
     if (!ls_SheetError.empty()) mr_Report("picture", "the sheet has no labels: " + ls_SheetError);
     Save("sheet.png", lr_Sheet, "the sheet of all pictures");

@@ -2,7 +2,9 @@
 // camera, every pass as a PNG, the ray-traced reference and the figures
 // that compare the two, a second camera view, and what a host with an
 // ordinary near plane gets, with the shipped settings and with its own
-// (depth as usual, and reversed). Ends with one labelled sheet of the pictures.
+// (depth as usual, and reversed), and the test scenes of other characters
+// and scales beside their references. Ends with one labelled sheet of the
+// pictures.
 #pragma once
 
 #include "AnalyticScene.h"
@@ -11,6 +13,7 @@
 #include "OcclusionMetrics.h"
 #include "OcclusionStudy.h"
 #include "Picture.h"
+#include "PictureSheet.h"
 #include "SceneMesh.h"
 
 #include <functional>
@@ -23,10 +26,11 @@ SceneCamera WithHostProjection(SceneCamera camera, const DemoOptions& options);
 class DemoStudy {
 public:
     using Report = std::function<void(const std::string& label, const std::string& text)>;
-    // Draws `camera`'s view through another instance of the plug-in whose
-    // Settings.fxh matches the camera's projection; `name` is the host's short name.
+    // Draws `camera`'s view of `mesh` through another instance of the
+    // plug-in whose Settings.fxh holds `settings`; `name` is the host's short name.
     using OtherHost =
-        std::function<bool(const std::string& name, const SceneCamera& camera, PassImages& images, std::string& error)>;
+        std::function<bool(const std::string& name, const SceneCamera& camera, const EffectSettings& settings,
+                           const std::vector<SceneVertex>& mesh, PassImages& images, std::string& error)>;
 
     DemoStudy(const AnalyticScene& scene, const std::vector<SceneVertex>& mesh, std::string outputFolder,
               const DemoOptions& options, Report report, OtherHost otherHost)
@@ -48,6 +52,9 @@ private:
                        const PassImages& images, ScenePixels& pixels);
     // A host with near plane 0.1 and its own settings; false when it could not be drawn.
     bool DrawOtherHost(const std::string& name, bool reversedDepth, PassImages& images, ScenePixels& pixels);
+    // The first view of each test scene but the room, through a host typing
+    // the scene's settings: its occlusion term and reference as a pair of tiles.
+    void DrawTestScenes(std::vector<SheetTile>& tiles);
     bool Save(const std::string& fileName, const Picture& picture, const std::string& what);
 
     const AnalyticScene& mr_Scene;

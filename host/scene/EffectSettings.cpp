@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -37,6 +38,27 @@ EffectSettings EffectSettings::ForCamera(const SceneCamera& camera, double scale
     lr_Settings.HostFarPlane = camera.Far;
     lr_Settings.HostDepthReversed = camera.ReversedDepth;
     lr_Settings.FieldOfViewY = camera.FovYDegrees;
+    return lr_Settings;
+}
+
+EffectSettings EffectSettings::ForScene(const SceneCamera& camera, const ScenePixels& pixels, double radius) {
+    EffectSettings lr_Settings = ForCamera(camera);
+    lr_Settings.Radius = radius;
+    std::vector<float> lr_Depths;
+    for (size_t i = 0; i < pixels.ViewDepth.size(); ++i)
+        if (pixels.IsScene(i)) lr_Depths.push_back(pixels.ViewDepth[i]);
+    if (lr_Depths.empty()) return lr_Settings;
+    auto Percentile = [&lr_Depths](double share) {
+        const size_t lr_At = std::min(lr_Depths.size() - 1, static_cast<size_t>(share * lr_Depths.size()));
+        std::nth_element(lr_Depths.begin(), lr_Depths.begin() + static_cast<std::ptrdiff_t>(lr_At), lr_Depths.end());
+        return static_cast<double>(lr_Depths[lr_At]);
+    };
+    // Inside the clip range, and as far apart as the plug-in keeps slices anyway.
+    // Settings.fxh has no infinite far plane: a far one serves.
+    const double lr_Far = camera.InfiniteFar ? 1e7 : camera.Far;
+    lr_Settings.HostFarPlane = lr_Far;
+    lr_Settings.SliceNearest = std::clamp(Percentile(0.02), camera.Near, lr_Far / 1.1);
+    lr_Settings.SliceFarthest = std::clamp(Percentile(0.98), lr_Settings.SliceNearest * 1.1, lr_Far);
     return lr_Settings;
 }
 

@@ -22,6 +22,10 @@ struct EffectSettings {
     // Matching a camera's projection, the slices over the demo's room in a
     // scene `scale` times its size (and the radius with them).
     static EffectSettings ForCamera(const SceneCamera& camera, double scale = 1.0);
+    // For any scene, by the rule a user would follow: the camera's
+    // projection, the slices from the 2nd to the 98th percentile of the view
+    // depth the scene's pixels show, and the scene's occlusion radius.
+    static EffectSettings ForScene(const SceneCamera& camera, const ScenePixels& pixels, double radius);
 };
 
 // What Settings.fxh needs from a D3DXMatrixPerspectiveFovLH projection:

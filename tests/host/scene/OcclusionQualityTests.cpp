@@ -6,16 +6,8 @@
 // buffer; and the ps_2_0 fallback on a device limited to ps_2_0. Each row
 // runs on the demo's view and on a second view. Pictures of each row go to
 // the build tree.
-#include "AmbientReference.h"
-#include "EffectSettings.h"
-#include "Plugin.h"
-#include "OcclusionMetrics.h"
-#include "OcclusionStudy.h"
-#include "PngWriter.h"
+#include "PluginRunFixture.h"
 #include "SceneRenderer.h"
-#include "SoftTestDevice.h"
-#include "TestFiles.h"
-#include "TestHost.h"
 
 #include <d3dx9.h>
 
@@ -24,19 +16,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <map>
-#include <memory>
 #include <set>
 
 namespace {
-
-const int kWidth = 640, kHeight = 360;
-
-struct Limits {
-    double MinCorrelation, MaxFitError, MinCreaseDarkening, MaxFalseOcclusion, MaxHalo, MaxBanding;
-    double MinCompositeCorrelation;
-};
 
 // The figures every host reaches with the first technique, its projection set or not.
 const Limits kFirstTechnique{0.65, 0.10, 0.30, 0.02, 0.01, 0.02, 0.72};
@@ -98,117 +81,6 @@ EffectSettings SettingsOf(Host host, bool typed, const SceneCamera& camera) {
     return lr_Settings;
 }
 
-// What one run of the plug-in left, with the log it wrote and where its slices lay.
-struct PluginRun {
-    PassImages Images;
-    std::string Log;
-    DepthLayout Layout;
-};
-
-// Frames a plug-in that measures the host's depth is given before its
-// pictures are taken.
-const int k_WarmUpFrames = 6;
-
-// The plug-in on a fresh software device, its effects read from a copy of
-// the shipped folder with `settings`.
-class PluginRunFixture : public ::testing::Test {
-protected:
-    // The plug-in switched on on a fresh software device, its effects read
-    // from a copy of the shipped folder with `settings` under the artefacts'
-    // folder `name`, on a device limited to ps_2_0 if asked; `use` gets the
-    // device, its controls and the plug-in.
-    // Returns the log the plug-in wrote.
-    template <class Use>
-    std::string WithPlugin(const std::string& name, const EffectSettings& settings,
-                           const D3DPRESENT_PARAMETERS& parameters, bool modelTwo, Use use) {
-        const std::filesystem::path lr_Root = mr_Artefacts / name;
-        std::string ls_Error;
-        EXPECT_TRUE(WriteEffectFolder(std::string(SSAO_DATA_ROOT) + "/Plugins/SSAO",
-                                      (lr_Root / "Plugins" / "SSAO").string(), settings, ls_Error))
-            << ls_Error;
-        std::filesystem::remove(lr_Root / "Vexil.log");
-        {
-            ScopedSoftDevice lr_Device{parameters};
-            if (!lr_Device.Get()) {
-                ADD_FAILURE() << "no device";
-                return std::string();
-            }
-            // Before the effects load: they pick their techniques then.
-            if (modelTwo) SoftControlOf(lr_Device.Get())->SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-            TestHost lr_Host{WidePath(lr_Root) + L"/", WidePath(lr_Root) + L"/"};
-            k_Plugin lr_Plugin{lr_Host.AsHost()};
-            lr_Plugin.Initialise(lr_Device.Get());
-            lr_Plugin.SetActive(true);
-            EXPECT_TRUE(lr_Plugin.IsActive());
-            use(lr_Device.Get(), SoftControlOf(lr_Device.Get()), lr_Plugin);
-            lr_Plugin.SetActive(false);
-            lr_Plugin.Deinitialise();
-        }
-        return ReadText(lr_Root / "Vexil.log");
-    }
-
-    PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo,
-                   int blurPasses = 0, double scale = 1.0, D3DFORMAT depthFormat = D3DFMT_D24S8) {
-        PluginRun lr_Run;
-        D3DPRESENT_PARAMETERS lr_Parameters = SoftPresentParameters(kWidth, kHeight);
-        lr_Parameters.AutoDepthStencilFormat = depthFormat;
-        lr_Run.Log = WithPlugin(
-            name, settings, lr_Parameters, modelTwo,
-            [&](IDirect3DDevice9* device, ISoftDeviceControl* control, k_Plugin& plugin) {
-                // After switching on, which sets the plug-in's tuning.
-                plugin.SetBlurPasses(blurPasses);
-                OcclusionStudy lr_Study(device, control, &plugin);
-                std::string ls_Error;
-                EXPECT_TRUE(lr_Study.Run(camera, Mesh(scale), lr_Run.Images, ls_Error, k_WarmUpFrames)) << ls_Error;
-                lr_Run.Layout = plugin.DepthLayoutInUse();
-            });
-        return lr_Run;
-    }
-
-    const std::vector<SceneVertex>& Mesh(double scale) {
-        if (scale == 1.0) return mr_Mesh;
-        if (mr_ScaledMesh.empty()) mr_ScaledMesh = BuildSceneMesh(mr_Scene.Scaled(scale));
-        return mr_ScaledMesh;
-    }
-
-    // The reference of a view, traced once: the near plane moves no ray.
-    // In a scene `scale` times larger, at a radius `scale` times larger.
-    const ScenePixels& Reference(const SceneCamera& camera, double scale = 1.0) {
-        const std::string ls_Key = std::to_string(camera.Position.X) + "," + std::to_string(camera.YawDegrees);
-        auto& lr_Cache = ReferenceCache();
-        auto lr_At = lr_Cache.find(ls_Key);
-        if (lr_At == lr_Cache.end()) {
-            const AnalyticScene lr_Scene = scale == 1.0 ? mr_Scene : mr_Scene.Scaled(scale);
-            ScenePixels lr_Pixels = TraceScenePixels(lr_Scene, camera, kWidth, kHeight);
-            ReferenceSettings lr_Reference;
-            lr_Reference.Radius *= scale;
-            TraceReferenceOcclusion(lr_Scene, camera, lr_Reference, lr_Pixels);
-            lr_At = lr_Cache.emplace(ls_Key, std::move(lr_Pixels)).first;
-        }
-        return lr_At->second;
-    }
-
-    void Save(const std::string& name, const Picture& picture) {
-        std::string ls_Error;
-        EXPECT_TRUE(WritePng((mr_Artefacts / (name + ".png")).string(), picture, ls_Error)) << ls_Error;
-    }
-
-    static std::map<std::string, ScenePixels>& ReferenceCache() {
-        static std::map<std::string, ScenePixels> s_Cache;
-        return s_Cache;
-    }
-
-    const std::filesystem::path mr_Artefacts = SSAO_ARTEFACT_DIR;
-    const AnalyticScene mr_Scene = AnalyticScene::MakeDemoRoom();
-    const std::vector<SceneVertex> mr_Mesh = BuildSceneMesh(mr_Scene);
-    std::vector<SceneVertex> mr_ScaledMesh;
-};
-
-struct Measured {
-    OcclusionFigures Figures;
-    double Composite = 0.0;
-};
-
 // Draws a row's host with the given settings and measures its pictures
 // against the reference; the pictures go to the build tree.
 class OcclusionQualityTest : public PluginRunFixture, public ::testing::WithParamInterface<Row> {
@@ -220,63 +92,9 @@ protected:
         const D3DFORMAT lr_Depth = row.Kind == Host::InfiniteReversed ? D3DFMT_D32F_LOCKABLE : D3DFMT_D24S8;
         const PluginRun lr_Run = Draw(name, lr_Camera, SettingsOf(row.Kind, typed, lr_Camera), row.ModelTwoDevice,
                                       row.BlurPasses, lr_Scale, lr_Depth);
-        const PassImages& lr_Images = lr_Run.Images;
-        Measured lr_Measured;
-        EXPECT_EQ(lr_Images.Occlusion.size(), static_cast<size_t>(kWidth) * kHeight * 4) << lr_Run.Log;
-        if (lr_Images.Occlusion.size() != static_cast<size_t>(kWidth) * kHeight * 4) return lr_Measured;
-        // The occlusion pass ran the technique the device's shader model allows.
-        EXPECT_GE(lr_Images.PixelShaderVersions.size(), 3u);
-        if (lr_Images.PixelShaderVersions.size() >= 3) {
-            EXPECT_EQ(static_cast<DWORD>(row.ModelTwoDevice ? D3DPS_VERSION(2, 0) : D3DPS_VERSION(2, 1)),
-                      lr_Images.PixelShaderVersions[2]);
-        }
-        const ScenePixels& lr_Pixels = Reference(lr_Camera, lr_Scale);
-        // Banding against the staircase the plug-in's slices make of the true
-        // depth, not the dithered image's own steps.
-        lr_Measured.Figures =
-            MeasureOcclusion(lr_Pixels, OcclusionStudy::RedChannel(lr_Images.Occlusion),
-                             TrueSliceStaircase(lr_Pixels, lr_Camera, lr_Run.Layout.Slices.x, lr_Run.Layout.Slices.y));
-        lr_Measured.Composite = CompositeDarkeningCorrelation(lr_Pixels, lr_Images);
-        std::printf("%s: %s, composite correlation %.3f\n", name.c_str(), DescribeFigures(lr_Measured.Figures).c_str(),
-                    lr_Measured.Composite);
-        std::vector<double> lr_Depths;
-        for (size_t i = 0; i < lr_Pixels.ViewDepth.size(); ++i)
-            if (lr_Pixels.IsScene(i)) lr_Depths.push_back(lr_Pixels.ViewDepth[i]);
-        std::sort(lr_Depths.begin(), lr_Depths.end());
-        if (!lr_Depths.empty())
-            std::printf("%s: slices from %.3g to %.3g (%s), scene's median view depth %.3g\n", name.c_str(),
-                        lr_Run.Layout.NearestSlice, lr_Run.Layout.FarthestSlice,
-                        lr_Run.Layout.Source == DepthSource::Measured ? "median distances" : "view units",
-                        lr_Depths[lr_Depths.size() / 2]);
-        Save(name + "-occlusion", PictureFromBgrx(kWidth, kHeight, lr_Images.Occlusion));
-        Save(name + "-composite", PictureFromBgrx(kWidth, kHeight, lr_Images.Composite));
-        Save(name + "-slices", PictureFromBgrx(kWidth, kHeight, lr_Images.SliceImage));
-        Save(name + "-reference", PictureFromGrey(kWidth, kHeight, lr_Pixels.Reference));
-        return lr_Measured;
-    }
-
-    static void ExpectWithin(const Limits& limit, const Measured& m) {
-        EXPECT_GE(m.Figures.Correlation, limit.MinCorrelation);
-        EXPECT_LE(m.Figures.FitError, limit.MaxFitError);
-        EXPECT_GE(m.Figures.CreaseDarkening, limit.MinCreaseDarkening);
-        EXPECT_LE(m.Figures.FalseOcclusion, limit.MaxFalseOcclusion);
-        EXPECT_LE(m.Figures.Halo, limit.MaxHalo);
-        EXPECT_LE(m.Figures.Banding, limit.MaxBanding);
-        EXPECT_GE(m.Composite, limit.MinCompositeCorrelation);
+        return MeasureRun(name, lr_Run, lr_Camera, Reference(lr_Camera, lr_Scale), row.ModelTwoDevice);
     }
 };
-
-#if defined(__SANITIZE_ADDRESS__)
-const bool k_Sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-const bool k_Sanitized = true;
-#else
-const bool k_Sanitized = false;
-#endif
-#else
-const bool k_Sanitized = false;
-#endif
 
 // A row with the shipped settings is also drawn with the host's own typed
 // settings: what the plug-in finds by itself must come as close.

@@ -1,0 +1,165 @@
+// The occlusion of scenes of other characters and scales than the demo's
+// room (TestScenes): each view drawn with the settings a user would type
+// for it (EffectSettings::ForScene) and measured against the reference
+// traced at the scene's own radius. Pictures of each row go to the build
+// tree.
+#include "PluginRunFixture.h"
+#include "TestScenes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+// What each row must reach today: the current effect's figures with a
+// margin (correlation and composite 0.05 below, crease darkening 0.03
+// below, the others about 0.01 above), rounded outwards. The effect being
+// rewritten should raise them to kTarget; each row prints the target
+// figures it still misses, and the assertion switches to kTarget by
+// replacing `lr_Row.Limit` in the test.
+struct SceneRow {
+    const char* Name;
+    const char* Scene;
+    int View;
+    Limits Limit;  // correlation, fit error, crease, false occlusion, halo, banding, composite
+};
+const SceneRow kRows[] = {
+    {"outdoor_first_view", "outdoor", 0, {0.62, 0.06, 0.18, 0.02, 0.02, 0.04, 0.72}},
+    {"outdoor_second_view", "outdoor", 1, {0.62, 0.05, 0.19, 0.02, 0.02, 0.04, 0.74}},
+    {"table_first_view", "table", 0, {0.49, 0.04, 0.34, 0.05, 0.03, 0.05, 0.66}},
+    {"table_second_view", "table", 1, {0.46, 0.04, 0.34, 0.06, 0.03, 0.03, 0.64}},
+    {"street_first_view", "street", 0, {0.22, 0.11, 0.11, 0.05, 0.01, 0.01, 0.36}},
+    {"street_second_view", "street", 1, {0.46, 0.10, 0.25, 0.06, 0.03, 0.01, 0.60}},
+    {"railing_first_view", "railing", 0, {0.50, 0.08, 0.19, 0.03, 0.01, 0.04, 0.56}},
+    {"railing_second_view", "railing", 1, {0.56, 0.08, 0.25, 0.03, 0.14, 0.04, 0.62}},
+};
+// Where every row should end.
+const Limits kTarget{0.85, 0.06, 0.30, 0.02, 0.02, 0.02, 0.88};
+
+// The one row the sanitizer build runs: the fewest pixels to trace far.
+const char* const k_SanitizedRow = "table_first_view";
+
+void PrintTo(const SceneRow& row, std::ostream* out) { *out << row.Name; }
+
+const TestScene* SceneNamed(const std::string& name) {
+    for (const TestScene& lr_Scene : TestScenes())
+        if (lr_Scene.Name == name) return &lr_Scene;
+    return nullptr;
+}
+
+// "correlation 0.712 < 0.85, ..." for each figure short of `target`; empty when none.
+std::string Missed(const Limits& target, const Measured& m) {
+    std::ostringstream ls_Text;
+    ls_Text.precision(3);
+    auto Below = [&ls_Text](const char* what, double value, double least) {
+        if (value < least) ls_Text << (ls_Text.tellp() > 0 ? ", " : "") << what << " " << value << " < " << least;
+    };
+    auto Above = [&ls_Text](const char* what, double value, double most) {
+        if (value > most) ls_Text << (ls_Text.tellp() > 0 ? ", " : "") << what << " " << value << " > " << most;
+    };
+    Below("correlation", m.Figures.Correlation, target.MinCorrelation);
+    Below("composite", m.Composite, target.MinCompositeCorrelation);
+    Above("fit error", m.Figures.FitError, target.MaxFitError);
+    Below("crease darkening", m.Figures.CreaseDarkening, target.MinCreaseDarkening);
+    Above("false occlusion", m.Figures.FalseOcclusion, target.MaxFalseOcclusion);
+    Above("halo", m.Figures.Halo, target.MaxHalo);
+    Above("banding", m.Figures.Banding, target.MaxBanding);
+    return ls_Text.str();
+}
+
+class SceneQualityTest : public PluginRunFixture, public ::testing::WithParamInterface<SceneRow> {};
+
+TEST_P(SceneQualityTest, TheOcclusionFollowsTheReferenceAtTheScenesScale) {
+    const SceneRow& lr_Row = GetParam();
+    if (k_Sanitized && std::string(lr_Row.Name) != k_SanitizedRow)
+        GTEST_SKIP() << "skipped under the sanitizers (run time); the release build checks this row";
+    const TestScene* lr_Scene_ = SceneNamed(lr_Row.Scene);
+    ASSERT_NE(nullptr, lr_Scene_) << lr_Row.Scene;
+    const SceneCamera& lr_Camera = lr_Scene_->Views[lr_Row.View];
+    const ScenePixels& lr_Pixels = Reference(lr_Row.Name, lr_Scene_->Scene, lr_Camera, lr_Scene_->Radius);
+    const EffectSettings lr_Settings = EffectSettings::ForScene(lr_Camera, lr_Pixels, lr_Scene_->Radius);
+    std::printf("%s: typed near %g, far %g, slices %.3g to %.3g, radius %g\n", lr_Row.Name, lr_Settings.HostNearPlane,
+                lr_Settings.HostFarPlane, lr_Settings.SliceNearest, lr_Settings.SliceFarthest, lr_Settings.Radius);
+    const PluginRun lr_Run = DrawMesh(lr_Row.Name, lr_Camera, BuildSceneMesh(lr_Scene_->Scene), lr_Settings, false);
+    const Measured lr_Measured = MeasureRun(lr_Row.Name, lr_Run, lr_Camera, lr_Pixels, false);
+    const std::string ls_Missed = Missed(kTarget, lr_Measured);
+    std::printf("%s: target %s\n", lr_Row.Name, ls_Missed.empty() ? "reached" : ("missed: " + ls_Missed).c_str());
+    SCOPED_TRACE(lr_Row.Name);
+    ExpectWithin(lr_Row.Limit, lr_Measured);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, SceneQualityTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<SceneRow>& info) { return std::string(info.param.Name); });
+
+// Each view of each scene shows mostly its scene, with creases the
+// reference darkens: a view that missed its scene would measure nothing.
+TEST(TestScenes, EveryViewShowsItsSceneAndItsCreases) {
+    const int k_W = 160, k_H = 90;
+    ASSERT_GE(TestScenes().size(), 4u);
+    for (const TestScene& lr_Scene : TestScenes()) {
+        for (int v = 0; v < 2; ++v) {
+            SCOPED_TRACE(lr_Scene.Name + " view " + std::to_string(v));
+            const SceneCamera& lr_Camera = lr_Scene.Views[v];
+            EXPECT_GT(lr_Camera.Near, 0.0);
+            EXPECT_GT(lr_Camera.Far, 100 * lr_Camera.Near);
+            ScenePixels lr_Pixels = TraceScenePixels(lr_Scene.Scene, lr_Camera, k_W, k_H);
+            ReferenceSettings lr_Reference;
+            lr_Reference.Rays = 32;
+            lr_Reference.Radius = lr_Scene.Radius;
+            TraceReferenceOcclusion(lr_Scene.Scene, lr_Camera, lr_Reference, lr_Pixels);
+            size_t lr_Scene_Pixels = 0, lr_Creases = 0;
+            for (size_t i = 0; i < lr_Pixels.Shape.size(); ++i) {
+                if (!lr_Pixels.IsScene(i)) continue;
+                ++lr_Scene_Pixels;
+                if (lr_Pixels.Reference[i] < 0.8f) ++lr_Creases;
+            }
+            EXPECT_GE(lr_Scene_Pixels, lr_Pixels.Shape.size() * 6 / 10);
+            EXPECT_GE(lr_Creases, lr_Scene_Pixels / 100);
+        }
+    }
+}
+
+ScenePixels PixelsAt(const std::vector<float>& depths) {
+    ScenePixels lr_Pixels;
+    lr_Pixels.Width = static_cast<int>(depths.size());
+    lr_Pixels.Height = 1;
+    for (const float d : depths) {
+        lr_Pixels.Shape.push_back(d > 0 ? 0 : -1);
+        lr_Pixels.ViewDepth.push_back(d);
+    }
+    return lr_Pixels;
+}
+
+// The slices span the 2nd to the 98th percentile of the scene's depth, sky
+// left out, inside the clip range; the rest comes from the camera and the radius.
+TEST(SceneSettings, TheSlicesSpanTheScenesDepthInsideTheClipRange) {
+    SceneCamera lr_Camera;
+    lr_Camera.Near = 0.5;
+    lr_Camera.Far = 400;
+    lr_Camera.FovYDegrees = 50;
+    lr_Camera.ReversedDepth = true;
+    std::vector<float> lr_Depths;
+    for (int i = 1; i <= 100; ++i) lr_Depths.push_back(static_cast<float>(i));
+    lr_Depths.insert(lr_Depths.end(), 50, 0.0f);
+    const EffectSettings lr_Settings = EffectSettings::ForScene(lr_Camera, PixelsAt(lr_Depths), 3.5);
+    EXPECT_EQ(3.0, lr_Settings.SliceNearest);
+    EXPECT_EQ(99.0, lr_Settings.SliceFarthest);
+    EXPECT_EQ(3.5, lr_Settings.Radius);
+    EXPECT_EQ(0.5, lr_Settings.HostNearPlane);
+    EXPECT_EQ(400.0, lr_Settings.HostFarPlane);
+    EXPECT_EQ(50.0, lr_Settings.FieldOfViewY);
+    EXPECT_TRUE(lr_Settings.HostDepthReversed);
+
+    // A scene at one depth, nearer than the near plane: clamped apart.
+    const EffectSettings lr_Flat = EffectSettings::ForScene(lr_Camera, PixelsAt({0.2f, 0.2f, 0.2f}), 1);
+    EXPECT_EQ(0.5, lr_Flat.SliceNearest);
+    EXPECT_NEAR(0.55, lr_Flat.SliceFarthest, 1e-12);
+    // Beyond the far plane.
+    const EffectSettings lr_Far = EffectSettings::ForScene(lr_Camera, PixelsAt({900.0f, 1000.0f}), 1);
+    EXPECT_EQ(400.0, lr_Far.SliceFarthest);
+    EXPECT_LE(lr_Far.SliceNearest * 1.1, 400.0 + 1e-9);
+}
+
+}  // namespace
