@@ -35,6 +35,8 @@
 
 float ProbeDepth = 1.0;
 
+static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
+
 
 texture DitherTexture : NoiseTexture;
 
@@ -66,6 +68,16 @@ SliceOut Slice(float offset, float value)
 SliceOut SlicePS(float2 noise : TEXCOORD0, float2 slice : TEXCOORD1)
 {
     return Slice(tex2D(DitherSampler, noise).r, slice.x);
+}
+
+// The fallback has no fetch to spare: an ordered dither it can compute,
+// 9 x + 8 y 64ths, which also takes each of 64 offsets once in every 8 x 8
+// window (TEXCOORD0 counts noise images of NoiseSize pixels).
+SliceOut SliceFallbackPS(float2 noise : TEXCOORD0, float2 slice : TEXCOORD1)
+{
+    float2 pixel = noise * NoiseSize;
+    pixel -= frac(pixel);
+    return Slice(frac(dot(pixel, float2(9.0, 8.0) / 64.0) + 0.5 / 64.0), slice.x);
 }
 
 SliceOut ProbePS()
@@ -126,5 +138,5 @@ technique RenderDepth
 
 technique RenderDepthFallback
 {
-    DEPTH_PASSES(ps_2_0 SlicePS())
+    DEPTH_PASSES(ps_2_0 SliceFallbackPS())
 }

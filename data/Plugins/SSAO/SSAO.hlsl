@@ -51,9 +51,18 @@ sampler DepthSampler = sampler_state
     AddressV = Clamp;
 };
 
-// Bilinear over the filtered image: on a plane w is linear on screen, so a
-// fetch between texels gives the plane's own w at that point.
-sampler SmoothDepthSampler = sampler_state
+sampler WorkSampler = sampler_state
+{
+    Texture = <WorkTexture>;
+    MinFilter = Point;
+    MagFilter = Point;
+    MipFilter = None;
+    AddressU = Clamp;
+    AddressV = Clamp;
+};
+
+// The fallback's prefilter: bilinear fetches of one-channel images.
+sampler SmoothRawSampler = sampler_state
 {
     Texture = <DepthSliceTexture>;
     MinFilter = Linear;
@@ -63,11 +72,11 @@ sampler SmoothDepthSampler = sampler_state
     AddressV = Clamp;
 };
 
-sampler WorkSampler = sampler_state
+sampler SmoothWorkSampler = sampler_state
 {
     Texture = <WorkTexture>;
-    MinFilter = Point;
-    MagFilter = Point;
+    MinFilter = Linear;
+    MagFilter = Linear;
     MipFilter = None;
     AddressU = Clamp;
     AddressV = Clamp;
@@ -89,17 +98,24 @@ static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
 // own value (in slice units) a tap still counts: neighbours on one surface
 // differ by up to a unit of dither, a depth edge by more.
 static const int PrefilterReach = 4;
-static const int FallbackPrefilterReach = 2;
 static const float PrefilterEdge = 1.0;
 
 // Image values below this many slice units are the background slice (sky,
 // or beyond the farthest slice): no occlusion there.
 static const float BackgroundUnits = 1.0;
 
+// What the filtered slice image tells apart, in slice units: the dither's
+// 64 offsets averaged.
+static const float Precision = 1.0 / 64.0;
+
+// How far either side the normal's gradient is taken, in pixels.
+static const float NormalReach = 3.0;
+
 // Directions (each walked both ways) and steps along each way.
 static const int Directions = 2;
 static const int Steps = 8;
-static const int FallbackSteps = 2;
+static const int FallbackDirections = 1;
+static const int FallbackSteps = 4;
 // The walk reaches at most this share of the screen height: beyond it the
 // samples are too sparse to find a thin occluder anyway.
 static const float MostReach = 0.3;
@@ -112,10 +128,11 @@ static const float DenoiseEdge = 0.5;
 // ---------------------------------------------------------------------------
 // Passes 1 and 2: the prefilter.
 
-// The mean of the taps within PrefilterEdge of the centre's value, `reach`
-// pixels either side along `axis` (in texture units per pixel). The two end
-// taps count half: the window then spans 2 reach pixels, a whole number of
-// the dither's 8-pixel periods (Noise.bmp), over which it averages out.
+// The mean of the taps within `edge` slice units of the centre's value,
+// `reach` pixels either side along `axis` (in texture units per pixel). The
+// two end taps count half: the window then spans 2 reach pixels, a whole
+// number of the dither's 8-pixel periods (Noise.bmp), over which it
+// averages out.
 float EdgeAwareMean(sampler image, float2 uv, float2 axis, int reach, float edge)
 {
     float centre = SliceValue(tex2D(image, uv));
@@ -145,14 +162,24 @@ float4 DownPS(float2 uv : TEXCOORD0) : COLOR0
     return Encoded(EdgeAwareMean(WorkSampler, uv, float2(0.0, sddx.y), PrefilterReach, PrefilterEdge));
 }
 
+// The fallback's prefilter: the plain mean of 8 texels, one dither period,
+// in four bilinear fetches each midway between two texels (from 4 before
+// the pixel to 3 after it). Across writes v in red alone, which a bilinear
+// fetch may average (the raw image is whole units; red alone keeps 8 bits).
+float BoxMean(sampler image, float2 uv, float2 axis)
+{
+    return 0.25 * (SliceValue(tex2D(image, uv - 3.5 * axis)) + SliceValue(tex2D(image, uv - 1.5 * axis)) +
+                   SliceValue(tex2D(image, uv + 0.5 * axis)) + SliceValue(tex2D(image, uv + 2.5 * axis)));
+}
+
 float4 FallbackAcrossPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Encoded(EdgeAwareMean(DepthSampler, uv, float2(sddx.x, 0.0), FallbackPrefilterReach, PrefilterEdge));
+    return float4(BoxMean(SmoothRawSampler, uv, float2(sddx.x, 0.0)), 0.0, 0.0, 1.0);
 }
 
 float4 FallbackDownPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Encoded(EdgeAwareMean(WorkSampler, uv, float2(0.0, sddx.y), FallbackPrefilterReach, PrefilterEdge));
+    return Encoded(BoxMean(SmoothWorkSampler, uv, float2(0.0, sddx.y)));
 }
 
 // ---------------------------------------------------------------------------
@@ -169,49 +196,48 @@ float4 FallbackDownPS(float2 uv : TEXCOORD0) : COLOR0
 //   |D'|^2 = dw^2 (|s_c|^2 + 1) + 2 dw k w_c (s_c.e) + k^2 w_c^2 |e|^2
 // so each sample costs a few multiply-adds, four at a time.
 
-// What the walks of one pixel share.
+// What the walks of one pixel share, in few registers: ps_2_0 has twelve.
 struct Pixel {
-    float W;         // 1 / distance, in units of the radius
-    float2 S;        // screen coordinates
-    float3 Normal;   // towards the camera
-    float Tangent;   // N.(s, 1)
-    float Spread;    // |s|^2 + 1
-    float Pitch;     // screen coordinates per pixel
-    float StepPixels;
-    float2 Decode;   // w from an image texel: dot(rg, Decode) + W0 in radius units
-    float W0;
+    float4 Frame;   // w (1 / distance in units of the radius), N.(s, 1), |s|^2 + 1, doubt
+    float4 Screen;  // s, the screen coordinates, and N.xy (N towards the camera)
+    float3 Decode;  // w from an image texel: dot(rg, Decode.xy) + Decode.z
+    float2 Walk;    // the step in pixels, and screen coordinates per pixel times w
 };
 
-float WAt(sampler image, float2 uv, Pixel p)
+float WAt(sampler image, float2 uv, float3 decode)
 {
-    return dot(tex2D(image, uv).rg, p.Decode) + p.W0;
+    return dot(tex2D(image, uv).rg, decode.xy) + decode.z;
 }
 
 // The highest elevation's sine over `steps` steps along `direction` (pixels,
-// unit length; y down), starting `start` of a step out.
-float Horizon(Pixel p, float2 uv, float2 direction, float start, int steps)
+// unit length; y down). The step is rounded to whole pixels, so that every
+// sample falls on a texel centre: the encoded image cannot be filtered
+// between texels (a filter rounds each channel to 8 bits on its own).
+// "doubt" is how far D'.N may be off through the image's precision alone: a
+// sample counts only where it rises above that.
+float Horizon(Pixel p, float2 uv, float2 direction, int steps)
 {
-    float2 stepUV = direction * p.StepPixels * sddx.xy;
+    float2 pixels = direction * p.Walk.x + 0.5;
+    pixels -= frac(pixels);
+    float2 stepUV = pixels * sddx.xy;
     // The step in screen coordinates (y up), times w_c.
-    float2 e = float2(direction.x, -direction.y) * (p.StepPixels * p.Pitch * p.W);
-    float rise = dot(p.Normal.xy, e);
-    float spreadRise = 2.0 * dot(p.S, e);
-    float reach2 = dot(e, e);
+    float2 e = float2(pixels.x, -pixels.y) * p.Walk.y;
+    // D'.N and |D'|^2 at k steps, less the terms in dw.
+    float3 along = float3(dot(p.Screen.zw, e), 2.0 * dot(p.Screen.xy, e), dot(e, e));
+    float limit = p.Frame.x * p.Frame.x;
     float4 best = -1.0;
     [unroll] for (int i = 0; i < steps; i += 4) {
-        float4 k = float4(i + 1, i + 2, i + 3, i + 4) - start;
+        float4 k = float4(i + 1, i + 2, i + 3, i + 4);
         float4 ws;
-        ws.x = WAt(SmoothDepthSampler, uv + stepUV * k.x, p);
-        ws.y = WAt(SmoothDepthSampler, uv + stepUV * k.y, p);
-        ws.z = WAt(SmoothDepthSampler, uv + stepUV * k.z, p);
-        ws.w = WAt(SmoothDepthSampler, uv + stepUV * k.w, p);
-        float4 dw = p.W - ws;
-        float4 lifted = dw * p.Tangent + k * rise;
-        float4 length2 = dw * (dw * p.Spread + k * spreadRise) + k * k * reach2;
-        float4 limit = p.W * ws;
-        float4 sine = lifted * rsqrt(max(length2, 1e-12));
+        ws.x = WAt(DepthSampler, uv + stepUV * k.x, p.Decode);
+        ws.y = WAt(DepthSampler, uv + stepUV * k.y, p.Decode);
+        ws.z = WAt(DepthSampler, uv + stepUV * k.z, p.Decode);
+        ws.w = WAt(DepthSampler, uv + stepUV * k.w, p.Decode);
+        float4 dw = p.Frame.x - ws;
+        float4 length2 = dw * (dw * p.Frame.z + k * along.y) + k * k * along.z;
+        float4 sine = (dw * p.Frame.y + (k * along.x - p.Frame.w)) * rsqrt(max(length2, 1e-12));
         // Beyond the radius (or at the pixel itself): no horizon.
-        best = max(best, (limit * limit - length2 >= 0.0) ? sine : -1.0);
+        best = max(best, (ws * ws * limit >= length2) ? sine : -1.0);
     }
     return max(max(best.x, best.y), max(best.z, best.w));
 }
@@ -224,63 +250,68 @@ float Hidden(float sine)
     return s * s;
 }
 
-float4 Occlusion(float2 uv, int steps)
+float4 Occlusion(float2 uv, int directions, int steps)
 {
-    float4 centre = tex2D(DepthSampler, uv);
+    float2 centre = tex2D(DepthSampler, uv).rg;
+    // The background slice: sky, or too far to tell.
+    float open = step(dot(centre, float2(1.0, 1.0 / 255.0)), BackgroundUnits * SliceUnit);
     Pixel p;
     float inverseRadius = max(InverseRadius, 1e-6);
-    p.Decode = float2(1.0, 1.0 / 255.0) * (DecodeW1 / inverseRadius);
-    p.W0 = DecodeW0 / inverseRadius;
-    p.W = dot(centre.rg, p.Decode) + p.W0;
+    p.Decode = float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+    float w = dot(centre, p.Decode.xy) + p.Decode.z;
     // tan(fovY / 2) = radius / (2 R), from DepthDecode.
     float tanY = 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
-    p.Pitch = 2.0 * tanY * sddx.y;
-    p.S = (uv * 2.0 - 1.0) * float2(tanY * sddx.y / sddx.x, -tanY);
+    float pitch = 2.0 * tanY * sddx.y;
+    float2 s = (uv * 2.0 - 1.0) * float2(tanY * sddx.y / sddx.x, -tanY);
 
-    // The gradient of w from the nearer-valued neighbour on each axis, so
-    // that a depth edge beside the pixel does not tilt its normal.
-    float4 around = float4(WAt(DepthSampler, uv + float2(sddx.x, 0.0), p), WAt(DepthSampler, uv - float2(sddx.x, 0.0), p),
-                           WAt(DepthSampler, uv + float2(0.0, sddx.y), p), WAt(DepthSampler, uv - float2(0.0, sddx.y), p));
-    float4 change = float4(around.x - p.W, p.W - around.y, around.z - p.W, p.W - around.w);
+    // The gradient of w from the side whose neighbour is nearer in value, so
+    // that a depth edge beside the pixel does not tilt its normal; taken over
+    // a few pixels, since the filtered image is still flat between the steps
+    // of its last bit.
+    float4 offset = float4(sddx.x, 0.0, 0.0, sddx.y) * NormalReach;
+    float4 change = float4(WAt(DepthSampler, uv + offset.xy, p.Decode), WAt(DepthSampler, uv - offset.xy, p.Decode),
+                           WAt(DepthSampler, uv + offset.zw, p.Decode), WAt(DepthSampler, uv - offset.zw, p.Decode));
+    change = (change - w) * float4(1.0, -1.0, 1.0, -1.0);
     float2 gradient = float2(abs(change.x) < abs(change.y) ? change.x : change.y,
                              abs(change.z) < abs(change.w) ? change.z : change.w) /
-                      p.Pitch;
+                      (pitch * NormalReach);
     // Per screen coordinate (y up): a plane n.P = d has w = n.(s, 1) / d.
     gradient.y = -gradient.y;
-    p.Normal = normalize(-float3(gradient, p.W - dot(p.S, gradient)));
-    p.Tangent = dot(p.Normal, float3(p.S, 1.0));
-    p.Spread = dot(p.S, p.S) + 1.0;
-
-    // The reach in pixels: the radius at the pixel's distance.
-    float reach = min(p.W / p.Pitch, MostReach / sddx.y);
-    p.StepPixels = reach / steps;
+    float3 normal = normalize(-float3(gradient, w - dot(s, gradient)));
+    float tangent = dot(normal, float3(s, 1.0));
+    // A sample counts only where it rises above what the filtered image can
+    // tell apart: w known to Precision slice units, in the pixel's and the
+    // sample's value both.
+    p.Frame = float4(w, tangent, dot(s, s) + 1.0, abs(tangent) * (2.0 * Precision * SliceUnit) * p.Decode.x);
+    p.Screen = float4(s, normal.xy);
 
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
+    // The reach in pixels: the radius at the pixel's distance, a quarter
+    // more or less from pixel to pixel (blue).
+    float reach = min(w / pitch, MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
+    p.Walk = float2(reach / steps, pitch * w);
     // Green codes the first direction as (1 - a, a) before its length is made one (Noise.bmp).
     float2 direction = normalize(float2(1.0 - noise.g, noise.g));
-    float start = noise.b;
     float hidden = 0.0;
-    [unroll] for (int d = 0; d < Directions; ++d) {
-        hidden += Hidden(Horizon(p, uv, direction, start, steps));
-        hidden += Hidden(Horizon(p, uv, -direction, start, steps));
+    [unroll] for (int d = 0; d < directions; ++d) {
+        hidden += Hidden(Horizon(p, uv, direction, steps));
+        hidden += Hidden(Horizon(p, uv, -direction, steps));
         direction = float2(-direction.y, direction.x);
     }
-    float ao = saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions));
-    // The background slice: sky, or too far to tell.
-    ao = SliceValue(centre) < BackgroundUnits * SliceUnit ? 1.0 : ao;
+    float ao = max(saturate(1.0 - OcclusionStrength * hidden / (2.0 * directions)), open);
     // The term and, for the denoise, the pixel's filtered value.
-    return float4(ao, centre.rg, 1.0);
+    return float4(ao, centre, 1.0);
 }
 
 float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Occlusion(uv, Steps);
+    return Occlusion(uv, Directions, Steps);
 }
 
 // Without the denoise pass the term is shown as it is: grey.
 float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Occlusion(uv, FallbackSteps).xxxw;
+    return Occlusion(uv, FallbackDirections, FallbackSteps).xxxw;
 }
 
 // ---------------------------------------------------------------------------
