@@ -24,9 +24,13 @@
 // points within AO_RADIUS of P (a hard cut, as the ray-traced reference
 // counts only hits within the radius). A horizon at elevation h hides
 // sin^2(h) of the cosine-weighted hemisphere in that direction; the term is
-// 1 minus the mean of those shares. The directions and the walk's first step
-// turn from pixel to pixel in a 4 x 4 pattern (the noise image), which pass
-// 4's 5 x 5 mean takes out.
+// 1 minus the mean of those shares. The directions and the walk's reach
+// change from pixel to pixel in a 4 x 4 pattern (the noise image), which
+// pass 4's 5 x 5 mean takes out.
+//
+// The ps_2_0 fallback has three passes: a plain 8 x 8 mean of the slice
+// image in four bilinear fetches a pass, then a smaller kernel of sample
+// pairs that fits that model's twelve temporaries, shown without a denoise.
 //
 // Nothing here is tuned to a scene: the radius is the one Settings.fxh gives
 // (or the plug-in works out), in the units of the host's view.
@@ -114,8 +118,6 @@ static const float NormalReach = 3.0;
 // Directions (each walked both ways) and steps along each way.
 static const int Directions = 2;
 static const int Steps = 8;
-static const int FallbackDirections = 1;
-static const int FallbackSteps = 4;
 // The walk reaches at most this share of the screen height: beyond it the
 // samples are too sparse to find a thin occluder anyway.
 static const float MostReach = 0.3;
@@ -250,7 +252,7 @@ float Hidden(float sine)
     return s * s;
 }
 
-float4 Occlusion(float2 uv, int directions, int steps)
+float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
     float2 centre = tex2D(DepthSampler, uv).rg;
     // The background slice: sky, or too far to tell.
@@ -289,29 +291,64 @@ float4 Occlusion(float2 uv, int directions, int steps)
     // The reach in pixels: the radius at the pixel's distance, a quarter
     // more or less from pixel to pixel (blue).
     float reach = min(w / pitch, MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
-    p.Walk = float2(reach / steps, pitch * w);
+    p.Walk = float2(reach / Steps, pitch * w);
     // Green codes the first direction as (1 - a, a) before its length is made one (Noise.bmp).
     float2 direction = normalize(float2(1.0 - noise.g, noise.g));
     float hidden = 0.0;
-    [unroll] for (int d = 0; d < directions; ++d) {
-        hidden += Hidden(Horizon(p, uv, direction, steps));
-        hidden += Hidden(Horizon(p, uv, -direction, steps));
+    [unroll] for (int d = 0; d < Directions; ++d) {
+        hidden += Hidden(Horizon(p, uv, direction, Steps));
+        hidden += Hidden(Horizon(p, uv, -direction, Steps));
         direction = float2(-direction.y, direction.x);
     }
-    float ao = max(saturate(1.0 - OcclusionStrength * hidden / (2.0 * directions)), open);
+    float ao = max(saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions)), open);
     // The term and, for the denoise, the pixel's filtered value.
     return float4(ao, centre, 1.0);
 }
 
-float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
-{
-    return Occlusion(uv, Directions, Steps);
-}
 
-// Without the denoise pass the term is shown as it is: grey.
+// The ps_2_0 fallback's occlusion, within that model's twelve temporaries:
+// pairs of samples at opposite offsets on 4 axes at two reaches. On a plane
+// a pair's mean w equals the pixel's; in a crease it is larger (nearer). The
+// pair's middle then stands (mean w - w) / w^2 radii in front of the pixel,
+// which over the pair's reach gives its occlusion; a pair with a sample
+// nearer than the pixel by more than the radius is an object in front, not
+// a crease, and does not count. Shown as it is: grey, without a denoise.
+static const float4 PairAxes0 = float4(1.0, 0.0, 0.7071, 0.7071);
+static const float4 PairAxes1 = float4(0.0, 1.0, -0.7071, 0.7071);
+static const int PairReaches = 2;
+static const float PairShare = 0.45;  // of the radius, per reach
+// A pair's occlusion: its lead over its reach, times this, less PairFloor.
+static const float PairSlope = 2.0;
+static const float PairFloor = 0.1;
+
 float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Occlusion(uv, FallbackDirections, FallbackSteps).xxxw;
+    float inverseRadius = max(InverseRadius, 1e-6);
+    float3 decode = float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+    float w = WAt(DepthSampler, uv, decode);
+    float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
+    float2 direction = normalize(float2(1.0 - noise.g, noise.g));
+    // The radius at the pixel's distance, in texture units, as in the first technique.
+    float tanY = 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
+    float reach = min(w / (2.0 * tanY * sddx.y), MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
+    float4 axisX = (direction * reach * sddx.xy).xyxy;
+    float4 axisY = (float2(-direction.y, direction.x) * reach * sddx.xy).xyxy;
+    float4 sum = 0.0;
+    [unroll] for (int r = 1; r <= PairReaches; ++r) {
+        float share = PairShare * r;
+        float4 o = (axisX * PairAxes0.xxzz + axisY * PairAxes0.yyww) * share;
+        float4 q = (axisX * PairAxes1.xxzz + axisY * PairAxes1.yyww) * share;
+        float4 a = float4(WAt(DepthSampler, uv + o.xy, decode), WAt(DepthSampler, uv + o.zw, decode),
+                          WAt(DepthSampler, uv + q.xy, decode), WAt(DepthSampler, uv + q.zw, decode));
+        float4 b = float4(WAt(DepthSampler, uv - o.xy, decode), WAt(DepthSampler, uv - o.zw, decode),
+                          WAt(DepthSampler, uv - q.xy, decode), WAt(DepthSampler, uv - q.zw, decode));
+        float4 lead = (0.5 * (a + b) - w) / (w * w * share);
+        sum += saturate(PairSlope * lead - PairFloor) * step(max(a, b) - w, w * w);
+    }
+    float ao = saturate(1.0 - OcclusionStrength * dot(sum, 1.0) / (4.0 * PairReaches));
+    // The background slice: sky, or too far to tell.
+    ao = max(ao, step(w, decode.z + BackgroundUnits * SliceUnit * decode.x));
+    return float4(ao, ao, ao, 1.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -374,7 +411,7 @@ technique OcclusionFallback
     }
     pass Occlusion < bool CopyBackBuffer = true; string CopyInto = "ZBackBuffer"; >
     {
-        PixelShader = compile ps_2_a FallbackOcclusionPS();
+        PixelShader = compile ps_2_0 FallbackOcclusionPS();
         FULL_SCREEN_PASS_STATES
     }
 }
