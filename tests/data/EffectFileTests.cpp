@@ -185,8 +185,8 @@ TEST_F(EffectFileTest, TheOptimiserShortensEveryTechnique) {
                 EXPECT_LE(a.Arithmetic, b.Arithmetic);
                 lr_Before += b.Arithmetic + b.Texture;
                 lr_After += a.Arithmetic + a.Texture;
-                ls_Passes += " " + std::to_string(b.Arithmetic + b.Texture) + "->" +
-                             std::to_string(a.Arithmetic + a.Texture);
+                ls_Passes +=
+                    " " + std::to_string(b.Arithmetic + b.Texture) + "->" + std::to_string(a.Arithmetic + a.Texture);
             }
             EXPECT_LT(lr_After, lr_Before) << lr_Plain[t].Name;
             std::printf("%-17s %-19s %4u -> %4u instructions (passes:%s)\n", lr_File.File, lr_Plain[t].Name.c_str(),

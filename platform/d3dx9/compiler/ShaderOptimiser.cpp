@@ -50,8 +50,8 @@ bool Has(DWORD mask, int component) { return (mask >> component) & 1; }
 DWORD Opcode(DWORD token) { return token & D3DSI_OPCODE_MASK; }
 
 DWORD Source(DWORD token, DWORD type, DWORD number, DWORD swizzle, bool negated) {
-    const DWORD lr_Kept = token & ~(D3DSP_REGTYPE_MASK | D3DSP_REGTYPE_MASK2 | D3DSP_REGNUM_MASK |
-                                    D3DVS_SWIZZLE_MASK | D3DSP_SRCMOD_MASK);
+    const DWORD lr_Kept = token & ~(D3DSP_REGTYPE_MASK | D3DSP_REGTYPE_MASK2 | D3DSP_REGNUM_MASK | D3DVS_SWIZZLE_MASK |
+                                    D3DSP_SRCMOD_MASK);
     return lr_Kept | ((type << D3DSP_REGTYPE_SHIFT) & D3DSP_REGTYPE_MASK) |
            ((type << D3DSP_REGTYPE_SHIFT2) & D3DSP_REGTYPE_MASK2) | number | (swizzle << D3DSP_SWIZZLE_SHIFT) |
            (negated ? D3DSPSM_NEG : D3DSPSM_NONE);
@@ -103,8 +103,9 @@ bool IsMatrix(DWORD opcode) {
 void NoteDeclaration(const DWORD* params, Shader& shader) {
     if (Type(params[1]) != D3DSPR_SAMPLER || Number(params[1]) >= k_MaxSamplers) return;
     const DWORD lr_Texture = params[0] & D3DSP_TEXTURETYPE_MASK;
-    shader.SamplerSlots[Number(params[1])] =
-        lr_Texture == D3DSTT_2D ? 0x3 : (lr_Texture == D3DSTT_CUBE || lr_Texture == D3DSTT_VOLUME) ? 0x7 : k_AllSlots;
+    shader.SamplerSlots[Number(params[1])] = lr_Texture == D3DSTT_2D                                      ? 0x3
+                                             : (lr_Texture == D3DSTT_CUBE || lr_Texture == D3DSTT_VOLUME) ? 0x7
+                                                                                                          : k_AllSlots;
 }
 
 bool Parse(const std::vector<DWORD>& tokens, const std::string& profile, Shader& shader) {
@@ -195,7 +196,7 @@ DWORD ReadSlots(const Shader& shader, const Instruction& in, int source) {
 // Sources whose register or swizzle may change.
 bool MayRewrite(const Instruction& in, int source) {
     const DWORD lr_Opcode = Opcode(in.Token);
-    if (IsMatrix(lr_Opcode)) return false;  // no swizzles there; the second names a run of registers
+    if (IsMatrix(lr_Opcode)) return false;         // no swizzles there; the second names a run of registers
     if (lr_Opcode == D3DSIO_SINCOS) return false;  // its series constants are fixed registers
     if (in.Row_->Flags & k_SoftOpTexture) return lr_Opcode == D3DSIO_TEX && source == 0;
     return true;
@@ -217,8 +218,9 @@ bool MayBeCoordinate(const Shader& shader, DWORD type) {
 }
 
 // A swizzle giving each read slot its wanted component that the model
-// takes; the other slots are free. False when there is none.
-bool ChooseSwizzle(const Shader& shader, DWORD read, const DWORD (&wanted)[k_Components], bool coordinate,
+// takes (.xyzw only, when `identity`); the other slots are free. False when
+// there is none.
+bool ChooseSwizzle(const Shader& shader, DWORD read, const DWORD (&wanted)[k_Components], bool identity,
                    DWORD& swizzle) {
     auto lr_Fits = [&](DWORD candidate) {
         for (int c = 0; c < k_Components; ++c)
@@ -227,7 +229,7 @@ bool ChooseSwizzle(const Shader& shader, DWORD read, const DWORD (&wanted)[k_Com
         return true;
     };
     if (lr_Fits(k_Identity)) return true;
-    if (coordinate) return false;
+    if (identity) return false;
     int lr_First = 0;
     while (!Has(read, lr_First)) ++lr_First;
     if (lr_Fits(wanted[lr_First] * 0x55)) return true;  // a replicate
@@ -285,7 +287,8 @@ bool OneRegister(DWORD read, const std::array<Origin, k_Components>& level) {
     for (int c = 0; c < k_Components; ++c) {
         if (!Has(read, c)) continue;
         const Origin& o = level[c];
-        if (lr_First_ && (o.Type != lr_First_->Type || o.Number != lr_First_->Number || o.Negated != lr_First_->Negated))
+        if (lr_First_ &&
+            (o.Type != lr_First_->Type || o.Number != lr_First_->Number || o.Negated != lr_First_->Negated))
             return false;
         lr_First_ = &o;
     }
@@ -301,6 +304,10 @@ bool Propagated(const Shader& shader, const Instruction& in, int source, const O
     if (Type(lr_Source) != D3DSPR_TEMP || (lr_Modifier != D3DSPSM_NONE && lr_Modifier != D3DSPSM_NEG)) return false;
     const DWORD lr_Read = ReadSlots(shader, in, source);
     const bool lr_Coordinate = (in.Row_->Flags & k_SoftOpTexture) != 0;
+    // Macros (crs, nrm, lrp, pow...) read no source that is their destination,
+    // and crs takes only .xyzw: a macro's source stays off its destination, and .xyzw stays.
+    const bool lr_Macro = in.Row_->Slots > 1;
+    const bool lr_KeepIdentity = lr_Coordinate || (lr_Macro && Swizzle(lr_Source) == k_Identity);
     std::array<Origin, k_Components> lr_Level;
     for (int c = 0; c < k_Components; ++c)
         lr_Level[c] =
@@ -318,8 +325,9 @@ bool Propagated(const Shader& shader, const Instruction& in, int source, const O
             lr_Wanted[c] = (*it)[c].Component;
         }
         if (lr_Coordinate && (lr_From_->Negated || !MayBeCoordinate(shader, lr_From_->Type))) continue;
+        if (lr_Macro && lr_From_->Type == Type(in.Dest) && lr_From_->Number == Number(in.Dest)) continue;
         DWORD lr_Swizzle = 0;
-        if (!ChooseSwizzle(shader, lr_Read, lr_Wanted, lr_Coordinate, lr_Swizzle)) continue;
+        if (!ChooseSwizzle(shader, lr_Read, lr_Wanted, lr_KeepIdentity, lr_Swizzle)) continue;
         token = Source(lr_Source, lr_From_->Type, lr_From_->Number, lr_Swizzle, lr_From_->Negated);
         return token != lr_Source;
     }
@@ -342,7 +350,8 @@ void Record(const Shader& shader, const Instruction& in, Origins& origins) {
     const DWORD lr_Register = Number(in.Dest);
     const DWORD lr_Mask = Mask(in.Dest);
     auto lr_Overwritten = [&](const Origin& o) {
-        return o.Known && o.Type == D3DSPR_TEMP && o.Number == lr_Register && Has(lr_Mask, static_cast<int>(o.Component));
+        return o.Known && o.Type == D3DSPR_TEMP && o.Number == lr_Register &&
+               Has(lr_Mask, static_cast<int>(o.Component));
     };
     std::array<Origin, k_Components> lr_Fresh{};
     if (IsCopy(shader, in)) {
@@ -358,16 +367,18 @@ void Record(const Shader& shader, const Instruction& in, Origins& origins) {
         for (Origin& o : lr_Components) {
             if (!lr_Overwritten(o)) continue;
             const Origin& lr_Back = lr_Old[o.Number][o.Component];
-            o = lr_Overwritten(lr_Back) ? Origin{} : Origin{lr_Back.Known, lr_Back.Type, lr_Back.Number,
-                                                               lr_Back.Component, lr_Back.Negated != o.Negated};
+            o = lr_Overwritten(lr_Back) ? Origin{}
+                                        : Origin{lr_Back.Known, lr_Back.Type, lr_Back.Number, lr_Back.Component,
+                                                 lr_Back.Negated != o.Negated};
         }
     for (int c = 0; c < k_Components; ++c) {
         if (!Has(lr_Mask, c)) continue;
         Origin& o = lr_Fresh[c];
         if (lr_Overwritten(o)) {
             const Origin& lr_Back = lr_Old[o.Number][o.Component];
-            o = lr_Overwritten(lr_Back) ? Origin{} : Origin{lr_Back.Known, lr_Back.Type, lr_Back.Number,
-                                                               lr_Back.Component, lr_Back.Negated != o.Negated};
+            o = lr_Overwritten(lr_Back) ? Origin{}
+                                        : Origin{lr_Back.Known, lr_Back.Type, lr_Back.Number, lr_Back.Component,
+                                                 lr_Back.Negated != o.Negated};
         }
         origins[lr_Register][c] = o;
     }
