@@ -17,11 +17,15 @@ namespace {
 
 constexpr int k_Components = 4;
 constexpr DWORD k_AllSlots = 0xF;
+constexpr DWORD k_SlotsXY = 0x3;
+constexpr DWORD k_SlotsXYZ = 0x7;
+constexpr DWORD k_SlotW = 0x8;
 constexpr DWORD k_MaxTemporaries = 32;
 constexpr DWORD k_MaxSamplers = 16;
 // Each round shortens the stream or stops; bounded all the same.
 constexpr int k_MaxRounds = 32;
-constexpr DWORD k_Identity = 0xE4;  // .xyzw
+constexpr DWORD k_Identity = 0xE4;   // .xyzw
+constexpr DWORD k_Replicate = 0x55;  // .xxxx; times a component, that component in every slot
 // The permutations pixel models without arbitrary swizzles take besides .xyzw and replicates.
 constexpr DWORD k_FixedPermutations[] = {0xC9 /* .yzxw */, 0xD2 /* .zxyw */, 0x1B /* .wzyx */};
 // Registers a matrix instruction's second source names: it and the rows after it.
@@ -103,9 +107,11 @@ bool IsMatrix(DWORD opcode) {
 void NoteDeclaration(const DWORD* params, Shader& shader) {
     if (Type(params[1]) != D3DSPR_SAMPLER || Number(params[1]) >= k_MaxSamplers) return;
     const DWORD lr_Texture = params[0] & D3DSP_TEXTURETYPE_MASK;
-    shader.SamplerSlots[Number(params[1])] = lr_Texture == D3DSTT_2D                                      ? 0x3
-                                             : (lr_Texture == D3DSTT_CUBE || lr_Texture == D3DSTT_VOLUME) ? 0x7
-                                                                                                          : k_AllSlots;
+    DWORD& lr_Slots = shader.SamplerSlots[Number(params[1])];
+    if (lr_Texture == D3DSTT_2D)
+        lr_Slots = k_SlotsXY;
+    else if (lr_Texture == D3DSTT_CUBE || lr_Texture == D3DSTT_VOLUME)
+        lr_Slots = k_SlotsXYZ;
 }
 
 bool Parse(const std::vector<DWORD>& tokens, const std::string& profile, Shader& shader) {
@@ -175,15 +181,15 @@ bool Parse(const std::vector<DWORD>& tokens, const std::string& profile, Shader&
 // Slots not named here may be given any component.
 DWORD ReadSlots(const Shader& shader, const Instruction& in, int source) {
     switch (Opcode(in.Token)) {
-    case D3DSIO_DP3: return 0x7;
+    case D3DSIO_DP3: return k_SlotsXYZ;
     case D3DSIO_DP4: return k_AllSlots;
-    case D3DSIO_DP2ADD: return source < 2 ? 0x3 : k_AllSlots;  // the third is a replicated scalar
+    case D3DSIO_DP2ADD: return source < 2 ? k_SlotsXY : k_AllSlots;  // the third is a replicated scalar
     case D3DSIO_TEX: {
         if (source != 0) return k_AllSlots;
         const DWORD lr_Sampler = Number(in.Sources[1]);
         DWORD lr_Slots = lr_Sampler < k_MaxSamplers ? shader.SamplerSlots[lr_Sampler] : k_AllSlots;
         // A projected or biased read takes w as well.
-        if (in.Token & (D3DSI_TEXLD_PROJECT | D3DSI_TEXLD_BIAS)) lr_Slots |= 0x8;
+        if (in.Token & (D3DSI_TEXLD_PROJECT | D3DSI_TEXLD_BIAS)) lr_Slots |= k_SlotW;
         return lr_Slots;
     }
     default: break;
@@ -228,11 +234,12 @@ bool ChooseSwizzle(const Shader& shader, DWORD read, const DWORD (&wanted)[k_Com
         swizzle = candidate;
         return true;
     };
+    if (read == 0) return false;
     if (lr_Fits(k_Identity)) return true;
     if (identity) return false;
     int lr_First = 0;
     while (!Has(read, lr_First)) ++lr_First;
-    if (lr_Fits(wanted[lr_First] * 0x55)) return true;  // a replicate
+    if (lr_Fits(wanted[lr_First] * k_Replicate)) return true;
     if (shader.ArbitrarySwizzle) {
         // Unread slots repeat the slot before them, as an assembler writes a short swizzle.
         DWORD lr_Swizzle = 0, lr_Last = wanted[lr_First];
