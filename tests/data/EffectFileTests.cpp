@@ -127,60 +127,34 @@ TEST_F(EffectFileTest, PixelShadersStayWithinTheirProfiles) {
     }
 }
 
-// Every pass of every technique, compiled with the compiler's moves and
-// without them (SOFT_D3DX_NO_SHADER_OPTIMISER): as many texture reads,
-// never more arithmetic, and fewer instructions in each technique. The
-// counts are printed for the record.
+// The counts of pass `p` of technique `t`'s pixel shader.
+SoftShaderStatistics PassStatistics(ID3DXEffect* effect, UINT t, UINT p) {
+    D3DXPASS_DESC lr_Pass{};
+    SoftShaderStatistics lr_Stats{};
+    EXPECT_EQ(D3D_OK, effect->GetPassDesc(effect->GetPass(effect->GetTechnique(t), p), &lr_Pass));
+    EXPECT_TRUE(SoftGetShaderStatistics(lr_Pass.pPixelShaderFunction, 1u << 16, &lr_Stats));
+    return lr_Stats;
+}
+
+// Every pass of every technique, compiled without the optimiser
+// (SOFT_D3DX_NO_SHADER_OPTIMISER) and with it: as many texture reads, never
+// more arithmetic, fewer instructions in each technique. Printed for the record.
 TEST_F(EffectFileTest, TheOptimiserShortensEveryTechnique) {
-    struct Counts {
-        UINT Arithmetic = 0;
-        UINT Texture = 0;
-    };
-    struct Technique {
-        std::string Name;
-        std::vector<Counts> Passes;
-    };
-    // Counts of each pass's pixel shader, technique by technique.
-    auto lr_Count = [&](const char* file, bool optimise) {
-        if (optimise)
-            unsetenv("SOFT_D3DX_NO_SHADER_OPTIMISER");
-        else
-            setenv("SOFT_D3DX_NO_SHADER_OPTIMISER", "1", 1);
-        std::vector<Technique> lr_Techniques;
-        ID3DXEffect* lr_Effect = Compile(file);
-        unsetenv("SOFT_D3DX_NO_SHADER_OPTIMISER");
-        if (!lr_Effect) return lr_Techniques;
-        D3DXEFFECT_DESC lr_Effects{};
-        lr_Effect->GetDesc(&lr_Effects);
-        for (UINT t = 0; t < lr_Effects.Techniques; ++t) {
-            const D3DXHANDLE lr_Technique = lr_Effect->GetTechnique(t);
-            D3DXTECHNIQUE_DESC lr_Desc{};
-            lr_Effect->GetTechniqueDesc(lr_Technique, &lr_Desc);
-            lr_Techniques.push_back({lr_Desc.Name, {}});
-            for (UINT p = 0; p < lr_Desc.Passes; ++p) {
-                D3DXPASS_DESC lr_Pass{};
-                SoftShaderStatistics lr_Stats{};
-                EXPECT_EQ(D3D_OK, lr_Effect->GetPassDesc(lr_Effect->GetPass(lr_Technique, p), &lr_Pass));
-                EXPECT_TRUE(SoftGetShaderStatistics(lr_Pass.pPixelShaderFunction, 1u << 16, &lr_Stats));
-                lr_Techniques.back().Passes.push_back({lr_Stats.Arithmetic, lr_Stats.Texture});
-            }
-        }
-        lr_Effect->Release();
-        return lr_Techniques;
-    };
     for (const EffectFile& lr_File : EffectFiles()) {
         SCOPED_TRACE(lr_File.File);
-        const auto lr_Plain = lr_Count(lr_File.File, false);
-        const auto lr_Optimised = lr_Count(lr_File.File, true);
-        ASSERT_EQ(lr_Plain.size(), lr_Optimised.size());
-        for (size_t t = 0; t < lr_Plain.size(); ++t) {
-            const std::vector<Counts>& lr_PlainPasses = lr_Plain[t].Passes;
-            ASSERT_EQ(lr_PlainPasses.size(), lr_Optimised[t].Passes.size());
+        setenv("SOFT_D3DX_NO_SHADER_OPTIMISER", "1", 1);
+        ID3DXEffect* lr_Plain = Compile(lr_File.File);
+        unsetenv("SOFT_D3DX_NO_SHADER_OPTIMISER");
+        ID3DXEffect* lr_Optimised = Compile(lr_File.File);
+        D3DXEFFECT_DESC lr_Effects{};
+        if (lr_Plain && lr_Optimised) lr_Plain->GetDesc(&lr_Effects);
+        for (UINT t = 0; t < lr_Effects.Techniques; ++t) {
+            D3DXTECHNIQUE_DESC lr_Desc{};
+            lr_Plain->GetTechniqueDesc(lr_Plain->GetTechnique(t), &lr_Desc);
             UINT lr_Before = 0, lr_After = 0;
             std::string ls_Passes;
-            for (size_t p = 0; p < lr_PlainPasses.size(); ++p) {
-                const Counts& b = lr_PlainPasses[p];
-                const Counts& a = lr_Optimised[t].Passes[p];
+            for (UINT p = 0; p < lr_Desc.Passes; ++p) {
+                const SoftShaderStatistics b = PassStatistics(lr_Plain, t, p), a = PassStatistics(lr_Optimised, t, p);
                 EXPECT_EQ(b.Texture, a.Texture);
                 EXPECT_LE(a.Arithmetic, b.Arithmetic);
                 lr_Before += b.Arithmetic + b.Texture;
@@ -188,10 +162,12 @@ TEST_F(EffectFileTest, TheOptimiserShortensEveryTechnique) {
                 ls_Passes +=
                     " " + std::to_string(b.Arithmetic + b.Texture) + "->" + std::to_string(a.Arithmetic + a.Texture);
             }
-            EXPECT_LT(lr_After, lr_Before) << lr_Plain[t].Name;
-            std::printf("%-17s %-19s %4u -> %4u instructions (passes:%s)\n", lr_File.File, lr_Plain[t].Name.c_str(),
-                        lr_Before, lr_After, ls_Passes.c_str());
+            EXPECT_LT(lr_After, lr_Before) << lr_Desc.Name;
+            std::printf("%-17s %-19s %4u -> %4u instructions (passes:%s)\n", lr_File.File, lr_Desc.Name, lr_Before,
+                        lr_After, ls_Passes.c_str());
         }
+        if (lr_Plain) lr_Plain->Release();
+        if (lr_Optimised) lr_Optimised->Release();
     }
 }
 
