@@ -6,6 +6,7 @@
 // standard input (ShaderCompilerProtocol.h).
 #include "compiler/CompilerMessages.h"
 #include "compiler/ShaderCompilerProtocol.h"
+#include "compiler/ShaderOptimiser.h"
 
 #include <vkd3d_shader.h>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -26,8 +28,18 @@
 
 namespace {
 
+// The compiler's stream as the optimiser leaves it; bytes that are not whole tokens stay as they are.
+std::string Optimised(const vkd3d_shader_code& code, const std::string& profile) {
+    const char* lr_Bytes = static_cast<const char*>(code.code);
+    if (code.size % sizeof(DWORD) != 0) return std::string(lr_Bytes, code.size);
+    std::vector<DWORD> lr_Tokens(code.size / sizeof(DWORD));
+    std::memcpy(lr_Tokens.data(), lr_Bytes, code.size);
+    lr_Tokens = softfx::OptimiseShader(lr_Tokens, profile);
+    return std::string(reinterpret_cast<const char*>(lr_Tokens.data()), lr_Tokens.size() * sizeof(DWORD));
+}
+
 void Compile(const std::string& text, const std::string& sourceName, const std::string& entry,
-             const std::string& profile, std::string& answer) {
+             const std::string& profile, bool optimise, std::string& answer) {
     vkd3d_shader_hlsl_source_info lr_Hlsl;
     std::memset(&lr_Hlsl, 0, sizeof(lr_Hlsl));
     lr_Hlsl.type = VKD3D_SHADER_STRUCTURE_TYPE_HLSL_SOURCE_INFO;
@@ -59,7 +71,10 @@ void Compile(const std::string& text, const std::string& sourceName, const std::
         softfx::protocol::PutString(answer, "", 0);
     } else {
         softfx::protocol::PutU32(answer, softfx::protocol::k_Compiled);
-        softfx::protocol::PutString(answer, static_cast<const char*>(lr_Code.code), lr_Code.size);
+        if (optimise)
+            softfx::protocol::PutString(answer, Optimised(lr_Code, profile));
+        else
+            softfx::protocol::PutString(answer, static_cast<const char*>(lr_Code.code), lr_Code.size);
         vkd3d_shader_free_shader_code(&lr_Code);
     }
     softfx::protocol::PutString(answer, ls_Messages);
@@ -113,15 +128,16 @@ int main(int argc, char** argv) {
         ls_Request.append(lr_Buffer, static_cast<size_t>(lr_Read));
     }
     softfx::protocol::Reader lr_In(ls_Request);
-    uint32_t lr_Magic = 0, lr_Jobs = 0;
+    uint32_t lr_Magic = 0, lr_Jobs = 0, lr_Options = 0;
     std::string ls_SourceName, ls_Text;
     if (!lr_In.U32(lr_Magic) || std::memcmp(&lr_Magic, softfx::protocol::k_Magic, 4) != 0 || !lr_In.U32(lr_Jobs) ||
-        !lr_In.String(ls_SourceName) || !lr_In.String(ls_Text))
+        !lr_In.U32(lr_Options) || !lr_In.String(ls_SourceName) || !lr_In.String(ls_Text))
         return 2;
     for (uint32_t j = 0; j < lr_Jobs; ++j) {
         std::string ls_Entry, ls_Profile, ls_Answer;
         if (!lr_In.String(ls_Entry) || !lr_In.String(ls_Profile)) return 2;
-        Compile(ls_Text, ls_SourceName, ls_Entry, ls_Profile, ls_Answer);
+        Compile(ls_Text, ls_SourceName, ls_Entry, ls_Profile, (lr_Options & softfx::protocol::k_OptionOptimise) != 0,
+                ls_Answer);
         if (!WriteAll(ls_Answer)) return 2;
     }
     // Not exit(): what the compiler leaked goes with the process, unexamined.

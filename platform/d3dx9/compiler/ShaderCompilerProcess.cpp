@@ -54,8 +54,19 @@ std::mutex g_CacheMutex;
 std::map<std::string, CachedText> g_Cache;
 size_t g_CachedBytes = 0;
 
-std::string CacheKey(const char* text, size_t size, const std::string& sourceName, DWORD cpu, ULONGLONG memory) {
+// Set to anything but "0" to compare the compiler's own streams with the optimised ones.
+constexpr char k_NoOptimiserVariable[] = "SOFT_D3DX_NO_SHADER_OPTIMISER";
+
+uint32_t RequestOptions() {
+    const char* lr_Value_ = std::getenv(k_NoOptimiserVariable);
+    const bool lr_Off = lr_Value_ && *lr_Value_ && std::strcmp(lr_Value_, "0") != 0;
+    return lr_Off ? 0u : uint32_t(protocol::k_OptionOptimise);
+}
+
+std::string CacheKey(const char* text, size_t size, const std::string& sourceName, DWORD cpu, ULONGLONG memory,
+                     uint32_t options) {
     std::string ls_Key;
+    protocol::PutU32(ls_Key, options);
     protocol::PutU32(ls_Key, cpu);
     ls_Key += std::to_string(memory);
     protocol::PutString(ls_Key, sourceName);
@@ -253,7 +264,8 @@ bool RunShaderCompiler(const char* text, size_t size, const std::string& sourceN
     errors.clear();
     const DWORD lr_Cpu = g_CpuMilliseconds.load();
     const ULONGLONG lr_Memory = g_MemoryBytes.load();
-    const std::string ls_Key = CacheKey(text, size, sourceName, lr_Cpu, lr_Memory);
+    const uint32_t lr_Options = RequestOptions();
+    const std::string ls_Key = CacheKey(text, size, sourceName, lr_Cpu, lr_Memory, lr_Options);
     std::vector<size_t> lr_Missing;
     {
         std::lock_guard<std::mutex> lr_Lock(g_CacheMutex);
@@ -272,6 +284,7 @@ bool RunShaderCompiler(const char* text, size_t size, const std::string& sourceN
 
     std::string ls_Request(protocol::k_Magic, 4);
     protocol::PutU32(ls_Request, static_cast<uint32_t>(lr_Missing.size()));
+    protocol::PutU32(ls_Request, lr_Options);
     protocol::PutString(ls_Request, sourceName);
     protocol::PutString(ls_Request, text, size);
     for (size_t j : lr_Missing) {

@@ -3,8 +3,8 @@
 // its standard output, one per job as soon as it is done, so that a process
 // stopped at its budget still hands back what it finished.
 //
-// Request: "SXC1", u32 job count, string source name, string text, then per
-// job: string entry point, string profile. Answer per job: u32 status, string
+// Request: "SXC2", u32 job count, u32 options (k_Option*), string source
+// name, string text, then per job: string entry point, string profile. Answer per job: u32 status, string
 // token bytes, string messages. A string is a u32 length and its bytes.
 #pragma once
 
@@ -15,7 +15,11 @@
 namespace softfx {
 namespace protocol {
 
-constexpr char k_Magic[4] = {'S', 'X', 'C', '1'};
+constexpr char k_Magic[4] = {'S', 'X', 'C', '2'};
+
+enum Option : uint32_t {
+    k_OptionOptimise = 1,  // the compiled streams go through ShaderOptimiser.h
+};
 
 enum Status : uint32_t {
     k_Compiled = 0,

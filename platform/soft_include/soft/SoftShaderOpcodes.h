@@ -20,6 +20,7 @@ enum : BYTE {
     k_SoftOpReadsAll = 4,  // every source component may feed every result component
     k_SoftOpFree = 8,      // a declaration, definition or nop: no instruction slot
     k_SoftOpControl = 16,  // the opcode token's control bits mean something (a comparison, a texld flavour)
+    k_SoftOpScalar = 32,   // each source is one component, named by a replicate swizzle
 };
 
 // Models as the low word of a version token: 0x0200, 0x0201 (2.x), 0x0300.
@@ -45,6 +46,7 @@ inline const SoftOpcodeInfo* SoftFindOpcode(DWORD version, DWORD opcode) {
         A = k_SoftOpReadsAll,
         Z = k_SoftOpFree,
         C = k_SoftOpControl,
+        S = k_SoftOpScalar,
     };
     static const SoftOpcodeInfo k_Rows[] = {
         {D3DSIO_NOP, "nop", 0, 0, 0, 0, Z, k_20, k_3x, k_20, k_3x},
@@ -53,17 +55,17 @@ inline const SoftOpcodeInfo* SoftFindOpcode(DWORD version, DWORD opcode) {
         {D3DSIO_SUB, "sub", 1, 2, 0, 1, 0, k_20, k_3x, k_20, k_3x},
         {D3DSIO_MAD, "mad", 1, 3, 0, 1, 0, k_20, k_3x, k_20, k_3x},
         {D3DSIO_MUL, "mul", 1, 2, 0, 1, 0, k_20, k_3x, k_20, k_3x},
-        {D3DSIO_RCP, "rcp", 1, 1, 0, 1, 0, k_20, k_3x, k_20, k_3x},
-        {D3DSIO_RSQ, "rsq", 1, 1, 0, 1, 0, k_20, k_3x, k_20, k_3x},
+        {D3DSIO_RCP, "rcp", 1, 1, 0, 1, S, k_20, k_3x, k_20, k_3x},
+        {D3DSIO_RSQ, "rsq", 1, 1, 0, 1, S, k_20, k_3x, k_20, k_3x},
         {D3DSIO_DP3, "dp3", 1, 2, 0, 1, A, k_20, k_3x, k_20, k_3x},
         {D3DSIO_DP4, "dp4", 1, 2, 0, 1, A, k_20, k_3x, k_20, k_3x},
         {D3DSIO_MIN, "min", 1, 2, 0, 1, 0, k_20, k_3x, k_20, k_3x},
         {D3DSIO_MAX, "max", 1, 2, 0, 1, 0, k_20, k_3x, k_20, k_3x},
         {D3DSIO_SLT, "slt", 1, 2, 0, 1, 0, 0, 0, k_20, k_3x},
         {D3DSIO_SGE, "sge", 1, 2, 0, 1, 0, 0, 0, k_20, k_3x},
-        {D3DSIO_EXP, "exp", 1, 1, 0, 1, 0, k_20, k_3x, k_20, k_3x},
-        {D3DSIO_LOG, "log", 1, 1, 0, 1, 0, k_20, k_3x, k_20, k_3x},
-        {D3DSIO_LIT, "lit", 1, 1, 0, 1, 0, 0, 0, k_20, k_3x},
+        {D3DSIO_EXP, "exp", 1, 1, 0, 1, S, k_20, k_3x, k_20, k_3x},
+        {D3DSIO_LOG, "log", 1, 1, 0, 1, S, k_20, k_3x, k_20, k_3x},
+        {D3DSIO_LIT, "lit", 1, 1, 0, 1, A, 0, 0, k_20, k_3x},
         {D3DSIO_DST, "dst", 1, 2, 0, 1, 0, 0, 0, k_20, k_3x},
         {D3DSIO_LRP, "lrp", 1, 3, 0, 2, 0, k_20, k_3x, k_20, k_3x},
         {D3DSIO_FRC, "frc", 1, 1, 0, 1, 0, k_20, k_3x, k_20, k_3x},
@@ -79,7 +81,7 @@ inline const SoftOpcodeInfo* SoftFindOpcode(DWORD version, DWORD opcode) {
         {D3DSIO_ENDLOOP, "endloop", 0, 0, 0, 1, F, k_30, k_3x, k_20, k_3x},
         {D3DSIO_LABEL, "label", 0, 1, 0, 1, F, k_2x, k_3x, k_20, k_3x},
         {D3DSIO_DCL, "dcl", 1, 0, 1, 0, Z, k_20, k_3x, k_20, k_3x},
-        {D3DSIO_POW, "pow", 1, 2, 0, 3, 0, k_20, k_3x, k_20, k_3x},
+        {D3DSIO_POW, "pow", 1, 2, 0, 3, S, k_20, k_3x, k_20, k_3x},
         {D3DSIO_CRS, "crs", 1, 2, 0, 2, A, k_20, k_3x, k_20, k_3x},
         {D3DSIO_SGN, "sgn", 1, 3, 0, 1, 0, 0, 0, k_20, k_2x},
         {D3DSIO_SGN, "sgn", 1, 1, 0, 1, 0, 0, 0, k_30, k_3x},
@@ -101,8 +103,8 @@ inline const SoftOpcodeInfo* SoftFindOpcode(DWORD version, DWORD opcode) {
         {D3DSIO_DEFI, "defi", 1, 0, 4, 0, Z, k_2x, k_3x, k_20, k_3x},
         {D3DSIO_TEXKILL, "texkill", 1, 0, 0, 1, T, k_20, k_3x, 0, 0},
         {D3DSIO_TEX, "texld", 1, 2, 0, 1, T | A | C, k_20, k_3x, 0, 0},
-        {D3DSIO_EXPP, "expp", 1, 1, 0, 1, 0, 0, 0, k_20, k_3x},
-        {D3DSIO_LOGP, "logp", 1, 1, 0, 1, 0, 0, 0, k_20, k_3x},
+        {D3DSIO_EXPP, "expp", 1, 1, 0, 1, S, 0, 0, k_20, k_3x},
+        {D3DSIO_LOGP, "logp", 1, 1, 0, 1, S, 0, 0, k_20, k_3x},
         {D3DSIO_DEF, "def", 1, 0, 4, 0, Z, k_20, k_3x, k_20, k_3x},
         {D3DSIO_CMP, "cmp", 1, 3, 0, 1, 0, k_20, k_3x, 0, 0},
         {D3DSIO_DP2ADD, "dp2add", 1, 3, 0, 1, A, k_20, k_3x, 0, 0},

@@ -2,12 +2,12 @@
 // effect made from it describes, holds and sets on the device what the
 // effect made from the text does.
 #include "EffectTestSupport.h"
+#include "FolderInclude.h"
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <list>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -227,23 +227,6 @@ const std::string k_Rich =
 TEST_F(EffectBinaryTest, RoundTripKeepsDescriptionsValuesPassesAndDeviceCalls) {
     ExpectSameAsText(k_Rich + "technique { pass { StencilRef = 6; } }\n");
 }
-
-// Includes from the shipped effects' own folder, as the plug-in's effects find them.
-class FolderInclude : public ID3DXInclude {
-public:
-    explicit FolderInclude(std::filesystem::path folder) : mr_Folder(std::move(folder)) {}
-    STDMETHOD(Open)(D3DXINCLUDE_TYPE, LPCSTR pFileName, LPCVOID, LPCVOID* ppData, UINT* pBytes) override {
-        mr_Texts.push_back(ReadText(mr_Folder / pFileName));
-        *ppData = mr_Texts.back().data();
-        *pBytes = static_cast<UINT>(mr_Texts.back().size());
-        return mr_Texts.back().empty() ? E_FAIL : S_OK;
-    }
-    STDMETHOD(Close)(LPCVOID) override { return S_OK; }
-
-private:
-    std::filesystem::path mr_Folder;
-    std::list<std::string> mr_Texts;
-};
 
 TEST_F(EffectBinaryTest, ShippedEffectFilesRoundTrip) {
     const std::filesystem::path lr_Dir = std::filesystem::path(SSAO_SOURCE_DIR) / "data" / "Plugins" / "SSAO";
