@@ -117,7 +117,7 @@ static const float NormalReach = 3.0;
 
 // Directions (each walked both ways) and steps along each way.
 static const int Directions = 2;
-static const int Steps = 8;
+static const int Steps = 4;
 // The walk reaches at most this share of the screen height: beyond it the
 // samples are too sparse to find a thin occluder anyway.
 static const float MostReach = 0.3;
