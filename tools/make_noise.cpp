@@ -84,9 +84,9 @@ std::vector<uint8_t> MakeNoiseBmp() {
             const double lr_Cos = (1.0 - t * t) / (1.0 + t * t), lr_Sin = 2.0 * t / (1.0 + t * t);
             const int m = (5 * k + 7) % 16;
             const int d = DitherIndex(x % 8, y % 8);
-            lr_Out.push_back(Encode((m + 0.5) / 16.0));                    // blue
-            lr_Out.push_back(Encode(lr_Sin / (lr_Sin + lr_Cos)));          // green
-            lr_Out.push_back(Encode((d + 0.5) / 64.0));                    // red
+            lr_Out.push_back(Encode((m + 0.5) / 16.0));            // blue
+            lr_Out.push_back(Encode(lr_Sin / (lr_Sin + lr_Cos)));  // green
+            lr_Out.push_back(Encode((d + 0.5) / 64.0));            // red
         }
     }
     return lr_Out;

@@ -249,8 +249,10 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
 
         UINT lr_Passes = 0;
         ASSERT_EQ(D3D_OK, lr_Effect->Begin(&lr_Passes, 0));
-        // The depth effect: slices and probes, each for a buffer as usual and reversed.
-        ASSERT_EQ(lr_File.DepthTest ? 4u : 1u, lr_Passes);
+        // The depth effect: slices and probes, each for a buffer as usual and
+        // reversed; the occlusion: prefilter across and down, occlusion, denoise.
+        const bool lr_Occlusion = std::string(lr_File.File) == "SSAO.hlsl";
+        ASSERT_EQ(lr_File.DepthTest || lr_Occlusion ? 4u : 1u, lr_Passes);
         ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(0));
         DWORD lr_Value = 0;
         // Only the slices blend: the passing ones add up.
@@ -300,8 +302,20 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         EXPECT_EQ(static_cast<DWORD>(lr_Extended ? D3DPS_VERSION(2, 1) : D3DPS_VERSION(2, 0)),
                   mr_Control_->GetDraws().back().PixelShaderVersion);
         EXPECT_EQ(D3D_OK, lr_Effect->EndPass());
-        // The other depth passes: reversed slices, then the probes, which write nothing.
-        for (UINT lr_Pass = 1; lr_Pass < lr_Passes; ++lr_Pass) {
+        // The other depth passes: reversed slices, then the probes, which write
+        // nothing. The occlusion's other passes are full-screen ones like the first.
+        for (UINT lr_Pass = 1; lr_Pass < lr_Passes && lr_Occlusion; ++lr_Pass) {
+            SCOPED_TRACE(lr_Pass);
+            ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(lr_Pass));
+            mr_Device_->GetRenderState(D3DRS_ZENABLE, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(D3DZB_FALSE), lr_Value);
+            mr_Device_->GetRenderState(D3DRS_COLORWRITEENABLE, &lr_Value);
+            EXPECT_EQ(0xfu, lr_Value);
+            mr_Device_->GetRenderState(D3DRS_ALPHABLENDENABLE, &lr_Value);
+            EXPECT_EQ(static_cast<DWORD>(FALSE), lr_Value);
+            EXPECT_EQ(D3D_OK, lr_Effect->EndPass());
+        }
+        for (UINT lr_Pass = 1; lr_Pass < lr_Passes && !lr_Occlusion; ++lr_Pass) {
             SCOPED_TRACE(lr_Pass);
             ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(lr_Pass));
             mr_Device_->GetRenderState(D3DRS_ZFUNC, &lr_Value);

@@ -96,7 +96,7 @@ TEST_F(ModuleRobustnessTest, AnEffectPastItsCompileBudgetIsLoggedAndTheOtherPass
     EXPECT_EQ(lr_Shaders.count("BlackPS"), 0u);
     // The device is limited to ps_2_0: the slices and the occlusion run their fallbacks.
     EXPECT_EQ(lr_Shaders.count("SliceFallbackPS"), 1u);
-    EXPECT_EQ(lr_Shaders.count("OcclusionFallbackPS"), 1u);
+    EXPECT_EQ(lr_Shaders.count("FallbackOcclusionPS"), 1u);
     EXPECT_EQ(lr_Shaders.count("CombinePS"), 1u);
     mr_Plugin_->Deinitialise();
 }

@@ -64,7 +64,7 @@ protected:
     DWORD SliceDepthTest() {
         mr_Control_->ClearRecords();
         mr_Plugin_->Render();
-        const std::vector<SoftDrawRecord> lr_Slices = DrawsOf("SliceGradientPS");
+        const std::vector<SoftDrawRecord> lr_Slices = DrawsOf("SlicePS");
         EXPECT_EQ(lr_Slices.size(), 1u) << "one slice pass drawn, the other skipped";
         return lr_Slices.empty() ? 0 : lr_Slices[0].RenderStates[D3DRS_ZFUNC];
     }
@@ -167,7 +167,7 @@ TEST_F(PureDeviceDepthTest, APureDeviceIsMeasured) {
     EXPECT_FALSE(mr_Plugin_->DepthLayoutInUse().Reversed);
     // Without a viewport to read, the passes cover the whole render target.
     EXPECT_EQ(SliceDepthTest(), static_cast<DWORD>(D3DCMP_GREATEREQUAL));
-    const std::vector<SoftDrawRecord> lr_Slices = DrawsOf("SliceGradientPS");
+    const std::vector<SoftDrawRecord> lr_Slices = DrawsOf("SlicePS");
     ASSERT_EQ(lr_Slices.size(), 1u);
     EXPECT_EQ(lr_Slices[0].PixelsShaded, 10ull * 800ull * 600ull);
 }

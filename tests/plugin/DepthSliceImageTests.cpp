@@ -24,7 +24,7 @@ TEST_F(DepthSliceImageTest, ARampOfSceneDepthsLeavesItsPositionBetweenTheSlices)
     StartPlugin();
     SetShowAOOnly(true);
     mr_Plugin_->Render();  // lays the slices out
-    ASSERT_EQ(DrawsOf("SliceGradientPS").size(), 1u) << "the ps_2_a technique on a model 3 device";
+    ASSERT_EQ(DrawsOf("SlicePS").size(), 1u) << "the ps_2_a technique on a model 3 device";
 
     // Scene depths rising across the width from in front of the nearest slice to
     // behind the farthest but one (D24 units; a slice step is 0.000005).

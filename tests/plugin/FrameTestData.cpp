@@ -80,7 +80,7 @@ void WriteFrameEffectFile(const std::filesystem::path& directory, const std::str
 
 void WriteFrameNoiseImage(const std::filesystem::path& directory) {
     // 4x4, 24 bits per pixel, bottom-up rows of 12 bytes (already 4-aligned).
-    const uint32_t lr_Side = 4;
+    const uint32_t lr_Side = k_FrameNoiseSide;
     const uint32_t lr_PixelBytes = lr_Side * lr_Side * 3;
     std::string ls_Bmp = "BM";
     PutLittleEndian(ls_Bmp, 54 + lr_PixelBytes, 4);

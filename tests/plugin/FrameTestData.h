@@ -18,4 +18,6 @@ extern const char* const Show;
 // The five effect files and "Noise.bmp" into directory (created if missing).
 void WriteFrameTestData(const std::filesystem::path& directory);
 void WriteFrameEffectFile(const std::filesystem::path& directory, const std::string& file, const std::string& code);
+// A k_FrameNoiseSide-square noise image.
+constexpr unsigned k_FrameNoiseSide = 4;
 void WriteFrameNoiseImage(const std::filesystem::path& directory);

@@ -21,15 +21,12 @@
 
 namespace {
 
-// The figures every host reaches with the first technique, its projection set or not.
-const Limits kFirstTechnique{0.65, 0.10, 0.30, 0.02, 0.01, 0.02, 0.72};
-// The demo's own camera with the shipped settings: its whole room lies in the
-// last 3e-5 of the depth range, and the slices the plug-in measures there
-// leave more darkening at the slice steps from the second view (0.026) than
-// any other host. Not yet understood; every other figure is as above.
-const Limits kMeasuredDemoCamera{0.65, 0.10, 0.30, 0.02, 0.01, 0.03, 0.72};
-// The ps_2_0 fallback: correlation and false occlusion only.
-const Limits kFallback{0.55, 1.0, 0.0, 0.03, 1.0, 1.0, 0.0};
+// The figures every host reaches with the first technique, its projection
+// set or not (measured 0.92 to 0.94, composite the same, crease darkening
+// 0.17 to 0.19, false occlusion and banding under 0.014, halo up to 0.020).
+const Limits kFirstTechnique{0.90, 0.05, 0.15, 0.02, 0.022, 0.02, 0.90};
+// The ps_2_0 fallback (measured 0.72 and 0.71).
+const Limits kFallback{0.69, 0.10, 0.15, 0.02, 0.02, 0.02, 0.69};
 
 // The hosts: the demo's camera (near plane 0.0003), near plane 0.1 with
 // depth as usual, reversed, and reversed with the far plane at infinity, the
@@ -128,7 +125,7 @@ TEST_P(OcclusionQualityTest, TheOcclusionFollowsTheRayTracedReference) {
 INSTANTIATE_TEST_SUITE_P(
     Hosts, OcclusionQualityTest,
     ::testing::Values(Row{"camera_0003_demo_view", false, Host::Camera0003, false, false, kFirstTechnique},
-                      Row{"camera_0003_second_view", true, Host::Camera0003, false, false, kMeasuredDemoCamera},
+                      Row{"camera_0003_second_view", true, Host::Camera0003, false, false, kFirstTechnique},
                       SHIPPED_ROWS("shipped_near_plane", Host::NearPlane),
                       SHIPPED_ROWS("shipped_reversed_depth", Host::ReversedDepth),
                       SHIPPED_ROWS("shipped_infinite_reversed", Host::InfiniteReversed),
@@ -190,11 +187,12 @@ TEST_F(PluginRunFixture, AnOrdinaryNearPlaneGetsOcclusionAsShipped) {
     EXPECT_EQ(DepthSource::PluginSlices, lr_Fixed.Layout.Source);
     // Sky and everything else.
     EXPECT_GE(TopTwoShare(SliceIndices(lr_Fixed.Images.SliceImage)), 0.97);
-    // Flat but for a line along the skyline, where the pixel's own depth mixes sky and wall.
+    // Flat but for a line along the skyline, where the prefilter mixes sky
+    // and wall: no more than a row of the picture's pixels or two.
     const std::vector<float> lr_Flat = OcclusionStudy::RedChannel(lr_Fixed.Images.Occlusion);
     ASSERT_FALSE(lr_Flat.empty());
     const size_t lr_Dark = std::count_if(lr_Flat.begin(), lr_Flat.end(), [](float v) { return v < 0.99f; });
-    EXPECT_LE(lr_Dark, lr_Flat.size() / 1000);
+    EXPECT_LE(lr_Dark, 2u * kWidth);
 }
 
 // The occlusion term along a slow camera path (backing away and turning,

@@ -132,8 +132,11 @@ TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereIt
     D3DXHANDLE lr_Technique = nullptr;
     ASSERT_EQ(e->FindNextValidTechnique(nullptr, &lr_Technique), D3D_OK);
     ASSERT_EQ(e->SetTechnique(lr_Technique), D3D_OK);
+    // The pass that reads the noise: the occlusion, after the prefilter's two.
+    const UINT k_OcclusionPass = 2;
     D3DXPASS_DESC lr_Pass;
-    ASSERT_EQ(e->GetPassDesc(e->GetPass(lr_Technique, 0), &lr_Pass), D3D_OK);
+    ASSERT_EQ(e->GetPassDesc(e->GetPass(lr_Technique, k_OcclusionPass), &lr_Pass), D3D_OK);
+    ASSERT_STREQ(lr_Pass.Name, "Occlusion");
     ASSERT_NE(lr_Pass.pPixelShaderFunction, nullptr);
     const auto lr_Table = ConstantTable(lr_Pass.pPixelShaderFunction);
     ASSERT_EQ(lr_Table.count("sddx"), 1u);
@@ -154,7 +157,7 @@ TEST_F(SoftDeviceEffectTest, TheSsaoShaderReceivesItsPixelSizeAndTexturesWhereIt
     ASSERT_EQ(e->SetVector("sddx", &lr_Pixel), D3D_OK);
 
     ASSERT_EQ(e->Begin(nullptr, 0), D3D_OK);
-    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(k_OcclusionPass), D3D_OK);
     float lr_Register[4] = {};
     ASSERT_EQ(mr_Device_->GetPixelShaderConstantF(lr_Table.at("sddx").second, lr_Register, 1), D3D_OK);
     EXPECT_EQ(lr_Register[0], 1.0f / 16);

@@ -340,7 +340,8 @@ private:
         };
         for (const Case& lr_Case : lr_Cases) {
             FillBlack(lr_Case.Target, lr_Case.Depth);
-            BindShader(Shader("RenderDepth"), {});
+            // The slices' dither comes from the noise image.
+            BindShader(Shader("RenderDepth"), {{"DitherSampler", mr_Noise.Get()}});
             mr_Device_->SetRenderState(D3DRS_ZFUNC, lr_Case.Function);
             Check(mr_Device_->SetFVF(k_QuadFvf), "SetFVF");
             Check(mr_Device_->SetStreamSource(0, mr_SliceVertices.Get(), 0, sizeof(QuadVertex)), "SetStreamSource");
