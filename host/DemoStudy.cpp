@@ -160,12 +160,14 @@ bool DemoStudy::Run(OcclusionStudy& study) {
     const bool lr_ReversedDrawn = DrawOtherHost("reversed depth", true, lr_Reversed, lr_ReversedPixels);
 
     const Picture lr_Scene = FromSurface(lr_Demo, lr_Demo.Scene);
-    const Picture lr_Slices = FromSurface(lr_Demo, lr_Demo.SliceImage);
+    const Picture lr_Slices =
+        PictureFromGrey(lr_Demo.Width, lr_Demo.Height, OcclusionStudy::SliceValues(lr_Demo.SliceImage));
     const Picture lr_Term = FromSurface(lr_Demo, lr_Demo.Occlusion);
     const Picture lr_Composite = FromSurface(lr_Demo, lr_Demo.Composite);
     const Picture lr_Reference = PictureFromGrey(lr_Demo.Width, lr_Demo.Height, lr_DemoPixels.Reference);
     const Picture lr_SecondTerm = FromSurface(lr_Second, lr_Second.Occlusion);
-    const Picture lr_FlatSlices = FromSurface(lr_Ordinary, lr_Ordinary.SliceImage);
+    const Picture lr_FlatSlices =
+        PictureFromGrey(lr_Ordinary.Width, lr_Ordinary.Height, OcclusionStudy::SliceValues(lr_Ordinary.SliceImage));
     const Picture lr_FlatTerm = FromSurface(lr_Ordinary, lr_Ordinary.Occlusion);
     Save("scene.png", lr_Scene, "the host's scene");
     Save("depth-slices.png", lr_Slices, "the depth-slice image");
@@ -191,12 +193,12 @@ bool DemoStudy::Run(OcclusionStudy& study) {
                   lr_Tile, ls_SheetError, "A host with near plane 0.1 and the shipped settings: its depth measured");
     Save("ordinary-near-plane.png", lr_Near, "what a host with near plane 0.1 gets");
     std::vector<SheetTile> lr_Tiles = {{lr_Scene, "Scene (before the plug-in)"},
-                                       {lr_Slices, "Depth-slice image"},
+                                       {lr_Slices, "Depth-slice image, filtered"},
                                        {lr_Term, "Occlusion term (ShowAOOnly on)"},
                                        {lr_Composite, "Composite (ShowAOOnly off)"},
                                        {lr_Reference, "Ray-traced reference"},
                                        {lr_SecondTerm, "Occlusion term, second view"},
-                                       {lr_FlatSlices, "Depth slices, near 0.1, as shipped"},
+                                       {lr_FlatSlices, "Depth slices filtered, near 0.1, as shipped"},
                                        {lr_FlatTerm, "Occlusion term, near 0.1, as shipped"}};
     lr_Tiles.insert(lr_Tiles.end(), lr_Hosts.begin(), lr_Hosts.end());
     DrawTestScenes(lr_Tiles);

@@ -3,6 +3,7 @@
 #include "SceneRenderer.h"
 #include "EffectSettings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,6 +15,16 @@ ICheckBoxParameter* ShowAOOnly(IDirect3D9BasePlugin* plugin) {
 }
 
 }  // namespace
+
+std::vector<float> OcclusionStudy::SliceValues(const std::vector<BYTE>& bgrx) {
+    // Ten slices of 24/255 each.
+    const float k_Span = 10.0f * 24.0f / 255.0f;
+    std::vector<float> lr_Values;
+    lr_Values.reserve(bgrx.size() / 4);
+    for (size_t i = 0; i + 3 < bgrx.size(); i += 4)
+        lr_Values.push_back(std::min(1.0f, (bgrx[i + 2] + bgrx[i + 1] / 255.0f) / 255.0f / k_Span));
+    return lr_Values;
+}
 
 std::vector<float> OcclusionStudy::RedChannel(const std::vector<BYTE>& bgrx) {
     std::vector<float> lr_Values(bgrx.size() / 4);

@@ -23,6 +23,8 @@
 // occlusion term is as the plug-in shows it, after any blur passes.
 struct PassImages {
     int Width = 0, Height = 0;
+    // SliceImage: the depth-slice image as the occlusion's prefilter left it
+    // (red and green, DepthSlices.fxh's EncodeSliceValue).
     std::vector<BYTE> Scene, SliceImage, Occlusion, Composite;
     // Pixel shader version of each draw of the ShowAOOnly frame (black fill,
     // slices, occlusion, blur passes).
@@ -44,6 +46,9 @@ public:
 
     // The red channel of a B G R X image, 0..1.
     static std::vector<float> RedChannel(const std::vector<BYTE>& bgrx);
+    // The slice image's values (red + green / 255, DepthSlices.fxh) over the
+    // ten slices' span, 0..1: brighter is nearer.
+    static std::vector<float> SliceValues(const std::vector<BYTE>& bgrx);
 
 private:
     // Draws the scene, reads it into `scene` when given, then runs one plug-in frame.
