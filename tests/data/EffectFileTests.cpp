@@ -250,9 +250,10 @@ TEST_F(EffectFileTest, PassesSetTheDepthAndBlendStatesTheirDrawNeeds) {
         UINT lr_Passes = 0;
         ASSERT_EQ(D3D_OK, lr_Effect->Begin(&lr_Passes, 0));
         // The depth effect: slices and probes, each for a buffer as usual and
-        // reversed; the occlusion: prefilter across and down, occlusion, denoise.
+        // reversed; the occlusion: prefilter across and down, occlusion,
+        // denoise across and down.
         const bool lr_Occlusion = std::string(lr_File.File) == "SSAO.hlsl";
-        ASSERT_EQ(lr_File.DepthTest || lr_Occlusion ? 4u : 1u, lr_Passes);
+        ASSERT_EQ(lr_Occlusion ? 5u : lr_File.DepthTest ? 4u : 1u, lr_Passes);
         ASSERT_EQ(D3D_OK, lr_Effect->BeginPass(0));
         DWORD lr_Value = 0;
         // Only the slices blend: the passing ones add up.

@@ -119,9 +119,10 @@ TEST_F(ModuleLifecycleTest, ShippedEffectsDrawEveryPassOnShaderModel2And3Devices
             EXPECT_EQ(nullptr, lr_Draw.VertexShader) << lr_Draw.PixelShaderName;
         }
         // Black, slices, the occlusion's passes (prefilter across and down,
-        // occlusion, and the first technique's denoise) and the composite,
-        // then the eight probes that measure where the host's depth lies.
-        const size_t lr_OcclusionPasses = lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? 4 : 3;
+        // occlusion, and the first technique's denoise across and down) and
+        // the composite, then the eight probes that measure where the host's
+        // depth lies.
+        const size_t lr_OcclusionPasses = lr_Model == static_cast<DWORD>(D3DPS_VERSION(3, 0)) ? 5 : 3;
         EXPECT_EQ(2 + lr_OcclusionPasses + 1 + 8, lr_Draws.size()) << ::testing::PrintToString(lr_Names);
         EXPECT_EQ(8, std::count(lr_Names.begin(), lr_Names.end(), std::string("ProbePS")))
             << ::testing::PrintToString(lr_Names);
