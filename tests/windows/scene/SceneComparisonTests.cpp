@@ -287,7 +287,7 @@ TEST_F(WineSceneFrames, CompiledEffectsLoadUnderWineAndFramesMatchTheSoftwareDev
         const double lr_Least = lr_Scene ? 99.5 : (std::string(lr_Frame.Name) == "occlusion" ? 94.5 : 95.5);
         EXPECT_GE(lr_Decided.Percent(), lr_Least) << lr_Frame.Name << ": see " << ls_Wine << lr_Frame.Name << "-*.png";
         // Filtering precision explains most of the occlusion term's rest; what
-        // is left comes from the occlusion's four passes, which hand each
+        // is left comes from the occlusion's passes, which hand each
         // other 8-bit pictures: a last-bit difference in the filtered depth
         // may move a walk's sample across the radius's cut.
         if (std::string(lr_Frame.Name) == "occlusion") {
