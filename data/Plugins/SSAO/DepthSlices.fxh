@@ -21,6 +21,8 @@
 
 static const float SliceUnit = 24.0 / 255.0;
 static const float SliceCount = 10.0;
+// Texels per side of Noise.bmp, whose red channel holds the slices' dither.
+static const float NoiseSize = 64.0;
 
 // Settings.fxh as the plug-in reads it: (near, far, field of view, reversed)
 // and (nearest slice, farthest slice, radius, radius as a share of the

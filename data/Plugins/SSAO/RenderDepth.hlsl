@@ -35,9 +35,6 @@
 
 float ProbeDepth = 1.0;
 
-static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
-
-
 texture DitherTexture : NoiseTexture;
 
 sampler DitherSampler = sampler_state

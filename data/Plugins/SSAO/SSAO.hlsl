@@ -97,8 +97,6 @@ sampler NoiseSampler = sampler_state
     AddressV = Wrap;
 };
 
-static const float NoiseSize = 64.0;  // texels per side of Noise.bmp
-
 // The prefilter's reach in pixels either side, and how far from the pixel's
 // own value (in slice units) a tap still counts: neighbours on one surface
 // differ by up to a unit of dither, a depth edge by more.
@@ -123,7 +121,7 @@ static const int Steps = 4;
 // samples are too sparse to find a thin occluder anyway.
 static const float MostReach = 0.3;
 
-// Pass 4: taps either side, and the difference of filtered values (in slice
+// Passes 4 and 5: taps either side, and the difference of filtered values (in slice
 // units) at which a tap's weight falls to none.
 static const int DenoiseReach = 2;  // a 5 x 5 mean, in two passes
 static const float DenoiseEdge = 0.5;
@@ -131,19 +129,19 @@ static const float DenoiseEdge = 0.5;
 // ---------------------------------------------------------------------------
 // Passes 1 and 2: the prefilter.
 
-// The mean of the taps within `edge` slice units of the centre's value,
+// The mean of the taps within PrefilterEdge slice units of the centre's value,
 // `reach` pixels either side along `axis` (in texture units per pixel). The
 // two end taps count half: the window then spans 2 reach pixels, a whole
 // number of the dither's 8-pixel periods (Noise.bmp), over which it
 // averages out.
-float EdgeAwareMean(sampler image, float2 uv, float2 axis, int reach, float edge)
+float EdgeAwareMean(sampler image, float2 uv, float2 axis, int reach)
 {
     float centre = SliceValue(tex2D(image, uv));
     float sum = centre;
     float weight = 1.0;
     [unroll] for (int i = 1; i <= reach; ++i) {
         float2 value = float2(SliceValue(tex2D(image, uv + axis * i)), SliceValue(tex2D(image, uv - axis * i)));
-        float2 keep = saturate(2.0 - abs(value - centre) * (1.0 / (edge * SliceUnit))) * (i == reach ? 0.5 : 1.0);
+        float2 keep = saturate(2.0 - abs(value - centre) * (1.0 / (PrefilterEdge * SliceUnit))) * (i == reach ? 0.5 : 1.0);
         sum += dot(keep, value);
         weight += keep.x + keep.y;
     }
@@ -157,12 +155,12 @@ float4 Encoded(float v)
 
 float4 AcrossPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Encoded(EdgeAwareMean(DepthSampler, uv, float2(sddx.x, 0.0), PrefilterReach, PrefilterEdge));
+    return Encoded(EdgeAwareMean(DepthSampler, uv, float2(sddx.x, 0.0), PrefilterReach));
 }
 
 float4 DownPS(float2 uv : TEXCOORD0) : COLOR0
 {
-    return Encoded(EdgeAwareMean(WorkSampler, uv, float2(0.0, sddx.y), PrefilterReach, PrefilterEdge));
+    return Encoded(EdgeAwareMean(WorkSampler, uv, float2(0.0, sddx.y), PrefilterReach));
 }
 
 // The fallback's prefilter: the plain mean of 8 texels, one dither period,
@@ -245,6 +243,19 @@ float Horizon(Pixel p, float2 uv, float2 direction, int steps)
     return max(max(best.x, best.y), max(best.z, best.w));
 }
 
+// Both kernels' view of DepthDecode: w (1 / distance in units of the
+// radius) from an image texel is dot(rg, decode.xy) + decode.z, and
+// tan(fovY / 2) = radius / (2 R).
+float3 RadiusDecode(float inverseRadius)
+{
+    return float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+}
+
+float TanHalfFovY(float inverseRadius)
+{
+    return 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
+}
+
 // sin^2 of the horizon's elevation: the share of the cosine-weighted
 // hemisphere it hides.
 float Hidden(float sine)
@@ -260,10 +271,9 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     float open = step(dot(centre, float2(1.0, 1.0 / 255.0)), BackgroundUnits * SliceUnit);
     Pixel p;
     float inverseRadius = max(InverseRadius, 1e-6);
-    p.Decode = float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+    p.Decode = RadiusDecode(inverseRadius);
     float w = dot(centre, p.Decode.xy) + p.Decode.z;
-    // tan(fovY / 2) = radius / (2 R), from DepthDecode.
-    float tanY = 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
+    float tanY = TanHalfFovY(inverseRadius);
     float pitch = 2.0 * tanY * sddx.y;
     float2 s = (uv * 2.0 - 1.0) * float2(tanY * sddx.y / sddx.x, -tanY);
 
@@ -306,7 +316,6 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     return float4(ao, centre, 1.0);
 }
 
-
 // The ps_2_0 fallback's occlusion, within that model's twelve temporaries:
 // pairs of samples at opposite offsets on 4 axes at two reaches. On a plane
 // a pair's mean w equals the pixel's; in a crease it is larger (nearer). The
@@ -325,13 +334,12 @@ static const float PairFloor = 0.1;
 float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
     float inverseRadius = max(InverseRadius, 1e-6);
-    float3 decode = float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+    float3 decode = RadiusDecode(inverseRadius);
     float w = WAt(DepthSampler, uv, decode);
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
     float2 direction = normalize(float2(1.0 - noise.g, noise.g));
     // The radius at the pixel's distance, in texture units, as in the first technique.
-    float tanY = 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
-    float reach = min(w / (2.0 * tanY * sddx.y), MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
+    float reach = min(w / (2.0 * TanHalfFovY(inverseRadius) * sddx.y), MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
     float4 axisX = (direction * reach * sddx.xy).xyxy;
     float4 axisY = (float2(-direction.y, direction.x) * reach * sddx.xy).xyxy;
     float4 sum = 0.0;
