@@ -58,15 +58,14 @@ bool DemoStudy::Measure(OcclusionStudy& study, const SceneCamera& camera, const 
         ++mr_Problems;
         return false;
     }
-    ReportFigures(camera, mr_Options.SetsProjection() ? EffectSettings::ForCamera(camera) : EffectSettings::Shipped(),
-                  name, images, pixels);
+    ReportFigures(camera, name, images, pixels);
     return true;
 }
 
-void DemoStudy::ReportFigures(const SceneCamera& camera, const EffectSettings& settings, const std::string& name,
+void DemoStudy::ReportFigures(const SceneCamera& camera, const std::string& name,
                               const PassImages& images, ScenePixels& pixels) {
     const OcclusionFigures lr_Figures =
-        CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels, settings);
+        CompareWithReference(mr_Scene, camera, images, ReferenceSettings(), pixels);
     mr_Report(name, CameraText(camera));
     mr_Report(name, DescribeFigures(lr_Figures) + ", composite correlation " +
                         std::to_string(CompositeDarkeningCorrelation(pixels, images)).substr(0, 5));
@@ -81,7 +80,7 @@ bool DemoStudy::DrawOtherHost(const std::string& name, bool reversedDepth, PassI
         ++mr_Problems;
         return false;
     }
-    ReportFigures(lr_Camera, EffectSettings::ForCamera(lr_Camera), name, images, pixels);
+    ReportFigures(lr_Camera, name, images, pixels);
     return true;
 }
 
@@ -105,7 +104,7 @@ void DemoStudy::DrawTestScenes(std::vector<SheetTile>& tiles) {
         lr_Reference.Radius = lr_Scene.Radius;
         ScenePixels lr_Pixels;
         const OcclusionFigures lr_Figures =
-            CompareWithReference(lr_Scene.Scene, lr_Camera, lr_Images, lr_Reference, lr_Pixels, lr_Settings);
+            CompareWithReference(lr_Scene.Scene, lr_Camera, lr_Images, lr_Reference, lr_Pixels);
         mr_Report(ls_Name, CameraText(lr_Camera) + ", radius " + Number(lr_Scene.Radius));
         mr_Report(ls_Name, DescribeFigures(lr_Figures) + ", composite correlation " +
                                std::to_string(CompositeDarkeningCorrelation(lr_Pixels, lr_Images)).substr(0, 5));

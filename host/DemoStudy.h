@@ -47,8 +47,8 @@ public:
 private:
     bool Measure(OcclusionStudy& study, const SceneCamera& camera, const std::string& name, PassImages& images,
                  ScenePixels& pixels);
-    // The figures of images drawn with `settings`, against the reference.
-    void ReportFigures(const SceneCamera& camera, const EffectSettings& settings, const std::string& name,
+    // The figures of the images against the reference.
+    void ReportFigures(const SceneCamera& camera, const std::string& name,
                        const PassImages& images, ScenePixels& pixels);
     // A host with near plane 0.1 and its own settings; false when it could not be drawn.
     bool DrawOtherHost(const std::string& name, bool reversedDepth, PassImages& images, ScenePixels& pixels);

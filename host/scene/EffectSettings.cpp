@@ -119,23 +119,6 @@ bool WriteEffectFolder(const std::string& sourceFolder, const std::string& folde
     return true;
 }
 
-std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera,
-                                      const EffectSettings& settings) {
-    std::vector<float> lr_Values(pixels.ViewDepth.size(), 1.0f);
-    const bool lr_Known = settings.HostNearPlane > 0;
-    const double lr_W0 = 1.0 / settings.SliceFarthest;
-    const double lr_W1 = (1.0 / settings.SliceNearest - lr_W0) / 9.0;
-    for (size_t i = 0; i < lr_Values.size(); ++i) {
-        if (!pixels.IsScene(i)) continue;
-        const double d = pixels.ViewDepth[i];
-        // Unknown projection: the plug-in's own slices at screen depth 1 - 0.000005 i.
-        const double lr_Position = lr_Known ? (1.0 / d - lr_W0) / lr_W1 : (1.0 - camera.ScreenDepth(d)) / 0.000005;
-        const double lr_Slice = std::clamp(std::floor(lr_Position), 0.0, 9.0);
-        lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
-    }
-    return lr_Values;
-}
-
 std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera, double u0, double u1) {
     std::vector<float> lr_Values(pixels.ViewDepth.size(), 1.0f);
     if (!(u1 > 0.0)) return lr_Values;

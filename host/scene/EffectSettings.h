@@ -51,9 +51,6 @@ bool WriteEffectFolder(const std::string& sourceFolder, const std::string& folde
 
 // The slice value (1 - i / 10, as the slice image holds it) each pixel would
 // show without dithering, from its true view depth: the staircase the slices
-// make of the scene, sky at 1.
-std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera,
-                                      const EffectSettings& settings);
-// The same for slices laid out by the plug-in: slice position q at
-// u = u0 + u1 q, where u is 1 - screen depth (the screen depth reversed).
+// make of the scene, sky at 1. The plug-in's slices lie at slice position q
+// at u = u0 + u1 q, where u is 1 - screen depth (the screen depth reversed).
 std::vector<float> TrueSliceStaircase(const ScenePixels& pixels, const SceneCamera& camera, double u0, double u1);

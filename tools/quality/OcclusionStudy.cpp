@@ -26,6 +26,18 @@ std::vector<float> OcclusionStudy::SliceValues(const std::vector<BYTE>& bgrx) {
     return lr_Values;
 }
 
+std::vector<float> OcclusionStudy::SliceStaircase(const ScenePixels& pixels, const std::vector<BYTE>& filtered) {
+    std::vector<float> lr_Values(pixels.ViewDepth.size(), 1.0f);
+    if (filtered.size() != lr_Values.size() * 4) return lr_Values;
+    for (size_t i = 0; i < lr_Values.size(); ++i) {
+        if (!pixels.IsScene(i)) continue;
+        const double lr_Units = (filtered[i * 4 + 2] + filtered[i * 4 + 1] / 255.0) / 24.0;
+        const double lr_Slice = std::clamp(std::floor(lr_Units - 0.5), 0.0, 9.0);
+        lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
+    }
+    return lr_Values;
+}
+
 std::vector<float> OcclusionStudy::RedChannel(const std::vector<BYTE>& bgrx) {
     std::vector<float> lr_Values(bgrx.size() / 4);
     for (size_t i = 0; i < lr_Values.size(); ++i) lr_Values[i] = bgrx[i * 4 + 2] / 255.0f;
@@ -100,13 +112,12 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
 }
 
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& reference, ScenePixels& pixels,
-                                      const EffectSettings& settings) {
+                                      const ReferenceSettings& reference, ScenePixels& pixels) {
     pixels = TraceScenePixels(scene, camera, images.Width, images.Height);
     TraceReferenceOcclusion(scene, camera, reference, pixels);
     // Banding against the staircase of the true depth, not the dithered image's own steps.
     return MeasureOcclusion(pixels, OcclusionStudy::RedChannel(images.Occlusion),
-                            TrueSliceStaircase(pixels, camera, settings));
+                            OcclusionStudy::SliceStaircase(pixels, images.SliceImage));
 }
 
 double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages& images) {

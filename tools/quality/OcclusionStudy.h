@@ -49,6 +49,10 @@ public:
     // The slice image's values (red + green / 255, DepthSlices.fxh) over the
     // ten slices' span, 0..1: brighter is nearer.
     static std::vector<float> SliceValues(const std::vector<BYTE>& bgrx);
+    // The staircase the slices make of the scene (as TrueSliceStaircase),
+    // read off the filtered slice image: its value is the true slice
+    // position plus half a unit, whichever layout the plug-in chose.
+    static std::vector<float> SliceStaircase(const ScenePixels& pixels, const std::vector<BYTE>& filtered);
 
 private:
     // Draws the scene, reads it into `scene` when given, then runs one plug-in frame.
@@ -68,7 +72,5 @@ double CompositeDarkeningCorrelation(const ScenePixels& pixels, const PassImages
 
 // Traces the reference for the view the images were drawn from (into
 // `pixels`) and measures the plug-in's occlusion term against it.
-// `settings`: those the effects ran with, for where the slices lie.
 OcclusionFigures CompareWithReference(const AnalyticScene& scene, const SceneCamera& camera, const PassImages& images,
-                                      const ReferenceSettings& reference, ScenePixels& pixels,
-                                      const EffectSettings& settings = EffectSettings::Shipped());
+                                      const ReferenceSettings& reference, ScenePixels& pixels);

@@ -15,9 +15,8 @@
 // The plug-in works the layout out every frame, from Settings.fxh when it
 // names the host's near plane, else from the projection the host left in the
 // device, else from the host's depth buffer measured with occlusion queries,
-// and sets the two parameters below by name (as it sets "sddx"). Their
-// initial values are the plug-in's own fixed slices, read for near 0.0003
-// and far 80: what an effect shows when nothing sets them.
+// and sets the two parameters below by name (as it sets "sddx") before the
+// frame's first pass.
 
 static const float SliceUnit = 24.0 / 255.0;
 static const float SliceCount = 10.0;
@@ -34,11 +33,11 @@ float PluginSliceDepths = PLUGIN_SLICE_DEPTHS;
 // The screen depth of the slice with value v = 1 - i / 10 (its TEXCOORD1)
 // at dither offset t: saturate(A + B v + C t + G [v = 1]). G puts slice 0,
 // the background, on the cleared depth (1, or 0 reversed) whatever t is.
-float4 DepthSlices = float4(0.99995, 0.00005, 0.000005, 2.0);
+float4 DepthSlices;
 // (W0, W1, R, 1 / radius): 1 / distance = W0 + W1 v for image value v, in
 // the units the radius is in; R turns 1 / distance into the radius's share of
 // the screen height (radius / (2 tan(fov / 2))).
-float4 DepthDecode = float4(0.004166667, 0.1770833, 1.991858, 0.4347826);
+float4 DepthDecode;
 
 #define DecodeW0 (DepthDecode.x)
 #define DecodeW1 (DepthDecode.y)
@@ -56,7 +55,6 @@ float SliceValue(float4 texel)
 // v in red (whole 255ths) and green (the rest, in 255ths of a 255th).
 float2 EncodeSliceValue(float v)
 {
-    float scaled = v * 255.0;
-    float whole = scaled - frac(scaled);
-    return float2(whole / 255.0, scaled - whole);
+    float rest = frac(v * 255.0);
+    return float2(rest * (-1.0 / 255.0) + v, rest);
 }

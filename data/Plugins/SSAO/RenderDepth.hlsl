@@ -54,10 +54,11 @@ struct SliceOut {
 
 SliceOut Slice(float offset, float value)
 {
-    float background = step(1.0 - 0.5 / SliceCount, value);
+    // 1 for slice 0 (v = 1), 0 for the others (v <= 1 - 1 / SliceCount).
+    float background = saturate(value * SliceCount + (1.0 - SliceCount));
     SliceOut o;
-    o.Colour = float4(SliceUnit - SliceUnit * offset * background, 0.0, 0.0, 1.0);
-    o.Depth = saturate(DepthSlices.x + DepthSlices.y * value + DepthSlices.z * offset + DepthSlices.w * background);
+    o.Colour = float4(offset * background * -SliceUnit + SliceUnit, 0.0, 0.0, 1.0);
+    o.Depth = saturate(DepthSlices.w * background + (DepthSlices.z * offset + (DepthSlices.y * value + DepthSlices.x)));
     return o;
 }
 

@@ -133,17 +133,23 @@ static const float DenoiseEdge = 0.5;
 // `reach` pixels either side along `axis` (in texture units per pixel). The
 // two end taps count half: the window then spans 2 reach pixels, a whole
 // number of the dither's 8-pixel periods (Noise.bmp), over which it
-// averages out.
+// averages out. Taps go four at a time (two steps, both sides), so that
+// their weights cost a few vector instructions.
 float EdgeAwareMean(sampler image, float2 uv, float2 axis, int reach)
 {
     float centre = SliceValue(tex2D(image, uv));
     float sum = centre;
     float weight = 1.0;
-    [unroll] for (int i = 1; i <= reach; ++i) {
-        float2 value = float2(SliceValue(tex2D(image, uv + axis * i)), SliceValue(tex2D(image, uv - axis * i)));
-        float2 keep = saturate(2.0 - abs(value - centre) * (1.0 / (PrefilterEdge * SliceUnit))) * (i == reach ? 0.5 : 1.0);
+    [unroll] for (int i = 1; i <= reach; i += 2) {
+        float4 value = float4(SliceValue(tex2D(image, uv + axis * i)), SliceValue(tex2D(image, uv - axis * i)),
+                              SliceValue(tex2D(image, uv + axis * (i + 1))),
+                              SliceValue(tex2D(image, uv - axis * (i + 1))));
+        float4 keep = saturate(abs(value - centre) * (-1.0 / (PrefilterEdge * SliceUnit)) + 2.0);
+        if (i + 1 == reach) {
+            keep *= float4(1.0, 1.0, 0.5, 0.5);
+        }
         sum += dot(keep, value);
-        weight += keep.x + keep.y;
+        weight += dot(keep, 1.0);
     }
     return sum / weight;
 }
@@ -200,9 +206,9 @@ float4 FallbackDownPS(float2 uv : TEXCOORD0) : COLOR0
 // What the walks of one pixel share, in few registers: ps_2_0 has twelve.
 struct Pixel {
     float4 Frame;   // w (1 / distance in units of the radius), N.(s, 1), |s|^2 + 1, doubt
-    float4 Screen;  // s, the screen coordinates, and N.xy (N towards the camera)
+    float4 Screen;  // 2 s, twice the screen coordinates, and N.xy (N towards the camera)
     float3 Decode;  // w from an image texel: dot(rg, Decode.xy) + Decode.z
-    float2 Walk;    // the step in pixels, and screen coordinates per pixel times w
+    float4 Walk;    // the step in pixels, +-(screen coordinates per pixel times w), w^2
 };
 
 float WAt(sampler image, float2 uv, float3 decode)
@@ -210,37 +216,44 @@ float WAt(sampler image, float2 uv, float3 decode)
     return dot(tex2D(image, uv).rg, decode.xy) + decode.z;
 }
 
-// The highest elevation's sine over `steps` steps along `direction` (pixels,
-// unit length; y down). The step is rounded to whole pixels, so that every
-// sample falls on a texel centre: the encoded image cannot be filtered
-// between texels (a filter rounds each channel to 8 bits on its own).
-// "doubt" is how far D'.N may be off through the image's precision alone: a
-// sample counts only where it rises above that.
-float Horizon(Pixel p, float2 uv, float2 direction, int steps)
+// The highest elevations' sines (0 for none) over `steps` steps each way
+// along `direction` (pixels, unit length; y down): x forwards, y backwards.
+// The step is rounded to whole pixels, so that every sample falls on a
+// texel centre: the encoded image cannot be filtered between texels (a
+// filter rounds each channel to 8 bits on its own). "doubt" is how far D'.N
+// may be off through the image's precision alone: a sample counts only
+// where it rises above that.
+float2 Horizons(Pixel p, float2 uv, float2 direction, int steps)
 {
     float2 pixels = direction * p.Walk.x + 0.5;
     pixels -= frac(pixels);
     float2 stepUV = pixels * sddx.xy;
     // The step in screen coordinates (y up), times w_c.
-    float2 e = float2(pixels.x, -pixels.y) * p.Walk.y;
+    float2 e = pixels * p.Walk.yz;
     // D'.N and |D'|^2 at k steps, less the terms in dw.
-    float3 along = float3(dot(p.Screen.zw, e), 2.0 * dot(p.Screen.xy, e), dot(e, e));
-    float limit = p.Frame.x * p.Frame.x;
-    float4 best = -1.0;
-    [unroll] for (int i = 0; i < steps; i += 4) {
-        float4 k = float4(i + 1, i + 2, i + 3, i + 4);
-        float4 ws;
-        ws.x = WAt(DepthSampler, uv + stepUV * k.x, p.Decode);
-        ws.y = WAt(DepthSampler, uv + stepUV * k.y, p.Decode);
-        ws.z = WAt(DepthSampler, uv + stepUV * k.z, p.Decode);
-        ws.w = WAt(DepthSampler, uv + stepUV * k.w, p.Decode);
-        float4 dw = p.Frame.x - ws;
-        float4 length2 = dw * (dw * p.Frame.z + k * along.y) + k * k * along.z;
-        float4 sine = (dw * p.Frame.y + (k * along.x - p.Frame.w)) * rsqrt(max(length2, 1e-12));
-        // Beyond the radius (or at the pixel itself): no horizon.
-        best = max(best, (ws * ws * limit >= length2) ? sine : -1.0);
+    float3 along = float3(dot(p.Screen.zw, e), dot(p.Screen.xy, e), dot(e, e));
+    float2 best;
+    [unroll] for (int way = 0; way < 2; ++way) {
+        float4 farthest = 0.0;
+        [unroll] for (int i = 0; i < steps; i += 4) {
+            // Signed step counts: backwards is the same walk negated.
+            float4 k = float4(i + 1, i + 2, i + 3, i + 4) * (way == 0 ? 1.0 : -1.0);
+            float4 ws;
+            ws.x = WAt(DepthSampler, uv + stepUV * k.x, p.Decode);
+            ws.y = WAt(DepthSampler, uv + stepUV * k.y, p.Decode);
+            ws.z = WAt(DepthSampler, uv + stepUV * k.z, p.Decode);
+            ws.w = WAt(DepthSampler, uv + stepUV * k.w, p.Decode);
+            float4 dw = p.Frame.x - ws;
+            float4 length2 = dw * (dw * p.Frame.z + k * along.y) + k * k * along.z;
+            float4 sine = (dw * p.Frame.y + (k * along.x - p.Frame.w)) * rsqrt(max(length2, 1e-12));
+            // Beyond the radius (or at the pixel itself): no horizon.
+            float4 inside = ws * (ws * p.Walk.w) - length2;
+            farthest = max(farthest, inside < 0.0 ? 0.0 : sine);
+        }
+        float2 pair = max(farthest.xy, farthest.zw);
+        best[way] = max(pair.x, pair.y);
     }
-    return max(max(best.x, best.y), max(best.z, best.w));
+    return best;
 }
 
 // Both kernels' view of DepthDecode: w (1 / distance in units of the
@@ -248,7 +261,7 @@ float Horizon(Pixel p, float2 uv, float2 direction, int steps)
 // tan(fovY / 2) = radius / (2 R).
 float3 RadiusDecode(float inverseRadius)
 {
-    return float3(1.0, 1.0 / 255.0, DecodeW0 / DecodeW1) * (DecodeW1 / inverseRadius);
+    return DepthDecode.yyx * (float3(1.0, 1.0 / 255.0, 1.0) / inverseRadius);
 }
 
 float TanHalfFovY(float inverseRadius)
@@ -256,19 +269,9 @@ float TanHalfFovY(float inverseRadius)
     return 0.5 / max(ScreenRadius * inverseRadius, 1e-6);
 }
 
-// sin^2 of the horizon's elevation: the share of the cosine-weighted
-// hemisphere it hides.
-float Hidden(float sine)
-{
-    float s = saturate(sine);
-    return s * s;
-}
-
 float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 {
     float2 centre = tex2D(DepthSampler, uv).rg;
-    // The background slice: sky, or too far to tell.
-    float open = step(dot(centre, float2(1.0, 1.0 / 255.0)), BackgroundUnits * SliceUnit);
     Pixel p;
     float inverseRadius = max(InverseRadius, 1e-6);
     p.Decode = RadiusDecode(inverseRadius);
@@ -296,22 +299,26 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     // tell apart: w known to Precision slice units, in the pixel's and the
     // sample's value both.
     p.Frame = float4(w, tangent, dot(s, s) + 1.0, abs(tangent) * (2.0 * Precision * SliceUnit) * p.Decode.x);
-    p.Screen = float4(s, normal.xy);
+    p.Screen = float4(2.0 * s, normal.xy);
 
     float3 noise = tex2D(NoiseSampler, uv / (sddx.xy * NoiseSize)).rgb;
     // The reach in pixels: the radius at the pixel's distance, a quarter
     // more or less from pixel to pixel (blue).
     float reach = min(w / pitch, MostReach / sddx.y) * (0.75 + 0.5 * noise.b);
-    p.Walk = float2(reach / Steps, pitch * w);
+    p.Walk = float4(reach / Steps, pitch * w * float2(1.0, -1.0), w * w);
     // Green codes the first direction as (1 - a, a) before its length is made one (Noise.bmp).
     float2 direction = normalize(float2(1.0 - noise.g, noise.g));
     float hidden = 0.0;
     [unroll] for (int d = 0; d < Directions; ++d) {
-        hidden += Hidden(Horizon(p, uv, direction, Steps));
-        hidden += Hidden(Horizon(p, uv, -direction, Steps));
+        // sin^2 of each horizon's elevation: the share of the cosine-weighted
+        // hemisphere it hides.
+        float2 sine = saturate(Horizons(p, uv, direction, Steps));
+        hidden += dot(sine, sine);
         direction = float2(-direction.y, direction.x);
     }
-    float ao = max(saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions)), open);
+    float ao = saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions));
+    // The background slice (sky, or too far to tell) stays open.
+    ao = BackgroundUnits * SliceUnit < dot(centre, float2(1.0, 1.0 / 255.0)) ? ao : 1.0;
     // The term and, for the denoise, the pixel's filtered value.
     return float4(ao, centre, 1.0);
 }
@@ -366,16 +373,19 @@ float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 
 // The term of the taps along `axis` (texture units per pixel) weighted by
 // how close their filtered value is to the pixel's; the value passes on.
+// The pixel counts whole; its neighbours go four at a time.
 float4 DenoiseAlong(float2 uv, float2 axis)
 {
     float4 centre = tex2D(WorkSampler, uv);
     float v = dot(centre.gb, float2(1.0, 1.0 / 255.0));
-    float2 sum = 0.0;
-    [unroll] for (int i = -DenoiseReach; i <= DenoiseReach; ++i) {
-        float4 tap = tex2D(WorkSampler, uv + axis * i);
-        float difference = dot(tap.gb, float2(1.0, 1.0 / 255.0)) - v;
-        float weight = saturate(1.0 - abs(difference) * (1.0 / (DenoiseEdge * SliceUnit)));
-        sum += float2(tap.r, 1.0) * weight;
+    float2 sum = float2(centre.r, 1.0);
+    [unroll] for (int i = 1; i <= DenoiseReach; i += 2) {
+        float4 tap[4] = {tex2D(WorkSampler, uv + axis * i), tex2D(WorkSampler, uv - axis * i),
+                         tex2D(WorkSampler, uv + axis * (i + 1)), tex2D(WorkSampler, uv - axis * (i + 1))};
+        float4 value = float4(dot(tap[0].gb, float2(1.0, 1.0 / 255.0)), dot(tap[1].gb, float2(1.0, 1.0 / 255.0)),
+                              dot(tap[2].gb, float2(1.0, 1.0 / 255.0)), dot(tap[3].gb, float2(1.0, 1.0 / 255.0)));
+        float4 weight = saturate(abs(value - v) * (-1.0 / (DenoiseEdge * SliceUnit)) + 1.0);
+        sum += float2(dot(weight, float4(tap[0].r, tap[1].r, tap[2].r, tap[3].r)), dot(weight, 1.0));
     }
     return float4(sum.x / sum.y, centre.gb, 1.0);
 }

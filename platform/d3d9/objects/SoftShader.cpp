@@ -1,6 +1,6 @@
 #include "objects/SoftShader.h"
 
-#include <cstring>
+#include <soft/SoftShaderComments.h>
 
 namespace {
 
@@ -22,7 +22,6 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
     if (!lr_Known) return D3DERR_INVALIDCALL;
     if ((lr_Version & 0xFFFFu) > (supportedVersion & 0xFFFFu)) return D3DERR_INVALIDCALL;
 
-    std::string ls_Name;
     size_t i = 1;
     for (;;) {
         if (i >= k_MaxTokens) return D3DERR_INVALIDCALL;
@@ -34,13 +33,6 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
         if ((lr_Token & 0xFFFFu) == D3DSIO_COMMENT) {
             size_t lr_Length = (lr_Token & D3DSI_COMMENTSIZE_MASK) >> D3DSI_COMMENTSIZE_SHIFT;
             if (i + 1 + lr_Length >= k_MaxTokens) return D3DERR_INVALIDCALL;
-            const char* lr_Payload = reinterpret_cast<const char*>(function + i + 1);
-            size_t lr_Bytes = lr_Length * sizeof(DWORD);
-            if (ls_Name.empty() && lr_Bytes >= 4 && std::memcmp(lr_Payload, "FUNC", 4) == 0) {
-                size_t lr_End = 4;
-                while (lr_End < lr_Bytes && lr_Payload[lr_End] != '\0') ++lr_End;
-                ls_Name.assign(lr_Payload + 4, lr_End - 4);
-            }
             i += 1 + lr_Length;
             continue;
         }
@@ -61,7 +53,7 @@ HRESULT SoftParseShader(const DWORD* function, bool pixel, DWORD supportedVersio
         if (!code->Program.Decode(function, i, ls_Reason)) return D3DERR_INVALIDCALL;
     }
     code->Version = lr_Version;
-    code->Name = std::move(ls_Name);
+    code->Name = SoftShaderEntryName(function, i);
     code->Tokens.assign(function, function + i);
     return D3D_OK;
 }

@@ -4,6 +4,7 @@
 #include "objects/SoftObject.h"
 
 #include <d3d9.h>
+#include <soft/SoftShaderModels.h>
 
 #include <vector>
 
@@ -12,15 +13,15 @@ enum : UINT {
     SOFT_SAMPLER_STATES = 14,  // D3DSAMP_* run 1..13
     SOFT_TEXTURE_STAGES = 8,
     SOFT_STAGE_STATES = 33,  // D3DTSS_* run 1..32
-    SOFT_PIXEL_SAMPLERS = 16,
+    SOFT_PIXEL_SAMPLERS = k_SoftPixelSamplers,
     SOFT_SAMPLERS = 21,  // 16 pixel, the displacement map, 4 vertex samplers
     SOFT_STREAMS = 16,
     SOFT_TRANSFORMS = 512,
     SOFT_CLIP_PLANES = 6,
-    SOFT_VS_CONSTANTS_F = 256,
-    SOFT_PS_CONSTANTS_F = 224,
-    SOFT_CONSTANTS_I = 16,
-    SOFT_CONSTANTS_B = 16,
+    SOFT_VS_CONSTANTS_F = k_SoftVertexFloatConstants,
+    SOFT_PS_CONSTANTS_F = k_SoftPixelFloatConstants,
+    SOFT_CONSTANTS_I = k_SoftIntConstants,
+    SOFT_CONSTANTS_B = k_SoftBoolConstants,
     SOFT_RENDER_TARGETS = 4,
 };
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <d3d9.h>
+#include <soft/SoftShaderModels.h>
 
 #include <cstdint>
 #include <string>
@@ -29,13 +30,13 @@ enum : uint16_t {
     k_SoftSlotTexel = k_SoftSlotWork + 1,          // a texture read before its swizzle and mask
     k_SoftSlotAddressed = k_SoftSlotTexel + 1,     // operands fetched by aL, one per source
     k_SoftSlotConstant = k_SoftSlotAddressed + 5,  // float constants the program reads
-    k_SoftSlotCount = k_SoftSlotConstant + 224,
+    k_SoftSlotCount = k_SoftSlotConstant + k_SoftPixelFloatConstants,
 };
 
-const UINT k_SoftMaxFloatConstants = 224;
-const UINT k_SoftMaxIntConstants = 16;
-const UINT k_SoftMaxBoolConstants = 16;
-const UINT k_SoftMaxSamplers = 16;
+const UINT k_SoftMaxFloatConstants = k_SoftPixelFloatConstants;
+const UINT k_SoftMaxIntConstants = k_SoftIntConstants;
+const UINT k_SoftMaxBoolConstants = k_SoftBoolConstants;
+const UINT k_SoftMaxSamplers = k_SoftPixelSamplers;
 // Open if and loop blocks at any one point.
 const UINT k_SoftMaxFlowDepth = 32;
 
