@@ -9,9 +9,11 @@ namespace {
 const double k_Shares[3] = {0.02, 0.5, 0.98};
 // Brackets are in ln u. A found value is watched this far either side.
 const double k_WatchReach = 0.04;
-// A bracket this narrow is found; one this narrow is good enough to show.
+// A bracket this narrow is found; one this narrow is good enough to show:
+// its middle is then within the dead band of where the value lies, so what
+// is first shown stays once the search ends (a still scene settles at once).
 const double k_FoundWidth = 0.03;
-const double k_ShowableWidth = 0.3;
+const double k_ShowableWidth = 0.2;
 // An estimate this far from what is shown is a cut, not a move: shown at once.
 const double k_Cut = 0.7;
 // What is shown moves only once the estimate is this far off, then by at

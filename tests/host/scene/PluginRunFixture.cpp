@@ -20,6 +20,15 @@ PluginRun PluginRunFixture::DrawMesh(const std::string& name, const SceneCamera&
                                 EXPECT_TRUE(lr_Study.Run(camera, mesh, lr_Run.Images, ls_Error, k_WarmUpFrames))
                                     << ls_Error;
                                 lr_Run.Layout = plugin.DepthLayoutInUse();
+                                // Settled: the frames after those pictures lay the slices
+                                // alike and draw the same term.
+                                PassImages lr_Later;
+                                EXPECT_TRUE(lr_Study.Run(camera, mesh, lr_Later, ls_Error)) << ls_Error;
+                                EXPECT_TRUE(plugin.DepthLayoutInUse() == lr_Run.Layout)
+                                    << name << ": the slices moved after frame " << k_WarmUpFrames + 1;
+                                EXPECT_TRUE(lr_Later.Occlusion == lr_Run.Images.Occlusion)
+                                    << name << ": a still scene drew another term after frame "
+                                    << k_WarmUpFrames + 1;
                             });
     return lr_Run;
 }

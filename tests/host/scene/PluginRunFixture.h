@@ -54,8 +54,9 @@ struct Measured {
 };
 
 // Frames a plug-in that measures the host's depth is given before its
-// pictures are taken.
-const int k_WarmUpFrames = 6;
+// pictures are taken (two frames: the term, then the composite). It must
+// have settled by the first picture, frame 5: later frames draw the same.
+const int k_WarmUpFrames = 4;
 
 // The plug-in on a fresh software device, its effects read from a copy of
 // the shipped folder with `settings`.
