@@ -1,7 +1,8 @@
-// Three passes, repeated until none changes anything: copies propagated
+// Passes repeated until none changes anything: copies propagated
 // forward, per component, into the instructions that read them; then
 // instructions whose results nobody reads removed, backward, per component;
-// then the moves that assemble one vector from one register merged.
+// then the moves that assemble one vector from one register merged; then
+// the peephole rewrites, each folding a move or an add into its neighbour.
 // Every rewrite keeps the stream valid for its profile: swizzles the model
 // takes, the read ports of each register type, texture coordinates as the
 // texture instructions want them.
