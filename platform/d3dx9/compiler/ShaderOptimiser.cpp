@@ -1,7 +1,8 @@
-// Three passes, repeated until none changes anything: copies propagated
+// Passes repeated until none changes anything: copies propagated
 // forward, per component, into the instructions that read them; then
 // instructions whose results nobody reads removed, backward, per component;
-// then the moves that assemble one vector from one register merged.
+// then the moves that assemble one vector from one register merged; then
+// the peephole rewrites, each folding a move or an add into its neighbour.
 // Every rewrite keeps the stream valid for its profile: swizzles the model
 // takes, the read ports of each register type, texture coordinates as the
 // texture instructions want them.
@@ -504,6 +505,317 @@ bool MergeMoves(Shader& shader) {
     return lr_Changed;
 }
 
+// The peephole rewrites: an instruction folded into the one that feeds it or
+// reads it. Each rewrite keeps every value bit for bit on the device (one
+// exception, the dp2add bias: see there) and its stream valid for the model.
+
+// The instruction after item `index`, or the number of items.
+size_t NextInstruction(const Shader& shader, size_t index) {
+    for (++index; index < shader.Items.size(); ++index)
+        if (!shader.Items[index].Kept && !shader.Items[index].In.Removed) return index;
+    return index;
+}
+
+// The components of temporary `reg` that `in` reads.
+DWORD TempReads(const Shader& shader, const Instruction& in, DWORD reg) {
+    Liveness lr_Live{};
+    MarkReads(shader, in, lr_Live);
+    DWORD lr_Mask = 0;
+    for (int c = 0; c < k_Components; ++c)
+        if (lr_Live[reg][c]) lr_Mask |= 1u << c;
+    return lr_Mask;
+}
+
+DWORD TempWrites(const Instruction& in, DWORD reg) {
+    return in.Writes && Type(in.Dest) == D3DSPR_TEMP && Number(in.Dest) == reg ? Mask(in.Dest) : 0;
+}
+
+// Whether components `mask` of temporary `reg` are read after item `index`
+// before they are all written again.
+bool ReadAfter(const Shader& shader, size_t index, DWORD reg, DWORD mask) {
+    for (size_t i = NextInstruction(shader, index); i < shader.Items.size() && mask; i = NextInstruction(shader, i)) {
+        const Instruction& in = shader.Items[i].In;
+        if (TempReads(shader, in, reg) & mask) return true;
+        mask &= ~TempWrites(in, reg);
+    }
+    return false;
+}
+
+// The components of `source`'s register that the slots `slots` name.
+DWORD Named(DWORD source, DWORD slots) {
+    DWORD lr_Mask = 0;
+    for (int c = 0; c < k_Components; ++c)
+        if (Has(slots, c)) lr_Mask |= 1u << Slot(Swizzle(source), c);
+    return lr_Mask;
+}
+
+// Readers of item `move`'s result (mov t.m, x or -x) rewritten to read x or -x,
+// until t.m is written again; false, with nothing changed, when one of them
+// cannot take it.
+bool FoldNegation(Shader& shader, size_t move) {
+    const Instruction& lr_Move = shader.Items[move].In;
+    const DWORD lr_Register = Number(lr_Move.Dest), lr_From = lr_Move.Sources[0];
+    const bool lr_Negates = Modifier(lr_From) == D3DSPSM_NEG;
+    DWORD lr_Live = Mask(lr_Move.Dest);  // components of t that still hold the move's value
+    std::vector<std::pair<size_t, Instruction>> lr_Rewritten;
+    for (size_t j = NextInstruction(shader, move); j < shader.Items.size() && lr_Live; j = NextInstruction(shader, j)) {
+        const Instruction& in = shader.Items[j].In;
+        Instruction lr_New = in;
+        // texkill and a matrix's rows read whole registers, without a modifier.
+        if (Opcode(in.Token) == D3DSIO_TEXKILL && (TempReads(shader, in, lr_Register) & lr_Live)) return false;
+        for (int s = 0; s < in.SourceCount; ++s) {
+            const DWORD lr_Source = in.Sources[s];
+            if (IsMatrix(Opcode(in.Token)) && s == 1) {
+                if (TempReads(shader, in, lr_Register) & lr_Live) return false;
+                continue;
+            }
+            if (Type(lr_Source) != D3DSPR_TEMP || Number(lr_Source) != lr_Register) continue;
+            const DWORD lr_Read = ReadSlots(shader, in, s);
+            DWORD lr_Ours = 0, lr_Wanted[k_Components] = {};
+            for (int c = 0; c < k_Components; ++c) {
+                if (!Has(lr_Read, c) || !Has(lr_Live, static_cast<int>(Slot(Swizzle(lr_Source), c)))) continue;
+                lr_Ours |= 1u << c;
+                lr_Wanted[c] = Slot(Swizzle(lr_From), static_cast<int>(Slot(Swizzle(lr_Source), c)));
+            }
+            if (lr_Ours == 0) continue;
+            // One modifier for the whole source: every slot it reads must hold the move's value.
+            const DWORD lr_Modifier = Modifier(lr_Source);
+            if (lr_Ours != lr_Read || (lr_Modifier != D3DSPSM_NONE && lr_Modifier != D3DSPSM_NEG)) return false;
+            // Texture coordinates take no modifier; a macro never reads its destination.
+            if (!MayRewrite(in, s) || (in.Row_->Flags & k_SoftOpTexture)) return false;
+            const bool lr_Macro = in.Row_->Slots > 1;
+            if (lr_Macro && Type(lr_From) == Type(in.Dest) && Number(lr_From) == Number(in.Dest)) return false;
+            DWORD lr_Swizzle = 0;
+            if (!ChooseSwizzle(shader, lr_Read, lr_Wanted, lr_Macro && Swizzle(lr_Source) == k_Identity, lr_Swizzle))
+                return false;
+            lr_New.Sources[s] = Source(lr_Source, Type(lr_From), Number(lr_From), lr_Swizzle,
+                                       (lr_Modifier == D3DSPSM_NEG) != lr_Negates);
+        }
+        if (!std::equal(in.Sources.begin(), in.Sources.end(), lr_New.Sources.begin())) {
+            if (!WithinReadPorts(shader, in, lr_New)) return false;
+            lr_Rewritten.emplace_back(j, lr_New);
+        }
+        lr_Live &= ~TempWrites(in, lr_Register);
+        // The readers still to come need x as it was.
+        if (Type(lr_From) == D3DSPR_TEMP && (TempWrites(in, Number(lr_From)) & Named(lr_From, lr_Live))) return false;
+    }
+    for (const auto& r : lr_Rewritten) shader.Items[r.first].In = r.second;
+    return true;
+}
+
+// mov t.m, -x: whoever reads t.m reads -x instead, a negation it already has
+// cancelling, and the move goes. So too a plain move within one register
+// (mov r0.xyz, r0.x), which copy propagation cannot follow, as it overwrites
+// its own source; it leaves the negating one in place as well (mov r0.x, -r0.x).
+bool FoldNegations(Shader& shader) {
+    bool lr_Changed = false;
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        Instruction& in = shader.Items[i].In;
+        if (shader.Items[i].Kept || in.Removed || !IsCopy(shader, in)) continue;
+        const DWORD lr_Source = in.Sources[0];
+        const bool lr_InPlace = Type(lr_Source) == D3DSPR_TEMP && Number(lr_Source) == Number(in.Dest);
+        if (Modifier(lr_Source) != D3DSPSM_NEG && !lr_InPlace) continue;
+        if (!FoldNegation(shader, i)) continue;
+        in.Removed = true;
+        lr_Changed = true;
+    }
+    return lr_Changed;
+}
+
+// Opcodes whose result is one value in every component: only the mask says where it goes.
+bool Replicates(DWORD opcode) {
+    switch (opcode) {
+    case D3DSIO_RCP:
+    case D3DSIO_RSQ:
+    case D3DSIO_EXP:
+    case D3DSIO_LOG:
+    case D3DSIO_DP3:
+    case D3DSIO_DP4:
+    case D3DSIO_DP2ADD: return true;
+    default: return false;
+    }
+}
+
+// Opcodes whose result component c comes from slot c of each source alone.
+bool ComponentWise(DWORD opcode) {
+    switch (opcode) {
+    case D3DSIO_MOV:
+    case D3DSIO_ADD:
+    case D3DSIO_SUB:
+    case D3DSIO_MAD:
+    case D3DSIO_MUL:
+    case D3DSIO_MIN:
+    case D3DSIO_MAX:
+    case D3DSIO_SLT:
+    case D3DSIO_SGE:
+    case D3DSIO_FRC:
+    case D3DSIO_ABS:
+    case D3DSIO_CMP:
+    case D3DSIO_SGN:
+    case D3DSIO_DSX:
+    case D3DSIO_DSY: return true;
+    default: return false;
+    }
+}
+
+// Item `move`, mov[_sat] d.m, t.swz into a temporary, folded into the
+// instruction that computed t when nothing else reads what it wrote there:
+// that instruction writes d.m itself, saturating when the move did. Its
+// per-component sources follow the move's swizzle. False, with nothing
+// changed, when the model or the registers between forbid it.
+bool ForwardResult(Shader& shader, size_t move) {
+    Instruction& lr_Move = shader.Items[move].In;
+    const DWORD lr_Dest = lr_Move.Dest, lr_From = lr_Move.Sources[0];
+    if (Opcode(lr_Move.Token) != D3DSIO_MOV || Type(lr_Dest) != D3DSPR_TEMP || (lr_Dest & D3DSP_DSTSHIFT_MASK) ||
+        Type(lr_From) != D3DSPR_TEMP || Modifier(lr_From) != D3DSPSM_NONE)
+        return false;
+    const DWORD lr_Target = Number(lr_Dest), lr_Mask = Mask(lr_Dest), lr_Temp = Number(lr_From);
+    const DWORD lr_Read = Named(lr_From, lr_Mask);
+    size_t p = move;
+    for (;;) {
+        if (p == 0) return false;
+        --p;
+        const Item& lr_Item = shader.Items[p];
+        if (!lr_Item.Kept && !lr_Item.In.Removed && (TempWrites(lr_Item.In, lr_Temp) & lr_Read)) break;
+    }
+    Instruction& lr_Op = shader.Items[p].In;
+    const DWORD lr_Opcode = Opcode(lr_Op.Token);
+    const bool lr_Replicates = Replicates(lr_Opcode);
+    if ((Mask(lr_Op.Dest) & lr_Read) != lr_Read || (!lr_Replicates && !ComponentWise(lr_Opcode)) ||
+        (lr_Op.Dest & D3DSP_DSTSHIFT_MASK) || ((lr_Op.Dest ^ lr_Dest) & D3DSP_DSTMOD_MASK & ~D3DSPDM_SATURATE))
+        return false;
+    // Between the two nothing reads what the instruction wrote into t, nor reads or writes d.m.
+    DWORD lr_Pending = Mask(lr_Op.Dest);
+    for (size_t i = NextInstruction(shader, p); i < move; i = NextInstruction(shader, i)) {
+        const Instruction& in = shader.Items[i].In;
+        if ((TempReads(shader, in, lr_Temp) & lr_Pending) ||
+            ((TempReads(shader, in, lr_Target) | TempWrites(in, lr_Target)) & lr_Mask))
+            return false;
+        lr_Pending &= ~TempWrites(in, lr_Temp);
+    }
+    // Nor after the move, but for what the move itself wrote there.
+    if (lr_Target == lr_Temp) lr_Pending &= ~lr_Mask;
+    if (ReadAfter(shader, move, lr_Temp, lr_Pending)) return false;
+    Instruction lr_New = lr_Op;
+    if (!lr_Replicates) {
+        for (int s = 0; s < lr_New.SourceCount; ++s) {
+            DWORD lr_Wanted[k_Components] = {}, lr_Swizzle = 0;
+            for (int c = 0; c < k_Components; ++c)
+                if (Has(lr_Mask, c))
+                    lr_Wanted[c] = Slot(Swizzle(lr_Op.Sources[s]), static_cast<int>(Slot(Swizzle(lr_From), c)));
+            if (!ChooseSwizzle(shader, lr_Mask, lr_Wanted, false, lr_Swizzle)) return false;
+            lr_New.Sources[s] = (lr_Op.Sources[s] & ~D3DVS_SWIZZLE_MASK) | (lr_Swizzle << D3DSP_SWIZZLE_SHIFT);
+        }
+    }
+    lr_New.Dest = lr_Dest | (lr_Op.Dest & D3DSP_DSTMOD_MASK);
+    lr_Op = lr_New;
+    lr_Move.Removed = true;
+    return true;
+}
+
+// op t.m, ...; mov_sat d.m, t: the instruction saturates its own result.
+// Outputs stay written by moves, as model 2 wants them.
+bool FoldSaturates(Shader& shader) {
+    bool lr_Changed = false;
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        const Item& lr_Item = shader.Items[i];
+        if (!lr_Item.Kept && !lr_Item.In.Removed && (lr_Item.In.Dest & D3DSPDM_SATURATE) && ForwardResult(shader, i))
+            lr_Changed = true;
+    }
+    return lr_Changed;
+}
+
+// op t.m, ...; mov d.n, t.swz: the instruction writes d.n, as when the compiler
+// computes a dot product or a reciprocal into a scratch register and moves it
+// into a vector's component.
+bool RetargetResults(Shader& shader) {
+    bool lr_Changed = false;
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        const Item& lr_Item = shader.Items[i];
+        if (!lr_Item.Kept && !lr_Item.In.Removed && !(lr_Item.In.Dest & D3DSPDM_SATURATE) && ForwardResult(shader, i))
+            lr_Changed = true;
+    }
+    return lr_Changed;
+}
+
+// Whether every slot of `source` reads a component defined (def) as a zero.
+bool DefinedZero(const std::vector<DWORD>& tokens, const Shader& shader, DWORD source) {
+    if (Type(source) != D3DSPR_CONST) return false;
+    for (const Item& lr_Item : shader.Items) {
+        const DWORD* lr_Def = tokens.data() + lr_Item.First;
+        if (!lr_Item.Kept || lr_Item.Count != 6 || Opcode(lr_Def[0]) != D3DSIO_DEF || Type(lr_Def[1]) != D3DSPR_CONST ||
+            Number(lr_Def[1]) != Number(source))
+            continue;
+        for (int c = 0; c < k_Components; ++c)
+            if ((lr_Def[2 + Slot(Swizzle(source), c)] & 0x7FFFFFFF) != 0) return false;
+        return true;
+    }
+    return false;
+}
+
+// dp2add t, a, b, 0 then add d, t, x with x one component: dp2add d, a, b, x
+// in the add's place (dp2add d, -a, b, x for add d, -t, x). The device adds
+// dp2add's third source last, so the sum is the same, but for the sign of a
+// zero: (p + 0) + x with p and x both -0 is +0, p + x is -0.
+bool FuseDotBias(Shader& shader, const std::vector<DWORD>& tokens) {
+    bool lr_Changed = false;
+    for (size_t p = 0; p < shader.Items.size(); ++p) {
+        Instruction& lr_Dot = shader.Items[p].In;
+        if (shader.Items[p].Kept || lr_Dot.Removed || Opcode(lr_Dot.Token) != D3DSIO_DP2ADD ||
+            Type(lr_Dot.Dest) != D3DSPR_TEMP || (lr_Dot.Dest & (D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK)) ||
+            !DefinedZero(tokens, shader, lr_Dot.Sources[2]))
+            continue;
+        const DWORD t = Number(lr_Dot.Dest), lr_Written = Mask(lr_Dot.Dest);
+        // Its first reader, with a and b as the dp2add read them.
+        const DWORD lr_Inputs[2] = {Named(lr_Dot.Sources[0], k_SlotsXY), Named(lr_Dot.Sources[1], k_SlotsXY)};
+        size_t k = NextInstruction(shader, p);
+        for (; k < shader.Items.size(); k = NextInstruction(shader, k)) {
+            const Instruction& in = shader.Items[k].In;
+            if (TempReads(shader, in, t) & lr_Written) break;
+            bool lr_Overwrites = (TempWrites(in, t) & lr_Written) != 0;
+            for (int s = 0; s < 2; ++s)
+                if (Type(lr_Dot.Sources[s]) == D3DSPR_TEMP &&
+                    (TempWrites(in, Number(lr_Dot.Sources[s])) & lr_Inputs[s]))
+                    lr_Overwrites = true;
+            if (lr_Overwrites) break;
+        }
+        if (k >= shader.Items.size()) continue;
+        const Instruction& lr_Add = shader.Items[k].In;
+        if (Opcode(lr_Add.Token) != D3DSIO_ADD || Type(lr_Add.Dest) != D3DSPR_TEMP ||
+            (lr_Add.Dest & D3DSP_DSTSHIFT_MASK))
+            continue;
+        const DWORD lr_Mask = Mask(lr_Add.Dest);
+        // Which source is t: it reads only what the dp2add wrote; the other, x, none of it.
+        auto lr_IsDot = [&](DWORD source) {
+            return Type(source) == D3DSPR_TEMP && Number(source) == t && (Named(source, lr_Mask) & ~lr_Written) == 0;
+        };
+        const int lr_T = lr_IsDot(lr_Add.Sources[0]) ? 0 : lr_IsDot(lr_Add.Sources[1]) ? 1 : -1;
+        if (lr_T < 0) continue;
+        const DWORD lr_Sum = lr_Add.Sources[lr_T], x = lr_Add.Sources[1 - lr_T];
+        const DWORD lr_Scalar = Named(x, lr_Mask);
+        DWORD lr_Component = 0;
+        while (lr_Component < 3 && !Has(lr_Scalar, static_cast<int>(lr_Component))) ++lr_Component;
+        const bool lr_Negated = Modifier(lr_Sum) == D3DSPSM_NEG;
+        const DWORD lr_AModifier = Modifier(lr_Dot.Sources[0]);
+        if ((Modifier(lr_Sum) != D3DSPSM_NONE && !lr_Negated) || lr_Scalar != (1u << lr_Component) ||
+            !MayHoldCopies(shader, Type(x)) ||
+            (Type(x) == D3DSPR_TEMP && Number(x) == t && Has(lr_Written, static_cast<int>(lr_Component))) ||
+            (lr_Negated && lr_AModifier != D3DSPSM_NONE && lr_AModifier != D3DSPSM_NEG))
+            continue;
+        if (ReadAfter(shader, k, t, lr_Written & ~TempWrites(lr_Add, t))) continue;
+        Instruction lr_Fused = lr_Dot;
+        lr_Fused.Dest = lr_Add.Dest;
+        if (lr_Negated) lr_Fused.Sources[0] ^= D3DSPSM_NEG;
+        // A replicate swizzle, as model 2 wants dp2add's third source.
+        lr_Fused.Sources[2] = (x & ~D3DVS_SWIZZLE_MASK) | ((lr_Component * k_Replicate) << D3DSP_SWIZZLE_SHIFT);
+        if (!WithinReadPorts(shader, Instruction{}, lr_Fused)) continue;
+        shader.Items[k].In = lr_Fused;
+        lr_Dot.Removed = true;
+        lr_Changed = true;
+    }
+    return lr_Changed;
+}
+
 std::vector<DWORD> Write(const std::vector<DWORD>& tokens, const Shader& shader) {
     std::vector<DWORD> lr_Out;
     lr_Out.reserve(tokens.size());
@@ -533,7 +845,13 @@ std::vector<DWORD> OptimiseShader(const std::vector<DWORD>& tokens, const std::s
         const bool lr_Propagated = PropagateCopies(lr_Shader);
         const bool lr_Removed = RemoveDeadCode(lr_Shader);
         const bool lr_Merged = MergeMoves(lr_Shader);
-        if (!lr_Propagated && !lr_Removed && !lr_Merged) break;
+        const bool lr_Negations = FoldNegations(lr_Shader);
+        const bool lr_Saturates = FoldSaturates(lr_Shader);
+        const bool lr_Retargeted = RetargetResults(lr_Shader);
+        const bool lr_Biased = FuseDotBias(lr_Shader, tokens);
+        if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Negations && !lr_Saturates && !lr_Retargeted &&
+            !lr_Biased)
+            break;
         lr_Changed = true;
     }
     return lr_Changed ? Write(tokens, lr_Shader) : tokens;

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -71,6 +72,12 @@ const Case k_Cases[] = {
         float3 n = normalize(i.a.xyz + 0.1);
         float s, c; sincos(i.b.x * 3, s, c);
         return float4(cross(n, i.b.xyz) * s, dot(n, n) * c); })",
+     true, 0},
+    {"FoldedModifiers", R"(float4 main(In i) : COLOR {
+        float d = saturate(i.b.w - dot(i.a.xy, K.zw));
+        float e = rsqrt(abs(dot(i.b.xy, i.b.zw)) + 0.5);
+        float2 n = -(i.a.zw * L.xy);
+        return float4(d, e, saturate(n + i.col.xy)); })",
      true, 0},
     {"Derivatives", R"(float4 main(In i) : COLOR {
         float2 g = ddx(i.a.xy) + ddy(i.b.zw);
@@ -279,4 +286,137 @@ TEST(ShaderOptimiser, AMacroNeverReadsItsDestination) {
     EXPECT_EQ(softfx::OptimiseShader(lr_Reading(D3DSIO_ADD), "ps_3_0"),
               (std::vector<DWORD>{D3DPS_VERSION(3, 0), 0x03000002, 0x80070000, 0x80E40000, 0x80E40002, 0x02000001,
                                   0x800F0800, 0x80E40000, D3DPS_END()}));
+}
+
+namespace {
+
+// Hand-written streams: an instruction's length comes from its parameters.
+using Tokens = std::vector<DWORD>;
+constexpr DWORD k_XYZW = 0xE4, k_XXXX = 0x00, k_YYYY = 0x55, k_YZXW = 0xC9, k_WZYX = 0x1B;
+constexpr DWORD k_X = 1, k_Y = 2, k_XY = 3, k_ZW = 0xC, k_XYZ = 7, k_All = 0xF;
+
+DWORD Register(DWORD type, DWORD number) {
+    return 0x80000000u | ((type << D3DSP_REGTYPE_SHIFT) & D3DSP_REGTYPE_MASK) |
+           ((type << D3DSP_REGTYPE_SHIFT2) & D3DSP_REGTYPE_MASK2) | number;
+}
+DWORD R(DWORD number, DWORD mask = k_All, DWORD modifier = D3DSPDM_NONE) {
+    return Register(D3DSPR_TEMP, number) | (mask << 16) | modifier;
+}
+DWORD Src(DWORD type, DWORD number, DWORD swizzle = k_XYZW, DWORD modifier = D3DSPSM_NONE) {
+    return Register(type, number) | (swizzle << D3DSP_SWIZZLE_SHIFT) | modifier;
+}
+DWORD Rs(DWORD number, DWORD swizzle = k_XYZW, DWORD modifier = D3DSPSM_NONE) {
+    return Src(D3DSPR_TEMP, number, swizzle, modifier);
+}
+DWORD Cs(DWORD number, DWORD swizzle = k_XYZW) { return Src(D3DSPR_CONST, number, swizzle); }
+const DWORD k_T0 = Src(D3DSPR_TEXTURE, 0), k_S0 = Src(D3DSPR_SAMPLER, 0);
+const DWORD k_OC0 = Register(D3DSPR_COLOROUT, 0) | (k_All << 16);
+
+Tokens In(DWORD opcode, std::initializer_list<DWORD> params) {
+    Tokens lr_In = {opcode | (static_cast<DWORD>(params.size()) << D3DSI_INSTLENGTH_SHIFT)};
+    lr_In.insert(lr_In.end(), params);
+    return lr_In;
+}
+// c`n` defined as (x, 1, 1, 1).
+Tokens Def(DWORD n, float x) {
+    DWORD lr_Bits;
+    std::memcpy(&lr_Bits, &x, sizeof lr_Bits);
+    return In(D3DSIO_DEF, {Register(D3DSPR_CONST, n) | (k_All << 16), lr_Bits, 0x3F800000, 0x3F800000, 0x3F800000});
+}
+Tokens Program(DWORD version, std::initializer_list<Tokens> instructions) {
+    Tokens lr_Tokens = {version};
+    for (const Tokens& in : instructions) lr_Tokens.insert(lr_Tokens.end(), in.begin(), in.end());
+    lr_Tokens.push_back(D3DPS_END());
+    return lr_Tokens;
+}
+
+}  // namespace
+
+// mov r0, -r0 goes into its readers, a negation there cancelling; the plain
+// move within one register as well (mov r1.xyz, r1.x). A texture coordinate
+// takes no modifier: that move stays.
+TEST(ShaderOptimiser, NegatedAndInPlaceMovesFoldIntoTheirReaders) {
+    const DWORD v = D3DPS_VERSION(2, 0);
+    EXPECT_EQ(
+        softfx::OptimiseShader(
+            Program(v,
+                    {In(D3DSIO_MUL, {R(0), k_T0, Cs(0)}), In(D3DSIO_MOV, {R(0), Rs(0, k_XYZW, D3DSPSM_NEG)}),
+                     In(D3DSIO_ADD, {R(1), Rs(0), Cs(1)}),
+                     In(D3DSIO_MAD, {R(1), Rs(0, k_XYZW, D3DSPSM_NEG), Cs(0), Rs(1)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}),
+            "ps_2_0"),
+        Program(v, {In(D3DSIO_MUL, {R(0), k_T0, Cs(0)}), In(D3DSIO_ADD, {R(1), Rs(0, k_XYZW, D3DSPSM_NEG), Cs(1)}),
+                    In(D3DSIO_MAD, {R(1), Rs(0), Cs(0), Rs(1)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}));
+    EXPECT_EQ(softfx::OptimiseShader(
+                  Program(v, {In(D3DSIO_TEX, {R(1), k_T0, k_S0}), In(D3DSIO_MOV, {R(1, k_XYZ), Rs(1, k_XXXX)}),
+                              In(D3DSIO_MUL, {R(0, k_XYZ), k_T0, Rs(1)}), In(D3DSIO_MOV, {R(0, 8), Rs(1)}),
+                              In(D3DSIO_MOV, {k_OC0, Rs(0)})}),
+                  "ps_2_0"),
+              Program(v, {In(D3DSIO_TEX, {R(1), k_T0, k_S0}), In(D3DSIO_MUL, {R(0, k_XYZ), k_T0, Rs(1, k_XXXX)}),
+                          In(D3DSIO_MOV, {R(0, 8), Rs(1)}), In(D3DSIO_MOV, {k_OC0, Rs(0)})}));
+    const Tokens lr_Coordinate =
+        Program(v, {In(D3DSIO_ADD, {R(0), k_T0, Cs(0)}), In(D3DSIO_MOV, {R(0), Rs(0, k_XYZW, D3DSPSM_NEG)}),
+                    In(D3DSIO_TEX, {R(1), Rs(0), k_S0}), In(D3DSIO_MOV, {k_OC0, Rs(1)})});
+    EXPECT_EQ(softfx::OptimiseShader(lr_Coordinate, "ps_2_0"), lr_Coordinate);
+}
+
+// add r0.x, ...; mov_sat r1.x, r0.x: add_sat r1.x. Not when r0.x is read
+// again, nor into a texture read.
+TEST(ShaderOptimiser, ASaturatingMoveFoldsIntoTheInstructionBeforeIt) {
+    const DWORD v = D3DPS_VERSION(2, 0);
+    EXPECT_EQ(softfx::OptimiseShader(
+                  Program(v, {In(D3DSIO_ADD, {R(0, k_X), k_T0, Cs(0)}),
+                              In(D3DSIO_MOV, {R(1, k_X, D3DSPDM_SATURATE), Rs(0)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}),
+                  "ps_2_0"),
+              Program(v, {In(D3DSIO_ADD, {R(1, k_X, D3DSPDM_SATURATE), k_T0, Cs(0)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}));
+    const Tokens lr_ReadAgain =
+        Program(v, {In(D3DSIO_ADD, {R(0, k_X), k_T0, Cs(0)}), In(D3DSIO_MOV, {R(1, k_X, D3DSPDM_SATURATE), Rs(0)}),
+                    In(D3DSIO_ADD, {R(1, k_Y), Rs(0, k_XXXX), Cs(1)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})});
+    EXPECT_EQ(softfx::OptimiseShader(lr_ReadAgain, "ps_2_0"), lr_ReadAgain);
+    const Tokens lr_Texture =
+        Program(v, {In(D3DSIO_TEX, {R(0), k_T0, k_S0}), In(D3DSIO_MOV, {R(1, k_All, D3DSPDM_SATURATE), Rs(0)}),
+                    In(D3DSIO_MOV, {k_OC0, Rs(1)})});
+    EXPECT_EQ(softfx::OptimiseShader(lr_Texture, "ps_2_0"), lr_Texture);
+}
+
+// A dot product's scratch result moved into a vector's component is written
+// there at once; a per-component result moved with a swizzle takes the
+// swizzle into its sources, where the model has that swizzle.
+TEST(ShaderOptimiser, AResultMovedOnceIsWrittenWhereTheMovePutsIt) {
+    const DWORD v = D3DPS_VERSION(2, 0);
+    EXPECT_EQ(softfx::OptimiseShader(Program(v, {In(D3DSIO_DP2ADD, {R(0, k_X), k_T0, Cs(0), Cs(1, k_XXXX)}),
+                                                 In(D3DSIO_MOV, {R(1, k_Y), Rs(0, k_XXXX)}),
+                                                 In(D3DSIO_MOV, {R(1, 0xD), Cs(2)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}),
+                                     "ps_2_0"),
+              Program(v, {In(D3DSIO_DP2ADD, {R(1, k_Y), k_T0, Cs(0), Cs(1, k_XXXX)}),
+                          In(D3DSIO_MOV, {R(1, 0xD), Cs(2)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}));
+    // add r0.xy, t0.yzxw, c0.yzxw; mov r1.zw, r0.wzyx: the add's slots z and w
+    // would read z and y, a swizzle ps_2_0 does not have and ps_2_a does.
+    const auto lr_Swapped = [](DWORD version) {
+        return Program(version, {In(D3DSIO_ADD, {R(0, k_XY), Src(D3DSPR_TEXTURE, 0, k_YZXW), Cs(0, k_YZXW)}),
+                                 In(D3DSIO_MOV, {R(1, k_ZW), Rs(0, k_WZYX)}), In(D3DSIO_MOV, {R(1, k_XY), Cs(1)}),
+                                 In(D3DSIO_MOV, {k_OC0, Rs(1)})});
+    };
+    EXPECT_EQ(softfx::OptimiseShader(lr_Swapped(D3DPS_VERSION(2, 0)), "ps_2_0"), lr_Swapped(D3DPS_VERSION(2, 0)));
+    const DWORD k_ZZZY = 0x6A;
+    EXPECT_EQ(softfx::OptimiseShader(lr_Swapped(D3DPS_VERSION(2, 1)), "ps_2_a"),
+              Program(D3DPS_VERSION(2, 1), {In(D3DSIO_ADD, {R(1, k_ZW), Src(D3DSPR_TEXTURE, 0, k_ZZZY), Cs(0, k_ZZZY)}),
+                                            In(D3DSIO_MOV, {R(1, k_XY), Cs(1)}), In(D3DSIO_MOV, {k_OC0, Rs(1)})}));
+}
+
+// dp2add r0.x, a, b, (a defined zero); add r0.x, r0.x, x: dp2add r0.x, a, b, x,
+// with -a for -r0.x. Not with a bias that is not zero.
+TEST(ShaderOptimiser, Dp2addTakesTheAdditionAfterItAsItsBias) {
+    const DWORD v = D3DPS_VERSION(2, 0);
+    auto lr_Biased = [&](float zero, DWORD modifier) {
+        return Program(
+            v, {Def(2, zero), In(D3DSIO_DP2ADD, {R(0, k_X), k_T0, Cs(0), Cs(2, k_XXXX)}),
+                In(D3DSIO_ADD, {R(0, k_X), Rs(0, k_XYZW, modifier), Cs(1, k_YYYY)}), In(D3DSIO_MOV, {k_OC0, Rs(0)})});
+    };
+    EXPECT_EQ(softfx::OptimiseShader(lr_Biased(0.0f, D3DSPSM_NONE), "ps_2_0"),
+              Program(v, {Def(2, 0.0f), In(D3DSIO_DP2ADD, {R(0, k_X), k_T0, Cs(0), Cs(1, k_YYYY)}),
+                          In(D3DSIO_MOV, {k_OC0, Rs(0)})}));
+    EXPECT_EQ(softfx::OptimiseShader(lr_Biased(0.0f, D3DSPSM_NEG), "ps_2_0"),
+              Program(v, {Def(2, 0.0f), In(D3DSIO_DP2ADD, {R(0, k_X), k_T0 | D3DSPSM_NEG, Cs(0), Cs(1, k_YYYY)}),
+                          In(D3DSIO_MOV, {k_OC0, Rs(0)})}));
+    EXPECT_EQ(softfx::OptimiseShader(lr_Biased(0.5f, D3DSPSM_NONE), "ps_2_0"), lr_Biased(0.5f, D3DSPSM_NONE));
 }
