@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace softfx {
 namespace {
@@ -504,6 +505,200 @@ bool MergeMoves(Shader& shader) {
     return lr_Changed;
 }
 
+// Each temporary component's liveness after each item, from the end backward.
+std::vector<Liveness> LiveAfter(const Shader& shader) {
+    std::vector<Liveness> lr_After(shader.Items.size());
+    Liveness lr_Live{};
+    for (size_t i = shader.Items.size(); i-- > 0;) {
+        lr_After[i] = lr_Live;
+        const Item& lr_Item = shader.Items[i];
+        if (lr_Item.Kept || lr_Item.In.Removed) continue;
+        const Instruction& in = lr_Item.In;
+        if (in.Writes && Type(in.Dest) == D3DSPR_TEMP)
+            for (int c = 0; c < k_Components; ++c)
+                if (Has(Mask(in.Dest), c)) lr_Live[Number(in.Dest)][c] = false;
+        MarkReads(shader, in, lr_Live);
+    }
+    return lr_After;
+}
+
+// The components of temporary `number` that `in` reads.
+DWORD ReadsOf(const Shader& shader, const Instruction& in, DWORD number) {
+    Liveness lr_Read{};
+    MarkReads(shader, in, lr_Read);
+    DWORD lr_Mask = 0;
+    for (int c = 0; c < k_Components; ++c)
+        if (lr_Read[number][c]) lr_Mask |= 1u << c;
+    return lr_Mask;
+}
+
+// The components of temporary `number` that `in` writes.
+DWORD WritesOf(const Instruction& in, DWORD number) {
+    return in.Writes && Type(in.Dest) == D3DSPR_TEMP && Number(in.Dest) == number ? Mask(in.Dest) : 0;
+}
+
+// The components of a source's register that the slots `slots` read.
+DWORD Components(DWORD source, DWORD slots) {
+    DWORD lr_Mask = 0;
+    for (int c = 0; c < k_Components; ++c)
+        if (Has(slots, c)) lr_Mask |= 1u << Slot(Swizzle(source), c);
+    return lr_Mask;
+}
+
+// Whether `in` writes a temporary component that `source` reads in slots `slots`.
+bool Overwrites(const Instruction& in, DWORD source, DWORD slots) {
+    return Type(source) == D3DSPR_TEMP && (WritesOf(in, Number(source)) & Components(source, slots)) != 0;
+}
+
+// mov rN.mask, -rN (or a swizzle of rN) removed, its readers reading rN's
+// older components through the swizzle, negated: copy propagation cannot
+// follow a move that overwrites what it copies.
+bool FoldSelfCopies(Shader& shader) {
+    bool lr_Changed = false;
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        Instruction& lr_Move = shader.Items[i].In;
+        if (shader.Items[i].Kept || lr_Move.Removed || !IsCopy(shader, lr_Move)) continue;
+        const DWORD lr_Copied = lr_Move.Sources[0];
+        const DWORD lr_Register = Number(lr_Move.Dest);
+        if (Type(lr_Copied) != D3DSPR_TEMP || Number(lr_Copied) != lr_Register) continue;
+        const bool lr_Negated = Modifier(lr_Copied) == D3DSPSM_NEG;
+        DWORD lr_Live = Mask(lr_Move.Dest), lr_Clobbered = 0;
+        std::vector<std::pair<DWORD*, DWORD>> lr_Rewrites;
+        bool lr_Folds = true;
+        for (size_t j = i + 1; j < shader.Items.size() && lr_Live != 0 && lr_Folds; ++j) {
+            if (shader.Items[j].Kept || shader.Items[j].In.Removed) continue;
+            Instruction& in = shader.Items[j].In;
+            if ((ReadsOf(shader, in, lr_Register) & lr_Live) != 0) {
+                for (int s = 0; s < in.SourceCount && lr_Folds; ++s) {
+                    const DWORD lr_Source = in.Sources[s];
+                    if (Type(lr_Source) != D3DSPR_TEMP || Number(lr_Source) != lr_Register) continue;
+                    const DWORD lr_Slots = ReadSlots(shader, in, s);
+                    const DWORD lr_Read = Components(lr_Source, lr_Slots);
+                    if ((lr_Read & lr_Live) == 0) continue;
+                    const DWORD lr_Modifier = Modifier(lr_Source);
+                    const bool lr_Coordinate = (in.Row_->Flags & k_SoftOpTexture) != 0;
+                    const bool lr_KeepIdentity =
+                        lr_Coordinate || (in.Row_->Slots > 1 && Swizzle(lr_Source) == k_Identity);
+                    // Every slot reads the move's result, the older components it read still there.
+                    DWORD lr_Wanted[k_Components] = {};
+                    for (int k = 0; k < k_Components; ++k) {
+                        lr_Wanted[k] = Slot(Swizzle(lr_Copied), static_cast<int>(Slot(Swizzle(lr_Source), k)));
+                        if (Has(lr_Slots, k) && Has(lr_Clobbered, static_cast<int>(lr_Wanted[k]))) lr_Folds = false;
+                    }
+                    DWORD lr_Swizzle = 0;
+                    lr_Folds = lr_Folds && (lr_Read & ~lr_Live) == 0 && MayRewrite(in, s) &&
+                               (lr_Modifier == D3DSPSM_NONE || lr_Modifier == D3DSPSM_NEG) &&
+                               !(lr_Coordinate && lr_Negated) &&
+                               ChooseSwizzle(shader, lr_Slots, lr_Wanted, lr_KeepIdentity, lr_Swizzle);
+                    if (lr_Folds)
+                        lr_Rewrites.emplace_back(&in.Sources[s], Source(lr_Source, D3DSPR_TEMP, lr_Register, lr_Swizzle,
+                                                                        (lr_Modifier == D3DSPSM_NEG) != lr_Negated));
+                }
+                // texkill and a matrix's rows read the register without a swizzle to change.
+                if (lr_Folds && (Opcode(in.Token) == D3DSIO_TEXKILL || IsMatrix(Opcode(in.Token)))) lr_Folds = false;
+            }
+            lr_Clobbered |= WritesOf(in, lr_Register);
+            lr_Live &= ~WritesOf(in, lr_Register);
+        }
+        if (!lr_Folds) continue;
+        for (const auto& r : lr_Rewrites) *r.first = r.second;
+        lr_Move.Removed = true;
+        lr_Changed = true;
+    }
+    return lr_Changed;
+}
+
+// mul t, a, b and the add that reads t, as mad d, a', b', c in the add's
+// place; false when the add cannot take it.
+bool FuseInto(const Shader& shader, const Instruction& mul, Instruction& add) {
+    const DWORD lr_Register = Number(mul.Dest), lr_Written = Mask(mul.Dest);
+    int lr_Product = -1;
+    for (int s = 0; s < 2; ++s) {
+        const DWORD lr_Source = add.Sources[s];
+        if (Type(lr_Source) != D3DSPR_TEMP || Number(lr_Source) != lr_Register) continue;
+        const DWORD lr_Read = Components(lr_Source, Mask(add.Dest));
+        if ((lr_Read & lr_Written) == 0) continue;
+        // One source reads the product, all of it from the mul.
+        if (lr_Product >= 0 || (lr_Read & ~lr_Written) != 0) return false;
+        lr_Product = s;
+    }
+    if (lr_Product < 0) return false;
+    const DWORD lr_Source = add.Sources[lr_Product];
+    const DWORD lr_Modifier = Modifier(lr_Source);
+    if (lr_Modifier != D3DSPSM_NONE && lr_Modifier != D3DSPSM_NEG) return false;
+    // Slot k of the product is the mul's result at the component the add reads there.
+    const DWORD lr_Slots = Mask(add.Dest);
+    std::array<DWORD, 2> lr_Factors{};
+    for (int f = 0; f < 2; ++f) {
+        DWORD lr_Wanted[k_Components] = {};
+        for (int k = 0; k < k_Components; ++k)
+            lr_Wanted[k] = Slot(Swizzle(mul.Sources[f]), static_cast<int>(Slot(Swizzle(lr_Source), k)));
+        DWORD lr_Swizzle = 0;
+        if (!ChooseSwizzle(shader, lr_Slots, lr_Wanted, false, lr_Swizzle)) return false;
+        lr_Factors[f] = (mul.Sources[f] & ~D3DVS_SWIZZLE_MASK) | (lr_Swizzle << D3DSP_SWIZZLE_SHIFT);
+    }
+    // -(a * b) as (-a) * b, or a * (-b) when a has another modifier.
+    if (lr_Modifier == D3DSPSM_NEG) {
+        int f = 0;
+        while (f < 2 && Modifier(lr_Factors[f]) != D3DSPSM_NONE && Modifier(lr_Factors[f]) != D3DSPSM_NEG) ++f;
+        if (f == 2) return false;
+        const DWORD lr_Negated = Modifier(lr_Factors[f]) == D3DSPSM_NEG ? D3DSPSM_NONE : D3DSPSM_NEG;
+        lr_Factors[f] = (lr_Factors[f] & ~D3DSP_SRCMOD_MASK) | lr_Negated;
+    }
+    Instruction lr_Mad = add;
+    lr_Mad.Row_ = SoftFindOpcode(shader.Version, D3DSIO_MAD);
+    if (!lr_Mad.Row_) return false;
+    lr_Mad.Token = (add.Token & ~(D3DSI_OPCODE_MASK | D3DSI_INSTLENGTH_MASK)) | D3DSIO_MAD |
+                   (DWORD(lr_Mad.Row_->Dests + lr_Mad.Row_->Sources) << D3DSI_INSTLENGTH_SHIFT);
+    lr_Mad.SourceCount = 3;
+    lr_Mad.Sources = {lr_Factors[0], lr_Factors[1], add.Sources[1 - lr_Product], 0};
+    // The read ports of the model, whatever the two instructions read before.
+    if (!WithinReadPorts(shader, Instruction{}, lr_Mad)) return false;
+    add = lr_Mad;
+    return true;
+}
+
+// mul t, a, b then add d, t, c become mad d, a, b, c where t served only
+// that add and a, b still hold their values there.
+bool FuseMultiplyAdd(Shader& shader) {
+    bool lr_Changed = false;
+    std::vector<Liveness> lr_LiveAfter = LiveAfter(shader);
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        Instruction& lr_Mul = shader.Items[i].In;
+        if (shader.Items[i].Kept || lr_Mul.Removed || Opcode(lr_Mul.Token) != D3DSIO_MUL ||
+            Type(lr_Mul.Dest) != D3DSPR_TEMP || (lr_Mul.Dest & (D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK)) != 0)
+            continue;
+        const DWORD lr_Register = Number(lr_Mul.Dest), lr_Written = Mask(lr_Mul.Dest);
+        for (size_t j = i + 1; j < shader.Items.size(); ++j) {
+            if (shader.Items[j].Kept || shader.Items[j].In.Removed) continue;
+            Instruction& in = shader.Items[j].In;
+            const DWORD lr_Read = ReadsOf(shader, in, lr_Register) & lr_Written;
+            if (lr_Read == 0) {
+                // The product and the factors as the mul read them stay until the add.
+                if ((WritesOf(in, lr_Register) & lr_Written) != 0 || Overwrites(in, lr_Mul.Sources[0], lr_Written) ||
+                    Overwrites(in, lr_Mul.Sources[1], lr_Written))
+                    break;
+                continue;
+            }
+            // The first reader of the product: the add, and then nothing else reads it.
+            bool lr_Dead = Opcode(in.Token) == D3DSIO_ADD;
+            for (int c = 0; c < k_Components && lr_Dead; ++c) {
+                if (!Has(lr_Written, c)) continue;
+                const bool lr_Renewed = Has(WritesOf(in, lr_Register), c);
+                if (Has(lr_Read, c) ? lr_LiveAfter[j][lr_Register][c] && !lr_Renewed : lr_LiveAfter[i][lr_Register][c])
+                    lr_Dead = false;
+            }
+            if (lr_Dead && FuseInto(shader, lr_Mul, in)) {
+                lr_Mul.Removed = true;
+                lr_Changed = true;
+                lr_LiveAfter = LiveAfter(shader);
+            }
+            break;
+        }
+    }
+    return lr_Changed;
+}
+
 std::vector<DWORD> Write(const std::vector<DWORD>& tokens, const Shader& shader) {
     std::vector<DWORD> lr_Out;
     lr_Out.reserve(tokens.size());
@@ -533,7 +728,9 @@ std::vector<DWORD> OptimiseShader(const std::vector<DWORD>& tokens, const std::s
         const bool lr_Propagated = PropagateCopies(lr_Shader);
         const bool lr_Removed = RemoveDeadCode(lr_Shader);
         const bool lr_Merged = MergeMoves(lr_Shader);
-        if (!lr_Propagated && !lr_Removed && !lr_Merged) break;
+        const bool lr_Folded = FoldSelfCopies(lr_Shader);
+        const bool lr_Fused = FuseMultiplyAdd(lr_Shader);
+        if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Folded && !lr_Fused) break;
         lr_Changed = true;
     }
     return lr_Changed ? Write(tokens, lr_Shader) : tokens;

@@ -56,8 +56,13 @@ const Case k_Cases[] = {
         O main(In i) {
             float t = tex2D(S0, i.a.xy).a; O o; o.c = float4(i.b.y, 0, 0, 1);
             o.d = L.x + L.y * i.b.x + L.z * t; return o; })",
-     // The colour's two moves, two mul and two add (no mad is formed), the outputs' two moves.
-     true, 8},
+     // The colour's two moves, two mad, the outputs' two moves.
+     true, 6},
+    {"MultiplyAdd", R"(float4 main(In i) : COLOR {
+        float4 r = i.a * K + i.b;
+        float4 s = L.wzyx * i.b - i.a.x * r;
+        return s * i.col.w + r.yzwx * 0.75; })",
+     true, 0},
     {"ConstantsAndDefinitions", R"(float4 main(In i) : COLOR {
         float4 k = float4(0.25, -2, 3.5, 1);
         float4 m = lerp(i.a, i.b, 0.3);
@@ -279,4 +284,100 @@ TEST(ShaderOptimiser, AMacroNeverReadsItsDestination) {
     EXPECT_EQ(softfx::OptimiseShader(lr_Reading(D3DSIO_ADD), "ps_3_0"),
               (std::vector<DWORD>{D3DPS_VERSION(3, 0), 0x03000002, 0x80070000, 0x80E40000, 0x80E40002, 0x02000001,
                                   0x800F0800, 0x80E40000, D3DPS_END()}));
+}
+
+namespace {
+
+DWORD Register(DWORD type, DWORD number) {
+    return 0x80000000u | ((type << D3DSP_REGTYPE_SHIFT) & D3DSP_REGTYPE_MASK) |
+           ((type << D3DSP_REGTYPE_SHIFT2) & D3DSP_REGTYPE_MASK2) | number;
+}
+DWORD Dst(DWORD type, DWORD number, DWORD mask = 0xF) { return Register(type, number) | (mask << 16); }
+DWORD Src(DWORD type, DWORD number, DWORD swizzle = 0xE4, bool negated = false) {
+    return Register(type, number) | (swizzle << D3DSP_SWIZZLE_SHIFT) | (negated ? D3DSPSM_NEG : D3DSPSM_NONE);
+}
+constexpr DWORD R = D3DSPR_TEMP, C = D3DSPR_CONST, T = D3DSPR_TEXTURE;
+constexpr DWORD k_X = 0x00, k_Y = 0x55, k_YX = 0x01 /* .yxxx */;
+const DWORD k_OC0 = Dst(D3DSPR_COLOROUT, 0);
+
+// `version`, then each instruction's opcode and parameters, then mov oC0, r2.
+std::vector<DWORD> Program(DWORD version, const std::vector<std::vector<DWORD>>& instructions) {
+    std::vector<DWORD> lr_Tokens = {version};
+    for (const std::vector<DWORD>& in : instructions) {
+        lr_Tokens.push_back(in[0] | DWORD(in.size() - 1) << D3DSI_INSTLENGTH_SHIFT);
+        lr_Tokens.insert(lr_Tokens.end(), in.begin() + 1, in.end());
+    }
+    const DWORD k_Output[] = {D3DSIO_MOV | 2u << D3DSI_INSTLENGTH_SHIFT, k_OC0, Src(R, 2), D3DPS_END()};
+    lr_Tokens.insert(lr_Tokens.end(), std::begin(k_Output), std::end(k_Output));
+    return lr_Tokens;
+}
+
+}  // namespace
+
+// The add's swizzle picks the product's components; its negation moves onto
+// a factor, or cancels one the factor had.
+TEST(ShaderOptimiser, AMulAndTheAddReadingItBecomeOneMad) {
+    const DWORD k_WZ = 0xAB;  // .wzzz
+    EXPECT_EQ(
+        softfx::OptimiseShader(
+            Program(D3DPS_VERSION(2, 1), {{D3DSIO_MUL, Dst(R, 0, 0x3), Src(C, 0, 0xEE), Src(T, 0, k_YX)},
+                                          {D3DSIO_ADD, Dst(R, 2, 0x3), Src(C, 1), Src(R, 0, k_YX, true)}}),
+            "ps_2_a"),
+        Program(D3DPS_VERSION(2, 1), {{D3DSIO_MAD, Dst(R, 2, 0x3), Src(C, 0, k_WZ, true), Src(T, 0), Src(C, 1)}}));
+    // The compiler's subtraction: the product negated onto itself by a move, then added.
+    EXPECT_EQ(softfx::OptimiseShader(
+                  Program(D3DPS_VERSION(2, 0), {{D3DSIO_MUL, Dst(R, 0, 0x1), Src(C, 0, k_X, true), Src(T, 0, k_X)},
+                                                {D3DSIO_MOV, Dst(R, 0, 0x1), Src(R, 0, k_X, true)},
+                                                {D3DSIO_ADD, Dst(R, 2, 0x1), Src(R, 0, k_X), Src(C, 1, k_Y)}}),
+                  "ps_2_0"),
+              Program(D3DPS_VERSION(2, 0), {{D3DSIO_MAD, Dst(R, 2, 0x1), Src(C, 0), Src(T, 0), Src(C, 1, k_Y)}}));
+}
+
+TEST(ShaderOptimiser, NoMadWhereTheProductOrItsFactorsAreNeededOrTheModelRefusesIt) {
+    const DWORD k_YZXW = 0xC9, k_WZYX = 0x1B;
+    const struct {
+        const char* What;
+        DWORD Version;
+        const char* Profile;
+        std::vector<std::vector<DWORD>> Instructions;
+    } k_Kept[] = {
+        {"the product read again after the add",
+         D3DPS_VERSION(2, 0),
+         "ps_2_0",
+         {{D3DSIO_MUL, Dst(R, 0, 0x1), Src(C, 0, k_X), Src(T, 0, k_X)},
+          {D3DSIO_ADD, Dst(R, 2, 0x1), Src(R, 0, k_X), Src(C, 1, k_X)},
+          {D3DSIO_ADD, Dst(R, 2, 0x2), Src(R, 0, k_X), Src(C, 1, k_Y)}}},
+        {"a factor written between the two",
+         D3DPS_VERSION(2, 0),
+         "ps_2_0",
+         {{D3DSIO_MUL, Dst(R, 0, 0x1), Src(R, 1, k_X), Src(C, 0, k_X)},
+          {D3DSIO_RCP, Dst(R, 1, 0x1), Src(C, 1, k_Y)},
+          {D3DSIO_ADD, Dst(R, 2, 0x1), Src(R, 0, k_X), Src(R, 1, k_X)}}},
+        // .yzxw of .wzyx is .wxzy: ps_2_a takes it, ps_2_0 does not.
+        {"a swizzle ps_2_0 lacks",
+         D3DPS_VERSION(2, 0),
+         "ps_2_0",
+         {{D3DSIO_MUL, Dst(R, 0), Src(C, 0, k_YZXW), Src(T, 0)},
+          {D3DSIO_ADD, Dst(R, 2), Src(R, 0, k_WZYX), Src(C, 1)}}},
+        {"three constant registers",
+         D3DPS_VERSION(2, 1),
+         "ps_2_a",
+         {{D3DSIO_MUL, Dst(R, 0), Src(C, 0), Src(C, 1)}, {D3DSIO_ADD, Dst(R, 2), Src(R, 0), Src(C, 2)}}},
+        // r0.x is -old y, and y is gone by the add: the negating move stays.
+        {"a self-copy whose component is overwritten",
+         D3DPS_VERSION(2, 1),
+         "ps_2_a",
+         {{D3DSIO_MUL, Dst(R, 0, 0x3), Src(C, 0), Src(T, 0)},
+          {D3DSIO_MOV, Dst(R, 0, 0x3), Src(R, 0, k_YX, true)},
+          {D3DSIO_RCP, Dst(R, 0, 0x2), Src(C, 1, k_X)},
+          {D3DSIO_ADD, Dst(R, 2, 0x3), Src(R, 0), Src(C, 1)}}},
+    };
+    for (const auto& k : k_Kept) {
+        const std::vector<DWORD> lr_Stream = Program(k.Version, k.Instructions);
+        EXPECT_EQ(softfx::OptimiseShader(lr_Stream, k.Profile), lr_Stream) << k.What;
+    }
+    // The swizzle ps_2_0 lacks is fine in ps_2_a.
+    EXPECT_EQ(softfx::OptimiseShader(Program(D3DPS_VERSION(2, 1), k_Kept[2].Instructions), "ps_2_a"),
+              Program(D3DPS_VERSION(2, 1),
+                      {{D3DSIO_MAD, Dst(R, 2), Src(C, 0, 0x63 /* .wxzy */), Src(T, 0, k_WZYX), Src(C, 1)}}));
 }
