@@ -699,6 +699,112 @@ bool FuseMultiplyAdd(Shader& shader) {
     return lr_Changed;
 }
 
+// Opcodes whose result component k reads only their sources' slot k, and
+// those whose written components all hold one value.
+bool IsComponentWise(DWORD opcode) {
+    switch (opcode) {
+    case D3DSIO_MOV:
+    case D3DSIO_ADD:
+    case D3DSIO_MUL:
+    case D3DSIO_MAD:
+    case D3DSIO_MIN:
+    case D3DSIO_MAX:
+    case D3DSIO_CMP:
+    case D3DSIO_FRC:
+    case D3DSIO_ABS: return true;
+    default: return false;
+    }
+}
+bool IsReplicated(DWORD opcode) {
+    switch (opcode) {
+    case D3DSIO_RCP:
+    case D3DSIO_RSQ:
+    case D3DSIO_EXP:
+    case D3DSIO_LOG:
+    case D3DSIO_DP3:
+    case D3DSIO_DP4:
+    case D3DSIO_DP2ADD: return true;
+    default: return false;
+    }
+}
+
+// `producer` writing the destination of `move`, which copies (maybe
+// saturating) what the producer wrote; false when its sources cannot follow.
+bool Forwarded(const Shader& shader, Instruction& producer, const Instruction& move) {
+    const DWORD lr_Opcode = Opcode(producer.Token);
+    const DWORD lr_Copied = Swizzle(move.Sources[0]), lr_Slots = Mask(move.Dest);
+    Instruction lr_Result = producer;
+    lr_Result.Dest = move.Dest;
+    if (IsComponentWise(lr_Opcode)) {
+        for (int s = 0; s < producer.SourceCount; ++s) {
+            DWORD lr_Wanted[k_Components] = {};
+            for (int k = 0; k < k_Components; ++k)
+                lr_Wanted[k] = Slot(Swizzle(producer.Sources[s]), static_cast<int>(Slot(lr_Copied, k)));
+            DWORD lr_Swizzle = 0;
+            if (!ChooseSwizzle(shader, lr_Slots, lr_Wanted, false, lr_Swizzle)) return false;
+            lr_Result.Sources[s] = (producer.Sources[s] & ~D3DVS_SWIZZLE_MASK) | (lr_Swizzle << D3DSP_SWIZZLE_SHIFT);
+        }
+    }
+    producer = lr_Result;
+    return true;
+}
+
+// op t, ... then mov d, t with t read by nothing else: op d, ... The pixel
+// models' moves may saturate, and the saturation moves onto the op.
+bool ForwardResults(Shader& shader) {
+    if (!shader.Pixel) return false;
+    bool lr_Changed = false;
+    std::vector<Liveness> lr_LiveAfter = LiveAfter(shader);
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        Instruction& lr_Producer = shader.Items[i].In;
+        const DWORD lr_Opcode = Opcode(lr_Producer.Token);
+        if (shader.Items[i].Kept || lr_Producer.Removed || lr_Producer.Row_->Slots != 1 ||
+            !(IsComponentWise(lr_Opcode) || IsReplicated(lr_Opcode)) || Type(lr_Producer.Dest) != D3DSPR_TEMP ||
+            (lr_Producer.Dest & (D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK)) != 0)
+            continue;
+        const DWORD lr_Register = Number(lr_Producer.Dest), lr_Written = Mask(lr_Producer.Dest);
+        DWORD lr_Between[k_MaxTemporaries] = {};  // temporary components read or written before the move
+        for (size_t j = i + 1; j < shader.Items.size(); ++j) {
+            if (shader.Items[j].Kept || shader.Items[j].In.Removed) continue;
+            Instruction& in = shader.Items[j].In;
+            const DWORD lr_Read = ReadsOf(shader, in, lr_Register) & lr_Written;
+            if (lr_Read == 0) {
+                if ((WritesOf(in, lr_Register) & lr_Written) != 0) break;
+                Liveness lr_Reads{};
+                MarkReads(shader, in, lr_Reads);
+                for (DWORD r = 0; r < k_MaxTemporaries; ++r)
+                    for (int c = 0; c < k_Components; ++c)
+                        if (lr_Reads[r][c]) lr_Between[r] |= 1u << c;
+                if (in.Writes && Type(in.Dest) == D3DSPR_TEMP) lr_Between[Number(in.Dest)] |= Mask(in.Dest);
+                continue;
+            }
+            // The first reader: a plain move of the result alone, into components untouched meanwhile.
+            const DWORD lr_Source = in.Sources[0];
+            bool lr_Forwards = Opcode(in.Token) == D3DSIO_MOV && Type(in.Dest) == D3DSPR_TEMP &&
+                               (in.Dest & D3DSP_DSTSHIFT_MASK) == 0 && Type(lr_Source) == D3DSPR_TEMP &&
+                               Modifier(lr_Source) == D3DSPSM_NONE &&
+                               (Components(lr_Source, Mask(in.Dest)) & ~lr_Written) == 0 &&
+                               (lr_Between[Number(in.Dest)] & Mask(in.Dest)) == 0;
+            // ps_2_0's cmp may not take its destination register as a source.
+            if (lr_Opcode == D3DSIO_CMP && Number(in.Dest) != lr_Register)
+                for (int s = 0; s < lr_Producer.SourceCount; ++s)
+                    if (Type(lr_Producer.Sources[s]) == D3DSPR_TEMP &&
+                        Number(lr_Producer.Sources[s]) == Number(in.Dest))
+                        lr_Forwards = false;
+            for (int c = 0; c < k_Components && lr_Forwards; ++c)
+                if (Has(lr_Written, c) && lr_LiveAfter[j][lr_Register][c] && !Has(WritesOf(in, lr_Register), c))
+                    lr_Forwards = false;
+            if (lr_Forwards && Forwarded(shader, lr_Producer, in)) {
+                in.Removed = true;
+                lr_Changed = true;
+                lr_LiveAfter = LiveAfter(shader);
+            }
+            break;
+        }
+    }
+    return lr_Changed;
+}
+
 std::vector<DWORD> Write(const std::vector<DWORD>& tokens, const Shader& shader) {
     std::vector<DWORD> lr_Out;
     lr_Out.reserve(tokens.size());
@@ -730,7 +836,8 @@ std::vector<DWORD> OptimiseShader(const std::vector<DWORD>& tokens, const std::s
         const bool lr_Merged = MergeMoves(lr_Shader);
         const bool lr_Folded = FoldSelfCopies(lr_Shader);
         const bool lr_Fused = FuseMultiplyAdd(lr_Shader);
-        if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Folded && !lr_Fused) break;
+        const bool lr_Forwarded = ForwardResults(lr_Shader);
+        if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Folded && !lr_Fused && !lr_Forwarded) break;
         lr_Changed = true;
     }
     return lr_Changed ? Write(tokens, lr_Shader) : tokens;

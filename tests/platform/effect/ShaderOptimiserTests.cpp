@@ -62,7 +62,8 @@ const Case k_Cases[] = {
         float4 r = i.a * K + i.b;
         float4 s = L.wzyx * i.b - i.a.x * r;
         return s * i.col.w + r.yzwx * 0.75; })",
-     true, 0},
+     // Two mad; the first product stays a mul, as t0 and t1 share one read port.
+     true, 7},
     {"ConstantsAndDefinitions", R"(float4 main(In i) : COLOR {
         float4 k = float4(0.25, -2, 3.5, 1);
         float4 m = lerp(i.a, i.b, 0.3);
@@ -380,4 +381,18 @@ TEST(ShaderOptimiser, NoMadWhereTheProductOrItsFactorsAreNeededOrTheModelRefuses
     EXPECT_EQ(softfx::OptimiseShader(Program(D3DPS_VERSION(2, 1), k_Kept[2].Instructions), "ps_2_a"),
               Program(D3DPS_VERSION(2, 1),
                       {{D3DSIO_MAD, Dst(R, 2), Src(C, 0, 0x63 /* .wxzy */), Src(T, 0, k_WZYX), Src(C, 1)}}));
+}
+
+// op t, ...; mov_sat d, t becomes op_sat d, ... with the op's sources
+// following the move's swizzle, unless d is read before the move.
+TEST(ShaderOptimiser, AResultMovedOnceIsWrittenWhereItGoes) {
+    const DWORD k_SatR2Y = Dst(R, 2, 0x2) | D3DSPDM_SATURATE;
+    const std::vector<DWORD> lr_Op = {D3DSIO_ADD, Dst(R, 0, 0x1), Src(C, 0, k_X), Src(T, 0, k_Y)};
+    EXPECT_EQ(
+        softfx::OptimiseShader(Program(D3DPS_VERSION(2, 0), {lr_Op, {D3DSIO_MOV, k_SatR2Y, Src(R, 0, k_X)}}), "ps_2_0"),
+        Program(D3DPS_VERSION(2, 0), {{D3DSIO_ADD, k_SatR2Y, Src(C, 0, k_X), Src(T, 0)}}));
+    const std::vector<DWORD> lr_ReadBetween = Program(
+        D3DPS_VERSION(2, 0),
+        {lr_Op, {D3DSIO_ADD, Dst(R, 2, 0x1), Src(R, 2, k_Y), Src(C, 1)}, {D3DSIO_MOV, k_SatR2Y, Src(R, 0, k_X)}});
+    EXPECT_EQ(softfx::OptimiseShader(lr_ReadBetween, "ps_2_0"), lr_ReadBetween);
 }
