@@ -1,7 +1,9 @@
-// Three passes, repeated until none changes anything: copies propagated
-// forward, per component, into the instructions that read them; then
-// instructions whose results nobody reads removed, backward, per component;
-// then the moves that assemble one vector from one register merged.
+// Passes repeated until none changes anything: copies propagated forward,
+// per component, into the instructions that read them; then instructions
+// whose results nobody reads removed, backward, per component; then the
+// moves that assemble one vector from one register merged; then moves of a
+// register onto itself folded into their readers; then mul and add fused
+// into mad; then results written straight where a move would carry them.
 // Every rewrite keeps the stream valid for its profile: swizzles the model
 // takes, the read ports of each register type, texture coordinates as the
 // texture instructions want them.
