@@ -182,7 +182,12 @@ inline SoftLanes QuadRun::Compute(const SoftPixelStep& u) const {
     if constexpr (Kind == K::Mov) return in(0);
     if constexpr (Kind == K::Add) return in(0) + in(1);
     if constexpr (Kind == K::Mul) return in(0) * in(1);
-    if constexpr (Kind == K::Mad) return in(0) * in(1) + in(2);
+    if constexpr (Kind == K::Mad) {
+        // The product rounded before the sum (the build contracts none): a
+        // mad the optimiser made of a mul and an add draws what the two drew.
+        const SoftLanes lr_Product = in(0) * in(1);
+        return lr_Product + in(2);
+    }
     if constexpr (Kind == K::Min) {
         const SoftLanes a = in(0), b = in(1);
         return Select(a < b, a, b);

@@ -2,7 +2,8 @@
 // forward, per component, into the instructions that read them; then
 // instructions whose results nobody reads removed, backward, per component;
 // then the moves that assemble one vector from one register merged; then
-// the peephole rewrites, each folding a move or an add into its neighbour.
+// the peephole rewrites, each folding a move or an add into its neighbour,
+// mul and add into mad among them.
 // Every rewrite keeps the stream valid for its profile: swizzles the model
 // takes, the read ports of each register type, texture coordinates as the
 // texture instructions want them.
@@ -816,6 +817,98 @@ bool FuseDotBias(Shader& shader, const std::vector<DWORD>& tokens) {
     return lr_Changed;
 }
 
+// Whether `in` writes a temporary component that `source` reads in slots `slots`.
+bool Overwrites(const Instruction& in, DWORD source, DWORD slots) {
+    return Type(source) == D3DSPR_TEMP && (TempWrites(in, Number(source)) & Named(source, slots)) != 0;
+}
+
+// mul t, a, b and the add that reads t, as mad d, a', b', c in the add's
+// place; false when the add cannot take it.
+bool FuseInto(const Shader& shader, const Instruction& mul, Instruction& add) {
+    const DWORD lr_Register = Number(mul.Dest), lr_Written = Mask(mul.Dest);
+    int lr_Product = -1;
+    for (int s = 0; s < 2; ++s) {
+        const DWORD lr_Source = add.Sources[s];
+        if (Type(lr_Source) != D3DSPR_TEMP || Number(lr_Source) != lr_Register) continue;
+        const DWORD lr_Read = Named(lr_Source, Mask(add.Dest));
+        if ((lr_Read & lr_Written) == 0) continue;
+        // One source reads the product, all of it from the mul.
+        if (lr_Product >= 0 || (lr_Read & ~lr_Written) != 0) return false;
+        lr_Product = s;
+    }
+    if (lr_Product < 0) return false;
+    const DWORD lr_Source = add.Sources[lr_Product];
+    const DWORD lr_Modifier = Modifier(lr_Source);
+    if (lr_Modifier != D3DSPSM_NONE && lr_Modifier != D3DSPSM_NEG) return false;
+    // Slot k of the product is the mul's result at the component the add reads there.
+    const DWORD lr_Slots = Mask(add.Dest);
+    std::array<DWORD, 2> lr_Factors{};
+    for (int f = 0; f < 2; ++f) {
+        DWORD lr_Wanted[k_Components] = {};
+        for (int k = 0; k < k_Components; ++k)
+            lr_Wanted[k] = Slot(Swizzle(mul.Sources[f]), static_cast<int>(Slot(Swizzle(lr_Source), k)));
+        DWORD lr_Swizzle = 0;
+        if (!ChooseSwizzle(shader, lr_Slots, lr_Wanted, false, lr_Swizzle)) return false;
+        lr_Factors[f] = (mul.Sources[f] & ~D3DVS_SWIZZLE_MASK) | (lr_Swizzle << D3DSP_SWIZZLE_SHIFT);
+    }
+    // -(a * b) as (-a) * b, or a * (-b) when a has another modifier.
+    if (lr_Modifier == D3DSPSM_NEG) {
+        int f = 0;
+        while (f < 2 && Modifier(lr_Factors[f]) != D3DSPSM_NONE && Modifier(lr_Factors[f]) != D3DSPSM_NEG) ++f;
+        if (f == 2) return false;
+        const DWORD lr_Negated = Modifier(lr_Factors[f]) == D3DSPSM_NEG ? D3DSPSM_NONE : D3DSPSM_NEG;
+        lr_Factors[f] = (lr_Factors[f] & ~D3DSP_SRCMOD_MASK) | lr_Negated;
+    }
+    Instruction lr_Mad = add;
+    lr_Mad.Row_ = SoftFindOpcode(shader.Version, D3DSIO_MAD);
+    if (!lr_Mad.Row_) return false;
+    lr_Mad.Token = (add.Token & ~(D3DSI_OPCODE_MASK | D3DSI_INSTLENGTH_MASK)) | D3DSIO_MAD |
+                   (DWORD(lr_Mad.Row_->Dests + lr_Mad.Row_->Sources) << D3DSI_INSTLENGTH_SHIFT);
+    lr_Mad.SourceCount = 3;
+    lr_Mad.Sources = {lr_Factors[0], lr_Factors[1], add.Sources[1 - lr_Product], 0};
+    // The read ports of the model, whatever the two instructions read before.
+    if (!WithinReadPorts(shader, Instruction{}, lr_Mad)) return false;
+    add = lr_Mad;
+    return true;
+}
+
+// mul t, a, b then add d, t, c become mad d, a, b, c where t served only
+// that add and a, b still hold their values there.
+bool FuseMultiplyAdd(Shader& shader) {
+    bool lr_Changed = false;
+    for (size_t i = 0; i < shader.Items.size(); ++i) {
+        Instruction& lr_Mul = shader.Items[i].In;
+        if (shader.Items[i].Kept || lr_Mul.Removed || Opcode(lr_Mul.Token) != D3DSIO_MUL ||
+            Type(lr_Mul.Dest) != D3DSPR_TEMP || (lr_Mul.Dest & (D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK)) != 0)
+            continue;
+        const DWORD lr_Register = Number(lr_Mul.Dest), lr_Written = Mask(lr_Mul.Dest);
+        for (size_t j = i + 1; j < shader.Items.size(); ++j) {
+            if (shader.Items[j].Kept || shader.Items[j].In.Removed) continue;
+            Instruction& in = shader.Items[j].In;
+            const DWORD lr_Read = TempReads(shader, in, lr_Register) & lr_Written;
+            if (lr_Read == 0) {
+                // The product and the factors as the mul read them stay until the add.
+                if ((TempWrites(in, lr_Register) & lr_Written) != 0 || Overwrites(in, lr_Mul.Sources[0], lr_Written) ||
+                    Overwrites(in, lr_Mul.Sources[1], lr_Written))
+                    break;
+                continue;
+            }
+            // The first reader of the product: the add, and then nothing else reads it.
+            bool lr_Dead = Opcode(in.Token) == D3DSIO_ADD;
+            const DWORD lr_Kept = lr_Read & ~TempWrites(in, lr_Register);
+            if (lr_Dead && (ReadAfter(shader, j, lr_Register, lr_Kept) ||
+                            ReadAfter(shader, i, lr_Register, lr_Written & ~lr_Read)))
+                lr_Dead = false;
+            if (lr_Dead && FuseInto(shader, lr_Mul, in)) {
+                lr_Mul.Removed = true;
+                lr_Changed = true;
+            }
+            break;
+        }
+    }
+    return lr_Changed;
+}
+
 std::vector<DWORD> Write(const std::vector<DWORD>& tokens, const Shader& shader) {
     std::vector<DWORD> lr_Out;
     lr_Out.reserve(tokens.size());
@@ -849,8 +942,9 @@ std::vector<DWORD> OptimiseShader(const std::vector<DWORD>& tokens, const std::s
         const bool lr_Saturates = FoldSaturates(lr_Shader);
         const bool lr_Retargeted = RetargetResults(lr_Shader);
         const bool lr_Biased = FuseDotBias(lr_Shader, tokens);
+        const bool lr_Fused = FuseMultiplyAdd(lr_Shader);
         if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Negations && !lr_Saturates && !lr_Retargeted &&
-            !lr_Biased)
+            !lr_Biased && !lr_Fused)
             break;
         lr_Changed = true;
     }

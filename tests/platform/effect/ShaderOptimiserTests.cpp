@@ -57,8 +57,14 @@ const Case k_Cases[] = {
         O main(In i) {
             float t = tex2D(S0, i.a.xy).a; O o; o.c = float4(i.b.y, 0, 0, 1);
             o.d = L.x + L.y * i.b.x + L.z * t; return o; })",
-     // The colour's two moves, two mul and two add (no mad is formed), the outputs' two moves.
-     true, 8},
+     // The colour's two moves, two mad, the outputs' two moves.
+     true, 6},
+    {"MultiplyAdd", R"(float4 main(In i) : COLOR {
+        float4 r = i.a * K + i.b;
+        float4 s = L.wzyx * i.b - i.a.x * r;
+        return s * i.col.w + r.yzwx * 0.75; })",
+     // Two mad; the first product stays a mul, as t0 and t1 share one read port.
+     true, 7},
     {"ConstantsAndDefinitions", R"(float4 main(In i) : COLOR {
         float4 k = float4(0.25, -2, 3.5, 1);
         float4 m = lerp(i.a, i.b, 0.3);
@@ -419,4 +425,63 @@ TEST(ShaderOptimiser, Dp2addTakesTheAdditionAfterItAsItsBias) {
               Program(v, {Def(2, 0.0f), In(D3DSIO_DP2ADD, {R(0, k_X), k_T0 | D3DSPSM_NEG, Cs(0), Cs(1, k_YYYY)}),
                           In(D3DSIO_MOV, {k_OC0, Rs(0)})}));
     EXPECT_EQ(softfx::OptimiseShader(lr_Biased(0.5f, D3DSPSM_NONE), "ps_2_0"), lr_Biased(0.5f, D3DSPSM_NONE));
+}
+
+// The add's swizzle picks the product's components; its negation moves onto
+// a factor, or cancels one the factor had.
+TEST(ShaderOptimiser, AMulAndTheAddReadingItBecomeOneMad) {
+    const DWORD k_YX = 0x01 /* .yxxx */, k_WZ = 0xAB /* .wzzz */;
+    const DWORD a = D3DPS_VERSION(2, 1), v = D3DPS_VERSION(2, 0);
+    const Tokens lr_Output = In(D3DSIO_MOV, {k_OC0, Rs(2)});
+    EXPECT_EQ(
+        softfx::OptimiseShader(Program(a, {In(D3DSIO_MUL, {R(0, k_XY), Cs(0, 0xEE), Src(D3DSPR_TEXTURE, 0, k_YX)}),
+                                           In(D3DSIO_ADD, {R(2, k_XY), Cs(1), Rs(0, k_YX, D3DSPSM_NEG)}), lr_Output}),
+                               "ps_2_a"),
+        Program(a, {In(D3DSIO_MAD, {R(2, k_XY), Src(D3DSPR_CONST, 0, k_WZ, D3DSPSM_NEG), k_T0, Cs(1)}), lr_Output}));
+    // The compiler's subtraction: the product negated onto itself by a move, then added.
+    EXPECT_EQ(softfx::OptimiseShader(Program(v, {In(D3DSIO_MUL, {R(0, k_X), Src(D3DSPR_CONST, 0, k_XXXX, D3DSPSM_NEG),
+                                                                 Src(D3DSPR_TEXTURE, 0, k_XXXX)}),
+                                                 In(D3DSIO_MOV, {R(0, k_X), Rs(0, k_XXXX, D3DSPSM_NEG)}),
+                                                 In(D3DSIO_ADD, {R(2, k_X), Rs(0, k_XXXX), Cs(1, k_YYYY)}), lr_Output}),
+                                     "ps_2_0"),
+              Program(v, {In(D3DSIO_MAD, {R(2, k_X), Cs(0), k_T0, Cs(1, k_YYYY)}), lr_Output}));
+}
+
+TEST(ShaderOptimiser, NoMadWhereTheProductOrItsFactorsAreNeededOrTheModelRefusesIt) {
+    const DWORD k_YX = 0x01 /* .yxxx */;
+    const DWORD a = D3DPS_VERSION(2, 1), v = D3DPS_VERSION(2, 0);
+    const Tokens lr_Output = In(D3DSIO_MOV, {k_OC0, Rs(2)});
+    const DWORD k_TX = Src(D3DSPR_TEXTURE, 0, k_XXXX);
+    const struct {
+        const char* What;
+        const char* Profile;
+        Tokens Stream;
+    } k_Kept[] = {
+        {"the product read again after the add", "ps_2_0",
+         Program(v, {In(D3DSIO_MUL, {R(0, k_X), Cs(0, k_XXXX), k_TX}),
+                     In(D3DSIO_ADD, {R(2, k_X), Rs(0, k_XXXX), Cs(1, k_XXXX)}),
+                     In(D3DSIO_ADD, {R(2, k_Y), Rs(0, k_XXXX), Cs(1, k_YYYY)}), lr_Output})},
+        {"a factor written between the two", "ps_2_0",
+         Program(v,
+                 {In(D3DSIO_MUL, {R(0, k_X), Rs(1, k_XXXX), Cs(0, k_XXXX)}), In(D3DSIO_RCP, {R(1, k_X), Cs(1, k_YYYY)}),
+                  In(D3DSIO_ADD, {R(2, k_X), Rs(0, k_XXXX), Rs(1, k_XXXX)}), lr_Output})},
+        // .yzxw of .wzyx is .wxzy: ps_2_a takes it, ps_2_0 does not.
+        {"a swizzle ps_2_0 lacks", "ps_2_0",
+         Program(v, {In(D3DSIO_MUL, {R(0), Cs(0, k_YZXW), k_T0}), In(D3DSIO_ADD, {R(2), Rs(0, k_WZYX), Cs(1)}),
+                     lr_Output})},
+        {"three constant registers", "ps_2_a",
+         Program(a, {In(D3DSIO_MUL, {R(0), Cs(0), Cs(1)}), In(D3DSIO_ADD, {R(2), Rs(0), Cs(2)}), lr_Output})},
+        // r0.x is -old y, and y is gone by the add: the negating move stays.
+        {"a self-copy whose component is overwritten", "ps_2_a",
+         Program(a,
+                 {In(D3DSIO_MUL, {R(0, k_XY), Cs(0), k_T0}), In(D3DSIO_MOV, {R(0, k_XY), Rs(0, k_YX, D3DSPSM_NEG)}),
+                  In(D3DSIO_RCP, {R(0, k_Y), Cs(1, k_XXXX)}), In(D3DSIO_ADD, {R(2, k_XY), Rs(0), Cs(1)}), lr_Output})},
+    };
+    for (const auto& k : k_Kept) EXPECT_EQ(softfx::OptimiseShader(k.Stream, k.Profile), k.Stream) << k.What;
+    // The swizzle ps_2_0 lacks is fine in ps_2_a.
+    EXPECT_EQ(softfx::OptimiseShader(Program(a, {In(D3DSIO_MUL, {R(0), Cs(0, k_YZXW), k_T0}),
+                                                 In(D3DSIO_ADD, {R(2), Rs(0, k_WZYX), Cs(1)}), lr_Output}),
+                                     "ps_2_a"),
+              Program(a, {In(D3DSIO_MAD, {R(2), Cs(0, 0x63 /* .wxzy */), Src(D3DSPR_TEXTURE, 0, k_WZYX), Cs(1)}),
+                          lr_Output}));
 }
