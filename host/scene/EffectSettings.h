@@ -23,8 +23,8 @@ struct EffectSettings {
     // scene `scale` times its size (and the radius with them).
     static EffectSettings ForCamera(const SceneCamera& camera, double scale = 1.0);
     // For any scene, by the rule a user would follow: the camera's
-    // projection, the slices from the 2nd to the 98th percentile of the view
-    // depth the scene's pixels show, and the scene's occlusion radius.
+    // projection, the slices from the 2nd percentile of the view depth the
+    // scene's pixels show to 1.5 times the 98th, and the scene's occlusion radius.
     static EffectSettings ForScene(const SceneCamera& camera, const ScenePixels& pixels, double radius);
 };
 
