@@ -21,6 +21,7 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <array>
 #include <exception>
 #include <string>
 #include <vector>
@@ -107,6 +108,14 @@ private:
     void CopyBackBufferToTexture(IDirect3DTexture9* texture, const RECT& rect);
     // A pass's copy of the back buffer into the texture of `semantic`.
     void CopyForPass(const char* semantic);
+    // The textures the effects reach by semantic, with the failure bit of a
+    // copy into each (0: loaded from a file, never a copy's target).
+    struct FrameTexture {
+        const char* Semantic;
+        TextureRecord* Record;
+        unsigned MissingFailure;
+    };
+    std::array<FrameTexture, 4> FrameTextures();
     bool HasViewportDepthRangeChanged();
     float ComputeSliceDepth(double d);
 

@@ -89,10 +89,8 @@ void k_Plugin::Activate() {
 
     Log(L"SSAO: Initialising shader subsystem.\n");
     mr_ShaderSystem_ = new ShaderSystem(mr_Device_);
-    AddTextureHandler(*mr_ShaderSystem_, "BackBuffer", &mr_BackBufferTexture);
-    AddTextureHandler(*mr_ShaderSystem_, "BlurBackBuffer", &mr_AOBackBufferTexture);
-    AddTextureHandler(*mr_ShaderSystem_, "NoiseTexture", &mr_NoiseTexture);
-    AddTextureHandler(*mr_ShaderSystem_, "ZBackBuffer", &mr_ZBackBufferTexture);
+    for (const FrameTexture& lr_Texture : FrameTextures())
+        AddTextureHandler(*mr_ShaderSystem_, lr_Texture.Semantic, lr_Texture.Record);
     {
         // Chooses RenderDepth.hlsl's pass for the way the host's depth runs.
         std::unique_ptr<DepthTestSelector> lr_Selector(new DepthTestSelector());

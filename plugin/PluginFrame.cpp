@@ -211,17 +211,17 @@ void k_Plugin::CopyInto(const TextureRecord& record, unsigned missingFailure, co
     CopyBackBufferToTexture(record.Texture, rect);
 }
 
+std::array<k_Plugin::FrameTexture, 4> k_Plugin::FrameTextures() {
+    return {{{"BackBuffer", &mr_BackBufferTexture, k_SceneTextureMissing},
+             {"BlurBackBuffer", &mr_AOBackBufferTexture, k_OcclusionTextureMissing},
+             {"NoiseTexture", &mr_NoiseTexture, 0},
+             {"ZBackBuffer", &mr_ZBackBufferTexture, k_DepthTextureMissing}}};
+}
+
 void k_Plugin::CopyForPass(const char* semantic) {
-    struct Target {
-        const char* Semantic;
-        const TextureRecord* Record;
-        unsigned Missing;
-    } const lr_Targets[] = {{"ZBackBuffer", &mr_ZBackBufferTexture, k_DepthTextureMissing},
-                            {"BlurBackBuffer", &mr_AOBackBufferTexture, k_OcclusionTextureMissing},
-                            {"BackBuffer", &mr_BackBufferTexture, k_SceneTextureMissing}};
-    for (const Target& lr_Target : lr_Targets) {
-        if (std::strcmp(lr_Target.Semantic, semantic) == 0) {
-            CopyInto(*lr_Target.Record, lr_Target.Missing, WholeRect(*lr_Target.Record));
+    for (const FrameTexture& lr_Target : FrameTextures()) {
+        if (lr_Target.MissingFailure != 0 && std::strcmp(lr_Target.Semantic, semantic) == 0) {
+            CopyInto(*lr_Target.Record, lr_Target.MissingFailure, WholeRect(*lr_Target.Record));
             return;
         }
     }
