@@ -21,11 +21,26 @@ const int k_ProbeColumns = 32;
 const int k_ProbeRows = 18;
 
 const std::string& ParameterName(int which) {
-    static const std::string ls_Names[] = {"HostProjection", "HostScene",   "PluginSliceDepths",
-                                           "DepthSlices",    "DepthDecode", "ProbeDepth"};
+    static const std::string ls_Names[] = {"HostProjection", "HostScene",  "PluginSliceDepths", "DepthSlices",
+                                           "DepthDecode",    "ProbeDepth", "SliceChannel"};
     return ls_Names[which];
 }
-enum { k_HostProjection, k_HostScene, k_PluginSliceDepths, k_DepthSlices, k_DepthDecode, k_ProbeDepth };
+enum { k_HostProjection, k_HostScene, k_PluginSliceDepths, k_DepthSlices, k_DepthDecode, k_ProbeDepth, k_SliceChannel };
+
+// The levels of a back-buffer format's red channel, in which the effects
+// keep the slice image's whole levels (the rest goes to green).
+float RedLevels(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5: return 31.0f;
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4: return 15.0f;
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A2B10G10R10: return 1023.0f;
+    default: return 255.0f;
+    }
+}
 
 IShaderParameter* Parameter(IShader* shader, int which) {
     return shader ? shader->GetParameter(ParameterName(which), ShaderParameterType::Any) : nullptr;
@@ -288,6 +303,10 @@ void k_Plugin::ApplyDepthLayout() {
         lr_Slices_->SetFloat4(SliceDepthLaw(mr_DepthLayout));
     if (IShaderParameter* lr_Decode_ = Parameter(mr_SSAOShader_, k_DepthDecode))
         lr_Decode_->SetFloat4(mr_DepthLayout.Decode);
+    const float lr_Levels = RedLevels(mr_BackBufferTexture.Format);
+    const D3DXVECTOR4 lr_Channel(1.0f, 1.0f / lr_Levels, lr_Levels, 0.0f);
+    for (IShader* lr_Shader_ : {mr_SSAOShader_, mr_ZBlurShader_})
+        if (IShaderParameter* lr_Channel_ = Parameter(lr_Shader_, k_SliceChannel)) lr_Channel_->SetFloat4(lr_Channel);
 }
 
 // A line when the layout's source or orientation changes, and once the

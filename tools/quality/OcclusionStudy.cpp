@@ -8,6 +8,28 @@
 
 namespace {
 
+// The surface's pixels as B G R X bytes: 16-bit R5G6B5 ones widened, each
+// channel's levels spread over 0..255.
+HRESULT ReadAsBgrx(ISoftDeviceControl* control, IDirect3DSurface9* surface, std::vector<BYTE>& pixels) {
+    D3DSURFACE_DESC lr_Desc;
+    HRESULT hr = surface->GetDesc(&lr_Desc);
+    if (SUCCEEDED(hr)) hr = control->ReadPixels(surface, pixels);
+    if (FAILED(hr) || lr_Desc.Format != D3DFMT_R5G6B5) return hr;
+    std::vector<BYTE> lr_Wide(pixels.size() * 2);
+    auto Spread = [](unsigned value, unsigned levels) {
+        return static_cast<BYTE>((value * 255 + levels / 2) / levels);
+    };
+    for (size_t i = 0; i + 1 < pixels.size(); i += 2) {
+        const unsigned w = pixels[i] | (pixels[i + 1] << 8);
+        lr_Wide[i * 2] = Spread(w & 31, 31);
+        lr_Wide[i * 2 + 1] = Spread((w >> 5) & 63, 63);
+        lr_Wide[i * 2 + 2] = Spread(w >> 11, 31);
+        lr_Wide[i * 2 + 3] = 255;
+    }
+    pixels.swap(lr_Wide);
+    return hr;
+}
+
 ICheckBoxParameter* ShowAOOnly(IDirect3D9BasePlugin* plugin) {
     IParameter* lr_Parameter = plugin->FindParameter(IID_ShowAOOnlyParameter);
     return lr_Parameter ? static_cast<ICheckBoxParameter*>(lr_Parameter->GetInterface(IID_ICheckBoxParameter))
@@ -50,7 +72,7 @@ bool OcclusionStudy::ReadBackBuffer(std::vector<BYTE>& pixels, std::string& erro
         error = "no back buffer";
         return false;
     }
-    const HRESULT hr = mr_Control_->ReadPixels(lr_BackBuffer_, pixels);
+    const HRESULT hr = ReadAsBgrx(mr_Control_, lr_BackBuffer_, pixels);
     lr_BackBuffer_->Release();
     if (FAILED(hr)) error = "cannot read the back buffer";
     return SUCCEEDED(hr);
@@ -101,8 +123,8 @@ bool OcclusionStudy::Run(const SceneCamera& camera, const std::vector<SceneVerte
         lr_Ok = lr_Copies.size() >= 3 && lr_Draws.size() == lr_Copies.size() && SUCCEEDED(lr_Copies[1].Result) &&
                 SUCCEEDED(lr_Copies.back().Result);
         if (!lr_Ok) error = "the plug-in's frame did not draw every pass and copy its image";
-        lr_Ok = lr_Ok && SUCCEEDED(mr_Control_->ReadPixels(lr_Copies[1].Dest, images.SliceImage)) &&
-                SUCCEEDED(mr_Control_->ReadPixels(lr_Copies.back().Dest, images.Occlusion));
+        lr_Ok = lr_Ok && SUCCEEDED(ReadAsBgrx(mr_Control_, lr_Copies[1].Dest, images.SliceImage)) &&
+                SUCCEEDED(ReadAsBgrx(mr_Control_, lr_Copies.back().Dest, images.Occlusion));
         if (!lr_Ok && error.empty()) error = "cannot read the plug-in's textures";
         for (const SoftDrawRecord& lr_Draw : lr_Draws) images.PixelShaderVersions.push_back(lr_Draw.PixelShaderVersion);
     }

@@ -46,15 +46,20 @@ float4 DepthDecode;
 #define SliceW1 (DecodeW1 * SliceUnit)
 #define OcclusionStrength clamp((AO_STRENGTH), 0.0, 4.0)
 
+// (1, 1 / levels, levels, 0) for the levels of the back buffer's red channel:
+// 255 in an 8-bit one, 31 in a 16-bit R5G6B5 one, which the plug-in sets by
+// name. Filtered values keep whole levels in red and the rest in green.
+float4 SliceChannel = float4(1.0, 1.0 / 255.0, 255.0, 0.0);
+
 // The slice image's value at a texel, raw or filtered.
 float SliceValue(float4 texel)
 {
-    return dot(texel.rg, float2(1.0, 1.0 / 255.0));
+    return dot(texel.rg, SliceChannel.xy);
 }
 
-// v in red (whole 255ths) and green (the rest, in 255ths of a 255th).
+// v in red (whole levels) and green (the rest, in levels of a level).
 float2 EncodeSliceValue(float v)
 {
-    float rest = frac(v * 255.0);
-    return float2(rest * (-1.0 / 255.0) + v, rest);
+    float rest = frac(v * SliceChannel.z);
+    return float2(rest * -SliceChannel.y + v, rest);
 }

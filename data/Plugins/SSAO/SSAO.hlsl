@@ -261,7 +261,7 @@ float2 Horizons(Pixel p, float2 uv, float2 direction, int steps)
 // tan(fovY / 2) = radius / (2 R).
 float3 RadiusDecode(float inverseRadius)
 {
-    return DepthDecode.yyx * (float3(1.0, 1.0 / 255.0, 1.0) / inverseRadius);
+    return DepthDecode.yyx * (SliceChannel.xyx / inverseRadius);
 }
 
 float TanHalfFovY(float inverseRadius)
@@ -318,7 +318,7 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     }
     float ao = saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions));
     // The background slice (sky, or too far to tell) stays open.
-    ao = BackgroundUnits * SliceUnit < dot(centre, float2(1.0, 1.0 / 255.0)) ? ao : 1.0;
+    ao = BackgroundUnits * SliceUnit < dot(centre, SliceChannel.xy) ? ao : 1.0;
     // The term and, for the denoise, the pixel's filtered value.
     return float4(ao, centre, 1.0);
 }
@@ -377,13 +377,13 @@ float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 float4 DenoiseAlong(float2 uv, float2 axis)
 {
     float4 centre = tex2D(WorkSampler, uv);
-    float v = dot(centre.gb, float2(1.0, 1.0 / 255.0));
+    float v = dot(centre.gb, SliceChannel.xy);
     float2 sum = float2(centre.r, 1.0);
     [unroll] for (int i = 1; i <= DenoiseReach; i += 2) {
         float4 tap[4] = {tex2D(WorkSampler, uv + axis * i), tex2D(WorkSampler, uv - axis * i),
                          tex2D(WorkSampler, uv + axis * (i + 1)), tex2D(WorkSampler, uv - axis * (i + 1))};
-        float4 value = float4(dot(tap[0].gb, float2(1.0, 1.0 / 255.0)), dot(tap[1].gb, float2(1.0, 1.0 / 255.0)),
-                              dot(tap[2].gb, float2(1.0, 1.0 / 255.0)), dot(tap[3].gb, float2(1.0, 1.0 / 255.0)));
+        float4 value = float4(dot(tap[0].gb, SliceChannel.xy), dot(tap[1].gb, SliceChannel.xy),
+                              dot(tap[2].gb, SliceChannel.xy), dot(tap[3].gb, SliceChannel.xy));
         float4 weight = saturate(abs(value - v) * (-1.0 / (DenoiseEdge * SliceUnit)) + 1.0);
         sum += float2(dot(weight, float4(tap[0].r, tap[1].r, tap[2].r, tap[3].r)), dot(weight, 1.0));
     }

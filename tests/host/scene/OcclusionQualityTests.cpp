@@ -30,10 +30,11 @@ const Limits kFallback{0.69, 0.10, 0.15, 0.02, 0.02, 0.02, 0.69};
 
 // The hosts: the demo's camera (near plane 0.0003), near plane 0.1 with
 // depth as usual, reversed, and reversed with the far plane at infinity, the
-// room in units a hundred times smaller (every length x100), and a
+// room in units a hundred times smaller (every length x100), near plane 0.1
+// with a 16-bit back buffer (R5G6B5) and depth buffer (D16), and a
 // fixed-function host that leaves its projection in the device. All but the
 // last draw as a host with vertex shaders does, leaving no projection.
-enum class Host { Camera0003, NearPlane, ReversedDepth, InfiniteReversed, HundredfoldUnits, FixedFunction };
+enum class Host { Camera0003, NearPlane, ReversedDepth, InfiniteReversed, HundredfoldUnits, SixteenBit, FixedFunction };
 
 struct Row {
     const char* Name;
@@ -54,6 +55,7 @@ SceneCamera CameraOf(Host host, bool secondView) {
     switch (host) {
     case Host::Camera0003: break;
     case Host::NearPlane:
+    case Host::SixteenBit:
     case Host::FixedFunction: lr_View = SceneCamera::WithOrdinaryNearPlane(lr_View, false); break;
     case Host::ReversedDepth: lr_View = SceneCamera::WithOrdinaryNearPlane(lr_View, true); break;
     case Host::InfiniteReversed:
@@ -86,9 +88,13 @@ protected:
         const SceneCamera lr_Camera = CameraOf(row);
         const double lr_Scale = ScaleOf(row.Kind);
         // Reversed depth with the far plane at infinity: a float depth buffer, as such hosts use.
-        const D3DFORMAT lr_Depth = row.Kind == Host::InfiniteReversed ? D3DFMT_D32F_LOCKABLE : D3DFMT_D24S8;
-        const PluginRun lr_Run = Draw(name, lr_Camera, SettingsOf(row.Kind, typed, lr_Camera), row.ModelTwoDevice,
-                                      row.BlurPasses, lr_Scale, lr_Depth);
+        const bool lr_SixteenBit = row.Kind == Host::SixteenBit;
+        const D3DFORMAT lr_Depth = row.Kind == Host::InfiniteReversed ? D3DFMT_D32F_LOCKABLE
+                                   : lr_SixteenBit                    ? D3DFMT_D16
+                                                                      : D3DFMT_D24S8;
+        const PluginRun lr_Run =
+            Draw(name, lr_Camera, SettingsOf(row.Kind, typed, lr_Camera), row.ModelTwoDevice, row.BlurPasses, lr_Scale,
+                 lr_Depth, lr_SixteenBit ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8);
         return MeasureRun(name, lr_Run, lr_Camera, Reference(lr_Camera, lr_Scale), row.ModelTwoDevice);
     }
 };
@@ -130,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SHIPPED_ROWS("shipped_reversed_depth", Host::ReversedDepth),
                       SHIPPED_ROWS("shipped_infinite_reversed", Host::InfiniteReversed),
                       SHIPPED_ROWS("shipped_hundredfold_units", Host::HundredfoldUnits),
+                      SHIPPED_ROWS("shipped_sixteen_bit", Host::SixteenBit),
                       SHIPPED_ROWS("fixed_function", Host::FixedFunction),
                       Row{"near_plane_demo_view", false, Host::NearPlane, true, false, kFirstTechnique},
                       Row{"near_plane_second_view", true, Host::NearPlane, true, false, kFirstTechnique},

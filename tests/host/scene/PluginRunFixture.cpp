@@ -7,10 +7,11 @@
 
 PluginRun PluginRunFixture::DrawMesh(const std::string& name, const SceneCamera& camera,
                                      const std::vector<SceneVertex>& mesh, const EffectSettings& settings,
-                                     bool modelTwo, int blurPasses, D3DFORMAT depthFormat) {
+                                     bool modelTwo, int blurPasses, D3DFORMAT depthFormat, D3DFORMAT backBufferFormat) {
     PluginRun lr_Run;
     D3DPRESENT_PARAMETERS lr_Parameters = SoftPresentParameters(kWidth, kHeight);
     lr_Parameters.AutoDepthStencilFormat = depthFormat;
+    lr_Parameters.BackBufferFormat = backBufferFormat;
     lr_Run.Log = WithPlugin(name, settings, lr_Parameters, modelTwo,
                             [&](IDirect3DDevice9* device, ISoftDeviceControl* control, k_Plugin& plugin) {
                                 // After switching on, which sets the plug-in's tuning.
@@ -27,8 +28,7 @@ PluginRun PluginRunFixture::DrawMesh(const std::string& name, const SceneCamera&
                                 EXPECT_TRUE(plugin.DepthLayoutInUse() == lr_Run.Layout)
                                     << name << ": the slices moved after frame " << k_WarmUpFrames + 1;
                                 EXPECT_TRUE(lr_Later.Occlusion == lr_Run.Images.Occlusion)
-                                    << name << ": a still scene drew another term after frame "
-                                    << k_WarmUpFrames + 1;
+                                    << name << ": a still scene drew another term after frame " << k_WarmUpFrames + 1;
                             });
     return lr_Run;
 }

@@ -98,12 +98,13 @@ protected:
 
     // The demo's room, `scale` times its size.
     PluginRun Draw(const std::string& name, const SceneCamera& camera, const EffectSettings& settings, bool modelTwo,
-                   int blurPasses = 0, double scale = 1.0, D3DFORMAT depthFormat = D3DFMT_D24S8) {
-        return DrawMesh(name, camera, Mesh(scale), settings, modelTwo, blurPasses, depthFormat);
+                   int blurPasses = 0, double scale = 1.0, D3DFORMAT depthFormat = D3DFMT_D24S8,
+                   D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8) {
+        return DrawMesh(name, camera, Mesh(scale), settings, modelTwo, blurPasses, depthFormat, backBufferFormat);
     }
     PluginRun DrawMesh(const std::string& name, const SceneCamera& camera, const std::vector<SceneVertex>& mesh,
                        const EffectSettings& settings, bool modelTwo, int blurPasses = 0,
-                       D3DFORMAT depthFormat = D3DFMT_D24S8);
+                       D3DFORMAT depthFormat = D3DFMT_D24S8, D3DFORMAT backBufferFormat = D3DFMT_X8R8G8B8);
 
     const std::vector<SceneVertex>& Mesh(double scale);
 
