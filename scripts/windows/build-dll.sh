@@ -64,7 +64,8 @@ fi
 echo "== checking $host"
 "$here/check-pe.sh" "$host" --exports "" \
     --allow "kernel32.dll msvcrt.dll user32.dll d3d9.dll $runtime" --require "d3d9.dll $runtime"
-for program in tools/compare/passes/ssao_pass_draws host/win/ssao_scene_frames tools/compare/effects/ssao_effect_states; do
+for program in tools/compare/passes/ssao_pass_draws host/win/ssao_scene_frames tools/compare/effects/ssao_effect_states \
+    tools/compare/queries/ssao_occlusion_counts; do
     if [ ! -f "$build/$program.exe" ]; then
         echo "no $program.exe was built in $build" >&2
         exit 1

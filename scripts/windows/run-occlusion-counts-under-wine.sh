@@ -13,7 +13,7 @@ set -o pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-session.sh"
 
-wine_program_setup host/win/ssao_occlusion_counts.exe "folder" "$@"
+wine_program_setup tools/compare/queries/ssao_occlusion_counts.exe "folder" "$@"
 echo "== counting the occlusion probes with $(basename "$program") ($arch) into $out"
 wine_program_run "count program" "$program" "$(winepath -w "$out")"
 echo "== exit code $rc"

@@ -1,5 +1,5 @@
 // The software device's occlusion query counts of the probes in
-// host/win/queries against those Wine's Direct3D 9 counted of the same
+// tools/compare/queries against those Wine's Direct3D 9 counted of the same
 // draws (windows_wine_occlusion_counts_<arch> writes them).
 //
 //   occlusion_count_comparison_tests <Wine count directory> [gtest options]
