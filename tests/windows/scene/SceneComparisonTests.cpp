@@ -55,6 +55,19 @@ std::string WithoutDataPath(std::string line) {
     return line.replace(lr_From, lr_Plugins - lr_From, "<data>");
 }
 
+// The frame count of a measured layout's line as "<n>": the device answers
+// queries when it can and the module never waits, so Wine's counts arrive
+// frames later than the software device's (the first layout after 6 to 9
+// frames under Wine, from run to run, after 5 on the software device); the
+// layout itself must not differ.
+std::string WithoutMeasuringFrames(std::string line) {
+    const size_t lr_Measured = line.find("Depth from the measured depth after ");
+    if (lr_Measured == std::string::npos) return line;
+    const size_t lr_From = line.find(" after ", lr_Measured) + 7;
+    const size_t lr_To = line.find(" frames", lr_From);
+    return lr_To == std::string::npos ? line : line.replace(lr_From, lr_To - lr_From, "<n>");
+}
+
 PassImage AsImage(const SceneFrame& frame) {
     PassImage lr_Image;
     lr_Image.Width = frame.Width;
@@ -201,7 +214,9 @@ void ExpectTheSameLogs(const std::vector<std::string>& wineLog, const std::vecto
         EXPECT_EQ(ls_Line.find("shader not loaded"), std::string::npos) << ls_Line;
     EXPECT_EQ(softLog.size(), wineLog.size());
     for (size_t i = 0; i < softLog.size() && i < wineLog.size(); ++i)
-        EXPECT_EQ(WithoutDataPath(wineLog[i]), WithoutDataPath(softLog[i])) << "log line " << i + 1;
+        EXPECT_EQ(WithoutMeasuringFrames(WithoutDataPath(wineLog[i])),
+                  WithoutMeasuringFrames(WithoutDataPath(softLog[i])))
+            << "log line " << i + 1;
 }
 
 // Both frames, their difference (16 times magnified) and the undecided
