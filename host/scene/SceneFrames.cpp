@@ -53,23 +53,24 @@ bool ReadBackBuffer(IDirect3DDevice9* device, SceneFrame& frame, std::string& er
     return lr_Done;
 }
 
-// The scene, then the plug-in's work on it inside a scene of the host's.
+// The scene, then the plug-in's work on it inside a scene of the host's;
+// either picture read back when asked.
 bool Frame(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, const SceneCamera& camera,
-           const std::vector<SceneVertex>& mesh, int depthNudge, SceneFrame* scene, SceneFrame& after,
+           const std::vector<SceneVertex>& mesh, int depthNudge, SceneFrame* scene, SceneFrame* after,
            std::string& error) {
     if (!DrawScene(device, camera, mesh, error, depthNudge)) return false;
     if (scene && !ReadBackBuffer(device, *scene, error)) return false;
     if (Failed(device->BeginScene(), "BeginScene", error)) return false;
     plugin->Render();
     if (Failed(device->EndScene(), "EndScene", error)) return false;
-    if (!ReadBackBuffer(device, after, error)) return false;
+    if (after && !ReadBackBuffer(device, *after, error)) return false;
     return !Failed(device->Present(nullptr, nullptr, nullptr, nullptr), "Present", error);
 }
 
 }  // namespace
 
 bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, SceneFrames& frames, std::string& error,
-                    const SceneCamera& camera, int depthNudge) {
+                    const SceneCamera& camera, int depthNudge, int warmUpFrames) {
     const AnalyticScene lr_Scene = AnalyticScene::MakeDemoRoom();
     const std::vector<SceneVertex> lr_Mesh = BuildSceneMesh(lr_Scene);
     plugin->Initialise(device);
@@ -82,9 +83,12 @@ bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, Scen
         error = "the plug-in has no ShowAOOnly check box";
     } else {
         lr_ShowAOOnly_->SetValue(true);
-        if (Frame(device, plugin, camera, lr_Mesh, depthNudge, &frames.Scene, frames.Occlusion, error)) {
+        bool lr_Warm = true;
+        for (int i = 0; lr_Warm && i < warmUpFrames; ++i)
+            lr_Warm = Frame(device, plugin, camera, lr_Mesh, depthNudge, nullptr, nullptr, error);
+        if (lr_Warm && Frame(device, plugin, camera, lr_Mesh, depthNudge, &frames.Scene, &frames.Occlusion, error)) {
             lr_ShowAOOnly_->SetValue(false);
-            lr_Done = Frame(device, plugin, camera, lr_Mesh, depthNudge, nullptr, frames.Composite, error);
+            lr_Done = Frame(device, plugin, camera, lr_Mesh, depthNudge, nullptr, &frames.Composite, error);
         }
     }
     plugin->SetActive(false);

@@ -29,8 +29,10 @@ struct SceneFrames {
 // X8R8G8B8 with a D24S8 depth buffer), draws the two frames, reads each back,
 // then deactivates and deinitialises it. False with the failing step in `error`.
 // `camera` is the host's (the demo's view by default); `depthNudge` is DrawScene's.
+// `warmUpFrames` frames are drawn and presented first, unread: a plug-in that
+// measures the host's depth over frames has settled by the captured ones.
 bool RunSceneFrames(IDirect3DDevice9* device, IDirect3D9BasePlugin* plugin, SceneFrames& frames, std::string& error,
-                    const SceneCamera& camera = SceneCamera::DemoView(), int depthNudge = 0);
+                    const SceneCamera& camera = SceneCamera::DemoView(), int depthNudge = 0, int warmUpFrames = 0);
 
 // Binary PPM (P6), the pictures both sides exchange.
 bool WriteFramePpm(const std::string& path, const SceneFrame& frame);

@@ -1,13 +1,16 @@
 // ssao_scene_frames --module <ssao.dll> --base <dir\> --data <dir\> --out <dir\> [--size WxH] [--near D]
-//                   [--view second]
+//                   [--view second] [--projection none] [--warm-up N]
 //
 // Draws the demo's room on the real Direct3D 9 device, hands it to the
 // module with ShowAOOnly on and off, and writes the three frames
 // (scene.ppm, occlusion.ppm, composite.ppm) to the output folder; the
 // module's log goes to the base folder. The software device draws the same
 // for the comparison on Linux. --near gives the host camera another near
-// plane (the data folder's Settings.fxh must match it); --view second draws
-// the room from the quality tests' second view.
+// plane (the data folder's Settings.fxh must match it or leave it to the
+// module); --view second draws the room from the quality tests' second view.
+// --projection none draws as a host with vertex shaders, which leaves no
+// projection for the module to read; --warm-up N draws N frames before the
+// captured ones, for a module that measures the depth over frames.
 #include "DeviceWindow.h"
 #include "PathHost.h"
 #include "SceneFrames.h"
@@ -35,7 +38,7 @@ std::string Narrow(const std::wstring& text) {
 int Usage() {
     std::printf(
         "usage: ssao_scene_frames --module <ssao.dll> --base <dir> --data <dir> --out <dir> [--size WxH] [--near D] "
-        "[--view second]\n");
+        "[--view second] [--projection none] [--warm-up N]\n");
     return 2;
 }
 
@@ -46,6 +49,8 @@ int wmain(int argc, wchar_t** argv) {
     UINT lr_Width = 160, lr_Height = 90;
     SceneCamera lr_Camera = SceneCamera::DemoView();
     double lr_Near = lr_Camera.Near;
+    bool lr_LeavesProjection = true;
+    int lr_WarmUp = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring ls_Argument = argv[i];
         if (ls_Argument == L"--module")
@@ -62,10 +67,16 @@ int wmain(int argc, wchar_t** argv) {
         } else if (ls_Argument == L"--view") {
             if (std::wstring(argv[i + 1]) != L"second") return Usage();
             lr_Camera = SceneCamera::SecondView();
+        } else if (ls_Argument == L"--projection") {
+            if (std::wstring(argv[i + 1]) != L"none") return Usage();
+            lr_LeavesProjection = false;
+        } else if (ls_Argument == L"--warm-up") {
+            if (swscanf(argv[i + 1], L"%d", &lr_WarmUp) != 1 || lr_WarmUp < 0 || lr_WarmUp > 1000) return Usage();
         } else if (ls_Argument != L"--size" || swscanf(argv[i + 1], L"%ux%u", &lr_Width, &lr_Height) != 2)
             return Usage();
     }
     lr_Camera.Near = lr_Near;
+    lr_Camera.LeavesProjection = lr_LeavesProjection;
     if (argc % 2 == 0 || ls_Module.empty() || ls_Base.empty() || ls_Data.empty() || ls_Out.empty()) return Usage();
 
     DeviceWindow lr_Window;
@@ -84,7 +95,8 @@ int wmain(int argc, wchar_t** argv) {
     auto lr_Create = reinterpret_cast<CreatePluginFunction>(reinterpret_cast<void (*)()>(lr_Entry));
     IDirect3D9BasePlugin* lr_Plugin_ = lr_Create(lr_Host.AsHost());
     SceneFrames lr_Frames;
-    const bool lr_Drawn = lr_Plugin_ && RunSceneFrames(lr_Window.Device(), lr_Plugin_, lr_Frames, ls_Error, lr_Camera);
+    const bool lr_Drawn =
+        lr_Plugin_ && RunSceneFrames(lr_Window.Device(), lr_Plugin_, lr_Frames, ls_Error, lr_Camera, 0, lr_WarmUp);
     delete lr_Plugin_;
     FreeLibrary(lr_Module_);
     const ULONG lr_Left = lr_Window.ReleaseDevice();

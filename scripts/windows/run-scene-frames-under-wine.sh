@@ -6,8 +6,9 @@
 #
 #   run-scene-frames-under-wine.sh <x86_64|i686> <builddir> <compiled data dir> <outdir> [program options]
 #
-# The program options (--near D, --view second) follow; with --near the data
-# folder's Settings.fxh must match the near plane.
+# The program options (--near D, --view second, --projection none, --warm-up N)
+# follow; with --near the data folder's Settings.fxh must match the near
+# plane or leave it to the module (HOST_NEAR_PLANE 0).
 # The exit code is the program's; 77 when SSAO_SKIP_WINE is set.
 set -u
 set -o pipefail
