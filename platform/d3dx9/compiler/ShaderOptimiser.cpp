@@ -714,29 +714,41 @@ bool ForwardResult(Shader& shader, size_t move) {
     return true;
 }
 
-// op t.m, ...; mov_sat d.m, t: the instruction saturates its own result.
-// Outputs stay written by moves, as model 2 wants them.
-bool FoldSaturates(Shader& shader) {
+// op t.m, ...; mov[_sat] d.n, t.swz: the instruction writes d.n itself,
+// saturating when the move did, as when the compiler computes a dot product
+// or a reciprocal into a scratch register and moves it into a vector's
+// component. `saturating` picks the moves that saturate or those that do
+// not. Outputs stay written by moves, as model 2 wants them.
+bool ForwardMoves(Shader& shader, bool saturating) {
     bool lr_Changed = false;
     for (size_t i = 0; i < shader.Items.size(); ++i) {
         const Item& lr_Item = shader.Items[i];
-        if (!lr_Item.Kept && !lr_Item.In.Removed && (lr_Item.In.Dest & D3DSPDM_SATURATE) && ForwardResult(shader, i))
+        if (!lr_Item.Kept && !lr_Item.In.Removed && ((lr_Item.In.Dest & D3DSPDM_SATURATE) != 0) == saturating &&
+            ForwardResult(shader, i))
             lr_Changed = true;
     }
     return lr_Changed;
 }
 
-// op t.m, ...; mov d.n, t.swz: the instruction writes d.n, as when the compiler
-// computes a dot product or a reciprocal into a scratch register and moves it
-// into a vector's component.
-bool RetargetResults(Shader& shader) {
-    bool lr_Changed = false;
-    for (size_t i = 0; i < shader.Items.size(); ++i) {
-        const Item& lr_Item = shader.Items[i];
-        if (!lr_Item.Kept && !lr_Item.In.Removed && !(lr_Item.In.Dest & D3DSPDM_SATURATE) && ForwardResult(shader, i))
-            lr_Changed = true;
+// Whether `in` writes a temporary component that `source` reads in slots `slots`.
+bool Overwrites(const Instruction& in, DWORD source, DWORD slots) {
+    return Type(source) == D3DSPR_TEMP && (TempWrites(in, Number(source)) & Named(source, slots)) != 0;
+}
+
+// The first instruction after item `p` that reads what it wrote, found while
+// that result and what its first two sources read in `slots` stay as they
+// were; the number of items when something overwrites one of them first.
+size_t FirstReader(const Shader& shader, size_t p, DWORD slots) {
+    const Instruction& lr_Op = shader.Items[p].In;
+    const DWORD t = Number(lr_Op.Dest), lr_Written = Mask(lr_Op.Dest);
+    for (size_t k = NextInstruction(shader, p); k < shader.Items.size(); k = NextInstruction(shader, k)) {
+        const Instruction& in = shader.Items[k].In;
+        if (TempReads(shader, in, t) & lr_Written) return k;
+        if ((TempWrites(in, t) & lr_Written) || Overwrites(in, lr_Op.Sources[0], slots) ||
+            Overwrites(in, lr_Op.Sources[1], slots))
+            break;
     }
-    return lr_Changed;
+    return shader.Items.size();
 }
 
 // Whether every slot of `source` reads a component defined (def) as a zero.
@@ -768,18 +780,7 @@ bool FuseDotBias(Shader& shader, const std::vector<DWORD>& tokens) {
             continue;
         const DWORD t = Number(lr_Dot.Dest), lr_Written = Mask(lr_Dot.Dest);
         // Its first reader, with a and b as the dp2add read them.
-        const DWORD lr_Inputs[2] = {Named(lr_Dot.Sources[0], k_SlotsXY), Named(lr_Dot.Sources[1], k_SlotsXY)};
-        size_t k = NextInstruction(shader, p);
-        for (; k < shader.Items.size(); k = NextInstruction(shader, k)) {
-            const Instruction& in = shader.Items[k].In;
-            if (TempReads(shader, in, t) & lr_Written) break;
-            bool lr_Overwrites = (TempWrites(in, t) & lr_Written) != 0;
-            for (int s = 0; s < 2; ++s)
-                if (Type(lr_Dot.Sources[s]) == D3DSPR_TEMP &&
-                    (TempWrites(in, Number(lr_Dot.Sources[s])) & lr_Inputs[s]))
-                    lr_Overwrites = true;
-            if (lr_Overwrites) break;
-        }
+        const size_t k = FirstReader(shader, p, k_SlotsXY);
         if (k >= shader.Items.size()) continue;
         const Instruction& lr_Add = shader.Items[k].In;
         if (Opcode(lr_Add.Token) != D3DSIO_ADD || Type(lr_Add.Dest) != D3DSPR_TEMP ||
@@ -815,11 +816,6 @@ bool FuseDotBias(Shader& shader, const std::vector<DWORD>& tokens) {
         lr_Changed = true;
     }
     return lr_Changed;
-}
-
-// Whether `in` writes a temporary component that `source` reads in slots `slots`.
-bool Overwrites(const Instruction& in, DWORD source, DWORD slots) {
-    return Type(source) == D3DSPR_TEMP && (TempWrites(in, Number(source)) & Named(source, slots)) != 0;
 }
 
 // mul t, a, b and the add that reads t, as mad d, a', b', c in the add's
@@ -882,28 +878,19 @@ bool FuseMultiplyAdd(Shader& shader) {
             Type(lr_Mul.Dest) != D3DSPR_TEMP || (lr_Mul.Dest & (D3DSP_DSTMOD_MASK | D3DSP_DSTSHIFT_MASK)) != 0)
             continue;
         const DWORD lr_Register = Number(lr_Mul.Dest), lr_Written = Mask(lr_Mul.Dest);
-        for (size_t j = i + 1; j < shader.Items.size(); ++j) {
-            if (shader.Items[j].Kept || shader.Items[j].In.Removed) continue;
-            Instruction& in = shader.Items[j].In;
-            const DWORD lr_Read = TempReads(shader, in, lr_Register) & lr_Written;
-            if (lr_Read == 0) {
-                // The product and the factors as the mul read them stay until the add.
-                if ((TempWrites(in, lr_Register) & lr_Written) != 0 || Overwrites(in, lr_Mul.Sources[0], lr_Written) ||
-                    Overwrites(in, lr_Mul.Sources[1], lr_Written))
-                    break;
-                continue;
-            }
-            // The first reader of the product: the add, and then nothing else reads it.
-            bool lr_Dead = Opcode(in.Token) == D3DSIO_ADD;
-            const DWORD lr_Kept = lr_Read & ~TempWrites(in, lr_Register);
-            if (lr_Dead && (ReadAfter(shader, j, lr_Register, lr_Kept) ||
-                            ReadAfter(shader, i, lr_Register, lr_Written & ~lr_Read)))
-                lr_Dead = false;
-            if (lr_Dead && FuseInto(shader, lr_Mul, in)) {
-                lr_Mul.Removed = true;
-                lr_Changed = true;
-            }
-            break;
+        // The first reader of the product, the factors as the mul read them
+        // still there: the add, and then nothing else reads the product.
+        const size_t j = FirstReader(shader, i, lr_Written);
+        if (j >= shader.Items.size()) continue;
+        Instruction& in = shader.Items[j].In;
+        const DWORD lr_Read = TempReads(shader, in, lr_Register) & lr_Written;
+        const DWORD lr_Kept = lr_Read & ~TempWrites(in, lr_Register);
+        if (Opcode(in.Token) != D3DSIO_ADD || ReadAfter(shader, j, lr_Register, lr_Kept) ||
+            ReadAfter(shader, i, lr_Register, lr_Written & ~lr_Read))
+            continue;
+        if (FuseInto(shader, lr_Mul, in)) {
+            lr_Mul.Removed = true;
+            lr_Changed = true;
         }
     }
     return lr_Changed;
@@ -939,8 +926,8 @@ std::vector<DWORD> OptimiseShader(const std::vector<DWORD>& tokens, const std::s
         const bool lr_Removed = RemoveDeadCode(lr_Shader);
         const bool lr_Merged = MergeMoves(lr_Shader);
         const bool lr_Negations = FoldNegations(lr_Shader);
-        const bool lr_Saturates = FoldSaturates(lr_Shader);
-        const bool lr_Retargeted = RetargetResults(lr_Shader);
+        const bool lr_Saturates = ForwardMoves(lr_Shader, true);
+        const bool lr_Retargeted = ForwardMoves(lr_Shader, false);
         const bool lr_Biased = FuseDotBias(lr_Shader, tokens);
         const bool lr_Fused = FuseMultiplyAdd(lr_Shader);
         if (!lr_Propagated && !lr_Removed && !lr_Merged && !lr_Negations && !lr_Saturates && !lr_Retargeted &&

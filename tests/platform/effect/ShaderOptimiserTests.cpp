@@ -298,7 +298,7 @@ namespace {
 
 // Hand-written streams: an instruction's length comes from its parameters.
 using Tokens = std::vector<DWORD>;
-constexpr DWORD k_XYZW = 0xE4, k_XXXX = 0x00, k_YYYY = 0x55, k_YZXW = 0xC9, k_WZYX = 0x1B;
+constexpr DWORD k_XYZW = 0xE4, k_XXXX = 0x00, k_YYYY = 0x55, k_YXXX = 0x01, k_YZXW = 0xC9, k_WZYX = 0x1B;
 constexpr DWORD k_X = 1, k_Y = 2, k_XY = 3, k_ZW = 0xC, k_XYZ = 7, k_All = 0xF;
 
 DWORD Register(DWORD type, DWORD number) {
@@ -430,12 +430,12 @@ TEST(ShaderOptimiser, Dp2addTakesTheAdditionAfterItAsItsBias) {
 // The add's swizzle picks the product's components; its negation moves onto
 // a factor, or cancels one the factor had.
 TEST(ShaderOptimiser, AMulAndTheAddReadingItBecomeOneMad) {
-    const DWORD k_YX = 0x01 /* .yxxx */, k_WZ = 0xAB /* .wzzz */;
+    const DWORD k_WZ = 0xAB;  // .wzzz
     const DWORD a = D3DPS_VERSION(2, 1), v = D3DPS_VERSION(2, 0);
     const Tokens lr_Output = In(D3DSIO_MOV, {k_OC0, Rs(2)});
     EXPECT_EQ(
-        softfx::OptimiseShader(Program(a, {In(D3DSIO_MUL, {R(0, k_XY), Cs(0, 0xEE), Src(D3DSPR_TEXTURE, 0, k_YX)}),
-                                           In(D3DSIO_ADD, {R(2, k_XY), Cs(1), Rs(0, k_YX, D3DSPSM_NEG)}), lr_Output}),
+        softfx::OptimiseShader(Program(a, {In(D3DSIO_MUL, {R(0, k_XY), Cs(0, 0xEE), Src(D3DSPR_TEXTURE, 0, k_YXXX)}),
+                                           In(D3DSIO_ADD, {R(2, k_XY), Cs(1), Rs(0, k_YXXX, D3DSPSM_NEG)}), lr_Output}),
                                "ps_2_a"),
         Program(a, {In(D3DSIO_MAD, {R(2, k_XY), Src(D3DSPR_CONST, 0, k_WZ, D3DSPSM_NEG), k_T0, Cs(1)}), lr_Output}));
     // The compiler's subtraction: the product negated onto itself by a move, then added.
@@ -448,7 +448,6 @@ TEST(ShaderOptimiser, AMulAndTheAddReadingItBecomeOneMad) {
 }
 
 TEST(ShaderOptimiser, NoMadWhereTheProductOrItsFactorsAreNeededOrTheModelRefusesIt) {
-    const DWORD k_YX = 0x01 /* .yxxx */;
     const DWORD a = D3DPS_VERSION(2, 1), v = D3DPS_VERSION(2, 0);
     const Tokens lr_Output = In(D3DSIO_MOV, {k_OC0, Rs(2)});
     const DWORD k_TX = Src(D3DSPR_TEXTURE, 0, k_XXXX);
@@ -474,7 +473,7 @@ TEST(ShaderOptimiser, NoMadWhereTheProductOrItsFactorsAreNeededOrTheModelRefuses
         // r0.x is -old y, and y is gone by the add: the negating move stays.
         {"a self-copy whose component is overwritten", "ps_2_a",
          Program(a,
-                 {In(D3DSIO_MUL, {R(0, k_XY), Cs(0), k_T0}), In(D3DSIO_MOV, {R(0, k_XY), Rs(0, k_YX, D3DSPSM_NEG)}),
+                 {In(D3DSIO_MUL, {R(0, k_XY), Cs(0), k_T0}), In(D3DSIO_MOV, {R(0, k_XY), Rs(0, k_YXXX, D3DSPSM_NEG)}),
                   In(D3DSIO_RCP, {R(0, k_Y), Cs(1, k_XXXX)}), In(D3DSIO_ADD, {R(2, k_XY), Rs(0), Cs(1)}), lr_Output})},
     };
     for (const auto& k : k_Kept) EXPECT_EQ(softfx::OptimiseShader(k.Stream, k.Profile), k.Stream) << k.What;
