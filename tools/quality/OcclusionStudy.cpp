@@ -50,11 +50,12 @@ std::vector<float> OcclusionStudy::SliceValues(const std::vector<BYTE>& bgrx) {
 
 std::vector<float> OcclusionStudy::SliceStaircase(const ScenePixels& pixels, const std::vector<BYTE>& filtered) {
     std::vector<float> lr_Values(pixels.ViewDepth.size(), 1.0f);
-    if (filtered.size() != lr_Values.size() * 4) return lr_Values;
+    const std::vector<float> lr_Filtered = SliceValues(filtered);
+    if (lr_Filtered.size() != lr_Values.size()) return lr_Values;
     for (size_t i = 0; i < lr_Values.size(); ++i) {
         if (!pixels.IsScene(i)) continue;
-        const double lr_Units = (filtered[i * 4 + 2] + filtered[i * 4 + 1] / 255.0) / 24.0;
-        const double lr_Slice = std::clamp(std::floor(lr_Units - 0.5), 0.0, 9.0);
+        // Ten slices over the values' span: slice position plus half a unit.
+        const double lr_Slice = std::clamp(std::floor(lr_Filtered[i] * 10.0 - 0.5), 0.0, 9.0);
         lr_Values[i] = static_cast<float>(1.0 - lr_Slice / 10.0);
     }
     return lr_Values;

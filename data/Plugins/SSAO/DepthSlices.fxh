@@ -51,10 +51,16 @@ float4 DepthDecode;
 // name. Filtered values keep whole levels in red and the rest in green.
 float4 SliceChannel = float4(1.0, 1.0 / 255.0, 255.0, 0.0);
 
+// A filtered value from the two channels that hold it: whole levels, then the rest.
+float SliceValueOf(float2 channels)
+{
+    return dot(channels, SliceChannel.xy);
+}
+
 // The slice image's value at a texel, raw or filtered.
 float SliceValue(float4 texel)
 {
-    return dot(texel.rg, SliceChannel.xy);
+    return SliceValueOf(texel.rg);
 }
 
 // v in red (whole levels) and green (the rest, in levels of a level).

@@ -318,7 +318,7 @@ float4 OcclusionPS(float2 uv : TEXCOORD0) : COLOR0
     }
     float ao = saturate(1.0 - OcclusionStrength * hidden / (2.0 * Directions));
     // The background slice (sky, or too far to tell) stays open.
-    ao = BackgroundUnits * SliceUnit < dot(centre, SliceChannel.xy) ? ao : 1.0;
+    ao = BackgroundUnits * SliceUnit < SliceValueOf(centre) ? ao : 1.0;
     // The term and, for the denoise, the pixel's filtered value.
     return float4(ao, centre, 1.0);
 }
@@ -377,13 +377,13 @@ float4 FallbackOcclusionPS(float2 uv : TEXCOORD0) : COLOR0
 float4 DenoiseAlong(float2 uv, float2 axis)
 {
     float4 centre = tex2D(WorkSampler, uv);
-    float v = dot(centre.gb, SliceChannel.xy);
+    float v = SliceValueOf(centre.gb);
     float2 sum = float2(centre.r, 1.0);
     [unroll] for (int i = 1; i <= DenoiseReach; i += 2) {
         float4 tap[4] = {tex2D(WorkSampler, uv + axis * i), tex2D(WorkSampler, uv - axis * i),
                          tex2D(WorkSampler, uv + axis * (i + 1)), tex2D(WorkSampler, uv - axis * (i + 1))};
-        float4 value = float4(dot(tap[0].gb, SliceChannel.xy), dot(tap[1].gb, SliceChannel.xy),
-                              dot(tap[2].gb, SliceChannel.xy), dot(tap[3].gb, SliceChannel.xy));
+        float4 value = float4(SliceValueOf(tap[0].gb), SliceValueOf(tap[1].gb), SliceValueOf(tap[2].gb),
+                              SliceValueOf(tap[3].gb));
         float4 weight = saturate(abs(value - v) * (-1.0 / (DenoiseEdge * SliceUnit)) + 1.0);
         sum += float2(dot(weight, float4(tap[0].r, tap[1].r, tap[2].r, tap[3].r)), dot(weight, 1.0));
     }
